@@ -1,0 +1,23 @@
+# Compiler settings shared by every target.
+add_compile_options(-Wall -Wextra -Wno-unused-parameter)
+# Decoded pixels must be identical on every platform we build: no fused multiply-add,
+# and SSE arithmetic instead of x87 extended precision on i686.
+add_compile_options(-ffp-contract=off)
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "i.86" OR CAMVIEW_TARGET_I686)
+  add_compile_options(-msse2 -mfpmath=sse)
+endif()
+
+set(CAMVIEW_SANITIZE "" CACHE STRING "Sanitizers: empty, 'address' (ASan+UBSan) or 'thread' (TSan)")
+if(CAMVIEW_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+elseif(CAMVIEW_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
+if(WIN32)
+  # Self-contained Windows binaries: no libgcc, libstdc++ or winpthread DLLs beside them.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+endif()

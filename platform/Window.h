@@ -1,0 +1,61 @@
+#pragma once
+// Window messages between the viewer's worker threads and its window thread.
+//
+// On Windows a WindowHandle is an HWND; messages are posted with PostMessageA. On Linux it
+// is a MessageWindow (below): a thread-safe queue that its owner pumps on its own thread,
+// standing in for the window thread's message loop.
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace platform {
+
+using WindowHandle = void*; // HWND on Windows, MessageWindow* on Linux; null = no window
+
+// The viewer's notifications: WM_USER + 1 .. WM_USER + 5.
+enum : std::uint32_t {
+  kMsgPictureWaiting = 1025, // Receiver thread: a picture waits in the window slot
+  kMsgStatus = 1026,         // status index in wParam, or a text pointer in lParam
+  kMsgStatusIndex = 1027,    // status index in wParam
+  kMsgFrameDecoded = 1028,   // display frame index in wParam
+  kMsgOfferPicture = 1029,   // window thread to itself: offer the picture to the Decoder thread
+};
+
+struct WindowMessage {
+  std::uint32_t message = 0;
+  std::uintptr_t wParam = 0;
+  std::intptr_t lParam = 0;
+};
+
+// Posts a message; returns false when there is no window or the post failed.
+bool postMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+
+// Asks for the window to be repainted (InvalidateRect of the whole client area).
+void invalidate(WindowHandle window, bool erase);
+
+// A window that only receives messages, owned and pumped by one thread. On Windows a hidden
+// message window created on the owner's thread; on Linux a queue. Used by the Linux hosts
+// and by tests on both systems.
+class MessageWindow {
+public:
+  MessageWindow();
+  ~MessageWindow();
+  MessageWindow(const MessageWindow&) = delete;
+  MessageWindow& operator=(const MessageWindow&) = delete;
+
+  WindowHandle handle() const;
+
+  // Owner's thread: waits up to `waitMs` for the first message if none is queued, then
+  // hands every queued message to `handler` in the order posted. Returns how many.
+  int pump(const std::function<void(const WindowMessage&)>& handler, int waitMs = 0);
+
+  // Owner's thread: true (and cleared) when invalidate was called since the last check.
+  bool takeInvalidated(bool* erase = nullptr);
+
+  struct Impl;
+
+private:
+  std::unique_ptr<Impl> impl_;
+};
+
+} // namespace platform

@@ -1,0 +1,50 @@
+# camview: the two commands people run are `make demo` and `make test`.
+# Both install what is missing (scripts/bootstrap), configure with the CMake presets and build.
+
+JOBS ?= $(shell nproc)
+CTEST = ctest --output-on-failure -j $(JOBS)
+
+.PHONY: test demo bootstrap native asan tsan windows mingw32 mingw64 fuzz bench clean
+
+test: bootstrap native asan tsan windows
+	@echo "make test: all suites passed"
+
+bootstrap:
+	@scripts/bootstrap
+
+# Optimised build with every suite.
+native: bootstrap
+	cmake --preset native
+	cmake --build build/native -j $(JOBS)
+	$(CTEST) --test-dir build/native
+
+# Every suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+asan: bootstrap
+	cmake --preset asan
+	cmake --build build/asan -j $(JOBS)
+	$(CTEST) --test-dir build/asan
+
+# The threaded suites under ThreadSanitizer.
+tsan: bootstrap
+	cmake --preset tsan
+	cmake --build build/tsan -j $(JOBS)
+	$(CTEST) --test-dir build/tsan -L threaded
+
+# The Windows builds (i686 and x86_64); their suites run under Wine in a headless prefix.
+windows: mingw32 mingw64
+
+mingw32 mingw64: bootstrap
+	scripts/wine-prefix
+	cmake --preset $@
+	cmake --build build/$@ -j $(JOBS)
+	$(CTEST) --test-dir build/$@
+
+fuzz: bootstrap
+	cmake --preset fuzz
+	cmake --build build/fuzz -j $(JOBS)
+
+bench: native
+	@for b in build/native/bench/*/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+clean:
+	rm -rf build demo-output

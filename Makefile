@@ -39,6 +39,13 @@ mingw32 mingw64: bootstrap
 	cmake --build build/$@ -j $(JOBS)
 	$(CTEST) --test-dir build/$@
 
+# Starts the recorder simulator on a free loopback port and the viewer against it: a window
+# when DISPLAY is set, else PNG snapshots in demo-output/.
+demo: bootstrap
+	cmake --preset native
+	cmake --build build/native -j $(JOBS)
+	scripts/demo build/native
+
 fuzz: bootstrap
 	cmake --preset fuzz
 	cmake --build build/fuzz -j $(JOBS)

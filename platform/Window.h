@@ -27,7 +27,8 @@ struct WindowMessage {
   std::intptr_t lParam = 0;
 };
 
-// Posts a message; returns false when there is no window or the post failed.
+// Posts a message; returns false when there is no window or the post failed (also when the
+// window has been destroyed: on Linux a destroyed MessageWindow's handle is no longer valid).
 bool postMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
 
 // Asks for the window to be repainted (InvalidateRect of the whole client area).
@@ -45,8 +46,10 @@ public:
 
   WindowHandle handle() const;
 
-  // Owner's thread: waits up to `waitMs` for the first message if none is queued, then
-  // hands every queued message to `handler` in the order posted. Returns how many.
+  // Owner's thread: waits up to `waitMs` for the first message if none is queued and the
+  // window is not invalidated, then hands every queued message to `handler` in the order
+  // posted. Messages posted while the handler runs (also by the handler itself) wait for
+  // the next call, so a handler that re-posts cannot keep one call busy. Returns how many.
   int pump(const std::function<void(const WindowMessage&)>& handler, int waitMs = 0);
 
   // Owner's thread: true (and cleared) when invalidate was called since the last check.

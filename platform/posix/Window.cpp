@@ -1,0 +1,113 @@
+// Linux stand-in for a window's message queue: a MessageWindow is a locked queue that its
+// owner pumps. Handles are looked up in a registry of live windows, so a post to a window
+// that no longer exists fails as PostMessageA does on Windows instead of touching freed memory.
+#include "platform/Window.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <unordered_map>
+
+namespace platform {
+
+struct MessageWindow::Impl {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::deque<WindowMessage> queue;
+  bool invalidated = false;
+  bool erase = false;
+};
+
+namespace {
+
+// Lock order: registry mutex, then a window's mutex.
+struct Registry {
+  std::mutex mutex;
+  std::unordered_map<WindowHandle, MessageWindow::Impl*> windows;
+};
+
+Registry& registry() {
+  static Registry instance;
+  return instance;
+}
+
+} // namespace
+
+MessageWindow::MessageWindow() : impl_(std::make_unique<Impl>()) {
+  Registry& windows = registry();
+  std::lock_guard lock(windows.mutex);
+  windows.windows[handle()] = impl_.get();
+}
+
+MessageWindow::~MessageWindow() {
+  Registry& windows = registry();
+  std::lock_guard lock(windows.mutex);
+  windows.windows.erase(handle());
+}
+
+WindowHandle MessageWindow::handle() const { return const_cast<MessageWindow*>(this); }
+
+bool postMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+  if (window == nullptr)
+    return false;
+  Registry& windows = registry();
+  std::lock_guard registryLock(windows.mutex);
+  auto found = windows.windows.find(window);
+  if (found == windows.windows.end())
+    return false;
+  MessageWindow::Impl& target = *found->second;
+  {
+    std::lock_guard lock(target.mutex);
+    target.queue.push_back(WindowMessage{message, wParam, lParam});
+  }
+  target.changed.notify_all();
+  return true;
+}
+
+void invalidate(WindowHandle window, bool erase) {
+  if (window == nullptr)
+    return;
+  Registry& windows = registry();
+  std::lock_guard registryLock(windows.mutex);
+  auto found = windows.windows.find(window);
+  if (found == windows.windows.end())
+    return;
+  MessageWindow::Impl& target = *found->second;
+  {
+    std::lock_guard lock(target.mutex);
+    target.invalidated = true;
+    target.erase = target.erase || erase; // as with InvalidateRect, erase requests accumulate
+  }
+  target.changed.notify_all();
+}
+
+int MessageWindow::pump(const std::function<void(const WindowMessage&)>& handler, int waitMs) {
+  std::deque<WindowMessage> batch;
+  {
+    std::unique_lock lock(impl_->mutex);
+    if (impl_->queue.empty() && !impl_->invalidated && waitMs > 0) {
+      impl_->changed.wait_for(lock, std::chrono::milliseconds(waitMs),
+                              [this] { return !impl_->queue.empty() || impl_->invalidated; });
+    }
+    batch.swap(impl_->queue);
+  }
+  // Outside the lock: handlers post (also to this window); those wait for the next pump.
+  for (const WindowMessage& message : batch) {
+    if (handler)
+      handler(message);
+  }
+  return static_cast<int>(batch.size());
+}
+
+bool MessageWindow::takeInvalidated(bool* erase) {
+  std::lock_guard lock(impl_->mutex);
+  bool wasInvalidated = impl_->invalidated;
+  if (erase != nullptr)
+    *erase = impl_->erase;
+  impl_->invalidated = false;
+  impl_->erase = false;
+  return wasInvalidated;
+}
+
+} // namespace platform

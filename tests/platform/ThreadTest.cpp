@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "platform/Thread.h"
+#include "platform/Time.h"
+
+namespace {
+
+using platform::ThreadHandle;
+
+struct Worker {
+  std::atomic<bool> stopRequest{false};
+  std::atomic<int> passes{0};
+  int result = 0; // written by the worker before it returns, read after threadRelease
+};
+
+unsigned runUntilStopped(void* argument) {
+  auto& worker = *static_cast<Worker*>(argument);
+  while (!worker.stopRequest.load(std::memory_order_acquire)) {
+    worker.passes.fetch_add(1, std::memory_order_relaxed);
+    platform::sleepMs(1);
+  }
+  worker.result = 42;
+  worker.stopRequest.store(false, std::memory_order_release); // the acknowledgement
+  return 0;
+}
+
+TEST(Thread, RunsWithItsArgumentAndStopsByHandshake) {
+  Worker worker;
+  ThreadHandle thread = platform::threadStart(runUntilStopped, &worker);
+  ASSERT_TRUE(thread.running());
+
+  for (int i = 0; i < 5000 && worker.passes.load() < 3; ++i)
+    platform::sleepMs(1);
+  EXPECT_GE(worker.passes.load(), 3);
+
+  worker.stopRequest.store(true, std::memory_order_release);
+  int polls = 0;
+  while (worker.stopRequest.load(std::memory_order_acquire) && polls++ < 10000)
+    platform::sleepMs(10);
+  EXPECT_FALSE(worker.stopRequest.load());
+
+  platform::threadRelease(thread);
+  EXPECT_FALSE(thread.running());
+  EXPECT_EQ(worker.result, 42); // the thread's writes are visible once it is released
+}
+
+TEST(Thread, ReleaseOfAnEmptyHandleAndStartWithoutEntryDoNothing) {
+  ThreadHandle empty;
+  platform::threadRelease(empty);
+  EXPECT_FALSE(empty.running());
+  ThreadHandle none = platform::threadStart(nullptr, nullptr);
+  EXPECT_FALSE(none.running());
+}
+
+unsigned countOne(void* argument) {
+  static_cast<std::atomic<int>*>(argument)->fetch_add(1);
+  return 0;
+}
+
+TEST(Thread, ManyShortThreadsAllRunAndRelease) {
+  std::atomic<int> count{0};
+  ThreadHandle threads[16];
+  for (ThreadHandle& thread : threads) {
+    thread = platform::threadStart(countOne, &count);
+    ASSERT_TRUE(thread.running());
+  }
+  for (ThreadHandle& thread : threads)
+    platform::threadRelease(thread);
+  EXPECT_EQ(count.load(), 16);
+}
+
+} // namespace

@@ -1,0 +1,126 @@
+#include "engine/Connection.h"
+
+#include "engine/Protocol.h"
+#include "engine/StatusIndex.h"
+#include "platform/Time.h"
+
+#include <cstring>
+
+CConnection::CConnection() = default;
+
+CConnection::~CConnection() {
+  stop();
+  closeStream();
+}
+
+void CConnection::configure(const char* host, int port, std::int32_t connectionId, CLanguageTable* language) {
+  std::memset(host_, 0, sizeof host_);
+  if (host) {
+    for (int i = 0; i < kHostCapacity - 1 && host[i] != '\0'; ++i) host_[i] = host[i];
+  }
+  port_ = port;
+  connectionId_ = connectionId;
+  language_ = language;
+}
+
+void CConnection::setNotifyWindow(platform::WindowHandle window) {
+  notifyWindow_.store(window, std::memory_order_release);
+}
+
+void CConnection::post(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) const {
+  const platform::WindowHandle window = notifyWindow();
+  if (window) platform::postMessage(window, message, wParam, lParam);
+}
+
+bool CConnection::anyWindowSlotFull() const {
+  for (const PictureRecord& slot : windowSlot) {
+    if (slot.valid.load(std::memory_order_acquire)) return true;
+  }
+  return false;
+}
+
+bool CConnection::sendOpen() {
+  ReplyStatus words;
+  words.words[0] = protocol::kRequestOpen;
+  words.words[2] = connectionId_;
+  std::uint8_t pdat[protocol::kPdatSize];
+  protocol::encodePdat(words, pdat);
+  const RequestItem item{pdat, protocol::kPdatSize, protocol::kItemPdat};
+  return sendRequest(&item, 1);
+}
+
+bool CConnection::sendNext() {
+  ReplyStatus words;
+  words.words[0] = protocol::kRequestNext;
+  std::uint8_t pdat[protocol::kPdatSize];
+  protocol::encodePdat(words, pdat);
+  const RequestItem item{pdat, protocol::kPdatSize, protocol::kItemPdat};
+  return sendRequest(&item, 1);
+}
+
+void CConnection::handleReply(const std::uint8_t* message, ReplyStatus& status) {
+  // The picture first, so that a reply code or language table in the same message takes
+  // effect after it.
+  for (std::int32_t i = 0; i < reply_.itemCount(); ++i) {
+    const CTaggedMessage::ItemEntry& entry = reply_.item(i);
+    if (entry.id == protocol::kItemHead) storePicture(entry, message);
+  }
+  for (std::int32_t i = 0; i < reply_.itemCount(); ++i) {
+    const CTaggedMessage::ItemEntry& entry = reply_.item(i);
+    const std::uint8_t* data = message + entry.dataOffset;
+    if (entry.id == protocol::kItemPdat) {
+      handleStatus(data, entry.dataLength, status);
+    } else if (entry.id == protocol::kItemLang && language_) {
+      language_->install(data, entry.dataLength);
+    }
+  }
+}
+
+void CConnection::storePicture(const CTaggedMessage::ItemEntry& head, const std::uint8_t* message) {
+  // A short header item gives only the bytes it has; the rest of the header is zero, so no
+  // text of an earlier picture shows with this one.
+  const std::int32_t headerBytes =
+      head.dataLength < PictureRecord::kHeaderSize ? head.dataLength : PictureRecord::kHeaderSize;
+  std::memset(receiveSlot.header, 0, sizeof receiveSlot.header);
+  std::memcpy(receiveSlot.header, message + head.dataOffset, std::size_t(headerBytes));
+  receiveSlot.receivedTick = platform::tickCount();
+  receiveSlot.sequence = pictureCount_++;
+
+  for (std::int32_t i = 0; i < reply_.itemCount(); ++i) {
+    const CTaggedMessage::ItemEntry& body = reply_.item(i);
+    if (body.id != protocol::kItemBody) continue;
+    if (!receiveSlot.reserve(body.dataLength)) {
+      // The old block is gone with the failed growth: whatever waited here is dropped too.
+      receiveSlot.length = 0;
+      receiveSlot.valid.store(false, std::memory_order_relaxed);
+      post(platform::kMsgStatus, 0,
+           reinterpret_cast<std::intptr_t>(language_ ? language_->lookup("zemerr_intern") : ""));
+      return;
+    }
+    if (body.dataLength > 0) std::memcpy(receiveSlot.data, message + body.dataOffset, std::size_t(body.dataLength));
+    receiveSlot.length = body.dataLength;
+    receiveSlot.timing[PictureRecord::kTimingReceived] = platform::tickCount();
+    receiveSlot.valid.store(true, std::memory_order_relaxed);
+    return;
+  }
+}
+
+void CConnection::handleStatus(const std::uint8_t* data, std::int32_t length, ReplyStatus& status) {
+  status = protocol::decodePdat(data, length);
+  switch (status.words[0]) {
+  case protocol::kReplyEnd:
+    post(platform::kMsgStatus, kStatusCommClosed, 0);
+    break;
+  case protocol::kReplyEstablished:
+    recorderFlags_.store(status.words[3], std::memory_order_release);
+    post(platform::kMsgStatusIndex, kStatusEstablished, 0);
+    break;
+  case protocol::kReplyError: {
+    const char* text = language_ ? language_->errorText(status.words[3]) : "";
+    post(platform::kMsgStatus, 0, reinterpret_cast<std::intptr_t>(text));
+    break;
+  }
+  default:
+    break;
+  }
+}

@@ -1,0 +1,73 @@
+#include "engine/PictureRecord.h"
+
+#include "engine/TaggedMessage.h"
+
+#include <cstring>
+#include <new>
+
+bool PictureRecord::reserve(std::int32_t size) {
+  if (size <= capacity) return true;
+  delete[] data;
+  data = new (std::nothrow) std::uint8_t[std::size_t(size)];
+  capacity = data ? size : 0;
+  return data != nullptr;
+}
+
+bool PictureRecord::copyFrom(const PictureRecord& source) {
+  if (!reserve(source.length)) {
+    length = 0;
+    return false;
+  }
+  if (source.length > 0) std::memcpy(data, source.data, std::size_t(source.length));
+  length = source.length;
+  std::memcpy(header, source.header, sizeof header);
+  receivedTick = source.receivedTick;
+  clientWidth = source.clientWidth;
+  clientHeight = source.clientHeight;
+  std::memcpy(timing, source.timing, sizeof timing);
+  sequence = source.sequence;
+  return true;
+}
+
+void PictureRecord::release() {
+  delete[] data;
+  data = nullptr;
+  capacity = 0;
+  length = 0;
+  valid.store(false, std::memory_order_release);
+  std::memset(header, 0, sizeof header);
+  receivedTick = 0;
+  clientWidth = 0;
+  clientHeight = 0;
+  std::memset(timing, 0, sizeof timing);
+  sequence = 0;
+}
+
+std::int32_t PictureRecord::resolutionLevel() const {
+  return CTaggedMessage::readInt32(header + kResolutionLevelOffset);
+}
+
+std::int32_t PictureRecord::reservedWord() const {
+  return CTaggedMessage::readInt32(header + kReservedWordOffset);
+}
+
+void PictureRecord::setResolutionLevel(std::int32_t level) {
+  CTaggedMessage::writeInt32(header + kResolutionLevelOffset, level);
+}
+
+void PictureRecord::setReservedWord(std::int32_t value) {
+  CTaggedMessage::writeInt32(header + kReservedWordOffset, value);
+}
+
+std::string_view PictureRecord::text(int offset, int size) const {
+  const char* field = reinterpret_cast<const char*>(header + offset);
+  const void* end = std::memchr(field, 0, std::size_t(size));
+  const std::size_t length = end ? std::size_t(static_cast<const char*>(end) - field) : std::size_t(size);
+  return std::string_view(field, length);
+}
+
+void PictureRecord::setText(int offset, int size, std::string_view value) {
+  const std::size_t length = value.size() < std::size_t(size - 1) ? value.size() : std::size_t(size - 1);
+  std::memset(header + offset, 0, std::size_t(size));
+  std::memcpy(header + offset, value.data(), length);
+}

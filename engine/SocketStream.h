@@ -1,0 +1,49 @@
+#pragma once
+// One IPv4 TCP stream socket with a receive buffer that grows to the largest message and is
+// reused. Non-blocking after connect: receive and send never wait.
+#include "platform/Socket.h"
+
+#include <cstdint>
+
+class CSocketStream {
+public:
+  CSocketStream() = default;
+  ~CSocketStream() { close(); }
+  CSocketStream(const CSocketStream&) = delete;
+  CSocketStream& operator=(const CSocketStream&) = delete;
+
+  // Closes any previous socket and creates a new one; false if that fails.
+  bool open();
+  // Blocking connect to a dotted address or a host name. False without a socket, for a port
+  // outside 0..65535, an unresolvable name or a failed connect (the socket stays open for
+  // the next attempt). On success the socket becomes non-blocking; if that fails the stream
+  // is closed and the result is false.
+  bool connect(const char* host, int port);
+
+  // Bytes received (> 0), 0 when nothing is waiting, -1 on an error or a closed peer.
+  int receive(void* destination, int count);
+  // Bytes sent, 0 when the socket would block, -1 on an error.
+  int send(const void* bytes, int count);
+
+  // Makes the buffer hold at least `want` bytes (exactly `want` when it has to grow) and, if
+  // fewer than `want` are buffered, appends what one receive of the rest brings. False when
+  // the buffer cannot grow or the receive fails; true otherwise, also when nothing arrived.
+  bool fill(std::int32_t want);
+  // Drops the first `count` buffered bytes; the rest moves to the front.
+  void consume(std::int32_t count);
+
+  // Closes the socket, frees the buffer, returns to the empty state.
+  void close();
+
+  bool hasSocket() const { return socket_ != platform::kNoSocket; }
+  platform::SocketHandle socket() const { return socket_; }
+  const std::uint8_t* buffer() const { return receiveBuffer_; }
+  std::int32_t buffered() const { return buffered_; }
+  std::int32_t capacity() const { return capacity_; }
+
+private:
+  platform::SocketHandle socket_ = platform::kNoSocket;
+  std::uint8_t* receiveBuffer_ = nullptr;
+  std::int32_t capacity_ = 0;
+  std::int32_t buffered_ = 0;
+};

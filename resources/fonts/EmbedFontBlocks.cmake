@@ -1,0 +1,25 @@
+# Script mode: writes a C++ source holding the font blocks as byte arrays, so that the
+# committed .bin files stay the only copy of the font data.
+#   cmake -DINPUT_DIR=<dir with fontNNN.bin> -DIDS=201;...;208 -DOUTPUT=<file.cpp> -P EmbedFontBlocks.cmake
+set(text "// Generated at build time from resources/fonts/fontNNN.bin by EmbedFontBlocks.cmake.\n")
+string(APPEND text "#include \"resources/fonts/EmbeddedFontTable.h\"\n\nnamespace camview_fonts {\n\nnamespace {\n\n")
+set(entries "")
+list(LENGTH IDS count)
+foreach(id IN LISTS IDS)
+  file(READ "${INPUT_DIR}/font${id}.bin" hex HEX)
+  string(LENGTH "${hex}" digits)
+  if(digits EQUAL 0)
+    message(FATAL_ERROR "font block ${INPUT_DIR}/font${id}.bin is empty")
+  endif()
+  # Two hex digits per byte, 24 bytes per line.
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(REPEAT "0x[0-9a-f][0-9a-f]," 24 line_pattern)
+  string(REGEX REPLACE "(${line_pattern})" "\\1\n    " bytes "${bytes}")
+  string(APPEND text "alignas(16) const std::uint8_t kBlock${id}[] = {\n    ${bytes}\n};\n\n")
+  string(APPEND entries "    {${id}, kBlock${id}, sizeof kBlock${id}},\n")
+endforeach()
+string(APPEND text "}  // namespace\n\nconst EmbeddedFontEntry kEmbeddedFontBlocks[] = {\n${entries}};\n")
+string(APPEND text "const std::size_t kEmbeddedFontBlockCount = ${count};\n\n}  // namespace camview_fonts\n")
+file(WRITE "${OUTPUT}.tmp" "${text}")
+file(COPY_FILE "${OUTPUT}.tmp" "${OUTPUT}" ONLY_IF_DIFFERENT)
+file(REMOVE "${OUTPUT}.tmp")

@@ -1,0 +1,252 @@
+#include "recorder/encoder/BandEncoder.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <limits>
+
+#include "decoder/CodeTables.h"
+
+namespace wavelet {
+namespace {
+
+// Where the symbols go: counted (CostSink) or written (WriteSink).
+struct CostSink {
+    const EncodingTable& table;
+    size_t bits = 0;
+    void code(int symbol) { bits += table.symbols[static_cast<size_t>(symbol)].length; }
+    void extra(uint32_t, int count) { bits += static_cast<size_t>(count); }
+};
+
+struct WriteSink {
+    const EncodingTable& table;
+    BitWriter& writer;
+    void code(int symbol) {
+        const EncodingEntry& entry = table.symbols[static_cast<size_t>(symbol)];
+        writer.write(entry.code, entry.length);
+    }
+    void extra(uint32_t bits, int count) { writer.write(bits, count); }
+};
+
+inline uint32_t allOnes(int bits) { return (1u << bits) - 1u; }
+
+// A run escape: runs firstRun .. firstRun + 2^extraBits - 1 (capped at lastRun).
+struct RunEscape {
+    int symbol;
+    int extraBits;
+    uint32_t firstRun;
+    uint32_t lastRun;
+};
+
+// The run alphabet of one code class.
+struct RunAlphabet {
+    int symbolOfRunOne;   // direct run symbols: run n is symbolOfRunOne + n - 1
+    uint32_t longestDirect;
+    std::vector<RunEscape> escapes;  // ascending, contiguous after the direct runs
+    uint32_t longestChunk;           // longest run coded by one symbol without all-ones bits
+};
+
+RunAlphabet classARuns() {
+    RunAlphabet runs{252, 4, {}, 0};
+    for (const ClassARunEscape& e : kClassARunEscapes)
+        runs.escapes.push_back({e.symbol, e.extraBits, e.base, e.base + allOnes(e.extraBits)});
+    runs.longestChunk = runs.escapes.back().lastRun - 1;
+    return runs;
+}
+
+RunAlphabet classBRuns() {
+    RunAlphabet runs{65, 59, {}, 0};
+    // The decoder's escapes are listed longest first; it computes run lengths modulo 65536,
+    // so no run may exceed 65535.
+    for (auto it = kClassBRunEscapes.rbegin(); it != kClassBRunEscapes.rend(); ++it) {
+        const uint32_t first = it->base + 1u;
+        const uint32_t last = std::min<uint32_t>(first + allOnes(it->extraBits), 65535u);
+        runs.escapes.push_back({it->symbol, it->extraBits, first, last});
+    }
+    runs.longestChunk = runs.escapes.back().lastRun;
+    if (runs.escapes.back().lastRun - runs.escapes.back().firstRun == allOnes(runs.escapes.back().extraBits))
+        runs.longestChunk -= 1;
+    return runs;
+}
+
+const RunAlphabet& runAlphabet(bool classA) {
+    static const RunAlphabet a = classARuns();
+    static const RunAlphabet b = classBRuns();
+    return classA ? a : b;
+}
+
+// Codes a run of n zeros. `toBandEnd`: the run reaches the band's end, so a run code that
+// overshoots is as good (the decoder stops at the band's last sample) and the shortest such
+// direct code is taken.
+template <class Sink>
+void emitRun(Sink& sink, const RunAlphabet& runs, uint32_t n, bool toBandEnd) {
+    while (n > 0) {
+        if (n <= runs.longestDirect) {
+            int symbol = runs.symbolOfRunOne + static_cast<int>(n) - 1;
+            if (toBandEnd) {
+                for (uint32_t longer = n + 1; longer <= runs.longestDirect; ++longer) {
+                    const int candidate = runs.symbolOfRunOne + static_cast<int>(longer) - 1;
+                    if (sink.table.symbols[static_cast<size_t>(candidate)].length <
+                        sink.table.symbols[static_cast<size_t>(symbol)].length)
+                        symbol = candidate;
+                }
+            }
+            sink.code(symbol);
+            return;
+        }
+        uint32_t chunk = std::min(n, runs.longestChunk);
+        const RunEscape* escape = &runs.escapes.front();
+        for (const RunEscape& e : runs.escapes)
+            if (chunk >= e.firstRun && chunk <= e.lastRun) escape = &e;
+        uint32_t extra = chunk - escape->firstRun;
+        if (extra == allOnes(escape->extraBits)) {  // would be an all-ones field: one shorter
+            --extra;
+            --chunk;
+        }
+        sink.code(escape->symbol);
+        sink.extra(extra, escape->extraBits);
+        n -= chunk;
+    }
+}
+
+template <class Sink>
+void emitValueA(Sink& sink, int32_t value) {
+    if (value >= -123 && value <= 123) {
+        sink.code(value + 128);
+        return;
+    }
+    for (const ClassAValueEscape& e : kClassAValueEscapes) {
+        const int32_t half = 1 << (e.extraBits - 1);
+        if (value >= e.positiveBase && value < e.positiveBase + half) {
+            sink.code(e.symbol);
+            sink.extra(static_cast<uint32_t>(value - e.positiveBase), e.extraBits);
+            return;
+        }
+        if (value <= -e.positiveBase && value >= -e.negativeBase) {
+            uint32_t extra = static_cast<uint32_t>(value + e.negativeBase + half);
+            if (extra == allOnes(e.extraBits)) {
+                // -124, -252, -2300: one step towards zero, the largest value of the next
+                // shorter form (the direct symbols or the previous escape).
+                emitValueA(sink, value + 1);
+                return;
+            }
+            sink.code(e.symbol);
+            sink.extra(extra, e.extraBits);
+            return;
+        }
+    }
+    // Beyond class A's range: the nearest value it can code.
+    emitValueA(sink, value > 0 ? 35067 : -35066);
+}
+
+struct ClassBValueEscape {
+    int symbol;
+    int extraBits;
+    int32_t positiveBase;    // positive value = positiveBase + g
+    int32_t negativeOffset;  // negative value = g - negativeOffset
+};
+constexpr ClassBValueEscape kClassBValueEscapes[2] = {{kClassBValueEscape10, 10, 33, 1056},
+                                                      {kClassBValueEscape14, 14, 545, 16928}};
+
+template <class Sink>
+void emitValueB(Sink& sink, int32_t value) {
+    if (value >= -32 && value <= 32) {
+        sink.code(value + 32);
+        return;
+    }
+    for (const ClassBValueEscape& e : kClassBValueEscapes) {
+        const int32_t half = 1 << (e.extraBits - 1);
+        if (value >= e.positiveBase && value < e.positiveBase + half) {
+            sink.code(e.symbol);
+            sink.extra(static_cast<uint32_t>(value - e.positiveBase), e.extraBits);
+            return;
+        }
+        if (value <= -e.positiveBase && value > -e.positiveBase - half) {
+            const uint32_t extra = static_cast<uint32_t>(value + e.negativeOffset);
+            if (extra == allOnes(e.extraBits)) {  // -33, -545
+                emitValueB(sink, value + 1);
+                return;
+            }
+            sink.code(e.symbol);
+            sink.extra(extra, e.extraBits);
+            return;
+        }
+    }
+    emitValueB(sink, value > 0 ? kClassBLargestValue : -kClassBLargestValue);
+}
+
+CodeTableId tableOf(int bandType) {
+    CodeTableId id = CodeTableId::ClassA;
+    codeTableForBandType(bandType, id);
+    return id;
+}
+
+}  // namespace
+
+void BandEncoder::setSamples(const int32_t* samples, size_t count) {
+    tokens_.clear();
+    largestMagnitude_ = 0;
+    uint32_t zeros = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const int32_t value = samples[i];
+        if (value == 0) {
+            ++zeros;
+            continue;
+        }
+        tokens_.push_back({zeros, value});
+        zeros = 0;
+        largestMagnitude_ = std::max(largestMagnitude_, std::abs(value));
+    }
+    if (zeros > 0) tokens_.push_back({zeros, 0});
+}
+
+namespace {
+template <class Sink, class Token>
+void emitAll(Sink& sink, bool classA, const std::vector<Token>& tokens) {
+    const RunAlphabet& runs = runAlphabet(classA);
+    for (const Token& token : tokens) {
+        const bool toBandEnd = token.value == 0;
+        if (token.zerosBefore > 0) emitRun(sink, runs, token.zerosBefore, toBandEnd);
+        if (token.value != 0) {
+            if (classA)
+                emitValueA(sink, token.value);
+            else
+                emitValueB(sink, token.value);
+        }
+    }
+}
+}  // namespace
+
+size_t BandEncoder::codedBits(int bandType) const {
+    const bool classA = bandType == kBandTypeClassA1 || bandType == kBandTypeClassA2;
+    if (!classA && largestMagnitude_ > kClassBLargestValue) return std::numeric_limits<size_t>::max();
+    CostSink sink{encodingTable(tableOf(bandType))};
+    emitAll(sink, classA, tokens_);
+    return sink.bits;
+}
+
+int BandEncoder::cheapestBandType() const {
+    if (largestMagnitude_ == 0) return kBandTypeEmpty;
+    int best = kBandTypeClassA1;
+    size_t bestBits = codedBits(best);
+    for (int type : {kBandTypeClassB131, kBandTypeClassB132}) {
+        const size_t bits = codedBits(type);
+        if (bits < bestBits) {
+            best = type;
+            bestBits = bits;
+        }
+    }
+    return best;
+}
+
+void BandEncoder::writeRecord(BitWriter& writer, int bandType, uint16_t quantiser) const {
+    writer.write(static_cast<uint32_t>(bandType), 8);
+    writer.write(quantiser, 16);
+    if (bandType != kBandTypeEmpty) {
+        const bool classA = bandType == kBandTypeClassA1 || bandType == kBandTypeClassA2;
+        WriteSink sink{encodingTable(tableOf(bandType)), writer};
+        emitAll(sink, classA, tokens_);
+    }
+    writer.padToWord();
+}
+
+}  // namespace wavelet

@@ -1,0 +1,74 @@
+#include "recorder/encoder/FaultInjection.h"
+
+#include <cstddef>
+
+#include "decoder/SubbandGeometry.h"
+#include "recorder/encoder/StreamLayout.h"
+
+namespace wavelet {
+namespace {
+
+constexpr size_t kLengthWordBytes = 4;
+constexpr size_t kGapBytes = 516;
+constexpr uint32_t kMarker = 0xFFFFFFFFu;
+
+void putWord(uint8_t* stream, size_t index, uint32_t word) {
+    for (int i = 0; i < 4; ++i) stream[4 * index + static_cast<size_t>(i)] = static_cast<uint8_t>(word >> (8 * i));
+}
+
+// Position in the band order of a lowest band whose record has at least `words` words, and
+// whose word after the second is not all ones; -1 when there is none.
+int findLongLowestBand(const uint8_t* stream, size_t length, const std::vector<size_t>& records, size_t words) {
+    const size_t count = length / 4;
+    for (size_t position = 0; position < records.size(); ++position) {
+        const int band = kBandOrder[position];
+        if (slotOfBand(band) != kSlotCount - 1) continue;
+        const size_t start = records[position];
+        const size_t end = position + 1 < records.size() ? records[position + 1] - 1 : count;  // before the marker
+        if (end - start < words) continue;
+        if (streamWord(stream, start + 2) == kMarker) continue;
+        return static_cast<int>(position);
+    }
+    return -1;
+}
+
+}  // namespace
+
+bool damagePayload(std::vector<uint8_t>& payload, FieldDamage damage) {
+    if (payload.size() < kLengthWordBytes) return false;
+    const size_t firstLength = static_cast<size_t>(payload[0]) | (static_cast<size_t>(payload[1]) << 8) |
+                               (static_cast<size_t>(payload[2]) << 16) | (static_cast<size_t>(payload[3]) << 24);
+    if (firstLength > payload.size() - kLengthWordBytes) return false;
+    uint8_t* stream = payload.data() + kLengthWordBytes;
+    const std::vector<size_t> records = findBandRecords(stream, firstLength);
+    if (records.empty()) return false;
+
+    switch (damage) {
+        case FieldDamage::BadBandType:
+            stream[4 * records[0] + 3] = 0;  // the type is the word's most significant byte
+            return true;
+        case FieldDamage::MarkerInBandData: {
+            const int position = findLongLowestBand(stream, firstLength, records, 3);
+            if (position < 0) return false;
+            putWord(stream, records[static_cast<size_t>(position)] + 1, kMarker);
+            return true;
+        }
+        case FieldDamage::Truncated: {
+            const int position = findLongLowestBand(stream, firstLength, records, 3);
+            if (position < 0) return false;
+            const size_t newLength = 4 * (records[static_cast<size_t>(position)] + 2);
+            const size_t secondStart = kLengthWordBytes + firstLength + kGapBytes;
+            std::vector<uint8_t> rebuilt(payload.begin(), payload.begin() + static_cast<ptrdiff_t>(kLengthWordBytes + newLength));
+            for (int i = 0; i < 4; ++i) rebuilt[static_cast<size_t>(i)] = static_cast<uint8_t>(newLength >> (8 * i));
+            if (payload.size() > secondStart) {
+                rebuilt.insert(rebuilt.end(), kGapBytes, uint8_t{0});
+                rebuilt.insert(rebuilt.end(), payload.begin() + static_cast<ptrdiff_t>(secondStart), payload.end());
+            }
+            payload.swap(rebuilt);
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace wavelet

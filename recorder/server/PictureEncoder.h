@@ -1,0 +1,45 @@
+#pragma once
+// Turns a source picture into the compressed picture the "BODY" item carries: a 32-bit
+// little-endian length L of the first field stream, the L bytes of that stream, 516 bytes
+// the viewer does not read, and the second field stream (absent for one-field pictures).
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "recorder/sources/RgbFrame.h"
+
+namespace recorder {
+
+struct EncodeSettings {
+  bool standard576 = true; // 720 x 576, else 720 x 486
+  int level = 0;           // resolution level 0..4: the viewer leaves out that many finest levels
+  int quality = 75;        // 1 (smallest) .. 100 (best)
+  int fields = 2;          // 1: the first field only, 2: both fields
+};
+
+constexpr int kPictureWidth = 720;
+constexpr int pictureHeight(bool standard576) { return standard576 ? 576 : 486; }
+constexpr std::size_t kFieldGap = 516; // bytes between the two field streams
+
+class PictureEncoder {
+public:
+  virtual ~PictureEncoder() = default;
+  // Encodes `frame` (720 x the standard's height). False with a reason when it cannot.
+  // Must be callable from several threads at once.
+  virtual bool encode(const RgbFrame& frame, const EncodeSettings& settings, std::vector<std::uint8_t>& payload,
+                      std::string& error) = 0;
+};
+
+// The project's wavelet encoder; null when this build has none.
+std::unique_ptr<PictureEncoder> makeWaveletEncoder();
+
+// Puts a payload together from its field streams.
+std::vector<std::uint8_t> assemblePayload(const std::vector<std::uint8_t>& firstField,
+                                          const std::vector<std::uint8_t>* secondField);
+
+// Damages every field stream of a payload so that decoding it fails: the marker that must
+// open each field is overwritten. A payload too short to hold a field is left alone.
+void corruptPayload(std::vector<std::uint8_t>& payload);
+
+} // namespace recorder

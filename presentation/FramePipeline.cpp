@@ -1,0 +1,170 @@
+#include "presentation/FramePipeline.h"
+
+#include "engine/StatusIndex.h"
+#include "platform/Time.h"
+#include "presentation/FrameLayout.h"
+#include "presentation/PictureDecode.h"
+#include "presentation/Scaler.h"
+
+#include <algorithm>
+#include <new>
+
+namespace {
+constexpr const char* kStatsHeader = "REC   MAIN  DEC   SDEC  SIZE  TEXT";
+}
+
+CFramePipeline::CFramePipeline() {
+  ready_[0].store(false);
+  ready_[1].store(false);
+}
+
+CFramePipeline::~CFramePipeline() {
+  stopDecoderThread();
+  freeFrames();
+}
+
+void CFramePipeline::reset(CLanguageTable* language) {
+  language_ = language;
+  sizes_.reset();
+  clearReady();
+  fillIndex_.store(0, std::memory_order_release);
+  busy_.store(false, std::memory_order_release);
+  statistics_.store(false, std::memory_order_release);
+  window_.store(nullptr, std::memory_order_release);
+  record_ = nullptr;
+}
+
+void CFramePipeline::setResources(paint::ModuleHandle module, const presentation::FontIds& ids) {
+  overlay_.setResources(module, ids);
+}
+
+bool CFramePipeline::allocateFrames() {
+  std::uint8_t** buffers[] = {&frames_[0], &frames_[1], &workFrame_};
+  for (std::uint8_t** buffer : buffers)
+    if (!*buffer) *buffer = new (std::nothrow) std::uint8_t[presentation::kFrameBytes];
+  return frames_[0] && frames_[1] && workFrame_;
+}
+
+void CFramePipeline::freeFrames() {
+  std::uint8_t** buffers[] = {&frames_[0], &frames_[1], &workFrame_};
+  for (std::uint8_t** buffer : buffers) {
+    delete[] *buffer;
+    *buffer = nullptr;
+  }
+}
+
+void CFramePipeline::clearReady() {
+  ready_[0].store(false, std::memory_order_release);
+  ready_[1].store(false, std::memory_order_release);
+}
+
+bool CFramePipeline::startDecoderThread() {
+  if (thread_.running()) return true;
+  busy_.store(false, std::memory_order_release);
+  fillIndex_.store(0, std::memory_order_release);
+  allocateFrames();
+  if (!overlay_.initOverlay(language_)) return false;
+  overlay_.stats().setStatsHeader(kStatsHeader);
+  overlay_.stats().publish();
+  stop_.store(false, std::memory_order_release);
+  thread_ = platform::threadStart(&CFramePipeline::threadEntry, this);
+  return thread_.running();
+}
+
+bool CFramePipeline::offer(PictureRecord* record) {
+  if (!record || busy_.load(std::memory_order_acquire)) return false;
+  // The Decoder thread is idle: hand the window thread's statistics texts over now.
+  overlay_.stats().publish();
+  record_ = record;
+  busy_.store(true, std::memory_order_release);
+  return true;
+}
+
+void CFramePipeline::stopDecoderThread() {
+  if (!thread_.running()) return;
+  stop_.store(true, std::memory_order_release);
+  while (stop_.load(std::memory_order_acquire)) platform::sleepMs(kStopPollMs);
+  platform::sleepMs(1);
+  platform::threadRelease(thread_);
+}
+
+unsigned CFramePipeline::threadEntry(void* argument) {
+  static_cast<CFramePipeline*>(argument)->run();
+  return 0;
+}
+
+void CFramePipeline::post(std::uint32_t message, std::uintptr_t wParam) const {
+  platform::WindowHandle target = window();
+  if (target) platform::postMessage(target, message, wParam, 0);
+}
+
+void CFramePipeline::run() {
+  for (;;) {
+    if (busy_.load(std::memory_order_acquire)) {
+      const int index = fillIndex_.load(std::memory_order_relaxed);
+      const bool ok = processPicture(*record_);
+      if (!ok) post(platform::kMsgStatus, kStatusDecompressError);
+      post(platform::kMsgFrameDecoded, std::uintptr_t(index));
+      fillIndex_.store(1 - index, std::memory_order_release);
+      busy_.store(false, std::memory_order_release);
+    }
+    if (stop_.load(std::memory_order_acquire)) {
+      stop_.store(false, std::memory_order_release);
+      return;
+    }
+    platform::sleepMs(kPassPauseMs);
+  }
+}
+
+bool CFramePipeline::processPicture(PictureRecord& record) {
+  const int index = fillIndex_.load(std::memory_order_relaxed);
+  record.timing[PictureRecord::kTimingDecodeBegin] = platform::tickCount();
+  resolutionLevel_ = record.resolutionLevel();
+  ready_[index].store(false, std::memory_order_release);
+
+  // The level comes from the recorder: only the five known levels index the size table.
+  const bool levelKnown = presentation::SizeTable::validLevel(resolutionLevel_);
+  const bool standard576 = record.isVideoStandard576();
+  bool ok = false;
+  if (frames_[index] && workFrame_ && levelKnown) {
+    int* heights = sizes_.heights(standard576);
+    presentation::DecodeRequest request;
+    request.maxWidth = presentation::kDecoderMaxWidth;
+    request.maxHeight = heights[0];
+    request.columnLimit = sizes_.columnLimit[resolutionLevel_];
+    request.skipLevels = resolutionLevel_;
+    presentation::DecodeOutcome outcome =
+        presentation::decodePicture(record, request, workFrame_, presentation::kFrameBytes);
+    ok = outcome.ok;
+    if (ok) {
+      sizes_.decodedWidth[resolutionLevel_] = outcome.width;
+      heights[resolutionLevel_] = outcome.height;
+    }
+  }
+  record.timing[PictureRecord::kTimingDecodeEnd] = platform::tickCount();
+
+  const int width = std::clamp(record.clientWidth, 0, presentation::kFrameMaxWidth);
+  const int height = std::clamp(record.clientHeight, 0, presentation::kFrameMaxHeight);
+  frameWidth_[index] = width;
+  frameHeight_[index] = height;
+
+  if (ok) {
+    std::uint8_t* frame = frames_[index];
+    presentation::scaleNearest(workFrame_, sizes_.decodedWidth[resolutionLevel_],
+                               sizes_.heights(standard576)[resolutionLevel_], frame, width, height);
+    if (width > 0 && height > 0) {
+      overlay_.setDestination(width, height, frame);
+      overlay_.setRecord(&record);
+      overlay_.drawOverlay(true);
+    }
+    record.timing[PictureRecord::kTimingComplete] = platform::tickCount();
+    if (statistics_.load(std::memory_order_acquire)) {
+      char row[presentation::StatsTexts::kTextSize];
+      presentation::formatStatsRow(record.timing, row);
+      overlay_.stats().addStatsRow(row);
+      if (width > 0 && height > 0) overlay_.drawStats();
+    }
+    ready_[index].store(true, std::memory_order_release);
+  }
+  return ok;
+}

@@ -1,0 +1,102 @@
+#pragma once
+// The frame pipeline of one viewer: two display frames that the window paints alternately,
+// the decoder's work frame, and the Decoder thread that decodes, scales and marks one
+// picture at a time.
+//
+// Hand-over (no locks): the window thread offers a record only while `busy` is clear and
+// then leaves the record alone; the Decoder thread fills frame `fillIndex`, publishes its
+// ready flag, posts 1028 (after 1026 with status 2 when the decode failed) and clears
+// `busy` last. Flags are atomics with release stores and acquire loads.
+#include "engine/LanguageTable.h"
+#include "engine/PictureRecord.h"
+#include "platform/Thread.h"
+#include "platform/Window.h"
+#include "platform/paint/FontResource.h"
+#include "presentation/FontIds.h"
+#include "presentation/Overlay.h"
+#include "presentation/SizeTable.h"
+
+#include <atomic>
+#include <cstdint>
+
+class CFramePipeline {
+public:
+  static constexpr std::uint32_t kPassPauseMs = 20;
+  static constexpr std::uint32_t kStopPollMs = 10;
+
+  CFramePipeline();
+  ~CFramePipeline();
+  CFramePipeline(const CFramePipeline&) = delete;
+  CFramePipeline& operator=(const CFramePipeline&) = delete;
+
+  // Viewer reset: the language table the overlay takes its labels from; the size table
+  // gets its start values. Only while no Decoder thread runs.
+  void reset(CLanguageTable* language);
+  void setResources(paint::ModuleHandle module, const presentation::FontIds& ids);
+
+  // Allocates the two display frames and the work frame, each only when missing. False
+  // when one of them cannot be allocated.
+  bool allocateFrames();
+
+  // Window thread. busy = false, fillIndex = 0, frames allocated, overlay initialised,
+  // statistics header set, thread started. True when a thread runs (also when it already
+  // ran).
+  bool startDecoderThread();
+  // False while a picture is being processed; else takes `record` (not copied: the caller
+  // leaves it alone until message 1028) and returns true.
+  bool offer(PictureRecord* record);
+  // Asks the thread to stop and waits until it has (a pending picture is finished first).
+  void stopDecoderThread();
+  bool threadRunning() const { return thread_.running(); }
+
+  void setWindow(platform::WindowHandle window) { window_.store(window, std::memory_order_release); }
+  platform::WindowHandle window() const { return window_.load(std::memory_order_acquire); }
+  void setStatisticsSwitch(bool on) { statistics_.store(on, std::memory_order_release); }
+  bool busy() const { return busy_.load(std::memory_order_acquire); }
+
+  // --- window side ---
+  bool frameReady(int index) const { return validIndex(index) && ready_[index].load(std::memory_order_acquire); }
+  void clearReady();
+  // Frame memory (null before allocateFrames). The window thread may use frame i only when
+  // the Decoder thread is not filling it.
+  std::uint8_t* frame(int index) const { return validIndex(index) ? frames_[index] : nullptr; }
+  std::uint8_t* workFrame() const { return workFrame_; }
+  // Size of the scaled picture in frame i; valid while frameReady(i).
+  int frameWidth(int index) const { return validIndex(index) ? frameWidth_[index] : 0; }
+  int frameHeight(int index) const { return validIndex(index) ? frameHeight_[index] : 0; }
+  int fillIndex() const { return fillIndex_.load(std::memory_order_acquire); }
+
+  COverlay& overlay() { return overlay_; }
+  const presentation::SizeTable& sizeTable() const { return sizes_; }
+
+  // Decoder thread's work on one picture, exposed for the benchmarks: decodes `record` into
+  // frame `fillIndex` with its overlay. True on success.
+  bool processPicture(PictureRecord& record);
+
+  static bool validIndex(int index) { return index == 0 || index == 1; }
+
+private:
+  static unsigned threadEntry(void* argument);
+  void run();
+  void post(std::uint32_t message, std::uintptr_t wParam) const;
+  void freeFrames();
+
+  std::uint8_t* frames_[2] = {nullptr, nullptr};
+  std::uint8_t* workFrame_ = nullptr;
+  std::atomic<bool> ready_[2];
+  std::atomic<int> fillIndex_{0};
+  // Per frame, so that a frame on screen keeps its size while the other one is filled.
+  int frameWidth_[2] = {0, 0};
+  int frameHeight_[2] = {0, 0};
+
+  PictureRecord* record_ = nullptr;
+  std::atomic<bool> busy_{false};
+  std::atomic<bool> stop_{false};
+  platform::ThreadHandle thread_;
+  std::atomic<platform::WindowHandle> window_{nullptr};
+  std::atomic<bool> statistics_{false};
+  int resolutionLevel_ = 0;
+  presentation::SizeTable sizes_;
+  COverlay overlay_;
+  CLanguageTable* language_ = nullptr;
+};

@@ -1,0 +1,23 @@
+#pragma once
+// The window-message contract of a viewer, in one place for every host: the host's window
+// procedure (or message pump) hands each message to dispatchViewerMessage.
+//
+//   1025 a picture waits      takePicture; when taken, post 1029 to the own window
+//   1026 status               lParam != 0: showStatusText(lParam); else showStatus(wParam)
+//   1027 status by index      showStatus(wParam)
+//   1028 frame decoded        frameDecoded(wParam), then invalidate the whole window
+//   1029 offer the picture    submitPicture; when refused, post 1029 again
+#include "platform/Window.h"
+
+class CViewer;
+
+// What the dispatcher needs to know about the host's window.
+struct ViewerHostWindow {
+  platform::WindowHandle window = nullptr; // where 1029 is posted and what is invalidated
+  int clientWidth = 0;                     // the window size a picture is rendered for
+  int clientHeight = 0;
+  bool eraseOnFrame = false; // the control repaints with background erase, the plug-in without
+};
+
+// Handles messages 1025 to 1029; returns false (and does nothing) for any other message.
+bool dispatchViewerMessage(CViewer& viewer, const platform::WindowMessage& message, const ViewerHostWindow& host);

@@ -43,6 +43,9 @@ public:
   // index 3 and returns false when the definitions cannot be stored; false when the thread
   // cannot be created. True at once when the thread already runs.
   bool start();
+  // Defines "PLPR" on both messages unless done already; start does it. False when the
+  // definitions cannot be stored.
+  bool defineMessages();
   // Stops the Receiver thread: the stop is noticed at the end of its current pass (at most
   // one 20 ms pause, or a 500 ms pause plus a blocking connect). Closes the stream
   // afterwards, so a later start begins with a fresh connection. Nothing when not running.
@@ -63,6 +66,9 @@ public:
   ReceiverState state() const { return state_.load(std::memory_order_acquire); }
   // Pictures received on the current connection (Receiver thread; others read it after stop).
   std::int32_t pictureCount() const { return pictureCount_; }
+  // Connect attempts since construction (any thread): shows that a connection that cannot
+  // be made is retried at the fixed pace, not in a busy loop.
+  std::uint32_t connectAttempts() const { return connectAttempts_.load(std::memory_order_acquire); }
   const char* host() const { return host_; }
   int port() const { return port_; }
   std::int32_t connectionId() const { return connectionId_; }
@@ -90,4 +96,5 @@ private:
   CLanguageTable* language_ = nullptr;
   std::atomic<std::int32_t> recorderFlags_{0};
   std::int32_t pictureCount_ = 0;
+  std::atomic<std::uint32_t> connectAttempts_{0};
 };

@@ -9,13 +9,9 @@
 
 bool CConnection::start() {
   if (thread_.running()) return true;
-  if (request_.definitionCount() == 0 || reply_.definitionCount() == 0) {
-    request_.clear(false);
-    reply_.clear(false);
-    if (!protocol::defineMessage(request_) || !protocol::defineMessage(reply_)) {
-      post(platform::kMsgStatus, kStatusMemory, 0);
-      return false;
-    }
+  if (!defineMessages()) {
+    post(platform::kMsgStatus, kStatusMemory, 0);
+    return false;
   }
   expected_ = CTaggedMessage::kHeaderSize;
   stopRequest_.store(false, std::memory_order_release);
@@ -44,6 +40,13 @@ void CConnection::stop() {
   state_.store(ReceiverState::NotRunning, std::memory_order_release);
 }
 
+bool CConnection::defineMessages() {
+  if (request_.definitionCount() > 0 && reply_.definitionCount() > 0) return true;
+  request_.clear(false);
+  reply_.clear(false);
+  return protocol::defineMessage(request_) && protocol::defineMessage(reply_);
+}
+
 unsigned CConnection::threadEntry(void* argument) {
   static_cast<CConnection*>(argument)->run();
   return 0;
@@ -70,6 +73,7 @@ void CConnection::run() {
         post(platform::kMsgStatus, kStatusSocket, 0);
         break;
       }
+      connectAttempts_.fetch_add(1, std::memory_order_acq_rel);
       if (stream_.connect(host_, port_)) {
         pictureCount_ = 0;
         if (sendOpen()) {

@@ -100,6 +100,7 @@ bool CTaggedMessage::parseHeader(const std::uint8_t* bytes, std::int32_t availab
 }
 
 bool CTaggedMessage::parseItems(const std::uint8_t* bytes, std::int32_t total) {
+  items_.clear(); // the list describes these bytes only
   // 64-bit offsets: item lengths come from outside and may be anything up to 2^31 - 1.
   std::int64_t offset = kHeaderSize;
   while (offset + kItemHeaderSize < total) {

@@ -57,7 +57,7 @@ public:
   // Clears the items; true when at least 8 bytes are given and they start with the message
   // tag. The total length is then length(); it is not validated here.
   bool parseHeader(const std::uint8_t* bytes, std::int32_t available);
-  // Walks the items of a received message of `total` bytes (header included). Items with an
+  // Lists the items of a received message of `total` bytes (header included). Items with an
   // unknown tag are skipped. A negative item length rejects the whole message (false); an
   // item whose data would run past `total` ends the walk and is not listed (the items
   // before it are kept). False also when an entry cannot be stored.

@@ -28,4 +28,6 @@ void corruptPayload(std::vector<std::uint8_t>& payload) {
     putWord(payload.data() + second, 0x00000000u);
 }
 
+void PictureEncoder::corrupt(std::vector<std::uint8_t>& payload) { corruptPayload(payload); }
+
 } // namespace recorder

@@ -29,6 +29,8 @@ public:
   // Must be callable from several threads at once.
   virtual bool encode(const RgbFrame& frame, const EncodeSettings& settings, std::vector<std::uint8_t>& payload,
                       std::string& error) = 0;
+  // Damages a payload this encoder made so that the viewer's decoder fails on it.
+  virtual void corrupt(std::vector<std::uint8_t>& payload);
 };
 
 // The project's wavelet encoder; null when this build has none.
@@ -39,7 +41,8 @@ std::vector<std::uint8_t> assemblePayload(const std::vector<std::uint8_t>& first
                                           const std::vector<std::uint8_t>* secondField);
 
 // Damages every field stream of a payload so that decoding it fails: the marker that must
-// open each field is overwritten. A payload too short to hold a field is left alone.
+// open each field is overwritten. A payload too short to hold a field is left alone. The
+// default of PictureEncoder::corrupt.
 void corruptPayload(std::vector<std::uint8_t>& payload);
 
 } // namespace recorder

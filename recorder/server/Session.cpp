@@ -336,7 +336,7 @@ bool Session::sendPicture() {
     corruptNext_ = false;
     if (body != &payload_)
       payload_ = *body;
-    corruptPayload(payload_);
+    environment_.encoder->corrupt(payload_);
     body = &payload_;
   }
 

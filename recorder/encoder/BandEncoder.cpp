@@ -1,6 +1,7 @@
 #include "recorder/encoder/BandEncoder.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <limits>
 
@@ -9,19 +10,53 @@
 namespace wavelet {
 namespace {
 
+// A code table with what the marker guarantee needs to know about its codes.
+struct TableInfo {
+    const EncodingTable& codes;
+    std::array<uint8_t, 256> trailingOnes{};  // 1 bits at the end of each symbol's code
+    int longestLeadingOnes = 0;               // most 1 bits any code begins with
+};
+
+TableInfo describeTable(CodeTableId id) {
+    TableInfo info{encodingTable(id), {}, 0};
+    for (size_t symbol = 0; symbol < 256; ++symbol) {
+        const EncodingEntry& entry = info.codes.symbols[symbol];
+        int trailing = 0;
+        while (trailing < entry.length && ((entry.code >> trailing) & 1u)) ++trailing;
+        int leading = 0;
+        while (leading < entry.length && ((entry.code >> (entry.length - 1 - leading)) & 1u)) ++leading;
+        info.trailingOnes[symbol] = static_cast<uint8_t>(trailing);
+        info.longestLeadingOnes = std::max(info.longestLeadingOnes, leading);
+    }
+    return info;
+}
+
+const TableInfo& tableInfo(CodeTableId id) {
+    static const TableInfo infos[3] = {describeTable(CodeTableId::ClassA), describeTable(CodeTableId::ClassBType131),
+                                       describeTable(CodeTableId::ClassBType132)};
+    return infos[id == CodeTableId::ClassA ? 0 : id == CodeTableId::ClassBType131 ? 1 : 2];
+}
+
+// Whether an escape may carry extra bits that are all 1: the 1 bits at the end of its code,
+// the extra bits and the longest run of 1 bits any next code can begin with stay below a
+// whole word.
+bool allOnesExtraIsSafe(const TableInfo& table, int symbol, int extraBits) {
+    return table.trailingOnes[static_cast<size_t>(symbol)] + extraBits + table.longestLeadingOnes < 32;
+}
+
 // Where the symbols go: counted (CostSink) or written (WriteSink).
 struct CostSink {
-    const EncodingTable& table;
+    const TableInfo& table;
     size_t bits = 0;
-    void code(int symbol) { bits += table.symbols[static_cast<size_t>(symbol)].length; }
+    void code(int symbol) { bits += table.codes.symbols[static_cast<size_t>(symbol)].length; }
     void extra(uint32_t, int count) { bits += static_cast<size_t>(count); }
 };
 
 struct WriteSink {
-    const EncodingTable& table;
+    const TableInfo& table;
     BitWriter& writer;
     void code(int symbol) {
-        const EncodingEntry& entry = table.symbols[static_cast<size_t>(symbol)];
+        const EncodingEntry& entry = table.codes.symbols[static_cast<size_t>(symbol)];
         writer.write(entry.code, entry.length);
     }
     void extra(uint32_t bits, int count) { writer.write(bits, count); }
@@ -42,19 +77,17 @@ struct RunAlphabet {
     int symbolOfRunOne;   // direct run symbols: run n is symbolOfRunOne + n - 1
     uint32_t longestDirect;
     std::vector<RunEscape> escapes;  // ascending, contiguous after the direct runs
-    uint32_t longestChunk;           // longest run coded by one symbol without all-ones bits
 };
 
 RunAlphabet classARuns() {
-    RunAlphabet runs{252, 4, {}, 0};
+    RunAlphabet runs{252, 4, {}};
     for (const ClassARunEscape& e : kClassARunEscapes)
         runs.escapes.push_back({e.symbol, e.extraBits, e.base, e.base + allOnes(e.extraBits)});
-    runs.longestChunk = runs.escapes.back().lastRun - 1;
     return runs;
 }
 
 RunAlphabet classBRuns() {
-    RunAlphabet runs{65, 59, {}, 0};
+    RunAlphabet runs{65, 59, {}};
     // The decoder's escapes are listed longest first; it computes run lengths modulo 65536,
     // so no run may exceed 65535.
     for (auto it = kClassBRunEscapes.rbegin(); it != kClassBRunEscapes.rend(); ++it) {
@@ -62,9 +95,6 @@ RunAlphabet classBRuns() {
         const uint32_t last = std::min<uint32_t>(first + allOnes(it->extraBits), 65535u);
         runs.escapes.push_back({it->symbol, it->extraBits, first, last});
     }
-    runs.longestChunk = runs.escapes.back().lastRun;
-    if (runs.escapes.back().lastRun - runs.escapes.back().firstRun == allOnes(runs.escapes.back().extraBits))
-        runs.longestChunk -= 1;
     return runs;
 }
 
@@ -85,20 +115,21 @@ void emitRun(Sink& sink, const RunAlphabet& runs, uint32_t n, bool toBandEnd) {
             if (toBandEnd) {
                 for (uint32_t longer = n + 1; longer <= runs.longestDirect; ++longer) {
                     const int candidate = runs.symbolOfRunOne + static_cast<int>(longer) - 1;
-                    if (sink.table.symbols[static_cast<size_t>(candidate)].length <
-                        sink.table.symbols[static_cast<size_t>(symbol)].length)
+                    if (sink.table.codes.symbols[static_cast<size_t>(candidate)].length <
+                        sink.table.codes.symbols[static_cast<size_t>(symbol)].length)
                         symbol = candidate;
                 }
             }
             sink.code(symbol);
             return;
         }
-        uint32_t chunk = std::min(n, runs.longestChunk);
+        uint32_t chunk = std::min(n, runs.escapes.back().lastRun);
         const RunEscape* escape = &runs.escapes.front();
         for (const RunEscape& e : runs.escapes)
             if (chunk >= e.firstRun && chunk <= e.lastRun) escape = &e;
         uint32_t extra = chunk - escape->firstRun;
-        if (extra == allOnes(escape->extraBits)) {  // would be an all-ones field: one shorter
+        if (extra == allOnes(escape->extraBits) && !allOnesExtraIsSafe(sink.table, escape->symbol, escape->extraBits)) {
+            // One shorter; the last zero follows as a run of its own.
             --extra;
             --chunk;
         }
@@ -123,8 +154,8 @@ void emitValueA(Sink& sink, int32_t value) {
         }
         if (value <= -e.positiveBase && value >= -e.negativeBase) {
             uint32_t extra = static_cast<uint32_t>(value + e.negativeBase + half);
-            if (extra == allOnes(e.extraBits)) {
-                // -124, -252, -2300: one step towards zero, the largest value of the next
+            if (extra == allOnes(e.extraBits) && !allOnesExtraIsSafe(sink.table, e.symbol, e.extraBits)) {
+                // -124, -252 or -2300: one step towards zero, the largest value of the next
                 // shorter form (the direct symbols or the previous escape).
                 emitValueA(sink, value + 1);
                 return;
@@ -162,7 +193,8 @@ void emitValueB(Sink& sink, int32_t value) {
         }
         if (value <= -e.positiveBase && value > -e.positiveBase - half) {
             const uint32_t extra = static_cast<uint32_t>(value + e.negativeOffset);
-            if (extra == allOnes(e.extraBits)) {  // -33, -545
+            if (extra == allOnes(e.extraBits) && !allOnesExtraIsSafe(sink.table, e.symbol, e.extraBits)) {
+                // -33 or -545: one step towards zero.
                 emitValueB(sink, value + 1);
                 return;
             }
@@ -174,10 +206,10 @@ void emitValueB(Sink& sink, int32_t value) {
     emitValueB(sink, value > 0 ? kClassBLargestValue : -kClassBLargestValue);
 }
 
-CodeTableId tableOf(int bandType) {
+const TableInfo& tableOf(int bandType) {
     CodeTableId id = CodeTableId::ClassA;
     codeTableForBandType(bandType, id);
-    return id;
+    return tableInfo(id);
 }
 
 }  // namespace
@@ -219,7 +251,7 @@ void emitAll(Sink& sink, bool classA, const std::vector<Token>& tokens) {
 size_t BandEncoder::codedBits(int bandType) const {
     const bool classA = bandType == kBandTypeClassA1 || bandType == kBandTypeClassA2;
     if (!classA && largestMagnitude_ > kClassBLargestValue) return std::numeric_limits<size_t>::max();
-    CostSink sink{encodingTable(tableOf(bandType))};
+    CostSink sink{tableOf(bandType)};
     emitAll(sink, classA, tokens_);
     return sink.bits;
 }
@@ -243,7 +275,7 @@ void BandEncoder::writeRecord(BitWriter& writer, int bandType, uint16_t quantise
     writer.write(quantiser, 16);
     if (bandType != kBandTypeEmpty) {
         const bool classA = bandType == kBandTypeClassA1 || bandType == kBandTypeClassA2;
-        WriteSink sink{encodingTable(tableOf(bandType)), writer};
+        WriteSink sink{tableOf(bandType), writer};
         emitAll(sink, classA, tokens_);
     }
     writer.padToWord();

@@ -7,14 +7,14 @@
 //
 // No accidental marker: a marker is a 0xFFFFFFFF word that is followed by a word that is not
 // 0xFFFFFFFF, so band data must not contain an all-ones word followed by more data of the same
-// band. Every code of the three tables contains a 0 bit and is at most 16 bits long, and the
-// coder never writes an extra-bit field made of 1 bits only (it codes a run of that length as
-// a shorter run plus a run of 1, and moves the five values whose escape would be all ones,
-// -124, -252, -2300 in class A and -33, -545 in class B, one step towards zero). Every run of
-// 1 bits in the data therefore spans at most the tail of one field and the head of the next,
-// at most 15 + 15 bits, and no complete data word is all ones. Only the band's last word can
-// be (its 1-bit padding); it is followed by the next record's marker or by the end of the
-// stream, where it is read as data.
+// band. Every code of the three tables contains a 0 bit and is at most 16 bits long; an extra-
+// bit field (at most 16 bits) may be all 1 bits only where the 1 bits at the end of its code,
+// the field and the longest run of 1 bits any code begins with stay below 32. Otherwise the
+// coder codes that run as one shorter plus a run of 1, or moves that value one step towards
+// zero. (With the three tables as they are, no escape needs this.) So every run of 1 bits in
+// the data is shorter than a word and no complete data word is all ones. Only the band's last
+// word can be (its 1-bit padding); it is followed by the next record's marker or by the end
+// of the stream, and is then read as data.
 #pragma once
 
 #include <cstddef>

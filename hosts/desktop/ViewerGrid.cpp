@@ -1,0 +1,125 @@
+#include "hosts/desktop/ViewerGrid.h"
+
+#include "platform/Time.h"
+#include "presentation/ViewerMessages.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace desktop {
+
+std::vector<CellRect> gridLayout(int count, int windowWidth, int windowHeight) {
+  std::vector<CellRect> cells;
+  if (count <= 0) return cells;
+  int columns = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(count))));
+  int rows = (count + columns - 1) / columns;
+  for (int i = 0; i < count; ++i) {
+    const int column = i % columns;
+    const int row = i / columns;
+    CellRect cell;
+    cell.x = windowWidth * column / columns;
+    cell.y = windowHeight * row / rows;
+    cell.width = windowWidth * (column + 1) / columns - cell.x;
+    cell.height = windowHeight * (row + 1) / rows - cell.y;
+    cells.push_back(cell);
+  }
+  return cells;
+}
+
+ViewerCell::ViewerCell(const CameraAddress& camera, int language) : viewer_(std::make_unique<CViewer>(language)) {
+  viewer_->setHost(camera.host.c_str());
+  viewer_->port = camera.port;
+  viewer_->connectionId = camera.id;
+  viewer_->attachWindow(window_.handle());
+}
+
+ViewerCell::~ViewerCell() { viewer_.reset(); }
+
+bool ViewerCell::start() {
+  dirty_ = true;
+  return viewer_->start();
+}
+
+int ViewerCell::pump(int waitMs) {
+  ViewerHostWindow host;
+  host.window = window_.handle();
+  host.clientWidth = rect_.width;
+  host.clientHeight = rect_.height;
+  return window_.pump(
+      [&](const platform::WindowMessage& message) {
+        dispatchViewerMessage(*viewer_, message, host);
+        if (message.message == platform::kMsgFrameDecoded &&
+            viewer_->framePipeline().frameReady(viewer_->showIndex()))
+          ++picturesShown_;
+      },
+      waitMs);
+}
+
+bool ViewerCell::takeDirty() {
+  bool erase = false;
+  if (window_.takeInvalidated(&erase)) dirty_ = true;
+  const bool dirty = dirty_;
+  dirty_ = false;
+  return dirty;
+}
+
+void ViewerCell::paint() { viewer_->paint(canvas_, {0, 0, rect_.width, rect_.height}); }
+
+void ViewerCell::setRect(const CellRect& rect) {
+  rect_ = rect;
+  canvas_.resize(rect.width, rect.height);
+  dirty_ = true;
+}
+
+ViewerGrid::ViewerGrid(const Options& options) {
+  for (const CameraAddress& camera : options.cameras)
+    cells_.push_back(std::make_unique<ViewerCell>(camera, options.language));
+  resize(options.width, options.height);
+}
+
+bool ViewerGrid::start() {
+  bool all = true;
+  for (auto& cell : cells_) all = cell->start() && all;
+  return all;
+}
+
+bool ViewerGrid::pump(int waitMs) {
+  int handled = 0;
+  for (auto& cell : cells_) handled += cell->pump(0);
+  if (handled == 0 && waitMs > 0) {
+    // Wait on the first queue only; the others are looked at right after.
+    if (!cells_.empty()) handled += cells_.front()->pump(cells_.size() == 1 ? waitMs : 0);
+    if (handled == 0 && cells_.size() > 1) platform::sleepMs(static_cast<std::uint32_t>(waitMs));
+  }
+  return handled > 0;
+}
+
+void ViewerGrid::resize(int width, int height) {
+  canvas_.resize(width, height);
+  std::vector<CellRect> rects = gridLayout(static_cast<int>(cells_.size()), width, height);
+  for (std::size_t i = 0; i < cells_.size(); ++i) cells_[i]->setRect(rects[i]);
+}
+
+const std::vector<CellRect>& ViewerGrid::paint(bool all) {
+  painted_.clear();
+  for (auto& cell : cells_) {
+    if (!cell->takeDirty() && !all) continue;
+    painted_.push_back(cell->rect());
+    cell->paint();
+    const CellRect& r = cell->rect();
+    const paint::SoftwareCanvas& source = cell->canvas();
+    for (int y = 0; y < r.height; ++y)
+      std::memcpy(canvas_.pixels() + (static_cast<std::size_t>(r.y + y) * canvas_.width() + r.x) * 3,
+                  source.pixels() + static_cast<std::size_t>(y) * source.stride(), std::size_t(r.width) * 3);
+  }
+  return painted_;
+}
+
+int ViewerGrid::fewestPicturesShown() const {
+  int fewest = -1;
+  for (const auto& cell : cells_)
+    if (fewest < 0 || cell->picturesShown() < fewest) fewest = cell->picturesShown();
+  return fewest < 0 ? 0 : fewest;
+}
+
+} // namespace desktop

@@ -1,0 +1,78 @@
+#pragma once
+// The viewers of one desktop window: one per camera, each in its own cell of a grid, each
+// with its own message queue (standing in for a window of its own) and canvas. The owner
+// pumps the queues on its thread, which is the window thread of every viewer.
+#include "hosts/desktop/CommandLine.h"
+#include "platform/Window.h"
+#include "platform/paint/SoftwareCanvas.h"
+#include "presentation/Viewer.h"
+
+#include <memory>
+#include <vector>
+
+namespace desktop {
+
+struct CellRect {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+};
+
+// Cells of `count` viewers in a window: columns = ceil(sqrt(count)), rows as needed.
+std::vector<CellRect> gridLayout(int count, int windowWidth, int windowHeight);
+
+class ViewerCell {
+public:
+  ViewerCell(const CameraAddress& camera, int language);
+  ~ViewerCell();
+
+  bool start();
+  // Hands every queued message to the viewer's dispatcher; returns how many.
+  int pump(int waitMs);
+  // True (and cleared) when the cell must be painted again.
+  bool takeDirty();
+  // Paints the viewer into the cell's canvas at the cell's size.
+  void paint();
+
+  void setRect(const CellRect& rect);
+  const CellRect& rect() const { return rect_; }
+  const paint::SoftwareCanvas& canvas() const { return canvas_; }
+  CViewer& viewer() { return *viewer_; }
+  int picturesShown() const { return picturesShown_; }
+
+private:
+  platform::MessageWindow window_;  // declared first: the viewer (and its threads) go first
+  std::unique_ptr<CViewer> viewer_;
+  paint::SoftwareCanvas canvas_;
+  CellRect rect_;
+  int picturesShown_ = 0; // decoded frames made visible (1028 with a ready frame)
+  bool dirty_ = true;
+};
+
+class ViewerGrid {
+public:
+  ViewerGrid(const Options& options);
+
+  // Starts every viewer; false when one could not start (it shows its status screen).
+  bool start();
+  // Pumps every cell once, waiting up to waitMs when nothing was queued; true when any
+  // message was handled.
+  bool pump(int waitMs);
+  void resize(int width, int height);
+  // Paints the cells that asked for it (all of them when `all`) and composes them into the
+  // window canvas; returns the cells painted.
+  const std::vector<CellRect>& paint(bool all);
+  // The fewest decoded pictures any viewer has shown.
+  int fewestPicturesShown() const;
+
+  const paint::SoftwareCanvas& canvas() const { return canvas_; }
+  std::vector<std::unique_ptr<ViewerCell>>& cells() { return cells_; }
+
+private:
+  std::vector<std::unique_ptr<ViewerCell>> cells_;
+  paint::SoftwareCanvas canvas_;
+  std::vector<CellRect> painted_;
+};
+
+} // namespace desktop

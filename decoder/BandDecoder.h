@@ -1,0 +1,20 @@
+// Decodes the coded samples of one band into its place in the coefficient plane.
+//
+// Class A (code table 1) suits bands with many large values, class B (tables 2 and 3) sparse
+// bands with long runs of zeros. Samples are filled in raster order; a run of zeros advances
+// the position without writing (the plane was cleared beforehand), runs cross line ends, and
+// the band is finished as soon as the position leaves its last line: nothing more is read.
+// The functions return 0 or the ErrorStage of the first stream error; samples written before
+// an error stay in the plane.
+#pragma once
+
+#include "decoder/BitReader.h"
+#include "decoder/CodeTables.h"
+#include "decoder/SubbandGeometry.h"
+
+namespace wavelet {
+
+int DecodeBandA(BitReader& reader, const SubbandDescriptor& band);
+int DecodeBandB(BitReader& reader, const SubbandDescriptor& band, CodeTableId table);
+
+}  // namespace wavelet

@@ -1,0 +1,33 @@
+// The four-lane engine variant: 16-bit fixed point at twice the portable sample scale.
+//
+// Detail bands are scaled by (q + 2) >> 2 while they are read into the line synthesis, the
+// lowest bands by (q * x) / 4 before the levels; per level the lines are synthesised first
+// (low lines, then high lines) and the columns after them, with the four-lane tap arithmetic
+// of MmxKernels.h. Colours are converted in groups of 8 pixels and clamped to 0..255. Bands
+// lie on multiples of 4 in the planes. The arithmetic runs as a scalar model, SSE2 or AVX2,
+// all giving identical bytes.
+#pragma once
+
+#include "decoder/MmxKernels.h"
+#include "decoder/WaveletEngine.h"
+
+namespace wavelet {
+
+class CMmxEngine final : public CWaveletEngine {
+public:
+    explicit CMmxEngine(SimdLevel simd = SimdLevel::Automatic);
+
+    void InverseTransform() override;
+    int ConvertToBgr(int offsetRed, int offsetGreen, int offsetBlue) override;
+    void DequantiseBand(int) override {}
+    int RoundDimension(int n) const override { return roundUpToFour(n); }
+    bool IsPortable() const override { return false; }
+
+    SimdLevel Simd() const { return simd_; }
+
+private:
+    SimdLevel simd_;
+    const mmx::Kernels* kernels_;
+};
+
+}  // namespace wavelet

@@ -1,0 +1,31 @@
+// The engine variant with plain integer and single-precision arithmetic.
+//
+// Bands are scaled as soon as they are decoded ((q * x + 4) >> 3), the transform runs the
+// 9/7 synthesis in 14-bit fixed point with 32-bit sums (columns first, then lines, per level),
+// and colours are converted pixel pair by pixel pair in single precision, clamped to 1..254.
+#pragma once
+
+#include "decoder/WaveletEngine.h"
+
+namespace wavelet {
+
+class CPortableEngine final : public CWaveletEngine {
+public:
+    void InverseTransform() override;
+    int ConvertToBgr(int offsetRed, int offsetGreen, int offsetBlue) override;
+    void DequantiseBand(int band) override;
+    int RoundDimension(int n) const override { return n; }
+    bool IsPortable() const override { return true; }
+};
+
+// Conversion constants: the BT.601 factors divided by 32, in single precision.
+struct PortableColourConstants {
+    float luma;         // 1.164 / 32
+    float crToRed;      // 1.596 / 32
+    float crToGreen;    // -0.813 / 32
+    float cbToGreen;    // -0.391 / 32
+    float cbToBlue;     // 2.018 / 32
+};
+extern const PortableColourConstants kPortableColour;
+
+}  // namespace wavelet

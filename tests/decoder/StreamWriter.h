@@ -1,0 +1,52 @@
+// Test helper: writes field streams bit by bit (32-bit little-endian words, most significant
+// bit first) and encodes band samples with the class A and class B codes.
+#pragma once
+
+#include "decoder/CodeTables.h"
+#include "decoder/SubbandGeometry.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace wavelet::test {
+
+class BitWriter {
+public:
+    void Bits(uint32_t value, int count);  // count 1..32, most significant first
+    void Symbol(CodeTableId table, int symbol);
+    // Pads the current word with 1 bits.
+    void PadWithOnes();
+    void Word(uint32_t word);  // a whole word (the writer must be on a word boundary)
+    void Marker() { Word(0xFFFFFFFFu); }
+    bool Aligned() const { return count_ == 0; }
+    std::vector<uint8_t> Bytes() const;  // whole words only (pads first)
+    size_t WordCount() const { return words_.size(); }
+
+private:
+    std::vector<uint32_t> words_;
+    uint64_t pending_ = 0;
+    int count_ = 0;
+};
+
+// Samples of one band in raster order.
+using BandSamples = std::vector<int16_t>;
+
+// Encodes samples with class A (table 1): values of any 16-bit size, runs of zeros.
+void EncodeClassA(BitWriter& w, const BandSamples& samples);
+// Encodes samples with class B (table 2 or 3): values within -8736..8736, runs of zeros.
+void EncodeClassB(BitWriter& w, CodeTableId table, const BandSamples& samples);
+
+struct BandContent {
+    int type = 129;            // 129..132, or 143 for an empty band
+    int16_t quantiser = 8;
+    BandSamples samples;       // width * height values (ignored for an empty band)
+};
+
+// A whole field: header, then the 42 bands in stream order.
+std::vector<uint8_t> BuildField(int parityByte, const std::vector<BandContent>& bands /* indexed by band */);
+
+// Random but natural-ish band content for a geometry (seeded, deterministic).
+std::vector<BandContent> RandomBands(const SubbandGeometry& geometry, uint32_t seed, int maxDetail = 40);
+
+}  // namespace wavelet::test

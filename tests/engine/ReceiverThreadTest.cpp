@@ -1,0 +1,401 @@
+// The real Receiver thread against a fake recorder on loopback. A message window on the
+// test's thread plays the window side: it logs every posted message and, on 1025, takes
+// the picture out of the connection's window slot as the viewer does.
+// Timing is never asserted tightly: counts have generous bounds, waits have long time-outs.
+#include "engine/Connection.h"
+#include "engine/Protocol.h"
+#include "engine/StatusIndex.h"
+#include "platform/Time.h"
+#include "tests/engine/FakeRecorder.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace testsupport;
+
+namespace {
+
+constexpr int kLongWaitMs = 10000;
+
+struct TakenPicture {
+  std::int32_t sequence;
+  std::string pictureNumber;
+  Bytes body;
+};
+
+class WindowSide {
+public:
+  explicit WindowSide(CConnection& connection) : connection_(connection) {}
+
+  platform::WindowHandle handle() const { return window_.handle(); }
+
+  // Pumps until `done` holds or `timeoutMs` passed; true when it holds.
+  bool pumpUntil(const std::function<bool()>& done, int timeoutMs = kLongWaitMs) {
+    const std::uint32_t start = platform::tickCount();
+    while (!done()) {
+      if (platform::tickCount() - start > std::uint32_t(timeoutMs)) return false;
+      window_.pump([this](const platform::WindowMessage& message) { handle(message); }, 10);
+    }
+    return true;
+  }
+  void pumpFor(int ms) {
+    pumpUntil([] { return false; }, ms);
+  }
+
+  int count(std::uint32_t message) const {
+    int n = 0;
+    for (const auto& m : log) n += m.message == message;
+    return n;
+  }
+  int countStatus(std::uint32_t message, std::uintptr_t wParam) const {
+    int n = 0;
+    for (const auto& m : log) n += m.message == message && m.wParam == wParam && m.lParam == 0;
+    return n;
+  }
+  std::vector<std::string> statusTexts() const {
+    std::vector<std::string> texts;
+    for (const auto& m : log)
+      if (m.message == platform::kMsgStatus && m.lParam != 0) texts.emplace_back(reinterpret_cast<const char*>(m.lParam));
+    return texts;
+  }
+
+  bool taking = true;
+  std::vector<platform::WindowMessage> log;
+  std::vector<TakenPicture> pictures;
+
+private:
+  void handle(const platform::WindowMessage& message) {
+    log.push_back(message);
+    if (message.message != platform::kMsgPictureWaiting || !taking) return;
+    PictureRecord& slot = connection_.windowSlot[0];
+    if (!slot.valid.load(std::memory_order_acquire)) return;
+    ASSERT_TRUE(current_.copyFrom(slot));
+    slot.valid.store(false, std::memory_order_release);
+    pictures.push_back({current_.sequence, std::string(current_.pictureNumber()),
+                        Bytes(current_.data, current_.data + current_.length)});
+  }
+
+  CConnection& connection_;
+  platform::MessageWindow window_;
+  PictureRecord current_;
+};
+
+HeaderTexts numbered(int n) {
+  HeaderTexts texts;
+  texts.pictureNumber = std::to_string(n);
+  return texts;
+}
+
+Bytes join(std::initializer_list<Bytes> parts) {
+  Bytes all;
+  for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+// A recorder that establishes the connection with a first picture and answers every
+// next-picture request with the next picture; picture n has a body of 2000 + n bytes.
+FakeRecorder::Responder streamingResponder(std::int32_t flags = 0) {
+  auto counter = std::make_shared<std::atomic<int>>(0);
+  return [counter, flags](const RecordedRequest& request) -> Bytes {
+    if (request.words.words[0] == protocol::kRequestOpen) {
+      const int n = (*counter)++;
+      return join({established(flags), picture(numbered(n), body(2000 + n, std::uint8_t(n)))});
+    }
+    if (request.words.words[0] == protocol::kRequestNext) {
+      const int n = (*counter)++;
+      return picture(numbered(n), body(2000 + n, std::uint8_t(n)));
+    }
+    return {};
+  };
+}
+
+class ReceiverThreadTest : public ::testing::Test {
+protected:
+  void startAgainst(int port, const char* host = "127.0.0.1") {
+    connection.configure(host, port, 7, &language);
+    connection.setNotifyWindow(window.handle());
+    ASSERT_TRUE(connection.start());
+  }
+  void TearDown() override { connection.stop(); }
+
+  // A loopback port that nothing listens on (connects are refused at once).
+  static int closedPort() {
+    const platform::SocketHandle probe = platform::socketListen("127.0.0.1", 0);
+    const int port = platform::socketLocalPort(probe);
+    platform::socketClose(probe);
+    return port;
+  }
+
+  CLanguageTable language{CLanguageTable::kEnglish};
+  CConnection connection;
+  WindowSide window{connection};
+};
+
+} // namespace
+
+TEST_F(ReceiverThreadTest, OpenRequestThenEstablishedAndAStreamOfPictures) {
+  FakeRecorder recorder(streamingResponder(1));
+  ASSERT_TRUE(recorder.listening());
+  startAgainst(recorder.port());
+  ASSERT_TRUE(window.pumpUntil([&] { return window.pictures.size() >= 6; }));
+  ASSERT_TRUE(recorder.waitForRequests(6, kLongWaitMs));
+  const auto requests = recorder.requests();
+  EXPECT_EQ(requests[0].bytes, rawMessage("PLPR", 32, rawItem("PDAT", 16, pdat(2, 0, 7, 0))));
+  for (std::size_t i = 1; i < requests.size(); ++i) {
+    EXPECT_EQ(requests[i].bytes, rawMessage("PLPR", 32, rawItem("PDAT", 16, pdat(3)))) << i;
+  }
+  // 1027 "established" comes before the first picture.
+  ASSERT_FALSE(window.log.empty());
+  EXPECT_EQ(window.log[0].message, platform::kMsgStatusIndex);
+  EXPECT_EQ(window.log[0].wParam, std::uintptr_t(kStatusEstablished));
+  EXPECT_EQ(connection.recorderFlags(), 1);
+  for (std::size_t i = 0; i < window.pictures.size(); ++i) {
+    EXPECT_EQ(window.pictures[i].sequence, std::int32_t(i));
+    EXPECT_EQ(window.pictures[i].pictureNumber, std::to_string(i));
+    EXPECT_EQ(window.pictures[i].body, body(2000 + std::int32_t(i), std::uint8_t(i)));
+  }
+  // One next-picture request per hand-off: never more than one ahead of the window side.
+  connection.stop();
+  const std::size_t nextRequests = recorder.requests().size() - 1;
+  EXPECT_GE(nextRequests + 1, window.pictures.size());
+  EXPECT_LE(nextRequests, window.pictures.size() + 1);
+  EXPECT_EQ(recorder.connectionCount(), 1);
+}
+
+TEST_F(ReceiverThreadTest, EndOfCommunicationShowsStatusAndReconnects) {
+  FakeRecorder recorder([](const RecordedRequest& request) -> Bytes {
+    if (request.words.words[0] != protocol::kRequestOpen) return {};
+    return buildMessage({{protocol::kItemPdat, pdat(protocol::kReplyEnd)}});
+  });
+  startAgainst(recorder.port());
+  ASSERT_TRUE(recorder.waitForConnections(2, kLongWaitMs));
+  ASSERT_TRUE(window.pumpUntil([&] { return window.countStatus(platform::kMsgStatus, kStatusCommClosed) >= 1; }));
+  ASSERT_TRUE(recorder.waitForRequests(2, kLongWaitMs));
+  EXPECT_EQ(recorder.requests()[1].connection, 2);
+  EXPECT_EQ(recorder.requests()[1].words.words[0], protocol::kRequestOpen);
+  EXPECT_EQ(window.countStatus(platform::kMsgStatus, kStatusSocket), 0); // not a socket error
+}
+
+TEST_F(ReceiverThreadTest, ErrorCodesArePostedAsTexts) {
+  std::vector<int> codes;
+  for (int code = 1999; code <= 2015; ++code) codes.push_back(code);
+  codes.push_back(3000);
+  FakeRecorder recorder([codes](const RecordedRequest& request) -> Bytes {
+    if (request.words.words[0] != protocol::kRequestOpen) return {};
+    Bytes replies = established();
+    for (int code : codes) {
+      const Bytes one = buildMessage({{protocol::kItemPdat, pdat(protocol::kReplyError, 0, 0, code)}});
+      replies.insert(replies.end(), one.begin(), one.end());
+    }
+    return replies;
+  });
+  startAgainst(recorder.port());
+  ASSERT_TRUE(window.pumpUntil([&] { return window.statusTexts().size() >= codes.size(); }));
+  const auto texts = window.statusTexts();
+  for (std::size_t i = 0; i < codes.size(); ++i) EXPECT_EQ(texts[i], language.errorText(codes[i])) << codes[i];
+  EXPECT_EQ(texts[2014 - 1999], "Internal error!");
+  EXPECT_EQ(texts[0], "");                      // 1999
+  EXPECT_EQ(texts[1], "The track is empty!");   // 2000
+  EXPECT_EQ(texts[2006 - 1999], "The picture has been overwritten!");
+}
+
+TEST_F(ReceiverThreadTest, RecorderLanguageTableChangesTheTexts) {
+  // The 39-column example: row 1 is used; column 30 is "waitconnect", 32 "zemerr_emptytrack".
+  const Bytes lang = langItem(1, 2, 39, {{{1, 30}, "Rekorder verbindet"}, {{1, 32}, "Spur leer"}, {{0, 32}, "row 0"}});
+  FakeRecorder recorder([lang](const RecordedRequest& request) -> Bytes {
+    if (request.words.words[0] != protocol::kRequestOpen) return {};
+    return buildMessage({{protocol::kItemLang, lang}, {protocol::kItemPdat, pdat(protocol::kReplyError, 0, 0, 2000)}});
+  });
+  startAgainst(recorder.port());
+  ASSERT_TRUE(window.pumpUntil([&] { return !window.statusTexts().empty(); }));
+  EXPECT_EQ(window.statusTexts()[0], "Spur leer");
+  EXPECT_STREQ(language.lookup("waitconnect"), "Rekorder verbindet");
+  EXPECT_STREQ(language.lookup("camera"), "");
+  EXPECT_EQ(language.languageIndex(), 1);
+}
+
+TEST_F(ReceiverThreadTest, LanguageTableInEveryReplyDoesNotGrowMemory) {
+  const Bytes lang = langItem(0, 1, 39, {{{0, 20}, "Kamera (Rekorder)"}});
+  auto counter = std::make_shared<std::atomic<int>>(0);
+  FakeRecorder recorder([lang, counter](const RecordedRequest& request) -> Bytes {
+    const int n = (*counter)++;
+    const Bytes reply = buildMessage({{protocol::kItemLang, lang},
+                                      {protocol::kItemHead, head(numbered(n))},
+                                      {protocol::kItemBody, body(100, std::uint8_t(n))}});
+    return request.words.words[0] == protocol::kRequestOpen ? join({established(), reply}) : reply;
+  });
+  startAgainst(recorder.port());
+  ASSERT_TRUE(window.pumpUntil([&] { return window.pictures.size() >= 15; }));
+  // Each lookup on this thread races with installs on the Receiver thread.
+  EXPECT_STREQ(language.lookup("camera"), "Kamera (Rekorder)");
+  connection.stop();
+  EXPECT_EQ(language.retainedTables(), 1);
+}
+
+TEST_F(ReceiverThreadTest, GarbageIsSkippedInEightByteSteps) {
+  FakeRecorder recorder([](const RecordedRequest& request) -> Bytes {
+    if (request.words.words[0] != protocol::kRequestOpen) return {};
+    Bytes garbage(24, 'X');
+    const Bytes badLength = rawMessage("PLPR", -100, {});
+    return join({garbage, badLength, established(5)});
+  });
+  startAgainst(recorder.port());
+  ASSERT_TRUE(window.pumpUntil([&] { return window.count(platform::kMsgStatusIndex) >= 1; }));
+  EXPECT_EQ(connection.recorderFlags(), 5);
+  EXPECT_EQ(window.countStatus(platform::kMsgStatus, kStatusSocket), 0);
+}
+
+TEST_F(ReceiverThreadTest, TwoHeadsWithOneBodyGiveTheSecondHeader) {
+  FakeRecorder recorder([](const RecordedRequest& request) -> Bytes {
+    if (request.words.words[0] == protocol::kRequestOpen)
+      return join({established(), buildMessage({{protocol::kItemHead, head(numbered(1))},
+                                                {protocol::kItemHead, head(numbered(2))},
+                                                {protocol::kItemBody, body(500, 1)}})});
+    return picture(numbered(3), body(10, 3));
+  });
+  startAgainst(recorder.port());
+  ASSERT_TRUE(window.pumpUntil([&] { return window.pictures.size() >= 2; }));
+  EXPECT_EQ(window.pictures[0].pictureNumber, "2");
+  EXPECT_EQ(window.pictures[0].sequence, 1);
+  EXPECT_EQ(window.pictures[0].body, body(500, 1));
+  EXPECT_EQ(window.pictures[1].sequence, 2); // the count rose by two
+}
+
+TEST_F(ReceiverThreadTest, BrokenConnectionMidPictureRecovers) {
+  const Bytes first = picture(numbered(0), body(50000, 1));
+  FakeRecorder recorder;
+  recorder.setResponder([&recorder, first](const RecordedRequest& request) -> Bytes {
+    if (request.words.words[0] != protocol::kRequestOpen) return {};
+    if (request.connection == 1) {
+      recorder.send(join({established(), Bytes(first.begin(), first.begin() + 20000)}));
+      recorder.dropConnection();
+      return {};
+    }
+    return join({established(), first});
+  });
+  startAgainst(recorder.port());
+  ASSERT_TRUE(window.pumpUntil([&] { return !window.pictures.empty(); }));
+  EXPECT_GE(window.countStatus(platform::kMsgStatus, kStatusSocket), 1);
+  EXPECT_EQ(recorder.connectionCount(), 2);
+  EXPECT_EQ(window.pictures[0].body, body(50000, 1));
+  EXPECT_EQ(window.pictures[0].sequence, 0); // counted from the new connection
+}
+
+TEST_F(ReceiverThreadTest, FullWindowSlotThrottlesTheRecorder) {
+  FakeRecorder recorder(streamingResponder());
+  window.taking = false;
+  startAgainst(recorder.port());
+  // The first picture goes to the window slot, a next request fetches the second, which
+  // then waits in the receive slot: two requests in all while the window takes nothing.
+  ASSERT_TRUE(recorder.waitForRequests(2, kLongWaitMs));
+  window.pumpFor(800);
+  const int waiting = window.count(platform::kMsgPictureWaiting);
+  EXPECT_EQ(recorder.requests().size(), 2u);
+  // About one 1025 per 20 ms pass; generous bounds, this is a loaded machine.
+  EXPECT_GE(waiting, 5);
+  EXPECT_LE(waiting, 80);
+
+  // No window handle: nothing is posted, nothing is lost.
+  connection.setNotifyWindow(nullptr);
+  window.pumpFor(50); // drain what was posted before
+  const std::size_t before = window.log.size();
+  window.pumpFor(200);
+  EXPECT_EQ(window.log.size(), before);
+  connection.setNotifyWindow(window.handle());
+
+  window.taking = true;
+  ASSERT_TRUE(window.pumpUntil([&] { return window.pictures.size() >= 4; }));
+  EXPECT_EQ(window.pictures[0].sequence, 0);
+  EXPECT_EQ(window.pictures[1].sequence, 1);
+  EXPECT_GE(recorder.requests().size(), 4u);
+}
+
+TEST_F(ReceiverThreadTest, PortsOutOfRangeNeverConnectAndRetryAtTheFixedPace) {
+  for (int port : {-1, 70000}) {
+    CConnection bad;
+    bad.configure("127.0.0.1", port, 1, &language);
+    bad.setNotifyWindow(window.handle());
+    ASSERT_TRUE(bad.start());
+    window.pumpFor(1200);
+    EXPECT_EQ(bad.state(), CConnection::ReceiverState::Connecting);
+    // One attempt per 500 ms pause plus a pass: about three in 1.2 s, never a busy loop.
+    EXPECT_GE(bad.connectAttempts(), 1u) << port;
+    EXPECT_LE(bad.connectAttempts(), 6u) << port;
+    bad.stop();
+    EXPECT_EQ(bad.state(), CConnection::ReceiverState::NotRunning);
+  }
+  EXPECT_TRUE(window.log.empty()); // a failing connect is silent
+}
+
+TEST_F(ReceiverThreadTest, UnresolvableHostNeverConnects) {
+  // Two dots in a row: the resolver rejects the name without asking any server.
+  startAgainst(80, "camview-unresolvable..invalid");
+  window.pumpFor(1200);
+  EXPECT_EQ(connection.state(), CConnection::ReceiverState::Connecting);
+  EXPECT_GE(connection.connectAttempts(), 1u);
+  EXPECT_LE(connection.connectAttempts(), 6u);
+  EXPECT_TRUE(window.log.empty());
+}
+
+TEST_F(ReceiverThreadTest, StopInEveryState) {
+  // Not running: nothing to stop.
+  connection.stop();
+  EXPECT_EQ(connection.state(), CConnection::ReceiverState::NotRunning);
+
+  // Connecting: nothing listens on the port.
+  startAgainst(closedPort());
+  window.pumpUntil([&] { return connection.connectAttempts() >= 1; });
+  EXPECT_EQ(connection.state(), CConnection::ReceiverState::Connecting);
+  connection.stop();
+  EXPECT_EQ(connection.state(), CConnection::ReceiverState::NotRunning);
+
+  // Connected, then started again: a fresh connection.
+  FakeRecorder recorder(streamingResponder());
+  startAgainst(recorder.port());
+  ASSERT_TRUE(window.pumpUntil([&] { return window.count(platform::kMsgStatusIndex) >= 1; }));
+  EXPECT_EQ(connection.state(), CConnection::ReceiverState::Connected);
+  connection.stop();
+  EXPECT_EQ(connection.state(), CConnection::ReceiverState::NotRunning);
+  EXPECT_FALSE(connection.stream().hasSocket());
+  window.pumpFor(30);
+  const std::size_t afterStop = window.log.size();
+  window.pumpFor(100);
+  EXPECT_EQ(window.log.size(), afterStop); // nothing is posted after stop
+  ASSERT_TRUE(connection.start());
+  ASSERT_TRUE(recorder.waitForConnections(2, kLongWaitMs));
+  ASSERT_TRUE(window.pumpUntil([&] { return window.count(platform::kMsgStatusIndex) >= 2; }));
+
+  // A second stop after the first is a no-op; start while running is too.
+  EXPECT_TRUE(connection.start());
+  connection.stop();
+  connection.stop();
+  EXPECT_EQ(connection.state(), CConnection::ReceiverState::NotRunning);
+}
+
+TEST(LanguageTableThreads, LookupsDuringInstallsSeeWholeTables) {
+  CLanguageTable table(CLanguageTable::kEnglish);
+  const Bytes a = langItem(0, 1, 39, {{{0, 20}, "camera A"}, {{0, 21}, "date A"}});
+  const Bytes b = langItem(0, 1, 62, {{{0, 20}, "camera B"}, {{0, 21}, "date B"}});
+  std::atomic<bool> done{false};
+  std::thread installer([&] {
+    for (int i = 0; i < 3000; ++i) {
+      const Bytes& item = i % 2 ? a : b;
+      table.install(item.data(), std::int32_t(item.size()));
+    }
+    done.store(true);
+  });
+  int lookups = 0;
+  while (!done.load() || lookups < 100) {
+    const std::string camera = table.lookup("camera");
+    ASSERT_TRUE(camera == "Camera" || camera == "camera A" || camera == "camera B") << camera;
+    ++lookups;
+  }
+  installer.join();
+  EXPECT_EQ(table.retainedTables(), 2);
+}

@@ -1,5 +1,6 @@
 #include "presentation/FramePipeline.h"
 
+#include "decoder/WaveletEngine.h"
 #include "engine/StatusIndex.h"
 #include "platform/Time.h"
 #include "presentation/FrameLayout.h"
@@ -63,7 +64,8 @@ bool CFramePipeline::startDecoderThread() {
   busy_.store(false, std::memory_order_release);
   fillIndex_.store(0, std::memory_order_release);
   allocateFrames();
-  if (!overlay_.initOverlay(language_)) return false;
+  if (!engine_) engine_ = wavelet::CreateWaveletEngine();
+  if (!engine_ || !overlay_.initOverlay(language_)) return false;
   overlay_.stats().setStatsHeader(kStatsHeader);
   overlay_.stats().publish();
   stop_.store(false, std::memory_order_release);
@@ -126,7 +128,7 @@ bool CFramePipeline::processPicture(PictureRecord& record) {
   const bool levelKnown = presentation::SizeTable::validLevel(resolutionLevel_);
   const bool standard576 = record.isVideoStandard576();
   bool ok = false;
-  if (frames_[index] && workFrame_ && levelKnown) {
+  if (frames_[index] && workFrame_ && engine_ && levelKnown) {
     int* heights = sizes_.heights(standard576);
     presentation::DecodeRequest request;
     request.maxWidth = presentation::kDecoderMaxWidth;
@@ -134,7 +136,7 @@ bool CFramePipeline::processPicture(PictureRecord& record) {
     request.columnLimit = sizes_.columnLimit[resolutionLevel_];
     request.skipLevels = resolutionLevel_;
     presentation::DecodeOutcome outcome =
-        presentation::decodePicture(record, request, workFrame_, presentation::kFrameBytes);
+        presentation::decodePicture(record, request, *engine_, workFrame_, presentation::kFrameBytes);
     ok = outcome.ok;
     if (ok) {
       sizes_.decodedWidth[resolutionLevel_] = outcome.width;

@@ -18,6 +18,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+
+namespace wavelet {
+class CWaveletEngine;
+}
 
 class CFramePipeline {
 public:
@@ -97,6 +102,7 @@ private:
   std::atomic<bool> statistics_{false};
   int resolutionLevel_ = 0;
   presentation::SizeTable sizes_;
+  std::unique_ptr<wavelet::CWaveletEngine> engine_; // reused for every picture
   COverlay overlay_;
   CLanguageTable* language_ = nullptr;
 };

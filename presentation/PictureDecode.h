@@ -7,6 +7,10 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace wavelet {
+class CWaveletEngine;
+}
+
 namespace presentation {
 
 struct DecodeRequest {
@@ -22,7 +26,9 @@ struct DecodeOutcome {
   int height = 0;
 };
 
-DecodeOutcome decodePicture(const PictureRecord& record, const DecodeRequest& request, std::uint8_t* output,
-                            std::size_t outputSize);
+// `engine` is the caller's decoder engine, reused from picture to picture so that a steady
+// stream allocates nothing.
+DecodeOutcome decodePicture(const PictureRecord& record, const DecodeRequest& request, wavelet::CWaveletEngine& engine,
+                            std::uint8_t* output, std::size_t outputSize);
 
 } // namespace presentation

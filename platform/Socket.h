@@ -17,8 +17,12 @@ void networkCleanup();
 SocketHandle socketCreate();
 
 // Blocking connect. `host` is a dotted IPv4 address, or else a name whose first IPv4
-// address the resolver returns. False for a port outside 0..65535, an unresolvable name or
-// a failed connect; the socket stays open either way (the caller may retry with it).
+// address the resolver returns. False for a port outside 0..65535, a null or empty host, an
+// unresolvable name or a failed connect; the socket stays open either way. After a connect
+// that reached the network and failed (refused, unreachable) do not retry with the same
+// socket: Wine (like BSD systems) answers a second connect on it with an error
+// (WSAECONNABORTED); close it and create a fresh one. After a rejected port or host the
+// socket is untouched and may be reused.
 bool socketConnect(SocketHandle socket, const char* host, int port);
 
 // Switches the socket to non-blocking mode.
@@ -34,15 +38,17 @@ void socketClose(SocketHandle socket);
 
 // --- server side ---
 
-// A socket bound to host:port (dotted address; port 0 picks a free one) and listening;
+// A socket bound to host:port (dotted address, or null/empty for every local address;
+// port 0 picks a free one) and listening;
 // kNoSocket on failure. Address reuse is enabled so a restarted server can bind at once.
 SocketHandle socketListen(const char* host, int port, int backlog = 16);
 
 // The local port a socket is bound to, or -1.
 int socketLocalPort(SocketHandle socket);
 
-// Waits up to `timeoutMs` for the socket to become readable (data, a closed peer or, on a
-// listening socket, a pending connection). 1 readable, 0 timed out, -1 error.
+// Waits up to `timeoutMs` (negative: without limit) for the socket to become readable
+// (data, a closed peer or, on a listening socket, a pending connection). 1 readable,
+// 0 timed out, -1 error.
 int socketWaitReadable(SocketHandle socket, int timeoutMs);
 
 // Waits up to `timeoutMs` for the socket to accept more data for sending. 1, 0 or -1 as above.

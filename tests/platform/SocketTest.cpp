@@ -168,18 +168,26 @@ TEST_F(Socket, UnresolvableOrMissingHostsFail) {
   EXPECT_EQ(socketListen("not-an-address", 0), kNoSocket);
 }
 
-// A refused connect leaves the socket open, and the same socket can connect afterwards.
-TEST_F(Socket, RefusedConnectKeepsTheSocketForTheNextAttempt) {
+// A refused connect fails; the viewer then closes the socket and connects with a fresh one.
+// A rejected port leaves the socket untouched for the next attempt.
+TEST_F(Socket, RefusedConnectFailsAndAFreshSocketConnects) {
   SocketHandle listener = listen();
   int port = socketLocalPort(listener);
-  SocketHandle probe = listen(); // a port that was free a moment ago and is closed again
+  SocketHandle probe = socketListen("127.0.0.1", 0); // a port that was free a moment ago
+  ASSERT_NE(probe, kNoSocket);
   int closedPort = socketLocalPort(probe);
   socketClose(probe);
 
+  SocketHandle refused = socketCreate();
+  ASSERT_NE(refused, kNoSocket);
+  EXPECT_FALSE(socketConnect(refused, "127.0.0.1", closedPort));
+  socketClose(refused);
+
   SocketHandle client = keep(socketCreate());
   ASSERT_NE(client, kNoSocket);
-  EXPECT_FALSE(socketConnect(client, "127.0.0.1", closedPort));
-  EXPECT_TRUE(socketConnect(client, "127.0.0.1", port));
+  EXPECT_FALSE(socketConnect(client, "127.0.0.1", 70000));
+  EXPECT_FALSE(socketConnect(client, "no-such-host.invalid", port));
+  ASSERT_TRUE(socketConnect(client, "127.0.0.1", port));
   SocketHandle server = acceptFrom(listener);
   ASSERT_NE(server, kNoSocket);
   ASSERT_EQ(socketSend(client, "ok", 2), 2);

@@ -9,12 +9,15 @@ CPixkitLib::~CPixkitLib() {
 bool CPixkitLib::Init(int width, int height, int pitch, char* buffer, EPKLIBDestinationFormat format,
                       unsigned long redMask, unsigned long greenMask, unsigned long blueMask,
                       int flipY, int rowAlign) {
-    if (m_core == nullptr) {
+    const bool freshCore = m_core == nullptr;
+    if (freshCore) {
         m_core = new (std::nothrow) CPixkit();
         if (m_core == nullptr) return false;
     }
-    return m_core->Init(width, height, pitch, buffer, format, redMask, greenMask, blueMask, flipY,
-                        rowAlign);
+    const bool ok = m_core->Init(width, height, pitch, buffer, format, redMask, greenMask, blueMask,
+                                 flipY, rowAlign);
+    if (!ok && freshCore) close();  // a failed first Init leaves the facade empty
+    return ok;
 }
 
 void CPixkitLib::close() {

@@ -4,7 +4,8 @@
 #include "pixkit/PKTypes.h"
 #include "pixkit/PixkitExport.h"
 
-// Facade of the 2D library: owns one core, created by the first Init. Every operation
+// Facade of the 2D library: owns one core, created by the first successful Init (a later
+// Init that fails keeps the core and its objects, without a surface). Every operation
 // other than Init and close needs a successful Init; without a core they do nothing and
 // return 0 / false. A facade cannot be copied (it is the single owner of its core).
 class PIXKIT_API CPixkitLib {

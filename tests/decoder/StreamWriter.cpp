@@ -141,7 +141,8 @@ void EncodeClassB(BitWriter& w, CodeTableId t, const BandSamples& samples) {
     }
 }
 
-std::vector<uint8_t> BuildField(int parityByte, const std::vector<BandContent>& bands) {
+std::vector<uint8_t> BuildField(int parityByte, const std::vector<BandContent>& bands, FieldLayout* layout,
+                                const CustomBandWriter& custom) {
     BitWriter w;
     w.Marker();
     w.Bits(uint32_t(parityByte), 8);
@@ -149,9 +150,14 @@ std::vector<uint8_t> BuildField(int parityByte, const std::vector<BandContent>& 
     for (int i = 0; i < 14; ++i) w.Bits(uint32_t(0x10 + i), 8);
     for (int i = 0; i < kBandCount; ++i) {
         const BandContent& band = bands[kBandOrder[i]];
+        if (layout != nullptr) layout->recordStart.push_back(w.WordCount());
         if (i > 0) w.Marker();
         w.Bits(uint32_t(band.type), 8);
         w.Bits(uint16_t(band.quantiser), 16);
+        if (custom && custom(kBandOrder[i], w)) {
+            w.PadWithOnes();
+            continue;
+        }
         if (band.type == 143) {
             w.PadWithOnes();
             continue;

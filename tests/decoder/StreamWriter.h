@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace wavelet::test {
@@ -43,8 +44,19 @@ struct BandContent {
     BandSamples samples;       // width * height values (ignored for an empty band)
 };
 
-// A whole field: header, then the 42 bands in stream order.
-std::vector<uint8_t> BuildField(int parityByte, const std::vector<BandContent>& bands /* indexed by band */);
+// Where BuildField put things: word index of each band record's first word (its marker, or
+// for the first band its header word), by stream position 0..41.
+struct FieldLayout {
+    std::vector<size_t> recordStart;
+};
+
+// Writes a band's data instead of the encoder (after its header); returns false to leave the
+// band to the encoder.
+using CustomBandWriter = std::function<bool(int band, BitWriter& writer)>;
+
+// A whole field: header, then the 42 bands in stream order (bands indexed by band number).
+std::vector<uint8_t> BuildField(int parityByte, const std::vector<BandContent>& bands, FieldLayout* layout = nullptr,
+                                const CustomBandWriter& custom = {});
 
 // Random but natural-ish band content for a geometry (seeded, deterministic).
 std::vector<BandContent> RandomBands(const SubbandGeometry& geometry, uint32_t seed, int maxDetail = 40);

@@ -18,6 +18,22 @@
 
 namespace testsupport {
 
+// Starts the process's socket library for the lifetime of the object (WSAStartup on
+// Windows; nothing on POSIX). Tests that use sockets hold one.
+class NetworkSession {
+public:
+  NetworkSession() : started_(platform::networkStartup()) {}
+  ~NetworkSession() {
+    if (started_) platform::networkCleanup();
+  }
+  NetworkSession(const NetworkSession&) = delete;
+  NetworkSession& operator=(const NetworkSession&) = delete;
+  bool started() const { return started_; }
+
+private:
+  bool started_;
+};
+
 struct RecordedRequest {
   int connection = 0;  // 1 for the first accepted connection, 2 for the next, ...
   Bytes bytes;         // the whole message as received
@@ -60,6 +76,7 @@ private:
   bool flushOutgoing(platform::SocketHandle client, bool& closeRequested);
   void collectRequests(Bytes& pending, int connection);
 
+  NetworkSession network_;
   platform::SocketHandle listener_ = platform::kNoSocket;
   int port_ = -1;
   std::atomic<bool> stop_{false};

@@ -4,10 +4,12 @@
 #include "engine/Protocol.h"
 #include "platform/Socket.h"
 #include "platform/Time.h"
+#include "tests/engine/FakeRecorder.h"
 #include "tests/engine/ProtocolBuilders.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 using namespace testsupport;
@@ -80,6 +82,7 @@ protected:
     return bytes;
   }
 
+  NetworkSession network;
   platform::SocketHandle listener = platform::kNoSocket;
   platform::SocketHandle server = platform::kNoSocket;
   RecordingPeer peer;
@@ -214,6 +217,7 @@ TEST_F(MessagePeerTest, RequestsGoOutWhole) {
 }
 
 TEST(SocketStreamTest, ConnectRefusesBadPortsHostsAndMissingSockets) {
+  NetworkSession network;
   CSocketStream stream;
   EXPECT_FALSE(stream.connect("127.0.0.1", 80)); // no socket yet
   ASSERT_TRUE(stream.open());
@@ -227,6 +231,7 @@ TEST(SocketStreamTest, ConnectRefusesBadPortsHostsAndMissingSockets) {
 }
 
 TEST(SocketStreamTest, ConsumeMovesTheRestToTheFront) {
+  NetworkSession network;
   platform::SocketHandle listener = platform::socketListen("127.0.0.1", 0);
   ASSERT_NE(listener, platform::kNoSocket);
   CSocketStream stream;

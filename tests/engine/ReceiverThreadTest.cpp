@@ -132,6 +132,7 @@ protected:
     return port;
   }
 
+  NetworkSession network;
   CLanguageTable language{CLanguageTable::kEnglish};
   CConnection connection;
   WindowSide window{connection};

@@ -1,0 +1,123 @@
+// How long CConnection::stop takes in each state of the Receiver thread. The stop is timed
+// by hand (manual time); reaching the state before it is not timed.
+#include "engine/Connection.h"
+#include "platform/Socket.h"
+#include "platform/Time.h"
+#include "tests/engine/FakeRecorder.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+using namespace testsupport;
+
+namespace {
+
+double timeStop(CConnection& connection) {
+  const auto begin = std::chrono::steady_clock::now();
+  connection.stop();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+}
+
+bool waitFor(const std::function<bool()>& done, int timeoutMs = 10000) {
+  const std::uint32_t start = platform::tickCount();
+  while (!done()) {
+    if (platform::tickCount() - start > std::uint32_t(timeoutMs)) return false;
+    platform::sleepMs(1);
+  }
+  return true;
+}
+
+int closedPort() {
+  const platform::SocketHandle probe = platform::socketListen("127.0.0.1", 0);
+  const int port = platform::socketLocalPort(probe);
+  platform::socketClose(probe);
+  return port;
+}
+
+void StopNotRunning(benchmark::State& state) {
+  for (auto _ : state) {
+    CConnection connection;
+    state.SetIterationTime(timeStop(connection));
+  }
+}
+
+// Connect refused at once; the thread spends nearly all its time in the 500 ms pause, so the
+// stop waits for the rest of it.
+void StopConnectingRefused(benchmark::State& state) {
+  const int port = closedPort();
+  for (auto _ : state) {
+    CConnection connection;
+    connection.configure("127.0.0.1", port, 0, nullptr);
+    connection.start();
+    waitFor([&] { return connection.connectAttempts() >= 1; });
+    platform::sleepMs(std::uint32_t(state.iterations() * 97 % 500)); // spread over the pause
+    state.SetIterationTime(timeStop(connection));
+  }
+}
+
+void StopConnectingBadPort(benchmark::State& state) {
+  for (auto _ : state) {
+    CConnection connection;
+    connection.configure("127.0.0.1", 70000, 0, nullptr);
+    connection.start();
+    waitFor([&] { return connection.connectAttempts() >= 1; });
+    platform::sleepMs(std::uint32_t(state.iterations() * 97 % 500));
+    state.SetIterationTime(timeStop(connection));
+  }
+}
+
+// Connected to an idle recorder: the thread sleeps in its 20 ms pass pause.
+void StopConnectedIdle(benchmark::State& state) {
+  FakeRecorder recorder([](const RecordedRequest&) { return established(); });
+  for (auto _ : state) {
+    CConnection connection;
+    connection.configure("127.0.0.1", recorder.port(), 0, nullptr);
+    connection.start();
+    waitFor([&] { return connection.state() == CConnection::ReceiverState::Connected; });
+    platform::sleepMs(std::uint32_t(state.iterations() * 7 % 20));
+    state.SetIterationTime(timeStop(connection));
+  }
+}
+
+// Connected while pictures stream (the window slot is emptied by this thread).
+void StopConnectedStreaming(benchmark::State& state) {
+  FakeRecorder recorder([](const RecordedRequest& request) {
+    const Bytes one = picture({}, body(100000, 1));
+    if (request.words.words[0] != 2) return one;
+    Bytes both = established();
+    both.insert(both.end(), one.begin(), one.end());
+    return both;
+  });
+  for (auto _ : state) {
+    CConnection connection;
+    connection.configure("127.0.0.1", recorder.port(), 0, nullptr);
+    connection.start();
+    int taken = 0;
+    waitFor([&] {
+      if (connection.windowSlot[0].valid.load(std::memory_order_acquire)) {
+        connection.windowSlot[0].valid.store(false, std::memory_order_release);
+        ++taken;
+      }
+      return taken >= 3;
+    });
+    state.SetIterationTime(timeStop(connection));
+  }
+}
+
+} // namespace
+
+BENCHMARK(StopNotRunning)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(100);
+BENCHMARK(StopConnectingRefused)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(StopConnectingBadPort)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(StopConnectedIdle)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(StopConnectedStreaming)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+int main(int argc, char** argv) {
+  NetworkSession network;
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

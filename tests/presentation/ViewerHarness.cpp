@@ -1,0 +1,70 @@
+#include "tests/presentation/ViewerHarness.h"
+
+#include "platform/Time.h"
+#include "tests/presentation/ReferencePicture.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace testsupport {
+
+ViewerHarness::ViewerHarness(int language, int width, int height)
+    : viewer_(std::make_unique<CViewer>(language)), width_(width), height_(height) {
+  viewer_->setHost("127.0.0.1");
+  viewer_->port = -1; // never connects: the window slot is the test's
+  viewer_->attachWindow(window_.handle());
+  viewer_->start();
+}
+
+ViewerHarness::~ViewerHarness() { viewer_.reset(); }
+
+void ViewerHarness::park(const std::vector<std::uint8_t>& payload, std::uint32_t receivedTick, int pictureNumber,
+                         bool standard576, int level, bool postIt) {
+  PictureRecord& slot = viewer_->connection.windowSlot[0];
+  slot.reserve(std::int32_t(payload.size()));
+  if (!payload.empty()) std::memcpy(slot.data, payload.data(), payload.size());
+  slot.length = std::int32_t(payload.size());
+  fillHeader(slot, pictureNumber, standard576, level);
+  slot.receivedTick = receivedTick;
+  slot.valid.store(true, std::memory_order_release);
+  if (postIt) post(platform::kMsgPictureWaiting);
+}
+
+void ViewerHarness::post(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+  platform::postMessage(window_.handle(), message, wParam, lParam);
+}
+
+bool ViewerHarness::pumpUntil(const std::function<bool()>& done, int timeoutMs) {
+  const std::uint32_t begin = platform::tickCount();
+  ViewerHostWindow host;
+  host.window = window_.handle();
+  while (!done()) {
+    if (platform::tickCount() - begin > std::uint32_t(timeoutMs)) return false;
+    host.clientWidth = width_;
+    host.clientHeight = height_;
+    window_.pump(
+        [&](const platform::WindowMessage& message) {
+          handled.push_back(message);
+          dispatchViewerMessage(*viewer_, message, host);
+        },
+        50);
+  }
+  return true;
+}
+
+bool ViewerHarness::waitForFrames(int count, int timeoutMs) {
+  auto frames = [this] {
+    return std::count_if(handled.begin(), handled.end(),
+                         [](const platform::WindowMessage& m) { return m.message == platform::kMsgFrameDecoded; });
+  };
+  const long target = frames() + count;
+  return pumpUntil([&] { return frames() >= target; }, timeoutMs);
+}
+
+paint::SoftwareCanvas ViewerHarness::paint() {
+  paint::SoftwareCanvas canvas(width_, height_);
+  viewer_->paint(canvas, {0, 0, width_, height_});
+  return canvas;
+}
+
+} // namespace testsupport

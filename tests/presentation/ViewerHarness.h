@@ -1,0 +1,51 @@
+#pragma once
+// A started viewer on a message queue of the test's own, without a recorder: the test
+// thread is the window thread, parks pictures in the connection's window slot as the
+// Receiver thread would, and pumps the messages through the dispatcher.
+#include "platform/Window.h"
+#include "platform/paint/SoftwareCanvas.h"
+#include "presentation/Viewer.h"
+#include "presentation/ViewerMessages.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace testsupport {
+
+class ViewerHarness {
+public:
+  ViewerHarness(int language, int width = 720, int height = 576);
+  ~ViewerHarness();
+
+  CViewer& viewer() { return *viewer_; }
+  platform::WindowHandle window() const { return window_.handle(); }
+  void setWindowSize(int width, int height) {
+    width_ = width;
+    height_ = height;
+  }
+
+  // Puts a picture into the window slot and posts 1025, as the Receiver thread does.
+  void park(const std::vector<std::uint8_t>& payload, std::uint32_t receivedTick, int pictureNumber,
+            bool standard576 = true, int level = 0, bool post = true);
+  void post(std::uint32_t message, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);
+
+  // Dispatches queued messages (waiting up to 50 ms for each batch) until `done` holds or
+  // `timeoutMs` passes. Every message handled is appended to `handled`.
+  bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+  // Pumps until `count` more 1028 messages have been handled.
+  bool waitForFrames(int count, int timeoutMs = 5000);
+
+  paint::SoftwareCanvas paint();
+
+  std::vector<platform::WindowMessage> handled;
+
+private:
+  platform::MessageWindow window_;
+  std::unique_ptr<CViewer> viewer_;
+  int width_;
+  int height_;
+};
+
+} // namespace testsupport

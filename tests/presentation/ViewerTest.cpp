@@ -1,0 +1,218 @@
+// The viewer's window side with its Decoder thread: pictures taken from the window slot,
+// decoded, scaled and marked, painted exactly; the message contract; the status screen.
+#include "engine/StatusIndex.h"
+#include "recorder/server/PictureEncoder.h"
+#include "tests/presentation/GoldenImage.h"
+#include "tests/presentation/ReferencePicture.h"
+#include "tests/presentation/ViewerHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+using testsupport::ViewerHarness;
+
+const std::vector<std::uint8_t>& picture(int seed) {
+  static std::vector<std::uint8_t> cache[3];
+  if (cache[seed].empty()) cache[seed] = testsupport::encodedTestPicture(seed);
+  return cache[seed];
+}
+
+std::vector<std::uint32_t> messagesOf(const ViewerHarness& h, std::uint32_t message) {
+  std::vector<std::uint32_t> params;
+  for (const auto& m : h.handled)
+    if (m.message == message) params.push_back(std::uint32_t(m.wParam));
+  return params;
+}
+
+TEST(Viewer, PaintsTheDecodedScaledPictureWithItsOverlay) {
+  struct Window {
+    int width, height;
+  };
+  for (Window window : {Window{720, 576}, Window{350, 260}, Window{1024, 768}}) {
+    const std::string name = "picture-" + std::to_string(window.width) + "x" + std::to_string(window.height);
+    SCOPED_TRACE(name);
+    ViewerHarness h(CLanguageTable::kEnglish, window.width, window.height);
+    h.park(picture(0), 1000, 17);
+    ASSERT_TRUE(h.waitForFrames(1));
+    CFramePipeline& pipeline = h.viewer().framePipeline();
+    ASSERT_TRUE(pipeline.frameReady(h.viewer().showIndex()));
+    EXPECT_EQ(pipeline.frameWidth(h.viewer().showIndex()), std::min(window.width, 768));
+    EXPECT_EQ(pipeline.frameHeight(h.viewer().showIndex()), std::min(window.height, 576));
+
+    testsupport::ReferenceFrame expectedFrame;
+    ASSERT_TRUE(testsupport::referenceFrame(h.viewer().currentPicture(), h.viewer().languageTable(), window.width,
+                                            window.height, expectedFrame));
+    EXPECT_TRUE(testsupport::sameImage(
+        name, h.paint(), testsupport::referenceWindow(expectedFrame, window.width, window.height)));
+  }
+}
+
+TEST(Viewer, FramesAlternateZeroOneZero) {
+  ViewerHarness h(CLanguageTable::kEnglish);
+  for (int i = 0; i < 3; ++i) {
+    h.park(picture(i), 1000 + i, i);
+    ASSERT_TRUE(h.waitForFrames(1));
+    EXPECT_EQ(h.viewer().showIndex(), i % 2);
+    EXPECT_TRUE(h.viewer().pipelineFree());
+  }
+  EXPECT_EQ(messagesOf(h, platform::kMsgFrameDecoded), (std::vector<std::uint32_t>{0, 1, 0}));
+  EXPECT_TRUE(messagesOf(h, platform::kMsgStatus).empty());
+}
+
+TEST(Viewer, PictureWaitingWhileTheDecoderIsBusyStaysInTheSlot) {
+  ViewerHarness h(CLanguageTable::kEnglish);
+  h.park(picture(0), 1000, 1);
+  // Take the first picture and offer it, without handling the decoder's answer yet.
+  ASSERT_TRUE(h.pumpUntil([&] { return h.viewer().framePipeline().busy() || !h.viewer().pipelineFree(); }));
+  EXPECT_FALSE(h.viewer().pipelineFree());
+  h.park(picture(1), 1001, 2, true, 0, false);
+  ViewerHostWindow host{h.window(), 720, 576, false};
+  EXPECT_TRUE(dispatchViewerMessage(h.viewer(), {platform::kMsgPictureWaiting, 0, 0}, host));
+  EXPECT_TRUE(h.viewer().connection.windowSlot[0].valid.load());
+  EXPECT_EQ(h.viewer().currentPicture().receivedTick, 1000u);
+
+  // After the first frame is shown, the next 1025 takes the waiting picture.
+  ASSERT_TRUE(h.waitForFrames(1));
+  h.post(platform::kMsgPictureWaiting);
+  ASSERT_TRUE(h.waitForFrames(1));
+  EXPECT_FALSE(h.viewer().connection.windowSlot[0].valid.load());
+  EXPECT_EQ(h.viewer().currentPicture().receivedTick, 1001u);
+}
+
+TEST(Viewer, PictureNotNewerThanTheShownOneIsDropped) {
+  ViewerHarness h(CLanguageTable::kEnglish);
+  h.park(picture(0), 5000, 1);
+  ASSERT_TRUE(h.waitForFrames(1));
+  for (std::uint32_t tick : {5000u, 4999u}) {
+    h.park(picture(1), tick, 2);
+    ASSERT_TRUE(h.pumpUntil([&] { return !h.viewer().connection.windowSlot[0].valid.load(); }));
+    EXPECT_EQ(h.viewer().currentPicture().receivedTick, 5000u);
+    EXPECT_TRUE(h.viewer().pipelineFree());
+  }
+  EXPECT_EQ(messagesOf(h, platform::kMsgOfferPicture).size(), 1u);
+}
+
+TEST(Viewer, TicksAcrossTheWrapStillCountAsNewer) {
+  ViewerHarness h(CLanguageTable::kEnglish);
+  h.park(picture(0), 0xFFFFFF00u, 1);
+  ASSERT_TRUE(h.waitForFrames(1));
+  h.park(picture(1), 0x10u, 2);
+  ASSERT_TRUE(h.waitForFrames(1));
+  EXPECT_EQ(h.viewer().currentPicture().receivedTick, 0x10u);
+}
+
+TEST(Viewer, FailedDecodeShowsDecompressErrorAndCountsIt) {
+  ViewerHarness h(CLanguageTable::kEnglish);
+  h.park(picture(0), 1000, 1);
+  ASSERT_TRUE(h.waitForFrames(1));
+
+  std::vector<std::uint8_t> broken = picture(1);
+  recorder::corruptPayload(broken);
+  h.park(broken, 1001, 2);
+  ASSERT_TRUE(h.waitForFrames(1));
+  EXPECT_STREQ(h.viewer().statusText(), h.viewer().languageTable().lookup("decompresserror"));
+  EXPECT_EQ(h.viewer().decodeErrors(), 1);
+  EXPECT_EQ(messagesOf(h, platform::kMsgStatus), (std::vector<std::uint32_t>{kStatusDecompressError}));
+  EXPECT_FALSE(h.viewer().framePipeline().frameReady(h.viewer().showIndex()));
+  EXPECT_TRUE(testsupport::sameImage("decompress-error", h.paint(),
+                                     testsupport::referenceStatusScreen(h.viewer().statusText(), 720, 576)));
+
+  // Payloads the decoder must not trust: a first-field length past the end, nothing at all,
+  // and a resolution level outside 0..4.
+  std::vector<std::uint8_t> lying = picture(0);
+  lying[3] = 0x7F;
+  h.park(lying, 1002, 3);
+  ASSERT_TRUE(h.waitForFrames(1));
+  h.park({}, 1003, 4);
+  ASSERT_TRUE(h.pumpUntil([&] { return !h.viewer().connection.windowSlot[0].valid.load(); }));
+  h.park(picture(0), 1004, 5, true, 9);
+  ASSERT_TRUE(h.waitForFrames(1));
+  EXPECT_GE(h.viewer().decodeErrors(), 3);
+
+  // A good picture afterwards is shown again.
+  h.park(picture(2), 1005, 6);
+  ASSERT_TRUE(h.waitForFrames(1));
+  EXPECT_TRUE(h.viewer().framePipeline().frameReady(h.viewer().showIndex()));
+}
+
+TEST(Viewer, StatusScreenForEveryStatusIndexInGermanAndEnglish) {
+  for (int language : {CLanguageTable::kGerman, CLanguageTable::kEnglish}) {
+    ViewerHarness h(language);
+    EXPECT_STREQ(h.viewer().statusText(), language == CLanguageTable::kGerman ? "Verbindungsaufbau..." : "Connecting...");
+    for (int index = 0; index <= 7; ++index) {
+      const std::string name = "status-" + std::to_string(language) + "-" + std::to_string(index);
+      h.post(index == 6 ? platform::kMsgStatusIndex : platform::kMsgStatus, std::uintptr_t(index));
+      ASSERT_TRUE(h.pumpUntil([&] { return !h.handled.empty() && h.handled.back().wParam == std::uintptr_t(index); }));
+      const char* key = CViewer::statusKey(index);
+      EXPECT_STREQ(h.viewer().statusText(), h.viewer().languageTable().lookup(key)) << name;
+      EXPECT_TRUE(testsupport::sameImage(name, h.paint(), testsupport::referenceStatusScreen(h.viewer().statusText(), 720, 576)));
+    }
+    EXPECT_STREQ(CViewer::statusKey(7), "err_unknown");
+  }
+}
+
+TEST(Viewer, RecorderErrorTextsWrapInANarrowWindow) {
+  ViewerHarness h(CLanguageTable::kGerman, 350, 260);
+  for (int code : {2000, 2004, 2005, 2006, 2012, 2013}) {
+    const char* text = h.viewer().languageTable().errorText(code);
+    h.post(platform::kMsgStatus, 0, reinterpret_cast<std::intptr_t>(text));
+    ASSERT_TRUE(h.pumpUntil([&] { return h.viewer().statusText() == text; }));
+    EXPECT_TRUE(testsupport::sameImage("error-" + std::to_string(code), h.paint(),
+                                       testsupport::referenceStatusScreen(text, 350, 260)));
+  }
+}
+
+TEST(Viewer, OverlongStatusTextsStayInsideTheWindowAndTheFrame) {
+  ViewerHarness h(CLanguageTable::kEnglish, 1024, 768);
+  std::string text;
+  for (int i = 0; i < 600; ++i) text += "overflowing ";
+  text += std::string(2000, 'x');
+  h.viewer().showStatusText(text.c_str(), false);
+  paint::SoftwareCanvas canvas = h.paint();
+  // The box is at most the 768 x 576 frame; the rest of the window is blue.
+  EXPECT_EQ(canvas.pixel(1023, 767), 0x5050DCu);
+  EXPECT_EQ(canvas.pixel(800, 10), 0x5050DCu);
+  EXPECT_EQ(canvas.pixel(10, 700), 0x5050DCu);
+}
+
+TEST(Viewer, DispatcherFollowsTheMessageContract) {
+  ViewerHarness h(CLanguageTable::kEnglish);
+  ViewerHostWindow host{h.window(), 720, 576, false};
+  EXPECT_FALSE(dispatchViewerMessage(h.viewer(), {1030, 0, 0}, host));
+  EXPECT_FALSE(dispatchViewerMessage(h.viewer(), {15, 0, 0}, host));
+  dispatchViewerMessage(h.viewer(), {platform::kMsgStatus, 9, 0}, host);
+  EXPECT_STREQ(h.viewer().statusText(), "Internal error!");
+  dispatchViewerMessage(h.viewer(), {platform::kMsgStatusIndex, 6, 0}, host);
+  EXPECT_STREQ(h.viewer().statusText(), "Connection established.");
+  // A frame index other than 0 or 1 is ignored.
+  const int shown = h.viewer().showIndex();
+  dispatchViewerMessage(h.viewer(), {platform::kMsgFrameDecoded, 5, 0}, host);
+  EXPECT_EQ(h.viewer().showIndex(), shown);
+  // 1029 with nothing taken offers nothing and is not repeated.
+  EXPECT_TRUE(h.viewer().submitPicture());
+  EXPECT_FALSE(h.viewer().framePipeline().busy());
+}
+
+TEST(Viewer, HostAddressIsCutTo255Characters) {
+  CViewer viewer(CLanguageTable::kEnglish);
+  std::string longHost(300, 'h');
+  viewer.setHost(longHost.c_str());
+  EXPECT_EQ(std::strlen(viewer.host), 255u);
+  EXPECT_EQ(viewer.port, -1);
+}
+
+TEST(Viewer, StartWritesThePlaceholdersIntoTheOwnRecord) {
+  ViewerHarness h(CLanguageTable::kGerman);
+  const PictureRecord& current = h.viewer().currentPicture();
+  EXPECT_EQ(current.date(), "--.--.--");
+  EXPECT_EQ(current.time(), "--:--:--");
+  EXPECT_EQ(current.camera(), "Kamera    -");
+  EXPECT_EQ(current.pictureNumber(), "-");
+  EXPECT_EQ(current.extraText2(), "");
+}
+
+} // namespace

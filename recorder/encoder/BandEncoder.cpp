@@ -248,12 +248,80 @@ void emitAll(Sink& sink, bool classA, const std::vector<Token>& tokens) {
 }
 }  // namespace
 
+namespace {
+
+// Bit counts of the common values and runs, looked up instead of walking the coder for every
+// token when the three band types are compared (the comparison runs for every band of every
+// field). Built once per table from the coder itself.
+struct CostTables {
+    static constexpr int32_t kValueRange = 2400;  // values -kValueRange .. kValueRange
+    static constexpr uint32_t kRunRange = 4400;   // runs 0 .. kRunRange (not reaching the band end)
+    std::vector<uint16_t> valueBits;
+    std::vector<uint16_t> runBits;
+};
+
+CostTables buildCostTables(CodeTableId id) {
+    const bool classA = id == CodeTableId::ClassA;
+    const TableInfo& info = tableInfo(id);
+    CostTables tables;
+    tables.valueBits.resize(2 * CostTables::kValueRange + 1);
+    for (int32_t v = -CostTables::kValueRange; v <= CostTables::kValueRange; ++v) {
+        CostSink sink{info};
+        if (v != 0) {
+            if (classA)
+                emitValueA(sink, v);
+            else
+                emitValueB(sink, v);
+        }
+        tables.valueBits[static_cast<size_t>(v + CostTables::kValueRange)] = static_cast<uint16_t>(sink.bits);
+    }
+    tables.runBits.resize(CostTables::kRunRange + 1);
+    for (uint32_t n = 1; n <= CostTables::kRunRange; ++n) {
+        CostSink sink{info};
+        emitRun(sink, runAlphabet(classA), n, false);
+        tables.runBits[n] = static_cast<uint16_t>(sink.bits);
+    }
+    return tables;
+}
+
+const CostTables& costTables(CodeTableId id) {
+    static const CostTables tables[3] = {buildCostTables(CodeTableId::ClassA), buildCostTables(CodeTableId::ClassBType131),
+                                         buildCostTables(CodeTableId::ClassBType132)};
+    return tables[id == CodeTableId::ClassA ? 0 : id == CodeTableId::ClassBType131 ? 1 : 2];
+}
+
+}  // namespace
+
 size_t BandEncoder::codedBits(int bandType) const {
     const bool classA = bandType == kBandTypeClassA1 || bandType == kBandTypeClassA2;
     if (!classA && largestMagnitude_ > kClassBLargestValue) return std::numeric_limits<size_t>::max();
-    CostSink sink{tableOf(bandType)};
-    emitAll(sink, classA, tokens_);
-    return sink.bits;
+    CodeTableId id = CodeTableId::ClassA;
+    codeTableForBandType(bandType, id);
+    const CostTables& tables = costTables(id);
+    const TableInfo& info = tableInfo(id);
+    const RunAlphabet& runs = runAlphabet(classA);
+    size_t bits = 0;
+    for (const Token& token : tokens_) {
+        if (token.value == 0 || token.zerosBefore > CostTables::kRunRange) {
+            CostSink sink{info};
+            emitRun(sink, runs, token.zerosBefore, token.value == 0);
+            bits += sink.bits;
+        } else {
+            bits += tables.runBits[token.zerosBefore];
+        }
+        if (token.value == 0) continue;
+        if (token.value >= -CostTables::kValueRange && token.value <= CostTables::kValueRange) {
+            bits += tables.valueBits[static_cast<size_t>(token.value + CostTables::kValueRange)];
+        } else {
+            CostSink sink{info};
+            if (classA)
+                emitValueA(sink, token.value);
+            else
+                emitValueB(sink, token.value);
+            bits += sink.bits;
+        }
+    }
+    return bits;
 }
 
 int BandEncoder::cheapestBandType() const {

@@ -50,7 +50,7 @@ void FieldEncoder::quantiseBand(const SubbandDescriptor& band, uint16_t quantise
     const float step = static_cast<float>(quantiserStep(quantiser));
     const float inverseStep = 1.0f / step;
     const float rounding = band.level == kLowestLevel ? kLowestBandRounding : kDetailBandRounding;
-    const float largest = std::floor(static_cast<float>(kLargestCoefficient) / step);
+    const int32_t largest = kLargestCoefficient / quantiserStep(quantiser);
     const std::vector<float>& plane = planes_[band.component];
     const int stride = geometry_.planeWidth[band.component];
     samples_.resize(static_cast<size_t>(band.width) * static_cast<size_t>(band.height));
@@ -59,8 +59,9 @@ void FieldEncoder::quantiseBand(const SubbandDescriptor& band, uint16_t quantise
         const float* in = plane.data() + static_cast<size_t>(band.line + line) * static_cast<size_t>(stride) +
                           static_cast<size_t>(band.column);
         for (int column = 0; column < band.width; ++column) {
-            const float magnitude = std::min(std::floor(std::fabs(in[column]) * inverseStep + rounding), largest);
-            *out++ = static_cast<int32_t>(in[column] < 0.0f ? -magnitude : magnitude);
+            // Truncation of a non-negative number: the rounded magnitude.
+            const int32_t magnitude = std::min(static_cast<int32_t>(std::fabs(in[column]) * inverseStep + rounding), largest);
+            *out++ = in[column] < 0.0f ? -magnitude : magnitude;
         }
     }
 }

@@ -24,13 +24,16 @@ inline int mirrorIndex(int i, int n) {
 }
 
 // One lifting step on the interleaved sequence x: positions first, first+2, ... get
-// factor x (left neighbour + right neighbour), neighbours mirrored at the ends.
+// factor x (left neighbour + right neighbour), neighbours mirrored at the ends. The ends are
+// handled apart so that the inner loop has no branches.
 inline void liftSequence(float* x, int n, int first, float factor) {
-    for (int i = first; i < n; i += 2) {
-        const float left = x[mirrorIndex(i - 1, n)];
-        const float right = x[mirrorIndex(i + 1, n)];
-        x[i] += factor * (left + right);
+    int i = first;
+    if (i == 0) {  // x[-1] mirrors to x[1]
+        x[0] += factor * (2.0f * x[1]);
+        i = 2;
     }
+    for (; i + 1 < n; i += 2) x[i] += factor * (x[i - 1] + x[i + 1]);
+    if (i == n - 1) x[i] += factor * (2.0f * x[i - 1]);  // x[n] mirrors to x[n-2]
 }
 
 // The same step applied to whole rows: row i gets factor x (row i-1 + row i+1).

@@ -7,8 +7,8 @@
 
 namespace testsupport {
 
-FakeRecorder::FakeRecorder(Responder responder) : responder_(std::move(responder)) {
-  listener_ = platform::socketListen("127.0.0.1", 0);
+FakeRecorder::FakeRecorder(Responder responder, int port) : responder_(std::move(responder)) {
+  listener_ = platform::socketListen("127.0.0.1", port);
   if (listener_ == platform::kNoSocket) return;
   port_ = platform::socketLocalPort(listener_);
   thread_ = std::thread([this] { serve(); });

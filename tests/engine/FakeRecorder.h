@@ -45,7 +45,8 @@ public:
   // Answers one request: the bytes to send back (may be empty). Runs on the server thread.
   using Responder = std::function<Bytes(const RecordedRequest&)>;
 
-  explicit FakeRecorder(Responder responder = {});
+  // Listens on 127.0.0.1:`port` (0: a free port); listening() tells whether that worked.
+  explicit FakeRecorder(Responder responder = {}, int port = 0);
   ~FakeRecorder();
   FakeRecorder(const FakeRecorder&) = delete;
   FakeRecorder& operator=(const FakeRecorder&) = delete;

@@ -317,6 +317,44 @@ TEST_F(ReceiverThreadTest, FullWindowSlotThrottlesTheRecorder) {
   EXPECT_GE(recorder.requests().size(), 4u);
 }
 
+TEST_F(ReceiverThreadTest, PictureWaitingAtABreakIsHandedOverAfterReconnect) {
+  FakeRecorder recorder;
+  auto counter = std::make_shared<std::atomic<int>>(0);
+  recorder.setResponder([counter](const RecordedRequest& request) -> Bytes {
+    if (request.words.words[0] == protocol::kRequestOpen && request.connection > 1) return established();
+    const int n = (*counter)++;
+    const Bytes one = picture(numbered(n), body(300, std::uint8_t(n)));
+    return request.words.words[0] == protocol::kRequestOpen ? join({established(), one}) : one;
+  });
+  window.taking = false;
+  startAgainst(recorder.port());
+  // Picture 0 waits in the window slot, picture 1 in the receive slot.
+  ASSERT_TRUE(recorder.waitForRequests(2, kLongWaitMs));
+  window.pumpFor(200);
+  recorder.dropConnection();
+  ASSERT_TRUE(recorder.waitForRequests(3, kLongWaitMs)); // the open request of connection 2
+  window.taking = true;
+  ASSERT_TRUE(window.pumpUntil([&] { return window.pictures.size() >= 2; }));
+  EXPECT_EQ(window.pictures[0].pictureNumber, "0");
+  EXPECT_EQ(window.pictures[1].pictureNumber, "1");
+  // Handing picture 1 over asked connection 2 for the next one.
+  ASSERT_TRUE(recorder.waitForRequests(4, kLongWaitMs));
+  const auto requests = recorder.requests();
+  EXPECT_EQ(requests[3].connection, 2);
+  EXPECT_EQ(requests[3].words.words[0], protocol::kRequestNext);
+}
+
+TEST_F(ReceiverThreadTest, ConnectsWhenTheRecorderComesUp) {
+  const int port = closedPort();
+  startAgainst(port);
+  window.pumpFor(700);
+  EXPECT_EQ(connection.state(), CConnection::ReceiverState::Connecting);
+  FakeRecorder recorder(streamingResponder(), port);
+  if (!recorder.listening()) GTEST_SKIP() << "port " << port << " was taken meanwhile";
+  ASSERT_TRUE(window.pumpUntil([&] { return !window.pictures.empty(); }));
+  EXPECT_EQ(window.count(platform::kMsgStatus), 0);
+}
+
 TEST_F(ReceiverThreadTest, PortsOutOfRangeNeverConnectAndRetryAtTheFixedPace) {
   for (int port : {-1, 70000}) {
     CConnection bad;

@@ -29,7 +29,7 @@ bool DetectMmx() {
         return (edx & (kBit23 | kBit25)) != 0;
     }
     if (std::strcmp(vendor, "AuthenticAMD") == 0) {
-        if (__get_cpuid_max(0x80000000u, nullptr) >= 0x80000001u) {
+        if (static_cast<unsigned>(__get_cpuid_max(0x80000000u, nullptr)) >= 0x80000001u) {
             leaf(0x80000001u);
             return (edx & kBit23) != 0;
         }

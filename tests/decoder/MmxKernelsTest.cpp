@@ -38,10 +38,10 @@ TEST(MmxKernels, LineAndColumnKernelsMatchTheScalarModel) {
             std::vector<int16_t> scratch(size_t(n) + 16);
             int16_t *low = nullptr, *high = nullptr;
             ExtendLine(line.data(), 3, line.data() + (n + 1) / 2, -7, n, scratch.data(), low, high);
-            std::vector<int16_t> expected(size_t(n));
+            std::vector<int16_t> expected(static_cast<size_t>(n));
             ScalarKernels().line(low, high, n, expected.data());
             for (const Kernels* k : simd) {
-                std::vector<int16_t> actual(size_t(n));
+                std::vector<int16_t> actual(static_cast<size_t>(n));
                 k->line(low, high, n, actual.data());
                 ASSERT_EQ(actual, expected) << "line of " << n;
             }

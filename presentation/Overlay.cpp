@@ -71,18 +71,21 @@ bool COverlay::initOverlay(CLanguageTable* language) {
     lib_.setFontFixedMulti(fonts_[slot], kFixedMultipliers[slot]);
   }
 
-  const char* pictureLabel = language_ ? language_->lookup("picture") : "";
-  CPKRectangle size;
-  const Row& numberRow = kBaseRows[kPictureNumberRow];
-  lib_.getTextSize(fonts_[numberRow.fontSlot], pictureLabel, &size, 0);
   for (int i = 0; i < kRows; ++i) {
     rows_[i] = kBaseRows[i];
     rows_[i].x += kOffsetX;
     rows_[i].y += kOffsetY;
   }
-  rows_[kPictureNumberRow].x += size.right + 8;
+  placePictureNumber(language_ ? language_->lookup("picture") : "");
   initialised_ = true;
   return true;
+}
+
+void COverlay::placePictureNumber(const char* pictureLabel) {
+  const Row& numberRow = kBaseRows[kPictureNumberRow];
+  CPKRectangle size;
+  lib_.getTextSize(fonts_[numberRow.fontSlot], pictureLabel, &size, 0);
+  rows_[kPictureNumberRow].x = numberRow.x + kOffsetX + size.right + 8;
 }
 
 void COverlay::setDestination(int width, int height, std::uint8_t* frame) {
@@ -108,6 +111,8 @@ void COverlay::drawOverlay(bool shadow) {
   if (!initialised_) return;
   char texts[kRows][80];
   gatherTexts(texts);
+  // The number follows its label; a recorder's text table may change the label at any time.
+  placePictureNumber(texts[6]);
   if (shadow)
     for (int i = 0; i < kRows; ++i)
       lib_.drawText(fonts_[rows_[i].fontSlot], rows_[i].x + 2, rows_[i].y + 2, rows_[i].flags, 0x000000, texts[i]);

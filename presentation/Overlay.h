@@ -58,6 +58,8 @@ public:
 
 private:
   void gatherTexts(char texts[kRows][80]) const;
+  // Row 8 (the picture number) starts 8 pixels behind the "picture" label.
+  void placePictureNumber(const char* pictureLabel);
 
   std::vector<std::uint8_t> bar_; // 696 x 34 pixels, 24-bit
   unsigned long fonts_[kFontSlots] = {};

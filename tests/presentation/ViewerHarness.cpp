@@ -8,10 +8,11 @@
 
 namespace testsupport {
 
-ViewerHarness::ViewerHarness(int language, int width, int height)
+ViewerHarness::ViewerHarness(int language, int width, int height, int port, int connectionId)
     : viewer_(std::make_unique<CViewer>(language)), width_(width), height_(height) {
   viewer_->setHost("127.0.0.1");
-  viewer_->port = -1; // never connects: the window slot is the test's
+  viewer_->port = port;
+  viewer_->connectionId = connectionId;
   viewer_->attachWindow(window_.handle());
   viewer_->start();
 }
@@ -42,10 +43,18 @@ bool ViewerHarness::pumpUntil(const std::function<bool()>& done, int timeoutMs) 
     if (platform::tickCount() - begin > std::uint32_t(timeoutMs)) return false;
     host.clientWidth = width_;
     host.clientHeight = height_;
+    // Once `done` holds, the rest of the batch is posted again, not handled: the state the
+    // test looks at is the one right after the message that made `done` true.
+    bool reached = false;
     window_.pump(
         [&](const platform::WindowMessage& message) {
+          if (reached) {
+            platform::postMessage(window_.handle(), message.message, message.wParam, message.lParam);
+            return;
+          }
           handled.push_back(message);
           dispatchViewerMessage(*viewer_, message, host);
+          reached = done();
         },
         50);
   }

@@ -16,7 +16,9 @@ namespace testsupport {
 
 class ViewerHarness {
 public:
-  ViewerHarness(int language, int width = 720, int height = 576);
+  // port -1: the viewer never connects and the test parks pictures itself; any other port:
+  // the viewer connects to a recorder on 127.0.0.1 there.
+  ViewerHarness(int language, int width = 720, int height = 576, int port = -1, int connectionId = 0);
   ~ViewerHarness();
 
   CViewer& viewer() { return *viewer_; }

@@ -41,21 +41,30 @@ Window visibleWindow(const CPKSurface& surface, const CPKRectangle* clip) {
 void drawGlyph(CPKSurface& surface, const CPKFont& font, const PKGlyph& g, Coord px, Coord py,
                unsigned long colour, const Window& window) {
     if (g.height <= 0 || g.width <= 0) return;
-    const int rowBytes = (g.width + 1) / 2;
-    const unsigned char* row = font.glyphBitmap(g);
-    for (int r = 0; r < g.height; ++r, row += rowBytes) {
-        const Coord yr = py + g.top + r;
-        if (yr < window.top || yr > window.bottom) continue;
-        for (int k = 0; k < rowBytes; ++k) {
+    const Coord rowBytes = (static_cast<Coord>(g.width) + 1) / 2;
+    // Only the bitmap rows and bytes that can reach the window are visited, so a large
+    // glyph far outside costs nothing.
+    const Coord firstRow = py + g.top;
+    const Coord rBegin = std::max<Coord>(0, window.top - firstRow);
+    const Coord rEnd = std::min<Coord>(g.height, window.bottom - firstRow + 1);
+    const Coord left = window.left - px - 1;  // byte k is visible from 2k + 1 >= window.left - px
+    const Coord kBegin = left <= 0 ? 0 : (left + 1) / 2;
+    const Coord right = window.right - px;    // and up to 2k <= window.right - px
+    const Coord kEnd = right < 0 ? 0 : std::min<Coord>(rowBytes, right / 2 + 1);
+    const unsigned char* bitmap = font.glyphBitmap(g);
+    for (Coord r = rBegin; r < rEnd; ++r) {
+        const unsigned char* row = bitmap + r * rowBytes;
+        const int yr = static_cast<int>(firstRow + r);
+        for (Coord k = kBegin; k < kEnd; ++k) {
             const unsigned byte = row[k];
             if (byte == 0) continue;
             const Coord xk = px + 2 * k;
             const unsigned high = byte >> 4, low = byte & 0x0F;
-            if (high != 0 && xk >= window.left && xk <= window.right) {
-                surface.blendPixel(static_cast<int>(xk), static_cast<int>(yr), colour, 17 * high);
+            if (high != 0 && xk >= window.left) {
+                surface.blendPixel(static_cast<int>(xk), yr, colour, static_cast<int>(17 * high));
             }
-            if (low != 0 && xk + 1 >= window.left && xk + 1 <= window.right) {
-                surface.blendPixel(static_cast<int>(xk + 1), static_cast<int>(yr), colour, 17 * low);
+            if (low != 0 && xk + 1 <= window.right) {
+                surface.blendPixel(static_cast<int>(xk + 1), yr, colour, static_cast<int>(17 * low));
             }
         }
     }

@@ -241,25 +241,26 @@ TEST(DrawText, FixedCellsCentreNarrowGlyphsAndLetWideOnesOverlap) {
 
 TEST(DrawText, ClipRectangleCutsGlyphsInPlace) {
     const FontBlockBuilder f = testFont();
-    Canvas c(20, 12, f);
-    Picture expected = c.picture;
-    const CPKRectangle clip{4, 4, 11, 6};  // top in the middle of 'A', right inside 'W'
-    c.kit.drawText(c.font, 2, 1, 0, 0xFFFF00, "AW", &clip);
-    referenceGlyph(expected, f.glyphOf('A'), 2, 1, 0xFFFF00, &clip);
-    referenceGlyph(expected, f.glyphOf('W'), 7, 1, 0xFFFF00, &clip);
-    EXPECT_TRUE(pixkit_test::picturesEqual("text-clipped", c.picture, expected));
-    // The glyph's lower rows are in their own places: row 5 of the surface is glyph row 3.
-    int inside = 0;
-    for (int y = 0; y < 12; ++y) {
-        for (int x = 0; x < 20; ++x) {
-            const bool changed = c.picture.at(x, y) != 0x203040u;
-            if (changed) {
-                ++inside;
-                EXPECT_TRUE(x >= 4 && x <= 11 && y >= 4 && y <= 6) << x << "," << y;
+    for (int x = 1; x <= 4; ++x) {  // even and odd offsets of the clip edges inside a byte
+        Canvas c(20, 12, f);
+        Picture expected = c.picture;
+        const CPKRectangle clip{4, 4, 11, 6};  // top in the middle of 'A', right inside 'W'
+        c.kit.drawText(c.font, x, 1, 0, 0xFFFF00, "AW", &clip);
+        referenceGlyph(expected, f.glyphOf('A'), x, 1, 0xFFFF00, &clip);
+        referenceGlyph(expected, f.glyphOf('W'), x + 5, 1, 0xFFFF00, &clip);
+        EXPECT_TRUE(pixkit_test::picturesEqual("text-clipped-" + std::to_string(x), c.picture, expected));
+        // The glyph's lower rows are in their own places; nothing outside the clip changes.
+        int inside = 0;
+        for (int y = 0; y < 12; ++y) {
+            for (int px = 0; px < 20; ++px) {
+                if (c.picture.at(px, y) != 0x203040u) {
+                    ++inside;
+                    EXPECT_TRUE(px >= 4 && px <= 11 && y >= 4 && y <= 6) << px << "," << y;
+                }
             }
         }
+        EXPECT_GT(inside, 0);
     }
-    EXPECT_GT(inside, 0);
 }
 
 TEST(DrawText, TextOffTheSurfaceOrAtExtremesIsDropped) {

@@ -199,3 +199,45 @@ TEST(FaultInjection, RefusesPayloadsItCannotDamageSafely) {
 
 }  // namespace
 }  // namespace wavelet::test
+
+namespace wavelet::test {
+namespace {
+
+TEST(FaultInjection, ArbitraryBytesAreNeverReadOutOfBounds) {
+    // The damage helpers parse a payload: garbage, cut and bit-flipped payloads must be
+    // refused or damaged without reading outside them (checked under AddressSanitizer).
+    std::mt19937 random(77);
+    const auto picture = makeNaturalPicture(kWidth, 576, 12);
+    std::vector<uint8_t> intact;
+    EncoderSettings settings;
+    settings.quality = 30;
+    ASSERT_TRUE(encodePicture(picture.data(), kWidth, 576, kWidth * 3, settings, intact));
+    for (int trial = 0; trial < 300; ++trial) {
+        std::vector<uint8_t> payload;
+        switch (trial % 3) {
+            case 0:  // random bytes with a plausible length word
+                payload.resize(random() % 2000);
+                for (auto& b : payload) b = static_cast<uint8_t>(random());
+                if (payload.size() >= 4) {
+                    const uint32_t length = static_cast<uint32_t>(random() % (payload.size() + 8));
+                    for (int i = 0; i < 4; ++i) payload[static_cast<size_t>(i)] = static_cast<uint8_t>(length >> (8 * i));
+                }
+                break;
+            case 1:  // an encoded payload cut short
+                payload.assign(intact.begin(), intact.begin() + static_cast<ptrdiff_t>(random() % intact.size()));
+                break;
+            default:  // an encoded payload with flipped bytes
+                payload = intact;
+                for (int i = 0; i < 20; ++i) payload[random() % payload.size()] ^= static_cast<uint8_t>(1u << (random() % 8));
+                break;
+        }
+        const auto before = payload;
+        const auto damage = static_cast<FieldDamage>(trial % 3);
+        if (!damagePayload(payload, damage)) {
+            EXPECT_EQ(payload, before);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace wavelet::test

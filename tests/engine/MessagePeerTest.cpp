@@ -160,6 +160,22 @@ TEST_F(MessagePeerTest, EightByteMessageHasNoItems) {
   EXPECT_TRUE(peer.itemIds[0].empty());
 }
 
+TEST_F(MessagePeerTest, OnePassHandlesABoundedNumberOfMessages) {
+  // A flood of small messages cannot keep one pass (and so the stop check) waiting.
+  Bytes flood;
+  for (int i = 0; i < 3000; ++i) {
+    const Bytes one = rawMessage("PLPR", 8, {});
+    flood.insert(flood.end(), one.begin(), one.end());
+  }
+  serverSend(flood);
+  platform::sleepMs(50);
+  ReplyStatus status;
+  ASSERT_TRUE(peer.pumpReceive(status));
+  EXPECT_EQ(peer.replies.size(), std::size_t(CMessagePeer::kMaxStepsPerPump));
+  ASSERT_TRUE(pumpUntil(3000));
+  EXPECT_EQ(peer.replies.size(), 3000u);
+}
+
 TEST_F(MessagePeerTest, NegativeItemLengthConsumesTheMessageUnhandled) {
   serverSend(rawMessage("PLPR", 24, rawItem("PDAT", -16, pdat(5, 0, 0, 0))));
   const Bytes good = established(1);

@@ -48,23 +48,25 @@ void StopNotRunning(benchmark::State& state) {
 // stop waits for the rest of it.
 void StopConnectingRefused(benchmark::State& state) {
   const int port = closedPort();
+  int round = 0;
   for (auto _ : state) {
     CConnection connection;
     connection.configure("127.0.0.1", port, 0, nullptr);
     connection.start();
     waitFor([&] { return connection.connectAttempts() >= 1; });
-    platform::sleepMs(std::uint32_t(state.iterations() * 97 % 500)); // spread over the pause
+    platform::sleepMs(std::uint32_t(round++ * 53 % 500)); // spread over the pause
     state.SetIterationTime(timeStop(connection));
   }
 }
 
 void StopConnectingBadPort(benchmark::State& state) {
+  int round = 0;
   for (auto _ : state) {
     CConnection connection;
     connection.configure("127.0.0.1", 70000, 0, nullptr);
     connection.start();
     waitFor([&] { return connection.connectAttempts() >= 1; });
-    platform::sleepMs(std::uint32_t(state.iterations() * 97 % 500));
+    platform::sleepMs(std::uint32_t(round++ * 53 % 500));
     state.SetIterationTime(timeStop(connection));
   }
 }
@@ -72,12 +74,13 @@ void StopConnectingBadPort(benchmark::State& state) {
 // Connected to an idle recorder: the thread sleeps in its 20 ms pass pause.
 void StopConnectedIdle(benchmark::State& state) {
   FakeRecorder recorder([](const RecordedRequest&) { return established(); });
+  int round = 0;
   for (auto _ : state) {
     CConnection connection;
     connection.configure("127.0.0.1", recorder.port(), 0, nullptr);
     connection.start();
     waitFor([&] { return connection.state() == CConnection::ReceiverState::Connected; });
-    platform::sleepMs(std::uint32_t(state.iterations() * 7 % 20));
+    platform::sleepMs(std::uint32_t(round++ * 7 % 20));
     state.SetIterationTime(timeStop(connection));
   }
 }

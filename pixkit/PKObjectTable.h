@@ -2,6 +2,11 @@
 
 #include <new>
 
+#include "pixkit/PixkitExport.h"
+
+// A new handle, unique in the process and never 0.
+PIXKIT_API unsigned long pkNextHandle();
+
 // A growable table of owning object pointers, searched by handle. Appending to a full
 // table allocates `growBy` more slots; entries are never removed one by one, only all
 // together by clear(). T has a public `unsigned long handle`.
@@ -27,6 +32,18 @@ public:
         }
         m_items[m_count++] = object;
         return true;
+    }
+
+    // Gives the object a new handle and stores it; returns the handle. On failure (null
+    // object, or the table cannot grow) destroys the object and returns 0.
+    unsigned long add(T* object) {
+        if (object == nullptr) return 0;
+        object->handle = pkNextHandle();
+        if (!append(object)) {
+            delete object;
+            return 0;
+        }
+        return object->handle;
     }
 
     // The first object with this handle, or null. Handle 0 is never found.

@@ -37,18 +37,6 @@ CPKSurface* makeSurface(EPKLIBDestinationFormat format, int width, int height, i
     return nullptr;
 }
 
-// Stores a new object in its table under a fresh handle; on failure destroys it.
-template <class T>
-unsigned long registerObject(CPKObjectTable<T>& table, T* object) {
-    if (object == nullptr) return 0;
-    object->handle = pkNextHandle();
-    if (!table.append(object)) {
-        delete object;
-        return 0;
-    }
-    return object->handle;
-}
-
 }  // namespace
 
 CPixkit::CPixkit() = default;
@@ -101,8 +89,8 @@ unsigned long CPixkit::adoptFont(unsigned char* data, bool own) {
         if (own) pkFreeBlock(data);
         return 0;
     }
-    // registerObject destroys the font (and an owned block) when the table cannot grow.
-    return registerObject(m_fonts, font);
+    // add() destroys the font (and an owned block) when the table cannot grow.
+    return m_fonts.add(font);
 }
 
 unsigned long CPixkit::addFont(unsigned char* data, bool own) {

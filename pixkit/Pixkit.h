@@ -116,6 +116,3 @@ private:
     CPKObjectTable<CPKAnim> m_anims;
     CPKObjectTable<CPKIcon> m_icons;
 };
-
-// A new handle, unique in the process and never 0.
-PIXKIT_API unsigned long pkNextHandle();

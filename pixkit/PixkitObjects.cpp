@@ -10,21 +10,6 @@
 #include "pixkit/PKMemory.h"
 #include "pixkit/Pixkit.h"
 
-namespace {
-
-template <class T>
-unsigned long registerIn(CPKObjectTable<T>& table, T* object) {
-    if (object == nullptr) return 0;
-    object->handle = pkNextHandle();
-    if (!table.append(object)) {
-        delete object;
-        return 0;
-    }
-    return object->handle;
-}
-
-}  // namespace
-
 // ---- fills ----
 
 void CPixkit::paintFill(const CPKRectangle* rect, unsigned long value) {
@@ -46,12 +31,12 @@ void CPixkit::paintFillGradient(const CPKRectangle* rect, unsigned long topLeft,
 
 unsigned long CPixkit::iconCreateFromMem(const unsigned char* pixels, int width, int height,
                                          int stride, int flags, int low, int high) {
-    return registerIn(m_icons, pixkit::makeIcon(pixels, width, height, stride, flags & 0xFF, low, high));
+    return m_icons.add(pixkit::makeIcon(pixels, width, height, stride, flags & 0xFF, low, high));
 }
 
 unsigned long CPixkit::iconCreateFromBmpMem(bool infoHeaderOnly, const unsigned char* bmp,
                                             int flags, int low, int high) {
-    return registerIn(m_icons, pixkit::makeIconFromBmp(infoHeaderOnly, bmp, pixkit::kUnknownSize,
+    return m_icons.add(pixkit::makeIconFromBmp(infoHeaderOnly, bmp, pixkit::kUnknownSize,
                                                        flags & 0xFF, low, high));
 }
 
@@ -59,7 +44,7 @@ unsigned long CPixkit::iconCreateFromBmpMemChecked(bool infoHeaderOnly, const un
                                                    std::size_t size, int flags, int low,
                                                    int high) {
     if (size == pixkit::kUnknownSize) return 0;
-    return registerIn(m_icons, pixkit::makeIconFromBmp(infoHeaderOnly, bmp, size, flags & 0xFF, low, high));
+    return m_icons.add(pixkit::makeIconFromBmp(infoHeaderOnly, bmp, size, flags & 0xFF, low, high));
 }
 
 void CPixkit::iconPaint(unsigned long icon, int x, int y, unsigned long colour) {
@@ -88,7 +73,7 @@ unsigned long CPixkit::imageCreateFromMem(const unsigned char* pixels, int width
         pkFreeBlock(block);
         return 0;
     }
-    return registerIn(m_images, image);
+    return m_images.add(image);
 }
 
 void CPixkit::imagePaint(unsigned long image, int x, int y) {
@@ -114,7 +99,7 @@ unsigned long CPixkit::animAdd(unsigned char* container, int x, int y) {
         return 0;
     }
     anim->adopt(container, count);
-    return registerIn(m_anims, anim);
+    return m_anims.add(anim);
 }
 
 unsigned long CPixkit::animAddChecked(unsigned char* container, std::size_t size, int x, int y) {
@@ -162,7 +147,7 @@ unsigned long CPixkit::animCreate(const unsigned long* images, int count) {
         return 0;
     }
     anim->adopt(container, count);
-    return registerIn(m_anims, anim);
+    return m_anims.add(anim);
 }
 
 int CPixkit::animGetCnt(unsigned long anim) const {

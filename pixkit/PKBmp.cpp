@@ -61,6 +61,8 @@ CPKIcon* makeIconFromBmp(bool infoHeaderOnly, const unsigned char* bmp, std::siz
     if (!fits(size, tableOffset, 4 * entries)) return nullptr;
     if (!fits(size, pixelOffset, sourceStride * static_cast<std::uint64_t>(height))) return nullptr;
 
+    if (width == 0 || height == 0) return makeIcon(nullptr, width, height, 0, flags, low, high);
+
     // Expand the palette image to a temporary 24-bit picture.
     const std::uint64_t stride = paddedRow(static_cast<std::uint64_t>(width) * 3);
     const std::uint64_t pictureBytes = stride * static_cast<std::uint64_t>(height);

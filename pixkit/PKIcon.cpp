@@ -45,6 +45,7 @@ CPKIcon* makeIcon(const unsigned char* pixels, int width, int height, long long 
         delete[] alpha;
         return nullptr;
     }
+    if (count == 0) return icon;  // nothing to map (and no rows to walk)
     const bool flipY = (flags & PKICON_FLIPY) != 0;
     const bool mirror = (flags & PKICON_MIRROR) != 0;
     const bool invert = (flags & PKICON_INVERT) != 0;

@@ -114,7 +114,7 @@ unsigned char* encodeImage(const unsigned char* pixels, int width, int height, l
     writeU32(block + 4, static_cast<std::uint32_t>(height));
 
     std::size_t used = 0;
-    if (!raw) {
+    if (!raw && count != 0) {
         bool allocationFailed = false;
         used = encodeRuns(pixels, width, height, stride, block, static_cast<std::size_t>(rawSize),
                           &allocationFailed);
@@ -130,6 +130,7 @@ unsigned char* encodeImage(const unsigned char* pixels, int width, int height, l
     }
     writeU32(block + kModeOffset, kModeRaw);
     writeU32(block + kSizeOffset, static_cast<std::uint32_t>(rawSize));
+    if (count == 0) return block;
     unsigned char* out = block + CPKImage::kHeaderSize;
     for (int i = 0; i < height; ++i) {
         const unsigned char* row = pixels + i * stride;

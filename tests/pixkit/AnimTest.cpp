@@ -124,6 +124,17 @@ TEST(ImageEncoding, RunsAreCutAtTheLongestRunLength) {
     EXPECT_TRUE(pixkit::isValidImageBlock(block, pixkit::imageSize(block)));
 }
 
+TEST(ImageEncoding, EmptyImagesAreRawHeadersOnly) {
+    Canvas c(4, 4);
+    const unsigned long tall = c.kit.imageCreateFromMem(nullptr, 0, INT_MAX, 0, false);  // no rows walked
+    ASSERT_NE(tall, 0u);
+    EXPECT_EQ(pixkit::imageMode(c.kit.imageBlock(tall)), 1);
+    EXPECT_EQ(pixkit::imageSize(c.kit.imageBlock(tall)), 16u);
+    c.kit.imagePaint(tall, 0, 0);
+    EXPECT_EQ(c.kit.imageCreateFromMem(nullptr, -1, 1, 0, false), 0u);
+    EXPECT_EQ(c.kit.imageCreateFromMem(nullptr, 65536, 65536, 0, true), 0u);  // beyond a block's size
+}
+
 TEST(ImagePaint, BothModesShowTheFiveSixFiveColours) {
     for (bool raw : {false, true}) {
         const Source s = pattern(13, 5, 4);

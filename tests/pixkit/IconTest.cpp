@@ -257,6 +257,21 @@ TEST(IconFromBmp, CheckedReaderRejectsEveryTruncation) {
     const std::uint8_t minHeight[4] = {0, 0, 0, 0x80};  // INT_MIN
     std::copy(minHeight, minHeight + 4, file.begin() + 14 + 8);
     EXPECT_EQ(c.kit.iconCreateFromBmpMemChecked(false, file.data(), file.size(), 0, 0, 255), 0u);
+    // Zero columns and 2^31 - 1 rows: an empty icon, made without walking the rows.
+    for (int bits : {8, 24}) {
+        BmpSpec empty = paletteBmp(bits);
+        empty.width = 0;
+        empty.height = 0;
+        empty.pixels.clear();
+        std::vector<std::uint8_t> bytes = pixkit_test::buildBmp(empty);
+        const std::uint8_t maxHeight[4] = {0xFF, 0xFF, 0xFF, 0x7F};
+        std::copy(maxHeight, maxHeight + 4, bytes.begin() + 14 + 8);
+        const unsigned long icon = c.kit.iconCreateFromBmpMemChecked(false, bytes.data(), bytes.size(), 0, 0, 255);
+        ASSERT_NE(icon, 0u);
+        EXPECT_EQ(c.kit.iconGetWidth(icon), 0);
+        EXPECT_EQ(c.kit.iconGetHeight(icon), INT_MAX);
+        c.kit.iconPaint(icon, 0, 0, 0xFFFFFF);
+    }
     const std::uint8_t hugeWidth[4] = {0xFF, 0xFF, 0xFF, 0x7F};
     file = pixkit_test::buildBmp(s);
     std::copy(hugeWidth, hugeWidth + 4, file.begin() + 14 + 4);

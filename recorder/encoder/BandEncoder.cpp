@@ -217,18 +217,18 @@ const TableInfo& tableOf(int bandType) {
 void BandEncoder::setSamples(const int32_t* samples, size_t count) {
     tokens_.clear();
     largestMagnitude_ = 0;
-    uint32_t zeros = 0;
-    for (size_t i = 0; i < count; ++i) {
-        const int32_t value = samples[i];
-        if (value == 0) {
-            ++zeros;
-            continue;
+    size_t i = 0;
+    while (i < count) {
+        const size_t runStart = i;
+        while (i < count && samples[i] == 0) ++i;
+        if (i == count) {
+            tokens_.push_back({static_cast<uint32_t>(i - runStart), 0});
+            break;
         }
-        tokens_.push_back({zeros, value});
-        zeros = 0;
+        const int32_t value = samples[i++];
+        tokens_.push_back({static_cast<uint32_t>(i - 1 - runStart), value});
         largestMagnitude_ = std::max(largestMagnitude_, std::abs(value));
     }
-    if (zeros > 0) tokens_.push_back({zeros, 0});
 }
 
 namespace {

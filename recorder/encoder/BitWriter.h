@@ -16,7 +16,18 @@ public:
     explicit BitWriter(std::vector<uint8_t>& out);
 
     // Appends the low `count` bits of `bits`, most significant first; 0 <= count <= 32.
-    void write(uint32_t bits, int count);
+    // Inline: the band coder calls it for every code.
+    void write(uint32_t bits, int count) {
+        if (count <= 0) return;
+        const uint64_t mask = (count == 32) ? 0xFFFFFFFFull : ((1ull << count) - 1);
+        pending_ = (pending_ << count) | (bits & mask);
+        pendingCount_ += count;
+        if (pendingCount_ >= 32) {
+            pendingCount_ -= 32;
+            flushWord(static_cast<uint32_t>(pending_ >> pendingCount_));
+            pending_ &= (1ull << pendingCount_) - 1;
+        }
+    }
 
     // Fills the rest of the current word with 1 bits (nothing when at a word boundary).
     void padToWord();
@@ -33,7 +44,11 @@ public:
     size_t bitCount() const { return out_.size() * 8 + static_cast<size_t>(pendingCount_); }
 
 private:
-    void flushWord(uint32_t word);
+    void flushWord(uint32_t word) {
+        const uint8_t bytes[4] = {static_cast<uint8_t>(word), static_cast<uint8_t>(word >> 8),
+                                  static_cast<uint8_t>(word >> 16), static_cast<uint8_t>(word >> 24)};
+        out_.insert(out_.end(), bytes, bytes + 4);
+    }
 
     std::vector<uint8_t>& out_;
     uint64_t pending_ = 0;  // the low pendingCount_ bits are waiting, oldest bit highest

@@ -164,6 +164,12 @@ TEST_F(CamviewDecode, DecodeFailuresExitWithOneAndReportTheErrorRecord) {
     EXPECT_NE(err_.str().find("length word"), std::string::npos);
 }
 
+TEST_F(CamviewDecode, HelpPrintsTheUsage) {
+    EXPECT_EQ(runTool({"--help"}), kExitSuccess);
+    EXPECT_EQ(out_.str().rfind("usage: camview-decode", 0), 0u);
+    EXPECT_TRUE(err_.str().empty());
+}
+
 TEST_F(CamviewDecode, UsageErrorsExitWithTwo) {
     const std::string input = writePayload(encoded());
     const std::string raw = path("frame.raw");

@@ -72,6 +72,10 @@ bool parseArguments(const std::vector<std::string>& arguments, Options& options,
             return true;
         };
         std::string text;
+        if (argument == "--help" || argument == "-h") {
+            options.help = true;
+            return true;
+        }
         if (argument == "--engine") {
             if (!value(text)) return false;
             if (text == "auto")
@@ -190,6 +194,10 @@ int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostre
     if (!parseArguments(arguments, options, error)) {
         err << "camview-decode: " << error << '\n' << kUsage;
         return kExitUsage;
+    }
+    if (options.help) {
+        out << kUsage;
+        return kExitSuccess;
     }
     std::vector<uint8_t> payload;
     if (!readFile(options.payloadPath, payload, error)) {

@@ -6,7 +6,7 @@
 //
 // Prints one line "result=R width=W height=H error=S,B,O" (the decoder's result code, output
 // size and error record) and exits with 0 on success, 1 when the decode fails, 2 on usage
-// errors (including unreadable input and unwritable output files).
+// errors (including unreadable input and unwritable output files). --help prints the usage.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +29,7 @@ struct Options {
     std::string rawPath;    // exactly one of rawPath and pngPath is set
     std::string pngPath;
     std::string payloadPath;
+    bool help = false;      // --help: print the usage and nothing else
 };
 
 // Parses the arguments after the program name. False with a message in `error` on misuse.

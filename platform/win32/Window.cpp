@@ -45,7 +45,9 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
     impl->invalidated = true;
     return 0;
   }
-  if (message >= WM_USER && message != pumpMarker()) {
+  // Private messages (WM_USER and WM_APP ranges) go to the handler; registered messages
+  // (0xC000 and up) are broadcast by the system to top-level windows and are not ours.
+  if (message >= WM_USER && message < 0xC000) {
     if (impl->handler != nullptr && *impl->handler) {
       (*impl->handler)(WindowMessage{message, static_cast<std::uintptr_t>(wParam),
                                      static_cast<std::intptr_t>(lParam)});

@@ -51,8 +51,14 @@ bool CPKSurface::setChannelMasks(unsigned long redMask, unsigned long greenMask,
     m_red = red;
     m_green = green;
     m_blue = blue;
+    // Each channel's part depends only on its own field of the index: compute the 32, 64
+    // and 32 possible parts once and combine them.
+    std::uint32_t redParts[32], greenParts[64], blueParts[32];
+    for (std::uint32_t v = 0; v < 32; ++v) redParts[v] = m_red.partOfIndex(v << 11);
+    for (std::uint32_t v = 0; v < 64; ++v) greenParts[v] = m_green.partOfIndex(v << 5);
+    for (std::uint32_t v = 0; v < 32; ++v) blueParts[v] = m_blue.partOfIndex(v);
     for (std::uint32_t i = 0; i < kColourTableSize; ++i) {
-        m_colourTable[i] = m_red.partOfIndex(i) | m_green.partOfIndex(i) | m_blue.partOfIndex(i);
+        m_colourTable[i] = redParts[i >> 11] | greenParts[(i >> 5) & 63] | blueParts[i & 31];
     }
     return true;
 }

@@ -143,7 +143,7 @@ TEST(ColourTable, Maps565IndicesThroughTheMasks) {
     EXPECT_EQ(table[0xFFFF], 0xF8FCF8u);
     EXPECT_EQ(table[0], 0u);
     // Every index: its three fields land in the top bits of their bytes.
-    for (std::uint32_t i = 0; i < 65536; i += 97) {
+    for (std::uint32_t i = 0; i < 65536; ++i) {
         const std::uint32_t expected = ((i >> 11) << 19) | (((i >> 5) & 63) << 10) | ((i & 31) << 3);
         ASSERT_EQ(table[i], expected) << i;
     }

@@ -1,5 +1,6 @@
 #include "recorder/sources/TestPattern.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -11,6 +12,8 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr std::uint32_t kFieldPeriodMs = 20; // the second field is a 50 Hz field later
+// The viewer shows the first 696 of the 720 columns; texts and marks stay inside them.
+constexpr int kVisibleWidth = 696;
 
 // 75 % colour bars in the usual order.
 constexpr Rgb kBars[] = {{191, 191, 191}, {191, 191, 0}, {0, 191, 191}, {0, 191, 0},
@@ -78,7 +81,7 @@ void drawScene(Canvas& canvas, RgbFrame& frame, const PictureContext& context, s
   canvas.fillCircle(ballX, ballY, radius, accent);
   canvas.fillCircle(ballX - radius / 3, ballY - radius / 3, radius / 4, {255, 255, 255});
   // A hand that turns once every ten seconds around a dial.
-  const int dialX = w - 90, dialY = areaTop + 60;
+  const int dialX = std::min(w, kVisibleWidth) - 70, dialY = areaTop + 60;
   const double angle = 2.0 * kPi * (timeMs % 10000) / 10000.0;
   for (int r = 0; r < 50; r += 2)
     canvas.fillRect(dialX + static_cast<int>(r * std::sin(angle)) - 2,
@@ -137,7 +140,8 @@ bool TestPattern::render(const PictureContext& context, RgbFrame& frame) {
   // Texts: connection id and camera, the running clock, the picture number.
   char line[64];
   std::snprintf(line, sizeof line, "ID %d", context.connectionId);
-  canvas.drawText(w - Canvas::textWidth(line, 4) - 16, detailTop + h * 10 / 100 + 4, line, 4, accent);
+  const int visible = std::min(w, kVisibleWidth);
+  canvas.drawText(visible - Canvas::textWidth(line, 4) - 16, detailTop + h * 10 / 100 + 4, line, 4, accent);
   canvas.drawText(h * 20 / 100 + 24, detailTop + h * 8 / 100 + 10, context.cameraName, 3, {255, 255, 255});
 
   const std::int64_t day = 24LL * 3600 * 1000;
@@ -145,12 +149,12 @@ bool TestPattern::render(const PictureContext& context, RgbFrame& frame) {
   std::snprintf(line, sizeof line, "%02d:%02d:%02d.%03d", static_cast<int>(ms / 3600000),
                 static_cast<int>(ms / 60000 % 60), static_cast<int>(ms / 1000 % 60), static_cast<int>(ms % 1000));
   const int clockScale = 6;
-  const int clockX = (w - Canvas::textWidth(line, clockScale)) / 2;
+  const int clockX = (visible - Canvas::textWidth(line, clockScale)) / 2;
   const int clockY = h * 66 / 100;
   canvas.fillRect(clockX - 10, clockY - 10, Canvas::textWidth(line, clockScale) + 14, 7 * clockScale + 20, {0, 0, 0});
   canvas.drawText(clockX, clockY, line, clockScale, {255, 255, 255});
 
-  std::snprintf(line, sizeof line, "PICTURE %llu", static_cast<unsigned long long>(context.pictureNumber));
+  std::snprintf(line, sizeof line, "PICTURE %llu", static_cast<unsigned long long>(context.pictureNumber + 1));
   canvas.drawText(16, h - 7 * 3 - 12, line, 3, {255, 255, 255});
   return true;
 }

@@ -45,7 +45,7 @@ int ViewerCell::pump(int waitMs) {
   host.window = window_.handle();
   host.clientWidth = rect_.width;
   host.clientHeight = rect_.height;
-  return window_.pump(
+  const int handled = window_.pump(
       [&](const platform::WindowMessage& message) {
         dispatchViewerMessage(*viewer_, message, host);
         if (message.message == platform::kMsgFrameDecoded &&
@@ -53,11 +53,12 @@ int ViewerCell::pump(int waitMs) {
           ++picturesShown_;
       },
       waitMs);
+  // A pending repaint request ends the queue's wait at once: note it and clear it.
+  if (window_.takeInvalidated()) dirty_ = true;
+  return handled;
 }
 
 bool ViewerCell::takeDirty() {
-  bool erase = false;
-  if (window_.takeInvalidated(&erase)) dirty_ = true;
   const bool dirty = dirty_;
   dirty_ = false;
   return dirty;

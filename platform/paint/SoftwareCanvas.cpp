@@ -54,10 +54,18 @@ void SoftwareCanvas::stretchDib(int xDest, int yDest, int wDest, int hDest, int 
     const int memoryRow = bottomUp ? dibHeight - 1 - pictureRow : pictureRow;
     const std::uint8_t* srcRow = src + static_cast<std::size_t>(memoryRow) * stride;
     std::uint8_t* destRow = &pixels_[static_cast<std::size_t>(y) * width_ * 3];
-    for (int c = 0; c < destColumns; ++c) {
+    // The usual case, a 1:1 row that lies inside both: one copy.
+    if (stepX > 0 && destColumns == wSrc && xDest >= 0 && xDest + destColumns <= width_ && xSrc >= 0 &&
+        xSrc + wSrc <= dib.width) {
+      std::memcpy(destRow + xDest * 3, srcRow + xSrc * 3, std::size_t(destColumns) * 3);
+      continue;
+    }
+    // Otherwise the source column floor(c x wSrc / destColumns) from running sums.
+    long long sum = 0;
+    for (int c = 0; c < destColumns; ++c, sum += wSrc) {
       const int x = xDest + c * stepX;
       if (x < 0 || x >= width_) continue;
-      const int column = xSrc + static_cast<int>(static_cast<long long>(c) * wSrc / destColumns);
+      const int column = xSrc + static_cast<int>(sum / destColumns);
       if (column < 0 || column >= dib.width) continue;
       std::memcpy(destRow + x * 3, srcRow + column * 3, 3);
     }

@@ -57,6 +57,9 @@ bool ViewerHarness::pumpUntil(const std::function<bool()>& done, int timeoutMs) 
           reached = done();
         },
         50);
+    // A repaint request counts as an event for the queue's wait: take it, as a host that
+    // paints would, so the next pump waits again.
+    window_.takeInvalidated();
   }
   return true;
 }

@@ -1,0 +1,221 @@
+// Viewer pipeline figures: CPU per picture at full size, heap allocations per picture in
+// steady state, resident memory per viewer, and sixteen viewers against one recorder
+// simulator in one process.
+#include "hosts/desktop/ViewerGrid.h"
+#include "platform/Time.h"
+#include "platform/paint/SoftwareCanvas.h"
+#include "presentation/FrameLayout.h"
+#include "presentation/FramePipeline.h"
+#include "presentation/Scaler.h"
+#include "presentation/Viewer.h"
+#include "recorder/server/RecorderServer.h"
+#include "recorder/sources/ImageListSource.h"
+#include "tests/presentation/ReferencePicture.h"
+#include "tests/presentation/ViewerHarness.h"
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <new>
+#include <sstream>
+#include <string>
+
+// Counts every heap allocation of the process.
+namespace {
+std::atomic<long long> allocations{0};
+}
+void* operator new(std::size_t size) {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return ::operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  return std::malloc(size ? size : 1);
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return ::operator new(size, tag); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+long residentKiB() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+  return 0;
+}
+
+// One viewer on its own queue, fed full-size pictures through the window slot: every
+// iteration is one picture taken, offered, decoded, scaled, marked and painted.
+void BM_ViewerPicture(benchmark::State& state) {
+  const std::vector<std::uint8_t> payload = testsupport::encodedTestPicture(1);
+  testsupport::ViewerHarness h(CLanguageTable::kEnglish, 720, 576);
+  paint::SoftwareCanvas canvas(720, 576);
+  std::uint32_t tick = 1000;
+  auto onePicture = [&] {
+    h.park(payload, ++tick, int(tick));
+    h.waitForFrames(1);
+    h.viewer().paint(canvas, {0, 0, 720, 576});
+  };
+  for (int i = 0; i < 3; ++i) onePicture(); // warm up: buffers reach their size
+  if (std::getenv("BENCH_TRACE_ALLOCS")) {
+    long long a0 = allocations.load();
+    h.park(payload, ++tick, int(tick));
+    long long a1 = allocations.load();
+    h.waitForFrames(1);
+    long long a2 = allocations.load();
+    h.viewer().paint(canvas, {0, 0, 720, 576});
+    long long a3 = allocations.load();
+    std::fprintf(stderr, "park %lld wait %lld paint %lld\n", a1 - a0, a2 - a1, a3 - a2);
+  }
+  const long long allocationsBefore = allocations.load();
+  const std::clock_t cpuBefore = std::clock(); // process CPU time: every thread
+  long long pictures = 0;
+  for (auto _ : state) {
+    onePicture();
+    ++pictures;
+  }
+  const double cpuSeconds = double(std::clock() - cpuBefore) / CLOCKS_PER_SEC;
+  pictures = pictures ? pictures : 1;
+  state.counters["allocs_per_picture"] = double(allocations.load() - allocationsBefore) / double(pictures);
+  // Share of one core at 25 pictures per second, in percent.
+  state.counters["cpu_percent_at_25fps"] = cpuSeconds / double(pictures) * 25.0 * 100.0;
+}
+BENCHMARK(BM_ViewerPicture)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond)->Iterations(100);
+
+// The Decoder thread's work on one picture alone (decode, scale, overlay), on this thread.
+void BM_DecodeScaleOverlay(benchmark::State& state) {
+  CLanguageTable language(CLanguageTable::kEnglish);
+  CFramePipeline pipeline;
+  pipeline.reset(&language);
+  pipeline.allocateFrames();
+  pipeline.overlay().initOverlay(&language);
+  // Without a thread: processPicture needs the engine, made by startDecoderThread.
+  pipeline.startDecoderThread();
+  pipeline.stopDecoderThread();
+  const std::vector<std::uint8_t> payload = testsupport::encodedTestPicture(2);
+  PictureRecord record;
+  record.reserve(std::int32_t(payload.size()));
+  std::copy(payload.begin(), payload.end(), record.data);
+  record.length = std::int32_t(payload.size());
+  testsupport::fillHeader(record, 1);
+  record.clientWidth = int(state.range(0));
+  record.clientHeight = int(state.range(1));
+  bool ok = pipeline.processPicture(record); // warm up
+  const long long allocationsBefore = allocations.load();
+  long long pictures = 0;
+  for (auto _ : state) {
+    ok = pipeline.processPicture(record) && ok;
+    ++pictures;
+  }
+  state.counters["allocs_per_picture"] = double(allocations.load() - allocationsBefore) / double(pictures ? pictures : 1);
+  if (!ok) state.SkipWithError("decode failed");
+}
+BENCHMARK(BM_DecodeScaleOverlay)->Args({720, 576})->Args({360, 288})->Args({1024, 768})->Unit(benchmark::kMillisecond);
+
+// Scaling and the on-screen display alone (the Decoder thread's work without the decoder).
+void BM_ScaleAndOverlay(benchmark::State& state) {
+  CLanguageTable language(CLanguageTable::kEnglish);
+  COverlay overlay;
+  overlay.initOverlay(&language);
+  std::vector<std::uint8_t> work(presentation::kFrameBytes, 0x40), frame(presentation::kFrameBytes);
+  PictureRecord record;
+  testsupport::fillHeader(record, 123);
+  const int width = int(state.range(0)), height = int(state.range(1));
+  for (auto _ : state) {
+    presentation::scaleNearest(work.data(), 720, 576, frame.data(), width, height);
+    overlay.setDestination(width, height, frame.data());
+    overlay.setRecord(&record);
+    overlay.drawOverlay(true);
+    benchmark::DoNotOptimize(frame.data());
+  }
+}
+BENCHMARK(BM_ScaleAndOverlay)->Args({720, 576})->Args({696, 576})->Args({360, 288})->Unit(benchmark::kMicrosecond);
+
+// Painting a ready frame and the status screen into a window-sized canvas.
+void BM_Paint(benchmark::State& state) {
+  testsupport::ViewerHarness h(CLanguageTable::kEnglish, 720, 576);
+  const bool statusScreen = state.range(0) != 0;
+  if (!statusScreen) {
+    h.park(testsupport::encodedTestPicture(0), 1000, 1);
+    h.waitForFrames(1);
+  }
+  paint::SoftwareCanvas canvas(720, 576);
+  for (auto _ : state) h.viewer().paint(canvas, {0, 0, 720, 576});
+  state.SetLabel(statusScreen ? "status screen" : "picture");
+}
+BENCHMARK(BM_Paint)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// Sixteen viewers against one simulator at 25 pictures per second each, for five seconds:
+// pictures shown per viewer and second, and resident memory per viewer.
+void BM_SixteenViewers(benchmark::State& state) {
+  const int viewers = int(state.range(0));
+  std::vector<recorder::ImageListSource::Still> stills(4);
+  for (int i = 0; i < 4; ++i) {
+    stills[i].name = "still " + std::to_string(i);
+    stills[i].image.resize(720, 576);
+    for (std::size_t p = 0; p < stills[i].image.pixels.size(); ++p)
+      stills[i].image.pixels[p] = std::uint8_t((p / 3 % 720) / 3 + i * 50 + (p % 3) * 40);
+  }
+  recorder::ServerOptions options;
+  options.host = "127.0.0.1";
+  options.port = 0;
+  options.quiet = true;
+  options.stills = std::make_shared<recorder::ImageListSource>(std::move(stills), 720, 576);
+  std::ostringstream log;
+  recorder::RecorderServer server(options, log);
+  std::string error;
+  if (!server.start(error)) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  for (auto _ : state) {
+    const long before = residentKiB();
+    // One window thread for every viewer, as the desktop host runs them.
+    desktop::Options grid;
+    for (int id = 0; id < viewers; ++id) grid.cameras.push_back({"127.0.0.1", server.port(), id});
+    grid.language = CLanguageTable::kEnglish;
+    grid.width = 720 * 4;
+    grid.height = 576 * ((viewers + 3) / 4);
+    desktop::ViewerGrid cells(grid);
+    cells.start();
+    auto runFor = [&](std::uint32_t ms) {
+      const std::uint32_t begin = platform::tickCount();
+      while (platform::tickCount() - begin < ms) {
+        cells.pump(2);
+        cells.paint(false);
+      }
+    };
+    runFor(1500); // every viewer connects and gets going
+    std::vector<int> startCounts;
+    for (auto& cell : cells.cells()) startCounts.push_back(cell->picturesShown());
+    const std::uint32_t begin = platform::tickCount();
+    runFor(5000);
+    const double seconds = (platform::tickCount() - begin) / 1000.0;
+    double slowest = 1e9, total = 0;
+    for (std::size_t i = 0; i < cells.cells().size(); ++i) {
+      const double rate = double(cells.cells()[i]->picturesShown() - startCounts[i]) / seconds;
+      slowest = std::min(slowest, rate);
+      total += rate;
+    }
+    const long after = residentKiB();
+    state.counters["pictures_per_s_slowest_viewer"] = slowest;
+    state.counters["pictures_per_s_mean"] = total / double(viewers);
+    state.counters["resident_MiB_per_viewer"] = double(after - before) / 1024.0 / double(viewers);
+  }
+  server.stop();
+}
+BENCHMARK(BM_SixteenViewers)->Arg(1)->Arg(16)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime()->MeasureProcessCPUTime();
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -438,3 +438,24 @@ TEST(LanguageTableThreads, LookupsDuringInstallsSeeWholeTables) {
   installer.join();
   EXPECT_EQ(table.retainedTables(), 2);
 }
+
+TEST(ReceiverThreadEnded, SocketCreationFailureEndsTheThreadAndStopReturnsAtOnce) {
+  // Without a started socket library (Windows) no socket can be created: the thread posts
+  // the socket status and ends by itself. Where sockets need no start-up, this cannot happen.
+  const platform::SocketHandle probe = platform::socketCreate();
+  if (probe != platform::kNoSocket) {
+    platform::socketClose(probe);
+    GTEST_SKIP() << "sockets need no library start-up here";
+  }
+  CLanguageTable language(CLanguageTable::kEnglish);
+  CConnection connection;
+  WindowSide window(connection);
+  connection.configure("127.0.0.1", 1, 0, &language);
+  connection.setNotifyWindow(window.handle());
+  ASSERT_TRUE(connection.start());
+  ASSERT_TRUE(window.pumpUntil([&] { return connection.state() == CConnection::ReceiverState::Ended; }));
+  window.pumpFor(50);
+  EXPECT_EQ(window.countStatus(platform::kMsgStatus, kStatusSocket), 1);
+  connection.stop();
+  EXPECT_EQ(connection.state(), CConnection::ReceiverState::NotRunning);
+}

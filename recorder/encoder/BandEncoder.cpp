@@ -166,7 +166,7 @@ void emitValueA(Sink& sink, int32_t value) {
         }
     }
     // Beyond class A's range: the nearest value it can code.
-    emitValueA(sink, value > 0 ? 35067 : -35066);
+    emitValueA(sink, value > 0 ? 35067 : -35067);
 }
 
 struct ClassBValueEscape {

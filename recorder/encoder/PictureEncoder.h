@@ -38,6 +38,10 @@ enum class VideoStandard {
     Lines486,  // 525-line standard, 720 x 486
 };
 
+// Quality as a guide, measured on a natural-looking 720 x 576 test picture with texture and
+// noise, decoded by the portable engine (PSNR against the picture in the format's 4:2:2
+// colour sampling): 100: 53 dB, 392 KB; 90: 51 dB, 315 KB; 75: 47 dB, 220 KB; 50: 38 dB,
+// 83 KB; 25: 30 dB, 32 KB; 10: 26 dB, 14 KB; 1: 24 dB, 8 KB. Calm pictures need far less.
 struct EncoderSettings {
     int quality = 75;  // 1 (smallest) .. 100 (finest)
     VideoStandard standard = VideoStandard::Lines576;

@@ -1,7 +1,9 @@
 #include "recorder/encoder/FaultInjection.h"
 
 #include <cstddef>
+#include <cstdint>
 
+#include "decoder/PictureSplit.h"
 #include "decoder/SubbandGeometry.h"
 #include "recorder/encoder/StreamLayout.h"
 
@@ -35,10 +37,10 @@ int findLongLowestBand(const uint8_t* stream, size_t length, const std::vector<s
 }  // namespace
 
 bool damagePayload(std::vector<uint8_t>& payload, FieldDamage damage) {
-    if (payload.size() < kLengthWordBytes) return false;
-    const size_t firstLength = static_cast<size_t>(payload[0]) | (static_cast<size_t>(payload[1]) << 8) |
-                               (static_cast<size_t>(payload[2]) << 16) | (static_cast<size_t>(payload[3]) << 24);
-    if (firstLength > payload.size() - kLengthWordBytes) return false;
+    FieldStreams fields;
+    if (payload.size() > UINT32_MAX || !SplitPicturePayload(payload.data(), static_cast<uint32_t>(payload.size()), fields))
+        return false;
+    const size_t firstLength = static_cast<size_t>(fields.firstLength);
     uint8_t* stream = payload.data() + kLengthWordBytes;
     const std::vector<size_t> records = findBandRecords(stream, firstLength);
     if (records.empty()) return false;
@@ -57,12 +59,11 @@ bool damagePayload(std::vector<uint8_t>& payload, FieldDamage damage) {
             const int position = findLongLowestBand(stream, firstLength, records, 3);
             if (position < 0) return false;
             const size_t newLength = 4 * (records[static_cast<size_t>(position)] + 2);
-            const size_t secondStart = kLengthWordBytes + firstLength + kGapBytes;
             std::vector<uint8_t> rebuilt(payload.begin(), payload.begin() + static_cast<ptrdiff_t>(kLengthWordBytes + newLength));
             for (int i = 0; i < 4; ++i) rebuilt[static_cast<size_t>(i)] = static_cast<uint8_t>(newLength >> (8 * i));
-            if (payload.size() > secondStart) {
+            if (fields.secondData != nullptr) {
                 rebuilt.insert(rebuilt.end(), kGapBytes, uint8_t{0});
-                rebuilt.insert(rebuilt.end(), payload.begin() + static_cast<ptrdiff_t>(secondStart), payload.end());
+                rebuilt.insert(rebuilt.end(), fields.secondData, fields.secondData + fields.secondLength);
             }
             payload.swap(rebuilt);
             return true;

@@ -124,13 +124,13 @@ TEST(AllocationFailure, Icons) {
     Fixture f;
     const unsigned char pixels[] = {255, 255, 255, 0, 0, 0};
     exhaust([&] { return f.kit.iconCreateFromMem(pixels, 2, 1, 6, 0, 0, 255) != 0; });
-    pixkit_test::BmpSpec spec;
-    spec.width = 3;
-    spec.height = 2;
-    spec.bits = 4;
-    spec.palette = {0, 0xFFFFFF};
-    spec.pixels = {0, 1, 0, 1, 0, 1};
-    const std::vector<std::uint8_t> bmp = pixkit_test::buildBmp(spec);
+    pixkit_test::BmpLayout layout;
+    layout.width = 3;
+    layout.height = 2;
+    layout.bits = 4;
+    layout.palette = {0, 0xFFFFFF};
+    layout.pixels = {0, 1, 0, 1, 0, 1};
+    const std::vector<std::uint8_t> bmp = pixkit_test::buildBmp(layout);
     // Temporary picture, alpha map, icon, (table): all failures clean.
     EXPECT_GE(exhaust([&] { return f.kit.iconCreateFromBmpMemChecked(false, bmp.data(), bmp.size(), 0, 0, 255) != 0; }), 3);
 }

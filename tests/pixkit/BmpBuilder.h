@@ -6,7 +6,7 @@
 namespace pixkit_test {
 
 // Builds Windows BMP data for tests from a top-down picture.
-struct BmpSpec {
+struct BmpLayout {
     int width = 0;
     int height = 0;
     int bits = 24;                       // 1, 4, 8 or 24 (others for rejection tests)
@@ -16,7 +16,7 @@ struct BmpSpec {
     std::vector<std::uint32_t> pixels;   // top-down: indices, or 0x00RRGGBB for 24 bits
 };
 
-inline std::vector<std::uint8_t> buildBmp(const BmpSpec& s, bool withFileHeader = true) {
+inline std::vector<std::uint8_t> buildBmp(const BmpLayout& s, bool withFileHeader = true) {
     std::vector<std::uint8_t> out;
     auto put16 = [&](std::uint32_t v) { out.push_back(v & 0xFF); out.push_back((v >> 8) & 0xFF); };
     auto put32 = [&](std::uint32_t v) { put16(v & 0xFFFF); put16(v >> 16); };

@@ -9,7 +9,7 @@
 #include "tests/pixkit/BmpBuilder.h"
 #include "tests/pixkit/GoldenImage.h"
 
-using pixkit_test::BmpSpec;
+using pixkit_test::BmpLayout;
 using pixkit_test::Picture;
 
 namespace {
@@ -132,8 +132,8 @@ std::vector<int> kGreyAlphas() {
     return a;
 }
 
-BmpSpec paletteBmp(int bits) {
-    BmpSpec s;
+BmpLayout paletteBmp(int bits) {
+    BmpLayout s;
     s.width = 5;
     s.height = 3;
     s.bits = bits;
@@ -144,23 +144,23 @@ BmpSpec paletteBmp(int bits) {
 
 TEST(IconFromBmp, EveryDepthGivesAnUprightIcon) {
     for (int bits : {1, 4, 8, 24}) {
-        BmpSpec spec = paletteBmp(bits);
+        BmpLayout layout = paletteBmp(bits);
         std::vector<int> alphas = kGreyAlphas();
         if (bits == 1) {
             // Two colours: indices modulo 2 into black and white.
-            spec.palette = {0x000000, 0xFFFFFF};
+            layout.palette = {0x000000, 0xFFFFFF};
             alphas.clear();
-            for (auto& i : spec.pixels) {
+            for (auto& i : layout.pixels) {
                 i %= 2;
                 alphas.push_back(i ? 255 : 0);
             }
         }
         if (bits == 24) {
-            for (auto& i : spec.pixels) i = kGreys[i];
+            for (auto& i : layout.pixels) i = kGreys[i];
         }
         for (bool topDown : {false, true}) {
-            spec.topDown = topDown;
-            const std::vector<std::uint8_t> file = pixkit_test::buildBmp(spec);
+            layout.topDown = topDown;
+            const std::vector<std::uint8_t> file = pixkit_test::buildBmp(layout);
             Canvas c(8, 8);
             const unsigned long icon = c.kit.iconCreateFromBmpMemChecked(false, file.data(), file.size(), 0, 0, 255);
             ASSERT_NE(icon, 0u) << bits;
@@ -201,7 +201,7 @@ TEST(IconFromBmp, InfoHeaderOnlyAndTheFacade) {
 
 TEST(IconFromBmp, OneBitRowsArePaddedToFourBytes) {
     // 10 pixels wide: two bytes of bits, padded to 4. Only pixel 0 and pixel 9 are set.
-    BmpSpec s;
+    BmpLayout s;
     s.width = 10;
     s.height = 2;
     s.bits = 1;
@@ -221,12 +221,12 @@ TEST(IconFromBmp, OneBitRowsArePaddedToFourBytes) {
 
 TEST(IconFromBmp, UnsupportedBmpsAreRejected) {
     Canvas c(4, 4);
-    BmpSpec rle = paletteBmp(8);
+    BmpLayout rle = paletteBmp(8);
     rle.compression = 1;
     std::vector<std::uint8_t> file = pixkit_test::buildBmp(rle);
     EXPECT_EQ(c.kit.iconCreateFromBmpMem(false, file.data(), 0, 0, 255), 0u);
     for (int bits : {16, 32, 2, 0}) {
-        BmpSpec s = paletteBmp(8);
+        BmpLayout s = paletteBmp(8);
         file = pixkit_test::buildBmp(s);
         file[14 + 14] = static_cast<std::uint8_t>(bits);
         EXPECT_EQ(c.kit.iconCreateFromBmpMem(false, file.data(), 0, 0, 255), 0u) << bits;
@@ -236,10 +236,10 @@ TEST(IconFromBmp, UnsupportedBmpsAreRejected) {
 
 TEST(IconFromBmp, CheckedReaderRejectsEveryTruncation) {
     for (int bits : {1, 4, 8, 24}) {
-        BmpSpec spec = paletteBmp(bits);
-        if (bits == 24) for (auto& i : spec.pixels) i = kGreys[i];
-        if (bits == 1) for (auto& i : spec.pixels) i %= 2;
-        const std::vector<std::uint8_t> file = pixkit_test::buildBmp(spec);
+        BmpLayout layout = paletteBmp(bits);
+        if (bits == 24) for (auto& i : layout.pixels) i = kGreys[i];
+        if (bits == 1) for (auto& i : layout.pixels) i %= 2;
+        const std::vector<std::uint8_t> file = pixkit_test::buildBmp(layout);
         Canvas c(4, 4);
         for (std::size_t size = 0; size < file.size(); ++size) {
             // A copy of exactly `size` bytes, so that ASan sees any read beyond it.
@@ -250,7 +250,7 @@ TEST(IconFromBmp, CheckedReaderRejectsEveryTruncation) {
         EXPECT_NE(c.kit.iconCreateFromBmpMemChecked(false, file.data(), file.size(), 0, 0, 255), 0u);
     }
     // Width and height that would overflow the arithmetic.
-    BmpSpec s = paletteBmp(24);
+    BmpLayout s = paletteBmp(24);
     for (auto& i : s.pixels) i = kGreys[i];
     std::vector<std::uint8_t> file = pixkit_test::buildBmp(s);
     Canvas c(4, 4);
@@ -259,7 +259,7 @@ TEST(IconFromBmp, CheckedReaderRejectsEveryTruncation) {
     EXPECT_EQ(c.kit.iconCreateFromBmpMemChecked(false, file.data(), file.size(), 0, 0, 255), 0u);
     // Zero columns and 2^31 - 1 rows: an empty icon, made without walking the rows.
     for (int bits : {8, 24}) {
-        BmpSpec empty = paletteBmp(bits);
+        BmpLayout empty = paletteBmp(bits);
         empty.width = 0;
         empty.height = 0;
         empty.pixels.clear();

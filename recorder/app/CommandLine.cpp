@@ -56,7 +56,8 @@ Pictures:
   --standard 576|486     video standard: 720 x 576 (default) or 720 x 486
   --level 0..4           resolution level: the viewer shows 1/2^level of the size (default 0)
   --quality 1..100       encoder quality, higher is better and larger (default 75)
-  --fields 1|2           interlaced fields per picture (default 2)
+  --fields 1|2           interlaced fields per picture (default 2; at levels 1..4 viewers
+                         decode only the first field, so 1 halves the work there)
   --fps N                pictures per second at most, per viewer (default 25; 0: as fast
                          as the viewer asks). Pictures never go out faster than this.
   --image FILE           a PNG image to play (may repeat; plain arguments are images too)

@@ -154,19 +154,28 @@ bool FaultScript::parse(std::string_view text, std::string& error) {
   std::vector<FaultRule> parsed;
   std::size_t position = 0;
   while (position <= text.size()) {
-    std::size_t end = text.find_first_of(";\n", position);
-    if (end == std::string_view::npos)
-      end = text.size();
-    std::string_view piece = text.substr(position, end - position);
-    position = end + 1;
-    if (const auto hash = piece.find('#'); hash != std::string_view::npos)
-      piece = piece.substr(0, hash);
-    if (words(piece).empty())
-      continue;
-    FaultRule rule;
-    if (!parseFaultRule(piece, rule, error))
-      return false;
-    parsed.push_back(rule);
+    // One line: the comment goes first (it may hold ';'), then the rules it separates.
+    std::size_t lineEnd = text.find('\n', position);
+    if (lineEnd == std::string_view::npos)
+      lineEnd = text.size();
+    std::string_view line = text.substr(position, lineEnd - position);
+    position = lineEnd + 1;
+    if (const auto hash = line.find('#'); hash != std::string_view::npos)
+      line = line.substr(0, hash);
+    std::size_t start = 0;
+    while (start <= line.size()) {
+      std::size_t end = line.find(';', start);
+      if (end == std::string_view::npos)
+        end = line.size();
+      const std::string_view piece = line.substr(start, end - start);
+      start = end + 1;
+      if (words(piece).empty())
+        continue;
+      FaultRule rule;
+      if (!parseFaultRule(piece, rule, error))
+        return false;
+      parsed.push_back(rule);
+    }
   }
   rules_.insert(rules_.end(), parsed.begin(), parsed.end());
   return true;

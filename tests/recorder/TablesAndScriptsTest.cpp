@@ -92,7 +92,7 @@ TEST(RecorderFaultScript, ParsesEveryActionAndWritesItBack) {
   FaultScript script;
   std::string error;
   ASSERT_TRUE(script.parse("open end; at 3 close\n"
-                           "every 10 corrupt # comment\n"
+                           "every 10 corrupt # comment; with a semicolon\n"
                            "id 7 at 2 error 2004\n"
                            "at 1 reply 99 5; at 1 garbage; at 1 garbage 16; at 1 badtag; at 1 baditem\n"
                            "at 4 half; at 5 stall 250; at 6 refuse 1000\n",
@@ -218,4 +218,17 @@ TEST(RecorderCommandLine, RejectsMistakesWithAMessage) {
     EXPECT_FALSE(parseCommandLine(arguments, line, error)) << arguments[0];
     EXPECT_FALSE(error.empty()) << arguments[0];
   }
+}
+
+TEST(RecorderExamples, ShippedExampleFilesLoad) {
+  const std::string folder = CAMVIEW_RECORDER_EXAMPLES;
+  FaultScript script;
+  std::string error;
+  ASSERT_TRUE(script.parseFile(folder + "/misbehaving-recorder.faults", error)) << error;
+  EXPECT_EQ(script.rules().size(), 10u);
+  LanguageTable table;
+  ASSERT_TRUE(loadLanguageFile(folder + "/french.language", table, error)) << error;
+  EXPECT_EQ(table.languageIndex, 0);
+  EXPECT_EQ(viewerLookup(table, "camera"), "Cam\xE9ra");
+  EXPECT_EQ(viewerLookup(table, "zemerr_first"), "La premi\xE8re image de la piste est atteinte !");
 }

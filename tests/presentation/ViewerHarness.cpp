@@ -1,5 +1,6 @@
 #include "tests/presentation/ViewerHarness.h"
 
+#include "platform/Socket.h"
 #include "platform/Time.h"
 #include "tests/presentation/ReferencePicture.h"
 
@@ -10,6 +11,7 @@ namespace testsupport {
 
 ViewerHarness::ViewerHarness(int language, int width, int height, int port, int connectionId)
     : viewer_(std::make_unique<CViewer>(language)), width_(width), height_(height) {
+  platform::networkStartup(); // as a host does (Windows Sockets); counted
   viewer_->setHost("127.0.0.1");
   viewer_->port = port;
   viewer_->connectionId = connectionId;
@@ -17,7 +19,10 @@ ViewerHarness::ViewerHarness(int language, int width, int height, int port, int 
   viewer_->start();
 }
 
-ViewerHarness::~ViewerHarness() { viewer_.reset(); }
+ViewerHarness::~ViewerHarness() {
+  viewer_.reset();
+  platform::networkCleanup();
+}
 
 void ViewerHarness::park(const std::vector<std::uint8_t>& payload, std::uint32_t receivedTick, int pictureNumber,
                          bool standard576, int level, bool postIt) {

@@ -7,11 +7,16 @@
 #include <X11/keysym.h>
 #include <poll.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 
 namespace desktop {
 namespace {
+
+// Ctrl-C and SIGTERM end the loop like the close button: the viewers stop cleanly.
+volatile std::sig_atomic_t stopRequested = 0;
+void requestStop(int) { stopRequested = 1; }
 
 // An XImage over a buffer of our own in the server's pixel format.
 class WindowImage {
@@ -107,6 +112,8 @@ bool runWindow(const Options& options, std::string& message) {
     int height = options.height;
     grid.start();
 
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
     bool running = true;
     bool exposed = false;
     while (running) {
@@ -138,6 +145,7 @@ bool runWindow(const Options& options, std::string& message) {
           break;
         }
       }
+      if (stopRequested) running = false;
       if (!running) break;
 
       grid.pump(0);

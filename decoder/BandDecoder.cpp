@@ -88,52 +88,130 @@ private:
     int column_ = 0;
 };
 
-// Reads one code: fast table for codes of up to 14 bits, bisection of the decoding form otherwise.
-inline int ReadSymbol(BitReader& reader, const FastTable& fast, const CodeTable& table, uint32_t& symbol) {
-    const uint32_t lookAhead = reader.Peek32();
-    const FastEntry entry = fast.entries[lookAhead >> (32 - kFastBits)];
-    uint32_t length = entry.length;
-    symbol = entry.symbol;
-    if (length == 0) {
-        const uint32_t key = lookAhead >> 16;
-        int lower = table.firstLong;
-        int upper = table.count;
-        while (upper - lower > 1) {
-            const int middle = (lower + upper) / 2;
-            if (key < table.entries[middle].code)
-                upper = middle;
-            else
-                lower = middle;
-        }
-        length = table.entries[lower].length;
-        symbol = table.entries[lower].symbol;
+// Fast form of a table merged with the symbols' meaning: one lookup of the next 14 bits gives
+// the code length and what to do for every code of up to 14 bits.
+struct FastAction {
+    uint8_t length;  // 0: longer code, take the slow path
+    Action action;
+    uint8_t extraBits;
+    uint8_t symbol;
+    int32_t amount;
+};
+
+struct FastActionTable {
+    FastAction entries[kFastEntries];
+};
+
+FastActionTable BuildFastActions(CodeTableId id, const ActionTable& actions) {
+    FastActionTable t{};
+    const FastTable& fast = fastTable(id);
+    for (int i = 0; i < kFastEntries; ++i) {
+        const FastEntry e = fast.entries[i];
+        const SymbolAction& a = actions.symbols[e.symbol];
+        t.entries[i] = {e.length, a.action, a.extraBits, e.symbol, a.amount};
     }
-    return reader.Consume(length);
+    return t;
+}
+
+const FastActionTable& FastActions(CodeTableId id) {
+    static const FastActionTable tables[3] = {BuildFastActions(CodeTableId::ClassA, classAActions()),
+                                              BuildFastActions(CodeTableId::ClassBType132, classBActions()),
+                                              BuildFastActions(CodeTableId::ClassBType131, classBActions())};
+    return tables[static_cast<int>(id) - 1];
+}
+
+// The reader's window held in locals while a band is decoded; written back when it ends.
+class LocalReader {
+public:
+    explicit LocalReader(BitReader& reader)
+        : reader_(reader), bits_(reader.pendingBits), count_(reader.pendingCount), next_(reader.next) {}
+    ~LocalReader() {
+        reader_.pendingBits = bits_;
+        reader_.pendingCount = count_;
+        reader_.next = next_;
+    }
+
+    // The next 32 bits; past the stream's end they read as 0.
+    uint32_t Peek() const {
+        const uint32_t following = next_ < reader_.count ? reader_.Word(next_) : 0;
+        return bits_ | (following >> count_);
+    }
+
+    int Consume(uint32_t n) {
+        if (count_ >= n) {
+            bits_ <<= n;
+            count_ -= n;
+            return ERR_NONE;
+        }
+        if (next_ >= reader_.count) return ERR_END_OF_DATA;
+        if (IsMarker()) return ERR_MARKER_IN_DATA;
+        const uint32_t need = n - count_;
+        bits_ = reader_.Word(next_++) << need;
+        count_ = 32 - need;
+        return ERR_NONE;
+    }
+
+    int Read(uint32_t n, uint32_t& value) {
+        value = Peek() >> (32 - n);
+        return Consume(n);
+    }
+
+private:
+    bool IsMarker() const {
+        return reader_.Word(next_) == 0xFFFFFFFFu && next_ + 1 < reader_.count && reader_.Word(next_ + 1) != 0xFFFFFFFFu;
+    }
+
+    BitReader& reader_;
+    uint32_t bits_;
+    uint32_t count_;
+    uint32_t next_;
+};
+
+// Codes longer than 14 bits: bisection of the decoding form by the next 16 bits.
+inline const CodeEntry& LongCode(const CodeTable& table, uint32_t lookAhead) {
+    const uint32_t key = lookAhead >> 16;
+    int lower = table.firstLong;
+    int upper = table.count;
+    while (upper - lower > 1) {
+        const int middle = (lower + upper) / 2;
+        if (key < table.entries[middle].code)
+            upper = middle;
+        else
+            lower = middle;
+    }
+    return table.entries[lower];
 }
 
 int DecodeBand(BitReader& reader, const SubbandDescriptor& band, CodeTableId id, const ActionTable& actions) {
-    const FastTable& fast = fastTable(id);
+    const FastActionTable& fast = FastActions(id);
     const CodeTable& table = decodingTable(id);
     BandCursor cursor(band);
+    LocalReader in(reader);
     while (!cursor.Done()) {
-        uint32_t symbol = 0;
-        if (int error = ReadSymbol(reader, fast, table, symbol)) return error;
-        const SymbolAction& a = actions.symbols[symbol];
+        const uint32_t lookAhead = in.Peek();
+        FastAction a = fast.entries[lookAhead >> (32 - kFastBits)];
+        if (a.length == 0) {
+            const CodeEntry& code = LongCode(table, lookAhead);
+            const SymbolAction& s = actions.symbols[code.symbol];
+            a = {code.length, s.action, s.extraBits, code.symbol, s.amount};
+        }
+        if (int error = in.Consume(a.length)) return error;
         switch (a.action) {
         case Action::Value: cursor.Put(a.amount); break;
         case Action::Run: cursor.Skip(uint32_t(a.amount)); break;
         case Action::RunEscape: {
             uint32_t extra = 0;
-            if (int error = reader.Read(a.extraBits, extra)) return error;
+            if (int error = in.Read(a.extraBits, extra)) return error;
             // Class B runs are counted modulo 65536; class A runs never reach that.
             cursor.Skip((uint32_t(a.amount) + extra) & 0xFFFFu);
             break;
         }
         case Action::ValueEscape: {
             uint32_t extra = 0;
-            if (int error = reader.Read(a.extraBits, extra)) return error;
+            if (int error = in.Read(a.extraBits, extra)) return error;
+            const SymbolAction& s = actions.symbols[a.symbol];
             const uint32_t half = 1u << (a.extraBits - 1);
-            cursor.Put(extra < half ? a.amount + int32_t(extra) : int32_t(extra - half) - a.negativeBase);
+            cursor.Put(extra < half ? s.amount + int32_t(extra) : int32_t(extra - half) - s.negativeBase);
             break;
         }
         case Action::Invalid: return ERR_BAD_SYMBOL;

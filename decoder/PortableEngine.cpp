@@ -1,6 +1,11 @@
 #include "decoder/PortableEngine.h"
 
 #include <algorithm>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace wavelet {
 
@@ -22,13 +27,27 @@ inline int16_t OddAt(const int16_t* L, const int16_t* H, long s) {
 }
 
 void PortableLineKernel(const int16_t* low, const int16_t* high, int n, int16_t* out) {
+    // Even and odd outputs in separate contiguous passes (which the compiler vectorises), then
+    // interleaved into the line.
+    constexpr int kChunk = 256;
     const int nLow = (n + 1) / 2;
     const int nHigh = n / 2;
-    for (int i = 0; i < nHigh; ++i) {
-        out[2 * i] = EvenAt(low + i, high + i, 1);
-        out[2 * i + 1] = OddAt(low + i, high + i, 1);
+    int16_t even[kChunk];
+    int16_t odd[kChunk];
+    for (int first = 0; first < nLow; first += kChunk) {
+        const int evenCount = std::min(kChunk, nLow - first);
+        const int oddCount = std::max(0, std::min(kChunk, nHigh - first));
+        const int16_t* L = low + first;
+        const int16_t* H = high + first;
+        for (int i = 0; i < evenCount; ++i) even[i] = EvenAt(L + i, H + i, 1);
+        for (int i = 0; i < oddCount; ++i) odd[i] = OddAt(L + i, H + i, 1);
+        int16_t* o = out + 2 * first;
+        for (int i = 0; i < oddCount; ++i) {
+            o[2 * i] = even[i];
+            o[2 * i + 1] = odd[i];
+        }
+        if (evenCount > oddCount) o[2 * oddCount] = even[oddCount];
     }
-    if (nLow > nHigh) out[2 * nHigh] = EvenAt(low + nHigh, high + nHigh, 1);
 }
 
 void PortableColumnsKernel(const int16_t* low, const int16_t* high, int n, int lanes, int laneStride, int16_t* out,
@@ -53,6 +72,71 @@ inline uint8_t ToByte(float value) {
 }
 
 }  // namespace
+
+void PortableConvertPairsScalar(const int16_t* y, const int16_t* u, const int16_t* v, int pairs, uint8_t* out) {
+    const PortableColourConstants k = kPortableColour;
+    for (int j = 0; j < pairs; ++j) {
+        const float cu = static_cast<float>(u[j]);
+        const float cv = static_cast<float>(v[j]);
+        const float blue = k.cbToBlue * cu;
+        const float green = k.crToGreen * cv + k.cbToGreen * cu;
+        const float red = k.crToRed * cv;
+        for (int p = 0; p < 2; ++p) {
+            const float luma = k.luma * static_cast<float>(y[2 * j + p] + 3584);
+            out[6 * j + 3 * p + 0] = ToByte(luma + blue);
+            out[6 * j + 3 * p + 1] = ToByte(luma + green);
+            out[6 * j + 3 * p + 2] = ToByte(luma + red);
+        }
+    }
+}
+
+#if defined(__SSE2__)
+void PortableConvertPairs(const int16_t* y, const int16_t* u, const int16_t* v, int pairs, uint8_t* out) {
+    // Four pairs (eight pixels) per step; every float operation is the scalar one, in the
+    // same order, and _mm_cvttps_epi32 truncates like the scalar conversion.
+    const PortableColourConstants k = kPortableColour;
+    const __m128 kLuma = _mm_set1_ps(k.luma), kCbB = _mm_set1_ps(k.cbToBlue), kCrG = _mm_set1_ps(k.crToGreen),
+                 kCbG = _mm_set1_ps(k.cbToGreen), kCrR = _mm_set1_ps(k.crToRed);
+    const __m128i offset = _mm_set1_epi32(3584);
+    const __m128i lowest = _mm_set1_epi16(1), highest = _mm_set1_epi16(254), zero = _mm_setzero_si128();
+    auto widen = [](__m128i halves) { return _mm_srai_epi32(halves, 16); };  // sign-extend upper 16 bits
+    int j = 0;
+    for (; j + 4 <= pairs; j += 4) {
+        const __m128i luma16 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + 2 * j));
+        __m128i u64 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(u + j));
+        __m128i v64 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(v + j));
+        const __m128 cu = _mm_cvtepi32_ps(widen(_mm_unpacklo_epi16(u64, u64)));
+        const __m128 cv = _mm_cvtepi32_ps(widen(_mm_unpacklo_epi16(v64, v64)));
+        const __m128 blue = _mm_mul_ps(kCbB, cu);
+        const __m128 green = _mm_add_ps(_mm_mul_ps(kCrG, cv), _mm_mul_ps(kCbG, cu));
+        const __m128 red = _mm_mul_ps(kCrR, cv);
+        const __m128 lumaLow = _mm_mul_ps(
+            kLuma, _mm_cvtepi32_ps(_mm_add_epi32(widen(_mm_unpacklo_epi16(luma16, luma16)), offset)));
+        const __m128 lumaHigh = _mm_mul_ps(
+            kLuma, _mm_cvtepi32_ps(_mm_add_epi32(widen(_mm_unpackhi_epi16(luma16, luma16)), offset)));
+        auto channel = [&](__m128 term) {
+            const __m128 low = _mm_add_ps(lumaLow, _mm_unpacklo_ps(term, term));   // pairs 0, 1
+            const __m128 high = _mm_add_ps(lumaHigh, _mm_unpackhi_ps(term, term));  // pairs 2, 3
+            const __m128i packed = _mm_packs_epi32(_mm_cvttps_epi32(low), _mm_cvttps_epi32(high));
+            return _mm_min_epi16(_mm_max_epi16(packed, lowest), highest);
+        };
+        const __m128i b = _mm_packus_epi16(channel(blue), zero);
+        const __m128i gr = _mm_packus_epi16(channel(green), channel(red));
+        const __m128i bg = _mm_unpacklo_epi8(b, gr);
+        const __m128i r0 = _mm_unpacklo_epi8(_mm_srli_si128(gr, 8), zero);
+        alignas(16) uint8_t bgr0[32];
+        _mm_store_si128(reinterpret_cast<__m128i*>(bgr0), _mm_unpacklo_epi16(bg, r0));
+        _mm_store_si128(reinterpret_cast<__m128i*>(bgr0 + 16), _mm_unpackhi_epi16(bg, r0));
+        uint8_t* o = out + 6 * j;
+        for (int p = 0; p < 8; ++p) std::memcpy(o + 3 * p, bgr0 + 4 * p, 3);
+    }
+    PortableConvertPairsScalar(y + 2 * j, u + j, v + j, pairs - j, out + 6 * j);
+}
+#else
+void PortableConvertPairs(const int16_t* y, const int16_t* u, const int16_t* v, int pairs, uint8_t* out) {
+    PortableConvertPairsScalar(y, u, v, pairs, out);
+}
+#endif
 
 void CPortableEngine::DequantiseBand(int index) {
     const SubbandDescriptor& band = Band(index);
@@ -91,27 +175,13 @@ int CPortableEngine::ConvertToBgr(int, int, int) {
     const int pairs = (colEnd_ / scale - region.firstColumn) / 2;
     const int width = 2 * pairs;
     const int rowBytes = 3 * width;
-    const PortableColourConstants k = kPortableColour;
     for (int i = 0; i < region.sourceLines; ++i) {
         const int row = OutputRow(region, i);
         if (row < 0) continue;
         const int16_t* y = planes_[0] + static_cast<long>(i) * geometry_.stride[0] + region.firstColumn;
         const int16_t* u = planes_[1] + static_cast<long>(i) * geometry_.stride[1] + region.firstColumn / 2;
         const int16_t* v = planes_[2] + static_cast<long>(i) * geometry_.stride[2] + region.firstColumn / 2;
-        uint8_t* out = OutputRowPointer(row, rowBytes);
-        for (int j = 0; j < pairs; ++j) {
-            const float cu = static_cast<float>(u[j]);
-            const float cv = static_cast<float>(v[j]);
-            const float blue = k.cbToBlue * cu;
-            const float green = k.crToGreen * cv + k.cbToGreen * cu;
-            const float red = k.crToRed * cv;
-            for (int p = 0; p < 2; ++p) {
-                const float luma = k.luma * static_cast<float>(y[2 * j + p] + 3584);
-                out[6 * j + 3 * p + 0] = ToByte(luma + blue);
-                out[6 * j + 3 * p + 1] = ToByte(luma + green);
-                out[6 * j + 3 * p + 2] = ToByte(luma + red);
-            }
-        }
+        PortableConvertPairs(y, u, v, pairs, OutputRowPointer(row, rowBytes));
     }
     return width;
 }

@@ -28,4 +28,10 @@ struct PortableColourConstants {
 };
 extern const PortableColourConstants kPortableColour;
 
+// Converts `pairs` pixel pairs (luminance y[2j], y[2j+1] with colour differences u[j], v[j])
+// to bytes blue, green, red, clamped to 1..254. The scalar version is the definition; the
+// default one uses SSE2 where built, with identical results.
+void PortableConvertPairsScalar(const int16_t* y, const int16_t* u, const int16_t* v, int pairs, uint8_t* out);
+void PortableConvertPairs(const int16_t* y, const int16_t* u, const int16_t* v, int pairs, uint8_t* out);
+
 }  // namespace wavelet

@@ -1,5 +1,7 @@
-// The SIMD kernels against the scalar model on random and extreme samples, every length.
+// The SIMD kernels of both engines against their scalar definitions on random and extreme
+// samples, every length.
 #include "decoder/MmxKernels.h"
+#include "decoder/PortableEngine.h"
 #include "decoder/SynthesisLine.h"
 
 #include <gtest/gtest.h>
@@ -94,4 +96,25 @@ TEST(MmxKernels, ColourConversionMatchesTheScalarModelIncludingSaturation) {
     EXPECT_EQ(out[0], 0);
     ConvertScalar(grey, zero, zero, 1, 0, 0, 0, out);
     EXPECT_EQ(out[0], 130);  // floor(7168 * 1191 / 65536)
+}
+
+TEST(PortableColour, FastPathMatchesTheScalarDefinition) {
+    std::mt19937 rng(13);
+    for (bool extreme : {false, true})
+        for (int pairs : {1, 3, 4, 5, 8, 31, 348}) {
+            std::vector<int16_t> y(2 * static_cast<size_t>(pairs)), u(static_cast<size_t>(pairs)), v(static_cast<size_t>(pairs));
+            for (int16_t& s : y) s = RandomSample(rng, extreme);
+            for (int16_t& s : u) s = RandomSample(rng, extreme);
+            for (int16_t& s : v) s = RandomSample(rng, extreme);
+            y[0] = -3584;  // studio black: 0 before clamping
+            std::vector<uint8_t> expected(size_t(6 * pairs)), actual(size_t(6 * pairs));
+            PortableConvertPairsScalar(y.data(), u.data(), v.data(), pairs, expected.data());
+            PortableConvertPairs(y.data(), u.data(), v.data(), pairs, actual.data());
+            ASSERT_EQ(actual, expected) << pairs << " pairs";
+        }
+    const int16_t grey[2] = {0, 0};
+    const int16_t zero[1] = {0};
+    uint8_t out[6];
+    PortableConvertPairs(grey, zero, zero, 1, out);
+    EXPECT_EQ(out[0], 130);  // 0.036375 * 3584 = 130.368
 }

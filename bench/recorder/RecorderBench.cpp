@@ -122,9 +122,11 @@ void BM_EncodeFullSize(benchmark::State& state) {
 BENCHMARK(BM_EncodeFullSize)->Unit(benchmark::kMillisecond);
 
 // CPU of the whole process (server and these viewers) per stream, with N viewers each
-// served at 25 pictures per second for three seconds; in percent of one core.
+// served at 25 pictures per second for three seconds; in percent of one core. Second
+// argument 1: all viewers watch the same connection id (one camera, shared pictures).
 void BM_CpuPerStreamAt25(benchmark::State& state) {
   const int viewers = static_cast<int>(state.range(0));
+  const bool sameCamera = state.range(1) != 0;
   for (auto _ : state) {
     std::ostringstream log;
     RecorderServer server(benchOptions(25, 0, 2), log);
@@ -136,7 +138,7 @@ void BM_CpuPerStreamAt25(benchmark::State& state) {
     std::vector<std::unique_ptr<BenchViewer>> clients;
     for (int i = 0; i < viewers; ++i) {
       clients.push_back(std::make_unique<BenchViewer>());
-      if (!clients.back()->open(server.port(), i + 1)) {
+      if (!clients.back()->open(server.port(), sameCamera ? 1 : i + 1)) {
         state.SkipWithError("cannot open");
         return;
       }
@@ -160,7 +162,7 @@ void BM_CpuPerStreamAt25(benchmark::State& state) {
     server.stop();
   }
 }
-BENCHMARK(BM_CpuPerStreamAt25)->Arg(1)->Arg(4)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_CpuPerStreamAt25)->Args({1, 0})->Args({4, 0})->Args({4, 1})->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 } // namespace
 

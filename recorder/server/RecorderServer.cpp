@@ -15,11 +15,13 @@ std::int64_t steadyMs() {
 } // namespace
 
 RecorderServer::RecorderServer(ServerOptions options, std::ostream& statusOut)
-    : options_(std::move(options)), log_(statusOut, options_.quiet) {
+    : options_(std::move(options)), log_(statusOut, options_.quiet),
+      liveCameras_(Pacer(options_.picturesPerSecond).interval(), std::chrono::steady_clock::now()) {
   encoder_ = options_.encoder ? options_.encoder : std::shared_ptr<PictureEncoder>(makeWaveletEncoder());
   environment_.options = &options_;
   environment_.encoder = encoder_.get();
   environment_.encodedStills = &encodedStills_;
+  environment_.liveCameras = &liveCameras_;
   environment_.log = &log_;
   environment_.refuseConnections = [this](int milliseconds) { refuseFor(milliseconds); };
 }

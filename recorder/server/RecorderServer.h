@@ -13,6 +13,7 @@
 
 #include "platform/Socket.h"
 #include "recorder/server/EncodedStills.h"
+#include "recorder/server/LiveCameras.h"
 #include "recorder/server/ServerOptions.h"
 #include "recorder/server/Session.h"
 #include "recorder/server/StatusLog.h"
@@ -60,6 +61,7 @@ private:
   StatusLog log_;
   std::shared_ptr<PictureEncoder> encoder_;
   EncodedStills encodedStills_;
+  LiveCameras liveCameras_;
   SessionEnvironment environment_;
 
   platform::SocketHandle listener_ = platform::kNoSocket;

@@ -287,17 +287,25 @@ bool Session::sendReply(std::int32_t code, std::int32_t parameter) {
 bool Session::makePayload(const PictureContext& context, std::vector<std::uint8_t>& payload,
                           std::shared_ptr<const std::vector<std::uint8_t>>& shared) {
   const int height = pictureHeight(options_.encoding.standard576);
+  if (frame_.width != kPictureWidth || frame_.height != height)
+    frame_.resize(kPictureWidth, height);
   std::string error;
-  PictureSource* source = options_.stills ? options_.stills.get() : &testPattern_;
-  const auto still = source->stillIndex(context);
+  if (!options_.stills) {
+    if (!camera_)
+      camera_ = environment_.liveCameras->camera(connectionId_);
+    shared = camera_->picture(Clock::now(), context, frame_, *environment_.encoder, options_.encoding, error);
+    if (!shared)
+      status("cannot make a picture: " + error);
+    return shared != nullptr;
+  }
+  PictureSource& source = *options_.stills;
+  const auto still = source.stillIndex(context);
   if (still && environment_.encodedStills) {
     shared = environment_.encodedStills->find(*still);
     if (shared)
       return true;
   }
-  if (frame_.width != kPictureWidth || frame_.height != height)
-    frame_.resize(kPictureWidth, height);
-  if (!source->render(context, frame_)) {
+  if (!source.render(context, frame_)) {
     status("the picture source has no picture");
     return false;
   }

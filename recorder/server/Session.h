@@ -13,6 +13,7 @@
 
 #include "platform/Socket.h"
 #include "recorder/server/EncodedStills.h"
+#include "recorder/server/LiveCameras.h"
 #include "recorder/server/Pacer.h"
 #include "recorder/server/RequestReader.h"
 #include "recorder/server/ServerOptions.h"
@@ -26,6 +27,7 @@ struct SessionEnvironment {
   const ServerOptions* options = nullptr;
   PictureEncoder* encoder = nullptr;
   EncodedStills* encodedStills = nullptr;
+  LiveCameras* liveCameras = nullptr;
   StatusLog* log = nullptr;
   std::function<void(int milliseconds)> refuseConnections;
 };
@@ -85,7 +87,8 @@ private:
 
   RequestReader reader_;
   Pacer pacer_;
-  TestPattern testPattern_;
+  TestPattern testPattern_;                   // describes the live pictures
+  std::shared_ptr<LiveCameras::Camera> camera_; // the live camera of this connection's id
   RgbFrame frame_;
   std::vector<std::uint8_t> payload_;
 

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "RecorderTestSupport.h"
+#include "recorder/server/LiveCameras.h"
 #include "recorder/server/PictureEncoder.h"
 #include "recorder/sources/ImageListSource.h"
 #include "recorder/sources/PngImage.h"
@@ -187,4 +188,61 @@ TEST(RecorderPayload, TheFallbackDamageAlsoDefeatsTheDecoder) {
   std::vector<std::uint8_t> tiny = {1, 2, 3};
   corruptPayload(tiny); // too short to hold a field: left alone
   EXPECT_EQ(tiny, (std::vector<std::uint8_t>{1, 2, 3}));
+}
+
+namespace {
+
+class CountingEncoder final : public PictureEncoder {
+public:
+  bool encode(const RgbFrame&, const EncodeSettings&, std::vector<std::uint8_t>& payload, std::string&) override {
+    payload.assign(8, static_cast<std::uint8_t>(++calls));
+    return true;
+  }
+  int calls = 0;
+};
+
+} // namespace
+
+TEST(RecorderLiveCameras, ViewersOfOneCameraShareEachPeriodsPicture) {
+  using Clock = LiveCameras::Clock;
+  const auto start = Clock::now();
+  LiveCameras cameras(std::chrono::milliseconds(40), start);
+  CountingEncoder encoder;
+  RgbFrame frame;
+  frame.resize(720, 576);
+  std::string error;
+  auto five = cameras.camera(5);
+  EXPECT_EQ(cameras.camera(5), five); // one camera per id while it is watched
+  const auto first = five->picture(start + std::chrono::milliseconds(10), {}, frame, encoder, {}, error);
+  const auto same = five->picture(start + std::chrono::milliseconds(39), {}, frame, encoder, {}, error);
+  const auto next = five->picture(start + std::chrono::milliseconds(41), {}, frame, encoder, {}, error);
+  ASSERT_TRUE(first && same && next);
+  EXPECT_EQ(first, same);
+  EXPECT_NE(first, next);
+  EXPECT_EQ(encoder.calls, 2);
+  EXPECT_EQ(five->picturesMade(), 2u);
+
+  auto six = cameras.camera(6);
+  EXPECT_NE(six, five);
+  six->picture(start + std::chrono::milliseconds(41), {}, frame, encoder, {}, error);
+  EXPECT_EQ(encoder.calls, 3); // another camera makes its own picture
+
+  five.reset(); // nobody watches camera 5 any more: it starts afresh
+  EXPECT_EQ(cameras.camera(5)->picturesMade(), 0u);
+}
+
+TEST(RecorderLiveCameras, WithoutARateEveryRequestGetsANewPicture) {
+  const auto start = LiveCameras::Clock::now();
+  LiveCameras cameras(LiveCameras::Clock::duration::zero(), start);
+  CountingEncoder encoder;
+  RgbFrame frame;
+  frame.resize(720, 576);
+  std::string error;
+  auto camera = cameras.camera(1);
+  const auto a = camera->picture(start, {}, frame, encoder, {}, error);
+  const auto b = camera->picture(start, {}, frame, encoder, {}, error);
+  EXPECT_NE(a, b);
+  RgbFrame empty;
+  EXPECT_EQ(camera->picture(start, {}, empty, encoder, {}, error), nullptr);
+  EXPECT_FALSE(error.empty());
 }

@@ -1,0 +1,59 @@
+#pragma once
+// The live cameras behind the test pattern: one per connection id, shared by every viewer
+// of that id, as a recorder's cameras are. A camera makes at most one picture per picture
+// period (1 / the rate limit); viewers asking within the same period get the same encoded
+// picture, so four viewers of one camera cost one encoder.
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "recorder/server/PictureEncoder.h"
+#include "recorder/sources/TestPattern.h"
+
+namespace recorder {
+
+class LiveCameras {
+public:
+  using Clock = std::chrono::steady_clock;
+  using Payload = std::shared_ptr<const std::vector<std::uint8_t>>;
+
+  // `period` zero: no sharing, every call makes a new picture.
+  LiveCameras(Clock::duration period, Clock::time_point start) : period_(period), start_(start) {}
+
+  class Camera;
+  // The camera of `connectionId`; it lives while a viewer holds it.
+  std::shared_ptr<Camera> camera(std::int32_t connectionId);
+
+  class Camera {
+  public:
+    Camera(std::int32_t connectionId, LiveCameras& owner) : connectionId_(connectionId), owner_(owner) {}
+    // The picture for `now`: the one of the current period if made already, else a new one
+    // rendered into `frame` (the caller's buffer, 720 x the standard's height) and encoded.
+    // `context` carries the wall clock and the camera name; the camera fills in its own
+    // picture count and running time. Null with `error` set on failure.
+    Payload picture(Clock::time_point now, PictureContext context, RgbFrame& frame, PictureEncoder& encoder,
+                    const EncodeSettings& settings, std::string& error);
+    std::uint64_t picturesMade() const;
+
+  private:
+    const std::int32_t connectionId_;
+    LiveCameras& owner_;
+    mutable std::mutex mutex_;
+    TestPattern pattern_;
+    std::int64_t period_ = -1; // index of the period the payload belongs to
+    Payload payload_;
+    std::uint64_t made_ = 0;
+  };
+
+private:
+  const Clock::duration period_;
+  const Clock::time_point start_;
+  std::mutex mutex_;
+  std::map<std::int32_t, std::weak_ptr<Camera>> cameras_;
+};
+
+} // namespace recorder

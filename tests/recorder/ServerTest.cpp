@@ -324,6 +324,35 @@ TEST(RecorderServer, LivePatternDecodesAtEveryLevel) {
   EXPECT_EQ(small->height, 576 / 8);
 }
 
+TEST(RecorderServer, ViewersOfOneConnectionIdShareTheCamerasPictures) {
+  class CountingEncoder final : public PictureEncoder {
+  public:
+    bool encode(const RgbFrame&, const EncodeSettings&, std::vector<std::uint8_t>& payload, std::string&) override {
+      const int number = ++calls;
+      payload = assemblePayload(std::vector<std::uint8_t>(64, static_cast<std::uint8_t>(number)), nullptr);
+      return true;
+    }
+    std::atomic<int> calls{0};
+  };
+  auto encoder = std::make_shared<CountingEncoder>();
+  ServerOptions options = quickOptions();
+  options.encoder = encoder;
+  options.picturesPerSecond = 2; // one picture per camera every 500 ms
+  Recorder recorder(options);
+  RawViewer a, b;
+  ASSERT_TRUE(isReply(open(a, recorder.port(), 9), kReplyEstablished, 0));
+  ASSERT_TRUE(isReply(open(b, recorder.port(), 9), kReplyEstablished, 0));
+  int same = 0;
+  for (int i = 0; i < 3; ++i) {
+    std::optional<Message> fromA, fromB;
+    ASSERT_TRUE(takePicture(a, &fromA));
+    ASSERT_TRUE(takePicture(b, &fromB));
+    same += fromA->find(kTagBody)->data == fromB->find(kTagBody)->data;
+  }
+  EXPECT_GE(same, 1);
+  EXPECT_LE(encoder->calls.load(), 6 - same);
+}
+
 // --- faults ---
 
 TEST(RecorderFaults, CloseAfterSomePictures) {

@@ -59,7 +59,7 @@ bool sawStatusText(const ViewerHarness& h, const char* text) {
 TEST(EndToEnd, PicturesArriveAndArePaintedWithTheirOverlay) {
   Recorder recorder;
   ViewerHarness h(CLanguageTable::kEnglish, 720, 576, recorder.port(), 7);
-  ASSERT_TRUE(h.waitForFrames(3, 20000));
+  ASSERT_TRUE(h.waitForFrames(3, 20000)) << "status: " << h.viewer().statusText() << ", port " << recorder.port();
   const CViewer& viewer = h.viewer();
   EXPECT_TRUE(h.viewer().framePipeline().frameReady(viewer.showIndex()));
   bool established = false;
@@ -113,7 +113,8 @@ TEST(EndToEnd, RecorderEndingTheCommunicationShowsItsText) {
   Recorder recorder(withFaults("open end"));
   ViewerHarness h(CLanguageTable::kEnglish, 720, 576, recorder.port(), 1);
   ASSERT_TRUE(h.pumpUntil([&] { return std::strcmp(h.viewer().statusText(), "Communications closed by server!") == 0; },
-                          10000));
+                          10000))
+      << "status: " << h.viewer().statusText();
   EXPECT_TRUE(testsupport::sameImage("e2e-commclosed", h.paint(),
                                      testsupport::referenceStatusScreen(h.viewer().statusText(), 720, 576)));
 }

@@ -36,7 +36,11 @@ public:
   // (the control's numbering unless the host says otherwise).
   void setResources(paint::ModuleHandle module, const presentation::FontIds& ids);
 
+  // The window to paint and to post to: also the connection's and the pipeline's.
   void attachWindow(platform::WindowHandle window);
+  // The host lost its window: nothing is painted or invalidated any more, but the worker
+  // threads keep posting to the handle they have until the next attachWindow.
+  void detachWindow() { window_ = nullptr; }
   bool start();
   void stop();
 

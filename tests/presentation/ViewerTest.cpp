@@ -197,6 +197,25 @@ TEST(Viewer, DispatcherFollowsTheMessageContract) {
   EXPECT_FALSE(h.viewer().framePipeline().busy());
 }
 
+TEST(Viewer, DetachLeavesTheWorkersWindowAndStartsAgainAfterStop) {
+  ViewerHarness h(CLanguageTable::kEnglish);
+  h.viewer().detachWindow();
+  EXPECT_EQ(h.viewer().window(), nullptr);
+  EXPECT_EQ(h.viewer().connection.notifyWindow(), h.window());
+  EXPECT_EQ(h.viewer().framePipeline().window(), h.window());
+
+  h.viewer().attachWindow(h.window());
+  EXPECT_TRUE(h.viewer().start()); // already running: nothing changes
+  h.viewer().stop();
+  EXPECT_FALSE(h.viewer().started());
+  EXPECT_FALSE(h.viewer().framePipeline().threadRunning());
+  h.viewer().attachWindow(h.window());
+  ASSERT_TRUE(h.viewer().start());
+  h.park(picture(0), 1000, 1);
+  ASSERT_TRUE(h.waitForFrames(1));
+  EXPECT_TRUE(h.viewer().framePipeline().frameReady(h.viewer().showIndex()));
+}
+
 TEST(Viewer, HostAddressIsCutTo255Characters) {
   CViewer viewer(CLanguageTable::kEnglish);
   std::string longHost(300, 'h');

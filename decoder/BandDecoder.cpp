@@ -89,26 +89,33 @@ private:
 };
 
 // Fast form of a table merged with the symbols' meaning: one lookup of the next 14 bits gives
-// the code length and what to do for every code of up to 14 bits.
-struct FastAction {
-    uint8_t length;  // 0: longer code, take the slow path
-    Action action;
-    uint8_t extraBits;
-    uint8_t symbol;
-    int32_t amount;
-};
+// the code length and what to do, for every code of up to 14 bits. Entries are packed into 16
+// bits (the table is as small as the plain fast form and stays in the first-level cache):
+// bits 0-4 code length (0: longer code), bits 5-6 the kind, bits 7-15 a signed 9-bit amount:
+// the value or run length, or for escapes and invalid symbols the symbol itself.
+enum FastKind : uint16_t { kFastValue = 0, kFastRun = 1, kFastOther = 2 };
+
+constexpr uint16_t PackFast(uint32_t length, FastKind kind, int amount) {
+    return static_cast<uint16_t>(length | uint32_t(kind) << 5 | uint32_t(amount) << 7);
+}
 
 struct FastActionTable {
-    FastAction entries[kFastEntries];
+    uint16_t entries[kFastEntries];
 };
+
+uint16_t FastEntryFor(uint32_t length, int symbol, const ActionTable& actions) {
+    const SymbolAction& a = actions.symbols[symbol];
+    if (a.action == Action::Value) return PackFast(length, kFastValue, a.amount);
+    if (a.action == Action::Run) return PackFast(length, kFastRun, a.amount);
+    return PackFast(length, kFastOther, symbol);
+}
 
 FastActionTable BuildFastActions(CodeTableId id, const ActionTable& actions) {
     FastActionTable t{};
     const FastTable& fast = fastTable(id);
     for (int i = 0; i < kFastEntries; ++i) {
         const FastEntry e = fast.entries[i];
-        const SymbolAction& a = actions.symbols[e.symbol];
-        t.entries[i] = {e.length, a.action, a.extraBits, e.symbol, a.amount};
+        t.entries[i] = e.length == 0 ? 0 : FastEntryFor(e.length, e.symbol, actions);
     }
     return t;
 }
@@ -189,32 +196,32 @@ int DecodeBand(BitReader& reader, const SubbandDescriptor& band, CodeTableId id,
     LocalReader in(reader);
     while (!cursor.Done()) {
         const uint32_t lookAhead = in.Peek();
-        FastAction a = fast.entries[lookAhead >> (32 - kFastBits)];
-        if (a.length == 0) {
+        uint32_t entry = fast.entries[lookAhead >> (32 - kFastBits)];
+        if (entry == 0) {
             const CodeEntry& code = LongCode(table, lookAhead);
-            const SymbolAction& s = actions.symbols[code.symbol];
-            a = {code.length, s.action, s.extraBits, code.symbol, s.amount};
+            entry = FastEntryFor(code.length, code.symbol, actions);
         }
-        if (int error = in.Consume(a.length)) return error;
-        switch (a.action) {
-        case Action::Value: cursor.Put(a.amount); break;
-        case Action::Run: cursor.Skip(uint32_t(a.amount)); break;
-        case Action::RunEscape: {
-            uint32_t extra = 0;
-            if (int error = in.Read(a.extraBits, extra)) return error;
+        if (int error = in.Consume(entry & 31u)) return error;
+        const int amount = static_cast<int16_t>(entry) >> 7;
+        const uint32_t kind = (entry >> 5) & 3u;
+        if (kind == kFastValue) {
+            cursor.Put(amount);
+            continue;
+        }
+        if (kind == kFastRun) {
+            cursor.Skip(uint32_t(amount));
+            continue;
+        }
+        const SymbolAction& s = actions.symbols[amount];
+        if (s.action == Action::Invalid) return ERR_BAD_SYMBOL;
+        uint32_t extra = 0;
+        if (int error = in.Read(s.extraBits, extra)) return error;
+        if (s.action == Action::RunEscape) {
             // Class B runs are counted modulo 65536; class A runs never reach that.
-            cursor.Skip((uint32_t(a.amount) + extra) & 0xFFFFu);
-            break;
-        }
-        case Action::ValueEscape: {
-            uint32_t extra = 0;
-            if (int error = in.Read(a.extraBits, extra)) return error;
-            const SymbolAction& s = actions.symbols[a.symbol];
-            const uint32_t half = 1u << (a.extraBits - 1);
+            cursor.Skip((uint32_t(s.amount) + extra) & 0xFFFFu);
+        } else {
+            const uint32_t half = 1u << (s.extraBits - 1);
             cursor.Put(extra < half ? s.amount + int32_t(extra) : int32_t(extra - half) - s.negativeBase);
-            break;
-        }
-        case Action::Invalid: return ERR_BAD_SYMBOL;
         }
     }
     return ERR_NONE;

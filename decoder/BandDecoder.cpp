@@ -131,7 +131,8 @@ const FastActionTable& FastActions(CodeTableId id) {
 class LocalReader {
 public:
     explicit LocalReader(BitReader& reader)
-        : reader_(reader), bits_(reader.pendingBits), count_(reader.pendingCount), next_(reader.next) {}
+        : reader_(reader), bits_(reader.pendingBits), count_(reader.pendingCount), next_(reader.next),
+          following_(WordOrZero(reader.next)) {}
     ~LocalReader() {
         reader_.pendingBits = bits_;
         reader_.pendingCount = count_;
@@ -139,10 +140,7 @@ public:
     }
 
     // The next 32 bits; past the stream's end they read as 0.
-    uint32_t Peek() const {
-        const uint32_t following = next_ < reader_.count ? reader_.Word(next_) : 0;
-        return bits_ | (following >> count_);
-    }
+    uint32_t Peek() const { return bits_ | (following_ >> count_); }
 
     int Consume(uint32_t n) {
         if (count_ >= n) {
@@ -151,10 +149,12 @@ public:
             return ERR_NONE;
         }
         if (next_ >= reader_.count) return ERR_END_OF_DATA;
-        if (IsMarker()) return ERR_MARKER_IN_DATA;
+        if (following_ == 0xFFFFFFFFu && next_ + 1 < reader_.count && reader_.Word(next_ + 1) != 0xFFFFFFFFu)
+            return ERR_MARKER_IN_DATA;
         const uint32_t need = n - count_;
-        bits_ = reader_.Word(next_++) << need;
+        bits_ = following_ << need;
         count_ = 32 - need;
+        following_ = WordOrZero(++next_);
         return ERR_NONE;
     }
 
@@ -164,14 +164,13 @@ public:
     }
 
 private:
-    bool IsMarker() const {
-        return reader_.Word(next_) == 0xFFFFFFFFu && next_ + 1 < reader_.count && reader_.Word(next_ + 1) != 0xFFFFFFFFu;
-    }
+    uint32_t WordOrZero(uint32_t index) const { return index < reader_.count ? reader_.Word(index) : 0; }
 
     BitReader& reader_;
     uint32_t bits_;
     uint32_t count_;
     uint32_t next_;
+    uint32_t following_;  // the word at next_, or 0 past the end
 };
 
 // Codes longer than 14 bits: bisection of the decoding form by the next 16 bits.

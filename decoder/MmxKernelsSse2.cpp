@@ -1,10 +1,9 @@
 // SSE2 version of the four-lane arithmetic: eight 16-bit lanes per instruction.
 #include "decoder/MmxKernels.h"
+#include "decoder/Sse2Pixels.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
-
-#include <cstring>
 
 namespace wavelet::mmx {
 namespace {
@@ -81,16 +80,7 @@ void ConvertSse2(const int16_t* y, const int16_t* u, const int16_t* v, int group
         const __m128i b = _mm_packus_epi16(_mm_adds_epi16(_mm_adds_epi16(yt, bt), offB), zero);
         const __m128i gr = _mm_packus_epi16(_mm_adds_epi16(_mm_adds_epi16(yt, gt), offG),
                                             _mm_adds_epi16(_mm_adds_epi16(yt, rt), offR));
-        // Interleave to B G R 0 per pixel, then store three bytes of each.
-        const __m128i bg = _mm_unpacklo_epi8(b, gr);                       // b0 g0 b1 g1 ...
-        const __m128i r0 = _mm_unpacklo_epi8(_mm_srli_si128(gr, 8), zero);  // r0 0 r1 0 ...
-        const __m128i lowPixels = _mm_unpacklo_epi16(bg, r0);
-        const __m128i highPixels = _mm_unpackhi_epi16(bg, r0);
-        alignas(16) uint8_t bgr0[32];
-        _mm_store_si128(reinterpret_cast<__m128i*>(bgr0), lowPixels);
-        _mm_store_si128(reinterpret_cast<__m128i*>(bgr0 + 16), highPixels);
-        uint8_t* o = out + 24 * g;
-        for (int p = 0; p < 8; ++p) std::memcpy(o + 3 * p, bgr0 + 4 * p, 3);
+        StoreBgr8(b, gr, out + 24 * g, g + 1 == groups);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "decoder/PortableEngine.h"
 
+#include "decoder/Sse2Pixels.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -122,13 +124,7 @@ void PortableConvertPairs(const int16_t* y, const int16_t* u, const int16_t* v, 
         };
         const __m128i b = _mm_packus_epi16(channel(blue), zero);
         const __m128i gr = _mm_packus_epi16(channel(green), channel(red));
-        const __m128i bg = _mm_unpacklo_epi8(b, gr);
-        const __m128i r0 = _mm_unpacklo_epi8(_mm_srli_si128(gr, 8), zero);
-        alignas(16) uint8_t bgr0[32];
-        _mm_store_si128(reinterpret_cast<__m128i*>(bgr0), _mm_unpacklo_epi16(bg, r0));
-        _mm_store_si128(reinterpret_cast<__m128i*>(bgr0 + 16), _mm_unpackhi_epi16(bg, r0));
-        uint8_t* o = out + 6 * j;
-        for (int p = 0; p < 8; ++p) std::memcpy(o + 3 * p, bgr0 + 4 * p, 3);
+        StoreBgr8(b, gr, out + 6 * j, j + 4 == pairs);  // a scalar tail overwrites the spill
     }
     PortableConvertPairsScalar(y + 2 * j, u + j, v + j, pairs - j, out + 6 * j);
 }

@@ -164,7 +164,8 @@ std::string readFile(const std::string& path) {
 TEST(EndToEnd, DesktopSnapshotWritesPicturesOrTheStatusScreen) {
   Recorder recorder;
   const char* folder = std::getenv("CAMVIEW_TEST_OUTPUT");
-  const std::string base = std::string(folder ? folder : ".") + "/e2e-snapshot";
+  const std::string base =
+      (folder ? std::string(folder) : std::filesystem::temp_directory_path().string()) + "/e2e-snapshot";
   std::filesystem::create_directories(std::filesystem::path(base).parent_path());
 
   desktop::Options options;

@@ -13,8 +13,8 @@ int DetailFactor(const SubbandDescriptor& band) { return (int(band.quantiser) + 
 CMmxEngine::CMmxEngine(SimdLevel simd) : simd_(mmx::ResolveSimdLevel(simd)), kernels_(&mmx::KernelsFor(simd_)) {}
 
 void CMmxEngine::InverseTransform() {
-    const int components = lumaOnly_ ? 1 : kComponentCount;
-    for (int c = 0; c < components; ++c) {
+    // Every plane, also when the caller asked for luminance only (no caller does).
+    for (int c = 0; c < kComponentCount; ++c) {
         const SubbandDescriptor& lowest = Band(bandIndex(13, c));
         const int32_t q = lowest.quantiser;
         for (int line = 0; line < lowest.height; ++line) {

@@ -144,8 +144,8 @@ void CPortableEngine::DequantiseBand(int index) {
 }
 
 void CPortableEngine::InverseTransform() {
-    const int components = lumaOnly_ ? 1 : kComponentCount;
-    for (int c = 0; c < components; ++c) {
+    // Every plane, also when the caller asked for luminance only (no caller does).
+    for (int c = 0; c < kComponentCount; ++c) {
         int lowWidth = Band(bandIndex(13, c)).width;
         int lowHeight = Band(bandIndex(13, c)).height;
         for (int k = 4; k >= std::max(levels_, 1); --k) {

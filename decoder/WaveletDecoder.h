@@ -10,6 +10,9 @@
 //     if (decoder.Decode()) { ... outWidth x outHeight pixels in frame ... }
 //     else { ... decoder.result, decoder.errorStage/errorBand/errorOffset ... }
 //
+// A picture payload ("BODY" bytes) is cut into its two field streams by SplitPicturePayload
+// (decoder/PictureSplit.h).
+//
 // The decoder normally creates its own engine, chosen by the processor detection. To decode a
 // stream of pictures without any allocation per picture, keep one engine (CreateWaveletEngine)
 // and pass it to each decoder: its working buffer only grows. An engine serves one decoder at

@@ -104,7 +104,7 @@ protected:
     int colStart_ = 0;
     int colEnd_ = 0;
     int levels_ = 0;
-    bool lumaOnly_ = false;
+    bool lumaOnly_ = false;  // kept for completeness; every plane is always transformed
     bool twoFields_ = true;
     int parity_ = 0;
     bool standard625_ = true;

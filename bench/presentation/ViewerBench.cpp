@@ -155,6 +155,25 @@ void BM_Paint(benchmark::State& state) {
 }
 BENCHMARK(BM_Paint)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
+// Resident memory of viewers alone (no recorder, no host canvases): each one started and
+// fed one full-size picture, so every buffer has been touched.
+void BM_ResidentPerViewer(benchmark::State& state) {
+  const std::vector<std::uint8_t> payload = testsupport::encodedTestPicture(1);
+  for (auto _ : state) {
+    const long before = residentKiB();
+    std::vector<std::unique_ptr<testsupport::ViewerHarness>> viewers;
+    for (int i = 0; i < state.range(0); ++i) {
+      viewers.push_back(std::make_unique<testsupport::ViewerHarness>(CLanguageTable::kEnglish, 720, 576));
+      viewers.back()->park(payload, 1000, 1);
+      viewers.back()->waitForFrames(1);
+      viewers.back()->park(payload, 1001, 2);
+      viewers.back()->waitForFrames(1);
+    }
+    state.counters["resident_MiB_per_viewer"] = double(residentKiB() - before) / 1024.0 / double(state.range(0));
+  }
+}
+BENCHMARK(BM_ResidentPerViewer)->Arg(16)->Iterations(1)->Unit(benchmark::kSecond);
+
 // Sixteen viewers against one simulator at 25 pictures per second each, for five seconds:
 // pictures shown per viewer and second, and resident memory per viewer.
 void BM_SixteenViewers(benchmark::State& state) {

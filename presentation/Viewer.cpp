@@ -101,7 +101,10 @@ bool CViewer::start() {
   messageFont = messageLib.core()->addFontChecked(const_cast<unsigned char*>(block.data), block.size, false);
   if (messageFont == 0) return showStatus(kStatusMemory, false);
 
-  connection.configure(host, port, connectionId, &language);
+  // A start that failed after this step left the Receiver thread running: its address must
+  // not change under it.
+  if (connection.state() == CConnection::ReceiverState::NotRunning)
+    connection.configure(host, port, connectionId, &language);
   connection.setNotifyWindow(window_);
   if (!connection.start()) return false;
 

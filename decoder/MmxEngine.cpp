@@ -57,8 +57,10 @@ int CMmxEngine::ConvertToBgr(int offsetRed, int offsetGreen, int offsetBlue) {
         const int16_t* y = planes_[0] + static_cast<long>(i) * geometry_.stride[0] + region.firstColumn;
         const int16_t* u = planes_[1] + static_cast<long>(i) * geometry_.stride[1] + region.firstColumn / 2;
         const int16_t* v = planes_[2] + static_cast<long>(i) * geometry_.stride[2] + region.firstColumn / 2;
+        uint8_t* out = OutputRowPointer(row, rowBytes);
+        if (out == nullptr) continue;
         kernels_->convert(y, u, v, groups, static_cast<int16_t>(offsetBlue), static_cast<int16_t>(offsetGreen),
-                          static_cast<int16_t>(offsetRed), OutputRowPointer(row, rowBytes));
+                          static_cast<int16_t>(offsetRed), out);
     }
     return width;
 }

@@ -177,7 +177,7 @@ int CPortableEngine::ConvertToBgr(int, int, int) {
         const int16_t* y = planes_[0] + static_cast<long>(i) * geometry_.stride[0] + region.firstColumn;
         const int16_t* u = planes_[1] + static_cast<long>(i) * geometry_.stride[1] + region.firstColumn / 2;
         const int16_t* v = planes_[2] + static_cast<long>(i) * geometry_.stride[2] + region.firstColumn / 2;
-        PortableConvertPairs(y, u, v, pairs, OutputRowPointer(row, rowBytes));
+        if (uint8_t* out = OutputRowPointer(row, rowBytes)) PortableConvertPairs(y, u, v, pairs, out);
     }
     return width;
 }

@@ -173,7 +173,9 @@ void CWaveletEngine::DoubleLines(int rowBytes) {
     for (int k = 0; 2 * k + 1 < lines && k < r.sourceLines; ++k) {
         const int from = r.fieldOffset == 1 ? 2 * k : 2 * k + 1;
         const int to = r.fieldOffset == 1 ? 2 * k + 1 : 2 * k;
-        std::memcpy(OutputRowPointer(to, rowBytes), OutputRowPointer(from, rowBytes), static_cast<size_t>(rowBytes));
+        uint8_t* target = OutputRowPointer(to, rowBytes);
+        const uint8_t* source = OutputRowPointer(from, rowBytes);
+        if (target != nullptr && source != nullptr) std::memcpy(target, source, static_cast<size_t>(rowBytes));
     }
 }
 

@@ -75,7 +75,11 @@ protected:
     OutputRegion Region() const;
     // Buffer row of source line i, or -1 when it falls outside the frame.
     int OutputRow(const OutputRegion& region, int sourceLine) const;
-    uint8_t* OutputRowPointer(int row, int rowBytes) const { return output_ + static_cast<long>(row) * rowBytes; }
+    // Start of an output row, or null when the row would not fit the output buffer.
+    uint8_t* OutputRowPointer(int row, int rowBytes) const {
+        const long start = static_cast<long>(row) * rowBytes;
+        return output_ != nullptr && row >= 0 && start + rowBytes <= outputCapacity_ ? output_ + start : nullptr;
+    }
 
     // One-dimensional synthesis kernels: extended arrays in (see SynthesisLine.h), samples out.
     using LineKernel = void (*)(const int16_t* low, const int16_t* high, int n, int16_t* out);

@@ -27,7 +27,7 @@ asan: bootstrap
 # The threaded suites under ThreadSanitizer.
 tsan: bootstrap
 	cmake --preset tsan
-	cmake --build build/tsan -j $(JOBS)
+	cmake --build build/tsan -j $(JOBS) --target threaded_tests
 	$(CTEST) --test-dir build/tsan -L threaded
 
 # The Windows builds (i686 and x86_64); their suites run under Wine in a headless prefix.

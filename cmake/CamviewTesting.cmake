@@ -18,6 +18,10 @@ if(CAMVIEW_TESTS)
   endif()
 endif()
 
+# Every suite labelled "threaded" is also a dependency of `threaded_tests`, so the TSan build
+# compiles only what it runs.
+add_custom_target(threaded_tests)
+
 function(camview_add_test name)
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
@@ -30,6 +34,9 @@ function(camview_add_test name)
                        ENVIRONMENT "CAMVIEW_TEST_OUTPUT=${CMAKE_BINARY_DIR}/test-output")
   if(T_LABELS)
     set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
+  endif()
+  if("threaded" IN_LIST T_LABELS)
+    add_dependencies(threaded_tests ${name})
   endif()
   if(CMAKE_CROSSCOMPILING)
     # scripts/wine-run exits with 77 when this machine cannot execute 32-bit programs.

@@ -50,6 +50,7 @@ public:
   // window is not invalidated, then hands every queued message to `handler` in the order
   // posted. Messages posted while the handler runs (also by the handler itself) wait for
   // the next call, so a handler that re-posts cannot keep one call busy. Returns how many.
+  // Not re-entrant: a handler must not pump the same window.
   int pump(const std::function<void(const WindowMessage&)>& handler, int waitMs = 0);
 
   // Owner's thread: true (and cleared) when invalidate was called since the last check.

@@ -5,16 +5,17 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 namespace platform {
 
 struct MessageWindow::Impl {
   std::mutex mutex;
   std::condition_variable changed;
-  std::deque<WindowMessage> queue;
+  std::vector<WindowMessage> queue;
+  std::vector<WindowMessage> batch; // owner's thread only; swapped with queue on each pump
   bool invalidated = false;
   bool erase = false;
 };
@@ -83,7 +84,10 @@ void invalidate(WindowHandle window, bool erase) {
 }
 
 int MessageWindow::pump(const std::function<void(const WindowMessage&)>& handler, int waitMs) {
-  std::deque<WindowMessage> batch;
+  // The queue and the batch trade places, so both keep their capacity: a steady stream of
+  // messages allocates nothing.
+  std::vector<WindowMessage>& batch = impl_->batch;
+  batch.clear();
   {
     std::unique_lock lock(impl_->mutex);
     if (impl_->queue.empty() && !impl_->invalidated && waitMs > 0) {

@@ -50,8 +50,10 @@ fuzz: bootstrap
 	cmake --preset fuzz
 	cmake --build build/fuzz -j $(JOBS)
 
+# Every Google Benchmark program of the native build, one after the other.
 bench: native
-	@for b in build/native/bench/*/bench_*; do [ -x "$$b" ] && "$$b"; done
+	@for b in $$(find build/native/bench -mindepth 2 -maxdepth 2 -type f -executable -name '*bench*' ! -name '*_picture' | sort); do \
+	  echo "== $$b"; "$$b" || exit 1; done
 
 clean:
 	rm -rf build demo-output

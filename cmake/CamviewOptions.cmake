@@ -21,3 +21,15 @@ if(WIN32)
   add_link_options(-static -static-libgcc -static-libstdc++)
   add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 endif()
+
+# Adds every subfolder of the current folder that has a CMakeLists.txt, in name order: each is
+# one independent piece (a tool, a host, a benchmark or test area).
+function(camview_add_subfolders)
+  file(GLOB parts LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT parts)
+  foreach(part ${parts})
+    if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${part} AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${part}/CMakeLists.txt)
+      add_subdirectory(${part})
+    endif()
+  endforeach()
+endfunction()

@@ -5,42 +5,11 @@
 #include <map>
 #include <sstream>
 
+#include "engine/LanguageTable.h"
 #include "recorder/server/Wire.h"
 
 namespace recorder {
 namespace {
-
-constexpr int kFirstKeySlot = 20;
-
-// Key, German text, English text; in slot order from slot 20. Windows-1252 bytes.
-struct KeyTexts {
-  const char* key;
-  const char* german;
-  const char* english;
-};
-constexpr KeyTexts kKeys[] = {
-    {"camera", "Kamera", "Camera"},
-    {"date", "Datum", "Date"},
-    {"time", "Zeit", "Time"},
-    {"picture", "Bild", "Frame"},
-    {"decompresserror", "Die Dekompression ist unerwartet gescheitert. Code:", "The decompression failed unexpected. Code:"},
-    {"err_unknown", "Interner Fehler!", "Internal error!"},
-    {"err_commclosed", "Die Kommunikation wurde vom Server beendet!", "Communications closed by server!"},
-    {"err_socket", "Die Socketverbindung wurde wegen eines Fehlers beendet!",
-     "The socket connection was closed due to an error!"},
-    {"err_mem", "Kein Speicher!", "No memory!"},
-    {"err_thread", "Fehler w\xE4hrend der Initialisierung!", "Error while initializing!"},
-    {"waitconnect", "Verbindungsaufbau...", "Connecting..."},
-    {"info_establish", "Die Verbindung wurde aufgebaut.", "Connection established."},
-    {"zemerr_emptytrack", "Die Spur ist leer!", "The track is empty!"},
-    {"zemerr_intern", "Interner Ger\xE4tefehler!", "Internal error!"},
-    {"zemerr_notfound", "Bild konnte nicht gefunden werden!", "Picture could not be found!"},
-    {"zemerr_trackerase", "Die Spur wurde gel\xF6scht!", "The track was erased!"},
-    {"zemerr_lostpic", "Das Bild wurde \xFC" "berschrieben!", "The picture has been overwritten!"},
-    {"zemerr_first", "Das erste Bild der Spur wurde erreicht!", "The first picture has been reached!"},
-    {"zemerr_last", "Das letzte Bild der Spur wurde erreicht!", "The last picture has been reached!"},
-};
-constexpr int kKeyCount = static_cast<int>(sizeof kKeys / sizeof kKeys[0]);
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size())
@@ -78,12 +47,11 @@ char toCp1252(char32_t codePoint) {
 
 } // namespace
 
+// The key slots and the built-in texts are the viewer's own (engine/LanguageTable.h), so the
+// tables this recorder sends always match what the viewer looks up.
 std::string_view languageSlotKey(int slot) {
-  if (slot == 0)
-    return "language";
-  if (slot >= kFirstKeySlot && slot < kFirstKeySlot + kKeyCount)
-    return kKeys[slot - kFirstKeySlot].key;
-  return {};
+  const char* key = CLanguageTable::recorderKeySlot(slot);
+  return key != nullptr ? std::string_view(key) : std::string_view();
 }
 
 int languageSlotOf(std::string_view key) {
@@ -101,9 +69,10 @@ LanguageTable builtInLanguageTable(bool german) {
   table.rows.resize(2);
   table.rows[0][0] = "Deutsch";
   table.rows[1][0] = "English";
-  for (int i = 0; i < kKeyCount; ++i) {
-    table.rows[0][kFirstKeySlot + i] = kKeys[i].german;
-    table.rows[1][kFirstKeySlot + i] = kKeys[i].english;
+  for (int row = 0; row < CLanguageTable::kBuiltinKeys; ++row) {
+    const int slot = languageSlotOf(CLanguageTable::builtinKey(row));
+    table.rows[0][slot] = CLanguageTable::builtinText(row, CLanguageTable::kGerman);
+    table.rows[1][slot] = CLanguageTable::builtinText(row, CLanguageTable::kEnglish);
   }
   return table;
 }

@@ -10,18 +10,12 @@
 #include "pixkit/PKMemory.h"
 #include "pixkit/Pixkit.h"
 #include "tests/pixkit/GoldenImage.h"
+#include "tests/pixkit/TestCanvas.h"
 
+using pixkit_test::Canvas;
 using pixkit_test::Picture;
 
 namespace {
-
-struct Canvas {
-    Picture picture;
-    CPixkit kit;
-    Canvas(int w, int h, std::uint32_t fill = 0) : picture(w, h, fill) {
-        EXPECT_TRUE(kit.Init(w, h, w, picture.buffer(), PKLIB_DEST_RGB24, 0xFF0000, 0x00FF00, 0x0000FF, 0, 4));
-    }
-};
 
 // A source picture of three bytes per pixel (first byte = red field), packed rows.
 struct Source {

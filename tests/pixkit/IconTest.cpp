@@ -8,19 +8,13 @@
 #include "pixkit/PixkitLib.h"
 #include "tests/pixkit/BmpBuilder.h"
 #include "tests/pixkit/GoldenImage.h"
+#include "tests/pixkit/TestCanvas.h"
 
 using pixkit_test::BmpLayout;
+using pixkit_test::Canvas;
 using pixkit_test::Picture;
 
 namespace {
-
-struct Canvas {
-    Picture picture;
-    CPixkit kit;
-    Canvas(int w, int h, std::uint32_t fill = 0) : picture(w, h, fill) {
-        EXPECT_TRUE(kit.Init(w, h, w, picture.buffer(), PKLIB_DEST_RGB24, 0xFF0000, 0x00FF00, 0x0000FF, 0, 4));
-    }
-};
 
 // Paints an icon in white on black and reads the alpha map back: with alpha a the byte
 // becomes 255 * a >> 8 for a < 255 and 255 for a = 255.

@@ -17,4 +17,4 @@ namespace wavelet {
 int DecodeBandA(BitReader& reader, const SubbandDescriptor& band);
 int DecodeBandB(BitReader& reader, const SubbandDescriptor& band, CodeTableId table);
 
-}  // namespace wavelet
+} // namespace wavelet

@@ -14,85 +14,85 @@ namespace wavelet {
 
 class BitReader {
 public:
-    static constexpr int kHeaderBytes = 14;
+  static constexpr int kHeaderBytes = 14;
 
-    // Starts on `length` bytes; a trailing remainder of 1 to 3 bytes is ignored.
-    void Start(const uint8_t* data, uint32_t length) {
-        words_ = data;
-        pendingBits = 0;
-        pendingCount = 0;
-        next = 0;
-        count = length / 4;
-        bandCounter = -1;
+  // Starts on `length` bytes; a trailing remainder of 1 to 3 bytes is ignored.
+  void Start(const uint8_t* data, uint32_t length) {
+    words_ = data;
+    pendingBits = 0;
+    pendingCount = 0;
+    next = 0;
+    count = length / 4;
+    bandCounter = -1;
+  }
+
+  uint32_t Word(uint32_t index) const {
+    const uint8_t* p = words_ + static_cast<uintptr_t>(index) * 4;
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+  }
+
+  bool IsMarker() const {
+    return next < count && Word(next) == 0xFFFFFFFFu && next + 1 < count && Word(next + 1) != 0xFFFFFFFFu;
+  }
+
+  // Empties the window; steps over a marker at the read position and returns true if there is one.
+  bool Sync() {
+    pendingBits = 0;
+    pendingCount = 0;
+    if (!IsMarker()) return false;
+    ++next;
+    return true;
+  }
+
+  // Empties the window and advances to the next marker (or the end of the stream).
+  void SkipToMarker() {
+    pendingBits = 0;
+    pendingCount = 0;
+    while (next < count && !IsMarker()) ++next;
+  }
+
+  // The next 32 bits without consuming them; bits past the stream's end read as 0.
+  uint32_t Peek32() const {
+    const uint32_t following = next < count ? Word(next) : 0;
+    return pendingBits | (following >> pendingCount); // pendingCount <= 31
+  }
+
+  // Consumes n bits (1..16), loading the next word when the window runs short.
+  int Consume(uint32_t n) {
+    if (pendingCount >= n) {
+      pendingBits <<= n;
+      pendingCount -= n;
+      return ERR_NONE;
     }
+    if (next >= count) return ERR_END_OF_DATA;
+    if (IsMarker()) return ERR_MARKER_IN_DATA;
+    const uint32_t need = n - pendingCount;
+    pendingBits = Word(next++) << need;
+    pendingCount = 32 - need;
+    return ERR_NONE;
+  }
 
-    uint32_t Word(uint32_t index) const {
-        const uint8_t* p = words_ + static_cast<uintptr_t>(index) * 4;
-        return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-    }
+  // Reads n bits (1..16) as an unsigned number, first bit most significant.
+  int Read(uint32_t n, uint32_t& value) {
+    value = Peek32() >> (32 - n);
+    return Consume(n);
+  }
 
-    bool IsMarker() const {
-        return next < count && Word(next) == 0xFFFFFFFFu && next + 1 < count && Word(next + 1) != 0xFFFFFFFFu;
-    }
+  // Marker, parity byte (0x40 or 0x41), format byte (0x00) and 14 stored bytes.
+  // Any mismatch or stream error gives false.
+  bool ReadFieldHeader(int& parity, uint8_t (&header)[kHeaderBytes]);
 
-    // Empties the window; steps over a marker at the read position and returns true if there is one.
-    bool Sync() {
-        pendingBits = 0;
-        pendingCount = 0;
-        if (!IsMarker()) return false;
-        ++next;
-        return true;
-    }
+  // Band header: every band but the first starts with a marker; 8-bit type, 16-bit quantiser.
+  int ReadBandHeader(int& type, int16_t& quantiser, bool& empty);
 
-    // Empties the window and advances to the next marker (or the end of the stream).
-    void SkipToMarker() {
-        pendingBits = 0;
-        pendingCount = 0;
-        while (next < count && !IsMarker()) ++next;
-    }
-
-    // The next 32 bits without consuming them; bits past the stream's end read as 0.
-    uint32_t Peek32() const {
-        const uint32_t following = next < count ? Word(next) : 0;
-        return pendingBits | (following >> pendingCount);  // pendingCount <= 31
-    }
-
-    // Consumes n bits (1..16), loading the next word when the window runs short.
-    int Consume(uint32_t n) {
-        if (pendingCount >= n) {
-            pendingBits <<= n;
-            pendingCount -= n;
-            return ERR_NONE;
-        }
-        if (next >= count) return ERR_END_OF_DATA;
-        if (IsMarker()) return ERR_MARKER_IN_DATA;
-        const uint32_t need = n - pendingCount;
-        pendingBits = Word(next++) << need;
-        pendingCount = 32 - need;
-        return ERR_NONE;
-    }
-
-    // Reads n bits (1..16) as an unsigned number, first bit most significant.
-    int Read(uint32_t n, uint32_t& value) {
-        value = Peek32() >> (32 - n);
-        return Consume(n);
-    }
-
-    // Marker, parity byte (0x40 or 0x41), format byte (0x00) and 14 stored bytes.
-    // Any mismatch or stream error gives false.
-    bool ReadFieldHeader(int& parity, uint8_t (&header)[kHeaderBytes]);
-
-    // Band header: every band but the first starts with a marker; 8-bit type, 16-bit quantiser.
-    int ReadBandHeader(int& type, int16_t& quantiser, bool& empty);
-
-    uint32_t pendingBits = 0;   // unread bits of the current word, left-aligned
-    uint32_t pendingCount = 0;  // valid bits in pendingBits, 0..31
-    uint32_t next = 0;          // index of the next word not yet loaded
-    uint32_t count = 0;         // whole words in the stream
-    int32_t bandCounter = -1;   // -1 after the field header, incremented by every band header
+  uint32_t pendingBits = 0;  // unread bits of the current word, left-aligned
+  uint32_t pendingCount = 0; // valid bits in pendingBits, 0..31
+  uint32_t next = 0;         // index of the next word not yet loaded
+  uint32_t count = 0;        // whole words in the stream
+  int32_t bandCounter = -1;  // -1 after the field header, incremented by every band header
 
 private:
-    const uint8_t* words_ = nullptr;
+  const uint8_t* words_ = nullptr;
 };
 
-}  // namespace wavelet
+} // namespace wavelet

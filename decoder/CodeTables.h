@@ -25,9 +25,9 @@ namespace wavelet {
 
 // Which table: the numbers match the stream format's table numbers.
 enum class CodeTableId : int {
-    ClassA = 1,        // band types 129, 130
-    ClassBType132 = 2, // band type 132
-    ClassBType131 = 3, // band type 131
+  ClassA = 1,        // band types 129, 130
+  ClassBType132 = 2, // band type 132
+  ClassBType131 = 3, // band type 131
 };
 
 constexpr int kMaxCodeLength = 16;
@@ -36,35 +36,35 @@ constexpr int kFastEntries = 1 << kFastBits;
 
 // One code of the decoding form.
 struct CodeEntry {
-    uint16_t code;   // code word left-aligned in 16 bits (first bit = bit 15)
-    uint8_t length;  // 1..16
-    uint8_t symbol;  // 0..255
+  uint16_t code;  // code word left-aligned in 16 bits (first bit = bit 15)
+  uint8_t length; // 1..16
+  uint8_t symbol; // 0..255
 };
 
 // Decoding form: all codes of one table in code order (ascending left-aligned value).
 struct CodeTable {
-    int count = 0;           // number of codes
-    int firstLong = 0;       // index of the first code longer than kFastBits bits
-    std::array<CodeEntry, 256> entries{};
+  int count = 0;     // number of codes
+  int firstLong = 0; // index of the first code longer than kFastBits bits
+  std::array<CodeEntry, 256> entries{};
 };
 
 // Fast form: entry i describes the code that the 14 bits i begin with.
 struct FastEntry {
-    uint8_t length;  // 0 when no code of up to 14 bits matches
-    uint8_t symbol;
+  uint8_t length; // 0 when no code of up to 14 bits matches
+  uint8_t symbol;
 };
 struct FastTable {
-    std::array<FastEntry, kFastEntries> entries{};
+  std::array<FastEntry, kFastEntries> entries{};
 };
 
 // Encoding form: the code of every symbol, right-aligned.
 // A symbol with length 0 has no code in this table and cannot be emitted.
 struct EncodingEntry {
-    uint16_t code;   // code word, right-aligned (emit `length` bits, most significant first)
-    uint8_t length;  // 0 (no code) or 1..16
+  uint16_t code;  // code word, right-aligned (emit `length` bits, most significant first)
+  uint8_t length; // 0 (no code) or 1..16
 };
 struct EncodingTable {
-    std::array<EncodingEntry, 256> symbols{};
+  std::array<EncodingEntry, 256> symbols{};
 };
 
 // Process-wide, built on first call (thread-safe), never changed afterwards.
@@ -90,18 +90,18 @@ constexpr int kBandTypeEmpty = 143;
 //   2 / 3 / 4         run escapes: read 4 / 8 / 12 bits r, run of 5 + r / 21 + r / 277 + r zeros
 //   0 / 1 / 128       value escapes: read 8 / 12 / 16 bits a (see ClassAValueEscape)
 struct ClassARunEscape {
-    uint8_t symbol;
-    uint8_t extraBits;
-    uint16_t base;  // run length = base + r
+  uint8_t symbol;
+  uint8_t extraBits;
+  uint16_t base; // run length = base + r
 };
 constexpr std::array<ClassARunEscape, 3> kClassARunEscapes{{{2, 4, 5}, {3, 8, 21}, {4, 12, 277}}};
 
 // Value escape: a < half gives positiveBase + a, else (a - half) - negativeBase.
 struct ClassAValueEscape {
-    uint8_t symbol;
-    uint8_t extraBits;
-    int32_t positiveBase;  // 124, 252, 2300
-    int32_t negativeBase;  // 251, 2299, 35067
+  uint8_t symbol;
+  uint8_t extraBits;
+  int32_t positiveBase; // 124, 252, 2300
+  int32_t negativeBase; // 251, 2299, 35067
 };
 constexpr std::array<ClassAValueEscape, 3> kClassAValueEscapes{
     {{0, 8, 124, 251}, {1, 12, 252, 2299}, {128, 16, 2300, 35067}}};
@@ -114,9 +114,9 @@ constexpr std::array<ClassAValueEscape, 3> kClassAValueEscapes{
 //   254               read 14 bits e: bit 13 clear -> 545 + e, else e - 16928
 //   32, 124..238, 251..253  invalid (a stream error)
 struct ClassBRunEscape {
-    uint8_t symbol;
-    uint8_t extraBits;
-    uint16_t base;  // run length = (base + 1 + r) mod 65536
+  uint8_t symbol;
+  uint8_t extraBits;
+  uint16_t base; // run length = (base + 1 + r) mod 65536
 };
 constexpr std::array<ClassBRunEscape, 12> kClassBRunEscapes{{{250, 1, 59},
                                                              {249, 2, 61},
@@ -130,7 +130,7 @@ constexpr std::array<ClassBRunEscape, 12> kClassBRunEscapes{{{250, 1, 59},
                                                              {241, 10, 1081},
                                                              {240, 14, 2105},
                                                              {239, 16, 18489}}};
-constexpr int kClassBValueEscape10 = 255;  // 10 extra bits, values 33..544 and -544..-33
-constexpr int kClassBValueEscape14 = 254;  // 14 extra bits, values 545..8736 and -8736..-545
+constexpr int kClassBValueEscape10 = 255; // 10 extra bits, values 33..544 and -544..-33
+constexpr int kClassBValueEscape14 = 254; // 14 extra bits, values 545..8736 and -8736..-545
 
-}  // namespace wavelet
+} // namespace wavelet

@@ -12,49 +12,49 @@ namespace {
 
 #if defined(CAMVIEW_X86)
 bool DetectMmx() {
-    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-    const unsigned maxStandard = __get_cpuid_max(0, nullptr);
-    if (maxStandard == 0) return false;  // no CPUID
-    __cpuid(0, eax, ebx, ecx, edx);
-    char vendor[13];
-    std::memcpy(vendor + 0, &ebx, 4);
-    std::memcpy(vendor + 4, &edx, 4);
-    std::memcpy(vendor + 8, &ecx, 4);
-    vendor[12] = 0;
-    constexpr unsigned kBit23 = 1u << 23;
-    constexpr unsigned kBit25 = 1u << 25;
-    auto leaf = [&](unsigned number) { __cpuid(number, eax, ebx, ecx, edx); };
-    if (std::strcmp(vendor, "GenuineIntel") == 0) {
-        leaf(1);
-        return (edx & (kBit23 | kBit25)) != 0;
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  const unsigned maxStandard = __get_cpuid_max(0, nullptr);
+  if (maxStandard == 0) return false; // no CPUID
+  __cpuid(0, eax, ebx, ecx, edx);
+  char vendor[13];
+  std::memcpy(vendor + 0, &ebx, 4);
+  std::memcpy(vendor + 4, &edx, 4);
+  std::memcpy(vendor + 8, &ecx, 4);
+  vendor[12] = 0;
+  constexpr unsigned kBit23 = 1u << 23;
+  constexpr unsigned kBit25 = 1u << 25;
+  auto leaf = [&](unsigned number) { __cpuid(number, eax, ebx, ecx, edx); };
+  if (std::strcmp(vendor, "GenuineIntel") == 0) {
+    leaf(1);
+    return (edx & (kBit23 | kBit25)) != 0;
+  }
+  if (std::strcmp(vendor, "AuthenticAMD") == 0) {
+    if (static_cast<unsigned>(__get_cpuid_max(0x80000000u, nullptr)) >= 0x80000001u) {
+      leaf(0x80000001u);
+      return (edx & kBit23) != 0;
     }
-    if (std::strcmp(vendor, "AuthenticAMD") == 0) {
-        if (static_cast<unsigned>(__get_cpuid_max(0x80000000u, nullptr)) >= 0x80000001u) {
-            leaf(0x80000001u);
-            return (edx & kBit23) != 0;
-        }
-        leaf(1);
-        return (edx & kBit23) != 0;
+    leaf(1);
+    return (edx & kBit23) != 0;
+  }
+  if (std::strcmp(vendor, "CyrixInstead") == 0) {
+    if (maxStandard == 2) {
+      leaf(0x80000001u);
+      return (eax & kBit23) != 0;
     }
-    if (std::strcmp(vendor, "CyrixInstead") == 0) {
-        if (maxStandard == 2) {
-            leaf(0x80000001u);
-            return (eax & kBit23) != 0;
-        }
-        leaf(1);
-        return (edx & kBit23) != 0;
-    }
-    return false;
+    leaf(1);
+    return (edx & kBit23) != 0;
+  }
+  return false;
 }
 
 SimdLevel DetectSimd() {
-    __builtin_cpu_init();
+  __builtin_cpu_init();
 #if !defined(_WIN32)
-    // Windows builds leave AVX2 out: GCC does not keep 32-byte stack alignment there.
-    if (__builtin_cpu_supports("avx2")) return SimdLevel::Avx2;
+  // Windows builds leave AVX2 out: GCC does not keep 32-byte stack alignment there.
+  if (__builtin_cpu_supports("avx2")) return SimdLevel::Avx2;
 #endif
-    if (__builtin_cpu_supports("sse2")) return SimdLevel::Sse2;
-    return SimdLevel::Scalar;
+  if (__builtin_cpu_supports("sse2")) return SimdLevel::Sse2;
+  return SimdLevel::Scalar;
 }
 #else
 bool DetectMmx() { return false; }
@@ -64,13 +64,13 @@ SimdLevel DetectSimd() { return SimdLevel::Scalar; }
 // Computed at load, before any decoder exists.
 const bool gHasMmx = DetectMmx();
 
-}  // namespace
+} // namespace
 
 bool ProcessorHasMmx() { return gHasMmx; }
 
 SimdLevel BestSimdLevel() {
-    static const SimdLevel level = DetectSimd();
-    return level;
+  static const SimdLevel level = DetectSimd();
+  return level;
 }
 
-}  // namespace wavelet
+} // namespace wavelet

@@ -15,4 +15,4 @@ bool ProcessorHasMmx();
 // Widest SIMD the four-lane engine's kernels may use on this processor and build.
 SimdLevel BestSimdLevel();
 
-}  // namespace wavelet
+} // namespace wavelet

@@ -8,61 +8,60 @@ namespace {
 // Scale factor of a detail band, applied as a 16-bit product.
 int DetailFactor(const SubbandDescriptor& band) { return (int(band.quantiser) + 2) >> 2; }
 
-}  // namespace
+} // namespace
 
 CMmxEngine::CMmxEngine(SimdLevel simd) : simd_(mmx::ResolveSimdLevel(simd)), kernels_(&mmx::KernelsFor(simd_)) {}
 
 void CMmxEngine::InverseTransform() {
-    // Every plane, also when the caller asked for luminance only (no caller does).
-    for (int c = 0; c < kComponentCount; ++c) {
-        const SubbandDescriptor& lowest = Band(bandIndex(13, c));
-        const int32_t q = lowest.quantiser;
-        for (int line = 0; line < lowest.height; ++line) {
-            int16_t* row = lowest.firstSample() + static_cast<long>(line) * lowest.stride;
-            for (int x = 0; x < lowest.width; ++x) row[x] = static_cast<int16_t>((q * row[x]) / 4);
-        }
-
-        int lowWidth = lowest.width;
-        int lowHeight = lowest.height;
-        for (int k = 4; k >= std::max(levels_, 1); --k) {
-            const SubbandDescriptor& highColumns = Band(bandIndex(slotOf(BandKind::HighColumns, k), c));
-            const SubbandDescriptor& highLines = Band(bandIndex(slotOf(BandKind::HighLines, k), c));
-            const SubbandDescriptor& highBoth = Band(bandIndex(slotOf(BandKind::HighBoth, k), c));
-            SynthesiseLines(c, 0, lowHeight, lowWidth, highColumns.column, highColumns.width, 1,
-                            DetailFactor(highColumns), kernels_->line);
-            SynthesiseLines(c, highLines.line, highLines.height, lowWidth, highBoth.column, highBoth.width,
-                            DetailFactor(highLines), DetailFactor(highBoth), kernels_->line);
-            const int width = lowWidth + highColumns.width;
-            SynthesiseColumns(c, width, lowHeight, highLines.line, highLines.height, kernels_->columns);
-            lowWidth = width;
-            lowHeight += highLines.height;
-        }
-        if (levels_ == 0) {
-            const SubbandDescriptor& level0 = Band(bandIndex(0, c));
-            SynthesiseLines(c, 0, lowHeight, lowWidth, level0.column, level0.width, 1, DetailFactor(level0),
-                            kernels_->line);
-        }
+  // Every plane, also when the caller asked for luminance only (no caller does).
+  for (int c = 0; c < kComponentCount; ++c) {
+    const SubbandDescriptor& lowest = Band(bandIndex(13, c));
+    const int32_t q = lowest.quantiser;
+    for (int line = 0; line < lowest.height; ++line) {
+      int16_t* row = lowest.firstSample() + static_cast<long>(line) * lowest.stride;
+      for (int x = 0; x < lowest.width; ++x) row[x] = static_cast<int16_t>((q * row[x]) / 4);
     }
+
+    int lowWidth = lowest.width;
+    int lowHeight = lowest.height;
+    for (int k = 4; k >= std::max(levels_, 1); --k) {
+      const SubbandDescriptor& highColumns = Band(bandIndex(slotOf(BandKind::HighColumns, k), c));
+      const SubbandDescriptor& highLines = Band(bandIndex(slotOf(BandKind::HighLines, k), c));
+      const SubbandDescriptor& highBoth = Band(bandIndex(slotOf(BandKind::HighBoth, k), c));
+      SynthesiseLines(c, 0, lowHeight, lowWidth, highColumns.column, highColumns.width, 1, DetailFactor(highColumns),
+                      kernels_->line);
+      SynthesiseLines(c, highLines.line, highLines.height, lowWidth, highBoth.column, highBoth.width,
+                      DetailFactor(highLines), DetailFactor(highBoth), kernels_->line);
+      const int width = lowWidth + highColumns.width;
+      SynthesiseColumns(c, width, lowHeight, highLines.line, highLines.height, kernels_->columns);
+      lowWidth = width;
+      lowHeight += highLines.height;
+    }
+    if (levels_ == 0) {
+      const SubbandDescriptor& level0 = Band(bandIndex(0, c));
+      SynthesiseLines(c, 0, lowHeight, lowWidth, level0.column, level0.width, 1, DetailFactor(level0), kernels_->line);
+    }
+  }
 }
 
 int CMmxEngine::ConvertToBgr(int offsetRed, int offsetGreen, int offsetBlue) {
-    const OutputRegion region = Region();
-    const int scale = 1 << levels_;
-    const int groups = (colEnd_ / scale - region.firstColumn) / 8;
-    const int width = 8 * groups;
-    const int rowBytes = 3 * width;
-    for (int i = 0; i < region.sourceLines; ++i) {
-        const int row = OutputRow(region, i);
-        if (row < 0) continue;
-        const int16_t* y = planes_[0] + static_cast<long>(i) * geometry_.stride[0] + region.firstColumn;
-        const int16_t* u = planes_[1] + static_cast<long>(i) * geometry_.stride[1] + region.firstColumn / 2;
-        const int16_t* v = planes_[2] + static_cast<long>(i) * geometry_.stride[2] + region.firstColumn / 2;
-        uint8_t* out = OutputRowPointer(row, rowBytes);
-        if (out == nullptr) continue;
-        kernels_->convert(y, u, v, groups, static_cast<int16_t>(offsetBlue), static_cast<int16_t>(offsetGreen),
-                          static_cast<int16_t>(offsetRed), out);
-    }
-    return width;
+  const OutputRegion region = Region();
+  const int scale = 1 << levels_;
+  const int groups = (colEnd_ / scale - region.firstColumn) / 8;
+  const int width = 8 * groups;
+  const int rowBytes = 3 * width;
+  for (int i = 0; i < region.sourceLines; ++i) {
+    const int row = OutputRow(region, i);
+    if (row < 0) continue;
+    const int16_t* y = planes_[0] + static_cast<long>(i) * geometry_.stride[0] + region.firstColumn;
+    const int16_t* u = planes_[1] + static_cast<long>(i) * geometry_.stride[1] + region.firstColumn / 2;
+    const int16_t* v = planes_[2] + static_cast<long>(i) * geometry_.stride[2] + region.firstColumn / 2;
+    uint8_t* out = OutputRowPointer(row, rowBytes);
+    if (out == nullptr) continue;
+    kernels_->convert(y, u, v, groups, static_cast<int16_t>(offsetBlue), static_cast<int16_t>(offsetGreen),
+                      static_cast<int16_t>(offsetRed), out);
+  }
+  return width;
 }
 
-}  // namespace wavelet
+} // namespace wavelet

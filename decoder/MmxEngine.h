@@ -15,19 +15,19 @@ namespace wavelet {
 
 class CMmxEngine final : public CWaveletEngine {
 public:
-    explicit CMmxEngine(SimdLevel simd = SimdLevel::Automatic);
+  explicit CMmxEngine(SimdLevel simd = SimdLevel::Automatic);
 
-    void InverseTransform() override;
-    int ConvertToBgr(int offsetRed, int offsetGreen, int offsetBlue) override;
-    void DequantiseBand(int) override {}
-    int RoundDimension(int n) const override { return roundUpToFour(n); }
-    bool IsPortable() const override { return false; }
+  void InverseTransform() override;
+  int ConvertToBgr(int offsetRed, int offsetGreen, int offsetBlue) override;
+  void DequantiseBand(int) override {}
+  int RoundDimension(int n) const override { return roundUpToFour(n); }
+  bool IsPortable() const override { return false; }
 
-    SimdLevel Simd() const { return simd_; }
+  SimdLevel Simd() const { return simd_; }
 
 private:
-    SimdLevel simd_;
-    const mmx::Kernels* kernels_;
+  SimdLevel simd_;
+  const mmx::Kernels* kernels_;
 };
 
-}  // namespace wavelet
+} // namespace wavelet

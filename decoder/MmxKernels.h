@@ -19,25 +19,25 @@ inline int16_t Saturate(int32_t v) { return static_cast<int16_t>(v < -32768 ? -3
 // Output at even position 2i (L and H point at L[i] and H[i]) and at odd position 2i + 1;
 // s is the distance between neighbouring elements (1 in a line, the lane stride in columns).
 inline int16_t EvenAt(const int16_t* L, const int16_t* H, long s) {
-    const int16_t sum = Wrap(P(L[0], 18270) - P(Wrap(H[-s] + H[0]), 8745) + P(Wrap(L[-s] + L[s]), -942) -
-                             P(Wrap(H[-2 * s] + H[s]), -552));
-    return Wrap(uint16_t(sum) << 2);
+  const int16_t sum = Wrap(P(L[0], 18270) - P(Wrap(H[-s] + H[0]), 8745) + P(Wrap(L[-s] + L[s]), -942) -
+                           P(Wrap(H[-2 * s] + H[s]), -552));
+  return Wrap(uint16_t(sum) << 2);
 }
 inline int16_t OddAt(const int16_t* L, const int16_t* H, long s) {
-    const int16_t sum = Wrap(P(H[0], 19757) + P(Wrap(L[0] + L[s]), 9687) + P(Wrap(H[-s] + H[s]), -2562) +
-                             P(Wrap(L[-s] + L[2 * s]), -1494) + P(Wrap(H[-2 * s] + H[2 * s]), 877));
-    return Wrap(uint16_t(sum) << 2);
+  const int16_t sum = Wrap(P(H[0], 19757) + P(Wrap(L[0] + L[s]), 9687) + P(Wrap(H[-s] + H[s]), -2562) +
+                           P(Wrap(L[-s] + L[2 * s]), -1494) + P(Wrap(H[-2 * s] + H[2 * s]), 877));
+  return Wrap(uint16_t(sum) << 2);
 }
 
 struct Kernels {
-    // One line: extended arrays in, n = nLow + nHigh samples out in natural order.
-    void (*line)(const int16_t* low, const int16_t* high, int n, int16_t* out);
-    // `lanes` columns: extended arrays with rows laneStride apart in, output rows outStride apart.
-    void (*columns)(const int16_t* low, const int16_t* high, int n, int lanes, int laneStride, int16_t* out,
-                    long outStride);
-    // `groups` groups of 8 pixels: 8 luminance and 4 + 4 colour-difference samples each, BGR out.
-    void (*convert)(const int16_t* y, const int16_t* u, const int16_t* v, int groups, int16_t offsetBlue,
-                    int16_t offsetGreen, int16_t offsetRed, uint8_t* out);
+  // One line: extended arrays in, n = nLow + nHigh samples out in natural order.
+  void (*line)(const int16_t* low, const int16_t* high, int n, int16_t* out);
+  // `lanes` columns: extended arrays with rows laneStride apart in, output rows outStride apart.
+  void (*columns)(const int16_t* low, const int16_t* high, int n, int lanes, int laneStride, int16_t* out,
+                  long outStride);
+  // `groups` groups of 8 pixels: 8 luminance and 4 + 4 colour-difference samples each, BGR out.
+  void (*convert)(const int16_t* y, const int16_t* u, const int16_t* v, int groups, int16_t offsetBlue,
+                  int16_t offsetGreen, int16_t offsetRed, uint8_t* out);
 };
 
 // Scalar pieces that the SIMD kernels use for their tails.
@@ -48,12 +48,12 @@ void ConvertScalar(const int16_t* y, const int16_t* u, const int16_t* v, int gro
                    int16_t offsetGreen, int16_t offsetRed, uint8_t* out);
 
 const Kernels& ScalarKernels();
-const Kernels* Sse2Kernels();  // null when not built for this target
-const Kernels* Avx2Kernels();  // null when not built for this target
+const Kernels* Sse2Kernels(); // null when not built for this target
+const Kernels* Avx2Kernels(); // null when not built for this target
 
 // The kernels of a level; Automatic picks the best the processor runs, a level the
 // processor or build lacks falls back to the next lower one.
 const Kernels& KernelsFor(SimdLevel level);
 SimdLevel ResolveSimdLevel(SimdLevel level);
 
-}  // namespace wavelet::mmx
+} // namespace wavelet::mmx

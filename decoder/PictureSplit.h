@@ -11,14 +11,14 @@
 namespace wavelet {
 
 struct FieldStreams {
-    const uint8_t* firstData = nullptr;
-    int32_t firstLength = 0;
-    const uint8_t* secondData = nullptr;  // null when the payload has no second field
-    int32_t secondLength = 0;
+  const uint8_t* firstData = nullptr;
+  int32_t firstLength = 0;
+  const uint8_t* secondData = nullptr; // null when the payload has no second field
+  int32_t secondLength = 0;
 };
 
-constexpr uint32_t kSecondFieldOffset = 520;  // from the payload start, past the first field
+constexpr uint32_t kSecondFieldOffset = 520; // from the payload start, past the first field
 
 bool SplitPicturePayload(const uint8_t* payload, uint32_t length, FieldStreams& fields);
 
-}  // namespace wavelet
+} // namespace wavelet

@@ -19,167 +19,167 @@ namespace {
 
 // 9/7 synthesis taps in 14-bit fixed point; L and H address element i, s is the element distance.
 inline int16_t EvenAt(const int16_t* L, const int16_t* H, long s) {
-    const int32_t sum = 18269 * L[0] - 8744 * (H[-s] + H[0]) - 942 * (L[-s] + L[s]) + 552 * (H[-2 * s] + H[s]);
-    return static_cast<int16_t>(sum >> 14);
+  const int32_t sum = 18269 * L[0] - 8744 * (H[-s] + H[0]) - 942 * (L[-s] + L[s]) + 552 * (H[-2 * s] + H[s]);
+  return static_cast<int16_t>(sum >> 14);
 }
 inline int16_t OddAt(const int16_t* L, const int16_t* H, long s) {
-    const int32_t sum = 19757 * H[0] + 9687 * (L[0] + L[s]) - 2563 * (H[-s] + H[s]) - 1495 * (L[-s] + L[2 * s]) +
-                        876 * (H[-2 * s] + H[2 * s]);
-    return static_cast<int16_t>(sum >> 14);
+  const int32_t sum = 19757 * H[0] + 9687 * (L[0] + L[s]) - 2563 * (H[-s] + H[s]) - 1495 * (L[-s] + L[2 * s]) +
+                      876 * (H[-2 * s] + H[2 * s]);
+  return static_cast<int16_t>(sum >> 14);
 }
 
 void PortableLineKernel(const int16_t* low, const int16_t* high, int n, int16_t* out) {
-    // Even and odd outputs in separate contiguous passes (which the compiler vectorises), then
-    // interleaved into the line.
-    constexpr int kChunk = 256;
-    const int nLow = (n + 1) / 2;
-    const int nHigh = n / 2;
-    int16_t even[kChunk];
-    int16_t odd[kChunk];
-    for (int first = 0; first < nLow; first += kChunk) {
-        const int evenCount = std::min(kChunk, nLow - first);
-        const int oddCount = std::max(0, std::min(kChunk, nHigh - first));
-        const int16_t* L = low + first;
-        const int16_t* H = high + first;
-        for (int i = 0; i < evenCount; ++i) even[i] = EvenAt(L + i, H + i, 1);
-        for (int i = 0; i < oddCount; ++i) odd[i] = OddAt(L + i, H + i, 1);
-        int16_t* o = out + 2 * first;
-        for (int i = 0; i < oddCount; ++i) {
-            o[2 * i] = even[i];
-            o[2 * i + 1] = odd[i];
-        }
-        if (evenCount > oddCount) o[2 * oddCount] = even[oddCount];
+  // Even and odd outputs in separate contiguous passes (which the compiler vectorises), then
+  // interleaved into the line.
+  constexpr int kChunk = 256;
+  const int nLow = (n + 1) / 2;
+  const int nHigh = n / 2;
+  int16_t even[kChunk];
+  int16_t odd[kChunk];
+  for (int first = 0; first < nLow; first += kChunk) {
+    const int evenCount = std::min(kChunk, nLow - first);
+    const int oddCount = std::max(0, std::min(kChunk, nHigh - first));
+    const int16_t* L = low + first;
+    const int16_t* H = high + first;
+    for (int i = 0; i < evenCount; ++i) even[i] = EvenAt(L + i, H + i, 1);
+    for (int i = 0; i < oddCount; ++i) odd[i] = OddAt(L + i, H + i, 1);
+    int16_t* o = out + 2 * first;
+    for (int i = 0; i < oddCount; ++i) {
+      o[2 * i] = even[i];
+      o[2 * i + 1] = odd[i];
     }
+    if (evenCount > oddCount) o[2 * oddCount] = even[oddCount];
+  }
 }
 
 void PortableColumnsKernel(const int16_t* low, const int16_t* high, int n, int lanes, int laneStride, int16_t* out,
-                       long outStride) {
-    const int nLow = (n + 1) / 2;
-    const int nHigh = n / 2;
-    for (int i = 0; i < nLow; ++i) {
-        const int16_t* L = low + long(i) * laneStride;
-        const int16_t* H = high + long(i) * laneStride;
-        int16_t* even = out + 2 * i * outStride;
-        for (int lane = 0; lane < lanes; ++lane) even[lane] = EvenAt(L + lane, H + lane, laneStride);
-        if (i < nHigh) {
-            int16_t* odd = even + outStride;
-            for (int lane = 0; lane < lanes; ++lane) odd[lane] = OddAt(L + lane, H + lane, laneStride);
-        }
+                           long outStride) {
+  const int nLow = (n + 1) / 2;
+  const int nHigh = n / 2;
+  for (int i = 0; i < nLow; ++i) {
+    const int16_t* L = low + long(i) * laneStride;
+    const int16_t* H = high + long(i) * laneStride;
+    int16_t* even = out + 2 * i * outStride;
+    for (int lane = 0; lane < lanes; ++lane) even[lane] = EvenAt(L + lane, H + lane, laneStride);
+    if (i < nHigh) {
+      int16_t* odd = even + outStride;
+      for (int lane = 0; lane < lanes; ++lane) odd[lane] = OddAt(L + lane, H + lane, laneStride);
     }
+  }
 }
 
 inline uint8_t ToByte(float value) {
-    const int truncated = static_cast<int>(value);  // towards zero
-    return static_cast<uint8_t>(std::clamp(truncated, 1, 254));
+  const int truncated = static_cast<int>(value); // towards zero
+  return static_cast<uint8_t>(std::clamp(truncated, 1, 254));
 }
 
-}  // namespace
+} // namespace
 
 void PortableConvertPairsScalar(const int16_t* y, const int16_t* u, const int16_t* v, int pairs, uint8_t* out) {
-    const PortableColourConstants k = kPortableColour;
-    for (int j = 0; j < pairs; ++j) {
-        const float cu = static_cast<float>(u[j]);
-        const float cv = static_cast<float>(v[j]);
-        const float blue = k.cbToBlue * cu;
-        const float green = k.crToGreen * cv + k.cbToGreen * cu;
-        const float red = k.crToRed * cv;
-        for (int p = 0; p < 2; ++p) {
-            const float luma = k.luma * static_cast<float>(y[2 * j + p] + 3584);
-            out[6 * j + 3 * p + 0] = ToByte(luma + blue);
-            out[6 * j + 3 * p + 1] = ToByte(luma + green);
-            out[6 * j + 3 * p + 2] = ToByte(luma + red);
-        }
+  const PortableColourConstants k = kPortableColour;
+  for (int j = 0; j < pairs; ++j) {
+    const float cu = static_cast<float>(u[j]);
+    const float cv = static_cast<float>(v[j]);
+    const float blue = k.cbToBlue * cu;
+    const float green = k.crToGreen * cv + k.cbToGreen * cu;
+    const float red = k.crToRed * cv;
+    for (int p = 0; p < 2; ++p) {
+      const float luma = k.luma * static_cast<float>(y[2 * j + p] + 3584);
+      out[6 * j + 3 * p + 0] = ToByte(luma + blue);
+      out[6 * j + 3 * p + 1] = ToByte(luma + green);
+      out[6 * j + 3 * p + 2] = ToByte(luma + red);
     }
+  }
 }
 
 #if defined(__SSE2__)
 void PortableConvertPairs(const int16_t* y, const int16_t* u, const int16_t* v, int pairs, uint8_t* out) {
-    // Four pairs (eight pixels) per step; every float operation is the scalar one, in the
-    // same order, and _mm_cvttps_epi32 truncates like the scalar conversion.
-    const PortableColourConstants k = kPortableColour;
-    const __m128 kLuma = _mm_set1_ps(k.luma), kCbB = _mm_set1_ps(k.cbToBlue), kCrG = _mm_set1_ps(k.crToGreen),
-                 kCbG = _mm_set1_ps(k.cbToGreen), kCrR = _mm_set1_ps(k.crToRed);
-    const __m128i offset = _mm_set1_epi32(3584);
-    const __m128i lowest = _mm_set1_epi16(1), highest = _mm_set1_epi16(254), zero = _mm_setzero_si128();
-    auto widen = [](__m128i halves) { return _mm_srai_epi32(halves, 16); };  // sign-extend upper 16 bits
-    int j = 0;
-    for (; j + 4 <= pairs; j += 4) {
-        const __m128i luma16 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + 2 * j));
-        __m128i u64 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(u + j));
-        __m128i v64 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(v + j));
-        const __m128 cu = _mm_cvtepi32_ps(widen(_mm_unpacklo_epi16(u64, u64)));
-        const __m128 cv = _mm_cvtepi32_ps(widen(_mm_unpacklo_epi16(v64, v64)));
-        const __m128 blue = _mm_mul_ps(kCbB, cu);
-        const __m128 green = _mm_add_ps(_mm_mul_ps(kCrG, cv), _mm_mul_ps(kCbG, cu));
-        const __m128 red = _mm_mul_ps(kCrR, cv);
-        const __m128 lumaLow = _mm_mul_ps(
-            kLuma, _mm_cvtepi32_ps(_mm_add_epi32(widen(_mm_unpacklo_epi16(luma16, luma16)), offset)));
-        const __m128 lumaHigh = _mm_mul_ps(
-            kLuma, _mm_cvtepi32_ps(_mm_add_epi32(widen(_mm_unpackhi_epi16(luma16, luma16)), offset)));
-        auto channel = [&](__m128 term) {
-            const __m128 low = _mm_add_ps(lumaLow, _mm_unpacklo_ps(term, term));   // pairs 0, 1
-            const __m128 high = _mm_add_ps(lumaHigh, _mm_unpackhi_ps(term, term));  // pairs 2, 3
-            const __m128i packed = _mm_packs_epi32(_mm_cvttps_epi32(low), _mm_cvttps_epi32(high));
-            return _mm_min_epi16(_mm_max_epi16(packed, lowest), highest);
-        };
-        const __m128i b = _mm_packus_epi16(channel(blue), zero);
-        const __m128i gr = _mm_packus_epi16(channel(green), channel(red));
-        StoreBgr8(b, gr, out + 6 * j, j + 4 == pairs);  // a scalar tail overwrites the spill
-    }
-    PortableConvertPairsScalar(y + 2 * j, u + j, v + j, pairs - j, out + 6 * j);
+  // Four pairs (eight pixels) per step; every float operation is the scalar one, in the
+  // same order, and _mm_cvttps_epi32 truncates like the scalar conversion.
+  const PortableColourConstants k = kPortableColour;
+  const __m128 kLuma = _mm_set1_ps(k.luma), kCbB = _mm_set1_ps(k.cbToBlue), kCrG = _mm_set1_ps(k.crToGreen),
+               kCbG = _mm_set1_ps(k.cbToGreen), kCrR = _mm_set1_ps(k.crToRed);
+  const __m128i offset = _mm_set1_epi32(3584);
+  const __m128i lowest = _mm_set1_epi16(1), highest = _mm_set1_epi16(254), zero = _mm_setzero_si128();
+  auto widen = [](__m128i halves) { return _mm_srai_epi32(halves, 16); }; // sign-extend upper 16 bits
+  int j = 0;
+  for (; j + 4 <= pairs; j += 4) {
+    const __m128i luma16 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + 2 * j));
+    __m128i u64 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(u + j));
+    __m128i v64 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(v + j));
+    const __m128 cu = _mm_cvtepi32_ps(widen(_mm_unpacklo_epi16(u64, u64)));
+    const __m128 cv = _mm_cvtepi32_ps(widen(_mm_unpacklo_epi16(v64, v64)));
+    const __m128 blue = _mm_mul_ps(kCbB, cu);
+    const __m128 green = _mm_add_ps(_mm_mul_ps(kCrG, cv), _mm_mul_ps(kCbG, cu));
+    const __m128 red = _mm_mul_ps(kCrR, cv);
+    const __m128 lumaLow =
+        _mm_mul_ps(kLuma, _mm_cvtepi32_ps(_mm_add_epi32(widen(_mm_unpacklo_epi16(luma16, luma16)), offset)));
+    const __m128 lumaHigh =
+        _mm_mul_ps(kLuma, _mm_cvtepi32_ps(_mm_add_epi32(widen(_mm_unpackhi_epi16(luma16, luma16)), offset)));
+    auto channel = [&](__m128 term) {
+      const __m128 low = _mm_add_ps(lumaLow, _mm_unpacklo_ps(term, term));   // pairs 0, 1
+      const __m128 high = _mm_add_ps(lumaHigh, _mm_unpackhi_ps(term, term)); // pairs 2, 3
+      const __m128i packed = _mm_packs_epi32(_mm_cvttps_epi32(low), _mm_cvttps_epi32(high));
+      return _mm_min_epi16(_mm_max_epi16(packed, lowest), highest);
+    };
+    const __m128i b = _mm_packus_epi16(channel(blue), zero);
+    const __m128i gr = _mm_packus_epi16(channel(green), channel(red));
+    StoreBgr8(b, gr, out + 6 * j, j + 4 == pairs); // a scalar tail overwrites the spill
+  }
+  PortableConvertPairsScalar(y + 2 * j, u + j, v + j, pairs - j, out + 6 * j);
 }
 #else
 void PortableConvertPairs(const int16_t* y, const int16_t* u, const int16_t* v, int pairs, uint8_t* out) {
-    PortableConvertPairsScalar(y, u, v, pairs, out);
+  PortableConvertPairsScalar(y, u, v, pairs, out);
 }
 #endif
 
 void CPortableEngine::DequantiseBand(int index) {
-    const SubbandDescriptor& band = Band(index);
-    const int32_t q = band.quantiser;
-    for (int line = 0; line < band.height; ++line) {
-        int16_t* row = band.firstSample() + static_cast<long>(line) * band.stride;
-        for (int x = 0; x < band.width; ++x) row[x] = static_cast<int16_t>((q * row[x] + 4) >> 3);
-    }
+  const SubbandDescriptor& band = Band(index);
+  const int32_t q = band.quantiser;
+  for (int line = 0; line < band.height; ++line) {
+    int16_t* row = band.firstSample() + static_cast<long>(line) * band.stride;
+    for (int x = 0; x < band.width; ++x) row[x] = static_cast<int16_t>((q * row[x] + 4) >> 3);
+  }
 }
 
 void CPortableEngine::InverseTransform() {
-    // Every plane, also when the caller asked for luminance only (no caller does).
-    for (int c = 0; c < kComponentCount; ++c) {
-        int lowWidth = Band(bandIndex(13, c)).width;
-        int lowHeight = Band(bandIndex(13, c)).height;
-        for (int k = 4; k >= std::max(levels_, 1); --k) {
-            const SubbandDescriptor& highColumns = Band(bandIndex(slotOf(BandKind::HighColumns, k), c));
-            const SubbandDescriptor& highLines = Band(bandIndex(slotOf(BandKind::HighLines, k), c));
-            const int width = lowWidth + highColumns.width;
-            const int height = lowHeight + highLines.height;
-            SynthesiseColumns(c, width, lowHeight, highLines.line, highLines.height, PortableColumnsKernel);
-            SynthesiseLines(c, 0, height, lowWidth, highColumns.column, highColumns.width, 1, 1, PortableLineKernel);
-            lowWidth = width;
-            lowHeight = height;
-        }
-        if (levels_ == 0) {
-            const SubbandDescriptor& level0 = Band(bandIndex(0, c));
-            SynthesiseLines(c, 0, lowHeight, lowWidth, level0.column, level0.width, 1, 1, PortableLineKernel);
-        }
+  // Every plane, also when the caller asked for luminance only (no caller does).
+  for (int c = 0; c < kComponentCount; ++c) {
+    int lowWidth = Band(bandIndex(13, c)).width;
+    int lowHeight = Band(bandIndex(13, c)).height;
+    for (int k = 4; k >= std::max(levels_, 1); --k) {
+      const SubbandDescriptor& highColumns = Band(bandIndex(slotOf(BandKind::HighColumns, k), c));
+      const SubbandDescriptor& highLines = Band(bandIndex(slotOf(BandKind::HighLines, k), c));
+      const int width = lowWidth + highColumns.width;
+      const int height = lowHeight + highLines.height;
+      SynthesiseColumns(c, width, lowHeight, highLines.line, highLines.height, PortableColumnsKernel);
+      SynthesiseLines(c, 0, height, lowWidth, highColumns.column, highColumns.width, 1, 1, PortableLineKernel);
+      lowWidth = width;
+      lowHeight = height;
     }
+    if (levels_ == 0) {
+      const SubbandDescriptor& level0 = Band(bandIndex(0, c));
+      SynthesiseLines(c, 0, lowHeight, lowWidth, level0.column, level0.width, 1, 1, PortableLineKernel);
+    }
+  }
 }
 
 int CPortableEngine::ConvertToBgr(int, int, int) {
-    const OutputRegion region = Region();
-    const int scale = 1 << levels_;
-    const int pairs = (colEnd_ / scale - region.firstColumn) / 2;
-    const int width = 2 * pairs;
-    const int rowBytes = 3 * width;
-    for (int i = 0; i < region.sourceLines; ++i) {
-        const int row = OutputRow(region, i);
-        if (row < 0) continue;
-        const int16_t* y = planes_[0] + static_cast<long>(i) * geometry_.stride[0] + region.firstColumn;
-        const int16_t* u = planes_[1] + static_cast<long>(i) * geometry_.stride[1] + region.firstColumn / 2;
-        const int16_t* v = planes_[2] + static_cast<long>(i) * geometry_.stride[2] + region.firstColumn / 2;
-        if (uint8_t* out = OutputRowPointer(row, rowBytes)) PortableConvertPairs(y, u, v, pairs, out);
-    }
-    return width;
+  const OutputRegion region = Region();
+  const int scale = 1 << levels_;
+  const int pairs = (colEnd_ / scale - region.firstColumn) / 2;
+  const int width = 2 * pairs;
+  const int rowBytes = 3 * width;
+  for (int i = 0; i < region.sourceLines; ++i) {
+    const int row = OutputRow(region, i);
+    if (row < 0) continue;
+    const int16_t* y = planes_[0] + static_cast<long>(i) * geometry_.stride[0] + region.firstColumn;
+    const int16_t* u = planes_[1] + static_cast<long>(i) * geometry_.stride[1] + region.firstColumn / 2;
+    const int16_t* v = planes_[2] + static_cast<long>(i) * geometry_.stride[2] + region.firstColumn / 2;
+    if (uint8_t* out = OutputRowPointer(row, rowBytes)) PortableConvertPairs(y, u, v, pairs, out);
+  }
+  return width;
 }
 
-}  // namespace wavelet
+} // namespace wavelet

@@ -11,20 +11,20 @@ namespace wavelet {
 
 class CPortableEngine final : public CWaveletEngine {
 public:
-    void InverseTransform() override;
-    int ConvertToBgr(int offsetRed, int offsetGreen, int offsetBlue) override;
-    void DequantiseBand(int band) override;
-    int RoundDimension(int n) const override { return n; }
-    bool IsPortable() const override { return true; }
+  void InverseTransform() override;
+  int ConvertToBgr(int offsetRed, int offsetGreen, int offsetBlue) override;
+  void DequantiseBand(int band) override;
+  int RoundDimension(int n) const override { return n; }
+  bool IsPortable() const override { return true; }
 };
 
 // Conversion constants: the BT.601 factors divided by 32, in single precision.
 struct PortableColourConstants {
-    float luma;         // 1.164 / 32
-    float crToRed;      // 1.596 / 32
-    float crToGreen;    // -0.813 / 32
-    float cbToGreen;    // -0.391 / 32
-    float cbToBlue;     // 2.018 / 32
+  float luma;      // 1.164 / 32
+  float crToRed;   // 1.596 / 32
+  float crToGreen; // -0.813 / 32
+  float cbToGreen; // -0.391 / 32
+  float cbToBlue;  // 2.018 / 32
 };
 extern const PortableColourConstants kPortableColour;
 
@@ -34,4 +34,4 @@ extern const PortableColourConstants kPortableColour;
 void PortableConvertPairsScalar(const int16_t* y, const int16_t* u, const int16_t* v, int pairs, uint8_t* out);
 void PortableConvertPairs(const int16_t* y, const int16_t* u, const int16_t* v, int pairs, uint8_t* out);
 
-}  // namespace wavelet
+} // namespace wavelet

@@ -14,21 +14,21 @@
 
 namespace wavelet {
 
-constexpr int kExtension = 2;  // extension samples before and after each extended array
+constexpr int kExtension = 2; // extension samples before and after each extended array
 
 // Source index inside L (isHigh false) or H (isHigh true) of extended element i, for a
 // sequence of n samples.
 inline int MirroredIndex(int i, bool isHigh, int n) {
-    int p = 2 * i + (isHigh ? 1 : 0);
-    while (p < 0 || p > n - 1) p = p < 0 ? -p : 2 * (n - 1) - p;
-    return p / 2;
+  int p = 2 * i + (isHigh ? 1 : 0);
+  while (p < 0 || p > n - 1) p = p < 0 ? -p : 2 * (n - 1) - p;
+  return p / 2;
 }
 
 // Copies a line's low and high samples into extended arrays (scratch needs n + 8 samples;
 // the returned pointers address element 0), multiplying each by a 16-bit factor and
 // keeping the low 16 bits (factor 1: a plain copy).
-void ExtendLine(const int16_t* low, int lowFactor, const int16_t* high, int highFactor, int n,
-                int16_t* scratch, int16_t*& lowExtended, int16_t*& highExtended);
+void ExtendLine(const int16_t* low, int lowFactor, const int16_t* high, int highFactor, int n, int16_t* scratch,
+                int16_t*& lowExtended, int16_t*& highExtended);
 
 // Copies `lanes` columns of a column pass into extended arrays whose elements are rows
 // `laneStride` samples apart. Low sample i of the first column is lowFirst[i * planeStride],
@@ -36,4 +36,4 @@ void ExtendLine(const int16_t* low, int lowFactor, const int16_t* high, int high
 void ExtendColumns(const int16_t* lowFirst, const int16_t* highFirst, long planeStride, int n, int lanes,
                    int laneStride, int16_t* scratch, int16_t*& lowExtended, int16_t*& highExtended);
 
-}  // namespace wavelet
+} // namespace wavelet

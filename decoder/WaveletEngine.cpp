@@ -12,199 +12,198 @@ namespace wavelet {
 CWaveletEngine::~CWaveletEngine() = default;
 
 bool CWaveletEngine::Fail(int32_t result) {
-    result_ = result;
-    return false;
+  result_ = result;
+  return false;
 }
 
 bool CWaveletEngine::FailBand(int stage, int band) {
-    error_ = {stage, band, static_cast<int32_t>(4 * reader_.next)};
-    return Fail(DEC_BAND_ERROR);
+  error_ = {stage, band, static_cast<int32_t>(4 * reader_.next)};
+  return Fail(DEC_BAND_ERROR);
 }
 
 bool CWaveletEngine::Init(CWaveletDecoder& d) {
-    error_ = {};
-    result_ = DEC_OK;
+  error_ = {};
+  result_ = DEC_OK;
 
-    int standard = -1;
-    for (int row = 0; row < 2 && standard < 0; ++row)
-        for (int height : kSizeTable[row])
-            if (height == d.height) standard = row;
-    if (standard < 0 || d.width <= 0 || d.width > kMaxWidth) return Fail(DEC_BAD_SIZE);
-    standard625_ = standard == 0;
+  int standard = -1;
+  for (int row = 0; row < 2 && standard < 0; ++row)
+    for (int height : kSizeTable[row])
+      if (height == d.height) standard = row;
+  if (standard < 0 || d.width <= 0 || d.width > kMaxWidth) return Fail(DEC_BAD_SIZE);
+  standard625_ = standard == 0;
 
-    // A region that does not lie inside the picture becomes the whole picture.
-    if (d.colStart < 0 || d.colEnd > d.width || d.colStart > d.colEnd) {
-        d.colStart = 0;
-        d.colEnd = d.width;
-    }
-    if (d.rowStart < 0 || d.rowEnd > d.height || d.rowStart > d.rowEnd) {
-        d.rowStart = 0;
-        d.rowEnd = d.height;
-    }
+  // A region that does not lie inside the picture becomes the whole picture.
+  if (d.colStart < 0 || d.colEnd > d.width || d.colStart > d.colEnd) {
+    d.colStart = 0;
+    d.colEnd = d.width;
+  }
+  if (d.rowStart < 0 || d.rowEnd > d.height || d.rowStart > d.rowEnd) {
+    d.rowStart = 0;
+    d.rowEnd = d.height;
+  }
 
-    width_ = d.width;
-    fieldHeight_ = d.twoFields ? d.height / 2 : d.height;
-    rowStart_ = d.twoFields ? d.rowStart / 2 : d.rowStart;
-    rowEnd_ = d.twoFields ? d.rowEnd / 2 : d.rowEnd;
-    colStart_ = d.colStart;
-    colEnd_ = d.colEnd;
+  width_ = d.width;
+  fieldHeight_ = d.twoFields ? d.height / 2 : d.height;
+  rowStart_ = d.twoFields ? d.rowStart / 2 : d.rowStart;
+  rowEnd_ = d.twoFields ? d.rowEnd / 2 : d.rowEnd;
+  colStart_ = d.colStart;
+  colEnd_ = d.colEnd;
 
-    int w = width_;
-    int h = fieldHeight_;
-    for (int i = 0; i < 6; ++i) w = (w + 1) / 2;
-    for (int i = 0; i < 5; ++i) h = (h + 1) / 2;
-    if (w < 4 || h < 4) return Fail(DEC_TOO_SMALL);
+  int w = width_;
+  int h = fieldHeight_;
+  for (int i = 0; i < 6; ++i) w = (w + 1) / 2;
+  for (int i = 0; i < 5; ++i) h = (h + 1) / 2;
+  if (w < 4 || h < 4) return Fail(DEC_TOO_SMALL);
 
-    d.levels = std::clamp(d.levels, 0, kMaxSkippedLevels);
-    levels_ = d.levels;
-    lumaOnly_ = d.lumaOnly;
-    twoFields_ = d.twoFields;
-    parity_ = 0;
-    std::memset(header_, 0, sizeof header_);
+  d.levels = std::clamp(d.levels, 0, kMaxSkippedLevels);
+  levels_ = d.levels;
+  lumaOnly_ = d.lumaOnly;
+  twoFields_ = d.twoFields;
+  parity_ = 0;
+  std::memset(header_, 0, sizeof header_);
 
-    // The four-lane engine places bands on multiples of 4; sizes are the same for both.
-    geometry_ = buildSubbandGeometry(width_, fieldHeight_, levels_, IsPortable() ? nullptr : roundUpToFour);
-    const SubbandDescriptor& crLowest = geometry_.bands[bandIndex(13, 2)];
-    const SubbandDescriptor& crHighColumns = geometry_.bands[bandIndex(slotOf(BandKind::HighColumns, 4), 2)];
-    const SubbandDescriptor& crHighLines = geometry_.bands[bandIndex(slotOf(BandKind::HighLines, 4), 2)];
-    if (crLowest.width + crHighColumns.width < 5 || crLowest.height + crHighLines.height < 5)
-        return Fail(DEC_TOO_SMALL);
+  // The four-lane engine places bands on multiples of 4; sizes are the same for both.
+  geometry_ = buildSubbandGeometry(width_, fieldHeight_, levels_, IsPortable() ? nullptr : roundUpToFour);
+  const SubbandDescriptor& crLowest = geometry_.bands[bandIndex(13, 2)];
+  const SubbandDescriptor& crHighColumns = geometry_.bands[bandIndex(slotOf(BandKind::HighColumns, 4), 2)];
+  const SubbandDescriptor& crHighLines = geometry_.bands[bandIndex(slotOf(BandKind::HighLines, 4), 2)];
+  if (crLowest.width + crHighColumns.width < 5 || crLowest.height + crHighLines.height < 5) return Fail(DEC_TOO_SMALL);
 
-    LayOutBuffer();
-    return true;
+  LayOutBuffer();
+  return true;
 }
 
 void CWaveletEngine::LayOutBuffer() {
-    // Each plane and the scratch area start on a 32-byte boundary (16 samples).
-    auto alignUp = [](long n) { return (n + 15) & ~15L; };
-    long planeSamples[kComponentCount];
-    long total = 0;
-    for (int c = 0; c < kComponentCount; ++c) {
-        planeSamples[c] = alignUp(static_cast<long>(geometry_.stride[c]) * geometry_.planeHeight);
-        total += planeSamples[c];
-    }
-    const int longest = std::max(geometry_.stride[0], geometry_.planeHeight);
-    scratchSamples_ = (longest + 16) * kColumnLanes;
-    total += scratchSamples_;
-    if (total > bufferSamples_) {
-        buffer_.reset(new int16_t[total + 16]);  // + 16: room to align the start
-        bufferSamples_ = total;
-    }
-    int16_t* p = buffer_.get();
-    p += (16 - (reinterpret_cast<uintptr_t>(p) / sizeof(int16_t)) % 16) % 16;
-    scratch_ = p;
-    p += scratchSamples_;
-    for (int c = 0; c < kComponentCount; ++c) {
-        planes_[c] = p;
-        p += planeSamples[c];
-    }
-    for (SubbandDescriptor& band : geometry_.bands) {
-        if (band.level < levels_) continue;
-        band.plane = planes_[band.component];
-        band.stride = geometry_.stride[band.component];
-    }
+  // Each plane and the scratch area start on a 32-byte boundary (16 samples).
+  auto alignUp = [](long n) { return (n + 15) & ~15L; };
+  long planeSamples[kComponentCount];
+  long total = 0;
+  for (int c = 0; c < kComponentCount; ++c) {
+    planeSamples[c] = alignUp(static_cast<long>(geometry_.stride[c]) * geometry_.planeHeight);
+    total += planeSamples[c];
+  }
+  const int longest = std::max(geometry_.stride[0], geometry_.planeHeight);
+  scratchSamples_ = (longest + 16) * kColumnLanes;
+  total += scratchSamples_;
+  if (total > bufferSamples_) {
+    buffer_.reset(new int16_t[total + 16]); // + 16: room to align the start
+    bufferSamples_ = total;
+  }
+  int16_t* p = buffer_.get();
+  p += (16 - (reinterpret_cast<uintptr_t>(p) / sizeof(int16_t)) % 16) % 16;
+  scratch_ = p;
+  p += scratchSamples_;
+  for (int c = 0; c < kComponentCount; ++c) {
+    planes_[c] = p;
+    p += planeSamples[c];
+  }
+  for (SubbandDescriptor& band : geometry_.bands) {
+    if (band.level < levels_) continue;
+    band.plane = planes_[band.component];
+    band.stride = geometry_.stride[band.component];
+  }
 }
 
 bool CWaveletEngine::DecodeField(const uint8_t* data, uint32_t length) {
-    reader_.Start(data, data != nullptr ? length : 0);
-    int parity = 0;
-    if (!reader_.ReadFieldHeader(parity, header_)) {
-        error_ = {ERR_FIELD_HEADER, 0, 0};
-        return Fail(DEC_BAD_HEADER);
-    }
-    parity_ = parity;
-    for (int c = 0; c < kComponentCount; ++c)
-        std::memset(planes_[c], 0, sizeof(int16_t) * static_cast<size_t>(geometry_.stride[c]) * geometry_.planeHeight);
+  reader_.Start(data, data != nullptr ? length : 0);
+  int parity = 0;
+  if (!reader_.ReadFieldHeader(parity, header_)) {
+    error_ = {ERR_FIELD_HEADER, 0, 0};
+    return Fail(DEC_BAD_HEADER);
+  }
+  parity_ = parity;
+  for (int c = 0; c < kComponentCount; ++c)
+    std::memset(planes_[c], 0, sizeof(int16_t) * static_cast<size_t>(geometry_.stride[c]) * geometry_.planeHeight);
 
-    for (int i = 0; i < kBandCount; ++i) {
-        const int b = kBandOrder[i];
-        SubbandDescriptor& band = geometry_.bands[b];
-        int type = 0;
-        int16_t quantiser = 0;
-        bool empty = false;
-        if (int error = reader_.ReadBandHeader(type, quantiser, empty)) return FailBand(error, b);
-        band.quantiser = quantiser;
-        if (band.level < levels_ || empty) {
-            if (i != kBandCount - 1) reader_.SkipToMarker();
-            continue;
-        }
-        CodeTableId table{};
-        codeTableForBandType(type, table);
-        const int error = table == CodeTableId::ClassA ? DecodeBandA(reader_, band) : DecodeBandB(reader_, band, table);
-        if (error != ERR_NONE) return FailBand(error, b);
-        DequantiseBand(b);
+  for (int i = 0; i < kBandCount; ++i) {
+    const int b = kBandOrder[i];
+    SubbandDescriptor& band = geometry_.bands[b];
+    int type = 0;
+    int16_t quantiser = 0;
+    bool empty = false;
+    if (int error = reader_.ReadBandHeader(type, quantiser, empty)) return FailBand(error, b);
+    band.quantiser = quantiser;
+    if (band.level < levels_ || empty) {
+      if (i != kBandCount - 1) reader_.SkipToMarker();
+      continue;
     }
-    return true;
+    CodeTableId table{};
+    codeTableForBandType(type, table);
+    const int error = table == CodeTableId::ClassA ? DecodeBandA(reader_, band) : DecodeBandB(reader_, band, table);
+    if (error != ERR_NONE) return FailBand(error, b);
+    DequantiseBand(b);
+  }
+  return true;
 }
 
 int CWaveletEngine::OutputLines() const {
-    const int lines = (rowEnd_ - rowStart_) * (twoFields_ ? 2 : 1);
-    return lines >> levels_;
+  const int lines = (rowEnd_ - rowStart_) * (twoFields_ ? 2 : 1);
+  return lines >> levels_;
 }
 
 CWaveletEngine::OutputRegion CWaveletEngine::Region() const {
-    const int s = 1 << levels_;
-    const int t = (s + 1) / 2;
-    OutputRegion r{};
-    r.firstColumn = colStart_ / s;
-    r.sourceLines = rowEnd_ / t - rowStart_ / t;
-    if (twoFields_ && levels_ == 0) {
-        r.lineStep = 2;
-        r.linesPerOutput = 1;
-        r.fieldOffset = standard625_ ? parity_ : 1 - parity_;
-    } else {
-        r.lineStep = 1;
-        r.linesPerOutput = (!twoFields_ && levels_ >= 1) ? 2 : 1;
-        r.fieldOffset = 0;
-    }
-    return r;
+  const int s = 1 << levels_;
+  const int t = (s + 1) / 2;
+  OutputRegion r{};
+  r.firstColumn = colStart_ / s;
+  r.sourceLines = rowEnd_ / t - rowStart_ / t;
+  if (twoFields_ && levels_ == 0) {
+    r.lineStep = 2;
+    r.linesPerOutput = 1;
+    r.fieldOffset = standard625_ ? parity_ : 1 - parity_;
+  } else {
+    r.lineStep = 1;
+    r.linesPerOutput = (!twoFields_ && levels_ >= 1) ? 2 : 1;
+    r.fieldOffset = 0;
+  }
+  return r;
 }
 
 int CWaveletEngine::OutputRow(const OutputRegion& r, int i) const {
-    const int o = r.linesPerOutput;
-    const int row = r.lineStep * (r.sourceLines / o - i / o) - r.fieldOffset - 1;
-    return row >= 0 && row < OutputLines() ? row : -1;
+  const int o = r.linesPerOutput;
+  const int row = r.lineStep * (r.sourceLines / o - i / o) - r.fieldOffset - 1;
+  return row >= 0 && row < OutputLines() ? row : -1;
 }
 
 void CWaveletEngine::DoubleLines(int rowBytes) {
-    const OutputRegion r = Region();
-    const int lines = OutputLines();
-    if (rowBytes <= 0) return;
-    for (int k = 0; 2 * k + 1 < lines && k < r.sourceLines; ++k) {
-        const int from = r.fieldOffset == 1 ? 2 * k : 2 * k + 1;
-        const int to = r.fieldOffset == 1 ? 2 * k + 1 : 2 * k;
-        uint8_t* target = OutputRowPointer(to, rowBytes);
-        const uint8_t* source = OutputRowPointer(from, rowBytes);
-        if (target != nullptr && source != nullptr) std::memcpy(target, source, static_cast<size_t>(rowBytes));
-    }
+  const OutputRegion r = Region();
+  const int lines = OutputLines();
+  if (rowBytes <= 0) return;
+  for (int k = 0; 2 * k + 1 < lines && k < r.sourceLines; ++k) {
+    const int from = r.fieldOffset == 1 ? 2 * k : 2 * k + 1;
+    const int to = r.fieldOffset == 1 ? 2 * k + 1 : 2 * k;
+    uint8_t* target = OutputRowPointer(to, rowBytes);
+    const uint8_t* source = OutputRowPointer(from, rowBytes);
+    if (target != nullptr && source != nullptr) std::memcpy(target, source, static_cast<size_t>(rowBytes));
+  }
 }
 
 void CWaveletEngine::SynthesiseLines(int component, int firstLine, int lines, int nLow, int highColumn, int nHigh,
                                      int lowFactor, int highFactor, LineKernel kernel) {
-    const long stride = geometry_.stride[component];
-    const int n = nLow + nHigh;
-    for (int line = firstLine; line < firstLine + lines; ++line) {
-        int16_t* row = planes_[component] + line * stride;
-        int16_t* low = nullptr;
-        int16_t* high = nullptr;
-        ExtendLine(row, lowFactor, row + highColumn, highFactor, n, scratch_, low, high);
-        kernel(low, high, n, row);
-    }
+  const long stride = geometry_.stride[component];
+  const int n = nLow + nHigh;
+  for (int line = firstLine; line < firstLine + lines; ++line) {
+    int16_t* row = planes_[component] + line * stride;
+    int16_t* low = nullptr;
+    int16_t* high = nullptr;
+    ExtendLine(row, lowFactor, row + highColumn, highFactor, n, scratch_, low, high);
+    kernel(low, high, n, row);
+  }
 }
 
 void CWaveletEngine::SynthesiseColumns(int component, int columns, int nLow, int highLine, int nHigh,
                                        ColumnsKernel kernel) {
-    const long stride = geometry_.stride[component];
-    const int n = nLow + nHigh;
-    int16_t* plane = planes_[component];
-    for (int first = 0; first < columns; first += kColumnLanes) {
-        const int lanes = std::min(kColumnLanes, columns - first);
-        int16_t* low = nullptr;
-        int16_t* high = nullptr;
-        ExtendColumns(plane + first, plane + highLine * stride + first, stride, n, lanes, kColumnLanes, scratch_, low,
-                      high);
-        kernel(low, high, n, lanes, kColumnLanes, plane + first, stride);
-    }
+  const long stride = geometry_.stride[component];
+  const int n = nLow + nHigh;
+  int16_t* plane = planes_[component];
+  for (int first = 0; first < columns; first += kColumnLanes) {
+    const int lanes = std::min(kColumnLanes, columns - first);
+    int16_t* low = nullptr;
+    int16_t* high = nullptr;
+    ExtendColumns(plane + first, plane + highLine * stride + first, stride, n, lanes, kColumnLanes, scratch_, low,
+                  high);
+    kernel(low, high, n, lanes, kColumnLanes, plane + first, stride);
+  }
 }
 
-}  // namespace wavelet
+} // namespace wavelet

@@ -23,114 +23,114 @@ constexpr int kSizeTable[2][6] = {{576, 288, 144, 72, 36, 18}, {486, 243, 122, 6
 
 class CWaveletEngine {
 public:
-    virtual ~CWaveletEngine();
+  virtual ~CWaveletEngine();
 
-    // Rebuilds every plane from its sub-bands, in place.
-    virtual void InverseTransform() = 0;
-    // Converts the decoded region into output pixels; returns the pixels written per line.
-    virtual int ConvertToBgr(int offsetRed, int offsetGreen, int offsetBlue) = 0;
-    // Scales a freshly decoded band by its quantiser (the four-lane engine does it later).
-    virtual void DequantiseBand(int band) = 0;
-    // Rounds a plane extent when the layout is built.
-    virtual int RoundDimension(int n) const = 0;
-    virtual bool IsPortable() const = 0;
+  // Rebuilds every plane from its sub-bands, in place.
+  virtual void InverseTransform() = 0;
+  // Converts the decoded region into output pixels; returns the pixels written per line.
+  virtual int ConvertToBgr(int offsetRed, int offsetGreen, int offsetBlue) = 0;
+  // Scales a freshly decoded band by its quantiser (the four-lane engine does it later).
+  virtual void DequantiseBand(int band) = 0;
+  // Rounds a plane extent when the layout is built.
+  virtual int RoundDimension(int n) const = 0;
+  virtual bool IsPortable() const = 0;
 
-    // Largest picture width accepted (the buffer grows with it).
-    static constexpr int kMaxWidth = 4096;
+  // Largest picture width accepted (the buffer grows with it).
+  static constexpr int kMaxWidth = 4096;
 
-    // Validates the decoder's settings (writing a corrected region back), builds the geometry
-    // and sizes the working buffer. On failure the decoder's result says why.
-    bool Init(CWaveletDecoder& decoder);
-    // Entropy-decodes one field stream into the planes; on failure sets result and error record.
-    bool DecodeField(const uint8_t* data, uint32_t length);
-    // Copies every converted line of the decoded field onto its neighbour of the missing field.
-    void DoubleLines(int rowBytes);
-    // Output lines of the frame (both fields, reduced by the skipped levels).
-    int OutputLines() const;
+  // Validates the decoder's settings (writing a corrected region back), builds the geometry
+  // and sizes the working buffer. On failure the decoder's result says why.
+  bool Init(CWaveletDecoder& decoder);
+  // Entropy-decodes one field stream into the planes; on failure sets result and error record.
+  bool DecodeField(const uint8_t* data, uint32_t length);
+  // Copies every converted line of the decoded field onto its neighbour of the missing field.
+  void DoubleLines(int rowBytes);
+  // Output lines of the frame (both fields, reduced by the skipped levels).
+  int OutputLines() const;
 
-    int32_t Result() const { return result_; }
-    const ErrorRecord& Error() const { return error_; }
+  int32_t Result() const { return result_; }
+  const ErrorRecord& Error() const { return error_; }
 
-    void SetOutput(uint8_t* output, long capacity) {
-        output_ = output;
-        outputCapacity_ = capacity;
-    }
+  void SetOutput(uint8_t* output, long capacity) {
+    output_ = output;
+    outputCapacity_ = capacity;
+  }
 
-    // Read access for tests and tools.
-    const SubbandGeometry& Geometry() const { return geometry_; }
-    int Parity() const { return parity_; }
-    bool Standard625() const { return standard625_; }
-    const uint8_t* HeaderBytes() const { return header_; }
-    const int16_t* Plane(int component) const { return planes_[component]; }
+  // Read access for tests and tools.
+  const SubbandGeometry& Geometry() const { return geometry_; }
+  int Parity() const { return parity_; }
+  bool Standard625() const { return standard625_; }
+  const uint8_t* HeaderBytes() const { return header_; }
+  const int16_t* Plane(int component) const { return planes_[component]; }
 
 protected:
-    // The region in output terms at the current scale, shared by both conversions.
-    struct OutputRegion {
-        int firstColumn;     // luminance column c0 of the first pixel
-        int sourceLines;     // d
-        int lineStep;        // m
-        int linesPerOutput;  // o
-        int fieldOffset;     // f
-    };
-    OutputRegion Region() const;
-    // Buffer row of source line i, or -1 when it falls outside the frame.
-    int OutputRow(const OutputRegion& region, int sourceLine) const;
-    // Start of an output row, or null when the row would not fit the output buffer.
-    uint8_t* OutputRowPointer(int row, int rowBytes) const {
-        const long start = static_cast<long>(row) * rowBytes;
-        return output_ != nullptr && row >= 0 && start + rowBytes <= outputCapacity_ ? output_ + start : nullptr;
-    }
+  // The region in output terms at the current scale, shared by both conversions.
+  struct OutputRegion {
+    int firstColumn;    // luminance column c0 of the first pixel
+    int sourceLines;    // d
+    int lineStep;       // m
+    int linesPerOutput; // o
+    int fieldOffset;    // f
+  };
+  OutputRegion Region() const;
+  // Buffer row of source line i, or -1 when it falls outside the frame.
+  int OutputRow(const OutputRegion& region, int sourceLine) const;
+  // Start of an output row, or null when the row would not fit the output buffer.
+  uint8_t* OutputRowPointer(int row, int rowBytes) const {
+    const long start = static_cast<long>(row) * rowBytes;
+    return output_ != nullptr && row >= 0 && start + rowBytes <= outputCapacity_ ? output_ + start : nullptr;
+  }
 
-    // One-dimensional synthesis kernels: extended arrays in (see SynthesisLine.h), samples out.
-    using LineKernel = void (*)(const int16_t* low, const int16_t* high, int n, int16_t* out);
-    using ColumnsKernel = void (*)(const int16_t* low, const int16_t* high, int n, int lanes, int laneStride,
-                                   int16_t* out, long outStride);
-    // Synthesises `lines` lines of a plane starting at firstLine: the low samples are columns
-    // 0..nLow-1, the high samples nHigh columns from highColumn on, each multiplied by its
-    // factor (low 16 bits kept); the result replaces columns 0..nLow+nHigh-1.
-    void SynthesiseLines(int component, int firstLine, int lines, int nLow, int highColumn, int nHigh,
-                         int lowFactor, int highFactor, LineKernel kernel);
-    // Synthesises columns 0..columns-1: low samples in lines 0..nLow-1, high samples nHigh lines
-    // from highLine on; the result replaces lines 0..nLow+nHigh-1.
-    void SynthesiseColumns(int component, int columns, int nLow, int highLine, int nHigh, ColumnsKernel kernel);
+  // One-dimensional synthesis kernels: extended arrays in (see SynthesisLine.h), samples out.
+  using LineKernel = void (*)(const int16_t* low, const int16_t* high, int n, int16_t* out);
+  using ColumnsKernel = void (*)(const int16_t* low, const int16_t* high, int n, int lanes, int laneStride,
+                                 int16_t* out, long outStride);
+  // Synthesises `lines` lines of a plane starting at firstLine: the low samples are columns
+  // 0..nLow-1, the high samples nHigh columns from highColumn on, each multiplied by its
+  // factor (low 16 bits kept); the result replaces columns 0..nLow+nHigh-1.
+  void SynthesiseLines(int component, int firstLine, int lines, int nLow, int highColumn, int nHigh, int lowFactor,
+                       int highFactor, LineKernel kernel);
+  // Synthesises columns 0..columns-1: low samples in lines 0..nLow-1, high samples nHigh lines
+  // from highLine on; the result replaces lines 0..nLow+nHigh-1.
+  void SynthesiseColumns(int component, int columns, int nLow, int highLine, int nHigh, ColumnsKernel kernel);
 
-    // Scratch for the transform: at least `samples` 16-bit samples, 32-byte aligned.
-    int16_t* Scratch() const { return scratch_; }
-    int ScratchSamples() const { return scratchSamples_; }
-    SubbandDescriptor& Band(int band) { return geometry_.bands[band]; }
+  // Scratch for the transform: at least `samples` 16-bit samples, 32-byte aligned.
+  int16_t* Scratch() const { return scratch_; }
+  int ScratchSamples() const { return scratchSamples_; }
+  SubbandDescriptor& Band(int band) { return geometry_.bands[band]; }
 
-    SubbandGeometry geometry_;
-    int16_t* planes_[kComponentCount] = {};
-    int width_ = 0;        // picture width
-    int fieldHeight_ = 0;  // lines per field
-    int rowStart_ = 0;     // decoded region, field lines
-    int rowEnd_ = 0;
-    int colStart_ = 0;
-    int colEnd_ = 0;
-    int levels_ = 0;
-    bool lumaOnly_ = false;  // kept for completeness; every plane is always transformed
-    bool twoFields_ = true;
-    int parity_ = 0;
-    bool standard625_ = true;
-    uint8_t header_[BitReader::kHeaderBytes] = {};
-    uint8_t* output_ = nullptr;
-    long outputCapacity_ = 0;
-    int32_t result_ = DEC_OK;
-    ErrorRecord error_;
-    BitReader reader_;
+  SubbandGeometry geometry_;
+  int16_t* planes_[kComponentCount] = {};
+  int width_ = 0;       // picture width
+  int fieldHeight_ = 0; // lines per field
+  int rowStart_ = 0;    // decoded region, field lines
+  int rowEnd_ = 0;
+  int colStart_ = 0;
+  int colEnd_ = 0;
+  int levels_ = 0;
+  bool lumaOnly_ = false; // kept for completeness; every plane is always transformed
+  bool twoFields_ = true;
+  int parity_ = 0;
+  bool standard625_ = true;
+  uint8_t header_[BitReader::kHeaderBytes] = {};
+  uint8_t* output_ = nullptr;
+  long outputCapacity_ = 0;
+  int32_t result_ = DEC_OK;
+  ErrorRecord error_;
+  BitReader reader_;
 
-    // Scratch lanes of the column passes (a multiple of 16).
-    static constexpr int kColumnLanes = 32;
+  // Scratch lanes of the column passes (a multiple of 16).
+  static constexpr int kColumnLanes = 32;
 
 private:
-    bool Fail(int32_t result);
-    bool FailBand(int stage, int band);
-    void LayOutBuffer();
+  bool Fail(int32_t result);
+  bool FailBand(int stage, int band);
+  void LayOutBuffer();
 
-    std::unique_ptr<int16_t[]> buffer_;
-    long bufferSamples_ = 0;
-    int16_t* scratch_ = nullptr;
-    int scratchSamples_ = 0;
+  std::unique_ptr<int16_t[]> buffer_;
+  long bufferSamples_ = 0;
+  int16_t* scratch_ = nullptr;
+  int scratchSamples_ = 0;
 };
 
 enum class EngineKind { Automatic, Portable, Mmx };
@@ -141,4 +141,4 @@ enum class SimdLevel { Automatic, Scalar, Sse2, Avx2 };
 std::unique_ptr<CWaveletEngine> CreateWaveletEngine(EngineKind kind = EngineKind::Automatic,
                                                     SimdLevel simd = SimdLevel::Automatic);
 
-}  // namespace wavelet
+} // namespace wavelet

@@ -131,8 +131,7 @@ void CLanguageTable::install(const std::uint8_t* data, std::int32_t length) {
   std::size_t textBytes = 0;
   const bool rowExists = candidate.languageIndex >= 0 && candidate.languageIndex < candidate.rows;
   for (int slot = 0; rowExists && slot < candidate.slotCount; ++slot) {
-    const std::int64_t entry =
-        kLangHeaderSize + 4 * (std::int64_t(candidate.languageIndex) * candidate.columns + slot);
+    const std::int64_t entry = kLangHeaderSize + 4 * (std::int64_t(candidate.languageIndex) * candidate.columns + slot);
     if (entry + 4 > length) continue;
     const std::int32_t offset = CTaggedMessage::readInt32(data + entry);
     if (offset < 0 || offset >= length) continue;

@@ -47,9 +47,7 @@ std::int32_t PictureRecord::resolutionLevel() const {
   return CTaggedMessage::readInt32(header + kResolutionLevelOffset);
 }
 
-std::int32_t PictureRecord::reservedWord() const {
-  return CTaggedMessage::readInt32(header + kReservedWordOffset);
-}
+std::int32_t PictureRecord::reservedWord() const { return CTaggedMessage::readInt32(header + kReservedWordOffset); }
 
 void PictureRecord::setResolutionLevel(std::int32_t level) {
   CTaggedMessage::writeInt32(header + kResolutionLevelOffset, level);

@@ -22,19 +22,19 @@ struct PictureRecord {
   static constexpr int kExtraText2Offset = 84, kExtraText2Size = 72;
   static constexpr int kPictureNumberOffset = 156, kPictureNumberSize = 8;
   static constexpr int kExtraText3Offset = 164, kExtraText3Size = 2;
-  static constexpr int kVideoStandardOffset = 190; // byte: non-zero 576 lines, zero 486
+  static constexpr int kVideoStandardOffset = 190;   // byte: non-zero 576 lines, zero 486
   static constexpr int kResolutionLevelOffset = 192; // int32
   static constexpr int kReservedByteOffset = 196;    // unused by the viewer
 
   // Timing words: GetTickCount stamps of the picture's way.
   enum TimingWord : int {
-    kTimingRequested = 0, // next-picture request sent (base)
-    kTimingReceived = 1,  // body stored in the receive slot
-    kTimingHandedOver = 2,// moved to the window slot
-    kTimingOffered = 3,   // offered to the Decoder thread
+    kTimingRequested = 0,  // next-picture request sent (base)
+    kTimingReceived = 1,   // body stored in the receive slot
+    kTimingHandedOver = 2, // moved to the window slot
+    kTimingOffered = 3,    // offered to the Decoder thread
     kTimingDecodeBegin = 4,
     kTimingDecodeEnd = 5,
-    kTimingComplete = 6,  // frame complete with its overlay
+    kTimingComplete = 6, // frame complete with its overlay
   };
 
   std::uint8_t header[kHeaderSize] = {};

@@ -28,8 +28,7 @@ void CTaggedMessage::writeInt32(std::uint8_t* bytes, std::int32_t value) {
   bytes[3] = std::uint8_t(word >> 24);
 }
 
-bool CTaggedMessage::define(const char* messageTagText, const char* const* itemTagTexts,
-                            std::int32_t count) {
+bool CTaggedMessage::define(const char* messageTagText, const char* const* itemTagTexts, std::int32_t count) {
   tag_ = tagWord(messageTagText);
   messageId_ = 0;
   for (std::int32_t i = 0; i < count; ++i) {
@@ -80,8 +79,7 @@ bool CTaggedMessage::addItem(std::int32_t id, const void* data, std::int32_t len
   const ItemDefinition* definition = findById(id);
   if (!definition) return false;
   if (!reserve(std::int64_t(length_) + kItemHeaderSize + length)) return false;
-  if (!items_.append(ItemEntry{definition->id, definition->tag, length_ + kItemHeaderSize, length}))
-    return false;
+  if (!items_.append(ItemEntry{definition->id, definition->tag, length_ + kItemHeaderSize, length})) return false;
   std::uint8_t* out = buffer_ + length_;
   writeInt32(out, std::int32_t(definition->tag));
   writeInt32(out + 4, length);
@@ -110,8 +108,7 @@ bool CTaggedMessage::parseItems(const std::uint8_t* bytes, std::int32_t total) {
     const std::int64_t dataOffset = offset + kItemHeaderSize;
     if (dataOffset + length > total) break; // runs past the message: never handed on
     if (const ItemDefinition* definition = findByTag(itemTag)) {
-      if (!items_.append(ItemEntry{definition->id, definition->tag, std::int32_t(dataOffset), length}))
-        return false;
+      if (!items_.append(ItemEntry{definition->id, definition->tag, std::int32_t(dataOffset), length})) return false;
     }
     offset = dataOffset + length;
   }

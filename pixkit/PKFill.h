@@ -12,7 +12,7 @@ void fillSolid(CPKSurface& surface, const CPKRectangle& rect, unsigned long valu
 void fillAlpha(CPKSurface& surface, const CPKRectangle& rect, unsigned long colour, int alpha);
 // Four-corner gradient: the top-left pixel gets topLeft exactly; the weights stop one
 // step short of the bottom and right colours (truncating integer arithmetic).
-void fillGradient(CPKSurface& surface, const CPKRectangle& rect, unsigned long topLeft,
-                  unsigned long topRight, unsigned long bottomLeft, unsigned long bottomRight);
+void fillGradient(CPKSurface& surface, const CPKRectangle& rect, unsigned long topLeft, unsigned long topRight,
+                  unsigned long bottomLeft, unsigned long bottomRight);
 
-}  // namespace pixkit
+} // namespace pixkit

@@ -14,27 +14,27 @@
 // bits the run length minus 1; runs never cross the end of a row.
 class PIXKIT_API CPKImage {
 public:
-    static constexpr std::size_t kHeaderSize = 16;
+  static constexpr std::size_t kHeaderSize = 16;
 
-    // Takes ownership of block (from pkAllocBlock).
-    explicit CPKImage(unsigned char* block);
-    ~CPKImage();
-    CPKImage(const CPKImage&) = delete;
-    CPKImage& operator=(const CPKImage&) = delete;
+  // Takes ownership of block (from pkAllocBlock).
+  explicit CPKImage(unsigned char* block);
+  ~CPKImage();
+  CPKImage(const CPKImage&) = delete;
+  CPKImage& operator=(const CPKImage&) = delete;
 
-    const unsigned char* block() const { return m_block; }
+  const unsigned char* block() const { return m_block; }
 
-    unsigned long handle = 0;
+  unsigned long handle = 0;
 
 private:
-    unsigned char* m_block;
+  unsigned char* m_block;
 };
 
 namespace pixkit {
 
 // The 5-6-5 index of three bytes: the first byte goes to the red field, the third to blue.
 inline std::uint16_t colourIndex(const unsigned char* p) {
-    return static_cast<std::uint16_t>(((p[0] & 0xF8) << 8) | ((p[1] & 0xFC) << 3) | (p[2] >> 3));
+  return static_cast<std::uint16_t>(((p[0] & 0xF8) << 8) | ((p[1] & 0xFC) << 3) | (p[2] >> 3));
 }
 
 // Number of binary digits of n (0 for 0).
@@ -47,8 +47,7 @@ std::uint32_t imageSize(const unsigned char* block);
 
 // Encodes a picture into a new block (pkAllocBlock); null when the size is negative or
 // too large, or on allocation failure.
-unsigned char* encodeImage(const unsigned char* pixels, int width, int height, long long stride,
-                           bool raw);
+unsigned char* encodeImage(const unsigned char* pixels, int width, int height, long long stride, bool raw);
 
 // True when the block at `block` fits in `available` bytes and its data is consistent:
 // size field within bounds, mode 0 or 1, mode 1 holding width * height indices, mode 0
@@ -58,4 +57,4 @@ bool isValidImageBlock(const unsigned char* block, std::size_t available);
 // Draws a (trusted or validated) block with its top-left pixel at (x, y).
 void paintImage(CPKSurface& surface, const unsigned char* block, int x, int y);
 
-}  // namespace pixkit
+} // namespace pixkit

@@ -9,22 +9,20 @@
 // Masks must lie within the low 16 bits.
 class PIXKIT_API CPKSurface16 : public CPKSurface {
 public:
-    CPKSurface16(int width, int height, int pitch, char* buffer, bool flipY, int rowAlign);
+  CPKSurface16(int width, int height, int pitch, char* buffer, bool flipY, int rowAlign);
 
-    void blendPixel(int x, int y, unsigned long colour, int alpha) override;
-    void setPixel(int x, int y, unsigned long value) override;
-    void setPixelIndexed(int x, int y, unsigned short index) override;
-    bool setChannelMasks(unsigned long redMask, unsigned long greenMask,
-                         unsigned long blueMask) override;
-    void fillSpanIndexed(int x, int y, unsigned short index, int count) override;
+  void blendPixel(int x, int y, unsigned long colour, int alpha) override;
+  void setPixel(int x, int y, unsigned long value) override;
+  void setPixelIndexed(int x, int y, unsigned short index) override;
+  bool setChannelMasks(unsigned long redMask, unsigned long greenMask, unsigned long blueMask) override;
+  void fillSpanIndexed(int x, int y, unsigned short index, int count) override;
 
 private:
-    unsigned char* pixelAt(int x, int row) const {
-        return reinterpret_cast<unsigned char*>(m_buffer) +
-               static_cast<long long>(row) * m_stride + 2LL * x;
-    }
-    static void store(unsigned char* p, std::uint32_t v) {
-        p[0] = static_cast<unsigned char>(v);
-        p[1] = static_cast<unsigned char>(v >> 8);
-    }
+  unsigned char* pixelAt(int x, int row) const {
+    return reinterpret_cast<unsigned char*>(m_buffer) + static_cast<long long>(row) * m_stride + 2LL * x;
+  }
+  static void store(unsigned char* p, std::uint32_t v) {
+    p[0] = static_cast<unsigned char>(v);
+    p[1] = static_cast<unsigned char>(v >> 8);
+  }
 };

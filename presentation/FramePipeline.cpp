@@ -49,7 +49,7 @@ bool CFramePipeline::allocateFrames() {
 void CFramePipeline::freeFrames() {
   std::uint8_t** buffers[] = {&frames_[0], &frames_[1], &workFrame_};
   for (std::uint8_t** buffer : buffers) {
-    delete[] *buffer;
+    delete[] * buffer;
     *buffer = nullptr;
   }
 }

@@ -10,17 +10,17 @@ namespace {
 // Base positions, font slots, colours and flags of the eleven rows; final positions add
 // (40, 1) and move the picture number behind its label.
 constexpr COverlay::Row kBaseRows[COverlay::kRows] = {
-    {4, 0, 3, 0x6060FF, 0},              // label "date"
-    {183, 0, 3, 0x6060FF, 0},            // label "time"
-    {4, 10, 0, 0x40FF40, PKTEXT_FIXED},  // date
-    {183, 10, 0, 0x40FF40, PKTEXT_FIXED},// time
-    {313, 16, 1, 0x40A040, PKTEXT_FIXED},// text at 44
-    {370, 0, 3, 0x6060FF, 0},            // label "camera"
-    {370, 19, 3, 0x6060FF, 0},           // label "picture"
-    {370, 8, 2, 0xFFFF20, PKTEXT_FIXED}, // camera
-    {370, 19, 3, 0x40A040, PKTEXT_FIXED},// picture number
-    {4, 28, 2, 0xFFFF20, PKTEXT_FIXED},  // text at 84
-    {560, 28, 2, 0xFFFF20, PKTEXT_FIXED},// text at 164
+    {4, 0, 3, 0x6060FF, 0},               // label "date"
+    {183, 0, 3, 0x6060FF, 0},             // label "time"
+    {4, 10, 0, 0x40FF40, PKTEXT_FIXED},   // date
+    {183, 10, 0, 0x40FF40, PKTEXT_FIXED}, // time
+    {313, 16, 1, 0x40A040, PKTEXT_FIXED}, // text at 44
+    {370, 0, 3, 0x6060FF, 0},             // label "camera"
+    {370, 19, 3, 0x6060FF, 0},            // label "picture"
+    {370, 8, 2, 0xFFFF20, PKTEXT_FIXED},  // camera
+    {370, 19, 3, 0x40A040, PKTEXT_FIXED}, // picture number
+    {4, 28, 2, 0xFFFF20, PKTEXT_FIXED},   // text at 84
+    {560, 28, 2, 0xFFFF20, PKTEXT_FIXED}, // text at 164
 };
 constexpr int kPictureNumberRow = 8;
 
@@ -46,8 +46,7 @@ void fieldText(const PictureRecord* record, int offset, int size, char* out) {
 
 } // namespace
 
-COverlay::COverlay()
-    : bar_(std::size_t(kBarWidth) * kBarHeight * 3, 0), fontIds_(presentation::kControlFontIds) {
+COverlay::COverlay() : bar_(std::size_t(kBarWidth) * kBarHeight * 3, 0), fontIds_(presentation::kControlFontIds) {
   for (int i = 0; i < kRows; ++i) rows_[i] = kBaseRows[i];
 }
 
@@ -59,8 +58,8 @@ void COverlay::setResources(paint::ModuleHandle module, const presentation::Font
 bool COverlay::initOverlay(CLanguageTable* language) {
   initialised_ = false;
   language_ = language;
-  if (!lib_.Init(kBarWidth, kBarHeight, kBarWidth, reinterpret_cast<char*>(bar_.data()), PKLIB_DEST_RGB24,
-                 0xFF0000, 0x00FF00, 0x0000FF, 1, 0))
+  if (!lib_.Init(kBarWidth, kBarHeight, kBarWidth, reinterpret_cast<char*>(bar_.data()), PKLIB_DEST_RGB24, 0xFF0000,
+                 0x00FF00, 0x0000FF, 1, 0))
     return false;
   for (int slot = 0; slot < kFontSlots; ++slot) {
     paint::ResourceBlock block;

@@ -6,10 +6,10 @@
 
 namespace presentation {
 
-void scaleNearest(const std::uint8_t* source, int srcWidth, int srcHeight, std::uint8_t* destination,
-                  int destWidth, int destHeight) {
-  if (!source || !destination || srcWidth <= 0 || srcHeight <= 0 || destWidth <= 0 ||
-      destHeight <= 0 || destWidth > kFrameMaxWidth)
+void scaleNearest(const std::uint8_t* source, int srcWidth, int srcHeight, std::uint8_t* destination, int destWidth,
+                  int destHeight) {
+  if (!source || !destination || srcWidth <= 0 || srcHeight <= 0 || destWidth <= 0 || destHeight <= 0 ||
+      destWidth > kFrameMaxWidth)
     return;
   const std::size_t srcStride = std::size_t(srcWidth) * 3;
   const std::size_t destStride = std::size_t(frameStride(destWidth));

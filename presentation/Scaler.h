@@ -9,7 +9,7 @@ namespace presentation {
 // Output row i takes source row floor(i x srcHeight / destHeight), output column j source
 // column floor(j x srcWidth / destWidth). Both buffers keep their row order (row 0 is the
 // bottom row of both). destWidth is at most 768; sizes of 0 or less write nothing.
-void scaleNearest(const std::uint8_t* source, int srcWidth, int srcHeight, std::uint8_t* destination,
-                  int destWidth, int destHeight);
+void scaleNearest(const std::uint8_t* source, int srcWidth, int srcHeight, std::uint8_t* destination, int destWidth,
+                  int destHeight);
 
 } // namespace presentation

@@ -8,8 +8,8 @@ constexpr int kResolutionLevels = 5;
 constexpr int kDecoderMaxWidth = 720;
 
 struct SizeTable {
-  int height576[kResolutionLevels];   // pictures of the 576-line standard
-  int height486[kResolutionLevels];   // pictures of the 486-line standard
+  int height576[kResolutionLevels]; // pictures of the 576-line standard
+  int height486[kResolutionLevels]; // pictures of the 486-line standard
   int decodedWidth[kResolutionLevels];
   int columnLimit[kResolutionLevels]; // the decoder's last column
 

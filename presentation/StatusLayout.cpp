@@ -5,8 +5,8 @@
 
 namespace presentation {
 
-void StatusLayout::layout(const char* text, int right, int bottom, TextMeasurer& measurer,
-                          int maxBoxWidth, int maxBoxHeight) {
+void StatusLayout::layout(const char* text, int right, int bottom, TextMeasurer& measurer, int maxBoxWidth,
+                          int maxBoxHeight) {
   count_ = 0;
   truncated_ = false;
   int spaceWidth = 0;

@@ -28,8 +28,7 @@ public:
   // The box is limited to the window and to maxBoxWidth x maxBoxHeight (the buffer it is
   // drawn in), then its width is raised to a multiple of 4 (at most maxBoxWidth, itself a
   // multiple of 4). Words beyond kMaxWords are not laid out.
-  void layout(const char* text, int right, int bottom, TextMeasurer& measurer, int maxBoxWidth,
-              int maxBoxHeight);
+  void layout(const char* text, int right, int bottom, TextMeasurer& measurer, int maxBoxWidth, int maxBoxHeight);
 
   int wordCount() const { return count_; }
   const StatusWord& word(int i) const { return words_[i]; }

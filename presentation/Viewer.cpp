@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr const char* kStatusKeys[] = {"err_commclosed", "err_socket", "decompresserror", "err_mem",
+constexpr const char* kStatusKeys[] = {"err_commclosed", "err_socket",  "decompresserror", "err_mem",
                                        "err_thread",     "err_unknown", "info_establish"};
 
 // Status-screen pixels: blue 220, green 80, red 80 as frame bytes.
@@ -91,9 +91,9 @@ bool CViewer::start() {
 
   pipeline.allocateFrames();
   char* statusFrame = reinterpret_cast<char*>(pipeline.frame(showIndex_));
-  if (!statusFrame || !messageLib.Init(presentation::kFrameMaxWidth, presentation::kFrameMaxHeight,
-                                       presentation::kFrameMaxWidth, statusFrame, PKLIB_DEST_RGB24, 0xFF0000,
-                                       0x00FF00, 0x0000FF, 0, 0))
+  if (!statusFrame ||
+      !messageLib.Init(presentation::kFrameMaxWidth, presentation::kFrameMaxHeight, presentation::kFrameMaxWidth,
+                       statusFrame, PKLIB_DEST_RGB24, 0xFF0000, 0x00FF00, 0x0000FF, 0, 0))
     return showStatus(kStatusMemory, false);
 
   paint::ResourceBlock block;

@@ -18,4 +18,4 @@ std::vector<uint8_t> MakeBenchPicture();
 // encoder's quality steps allow; returns the quality used.
 int EncodeNearSize(const std::vector<uint8_t>& rgb, size_t targetBytes, std::vector<uint8_t>& payload);
 
-}  // namespace wavelet::bench
+} // namespace wavelet::bench

@@ -17,17 +17,17 @@ namespace {
 
 std::atomic<long> gAllocations{0};
 
-}  // namespace
+} // namespace
 
 void* operator new(std::size_t size) {
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
+  gAllocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
 }
 void* operator new[](std::size_t size) {
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
+  gAllocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
 }
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void operator delete(void* p) noexcept { std::free(p); }
@@ -40,27 +40,27 @@ namespace {
 using namespace wavelet;
 
 struct Payloads {
-    std::vector<uint8_t> small, large;
-    int smallQuality = 0, largeQuality = 0;
+  std::vector<uint8_t> small, large;
+  int smallQuality = 0, largeQuality = 0;
 };
 
 const Payloads& BenchPayloads() {
-    static const Payloads payloads = [] {
-        Payloads p;
-        const std::vector<uint8_t> rgb = bench::MakeBenchPicture();
-        p.smallQuality = bench::EncodeNearSize(rgb, 40 * 1024, p.small);
-        p.largeQuality = bench::EncodeNearSize(rgb, 120 * 1024, p.large);
-        return p;
-    }();
-    return payloads;
+  static const Payloads payloads = [] {
+    Payloads p;
+    const std::vector<uint8_t> rgb = bench::MakeBenchPicture();
+    p.smallQuality = bench::EncodeNearSize(rgb, 40 * 1024, p.small);
+    p.largeQuality = bench::EncodeNearSize(rgb, 120 * 1024, p.large);
+    return p;
+  }();
+  return payloads;
 }
 
 constexpr int kColumnLimit[] = {696, 696, 688, 672, 640};
 
 struct Variant {
-    EngineKind engine;
-    SimdLevel simd;
-    const char* name;
+  EngineKind engine;
+  SimdLevel simd;
+  const char* name;
 };
 const Variant kVariants[] = {{EngineKind::Portable, SimdLevel::Automatic, "portable"},
                              {EngineKind::Mmx, SimdLevel::Scalar, "mmx-scalar"},
@@ -68,44 +68,44 @@ const Variant kVariants[] = {{EngineKind::Portable, SimdLevel::Automatic, "porta
                              {EngineKind::Mmx, SimdLevel::Avx2, "mmx-avx2"}};
 
 void BM_Decode(benchmark::State& state) {
-    const Variant& variant = kVariants[state.range(0)];
-    const bool large = state.range(1) != 0;
-    const int levels = int(state.range(2));
-    const Payloads& payloads = BenchPayloads();
-    const std::vector<uint8_t>& payload = large ? payloads.large : payloads.small;
-    FieldStreams fields;
-    if (!SplitPicturePayload(payload.data(), uint32_t(payload.size()), fields)) {
-        state.SkipWithError("bad payload");
-        return;
-    }
-    std::vector<uint8_t> frame(1327104);
-    std::unique_ptr<CWaveletEngine> engine = CreateWaveletEngine(variant.engine, variant.simd);
-    auto decodeOnce = [&] {
-        CWaveletDecoder decoder(720, 576, *engine);
-        decoder.rowEnd = 576;
-        decoder.colEnd = kColumnLimit[levels];
-        decoder.levels = levels;
-        decoder.firstFieldData = fields.firstData;
-        decoder.firstFieldLength = fields.firstLength;
-        decoder.secondFieldData = fields.secondData;
-        decoder.secondFieldLength = fields.secondLength;
-        decoder.output = frame.data();
-        decoder.outputSize = int32_t(frame.size());
-        const bool ok = decoder.Decode();
-        benchmark::DoNotOptimize(frame.data());
-        return ok ? long(decoder.outWidth) * decoder.outHeight : -1L;
-    };
-    const long pixels = decodeOnce();  // grows the working buffer
-    if (pixels < 0) {
-        state.SkipWithError("decode failed");
-        return;
-    }
-    const long allocationsBefore = gAllocations.load();
-    for (auto _ : state) benchmark::DoNotOptimize(decodeOnce());
-    const double allocations = double(gAllocations.load() - allocationsBefore) / double(state.iterations());
-    state.SetLabel(std::string(variant.name) + (large ? " 120KB " : " 40KB ") + std::to_string(payload.size()) + "B");
-    state.counters["Mpx/s"] = benchmark::Counter(double(pixels) * 1e-6, benchmark::Counter::kIsIterationInvariantRate);
-    state.counters["allocs/pic"] = allocations;
+  const Variant& variant = kVariants[state.range(0)];
+  const bool large = state.range(1) != 0;
+  const int levels = int(state.range(2));
+  const Payloads& payloads = BenchPayloads();
+  const std::vector<uint8_t>& payload = large ? payloads.large : payloads.small;
+  FieldStreams fields;
+  if (!SplitPicturePayload(payload.data(), uint32_t(payload.size()), fields)) {
+    state.SkipWithError("bad payload");
+    return;
+  }
+  std::vector<uint8_t> frame(1327104);
+  std::unique_ptr<CWaveletEngine> engine = CreateWaveletEngine(variant.engine, variant.simd);
+  auto decodeOnce = [&] {
+    CWaveletDecoder decoder(720, 576, *engine);
+    decoder.rowEnd = 576;
+    decoder.colEnd = kColumnLimit[levels];
+    decoder.levels = levels;
+    decoder.firstFieldData = fields.firstData;
+    decoder.firstFieldLength = fields.firstLength;
+    decoder.secondFieldData = fields.secondData;
+    decoder.secondFieldLength = fields.secondLength;
+    decoder.output = frame.data();
+    decoder.outputSize = int32_t(frame.size());
+    const bool ok = decoder.Decode();
+    benchmark::DoNotOptimize(frame.data());
+    return ok ? long(decoder.outWidth) * decoder.outHeight : -1L;
+  };
+  const long pixels = decodeOnce(); // grows the working buffer
+  if (pixels < 0) {
+    state.SkipWithError("decode failed");
+    return;
+  }
+  const long allocationsBefore = gAllocations.load();
+  for (auto _ : state) benchmark::DoNotOptimize(decodeOnce());
+  const double allocations = double(gAllocations.load() - allocationsBefore) / double(state.iterations());
+  state.SetLabel(std::string(variant.name) + (large ? " 120KB " : " 40KB ") + std::to_string(payload.size()) + "B");
+  state.counters["Mpx/s"] = benchmark::Counter(double(pixels) * 1e-6, benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["allocs/pic"] = allocations;
 }
 
 BENCHMARK(BM_Decode)
@@ -115,26 +115,26 @@ BENCHMARK(BM_Decode)
 
 // The decoder as the Decoder thread uses it today: a new decoder and engine per picture.
 void BM_DecodeFreshEngine(benchmark::State& state) {
-    const std::vector<uint8_t>& payload = BenchPayloads().large;
-    FieldStreams fields;
-    SplitPicturePayload(payload.data(), uint32_t(payload.size()), fields);
-    std::vector<uint8_t> frame(1327104);
-    const long allocationsBefore = gAllocations.load();
-    for (auto _ : state) {
-        CWaveletDecoder decoder(720, 576);
-        decoder.colEnd = 696;
-        decoder.firstFieldData = fields.firstData;
-        decoder.firstFieldLength = fields.firstLength;
-        decoder.secondFieldData = fields.secondData;
-        decoder.secondFieldLength = fields.secondLength;
-        decoder.output = frame.data();
-        decoder.outputSize = int32_t(frame.size());
-        benchmark::DoNotOptimize(decoder.Decode());
-    }
-    state.counters["allocs/pic"] = double(gAllocations.load() - allocationsBefore) / double(state.iterations());
+  const std::vector<uint8_t>& payload = BenchPayloads().large;
+  FieldStreams fields;
+  SplitPicturePayload(payload.data(), uint32_t(payload.size()), fields);
+  std::vector<uint8_t> frame(1327104);
+  const long allocationsBefore = gAllocations.load();
+  for (auto _ : state) {
+    CWaveletDecoder decoder(720, 576);
+    decoder.colEnd = 696;
+    decoder.firstFieldData = fields.firstData;
+    decoder.firstFieldLength = fields.firstLength;
+    decoder.secondFieldData = fields.secondData;
+    decoder.secondFieldLength = fields.secondLength;
+    decoder.output = frame.data();
+    decoder.outputSize = int32_t(frame.size());
+    benchmark::DoNotOptimize(decoder.Decode());
+  }
+  state.counters["allocs/pic"] = double(gAllocations.load() - allocationsBefore) / double(state.iterations());
 }
 BENCHMARK(BM_DecodeFreshEngine)->Unit(benchmark::kMillisecond);
 
-}  // namespace
+} // namespace
 
 BENCHMARK_MAIN();

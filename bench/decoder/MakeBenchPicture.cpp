@@ -17,64 +17,64 @@ using namespace wavelet::bench;
 namespace {
 
 bool WritePpm(const std::string& name, const uint8_t* rgbTopDown, int width, int height) {
-    FILE* f = std::fopen(name.c_str(), "wb");
-    if (f == nullptr) return false;
-    std::fprintf(f, "P6\n%d %d\n255\n", width, height);
-    std::fwrite(rgbTopDown, 1, size_t(width) * height * 3, f);
-    return std::fclose(f) == 0;
+  FILE* f = std::fopen(name.c_str(), "wb");
+  if (f == nullptr) return false;
+  std::fprintf(f, "P6\n%d %d\n255\n", width, height);
+  std::fwrite(rgbTopDown, 1, size_t(width) * height * 3, f);
+  return std::fclose(f) == 0;
 }
 
 // Decodes a payload and turns the bottom-up BGR frame into top-down RGB.
 bool DecodeToRgb(const std::vector<uint8_t>& payload, std::vector<uint8_t>& rgb) {
-    wavelet::FieldStreams fields;
-    if (!wavelet::SplitPicturePayload(payload.data(), uint32_t(payload.size()), fields)) return false;
-    std::vector<uint8_t> frame(size_t(kBenchWidth) * kBenchHeight * 3);
-    wavelet::CWaveletDecoder decoder(kBenchWidth, kBenchHeight);
-    decoder.firstFieldData = fields.firstData;
-    decoder.firstFieldLength = fields.firstLength;
-    decoder.secondFieldData = fields.secondData;
-    decoder.secondFieldLength = fields.secondLength;
-    decoder.output = frame.data();
-    decoder.outputSize = int32_t(frame.size());
-    if (!decoder.Decode() || decoder.outWidth != kBenchWidth) return false;
-    rgb.resize(frame.size());
-    for (int row = 0; row < kBenchHeight; ++row)
-        for (int x = 0; x < kBenchWidth; ++x)
-            for (int c = 0; c < 3; ++c)
-                rgb[(size_t(row) * kBenchWidth + x) * 3 + c] =
-                    frame[(size_t(kBenchHeight - 1 - row) * kBenchWidth + x) * 3 + 2 - c];
-    return true;
+  wavelet::FieldStreams fields;
+  if (!wavelet::SplitPicturePayload(payload.data(), uint32_t(payload.size()), fields)) return false;
+  std::vector<uint8_t> frame(size_t(kBenchWidth) * kBenchHeight * 3);
+  wavelet::CWaveletDecoder decoder(kBenchWidth, kBenchHeight);
+  decoder.firstFieldData = fields.firstData;
+  decoder.firstFieldLength = fields.firstLength;
+  decoder.secondFieldData = fields.secondData;
+  decoder.secondFieldLength = fields.secondLength;
+  decoder.output = frame.data();
+  decoder.outputSize = int32_t(frame.size());
+  if (!decoder.Decode() || decoder.outWidth != kBenchWidth) return false;
+  rgb.resize(frame.size());
+  for (int row = 0; row < kBenchHeight; ++row)
+    for (int x = 0; x < kBenchWidth; ++x)
+      for (int c = 0; c < 3; ++c)
+        rgb[(size_t(row) * kBenchWidth + x) * 3 + c] =
+            frame[(size_t(kBenchHeight - 1 - row) * kBenchWidth + x) * 3 + 2 - c];
+  return true;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s OUT_DIR [SIZE ...]\n", argv[0]);
-        return 2;
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s OUT_DIR [SIZE ...]\n", argv[0]);
+    return 2;
+  }
+  const std::string dir = argv[1];
+  const std::vector<uint8_t> rgb = MakeBenchPicture();
+  if (!WritePpm(dir + "/picture.ppm", rgb.data(), kBenchWidth, kBenchHeight)) {
+    std::perror("picture.ppm");
+    return 1;
+  }
+  for (int i = 2; i < argc; ++i) {
+    const size_t target = size_t(std::strtoul(argv[i], nullptr, 10));
+    std::vector<uint8_t> payload;
+    const int quality = EncodeNearSize(rgb, target, payload);
+    const std::string name = dir + "/payload-" + argv[i] + ".wlt";
+    FILE* f = std::fopen(name.c_str(), "wb");
+    if (f == nullptr) return 1;
+    std::fwrite(payload.data(), 1, payload.size(), f);
+    std::fclose(f);
+    std::vector<uint8_t> decoded;
+    if (!DecodeToRgb(payload, decoded) ||
+        !WritePpm(dir + "/decoded-" + argv[i] + ".ppm", decoded.data(), kBenchWidth, kBenchHeight)) {
+      std::fprintf(stderr, "decoding %s failed\n", name.c_str());
+      return 1;
     }
-    const std::string dir = argv[1];
-    const std::vector<uint8_t> rgb = MakeBenchPicture();
-    if (!WritePpm(dir + "/picture.ppm", rgb.data(), kBenchWidth, kBenchHeight)) {
-        std::perror("picture.ppm");
-        return 1;
-    }
-    for (int i = 2; i < argc; ++i) {
-        const size_t target = size_t(std::strtoul(argv[i], nullptr, 10));
-        std::vector<uint8_t> payload;
-        const int quality = EncodeNearSize(rgb, target, payload);
-        const std::string name = dir + "/payload-" + argv[i] + ".wlt";
-        FILE* f = std::fopen(name.c_str(), "wb");
-        if (f == nullptr) return 1;
-        std::fwrite(payload.data(), 1, payload.size(), f);
-        std::fclose(f);
-        std::vector<uint8_t> decoded;
-        if (!DecodeToRgb(payload, decoded) ||
-            !WritePpm(dir + "/decoded-" + argv[i] + ".ppm", decoded.data(), kBenchWidth, kBenchHeight)) {
-            std::fprintf(stderr, "decoding %s failed\n", name.c_str());
-            return 1;
-        }
-        std::printf("%zu %zu %d\n", target, payload.size(), quality);
-    }
-    return 0;
+    std::printf("%zu %zu %d\n", target, payload.size(), quality);
+  }
+  return 0;
 }

@@ -14,39 +14,40 @@ namespace {
 
 // A picture with gradients, edges, fine texture and noise: representative work for the coder.
 std::vector<uint8_t> benchPicture(int height) {
-    std::mt19937 random(1);
-    std::normal_distribution<double> noise(0.0, 3.0);
-    std::vector<uint8_t> rgb(720 * static_cast<size_t>(height) * 3);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < 720; ++x) {
-            uint8_t* p = rgb.data() + (static_cast<size_t>(y) * 720 + x) * 3;
-            const double texture = 20 * std::sin(x * 0.2) * std::cos(y * 0.15);
-            const bool block = ((x / 48) + (y / 36)) % 3 == 0;
-            p[0] = static_cast<uint8_t>(std::clamp(60 + x / 5 + texture + noise(random), 0.0, 255.0));
-            p[1] = static_cast<uint8_t>(std::clamp((block ? 200.0 : 90.0) + noise(random), 0.0, 255.0));
-            p[2] = static_cast<uint8_t>(std::clamp(40 + y / 3 - texture + noise(random), 0.0, 255.0));
-        }
-    return rgb;
+  std::mt19937 random(1);
+  std::normal_distribution<double> noise(0.0, 3.0);
+  std::vector<uint8_t> rgb(720 * static_cast<size_t>(height) * 3);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < 720; ++x) {
+      uint8_t* p = rgb.data() + (static_cast<size_t>(y) * 720 + x) * 3;
+      const double texture = 20 * std::sin(x * 0.2) * std::cos(y * 0.15);
+      const bool block = ((x / 48) + (y / 36)) % 3 == 0;
+      p[0] = static_cast<uint8_t>(std::clamp(60 + x / 5 + texture + noise(random), 0.0, 255.0));
+      p[1] = static_cast<uint8_t>(std::clamp((block ? 200.0 : 90.0) + noise(random), 0.0, 255.0));
+      p[2] = static_cast<uint8_t>(std::clamp(40 + y / 3 - texture + noise(random), 0.0, 255.0));
+    }
+  return rgb;
 }
 
 void BM_EncodePicture(benchmark::State& state) {
-    const int quality = static_cast<int>(state.range(0));
-    const bool ntsc = state.range(1) != 0;
-    const int fields = static_cast<int>(state.range(2));
-    const int height = ntsc ? 486 : 576;
-    const auto rgb = benchPicture(height);
-    wavelet::EncoderSettings settings;
-    settings.quality = quality;
-    settings.standard = ntsc ? wavelet::VideoStandard::Lines486 : wavelet::VideoStandard::Lines576;
-    settings.fields = fields;
-    wavelet::PictureEncoder encoder;
-    std::vector<uint8_t> payload;
-    for (auto _ : state) {
-        encoder.encode(rgb.data(), 720, height, 720 * 3, settings, payload);
-        benchmark::DoNotOptimize(payload.data());
-    }
-    state.counters["bytes"] = static_cast<double>(payload.size());
-    state.counters["pictures/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  const int quality = static_cast<int>(state.range(0));
+  const bool ntsc = state.range(1) != 0;
+  const int fields = static_cast<int>(state.range(2));
+  const int height = ntsc ? 486 : 576;
+  const auto rgb = benchPicture(height);
+  wavelet::EncoderSettings settings;
+  settings.quality = quality;
+  settings.standard = ntsc ? wavelet::VideoStandard::Lines486 : wavelet::VideoStandard::Lines576;
+  settings.fields = fields;
+  wavelet::PictureEncoder encoder;
+  std::vector<uint8_t> payload;
+  for (auto _ : state) {
+    encoder.encode(rgb.data(), 720, height, 720 * 3, settings, payload);
+    benchmark::DoNotOptimize(payload.data());
+  }
+  state.counters["bytes"] = static_cast<double>(payload.size());
+  state.counters["pictures/s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_EncodePicture)
     ->ArgNames({"quality", "486", "fields"})
@@ -59,20 +60,20 @@ BENCHMARK(BM_EncodePicture)
 
 // The forward transform of one luminance field plane alone (720 x 288).
 void BM_ForwardTransformLumaField(benchmark::State& state) {
-    std::vector<float> plane(720 * 288);
-    std::mt19937 random(2);
-    std::uniform_real_distribution<float> sample(-3584.0f, 3424.0f);
-    std::vector<float> source(plane.size());
-    for (auto& s : source) s = sample(random);
-    wavelet::ForwardTransform transform;
-    for (auto _ : state) {
-        plane = source;
-        transform.analysePlane(plane.data(), 720, 720, 288);
-        benchmark::DoNotOptimize(plane.data());
-    }
+  std::vector<float> plane(720 * 288);
+  std::mt19937 random(2);
+  std::uniform_real_distribution<float> sample(-3584.0f, 3424.0f);
+  std::vector<float> source(plane.size());
+  for (auto& s : source) s = sample(random);
+  wavelet::ForwardTransform transform;
+  for (auto _ : state) {
+    plane = source;
+    transform.analysePlane(plane.data(), 720, 720, 288);
+    benchmark::DoNotOptimize(plane.data());
+  }
 }
 BENCHMARK(BM_ForwardTransformLumaField)->Unit(benchmark::kMillisecond);
 
-}  // namespace
+} // namespace
 
 BENCHMARK_MAIN();

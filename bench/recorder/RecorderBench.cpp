@@ -39,11 +39,9 @@ private:
     buffer_.resize(length);
     std::size_t have = 0;
     while (have < length) {
-      if (platform::socketWaitReadable(socket_, 5000) != 1)
-        return false;
+      if (platform::socketWaitReadable(socket_, 5000) != 1) return false;
       const int count = platform::socketReceive(socket_, buffer_.data() + have, static_cast<int>(length - have));
-      if (count < 0)
-        return false;
+      if (count < 0) return false;
       have += static_cast<std::size_t>(count);
     }
     return true;
@@ -114,8 +112,7 @@ void BM_EncodeFullSize(benchmark::State& state) {
   const auto encoder = makeWaveletEncoder();
   std::vector<std::uint8_t> payload;
   std::string error;
-  for (auto _ : state)
-    encoder->encode(frame, {}, payload, error);
+  for (auto _ : state) encoder->encode(frame, {}, payload, error);
   state.SetItemsProcessed(state.iterations());
   state.counters["payload_bytes"] = static_cast<double>(payload.size());
 }
@@ -150,11 +147,9 @@ void BM_CpuPerStreamAt25(benchmark::State& state) {
     for (auto& client : clients)
       threads.emplace_back([&client, &pictures, wallStart] {
         while (std::chrono::steady_clock::now() - wallStart < std::chrono::seconds(3))
-          if (client->nextPicture())
-            pictures.fetch_add(1);
+          if (client->nextPicture()) pictures.fetch_add(1);
       });
-    for (auto& thread : threads)
-      thread.join();
+    for (auto& thread : threads) thread.join();
     const double cpu = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
     state.counters["cpu_percent_per_stream"] = 100.0 * cpu / wall / viewers;
@@ -162,7 +157,13 @@ void BM_CpuPerStreamAt25(benchmark::State& state) {
     server.stop();
   }
 }
-BENCHMARK(BM_CpuPerStreamAt25)->Args({1, 0})->Args({4, 0})->Args({4, 1})->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_CpuPerStreamAt25)
+    ->Args({1, 0})
+    ->Args({4, 0})
+    ->Args({4, 1})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
 
 } // namespace
 

@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   table.install(item.data(), std::int32_t(size));
   table.install(item.data(), std::int32_t(size));
   std::size_t total = 0;
-  for (int row = 0; row < CLanguageTable::kBuiltinKeys; ++row) total += std::strlen(table.lookup(CLanguageTable::builtinKey(row)));
+  for (int row = 0; row < CLanguageTable::kBuiltinKeys; ++row)
+    total += std::strlen(table.lookup(CLanguageTable::builtinKey(row)));
   total += std::strlen(table.lookup("language"));
   for (int code = 1998; code <= 2016; ++code) total += std::strlen(table.errorText(code));
   if (table.retainedBytes() > CLanguageTable::kRetentionBudget) __builtin_trap();

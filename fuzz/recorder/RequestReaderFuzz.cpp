@@ -5,8 +5,7 @@
 #include "recorder/server/RequestReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size == 0)
-    return 0;
+  if (size == 0) return 0;
   // The first byte chooses how the rest is cut into the pieces that reach the reader.
   const std::size_t piece = 1 + data[0] % 64;
   recorder::RequestReader reader;

@@ -20,13 +20,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint32_t rows = recorder::getWord(item.data() + 4), columns = recorder::getWord(item.data() + 8);
     for (std::uint32_t i = 0; i < rows * columns; ++i) {
       const std::uint32_t offset = recorder::getWord(item.data() + 12 + 4 * i);
-      if (offset >= item.size())
-        std::abort();
+      if (offset >= item.size()) std::abort();
       bool terminated = false;
-      for (std::size_t at = offset; at < item.size() && !terminated; ++at)
-        terminated = item[at] == 0;
-      if (!terminated)
-        std::abort();
+      for (std::size_t at = offset; at < item.size() && !terminated; ++at) terminated = item[at] == 0;
+      if (!terminated) std::abort();
     }
   }
   recorder::toWindows1252(text);

@@ -87,8 +87,10 @@ bool parseCommandLine(int argc, const char* const* argv, Options& options, std::
       }
     } else if (name == "--language") {
       const std::string language = value;
-      if (language == "de") options.language = 0;
-      else if (language == "en") options.language = 1;
+      if (language == "de")
+        options.language = 0;
+      else if (language == "en")
+        options.language = 1;
       else {
         error = "bad language (de or en): " + language;
         return false;

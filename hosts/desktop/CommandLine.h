@@ -15,10 +15,10 @@ struct Options {
   std::vector<CameraAddress> cameras; // one viewer each, laid out in a grid
   int width = 720;                    // the whole window
   int height = 576;
-  int language = -1;                  // CLanguageTable::kGerman / kEnglish, -1: the system's
-  std::string snapshot;               // headless: write the window's picture to this PNG
-  int frames = 1;                     // ... after this many decoded pictures per viewer
-  double timeoutSeconds = 10.0;       // ... or at this time at the latest (status screen)
+  int language = -1;            // CLanguageTable::kGerman / kEnglish, -1: the system's
+  std::string snapshot;         // headless: write the window's picture to this PNG
+  int frames = 1;               // ... after this many decoded pictures per viewer
+  double timeoutSeconds = 10.0; // ... or at this time at the latest (status screen)
   bool help = false;
 };
 

@@ -48,8 +48,7 @@ int ViewerCell::pump(int waitMs) {
   const int handled = window_.pump(
       [&](const platform::WindowMessage& message) {
         dispatchViewerMessage(*viewer_, message, host);
-        if (message.message == platform::kMsgFrameDecoded &&
-            viewer_->framePipeline().frameReady(viewer_->showIndex()))
+        if (message.message == platform::kMsgFrameDecoded && viewer_->framePipeline().frameReady(viewer_->showIndex()))
           ++picturesShown_;
       },
       waitMs);

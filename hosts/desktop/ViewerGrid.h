@@ -42,7 +42,7 @@ public:
   int picturesShown() const { return picturesShown_; }
 
 private:
-  platform::MessageWindow window_;  // declared first: the viewer (and its threads) go first
+  platform::MessageWindow window_; // declared first: the viewer (and its threads) go first
   std::unique_ptr<CViewer> viewer_;
   paint::SoftwareCanvas canvas_;
   CellRect rect_;

@@ -55,8 +55,9 @@ public:
         }
       } else {
         for (int x = r.x; x < r.x + r.width && x < image_->width; ++x, p += 3)
-          XPutPixel(image_, x, y, scaled(p[2], image_->red_mask) | scaled(p[1], image_->green_mask) |
-                                      scaled(p[0], image_->blue_mask));
+          XPutPixel(image_, x, y,
+                    scaled(p[2], image_->red_mask) | scaled(p[1], image_->green_mask) |
+                        scaled(p[0], image_->blue_mask));
       }
     }
   }

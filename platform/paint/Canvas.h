@@ -41,8 +41,8 @@ public:
   // hSrc) is in bitmap coordinates, for a bottom-up bitmap counted from its lower-left
   // corner. A negative destination width or height mirrors the picture: its first column
   // (top row) lands at xDest (yDest) and the rest extends to the left (upwards).
-  virtual void stretchDib(int xDest, int yDest, int wDest, int hDest, int xSrc, int ySrc, int wSrc,
-                          int hSrc, const Dib24& dib) = 0;
+  virtual void stretchDib(int xDest, int yDest, int wDest, int hDest, int xSrc, int ySrc, int wSrc, int hSrc,
+                          const Dib24& dib) = 0;
 
   // CreateSolidBrush(colorRef), SelectObject, FillRect(area), SelectObject back,
   // DeleteObject. colorRef is a GDI colour reference 0x00BBGGRR.

@@ -28,11 +28,9 @@ int SoftwareCanvas::setStretchMode(int mode) {
 // the source rectangle's first column (top row), k counting from the destination's first
 // column (row) in the direction the sign of the extent gives. Every stretch mode samples
 // this way here; COLORONCOLOR, the only one the viewer uses, is exactly this.
-void SoftwareCanvas::stretchDib(int xDest, int yDest, int wDest, int hDest, int xSrc, int ySrc,
-                                int wSrc, int hSrc, const Dib24& dib) {
-  if (!dib.bits || dib.width <= 0 || dib.height == 0 || wDest == 0 || hDest == 0 || wSrc <= 0 ||
-      hSrc <= 0)
-    return;
+void SoftwareCanvas::stretchDib(int xDest, int yDest, int wDest, int hDest, int xSrc, int ySrc, int wSrc, int hSrc,
+                                const Dib24& dib) {
+  if (!dib.bits || dib.width <= 0 || dib.height == 0 || wDest == 0 || hDest == 0 || wSrc <= 0 || hSrc <= 0) return;
   const bool bottomUp = dib.height > 0;
   const int dibHeight = bottomUp ? dib.height : -dib.height;
   const int stride = dibStride(dib.width);

@@ -8,12 +8,10 @@
 namespace platform {
 
 int systemPrimaryLanguage() {
-  if (int chosen = detail::languageFromName(std::getenv("CAMVIEW_LANGUAGE")))
-    return chosen;
+  if (int chosen = detail::languageFromName(std::getenv("CAMVIEW_LANGUAGE"))) return chosen;
   // The message language follows the usual POSIX precedence: the first variable set wins.
   for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-    if (int chosen = detail::languageFromName(std::getenv(variable)))
-      return chosen;
+    if (int chosen = detail::languageFromName(std::getenv(variable))) return chosen;
   }
   return kLanguageEnglish;
 }

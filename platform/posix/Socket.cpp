@@ -27,16 +27,13 @@ bool wouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK || e
 // A dotted IPv4 address is used as it is; anything else goes to the resolver, whose first
 // IPv4 address is taken.
 bool resolveIPv4(const char* host, in_addr* address) {
-  if (host == nullptr || host[0] == '\0')
-    return false;
-  if (inet_pton(AF_INET, host, address) == 1)
-    return true;
+  if (host == nullptr || host[0] == '\0') return false;
+  if (inet_pton(AF_INET, host, address) == 1) return true;
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
-  if (getaddrinfo(host, nullptr, &hints, &found) != 0 || found == nullptr)
-    return false;
+  if (getaddrinfo(host, nullptr, &hints, &found) != 0 || found == nullptr) return false;
   *address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
   freeaddrinfo(found);
   return true;
@@ -51,14 +48,11 @@ sockaddr_in socketAddress(in_addr address, int port) {
 }
 
 int waitFor(SocketHandle socket, short events, int timeoutMs) {
-  if (socket == kNoSocket)
-    return -1;
+  if (socket == kNoSocket) return -1;
   pollfd entry{toDescriptor(socket), events, 0};
   int result = poll(&entry, 1, timeoutMs < 0 ? -1 : timeoutMs);
-  if (result < 0)
-    return errno == EINTR ? 0 : -1;
-  if (result == 0)
-    return 0;
+  if (result < 0) return errno == EINTR ? 0 : -1;
+  if (result == 0) return 0;
   // An error or hang-up also counts as ready: the next receive or send reports it.
   return (entry.revents & POLLNVAL) ? -1 : 1;
 }
@@ -74,11 +68,9 @@ SocketHandle socketCreate() {
 }
 
 bool socketConnect(SocketHandle socket, const char* host, int port) {
-  if (socket == kNoSocket || !validPort(port))
-    return false;
+  if (socket == kNoSocket || !validPort(port)) return false;
   in_addr address{};
-  if (!resolveIPv4(host, &address))
-    return false;
+  if (!resolveIPv4(host, &address)) return false;
   sockaddr_in target = socketAddress(address, port);
   int result;
   do {
@@ -88,51 +80,39 @@ bool socketConnect(SocketHandle socket, const char* host, int port) {
 }
 
 bool socketSetNonBlocking(SocketHandle socket) {
-  if (socket == kNoSocket)
-    return false;
+  if (socket == kNoSocket) return false;
   int flags = fcntl(toDescriptor(socket), F_GETFL, 0);
   return flags >= 0 && fcntl(toDescriptor(socket), F_SETFL, flags | O_NONBLOCK) == 0;
 }
 
 int socketSend(SocketHandle socket, const void* data, int length) {
-  if (socket == kNoSocket || length < 0 || (data == nullptr && length > 0))
-    return -1;
-  if (length == 0)
-    return 0;
+  if (socket == kNoSocket || length < 0 || (data == nullptr && length > 0)) return -1;
+  if (length == 0) return 0;
   ssize_t sent = ::send(toDescriptor(socket), data, static_cast<size_t>(length), MSG_NOSIGNAL);
-  if (sent < 0)
-    return wouldBlock(errno) ? 0 : -1;
+  if (sent < 0) return wouldBlock(errno) ? 0 : -1;
   return static_cast<int>(sent);
 }
 
 int socketReceive(SocketHandle socket, void* destination, int length) {
-  if (socket == kNoSocket || length < 0 || (destination == nullptr && length > 0))
-    return -1;
-  if (length == 0)
-    return 0; // nothing asked for; recv's 0 would read as a closed connection
+  if (socket == kNoSocket || length < 0 || (destination == nullptr && length > 0)) return -1;
+  if (length == 0) return 0; // nothing asked for; recv's 0 would read as a closed connection
   ssize_t received = ::recv(toDescriptor(socket), destination, static_cast<size_t>(length), 0);
-  if (received == 0)
-    return -1; // orderly close by the peer
-  if (received < 0)
-    return wouldBlock(errno) ? 0 : -1;
+  if (received == 0) return -1; // orderly close by the peer
+  if (received < 0) return wouldBlock(errno) ? 0 : -1;
   return static_cast<int>(received);
 }
 
 void socketClose(SocketHandle socket) {
-  if (socket != kNoSocket)
-    ::close(toDescriptor(socket));
+  if (socket != kNoSocket) ::close(toDescriptor(socket));
 }
 
 SocketHandle socketListen(const char* host, int port, int backlog) {
-  if (!validPort(port))
-    return kNoSocket;
+  if (!validPort(port)) return kNoSocket;
   in_addr address{};
   address.s_addr = htonl(INADDR_ANY);
-  if (host != nullptr && host[0] != '\0' && inet_pton(AF_INET, host, &address) != 1)
-    return kNoSocket;
+  if (host != nullptr && host[0] != '\0' && inet_pton(AF_INET, host, &address) != 1) return kNoSocket;
   SocketHandle listener = socketCreate();
-  if (listener == kNoSocket)
-    return kNoSocket;
+  if (listener == kNoSocket) return kNoSocket;
   int on = 1;
   setsockopt(toDescriptor(listener), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
   sockaddr_in local = socketAddress(address, port);
@@ -145,12 +125,10 @@ SocketHandle socketListen(const char* host, int port, int backlog) {
 }
 
 int socketLocalPort(SocketHandle socket) {
-  if (socket == kNoSocket)
-    return -1;
+  if (socket == kNoSocket) return -1;
   sockaddr_in local{};
   socklen_t size = sizeof local;
-  if (getsockname(toDescriptor(socket), reinterpret_cast<sockaddr*>(&local), &size) != 0 ||
-      local.sin_family != AF_INET)
+  if (getsockname(toDescriptor(socket), reinterpret_cast<sockaddr*>(&local), &size) != 0 || local.sin_family != AF_INET)
     return -1;
   return ntohs(local.sin_port);
 }
@@ -160,8 +138,7 @@ int socketWaitReadable(SocketHandle socket, int timeoutMs) { return waitFor(sock
 int socketWaitWritable(SocketHandle socket, int timeoutMs) { return waitFor(socket, POLLOUT, timeoutMs); }
 
 SocketHandle socketAccept(SocketHandle listener) {
-  if (listener == kNoSocket)
-    return kNoSocket;
+  if (listener == kNoSocket) return kNoSocket;
   int descriptor;
   do {
     descriptor = ::accept4(toDescriptor(listener), nullptr, nullptr, SOCK_CLOEXEC);
@@ -170,8 +147,7 @@ SocketHandle socketAccept(SocketHandle listener) {
 }
 
 bool socketSetNoDelay(SocketHandle socket) {
-  if (socket == kNoSocket)
-    return false;
+  if (socket == kNoSocket) return false;
   int on = 1;
   return setsockopt(toDescriptor(socket), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) == 0;
 }

@@ -26,11 +26,9 @@ static_assert(sizeof(pthread_t) <= sizeof(std::uintptr_t), "pthread_t must fit t
 
 ThreadHandle threadStart(ThreadEntry entry, void* argument) {
   ThreadHandle thread;
-  if (entry == nullptr)
-    return thread;
+  if (entry == nullptr) return thread;
   auto* start = new (std::nothrow) StartRecord{entry, argument};
-  if (start == nullptr)
-    return thread;
+  if (start == nullptr) return thread;
   pthread_t id{};
   if (pthread_create(&id, nullptr, runThread, start) != 0) {
     delete start;
@@ -42,8 +40,7 @@ ThreadHandle threadStart(ThreadEntry entry, void* argument) {
 }
 
 void threadRelease(ThreadHandle& thread) {
-  if (!thread.running())
-    return;
+  if (!thread.running()) return;
   auto id = static_cast<pthread_t>(thread.value);
   if (pthread_equal(id, pthread_self()))
     pthread_detach(id); // a thread releasing itself cannot wait for its own end

@@ -17,11 +17,9 @@ std::uint32_t tickCount() {
 }
 
 void sleepMs(std::uint32_t milliseconds) {
-  timespec remaining{static_cast<time_t>(milliseconds / 1000u),
-                     static_cast<long>(milliseconds % 1000u) * 1000000L};
+  timespec remaining{static_cast<time_t>(milliseconds / 1000u), static_cast<long>(milliseconds % 1000u) * 1000000L};
   // A signal handler may cut the pause short; sleep the rest.
-  while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
-  }
+  while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {}
 }
 
 } // namespace platform

@@ -50,13 +50,11 @@ MessageWindow::~MessageWindow() {
 WindowHandle MessageWindow::handle() const { return const_cast<MessageWindow*>(this); }
 
 bool postMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
-  if (window == nullptr)
-    return false;
+  if (window == nullptr) return false;
   Registry& windows = registry();
   std::lock_guard registryLock(windows.mutex);
   auto found = windows.windows.find(window);
-  if (found == windows.windows.end())
-    return false;
+  if (found == windows.windows.end()) return false;
   MessageWindow::Impl& target = *found->second;
   {
     std::lock_guard lock(target.mutex);
@@ -67,13 +65,11 @@ bool postMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wPar
 }
 
 void invalidate(WindowHandle window, bool erase) {
-  if (window == nullptr)
-    return;
+  if (window == nullptr) return;
   Registry& windows = registry();
   std::lock_guard registryLock(windows.mutex);
   auto found = windows.windows.find(window);
-  if (found == windows.windows.end())
-    return;
+  if (found == windows.windows.end()) return;
   MessageWindow::Impl& target = *found->second;
   {
     std::lock_guard lock(target.mutex);
@@ -98,8 +94,7 @@ int MessageWindow::pump(const std::function<void(const WindowMessage&)>& handler
   }
   // Outside the lock: handlers post (also to this window); those wait for the next pump.
   for (const WindowMessage& message : batch) {
-    if (handler)
-      handler(message);
+    if (handler) handler(message);
   }
   return static_cast<int>(batch.size());
 }
@@ -107,8 +102,7 @@ int MessageWindow::pump(const std::function<void(const WindowMessage&)>& handler
 bool MessageWindow::takeInvalidated(bool* erase) {
   std::lock_guard lock(impl_->mutex);
   bool wasInvalidated = impl_->invalidated;
-  if (erase != nullptr)
-    *erase = impl_->erase;
+  if (erase != nullptr) *erase = impl_->erase;
   impl_->invalidated = false;
   impl_->erase = false;
   return wasInvalidated;

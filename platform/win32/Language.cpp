@@ -9,8 +9,7 @@
 namespace platform {
 
 int systemPrimaryLanguage() {
-  if (int chosen = detail::languageFromName(std::getenv("CAMVIEW_LANGUAGE")))
-    return chosen;
+  if (int chosen = detail::languageFromName(std::getenv("CAMVIEW_LANGUAGE"))) return chosen;
   return PRIMARYLANGID(GetSystemDefaultLangID());
 }
 

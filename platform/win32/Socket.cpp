@@ -18,16 +18,15 @@ bool validPort(int port) { return port >= 0 && port <= 65535; }
 // A dotted address is used as it is (inet_addr); anything else goes to gethostbyname, whose
 // first IPv4 address is taken.
 bool resolveIPv4(const char* host, in_addr* address) {
-  if (host == nullptr || host[0] == '\0')
-    return false; // gethostbyname("") would give the local host
+  if (host == nullptr || host[0] == '\0') return false; // gethostbyname("") would give the local host
   unsigned long dotted = inet_addr(host);
   if (dotted != INADDR_NONE) {
     address->s_addr = dotted;
     return true;
   }
   const hostent* entry = gethostbyname(host);
-  if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_length != 4 ||
-      entry->h_addr_list == nullptr || entry->h_addr_list[0] == nullptr)
+  if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_length != 4 || entry->h_addr_list == nullptr ||
+      entry->h_addr_list[0] == nullptr)
     return false;
   std::memcpy(&address->s_addr, entry->h_addr_list[0], 4);
   return true;
@@ -42,16 +41,14 @@ sockaddr_in socketAddress(in_addr address, int port) {
 }
 
 int waitFor(SocketHandle socket, bool forReading, int timeoutMs) {
-  if (socket == kNoSocket)
-    return -1;
+  if (socket == kNoSocket) return -1;
   fd_set set;
   FD_ZERO(&set);
   FD_SET(toSocket(socket), &set);
   timeval timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-  int result = select(0, forReading ? &set : nullptr, forReading ? nullptr : &set, nullptr,
-                      timeoutMs < 0 ? nullptr : &timeout);
-  if (result == SOCKET_ERROR)
-    return -1;
+  int result =
+      select(0, forReading ? &set : nullptr, forReading ? nullptr : &set, nullptr, timeoutMs < 0 ? nullptr : &timeout);
+  if (result == SOCKET_ERROR) return -1;
   return result > 0 ? 1 : 0;
 }
 
@@ -64,16 +61,14 @@ int startupCount = 0;
 bool networkStartup() {
   std::lock_guard lock(startupMutex);
   WSADATA data;
-  if (WSAStartup(MAKEWORD(2, 2), &data) != 0)
-    return false;
+  if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return false;
   ++startupCount;
   return true;
 }
 
 void networkCleanup() {
   std::lock_guard lock(startupMutex);
-  if (startupCount == 0)
-    return;
+  if (startupCount == 0) return;
   --startupCount;
   WSACleanup();
 }
@@ -84,64 +79,50 @@ SocketHandle socketCreate() {
 }
 
 bool socketConnect(SocketHandle socket, const char* host, int port) {
-  if (socket == kNoSocket || !validPort(port))
-    return false;
+  if (socket == kNoSocket || !validPort(port)) return false;
   in_addr address{};
-  if (!resolveIPv4(host, &address))
-    return false;
+  if (!resolveIPv4(host, &address)) return false;
   sockaddr_in target = socketAddress(address, port);
   return ::connect(toSocket(socket), reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0;
 }
 
 bool socketSetNonBlocking(SocketHandle socket) {
-  if (socket == kNoSocket)
-    return false;
+  if (socket == kNoSocket) return false;
   u_long on = 1;
   return ioctlsocket(toSocket(socket), FIONBIO, &on) == 0;
 }
 
 int socketSend(SocketHandle socket, const void* data, int length) {
-  if (socket == kNoSocket || length < 0 || (data == nullptr && length > 0))
-    return -1;
-  if (length == 0)
-    return 0;
+  if (socket == kNoSocket || length < 0 || (data == nullptr && length > 0)) return -1;
+  if (length == 0) return 0;
   int sent = ::send(toSocket(socket), static_cast<const char*>(data), length, 0);
-  if (sent == SOCKET_ERROR)
-    return WSAGetLastError() == WSAEWOULDBLOCK ? 0 : -1;
+  if (sent == SOCKET_ERROR) return WSAGetLastError() == WSAEWOULDBLOCK ? 0 : -1;
   return sent;
 }
 
 int socketReceive(SocketHandle socket, void* destination, int length) {
-  if (socket == kNoSocket || length < 0 || (destination == nullptr && length > 0))
-    return -1;
-  if (length == 0)
-    return 0; // nothing asked for; recv's 0 would read as a closed connection
+  if (socket == kNoSocket || length < 0 || (destination == nullptr && length > 0)) return -1;
+  if (length == 0) return 0; // nothing asked for; recv's 0 would read as a closed connection
   int received = ::recv(toSocket(socket), static_cast<char*>(destination), length, 0);
-  if (received == 0)
-    return -1; // orderly close by the peer
-  if (received == SOCKET_ERROR)
-    return WSAGetLastError() == WSAEWOULDBLOCK ? 0 : -1;
+  if (received == 0) return -1; // orderly close by the peer
+  if (received == SOCKET_ERROR) return WSAGetLastError() == WSAEWOULDBLOCK ? 0 : -1;
   return received;
 }
 
 void socketClose(SocketHandle socket) {
-  if (socket != kNoSocket)
-    closesocket(toSocket(socket));
+  if (socket != kNoSocket) closesocket(toSocket(socket));
 }
 
 SocketHandle socketListen(const char* host, int port, int backlog) {
-  if (!validPort(port))
-    return kNoSocket;
+  if (!validPort(port)) return kNoSocket;
   in_addr address{};
   address.s_addr = htonl(INADDR_ANY);
   if (host != nullptr && host[0] != '\0') {
     address.s_addr = inet_addr(host);
-    if (address.s_addr == INADDR_NONE)
-      return kNoSocket;
+    if (address.s_addr == INADDR_NONE) return kNoSocket;
   }
   SocketHandle listener = socketCreate();
-  if (listener == kNoSocket)
-    return kNoSocket;
+  if (listener == kNoSocket) return kNoSocket;
   BOOL on = TRUE;
   setsockopt(toSocket(listener), SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on);
   sockaddr_in local = socketAddress(address, port);
@@ -154,12 +135,10 @@ SocketHandle socketListen(const char* host, int port, int backlog) {
 }
 
 int socketLocalPort(SocketHandle socket) {
-  if (socket == kNoSocket)
-    return -1;
+  if (socket == kNoSocket) return -1;
   sockaddr_in local{};
   int size = sizeof local;
-  if (getsockname(toSocket(socket), reinterpret_cast<sockaddr*>(&local), &size) != 0 ||
-      local.sin_family != AF_INET)
+  if (getsockname(toSocket(socket), reinterpret_cast<sockaddr*>(&local), &size) != 0 || local.sin_family != AF_INET)
     return -1;
   return ntohs(local.sin_port);
 }
@@ -169,15 +148,13 @@ int socketWaitReadable(SocketHandle socket, int timeoutMs) { return waitFor(sock
 int socketWaitWritable(SocketHandle socket, int timeoutMs) { return waitFor(socket, false, timeoutMs); }
 
 SocketHandle socketAccept(SocketHandle listener) {
-  if (listener == kNoSocket)
-    return kNoSocket;
+  if (listener == kNoSocket) return kNoSocket;
   SOCKET accepted = ::accept(toSocket(listener), nullptr, nullptr);
   return accepted == INVALID_SOCKET ? kNoSocket : static_cast<SocketHandle>(accepted);
 }
 
 bool socketSetNoDelay(SocketHandle socket) {
-  if (socket == kNoSocket)
-    return false;
+  if (socket == kNoSocket) return false;
   BOOL on = TRUE;
   return setsockopt(toSocket(socket), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on) == 0;
 }

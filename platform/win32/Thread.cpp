@@ -24,11 +24,9 @@ DWORD WINAPI runThread(LPVOID startRecord) {
 
 ThreadHandle threadStart(ThreadEntry entry, void* argument) {
   ThreadHandle thread;
-  if (entry == nullptr)
-    return thread;
+  if (entry == nullptr) return thread;
   auto* start = new (std::nothrow) StartRecord{entry, argument};
-  if (start == nullptr)
-    return thread;
+  if (start == nullptr) return thread;
   HANDLE handle = CreateThread(nullptr, 0, runThread, start, 0, nullptr);
   if (handle == nullptr) {
     delete start;
@@ -39,12 +37,10 @@ ThreadHandle threadStart(ThreadEntry entry, void* argument) {
 }
 
 void threadRelease(ThreadHandle& thread) {
-  if (!thread.running())
-    return;
+  if (!thread.running()) return;
   auto handle = reinterpret_cast<HANDLE>(thread.value);
   // A thread releasing itself cannot wait for its own end.
-  if (GetThreadId(handle) != GetCurrentThreadId())
-    WaitForSingleObject(handle, INFINITE);
+  if (GetThreadId(handle) != GetCurrentThreadId()) WaitForSingleObject(handle, INFINITE);
   CloseHandle(handle);
   thread.value = 0;
 }

@@ -31,8 +31,7 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   }
   auto* impl = reinterpret_cast<MessageWindow::Impl*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (impl == nullptr)
-    return DefWindowProcA(window, message, wParam, lParam);
+  if (impl == nullptr) return DefWindowProcA(window, message, wParam, lParam);
 
   if (message == WM_ERASEBKGND) {
     impl->erase = true;
@@ -49,8 +48,7 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
   // (0xC000 and up) are broadcast by the system to top-level windows and are not ours.
   if (message >= WM_USER && message < 0xC000) {
     if (impl->handler != nullptr && *impl->handler) {
-      (*impl->handler)(WindowMessage{message, static_cast<std::uintptr_t>(wParam),
-                                     static_cast<std::intptr_t>(lParam)});
+      (*impl->handler)(WindowMessage{message, static_cast<std::uintptr_t>(wParam), static_cast<std::intptr_t>(lParam)});
     }
     ++impl->handled;
     return 0;
@@ -87,8 +85,8 @@ MessageWindow::MessageWindow() : impl_(std::make_unique<Impl>()) {
   if (registerWindowClass()) {
     // Visible, because a hidden window keeps no update region and InvalidateRect would
     // leave no trace; a small tool window that never takes the focus.
-    impl_->window = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kClassName, "", WS_POPUP,
-                                    0, 0, 16, 16, nullptr, nullptr, thisModule(), impl_.get());
+    impl_->window = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kClassName, "", WS_POPUP, 0, 0, 16, 16,
+                                    nullptr, nullptr, thisModule(), impl_.get());
   }
   if (impl_->window != nullptr) {
     ShowWindow(impl_->window, SW_SHOWNOACTIVATE);
@@ -99,35 +97,29 @@ MessageWindow::MessageWindow() : impl_(std::make_unique<Impl>()) {
 }
 
 MessageWindow::~MessageWindow() {
-  if (impl_->window != nullptr)
-    DestroyWindow(impl_->window);
+  if (impl_->window != nullptr) DestroyWindow(impl_->window);
 }
 
 WindowHandle MessageWindow::handle() const { return impl_->window; }
 
 bool postMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
-  if (window == nullptr)
-    return false;
-  return PostMessageA(static_cast<HWND>(window), message, static_cast<WPARAM>(wParam),
-                      static_cast<LPARAM>(lParam)) != 0;
+  if (window == nullptr) return false;
+  return PostMessageA(static_cast<HWND>(window), message, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam)) !=
+         0;
 }
 
 void invalidate(WindowHandle window, bool erase) {
-  if (window != nullptr)
-    InvalidateRect(static_cast<HWND>(window), nullptr, erase ? TRUE : FALSE);
+  if (window != nullptr) InvalidateRect(static_cast<HWND>(window), nullptr, erase ? TRUE : FALSE);
 }
 
 int MessageWindow::pump(const std::function<void(const WindowMessage&)>& handler, int waitMs) {
   HWND window = impl_->window;
-  if (window == nullptr)
-    return 0;
+  if (window == nullptr) return 0;
   DWORD start = GetTickCount();
   while (!postedMessageWaiting() && !GetUpdateRect(window, nullptr, FALSE)) {
     DWORD waited = GetTickCount() - start;
-    if (waitMs <= 0 || waited >= static_cast<DWORD>(waitMs))
-      break;
-    MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(waitMs) - waited, QS_ALLINPUT,
-                                MWMO_INPUTAVAILABLE);
+    if (waitMs <= 0 || waited >= static_cast<DWORD>(waitMs)) break;
+    MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(waitMs) - waited, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
   }
 
   impl_->handler = &handler;
@@ -140,8 +132,7 @@ int MessageWindow::pump(const std::function<void(const WindowMessage&)>& handler
       PostQuitMessage(static_cast<int>(message.wParam)); // for the owner's own loop
       break;
     }
-    if (bounded && message.hwnd == window && message.message == pumpMarker())
-      break;
+    if (bounded && message.hwnd == window && message.message == pumpMarker()) break;
     DispatchMessageA(&message);
   }
   impl_->handler = nullptr;
@@ -152,8 +143,7 @@ bool MessageWindow::takeInvalidated(bool* erase) {
   if (impl_->window != nullptr && GetUpdateRect(impl_->window, nullptr, FALSE))
     UpdateWindow(impl_->window); // paints now: WM_PAINT (and WM_ERASEBKGND) set the flags
   bool wasInvalidated = impl_->invalidated;
-  if (erase != nullptr)
-    *erase = impl_->erase;
+  if (erase != nullptr) *erase = impl_->erase;
   impl_->invalidated = false;
   impl_->erase = false;
   return wasInvalidated;

@@ -125,8 +125,7 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& re
     };
     auto integer = [&](long long low, long long high, long long& out) {
       std::string text;
-      if (!value(text))
-        return false;
+      if (!value(text)) return false;
       if (!toInt(text, low, high, out)) {
         error = option + " takes a number from " + std::to_string(low) + " to " + std::to_string(high) + ", not '" +
                 text + "'";
@@ -139,8 +138,7 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& re
     if (option == "--help" || option == "-h") {
       line.help = true;
     } else if (option == "--listen") {
-      if (!value(text))
-        return false;
+      if (!value(text)) return false;
       const auto colon = text.rfind(':');
       if (colon == std::string::npos || colon == 0 || !toInt(text.substr(colon + 1), 0, 65535, number)) {
         error = "--listen takes HOST:PORT, e.g. 127.0.0.1:7070";
@@ -149,61 +147,48 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& re
       options.host = text.substr(0, colon);
       options.port = static_cast<int>(number);
     } else if (option == "--port") {
-      if (!integer(0, 65535, number))
-        return false;
+      if (!integer(0, 65535, number)) return false;
       options.port = static_cast<int>(number);
     } else if (option == "--max-viewers") {
-      if (!integer(1, 10000, number))
-        return false;
+      if (!integer(1, 10000, number)) return false;
       options.maxViewers = static_cast<int>(number);
     } else if (option == "--diagnostics") {
       options.diagnostics = true;
     } else if (option == "--language") {
-      if (!value(text))
-        return false;
+      if (!value(text)) return false;
       if (text == "de" || text == "en") {
         options.language = builtInLanguageTable(text == "de");
       } else {
         LanguageTable table;
-        if (!loadLanguageFile(text, table, error))
-          return false;
+        if (!loadLanguageFile(text, table, error)) return false;
         options.language = std::move(table);
       }
     } else if (option == "--camera") {
-      if (!value(options.camera))
-        return false;
+      if (!value(options.camera)) return false;
     } else if (option == "--text1") {
-      if (!value(options.text1))
-        return false;
+      if (!value(options.text1)) return false;
     } else if (option == "--text2") {
-      if (!value(options.text2))
-        return false;
+      if (!value(options.text2)) return false;
     } else if (option == "--text3") {
-      if (!value(options.text3))
-        return false;
+      if (!value(options.text3)) return false;
     } else if (option == "--standard") {
-      if (!value(text))
-        return false;
+      if (!value(text)) return false;
       if (text != "576" && text != "486") {
         error = "--standard takes 576 or 486";
         return false;
       }
       options.encoding.standard576 = text == "576";
     } else if (option == "--level") {
-      if (!integer(0, 4, number))
-        return false;
+      if (!integer(0, 4, number)) return false;
       options.encoding.level = static_cast<int>(number);
     } else if (option == "--quality") {
-      if (!integer(1, 100, number))
-        return false;
+      if (!integer(1, 100, number)) return false;
       options.encoding.quality = static_cast<int>(number);
     } else if (option == "--fields") {
-      if (!integer(1, 2, number))
-        return false;
+      if (!integer(1, 2, number)) return false;
       options.encoding.fields = static_cast<int>(number);
     } else if (option == "--fps") {
-      if (!value(text))
-        return false;
+      if (!value(text)) return false;
       double rate = 0;
       if (!toDouble(text, rate) || rate < 0 || rate > 1000) {
         error = "--fps takes a rate from 0 (unlimited) to 1000";
@@ -211,34 +196,27 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& re
       }
       options.picturesPerSecond = rate;
     } else if (option == "--image") {
-      if (!value(text))
-        return false;
+      if (!value(text)) return false;
       line.images.push_back(text);
     } else if (option == "--hold") {
-      if (!integer(1, 100000, number))
-        return false;
+      if (!integer(1, 100000, number)) return false;
       line.picturesPerStill = static_cast<int>(number);
     } else if (option == "--fault") {
-      if (!value(text) || !options.faults.parse(text, error))
-        return false;
+      if (!value(text) || !options.faults.parse(text, error)) return false;
     } else if (option == "--fault-script") {
-      if (!value(text) || !options.faults.parseFile(text, error))
-        return false;
+      if (!value(text) || !options.faults.parseFile(text, error)) return false;
     } else if (option == "--close-after") {
-      if (!integer(0, 1LL << 40, number))
-        return false;
+      if (!integer(0, 1LL << 40, number)) return false;
       FaultRule rule;
       rule.when = FaultWhen::At;
       rule.count = static_cast<std::uint64_t>(number);
       rule.action = FaultAction::Close;
       options.faults.add(rule);
     } else if (option == "--refuse") {
-      if (!integer(0, 24LL * 3600 * 1000, number))
-        return false;
+      if (!integer(0, 24LL * 3600 * 1000, number)) return false;
       options.refuseAtStartMs = static_cast<int>(number);
     } else if (option == "--status-interval") {
-      if (!integer(0, 86400, number))
-        return false;
+      if (!integer(0, 86400, number)) return false;
       options.statusIntervalMs = static_cast<int>(number * 1000);
     } else if (option == "--quiet" || option == "-q") {
       options.quiet = true;

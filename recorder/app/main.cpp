@@ -46,9 +46,8 @@ int main(int argc, char** argv) {
       still.name = slash == std::string::npos ? path : path.substr(slash + 1);
       stills.push_back(std::move(still));
     }
-    options.stills = std::make_shared<ImageListSource>(std::move(stills), kPictureWidth,
-                                                       pictureHeight(options.encoding.standard576),
-                                                       commandLine.picturesPerStill);
+    options.stills = std::make_shared<ImageListSource>(
+        std::move(stills), kPictureWidth, pictureHeight(options.encoding.standard576), commandLine.picturesPerStill);
   }
 
   std::signal(SIGINT, onStopSignal);
@@ -61,8 +60,7 @@ int main(int argc, char** argv) {
   }
   std::cout << "listening on " << server.host() << ':' << server.port() << std::endl;
 
-  while (stopSignal.load() == 0)
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  while (stopSignal.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
 
   server.stop();
   if (!options.quiet)

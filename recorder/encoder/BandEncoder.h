@@ -27,31 +27,31 @@ namespace wavelet {
 
 class BandEncoder {
 public:
-    // Takes `count` quantised samples in raster order. Class A can hold values up to +-35067;
-    // the encoder's values stay far inside that.
-    void setSamples(const int32_t* samples, size_t count);
+  // Takes `count` quantised samples in raster order. Class A can hold values up to +-35067;
+  // the encoder's values stay far inside that.
+  void setSamples(const int32_t* samples, size_t count);
 
-    // The band type that codes the samples in the fewest bits; 143 when all are zero.
-    int cheapestBandType() const;
+  // The band type that codes the samples in the fewest bits; 143 when all are zero.
+  int cheapestBandType() const;
 
-    // Bits of the coded samples with `bandType` (129..132), without header and padding.
-    // Returns SIZE_MAX when that type cannot hold the samples (class B above +-8736).
-    size_t codedBits(int bandType) const;
+  // Bits of the coded samples with `bandType` (129..132), without header and padding.
+  // Returns SIZE_MAX when that type cannot hold the samples (class B above +-8736).
+  size_t codedBits(int bandType) const;
 
-    // Writes the band record (type, quantiser, coded samples, 1-bit padding to the word end)
-    // at the writer's current word boundary. The marker in front of it is the caller's.
-    void writeRecord(BitWriter& writer, int bandType, uint16_t quantiser) const;
+  // Writes the band record (type, quantiser, coded samples, 1-bit padding to the word end)
+  // at the writer's current word boundary. The marker in front of it is the caller's.
+  void writeRecord(BitWriter& writer, int bandType, uint16_t quantiser) const;
 
 private:
-    struct Token {
-        uint32_t zerosBefore;  // run of zeros in front of the value
-        int32_t value;         // 0 only for the final token: zeros up to the band's end
-    };
-    std::vector<Token> tokens_;
-    int32_t largestMagnitude_ = 0;
+  struct Token {
+    uint32_t zerosBefore; // run of zeros in front of the value
+    int32_t value;        // 0 only for the final token: zeros up to the band's end
+  };
+  std::vector<Token> tokens_;
+  int32_t largestMagnitude_ = 0;
 };
 
 // Largest magnitude class B can code.
 constexpr int32_t kClassBLargestValue = 8736;
 
-}  // namespace wavelet
+} // namespace wavelet

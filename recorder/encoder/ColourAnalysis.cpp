@@ -20,32 +20,32 @@ constexpr float kLumaOffset = -3584.0f;
 // every channel carries) turns that into rounding to the nearest value.
 constexpr float kTruncationCompensation = 0.5f * 32.0f / 1.164f;
 
-}  // namespace
+} // namespace
 
 void convertToPlanes(const uint8_t* firstLine, ptrdiff_t lineStep, int width, int lines, PixelOrder order,
                      const PlaneTargets& targets) {
-    const int redAt = order == PixelOrder::Rgb ? 0 : 2;
-    const int blueAt = 2 - redAt;
-    const int pairs = (width + 1) / 2;
-    for (int line = 0; line < lines; ++line) {
-        const uint8_t* pixel = firstLine + line * lineStep;
-        float* luma = targets.luma + static_cast<ptrdiff_t>(line) * targets.lumaStride;
-        float* blueDiff = targets.blueDifference + static_cast<ptrdiff_t>(line) * targets.chromaStride;
-        float* redDiff = targets.redDifference + static_cast<ptrdiff_t>(line) * targets.chromaStride;
-        for (int pair = 0; pair < pairs; ++pair) {
-            const uint8_t* first = pixel + 6 * pair;
-            const bool hasSecond = 2 * pair + 1 < width;
-            const uint8_t* second = hasSecond ? first + 3 : first;
-            const float r0 = first[redAt], g0 = first[1], b0 = first[blueAt];
-            const float r1 = second[redAt], g1 = second[1], b1 = second[blueAt];
-            const float offset = kLumaOffset + kTruncationCompensation;
-            luma[2 * pair] = kLumaRed * r0 + kLumaGreen * g0 + kLumaBlue * b0 + offset;
-            if (hasSecond) luma[2 * pair + 1] = kLumaRed * r1 + kLumaGreen * g1 + kLumaBlue * b1 + offset;
-            const float r = r0 + r1, g = g0 + g1, b = b0 + b1;
-            blueDiff[pair] = kBlueDiffRed * r + kBlueDiffGreen * g + kBlueDiffBlue * b;
-            redDiff[pair] = kRedDiffRed * r + kRedDiffGreen * g + kRedDiffBlue * b;
-        }
+  const int redAt = order == PixelOrder::Rgb ? 0 : 2;
+  const int blueAt = 2 - redAt;
+  const int pairs = (width + 1) / 2;
+  for (int line = 0; line < lines; ++line) {
+    const uint8_t* pixel = firstLine + line * lineStep;
+    float* luma = targets.luma + static_cast<ptrdiff_t>(line) * targets.lumaStride;
+    float* blueDiff = targets.blueDifference + static_cast<ptrdiff_t>(line) * targets.chromaStride;
+    float* redDiff = targets.redDifference + static_cast<ptrdiff_t>(line) * targets.chromaStride;
+    for (int pair = 0; pair < pairs; ++pair) {
+      const uint8_t* first = pixel + 6 * pair;
+      const bool hasSecond = 2 * pair + 1 < width;
+      const uint8_t* second = hasSecond ? first + 3 : first;
+      const float r0 = first[redAt], g0 = first[1], b0 = first[blueAt];
+      const float r1 = second[redAt], g1 = second[1], b1 = second[blueAt];
+      const float offset = kLumaOffset + kTruncationCompensation;
+      luma[2 * pair] = kLumaRed * r0 + kLumaGreen * g0 + kLumaBlue * b0 + offset;
+      if (hasSecond) luma[2 * pair + 1] = kLumaRed * r1 + kLumaGreen * g1 + kLumaBlue * b1 + offset;
+      const float r = r0 + r1, g = g0 + g1, b = b0 + b1;
+      blueDiff[pair] = kBlueDiffRed * r + kBlueDiffGreen * g + kBlueDiffBlue * b;
+      redDiff[pair] = kRedDiffRed * r + kRedDiffGreen * g + kRedDiffBlue * b;
     }
+  }
 }
 
-}  // namespace wavelet
+} // namespace wavelet

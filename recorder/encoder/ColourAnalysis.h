@@ -11,16 +11,16 @@ namespace wavelet {
 
 // Byte order of the three bytes of a pixel.
 enum class PixelOrder {
-    Rgb,  // red, green, blue
-    Bgr,  // blue, green, red (a Windows DIB's order)
+  Rgb, // red, green, blue
+  Bgr, // blue, green, red (a Windows DIB's order)
 };
 
 struct PlaneTargets {
-    float* luma = nullptr;  // `width` samples per line
-    int lumaStride = 0;     // floats between lines
-    float* blueDifference = nullptr;  // (width + 1) / 2 samples per line
-    float* redDifference = nullptr;
-    int chromaStride = 0;
+  float* luma = nullptr;           // `width` samples per line
+  int lumaStride = 0;              // floats between lines
+  float* blueDifference = nullptr; // (width + 1) / 2 samples per line
+  float* redDifference = nullptr;
+  int chromaStride = 0;
 };
 
 // Converts `lines` picture lines of `width` pixels; line i starts at firstLine + i x lineStep
@@ -28,4 +28,4 @@ struct PlaneTargets {
 void convertToPlanes(const uint8_t* firstLine, ptrdiff_t lineStep, int width, int lines, PixelOrder order,
                      const PlaneTargets& targets);
 
-}  // namespace wavelet
+} // namespace wavelet

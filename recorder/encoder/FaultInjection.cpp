@@ -15,61 +15,63 @@ constexpr size_t kGapBytes = 516;
 constexpr uint32_t kMarker = 0xFFFFFFFFu;
 
 void putWord(uint8_t* stream, size_t index, uint32_t word) {
-    for (int i = 0; i < 4; ++i) stream[4 * index + static_cast<size_t>(i)] = static_cast<uint8_t>(word >> (8 * i));
+  for (int i = 0; i < 4; ++i) stream[4 * index + static_cast<size_t>(i)] = static_cast<uint8_t>(word >> (8 * i));
 }
 
 // Position in the band order of a lowest band whose record has at least `words` words, and
 // whose word after the second is not all ones; -1 when there is none.
 int findLongLowestBand(const uint8_t* stream, size_t length, const std::vector<size_t>& records, size_t words) {
-    const size_t count = length / 4;
-    for (size_t position = 0; position < records.size(); ++position) {
-        const int band = kBandOrder[position];
-        if (slotOfBand(band) != kSlotCount - 1) continue;
-        const size_t start = records[position];
-        const size_t end = position + 1 < records.size() ? records[position + 1] - 1 : count;  // before the marker
-        if (end - start < words) continue;
-        if (streamWord(stream, start + 2) == kMarker) continue;
-        return static_cast<int>(position);
-    }
-    return -1;
+  const size_t count = length / 4;
+  for (size_t position = 0; position < records.size(); ++position) {
+    const int band = kBandOrder[position];
+    if (slotOfBand(band) != kSlotCount - 1) continue;
+    const size_t start = records[position];
+    const size_t end = position + 1 < records.size() ? records[position + 1] - 1 : count; // before the marker
+    if (end - start < words) continue;
+    if (streamWord(stream, start + 2) == kMarker) continue;
+    return static_cast<int>(position);
+  }
+  return -1;
 }
 
-}  // namespace
+} // namespace
 
 bool damagePayload(std::vector<uint8_t>& payload, FieldDamage damage) {
-    FieldStreams fields;
-    if (payload.size() > UINT32_MAX || !SplitPicturePayload(payload.data(), static_cast<uint32_t>(payload.size()), fields))
-        return false;
-    const size_t firstLength = static_cast<size_t>(fields.firstLength);
-    uint8_t* stream = payload.data() + kLengthWordBytes;
-    const std::vector<size_t> records = findBandRecords(stream, firstLength);
-    if (records.empty()) return false;
-
-    switch (damage) {
-        case FieldDamage::BadBandType:
-            stream[4 * records[0] + 3] = 0;  // the type is the word's most significant byte
-            return true;
-        case FieldDamage::MarkerInBandData: {
-            const int position = findLongLowestBand(stream, firstLength, records, 3);
-            if (position < 0) return false;
-            putWord(stream, records[static_cast<size_t>(position)] + 1, kMarker);
-            return true;
-        }
-        case FieldDamage::Truncated: {
-            const int position = findLongLowestBand(stream, firstLength, records, 3);
-            if (position < 0) return false;
-            const size_t newLength = 4 * (records[static_cast<size_t>(position)] + 2);
-            std::vector<uint8_t> rebuilt(payload.begin(), payload.begin() + static_cast<ptrdiff_t>(kLengthWordBytes + newLength));
-            for (int i = 0; i < 4; ++i) rebuilt[static_cast<size_t>(i)] = static_cast<uint8_t>(newLength >> (8 * i));
-            if (fields.secondData != nullptr) {
-                rebuilt.insert(rebuilt.end(), kGapBytes, uint8_t{0});
-                rebuilt.insert(rebuilt.end(), fields.secondData, fields.secondData + fields.secondLength);
-            }
-            payload.swap(rebuilt);
-            return true;
-        }
-    }
+  FieldStreams fields;
+  if (payload.size() > UINT32_MAX ||
+      !SplitPicturePayload(payload.data(), static_cast<uint32_t>(payload.size()), fields))
     return false;
+  const size_t firstLength = static_cast<size_t>(fields.firstLength);
+  uint8_t* stream = payload.data() + kLengthWordBytes;
+  const std::vector<size_t> records = findBandRecords(stream, firstLength);
+  if (records.empty()) return false;
+
+  switch (damage) {
+  case FieldDamage::BadBandType:
+    stream[4 * records[0] + 3] = 0; // the type is the word's most significant byte
+    return true;
+  case FieldDamage::MarkerInBandData: {
+    const int position = findLongLowestBand(stream, firstLength, records, 3);
+    if (position < 0) return false;
+    putWord(stream, records[static_cast<size_t>(position)] + 1, kMarker);
+    return true;
+  }
+  case FieldDamage::Truncated: {
+    const int position = findLongLowestBand(stream, firstLength, records, 3);
+    if (position < 0) return false;
+    const size_t newLength = 4 * (records[static_cast<size_t>(position)] + 2);
+    std::vector<uint8_t> rebuilt(payload.begin(),
+                                 payload.begin() + static_cast<ptrdiff_t>(kLengthWordBytes + newLength));
+    for (int i = 0; i < 4; ++i) rebuilt[static_cast<size_t>(i)] = static_cast<uint8_t>(newLength >> (8 * i));
+    if (fields.secondData != nullptr) {
+      rebuilt.insert(rebuilt.end(), kGapBytes, uint8_t{0});
+      rebuilt.insert(rebuilt.end(), fields.secondData, fields.secondData + fields.secondLength);
+    }
+    payload.swap(rebuilt);
+    return true;
+  }
+  }
+  return false;
 }
 
-}  // namespace wavelet
+} // namespace wavelet

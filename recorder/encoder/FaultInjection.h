@@ -8,9 +8,9 @@
 namespace wavelet {
 
 enum class FieldDamage {
-    BadBandType,       // the first band record gets band type 0 (a bad band type)
-    MarkerInBandData,  // a marker word inside the data of a lowest band (always decoded)
-    Truncated,         // the first field ends inside the data of a lowest band
+  BadBandType,      // the first band record gets band type 0 (a bad band type)
+  MarkerInBandData, // a marker word inside the data of a lowest band (always decoded)
+  Truncated,        // the first field ends inside the data of a lowest band
 };
 
 // Damages the first field stream of a payload as PictureEncoder lays it out. Returns false,
@@ -18,4 +18,4 @@ enum class FieldDamage {
 // has enough data for the damage (a nearly flat picture at a very low quality).
 bool damagePayload(std::vector<uint8_t>& payload, FieldDamage damage);
 
-}  // namespace wavelet
+} // namespace wavelet

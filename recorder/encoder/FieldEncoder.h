@@ -17,34 +17,34 @@ namespace wavelet {
 
 // The picture lines that make up one field.
 struct FieldSource {
-    const uint8_t* firstLine = nullptr;  // the field's first line
-    ptrdiff_t lineStep = 0;              // bytes from one field line to the next
-    int width = 0;                       // pixels per line
-    int lines = 0;                       // field lines
-    PixelOrder order = PixelOrder::Rgb;
+  const uint8_t* firstLine = nullptr; // the field's first line
+  ptrdiff_t lineStep = 0;             // bytes from one field line to the next
+  int width = 0;                      // pixels per line
+  int lines = 0;                      // field lines
+  PixelOrder order = PixelOrder::Rgb;
 };
 
 class FieldEncoder {
 public:
-    // Parity 0 (header byte 0x40) or 1 (0x41). The stream replaces the contents of `stream`.
-    void encode(const FieldSource& source, int parity, const std::array<uint16_t, kBandCount>& quantisers,
-                std::vector<uint8_t>& stream);
+  // Parity 0 (header byte 0x40) or 1 (0x41). The stream replaces the contents of `stream`.
+  void encode(const FieldSource& source, int parity, const std::array<uint16_t, kBandCount>& quantisers,
+              std::vector<uint8_t>& stream);
 
-    // Band type chosen for every band index by the last encode.
-    const std::array<uint8_t, kBandCount>& bandTypes() const { return bandTypes_; }
+  // Band type chosen for every band index by the last encode.
+  const std::array<uint8_t, kBandCount>& bandTypes() const { return bandTypes_; }
 
 private:
-    void analyse(const FieldSource& source);
-    void quantiseBand(const SubbandDescriptor& band, uint16_t quantiser);
+  void analyse(const FieldSource& source);
+  void quantiseBand(const SubbandDescriptor& band, uint16_t quantiser);
 
-    SubbandGeometry geometry_{};
-    int geometryWidth_ = 0;
-    int geometryLines_ = 0;
-    std::array<std::vector<float>, kComponentCount> planes_;
-    ForwardTransform transform_;
-    BandEncoder bandEncoder_;
-    std::vector<int32_t> samples_;
-    std::array<uint8_t, kBandCount> bandTypes_{};
+  SubbandGeometry geometry_{};
+  int geometryWidth_ = 0;
+  int geometryLines_ = 0;
+  std::array<std::vector<float>, kComponentCount> planes_;
+  ForwardTransform transform_;
+  BandEncoder bandEncoder_;
+  std::vector<int32_t> samples_;
+  std::array<uint8_t, kBandCount> bandTypes_{};
 };
 
-}  // namespace wavelet
+} // namespace wavelet

@@ -20,24 +20,24 @@ namespace wavelet {
 
 class ForwardTransform {
 public:
-    // Number of two-dimensional levels after the horizontal-only level 0.
-    static constexpr int kTwoDimensionalLevels = 4;
+  // Number of two-dimensional levels after the horizontal-only level 0.
+  static constexpr int kTwoDimensionalLevels = 4;
 
-    // Analyses the plane in place: `width` x `height` samples, rows `stride` floats apart.
-    // Every sequence the transform meets must have at least 2 samples.
-    void analysePlane(float* plane, int stride, int width, int height);
+  // Analyses the plane in place: `width` x `height` samples, rows `stride` floats apart.
+  // Every sequence the transform meets must have at least 2 samples.
+  void analysePlane(float* plane, int stride, int width, int height);
 
-    // One-dimensional analysis of `count` samples (count >= 2) that lie `step` floats apart:
-    // afterwards the first ceil(count/2) positions hold the low-pass band and the rest the
-    // high-pass band. Exposed for tests.
-    void analyseSequence(float* samples, int count, int step);
+  // One-dimensional analysis of `count` samples (count >= 2) that lie `step` floats apart:
+  // afterwards the first ceil(count/2) positions hold the low-pass band and the rest the
+  // high-pass band. Exposed for tests.
+  void analyseSequence(float* samples, int count, int step);
 
 private:
-    void analyseLines(float* plane, int stride, int width, int height);
-    void analyseColumns(float* plane, int stride, int width, int height);
+  void analyseLines(float* plane, int stride, int width, int height);
+  void analyseColumns(float* plane, int stride, int width, int height);
 
-    std::vector<float> line_;     // one interleaved line
-    std::vector<float> columns_;  // a copy of the region while columns are reordered
+  std::vector<float> line_;    // one interleaved line
+  std::vector<float> columns_; // a copy of the region while columns are reordered
 };
 
-}  // namespace wavelet
+} // namespace wavelet

@@ -34,8 +34,8 @@
 namespace wavelet {
 
 enum class VideoStandard {
-    Lines576,  // 625-line standard, 720 x 576
-    Lines486,  // 525-line standard, 720 x 486
+  Lines576, // 625-line standard, 720 x 576
+  Lines486, // 525-line standard, 720 x 486
 };
 
 // Quality as a guide, measured on a natural-looking 720 x 576 test picture with texture and
@@ -43,35 +43,35 @@ enum class VideoStandard {
 // colour sampling): 100: 53 dB, 392 KB; 90: 51 dB, 315 KB; 75: 47 dB, 220 KB; 50: 38 dB,
 // 83 KB; 25: 30 dB, 32 KB; 10: 26 dB, 14 KB; 1: 24 dB, 8 KB. Calm pictures need far less.
 struct EncoderSettings {
-    int quality = 75;  // 1 (smallest) .. 100 (finest)
-    VideoStandard standard = VideoStandard::Lines576;
-    int fields = 2;  // 1 or 2
-    PixelOrder pixelOrder = PixelOrder::Rgb;
+  int quality = 75; // 1 (smallest) .. 100 (finest)
+  VideoStandard standard = VideoStandard::Lines576;
+  int fields = 2; // 1 or 2
+  PixelOrder pixelOrder = PixelOrder::Rgb;
 };
 
 constexpr int kPictureWidth = 720;
-constexpr int kPayloadGapBytes = 516;  // between the first and the second field stream
+constexpr int kPayloadGapBytes = 516; // between the first and the second field stream
 constexpr int pictureHeight(VideoStandard standard) { return standard == VideoStandard::Lines576 ? 576 : 486; }
 
 class PictureEncoder {
 public:
-    // Encodes one picture into `payload` (replaced). Returns false, with `payload` empty, when
-    // the input does not fit the settings: null pixels, width not 720, height not the
-    // standard's line count, |stride| below 3 x width, or fields not 1 or 2.
-    bool encode(const uint8_t* pixels, int width, int height, ptrdiff_t stride, const EncoderSettings& settings,
-                std::vector<uint8_t>& payload);
+  // Encodes one picture into `payload` (replaced). Returns false, with `payload` empty, when
+  // the input does not fit the settings: null pixels, width not 720, height not the
+  // standard's line count, |stride| below 3 x width, or fields not 1 or 2.
+  bool encode(const uint8_t* pixels, int width, int height, ptrdiff_t stride, const EncoderSettings& settings,
+              std::vector<uint8_t>& payload);
 
-    // Band types chosen for the first and the second field by the last encode (index = band).
-    const std::array<uint8_t, kBandCount>& bandTypes(int field) const { return bandTypes_[field & 1]; }
+  // Band types chosen for the first and the second field by the last encode (index = band).
+  const std::array<uint8_t, kBandCount>& bandTypes(int field) const { return bandTypes_[field & 1]; }
 
 private:
-    FieldEncoder fieldEncoder_;
-    std::array<std::vector<uint8_t>, 2> fieldStreams_;
-    std::array<std::array<uint8_t, kBandCount>, 2> bandTypes_{};
+  FieldEncoder fieldEncoder_;
+  std::array<std::vector<uint8_t>, 2> fieldStreams_;
+  std::array<std::array<uint8_t, kBandCount>, 2> bandTypes_{};
 };
 
 // One-off convenience: encodes with a temporary encoder.
 bool encodePicture(const uint8_t* pixels, int width, int height, ptrdiff_t stride, const EncoderSettings& settings,
                    std::vector<uint8_t>& payload);
 
-}  // namespace wavelet
+} // namespace wavelet

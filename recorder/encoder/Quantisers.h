@@ -25,4 +25,4 @@ std::array<uint16_t, kBandCount> quantisersForQuality(int quality);
 // The step (q / 8) of a quantiser.
 inline int quantiserStep(uint16_t quantiser) { return quantiser / 8; }
 
-}  // namespace wavelet
+} // namespace wavelet

@@ -21,4 +21,4 @@ std::vector<size_t> findMarkers(const uint8_t* stream, size_t length);
 // first at word 0.
 std::vector<size_t> findBandRecords(const uint8_t* stream, size_t length);
 
-}  // namespace wavelet
+} // namespace wavelet

@@ -14,11 +14,11 @@ struct ActionName {
   int maxArguments;
 };
 constexpr ActionName kActions[] = {
-    {FaultAction::Close, "close", 0, 0},   {FaultAction::End, "end", 0, 0},
-    {FaultAction::Error, "error", 1, 1},   {FaultAction::Reply, "reply", 1, 2},
+    {FaultAction::Close, "close", 0, 0},     {FaultAction::End, "end", 0, 0},
+    {FaultAction::Error, "error", 1, 1},     {FaultAction::Reply, "reply", 1, 2},
     {FaultAction::Garbage, "garbage", 0, 1}, {FaultAction::BadTag, "badtag", 0, 0},
     {FaultAction::BadItem, "baditem", 0, 0}, {FaultAction::Half, "half", 0, 0},
-    {FaultAction::Stall, "stall", 1, 1},   {FaultAction::Corrupt, "corrupt", 0, 0},
+    {FaultAction::Stall, "stall", 1, 1},     {FaultAction::Corrupt, "corrupt", 0, 0},
     {FaultAction::Refuse, "refuse", 1, 1},
 };
 
@@ -30,11 +30,9 @@ std::vector<std::string_view> words(std::string_view text) {
   std::size_t position = 0;
   while (position < text.size()) {
     const auto start = text.find_first_not_of(" \t\r\n", position);
-    if (start == std::string_view::npos)
-      break;
+    if (start == std::string_view::npos) break;
     auto end = text.find_first_of(" \t\r\n", start);
-    if (end == std::string_view::npos)
-      end = text.size();
+    if (end == std::string_view::npos) end = text.size();
     result.push_back(text.substr(start, end - start));
     position = end;
   }
@@ -52,23 +50,32 @@ bool toInteger(std::string_view word, std::int64_t& value) {
 
 std::string FaultRule::text() const {
   std::string out;
-  if (onlyId)
-    out += "id " + std::to_string(*onlyId) + " ";
+  if (onlyId) out += "id " + std::to_string(*onlyId) + " ";
   switch (when) {
-  case FaultWhen::Open: out += "open"; break;
-  case FaultWhen::At: out += "at " + std::to_string(count); break;
-  case FaultWhen::Every: out += "every " + std::to_string(count); break;
+  case FaultWhen::Open:
+    out += "open";
+    break;
+  case FaultWhen::At:
+    out += "at " + std::to_string(count);
+    break;
+  case FaultWhen::Every:
+    out += "every " + std::to_string(count);
+    break;
   }
   for (const ActionName& entry : kActions)
-    if (entry.action == action)
-      out += std::string(" ") + entry.name;
+    if (entry.action == action) out += std::string(" ") + entry.name;
   switch (action) {
   case FaultAction::Error:
   case FaultAction::Garbage:
   case FaultAction::Stall:
-  case FaultAction::Refuse: out += " " + std::to_string(argument); break;
-  case FaultAction::Reply: out += " " + std::to_string(argument) + " " + std::to_string(argument2); break;
-  default: break;
+  case FaultAction::Refuse:
+    out += " " + std::to_string(argument);
+    break;
+  case FaultAction::Reply:
+    out += " " + std::to_string(argument) + " " + std::to_string(argument2);
+    break;
+  default:
+    break;
   }
   return out;
 }
@@ -81,17 +88,17 @@ bool parseFaultRule(std::string_view text, FaultRule& rule, std::string& error) 
     error = "rule '" + std::string(text) + "': " + reason;
     return false;
   };
-  auto number = [&](std::size_t index, std::int64_t& value) { return index < parts.size() && toInteger(parts[index], value); };
+  auto number = [&](std::size_t index, std::int64_t& value) {
+    return index < parts.size() && toInteger(parts[index], value);
+  };
 
   if (i < parts.size() && parts[i] == "id") {
     std::int64_t id = 0;
-    if (!number(i + 1, id) || id < INT32_MIN || id > INT32_MAX)
-      return fail("'id' needs a connection id");
+    if (!number(i + 1, id) || id < INT32_MIN || id > INT32_MAX) return fail("'id' needs a connection id");
     result.onlyId = static_cast<std::int32_t>(id);
     i += 2;
   }
-  if (i >= parts.size())
-    return fail("expected 'open', 'at N' or 'every N'");
+  if (i >= parts.size()) return fail("expected 'open', 'at N' or 'every N'");
   if (parts[i] == "open") {
     result.when = FaultWhen::Open;
     i += 1;
@@ -106,14 +113,11 @@ bool parseFaultRule(std::string_view text, FaultRule& rule, std::string& error) 
   } else {
     return fail("expected 'open', 'at N' or 'every N', not '" + std::string(parts[i]) + "'");
   }
-  if (i >= parts.size())
-    return fail("missing action");
+  if (i >= parts.size()) return fail("missing action");
   const ActionName* action = nullptr;
   for (const ActionName& entry : kActions)
-    if (parts[i] == entry.name)
-      action = &entry;
-  if (!action)
-    return fail("unknown action '" + std::string(parts[i]) + "'");
+    if (parts[i] == entry.name) action = &entry;
+  if (!action) return fail("unknown action '" + std::string(parts[i]) + "'");
   result.action = action->action;
   const int arguments = static_cast<int>(parts.size() - i - 1);
   if (arguments < action->minArguments || arguments > action->maxArguments)
@@ -128,8 +132,7 @@ bool parseFaultRule(std::string_view text, FaultRule& rule, std::string& error) 
   result.argument2 = values[1];
   switch (result.action) {
   case FaultAction::Garbage:
-    if (arguments == 0)
-      result.argument = 64;
+    if (arguments == 0) result.argument = 64;
     if (result.argument < 1 || result.argument > kMaxGarbage)
       return fail("garbage size must be 1.." + std::to_string(kMaxGarbage));
     break;
@@ -144,7 +147,8 @@ bool parseFaultRule(std::string_view text, FaultRule& rule, std::string& error) 
         result.argument2 > INT32_MAX)
       return fail("codes are 32-bit numbers");
     break;
-  default: break;
+  default:
+    break;
   }
   rule = result;
   return true;
@@ -156,24 +160,19 @@ bool FaultScript::parse(std::string_view text, std::string& error) {
   while (position <= text.size()) {
     // One line: the comment goes first (it may hold ';'), then the rules it separates.
     std::size_t lineEnd = text.find('\n', position);
-    if (lineEnd == std::string_view::npos)
-      lineEnd = text.size();
+    if (lineEnd == std::string_view::npos) lineEnd = text.size();
     std::string_view line = text.substr(position, lineEnd - position);
     position = lineEnd + 1;
-    if (const auto hash = line.find('#'); hash != std::string_view::npos)
-      line = line.substr(0, hash);
+    if (const auto hash = line.find('#'); hash != std::string_view::npos) line = line.substr(0, hash);
     std::size_t start = 0;
     while (start <= line.size()) {
       std::size_t end = line.find(';', start);
-      if (end == std::string_view::npos)
-        end = line.size();
+      if (end == std::string_view::npos) end = line.size();
       const std::string_view piece = line.substr(start, end - start);
       start = end + 1;
-      if (words(piece).empty())
-        continue;
+      if (words(piece).empty()) continue;
       FaultRule rule;
-      if (!parseFaultRule(piece, rule, error))
-        return false;
+      if (!parseFaultRule(piece, rule, error)) return false;
       parsed.push_back(rule);
     }
   }
@@ -199,20 +198,17 @@ bool FaultScript::parseFile(const std::string& path, std::string& error) {
 std::vector<FaultRule> FaultScript::atOpen(std::int32_t connectionId) const {
   std::vector<FaultRule> result;
   for (const FaultRule& rule : rules_)
-    if (rule.when == FaultWhen::Open && (!rule.onlyId || *rule.onlyId == connectionId))
-      result.push_back(rule);
+    if (rule.when == FaultWhen::Open && (!rule.onlyId || *rule.onlyId == connectionId)) result.push_back(rule);
   return result;
 }
 
 std::vector<FaultRule> FaultScript::beforePicture(std::int32_t connectionId, std::uint64_t picturesSent) const {
   std::vector<FaultRule> result;
   for (const FaultRule& rule : rules_) {
-    if (rule.onlyId && *rule.onlyId != connectionId)
-      continue;
+    if (rule.onlyId && *rule.onlyId != connectionId) continue;
     const bool fires = (rule.when == FaultWhen::At && rule.count == picturesSent) ||
                        (rule.when == FaultWhen::Every && picturesSent > 0 && picturesSent % rule.count == 0);
-    if (fires)
-      result.push_back(rule);
+    if (fires) result.push_back(rule);
   }
   return result;
 }

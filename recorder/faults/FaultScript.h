@@ -34,11 +34,11 @@ enum class FaultAction { Close, End, Error, Reply, Garbage, BadTag, BadItem, Hal
 
 struct FaultRule {
   FaultWhen when = FaultWhen::At;
-  std::uint64_t count = 0;             // pictures for At and Every
-  std::optional<std::int32_t> onlyId;  // connection id filter
+  std::uint64_t count = 0;            // pictures for At and Every
+  std::optional<std::int32_t> onlyId; // connection id filter
   FaultAction action = FaultAction::Close;
-  std::int64_t argument = 0;           // code, bytes or milliseconds
-  std::int64_t argument2 = 0;          // the reply parameter of "reply"
+  std::int64_t argument = 0;  // code, bytes or milliseconds
+  std::int64_t argument2 = 0; // the reply parameter of "reply"
 
   // The rule written back in script form, for status lines.
   std::string text() const;

@@ -12,20 +12,17 @@ namespace recorder {
 namespace {
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size())
-    return false;
+  if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
     auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i]))
-      return false;
+    if (lower(a[i]) != lower(b[i])) return false;
   }
   return true;
 }
 
 std::string_view trim(std::string_view text) {
   const auto first = text.find_first_not_of(" \t\r");
-  if (first == std::string_view::npos)
-    return {};
+  if (first == std::string_view::npos) return {};
   const auto last = text.find_last_not_of(" \t\r");
   return text.substr(first, last - first + 1);
 }
@@ -37,11 +34,9 @@ constexpr char32_t kCp1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x
                                       0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 char toCp1252(char32_t codePoint) {
-  if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF))
-    return static_cast<char>(codePoint);
+  if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF)) return static_cast<char>(codePoint);
   for (int i = 0; i < 32; ++i)
-    if (kCp1252High[i] == codePoint && codePoint != 0)
-      return static_cast<char>(0x80 + i);
+    if (kCp1252High[i] == codePoint && codePoint != 0) return static_cast<char>(0x80 + i);
   return '?';
 }
 
@@ -57,8 +52,7 @@ std::string_view languageSlotKey(int slot) {
 int languageSlotOf(std::string_view key) {
   for (int slot = 0; slot < kLanguageSlots; ++slot) {
     const std::string_view slotKey = languageSlotKey(slot);
-    if (!slotKey.empty() && equalsIgnoringCase(slotKey, key))
-      return slot;
+    if (!slotKey.empty() && equalsIgnoringCase(slotKey, key)) return slot;
   }
   return -1;
 }
@@ -81,8 +75,7 @@ std::vector<std::uint8_t> buildLanguageItem(const LanguageTable& table) {
   int columns = 0;
   for (const auto& row : table.rows)
     for (int slot = 0; slot < kLanguageSlots; ++slot)
-      if (!row[slot].empty())
-        columns = std::max(columns, slot + 1);
+      if (!row[slot].empty()) columns = std::max(columns, slot + 1);
   const std::size_t rows = table.rows.size();
   const std::size_t offsetsEnd = 12 + 4 * rows * static_cast<std::size_t>(columns);
   std::vector<std::uint8_t> item(offsetsEnd);
@@ -125,12 +118,10 @@ std::string toWindows1252(std::string_view text) {
     } else if (lead >= 0x80) {
       return std::string(text); // not UTF-8: already single-byte text
     }
-    if (i + static_cast<std::size_t>(extra) >= text.size())
-      return std::string(text); // a sequence cut off at the end
+    if (i + static_cast<std::size_t>(extra) >= text.size()) return std::string(text); // a sequence cut off at the end
     for (int k = 1; k <= extra; ++k) {
       const auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-      if ((next & 0xC0) != 0x80)
-        return std::string(text);
+      if ((next & 0xC0) != 0x80) return std::string(text);
       codePoint = (codePoint << 6) | (next & 0x3F);
     }
     out.push_back(toCp1252(codePoint));
@@ -149,8 +140,7 @@ bool parseLanguageText(std::string_view text, LanguageTable& table, std::string&
     const std::string_view line = trim(text.substr(position, end - position));
     position = end + 1;
     ++lineNumber;
-    if (line.empty() || line[0] == '#')
-      continue;
+    if (line.empty() || line[0] == '#') continue;
     const std::string where = "line " + std::to_string(lineNumber) + ": ";
     if (line.front() == '[') {
       if (line.back() != ']') {
@@ -191,8 +181,7 @@ bool parseLanguageText(std::string_view text, LanguageTable& table, std::string&
     result.languageIndex = -1;
     const std::string wanted = toWindows1252(use);
     for (std::size_t r = 0; r < result.rows.size(); ++r)
-      if (equalsIgnoringCase(result.rows[r][0], wanted))
-        result.languageIndex = static_cast<std::int32_t>(r);
+      if (equalsIgnoringCase(result.rows[r][0], wanted)) result.languageIndex = static_cast<std::int32_t>(r);
     if (result.languageIndex < 0) {
       const bool digits = std::all_of(use.begin(), use.end(), [](char c) { return c >= '0' && c <= '9'; });
       if (!digits || use.size() > 4 || std::stoi(use) >= static_cast<int>(result.rows.size())) {

@@ -21,19 +21,18 @@ LiveCameras::Payload LiveCameras::Camera::picture(Clock::time_point now, Picture
   const Clock::duration running = now - owner_.start_;
   const std::int64_t period = owner_.period_ > Clock::duration::zero() ? running / owner_.period_ : -1;
   std::lock_guard<std::mutex> lock(mutex_);
-  if (period >= 0 && period == period_ && payload_)
-    return payload_;
+  if (period >= 0 && period == period_ && payload_) return payload_;
   context.connectionId = connectionId_;
   context.pictureNumber = made_;
-  context.elapsedMs = static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(running).count());
+  context.elapsedMs =
+      static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(running).count());
   if (!pattern_.render(context, frame)) {
     error = "the test pattern cannot draw a " + std::to_string(frame.width) + " x " + std::to_string(frame.height) +
             " picture";
     return nullptr;
   }
   auto payload = std::make_shared<std::vector<std::uint8_t>>();
-  if (!encoder.encode(frame, settings, *payload, error))
-    return nullptr;
+  if (!encoder.encode(frame, settings, *payload, error)) return nullptr;
   payload_ = std::move(payload);
   period_ = period;
   ++made_;

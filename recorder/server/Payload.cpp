@@ -17,15 +17,12 @@ std::vector<std::uint8_t> assemblePayload(const std::vector<std::uint8_t>& first
 }
 
 void corruptPayload(std::vector<std::uint8_t>& payload) {
-  if (payload.size() < 8)
-    return;
+  if (payload.size() < 8) return;
   const std::size_t firstLength = getWord(payload.data());
-  if (firstLength < 4 || firstLength > payload.size() - 4)
-    return;
+  if (firstLength < 4 || firstLength > payload.size() - 4) return;
   putWord(payload.data() + 4, 0x00000000u); // first field: no opening marker
   const std::size_t second = 4 + firstLength + kFieldGap;
-  if (payload.size() >= second + 4)
-    putWord(payload.data() + second, 0x00000000u);
+  if (payload.size() >= second + 4) putWord(payload.data() + second, 0x00000000u);
 }
 
 void PictureEncoder::corrupt(std::vector<std::uint8_t>& payload) { corruptPayload(payload); }

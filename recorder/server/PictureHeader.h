@@ -26,13 +26,13 @@ constexpr std::size_t kHeaderStandardOffset = 190; // non-zero: 576 lines, zero:
 constexpr std::size_t kHeaderLevelOffset = 192;    // int32
 
 struct PictureHeaderFields {
-  std::string date;       // "dd.mm.yy"
-  std::string time;       // "hh:mm:ss"
-  std::string shortText;  // up to 7 characters
-  std::string camera;     // up to 31 characters
-  std::string info;       // up to 71 characters
-  std::string number;     // picture number, up to 7 characters
-  std::string mark;       // one character
+  std::string date;      // "dd.mm.yy"
+  std::string time;      // "hh:mm:ss"
+  std::string shortText; // up to 7 characters
+  std::string camera;    // up to 31 characters
+  std::string info;      // up to 71 characters
+  std::string number;    // picture number, up to 7 characters
+  std::string mark;      // one character
   bool standard576 = true;
   std::int32_t level = 0;
 };

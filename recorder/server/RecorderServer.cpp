@@ -48,8 +48,7 @@ bool RecorderServer::start(std::string& error) {
     return false;
   }
   port_ = platform::socketLocalPort(listener_);
-  if (options_.refuseAtStartMs > 0)
-    refuseFor(options_.refuseAtStartMs);
+  if (options_.refuseAtStartMs > 0) refuseFor(options_.refuseAtStartMs);
   stopping_.store(false);
   started_.store(true);
   acceptThread_ = std::thread([this] { acceptLoop(); });
@@ -57,15 +56,12 @@ bool RecorderServer::start(std::string& error) {
 }
 
 void RecorderServer::stop() {
-  if (!started_.exchange(false))
-    return;
+  if (!started_.exchange(false)) return;
   stopping_.store(true);
-  if (acceptThread_.joinable())
-    acceptThread_.join();
+  if (acceptThread_.joinable()) acceptThread_.join();
   {
     std::lock_guard<std::mutex> lock(sessionsMutex_);
-    for (Running& running : sessions_)
-      running.session->requestStop();
+    for (Running& running : sessions_) running.session->requestStop();
   }
   reapFinished(true);
   platform::socketClose(listener_);
@@ -76,19 +72,16 @@ void RecorderServer::stop() {
 void RecorderServer::refuseFor(int milliseconds) {
   const std::int64_t until = steadyMs() + milliseconds;
   std::int64_t current = refuseUntilMs_.load();
-  while (current < until && !refuseUntilMs_.compare_exchange_weak(current, until)) {
-  }
+  while (current < until && !refuseUntilMs_.compare_exchange_weak(current, until)) {}
   log_.line("refusing connections for " + std::to_string(milliseconds) + " ms");
 }
 
 bool RecorderServer::refusing() const { return steadyMs() < refuseUntilMs_.load(); }
 
 bool RecorderServer::ensureListening() {
-  if (listener_ != platform::kNoSocket)
-    return true;
+  if (listener_ != platform::kNoSocket) return true;
   listener_ = platform::socketListen(options_.host.c_str(), port_);
-  if (listener_ == platform::kNoSocket)
-    return false;
+  if (listener_ == platform::kNoSocket) return false;
   log_.line("accepting connections again");
   return true;
 }
@@ -96,16 +89,14 @@ bool RecorderServer::ensureListening() {
 std::uint64_t RecorderServer::picturesSent() const {
   std::lock_guard<std::mutex> lock(sessionsMutex_);
   std::uint64_t total = picturesOfFinished_.load();
-  for (const Running& running : sessions_)
-    total += running.session->counters().picturesSent.load();
+  for (const Running& running : sessions_) total += running.session->counters().picturesSent.load();
   return total;
 }
 
 int RecorderServer::activeSessions() const {
   std::lock_guard<std::mutex> lock(sessionsMutex_);
   int count = 0;
-  for (const Running& running : sessions_)
-    count += running.session->finished() ? 0 : 1;
+  for (const Running& running : sessions_) count += running.session->finished() ? 0 : 1;
   return count;
 }
 
@@ -122,8 +113,7 @@ void RecorderServer::reapFinished(bool all) {
       }
     }
   }
-  for (Running& running : done)
-    running.thread.join();
+  for (Running& running : done) running.thread.join();
 }
 
 void RecorderServer::acceptLoop() {
@@ -140,11 +130,9 @@ void RecorderServer::acceptLoop() {
       std::this_thread::sleep_for(std::chrono::milliseconds(kAcceptPollMs));
       continue;
     }
-    if (platform::socketWaitReadable(listener_, kAcceptPollMs) != 1)
-      continue;
+    if (platform::socketWaitReadable(listener_, kAcceptPollMs) != 1) continue;
     const platform::SocketHandle socket = platform::socketAccept(listener_);
-    if (socket == platform::kNoSocket)
-      continue;
+    if (socket == platform::kNoSocket) continue;
     if (activeSessions() >= options_.maxViewers) {
       refused_.fetch_add(1);
       log_.line("too many viewers (" + std::to_string(options_.maxViewers) + "), connection closed");

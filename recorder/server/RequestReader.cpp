@@ -8,13 +8,11 @@ std::optional<PdatWords> findPdat(const std::uint8_t* message, std::size_t lengt
   while (offset + kItemHeaderSize <= length) {
     const std::uint32_t tag = getWord(message + offset);
     const auto itemLength = static_cast<std::int32_t>(getWord(message + offset + 4));
-    if (itemLength < 0 || static_cast<std::size_t>(itemLength) > length - offset - kItemHeaderSize)
-      return std::nullopt;
+    if (itemLength < 0 || static_cast<std::size_t>(itemLength) > length - offset - kItemHeaderSize) return std::nullopt;
     const std::uint8_t* data = message + offset + kItemHeaderSize;
     if (!found && tag == kTagPdat && static_cast<std::size_t>(itemLength) >= kPdatSize) {
       PdatWords words;
-      for (int i = 0; i < 4; ++i)
-        words[i] = static_cast<std::int32_t>(getWord(data + 4 * i));
+      for (int i = 0; i < 4; ++i) words[i] = static_cast<std::int32_t>(getWord(data + 4 * i));
       found = words;
     }
     offset += kItemHeaderSize + static_cast<std::size_t>(itemLength);
@@ -37,10 +35,8 @@ void RequestReader::append(const std::uint8_t* data, std::size_t length) {
 void RequestReader::consume(std::size_t count) { consumed_ += count; }
 
 RequestReader::Result RequestReader::next(PdatWords& words) {
-  if (invalid_)
-    return Result::Invalid;
-  if (buffered() < kMessageHeaderSize)
-    return Result::NeedMore;
+  if (invalid_) return Result::Invalid;
+  if (buffered() < kMessageHeaderSize) return Result::NeedMore;
   const std::uint8_t* start = buffer_.data() + consumed_;
   if (getWord(start) != kTagMessage) {
     consume(kMessageHeaderSize); // step like the protocol's receivers do: 8 bytes at a time
@@ -51,12 +47,10 @@ RequestReader::Result RequestReader::next(PdatWords& words) {
     invalid_ = true;
     return Result::Invalid;
   }
-  if (buffered() < static_cast<std::size_t>(total))
-    return Result::NeedMore;
+  if (buffered() < static_cast<std::size_t>(total)) return Result::NeedMore;
   const auto pdat = findPdat(start, static_cast<std::size_t>(total));
   consume(static_cast<std::size_t>(total));
-  if (!pdat)
-    return Result::Ignored;
+  if (!pdat) return Result::Ignored;
   words = *pdat;
   return Result::Request;
 }

@@ -16,11 +16,11 @@ constexpr std::size_t kMaxRequestLength = 4096;
 class RequestReader {
 public:
   enum class Result {
-    NeedMore,  // no complete message buffered
-    Request,   // a message with a "PDAT" item: `words` holds its four words
-    Ignored,   // a complete message without a usable "PDAT", or with a broken item list
-    Skipped,   // 8 bytes without the message tag were dropped (the peer's stream is out of step)
-    Invalid,   // a header with a length outside 8..kMaxRequestLength: the stream cannot be trusted
+    NeedMore, // no complete message buffered
+    Request,  // a message with a "PDAT" item: `words` holds its four words
+    Ignored,  // a complete message without a usable "PDAT", or with a broken item list
+    Skipped,  // 8 bytes without the message tag were dropped (the peer's stream is out of step)
+    Invalid,  // a header with a length outside 8..kMaxRequestLength: the stream cannot be trusted
   };
 
   void append(const std::uint8_t* data, std::size_t length);

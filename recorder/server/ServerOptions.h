@@ -15,29 +15,29 @@ constexpr int kDefaultPort = 7070;
 
 struct ServerOptions {
   std::string host = "127.0.0.1";
-  int port = kDefaultPort;       // 0 picks a free port
-  int maxViewers = 64;           // connections beyond this are closed at once
+  int port = kDefaultPort; // 0 picks a free port
+  int maxViewers = 64;     // connections beyond this are closed at once
 
-  bool diagnostics = false;                 // bit 0 of the flags in the "connection established" reply
-  std::optional<LanguageTable> language;    // sent with that reply when set
+  bool diagnostics = false;              // bit 0 of the flags in the "connection established" reply
+  std::optional<LanguageTable> language; // sent with that reply when set
 
   // Pictures.
-  std::string camera = "Camera %d";   // %d becomes the connection id
-  std::string text1;                  // header text at offset 44 (7 characters)
-  std::string text2;                  // header text at offset 84 (71 characters); empty: the source's description
-  std::string text3;                  // header text at offset 164 (1 character)
+  std::string camera = "Camera %d"; // %d becomes the connection id
+  std::string text1;                // header text at offset 44 (7 characters)
+  std::string text2;                // header text at offset 84 (71 characters); empty: the source's description
+  std::string text3;                // header text at offset 164 (1 character)
   EncodeSettings encoding;
-  double picturesPerSecond = 25.0;    // upper limit; <= 0: as fast as the viewer asks
+  double picturesPerSecond = 25.0; // upper limit; <= 0: as fast as the viewer asks
   // Still images shared by every connection; null: each connection gets the live test pattern.
   std::shared_ptr<PictureSource> stills;
   // The encoder; null: the project's wavelet encoder.
   std::shared_ptr<PictureEncoder> encoder;
 
   FaultScript faults;
-  int refuseAtStartMs = 0;            // refuse connections for this long after start
+  int refuseAtStartMs = 0; // refuse connections for this long after start
 
-  bool quiet = false;                 // no status lines
-  int statusIntervalMs = 5000;        // period of the per-connection status line
+  bool quiet = false;          // no status lines
+  int statusIntervalMs = 5000; // period of the per-connection status line
 };
 
 } // namespace recorder

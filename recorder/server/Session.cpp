@@ -12,8 +12,8 @@
 namespace recorder {
 namespace {
 
-constexpr int kPollMs = 20;                      // longest wait before looking at stop again
-constexpr std::uint64_t kMaxOutstanding = 1000;  // requests counted ahead at most
+constexpr int kPollMs = 20;                     // longest wait before looking at stop again
+constexpr std::uint64_t kMaxOutstanding = 1000; // requests counted ahead at most
 constexpr std::uint32_t kTagUnknownItem = tagWord("XTRA");
 constexpr std::uint32_t kTagWrongMessage = tagWord("QLPR");
 
@@ -35,11 +35,9 @@ std::string cameraName(const std::string& pattern, std::int32_t connectionId) {
 std::vector<std::uint8_t> noise(std::size_t length, std::uint64_t seed) {
   std::mt19937 random(static_cast<std::mt19937::result_type>(seed));
   std::vector<std::uint8_t> bytes(length);
-  for (auto& byte : bytes)
-    byte = static_cast<std::uint8_t>(random());
+  for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random());
   for (std::size_t at = 0; at + 4 <= length; at += 8)
-    if (getWord(bytes.data() + at) == kTagMessage)
-      bytes[at] ^= 0x01;
+    if (getWord(bytes.data() + at) == kTagMessage) bytes[at] ^= 0x01;
   return bytes;
 }
 
@@ -53,8 +51,7 @@ Session::~Session() { platform::socketClose(socket_); }
 
 void Session::status(const std::string& text) {
   std::string prefix = "#" + std::to_string(number_);
-  if (connectionId_ >= 0 || opened_)
-    prefix += " id " + std::to_string(connectionId_);
+  if (connectionId_ >= 0 || opened_) prefix += " id " + std::to_string(connectionId_);
   environment_.log->line(prefix + ": " + text);
 }
 
@@ -70,14 +67,13 @@ std::string Session::rateText(Clock::time_point now) const {
 }
 
 void Session::periodicStatus(Clock::time_point now) {
-  if (!opened_ || options_.statusIntervalMs <= 0)
-    return;
-  if (now - lastStatus_ < std::chrono::milliseconds(options_.statusIntervalMs))
-    return;
+  if (!opened_ || options_.statusIntervalMs <= 0) return;
+  if (now - lastStatus_ < std::chrono::milliseconds(options_.statusIntervalMs)) return;
   const double seconds = std::chrono::duration<double>(now - lastStatus_).count();
   const auto pictures = counters_.picturesSent.load();
   char recent[64];
-  std::snprintf(recent, sizeof recent, " (now %.1f/s)", static_cast<double>(pictures - picturesAtLastStatus_) / seconds);
+  std::snprintf(recent, sizeof recent, " (now %.1f/s)",
+                static_cast<double>(pictures - picturesAtLastStatus_) / seconds);
   status(rateText(now) + recent);
   lastStatus_ = now;
   picturesAtLastStatus_ = pictures;
@@ -88,15 +84,12 @@ void Session::run() {
   platform::socketSetNoDelay(socket_);
   status("connected");
   while (!stopping()) {
-    if (!receiveAvailable())
-      break;
-    if (!handleRequests())
-      break;
+    if (!receiveAvailable()) break;
+    if (!handleRequests()) break;
     const auto now = Clock::now();
     periodicStatus(now);
     if (opened_ && credits_ > 0 && pacer_.due(now)) {
-      if (!sendPicture())
-        break;
+      if (!sendPicture()) break;
       --credits_;
       continue;
     }
@@ -109,8 +102,7 @@ void Session::run() {
       break;
     }
   }
-  if (stopping())
-    closeReason_ = "recorder stopping";
+  if (stopping()) closeReason_ = "recorder stopping";
   status("closed (" + closeReason_ + ")" + (opened_ ? ", " + rateText(Clock::now()) : std::string()));
   platform::socketClose(socket_);
   socket_ = platform::kNoSocket;
@@ -125,8 +117,7 @@ bool Session::receiveAvailable() {
       closeReason_ = "viewer closed";
       return false;
     }
-    if (received == 0)
-      return true;
+    if (received == 0) return true;
     reader_.append(buffer, static_cast<std::size_t>(received));
   }
 }
@@ -135,9 +126,14 @@ bool Session::handleRequests() {
   for (;;) {
     PdatWords words{};
     switch (reader_.next(words)) {
-    case RequestReader::Result::NeedMore: return true;
-    case RequestReader::Result::Ignored: status("ignored a message without a request"); break;
-    case RequestReader::Result::Skipped: status("skipped 8 bytes that are not a message"); break;
+    case RequestReader::Result::NeedMore:
+      return true;
+    case RequestReader::Result::Ignored:
+      status("ignored a message without a request");
+      break;
+    case RequestReader::Result::Skipped:
+      status("skipped 8 bytes that are not a message");
+      break;
     case RequestReader::Result::Invalid:
       closeReason_ = "request with an impossible length";
       return false;
@@ -167,8 +163,7 @@ bool Session::handleOpen(std::int32_t connectionId) {
   counters_.connectionId.store(connectionId);
   openedAt_ = lastStatus_ = Clock::now();
   status("open request, camera \"" + cameraName(options_.camera, connectionId) + "\"");
-  if (!applyFaults(options_.faults.atOpen(connectionId)))
-    return false;
+  if (!applyFaults(options_.faults.atOpen(connectionId))) return false;
   MessageWriter reply;
   std::vector<std::uint8_t> table;
   if (options_.language) {
@@ -176,8 +171,7 @@ bool Session::handleOpen(std::int32_t connectionId) {
     reply.addItem(kTagLang, table.data(), table.size());
   }
   reply.addPdat({kReplyEstablished, 0, 0, options_.diagnostics ? 1 : 0});
-  if (!sendMessage(reply.bytes()))
-    return false;
+  if (!sendMessage(reply.bytes())) return false;
   opened_ = true;
   counters_.opened.store(true);
   credits_ = 1; // the first picture goes out unasked
@@ -187,8 +181,7 @@ bool Session::handleOpen(std::int32_t connectionId) {
 bool Session::pause(int milliseconds) {
   const auto until = Clock::now() + std::chrono::milliseconds(milliseconds);
   while (Clock::now() < until) {
-    if (stopping())
-      return false;
+    if (stopping()) return false;
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
     platform::sleepMs(static_cast<std::uint32_t>(std::clamp<long long>(left, 1, kPollMs)));
   }
@@ -200,42 +193,45 @@ bool Session::applyFaults(const std::vector<FaultRule>& rules) {
     counters_.faultsFired.fetch_add(1);
     status("fault \"" + rule.text() + "\"");
     switch (rule.action) {
-    case FaultAction::Close: closeReason_ = "fault: close"; return false;
+    case FaultAction::Close:
+      closeReason_ = "fault: close";
+      return false;
     case FaultAction::End:
       sendReply(kReplyEnd, 0);
       closeReason_ = "fault: end";
       return false;
     case FaultAction::Error:
-      if (!sendReply(kReplyError, static_cast<std::int32_t>(rule.argument)))
-        return false;
+      if (!sendReply(kReplyError, static_cast<std::int32_t>(rule.argument))) return false;
       break;
     case FaultAction::Reply:
-      if (!sendReply(static_cast<std::int32_t>(rule.argument), static_cast<std::int32_t>(rule.argument2)))
-        return false;
+      if (!sendReply(static_cast<std::int32_t>(rule.argument), static_cast<std::int32_t>(rule.argument2))) return false;
       break;
     case FaultAction::Garbage:
-      if (!sendAll(noise(static_cast<std::size_t>(rule.argument), counters_.faultsFired.load())))
-        return false;
+      if (!sendAll(noise(static_cast<std::size_t>(rule.argument), counters_.faultsFired.load()))) return false;
       break;
     case FaultAction::BadTag: {
       MessageWriter wrong(kTagWrongMessage);
       wrong.addPdat({kReplyError, 0, 0, 2001}); // would show an error if it were taken
-      if (!sendAll(wrong.bytes()))
-        return false;
+      if (!sendAll(wrong.bytes())) return false;
       break;
     }
-    case FaultAction::BadItem: badItemNext_ = true; break;
-    case FaultAction::Half: halfNext_ = true; break;
+    case FaultAction::BadItem:
+      badItemNext_ = true;
+      break;
+    case FaultAction::Half:
+      halfNext_ = true;
+      break;
     case FaultAction::Stall:
       if (!pause(static_cast<int>(rule.argument))) {
         closeReason_ = "recorder stopping";
         return false;
       }
       break;
-    case FaultAction::Corrupt: corruptNext_ = true; break;
+    case FaultAction::Corrupt:
+      corruptNext_ = true;
+      break;
     case FaultAction::Refuse:
-      if (environment_.refuseConnections)
-        environment_.refuseConnections(static_cast<int>(rule.argument));
+      if (environment_.refuseConnections) environment_.refuseConnections(static_cast<int>(rule.argument));
       break;
     }
   }
@@ -253,8 +249,7 @@ bool Session::sendBytes(const std::uint8_t* data, std::size_t length) {
     }
     if (count == 0) {
       // The viewer is not reading: wait here; only this connection waits.
-      if (stopping())
-        return false;
+      if (stopping()) return false;
       if (platform::socketWaitWritable(socket_, kPollMs) < 0) {
         closeReason_ = "socket error";
         return false;
@@ -270,8 +265,7 @@ bool Session::sendBytes(const std::uint8_t* data, std::size_t length) {
 bool Session::sendAll(const std::vector<std::uint8_t>& bytes) { return sendBytes(bytes.data(), bytes.size()); }
 
 bool Session::sendMessage(const std::vector<std::uint8_t>& message) {
-  if (!halfNext_)
-    return sendAll(message);
+  if (!halfNext_) return sendAll(message);
   halfNext_ = false;
   sendBytes(message.data(), message.size() / 2);
   closeReason_ = "fault: half a message";
@@ -287,23 +281,19 @@ bool Session::sendReply(std::int32_t code, std::int32_t parameter) {
 bool Session::makePayload(const PictureContext& context, std::vector<std::uint8_t>& payload,
                           std::shared_ptr<const std::vector<std::uint8_t>>& shared) {
   const int height = pictureHeight(options_.encoding.standard576);
-  if (frame_.width != kPictureWidth || frame_.height != height)
-    frame_.resize(kPictureWidth, height);
+  if (frame_.width != kPictureWidth || frame_.height != height) frame_.resize(kPictureWidth, height);
   std::string error;
   if (!options_.stills) {
-    if (!camera_)
-      camera_ = environment_.liveCameras->camera(connectionId_);
+    if (!camera_) camera_ = environment_.liveCameras->camera(connectionId_);
     shared = camera_->picture(Clock::now(), context, frame_, *environment_.encoder, options_.encoding, error);
-    if (!shared)
-      status("cannot make a picture: " + error);
+    if (!shared) status("cannot make a picture: " + error);
     return shared != nullptr;
   }
   PictureSource& source = *options_.stills;
   const auto still = source.stillIndex(context);
   if (still && environment_.encodedStills) {
     shared = environment_.encodedStills->find(*still);
-    if (shared)
-      return true;
+    if (shared) return true;
   }
   if (!source.render(context, frame_)) {
     status("the picture source has no picture");
@@ -320,16 +310,15 @@ bool Session::makePayload(const PictureContext& context, std::vector<std::uint8_
 
 bool Session::sendPicture() {
   const std::uint64_t sentSoFar = counters_.picturesSent.load();
-  if (!applyFaults(options_.faults.beforePicture(connectionId_, sentSoFar)))
-    return false;
+  if (!applyFaults(options_.faults.beforePicture(connectionId_, sentSoFar))) return false;
   const auto start = Clock::now();
   const WallClockReading clock = readWallClock();
 
   PictureContext context;
   context.connectionId = connectionId_;
   context.pictureNumber = sentSoFar;
-  context.elapsedMs = static_cast<std::uint32_t>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(start - openedAt_).count());
+  context.elapsedMs =
+      static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(start - openedAt_).count());
   context.wallClockMs = clock.millisecondOfDay;
   context.interlaced = options_.encoding.fields == 2;
   context.cameraName = cameraName(options_.camera, connectionId_);
@@ -342,8 +331,7 @@ bool Session::sendPicture() {
   const std::vector<std::uint8_t>* body = shared ? shared.get() : &payload_;
   if (corruptNext_) {
     corruptNext_ = false;
-    if (body != &payload_)
-      payload_ = *body;
+    if (body != &payload_) payload_ = *body;
     environment_.encoder->corrupt(payload_);
     body = &payload_;
   }
@@ -370,8 +358,7 @@ bool Session::sendPicture() {
   }
   message.addItem(kTagBody, body->data(), body->size());
   pacer_.sent(start);
-  if (!sendMessage(message.bytes()))
-    return false;
+  if (!sendMessage(message.bytes())) return false;
   counters_.picturesSent.fetch_add(1);
   return true;
 }

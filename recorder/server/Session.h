@@ -59,8 +59,8 @@ private:
   using Clock = Pacer::Clock;
 
   bool stopping() const { return stopRequested_.load(std::memory_order_acquire); }
-  bool receiveAvailable();               // false: the viewer closed or the socket failed
-  bool handleRequests();                 // false: close the connection
+  bool receiveAvailable(); // false: the viewer closed or the socket failed
+  bool handleRequests();   // false: close the connection
   bool handleOpen(std::int32_t connectionId);
   bool sendPicture();
   // Runs fault rules; false when one of them ends the connection.
@@ -69,7 +69,7 @@ private:
   bool sendBytes(const std::uint8_t* data, std::size_t length);
   bool sendMessage(const std::vector<std::uint8_t>& message); // honours a pending "half" fault
   bool sendReply(std::int32_t code, std::int32_t parameter);
-  bool pause(int milliseconds);          // false when stopped meanwhile
+  bool pause(int milliseconds); // false when stopped meanwhile
   bool makePayload(const PictureContext& context, std::vector<std::uint8_t>& payload,
                    std::shared_ptr<const std::vector<std::uint8_t>>& shared);
   void status(const std::string& text);
@@ -87,17 +87,17 @@ private:
 
   RequestReader reader_;
   Pacer pacer_;
-  TestPattern testPattern_;                   // describes the live pictures
+  TestPattern testPattern_;                     // describes the live pictures
   std::shared_ptr<LiveCameras::Camera> camera_; // the live camera of this connection's id
   RgbFrame frame_;
   std::vector<std::uint8_t> payload_;
 
   std::int32_t connectionId_ = -1;
   bool opened_ = false;
-  std::uint64_t credits_ = 0;   // pictures the viewer has asked for and not yet received
-  bool halfNext_ = false;       // the next message goes out half, then the connection closes
-  bool corruptNext_ = false;    // the next picture's field streams are damaged
-  bool badItemNext_ = false;    // the next picture carries an unknown item
+  std::uint64_t credits_ = 0; // pictures the viewer has asked for and not yet received
+  bool halfNext_ = false;     // the next message goes out half, then the connection closes
+  bool corruptNext_ = false;  // the next picture's field streams are damaged
+  bool badItemNext_ = false;  // the next picture carries an unknown item
   std::string closeReason_ = "viewer closed";
   Clock::time_point openedAt_{};
   Clock::time_point lastStatus_{};

@@ -3,8 +3,7 @@
 namespace recorder {
 
 void StatusLog::line(const std::string& text) {
-  if (quiet_)
-    return;
+  if (quiet_) return;
   std::lock_guard<std::mutex> lock(mutex_);
   out_ << "camview-recorder: " << text << '\n';
   out_.flush();

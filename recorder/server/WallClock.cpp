@@ -17,8 +17,7 @@ WallClockReading readWallClock() {
     // std::localtime shares one result buffer between threads.
     static std::mutex mutex;
     std::lock_guard<std::mutex> lock(mutex);
-    if (const std::tm* result = std::localtime(&seconds))
-      local = *result;
+    if (const std::tm* result = std::localtime(&seconds)) local = *result;
   }
   char date[48], time[48];
   std::snprintf(date, sizeof date, "%02d.%02d.%02d", local.tm_mday, local.tm_mon + 1, local.tm_year % 100);

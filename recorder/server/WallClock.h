@@ -6,9 +6,9 @@
 namespace recorder {
 
 struct WallClockReading {
-  std::string date;               // "dd.mm.yy"
-  std::string time;               // "hh:mm:ss"
-  std::int64_t millisecondOfDay;  // 0 .. 86,399,999
+  std::string date;              // "dd.mm.yy"
+  std::string time;              // "hh:mm:ss"
+  std::int64_t millisecondOfDay; // 0 .. 86,399,999
 };
 
 WallClockReading readWallClock();

@@ -21,8 +21,8 @@ public:
     encoderSettings.fields = settings.fields;
     encoderSettings.pixelOrder = wavelet::PixelOrder::Rgb;
     if (!encoder.encode(frame.pixels.data(), frame.width, frame.height, frame.stride(), encoderSettings, payload)) {
-      error = "the encoder refused a " + std::to_string(frame.width) + " x " + std::to_string(frame.height) +
-              " picture";
+      error =
+          "the encoder refused a " + std::to_string(frame.width) + " x " + std::to_string(frame.height) + " picture";
       return false;
     }
     return true;
@@ -31,8 +31,7 @@ public:
   void corrupt(std::vector<std::uint8_t>& payload) override {
     // A marker inside the data of a band every level decodes; if the picture is too flat
     // for that, the field's opening marker goes instead.
-    if (!wavelet::damagePayload(payload, wavelet::FieldDamage::MarkerInBandData))
-      corruptPayload(payload);
+    if (!wavelet::damagePayload(payload, wavelet::FieldDamage::MarkerInBandData)) corruptPayload(payload);
   }
 };
 

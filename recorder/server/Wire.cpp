@@ -26,16 +26,14 @@ MessageWriter& MessageWriter::addItem(std::uint32_t itemTag, const void* data, s
   bytes_.resize(at + kItemHeaderSize + length);
   putWord(bytes_.data() + at, itemTag);
   putWord(bytes_.data() + at + 4, static_cast<std::uint32_t>(length));
-  if (length > 0)
-    std::memcpy(bytes_.data() + at + kItemHeaderSize, data, length);
+  if (length > 0) std::memcpy(bytes_.data() + at + kItemHeaderSize, data, length);
   putWord(bytes_.data() + 4, static_cast<std::uint32_t>(bytes_.size()));
   return *this;
 }
 
 MessageWriter& MessageWriter::addPdat(const PdatWords& words) {
   std::uint8_t data[kPdatSize];
-  for (int i = 0; i < 4; ++i)
-    putWord(data + 4 * i, static_cast<std::uint32_t>(words[i]));
+  for (int i = 0; i < 4; ++i) putWord(data + 4 * i, static_cast<std::uint32_t>(words[i]));
   return addItem(kTagPdat, data, sizeof data);
 }
 

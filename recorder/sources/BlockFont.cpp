@@ -60,16 +60,13 @@ constexpr Glyph kGlyphs[] = {
 } // namespace
 
 std::array<std::uint8_t, kGlyphHeight> blockGlyph(char c) {
-  if (c >= 'a' && c <= 'z')
-    c = static_cast<char>(c - 'a' + 'A');
+  if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   std::array<std::uint8_t, kGlyphHeight> bits{};
   for (const Glyph& glyph : kGlyphs) {
-    if (glyph.character != c)
-      continue;
+    if (glyph.character != c) continue;
     for (int row = 0; row < kGlyphHeight; ++row)
       for (int column = 0; column < kGlyphWidth; ++column)
-        if (glyph.rows[row][column] == '#')
-          bits[row] |= static_cast<std::uint8_t>(1u << (kGlyphWidth - 1 - column));
+        if (glyph.rows[row][column] == '#') bits[row] |= static_cast<std::uint8_t>(1u << (kGlyphWidth - 1 - column));
     break;
   }
   return bits;

@@ -7,8 +7,7 @@
 namespace recorder {
 
 void Canvas::put(int x, int y, Rgb colour) {
-  if (x < 0 || y < 0 || x >= frame_.width || y >= frame_.height || !rowAllowed(y))
-    return;
+  if (x < 0 || y < 0 || x >= frame_.width || y >= frame_.height || !rowAllowed(y)) return;
   std::uint8_t* p = frame_.pixel(x, y);
   p[0] = colour.r;
   p[1] = colour.g;
@@ -21,8 +20,7 @@ void Canvas::fillRect(int x, int y, int width, int height, Rgb colour) {
   const int right = std::min(x + width, frame_.width);
   const int bottom = std::min(y + height, frame_.height);
   for (int row = top; row < bottom; ++row) {
-    if (!rowAllowed(row))
-      continue;
+    if (!rowAllowed(row)) continue;
     for (int column = left; column < right; ++column) {
       std::uint8_t* p = frame_.pixel(column, row);
       p[0] = colour.r;
@@ -35,8 +33,7 @@ void Canvas::fillRect(int x, int y, int width, int height, Rgb colour) {
 void Canvas::fillCircle(int centreX, int centreY, int radius, Rgb colour) {
   for (int dy = -radius; dy <= radius; ++dy)
     for (int dx = -radius; dx <= radius; ++dx)
-      if (dx * dx + dy * dy <= radius * radius)
-        put(centreX + dx, centreY + dy, colour);
+      if (dx * dx + dy * dy <= radius * radius) put(centreX + dx, centreY + dy, colour);
 }
 
 int Canvas::textWidth(std::string_view text, int scale) {

@@ -9,8 +9,7 @@ namespace recorder {
 ImageListSource::ImageListSource(std::vector<Still> stills, int width, int height, int picturesPerStill)
     : stills_(std::move(stills)), picturesPerStill_(std::max(picturesPerStill, 1)) {
   for (Still& still : stills_) {
-    if (still.image.width == width && still.image.height == height)
-      continue;
+    if (still.image.width == width && still.image.height == height) continue;
     RgbFrame fitted;
     resampleTo(still.image, width, height, fitted);
     still.image = std::move(fitted);
@@ -18,19 +17,16 @@ ImageListSource::ImageListSource(std::vector<Still> stills, int width, int heigh
 }
 
 std::optional<std::size_t> ImageListSource::stillIndex(const PictureContext& context) const {
-  if (stills_.empty())
-    return std::nullopt;
+  if (stills_.empty()) return std::nullopt;
   return static_cast<std::size_t>((context.pictureNumber / static_cast<std::uint64_t>(picturesPerStill_)) %
                                   stills_.size());
 }
 
 bool ImageListSource::render(const PictureContext& context, RgbFrame& frame) {
   const auto index = stillIndex(context);
-  if (!index)
-    return false;
+  if (!index) return false;
   const RgbFrame& image = stills_[*index].image;
-  if (image.width != frame.width || image.height != frame.height)
-    return false;
+  if (image.width != frame.width || image.height != frame.height) return false;
   frame.pixels = image.pixels;
   return true;
 }

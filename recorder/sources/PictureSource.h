@@ -12,10 +12,10 @@ namespace recorder {
 // What a source may draw into one picture of one connection.
 struct PictureContext {
   int connectionId = 0;
-  std::uint64_t pictureNumber = 0;  // 0 for the connection's first picture
-  std::uint32_t elapsedMs = 0;      // time since the connection opened, drives the animation
-  std::int64_t wallClockMs = 0;     // local wall-clock time of day in ms, for the running clock
-  bool interlaced = true;           // odd lines show the scene one field period later
+  std::uint64_t pictureNumber = 0; // 0 for the connection's first picture
+  std::uint32_t elapsedMs = 0;     // time since the connection opened, drives the animation
+  std::int64_t wallClockMs = 0;    // local wall-clock time of day in ms, for the running clock
+  bool interlaced = true;          // odd lines show the scene one field period later
   std::string cameraName;
 };
 

@@ -19,8 +19,8 @@ bool decodePng(const std::uint8_t* data, std::size_t size, RgbFrame& out, std::s
   }
   if (image.width == 0 || image.height == 0 || image.width > kMaxPngSide || image.height > kMaxPngSide) {
     png_image_free(&image);
-    error = "image size " + std::to_string(image.width) + " x " + std::to_string(image.height) +
-            " is outside 1.." + std::to_string(kMaxPngSide);
+    error = "image size " + std::to_string(image.width) + " x " + std::to_string(image.height) + " is outside 1.." +
+            std::to_string(kMaxPngSide);
     return false;
   }
   image.format = PNG_FORMAT_RGB; // alpha, if any, is composed over the background (black)

@@ -14,8 +14,8 @@ RgbFrame halve(const RgbFrame& source) {
     for (int x = 0; x < out.width; ++x) {
       const int x0 = 2 * x, x1 = std::min(2 * x + 1, source.width - 1);
       for (int c = 0; c < 3; ++c) {
-        const int sum = source.pixel(x0, y0)[c] + source.pixel(x1, y0)[c] + source.pixel(x0, y1)[c] +
-                        source.pixel(x1, y1)[c];
+        const int sum =
+            source.pixel(x0, y0)[c] + source.pixel(x1, y0)[c] + source.pixel(x0, y1)[c] + source.pixel(x1, y1)[c];
         out.pixel(x, y)[c] = static_cast<std::uint8_t>((sum + 2) / 4);
       }
     }
@@ -27,8 +27,7 @@ RgbFrame halve(const RgbFrame& source) {
 
 void resampleTo(const RgbFrame& source, int width, int height, RgbFrame& out) {
   out.resize(width, height);
-  if (source.width <= 0 || source.height <= 0 || width <= 0 || height <= 0)
-    return;
+  if (source.width <= 0 || source.height <= 0 || width <= 0 || height <= 0) return;
   RgbFrame reduced;
   const RgbFrame* from = &source;
   while (from->width >= 2 * width * 2 || from->height >= 2 * height * 2) {

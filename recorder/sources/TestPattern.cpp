@@ -29,8 +29,7 @@ Rgb idColour(int connectionId) {
 
 // Position along a path that bounces between 0 and `span`, `speed` pixels per second.
 int bounce(std::uint32_t timeMs, int span, int speed) {
-  if (span <= 0)
-    return 0;
+  if (span <= 0) return 0;
   const long long travelled = static_cast<long long>(timeMs) * speed / 1000;
   const long long period = 2LL * span;
   const long long phase = travelled % period;
@@ -42,12 +41,10 @@ void drawZonePlate(RgbFrame& frame, int left, int top, int size) {
   const double k = kPi / (2.0 * size);
   for (int y = 0; y < size; ++y) {
     const int py = top + y;
-    if (py < 0 || py >= frame.height)
-      continue;
+    if (py < 0 || py >= frame.height) continue;
     for (int x = 0; x < size; ++x) {
       const int px = left + x;
-      if (px < 0 || px >= frame.width)
-        continue;
+      if (px < 0 || px >= frame.width) continue;
       const double dx = x - size / 2.0, dy = y - size / 2.0;
       const double value = 0.5 + 0.5 * std::cos(k * (dx * dx + dy * dy));
       const auto grey = static_cast<std::uint8_t>(16 + 219 * value);
@@ -62,12 +59,10 @@ void drawLinePairs(Canvas& canvas, int left, int top, int height) {
   // belong to alternating fields.
   int x = left;
   for (int width = 1; width <= 3; ++width) {
-    for (int i = 0; i < 12; ++i)
-      canvas.fillRect(x + i * 2 * width, top, width, height, {235, 235, 235});
+    for (int i = 0; i < 12; ++i) canvas.fillRect(x + i * 2 * width, top, width, height, {235, 235, 235});
     x += 24 * width + 8;
   }
-  for (int row = 0; row < height; row += 2)
-    canvas.fillRect(x, top + row, 48, 1, {235, 235, 235});
+  for (int row = 0; row < height; row += 2) canvas.fillRect(x, top + row, 48, 1, {235, 235, 235});
 }
 
 void drawScene(Canvas& canvas, RgbFrame& frame, const PictureContext& context, std::uint32_t timeMs) {
@@ -94,20 +89,18 @@ void drawScene(Canvas& canvas, RgbFrame& frame, const PictureContext& context, s
 } // namespace
 
 bool TestPattern::render(const PictureContext& context, RgbFrame& frame) {
-  if (frame.width <= 0 || frame.height <= 0)
-    return false;
+  if (frame.width <= 0 || frame.height <= 0) return false;
   const int w = frame.width, h = frame.height;
   Canvas canvas(frame);
   const Rgb accent = idColour(context.connectionId);
 
   // Background: dark, tinted by the connection's colour.
-  canvas.fillRect(0, 0, w, h, {static_cast<std::uint8_t>(20 + accent.r / 10),
-                               static_cast<std::uint8_t>(20 + accent.g / 10),
-                               static_cast<std::uint8_t>(28 + accent.b / 10)});
+  canvas.fillRect(0, 0, w, h,
+                  {static_cast<std::uint8_t>(20 + accent.r / 10), static_cast<std::uint8_t>(20 + accent.g / 10),
+                   static_cast<std::uint8_t>(28 + accent.b / 10)});
   // Colour bars and a 16-step grey ramp.
   const int barsHeight = h * 22 / 100;
-  for (int i = 0; i < 8; ++i)
-    canvas.fillRect(i * w / 8, 0, (i + 1) * w / 8 - i * w / 8, barsHeight, kBars[i]);
+  for (int i = 0; i < 8; ++i) canvas.fillRect(i * w / 8, 0, (i + 1) * w / 8 - i * w / 8, barsHeight, kBars[i]);
   const int rampTop = barsHeight, rampHeight = h * 5 / 100;
   for (int i = 0; i < 16; ++i) {
     const auto grey = static_cast<std::uint8_t>(i * 17);
@@ -115,10 +108,8 @@ bool TestPattern::render(const PictureContext& context, RgbFrame& frame) {
   }
   // A grid every 40 pixels over the lower part.
   const int gridTop = rampTop + rampHeight;
-  for (int x = 0; x < w; x += 40)
-    canvas.fillRect(x, gridTop, 1, h - gridTop, {70, 70, 80});
-  for (int y = gridTop; y < h; y += 40)
-    canvas.fillRect(0, y, w, 1, {70, 70, 80});
+  for (int x = 0; x < w; x += 40) canvas.fillRect(x, gridTop, 1, h - gridTop, {70, 70, 80});
+  for (int y = gridTop; y < h; y += 40) canvas.fillRect(0, y, w, 1, {70, 70, 80});
 
   // Fine detail in the upper middle.
   const int detailTop = gridTop + 8;

@@ -16,4 +16,4 @@ struct EmbeddedFontEntry {
 extern const EmbeddedFontEntry kEmbeddedFontBlocks[];
 extern const std::size_t kEmbeddedFontBlockCount;
 
-}  // namespace camview_fonts
+} // namespace camview_fonts

@@ -12,345 +12,345 @@ using namespace wavelet::test;
 namespace {
 
 std::vector<uint8_t> WordsToBytes(std::initializer_list<uint32_t> words) {
-    std::vector<uint8_t> bytes;
-    for (uint32_t w : words)
-        for (int b = 0; b < 4; ++b) bytes.push_back(uint8_t(w >> (8 * b)));
-    return bytes;
+  std::vector<uint8_t> bytes;
+  for (uint32_t w : words)
+    for (int b = 0; b < 4; ++b) bytes.push_back(uint8_t(w >> (8 * b)));
+  return bytes;
 }
 
 // Entropy-decodes one field with the portable engine and returns the (dequantised) samples of
 // one band; with quantiser 8 they are the coded values.
 std::vector<int16_t> DecodedBand(const std::vector<uint8_t>& field, int band, bool& ok) {
-    CWaveletDecoder decoder(720, 576, EngineKind::Portable);
-    CWaveletEngine& engine = decoder.Engine();
-    ok = engine.Init(decoder) && engine.DecodeField(field.data(), uint32_t(field.size()));
-    const SubbandDescriptor& d = engine.Geometry().bands[band];
-    std::vector<int16_t> samples;
-    for (int y = 0; y < d.height; ++y)
-        for (int x = 0; x < d.width; ++x) samples.push_back(d.firstSample()[y * d.stride + x]);
-    return samples;
+  CWaveletDecoder decoder(720, 576, EngineKind::Portable);
+  CWaveletEngine& engine = decoder.Engine();
+  ok = engine.Init(decoder) && engine.DecodeField(field.data(), uint32_t(field.size()));
+  const SubbandDescriptor& d = engine.Geometry().bands[band];
+  std::vector<int16_t> samples;
+  for (int y = 0; y < d.height; ++y)
+    for (int x = 0; x < d.width; ++x) samples.push_back(d.firstSample()[y * d.stride + x]);
+  return samples;
 }
 
 std::vector<BandContent> EmptyBands() {
-    std::vector<BandContent> bands(kBandCount);
-    for (BandContent& b : bands) b.type = 143;
-    return bands;
+  std::vector<BandContent> bands(kBandCount);
+  for (BandContent& b : bands) b.type = 143;
+  return bands;
 }
 
-}  // namespace
+} // namespace
 
 TEST(BitReader, MarkersNeedAFollowingWordThatIsNotAllOnes) {
-    const std::vector<uint8_t> bytes = WordsToBytes({0xFFFFFFFF, 0xFFFFFFFF, 0x12345678, 0xFFFFFFFF});
-    BitReader r;
-    r.Start(bytes.data(), uint32_t(bytes.size()));
-    EXPECT_FALSE(r.IsMarker());  // followed by 0xFFFFFFFF: data
-    uint32_t v = 0;
-    EXPECT_EQ(r.Read(16, v), ERR_NONE);
-    EXPECT_EQ(v, 0xFFFFu);
-    EXPECT_EQ(r.Read(16, v), ERR_NONE);
-    EXPECT_EQ(r.Read(8, v), ERR_MARKER_IN_DATA);  // word 1 is a marker now
-    EXPECT_TRUE(r.Sync());
-    EXPECT_EQ(r.Read(12, v), ERR_NONE);
-    EXPECT_EQ(v, 0x123u);
-    EXPECT_EQ(r.Read(16, v), ERR_NONE);
-    EXPECT_EQ(v, 0x4567u);
-    EXPECT_EQ(r.Read(8, v), ERR_NONE);  // the last word is never a marker
-    EXPECT_EQ(v, 0x8Fu);
-    EXPECT_EQ(r.Read(28, v) == ERR_NONE ? 0 : 1, 0);
-    EXPECT_EQ(r.Read(1, v), ERR_END_OF_DATA);
-    EXPECT_EQ(r.next, 4u);
+  const std::vector<uint8_t> bytes = WordsToBytes({0xFFFFFFFF, 0xFFFFFFFF, 0x12345678, 0xFFFFFFFF});
+  BitReader r;
+  r.Start(bytes.data(), uint32_t(bytes.size()));
+  EXPECT_FALSE(r.IsMarker()); // followed by 0xFFFFFFFF: data
+  uint32_t v = 0;
+  EXPECT_EQ(r.Read(16, v), ERR_NONE);
+  EXPECT_EQ(v, 0xFFFFu);
+  EXPECT_EQ(r.Read(16, v), ERR_NONE);
+  EXPECT_EQ(r.Read(8, v), ERR_MARKER_IN_DATA); // word 1 is a marker now
+  EXPECT_TRUE(r.Sync());
+  EXPECT_EQ(r.Read(12, v), ERR_NONE);
+  EXPECT_EQ(v, 0x123u);
+  EXPECT_EQ(r.Read(16, v), ERR_NONE);
+  EXPECT_EQ(v, 0x4567u);
+  EXPECT_EQ(r.Read(8, v), ERR_NONE); // the last word is never a marker
+  EXPECT_EQ(v, 0x8Fu);
+  EXPECT_EQ(r.Read(28, v) == ERR_NONE ? 0 : 1, 0);
+  EXPECT_EQ(r.Read(1, v), ERR_END_OF_DATA);
+  EXPECT_EQ(r.next, 4u);
 }
 
 TEST(BitReader, ReadsSpanWordsMostSignificantBitFirst) {
-    const std::vector<uint8_t> bytes = {0x78, 0x56, 0x34, 0x12, 0xF0, 0xDE, 0xBC, 0x9A, 0x01};  // trailing byte ignored
-    BitReader r;
-    r.Start(bytes.data(), uint32_t(bytes.size()));
-    EXPECT_EQ(r.count, 2u);
-    uint32_t v = 0;
-    EXPECT_EQ(r.Read(4, v), ERR_NONE);
-    EXPECT_EQ(v, 0x1u);
-    EXPECT_EQ(r.Read(16, v), ERR_NONE);
-    EXPECT_EQ(v, 0x2345u);
-    EXPECT_EQ(r.Read(16, v), ERR_NONE);  // 12 bits of word 0, 4 of word 1
-    EXPECT_EQ(v, 0x6789u);
-    EXPECT_EQ(r.pendingCount, 28u);
-    r.SkipToMarker();
-    EXPECT_EQ(r.next, 2u);
+  const std::vector<uint8_t> bytes = {0x78, 0x56, 0x34, 0x12, 0xF0, 0xDE, 0xBC, 0x9A, 0x01}; // trailing byte ignored
+  BitReader r;
+  r.Start(bytes.data(), uint32_t(bytes.size()));
+  EXPECT_EQ(r.count, 2u);
+  uint32_t v = 0;
+  EXPECT_EQ(r.Read(4, v), ERR_NONE);
+  EXPECT_EQ(v, 0x1u);
+  EXPECT_EQ(r.Read(16, v), ERR_NONE);
+  EXPECT_EQ(v, 0x2345u);
+  EXPECT_EQ(r.Read(16, v), ERR_NONE); // 12 bits of word 0, 4 of word 1
+  EXPECT_EQ(v, 0x6789u);
+  EXPECT_EQ(r.pendingCount, 28u);
+  r.SkipToMarker();
+  EXPECT_EQ(r.next, 2u);
 }
 
 TEST(EntropyDecoding, EscapeValuesAtTheEdgesOfTheirRanges) {
-    std::vector<BandContent> bands = EmptyBands();
-    const int band = 39;  // Y lowest, decoded first among the lowest bands
-    for (int type : {129, 131}) {
-        bands[band].type = type;
-        bands[band].quantiser = 8;
-        auto write = [type](int b, BitWriter& w) {
-            if (b != 39) return false;
-            if (type == 129) {
-                const CodeTableId t = CodeTableId::ClassA;
-                for (uint32_t a : {128u, 127u, 0u}) {
-                    w.Symbol(t, 0);
-                    w.Bits(a, 8);
-                }
-                for (uint32_t a : {2048u, 2047u}) {
-                    w.Symbol(t, 1);
-                    w.Bits(a, 12);
-                }
-                for (uint32_t a : {32768u, 32767u, 0xFFFFu}) {
-                    w.Symbol(t, 128);
-                    w.Bits(a, 16);
-                }
-                w.Symbol(t, 5);    // -123
-                w.Symbol(t, 251);  // 123
-                w.Symbol(t, 4);    // run of 277 + 4095: far past the band's end
-                w.Bits(4095, 12);
-            } else {
-                const CodeTableId t = CodeTableId::ClassBType131;
-                for (uint32_t g : {512u, 511u, 0u, 1023u}) {
-                    w.Symbol(t, 255);
-                    w.Bits(g, 10);
-                }
-                for (uint32_t e : {8192u, 8191u}) {
-                    w.Symbol(t, 254);
-                    w.Bits(e, 14);
-                }
-                w.Symbol(t, 0);   // -32
-                w.Symbol(t, 64);  // 32
-                w.Symbol(t, 239);  // run of 18490 + r, modulo 65536: 18490 + 47046 = 0
-                w.Bits(47046, 16);
-                w.Symbol(t, 123);  // run of 59
-                w.Symbol(t, 33);   // 1
-                w.Symbol(t, 239);  // to the end
-                w.Bits(0, 16);
-            }
-            return true;
-        };
-        const std::vector<uint8_t> field = BuildField(0x40, bands, nullptr, write);
-        bool ok = false;
-        const std::vector<int16_t> s = DecodedBand(field, band, ok);
-        ASSERT_TRUE(ok);
-        if (type == 129) {
-            EXPECT_EQ(s[0], -251);
-            EXPECT_EQ(s[1], 251);
-            EXPECT_EQ(s[2], 124);
-            EXPECT_EQ(s[3], -2299);
-            EXPECT_EQ(s[4], 2299);
-            EXPECT_EQ(s[5], int16_t(-35067));    // wraps to 30469
-            EXPECT_EQ(s[6], int16_t(2300 + 32767));
-            EXPECT_EQ(s[7], int16_t(32767 - 35067));
-            EXPECT_EQ(s[8], -123);
-            EXPECT_EQ(s[9], 123);
-            for (size_t i = 10; i < s.size(); ++i) {
-                ASSERT_EQ(s[i], 0);
-            }
-        } else {
-            EXPECT_EQ(s[0], -544);
-            EXPECT_EQ(s[1], 544);
-            EXPECT_EQ(s[2], 33);
-            EXPECT_EQ(s[3], -33);
-            EXPECT_EQ(s[4], -8736);
-            EXPECT_EQ(s[5], 8736);
-            EXPECT_EQ(s[6], -32);
-            EXPECT_EQ(s[7], 32);
-            EXPECT_EQ(s[8 + 59], 1);  // the zero-length run advanced nothing
-            for (size_t i = 8; i < s.size(); ++i) {
-                if (i != 8 + 59) {
-                    ASSERT_EQ(s[i], 0) << i;
-                }
-            }
+  std::vector<BandContent> bands = EmptyBands();
+  const int band = 39; // Y lowest, decoded first among the lowest bands
+  for (int type : {129, 131}) {
+    bands[band].type = type;
+    bands[band].quantiser = 8;
+    auto write = [type](int b, BitWriter& w) {
+      if (b != 39) return false;
+      if (type == 129) {
+        const CodeTableId t = CodeTableId::ClassA;
+        for (uint32_t a : {128u, 127u, 0u}) {
+          w.Symbol(t, 0);
+          w.Bits(a, 8);
         }
-    }
-}
-
-TEST(EntropyDecoding, ZeroRunsCrossLineEndsAndFillFourSamplesPerShortCode) {
-    std::vector<BandContent> bands = EmptyBands();
-    const int band = 39;  // 23 x 18
-    bands[band].type = 130;
-    auto write = [](int b, BitWriter& w) {
-        if (b != 39) return false;
-        w.Symbol(CodeTableId::ClassA, 2);  // 5 + 15 = 20 zeros
-        w.Bits(15, 4);
-        w.Symbol(CodeTableId::ClassA, 200);  // 72 at (line 0, column 20)
-        w.Symbol(CodeTableId::ClassA, 255);  // 4 zeros: columns 21, 22 and line 1 columns 0, 1
-        w.Symbol(CodeTableId::ClassA, 100);  // -28 at (1, 2)
-        for (int i = 0; i < (23 * 18 - 26) / 4; ++i) w.Symbol(CodeTableId::ClassA, 255);  // the other 388
-        return true;
+        for (uint32_t a : {2048u, 2047u}) {
+          w.Symbol(t, 1);
+          w.Bits(a, 12);
+        }
+        for (uint32_t a : {32768u, 32767u, 0xFFFFu}) {
+          w.Symbol(t, 128);
+          w.Bits(a, 16);
+        }
+        w.Symbol(t, 5);   // -123
+        w.Symbol(t, 251); // 123
+        w.Symbol(t, 4);   // run of 277 + 4095: far past the band's end
+        w.Bits(4095, 12);
+      } else {
+        const CodeTableId t = CodeTableId::ClassBType131;
+        for (uint32_t g : {512u, 511u, 0u, 1023u}) {
+          w.Symbol(t, 255);
+          w.Bits(g, 10);
+        }
+        for (uint32_t e : {8192u, 8191u}) {
+          w.Symbol(t, 254);
+          w.Bits(e, 14);
+        }
+        w.Symbol(t, 0);   // -32
+        w.Symbol(t, 64);  // 32
+        w.Symbol(t, 239); // run of 18490 + r, modulo 65536: 18490 + 47046 = 0
+        w.Bits(47046, 16);
+        w.Symbol(t, 123); // run of 59
+        w.Symbol(t, 33);  // 1
+        w.Symbol(t, 239); // to the end
+        w.Bits(0, 16);
+      }
+      return true;
     };
     const std::vector<uint8_t> field = BuildField(0x40, bands, nullptr, write);
     bool ok = false;
     const std::vector<int16_t> s = DecodedBand(field, band, ok);
     ASSERT_TRUE(ok);
-    EXPECT_EQ(s[20], 72);
-    EXPECT_EQ(s[23 + 2], -28);
-    int nonZero = 0;
-    for (int16_t v : s) nonZero += v != 0;
-    EXPECT_EQ(nonZero, 2);
+    if (type == 129) {
+      EXPECT_EQ(s[0], -251);
+      EXPECT_EQ(s[1], 251);
+      EXPECT_EQ(s[2], 124);
+      EXPECT_EQ(s[3], -2299);
+      EXPECT_EQ(s[4], 2299);
+      EXPECT_EQ(s[5], int16_t(-35067)); // wraps to 30469
+      EXPECT_EQ(s[6], int16_t(2300 + 32767));
+      EXPECT_EQ(s[7], int16_t(32767 - 35067));
+      EXPECT_EQ(s[8], -123);
+      EXPECT_EQ(s[9], 123);
+      for (size_t i = 10; i < s.size(); ++i) {
+        ASSERT_EQ(s[i], 0);
+      }
+    } else {
+      EXPECT_EQ(s[0], -544);
+      EXPECT_EQ(s[1], 544);
+      EXPECT_EQ(s[2], 33);
+      EXPECT_EQ(s[3], -33);
+      EXPECT_EQ(s[4], -8736);
+      EXPECT_EQ(s[5], 8736);
+      EXPECT_EQ(s[6], -32);
+      EXPECT_EQ(s[7], 32);
+      EXPECT_EQ(s[8 + 59], 1); // the zero-length run advanced nothing
+      for (size_t i = 8; i < s.size(); ++i) {
+        if (i != 8 + 59) {
+          ASSERT_EQ(s[i], 0) << i;
+        }
+      }
+    }
+  }
+}
+
+TEST(EntropyDecoding, ZeroRunsCrossLineEndsAndFillFourSamplesPerShortCode) {
+  std::vector<BandContent> bands = EmptyBands();
+  const int band = 39; // 23 x 18
+  bands[band].type = 130;
+  auto write = [](int b, BitWriter& w) {
+    if (b != 39) return false;
+    w.Symbol(CodeTableId::ClassA, 2); // 5 + 15 = 20 zeros
+    w.Bits(15, 4);
+    w.Symbol(CodeTableId::ClassA, 200); // 72 at (line 0, column 20)
+    w.Symbol(CodeTableId::ClassA, 255); // 4 zeros: columns 21, 22 and line 1 columns 0, 1
+    w.Symbol(CodeTableId::ClassA, 100); // -28 at (1, 2)
+    for (int i = 0; i < (23 * 18 - 26) / 4; ++i) w.Symbol(CodeTableId::ClassA, 255); // the other 388
+    return true;
+  };
+  const std::vector<uint8_t> field = BuildField(0x40, bands, nullptr, write);
+  bool ok = false;
+  const std::vector<int16_t> s = DecodedBand(field, band, ok);
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(s[20], 72);
+  EXPECT_EQ(s[23 + 2], -28);
+  int nonZero = 0;
+  for (int16_t v : s) nonZero += v != 0;
+  EXPECT_EQ(nonZero, 2);
 }
 
 TEST(EntropyDecoding, AllOnesDataWordsBeforeAMarkerAreData) {
-    // The last band ends in two 0xFFFFFFFF words: neither is a marker (the first is followed by
-    // 0xFFFFFFFF, the second is the stream's last word). Earlier, a band ending on a word
-    // boundary leaves its successor's marker exactly at the read position.
-    std::vector<BandContent> bands = EmptyBands();
-    const SubbandGeometry g = buildSubbandGeometry(720, 288, 0);
-    const int last = kBandOrder[41];
-    const int samples = g.bands[last].width * g.bands[last].height;
-    bands[last].type = 129;
-    bands[last].samples.assign(size_t(samples), 0);
-    for (int i = samples - 4; i < samples; ++i) bands[last].samples[size_t(i)] = 123;  // all-ones code (16 bits)
-    bands[39].type = 129;
-    bands[39].samples.assign(size_t(23 * 18), 0);
-    bands[39].samples.back() = 123;
-    auto write = [&](int b, BitWriter& w) {
-        if (b != last && b != 39) return false;
-        // Zeros with a run layout that ends on a word boundary, then the 123s.
-        const int zeros = b == last ? samples - 4 : 23 * 18 - 1;
-        for (int ones = 0; ones < 32; ++ones) {
-            BitWriter trial = w;
-            for (int i = 0; i < ones; ++i) trial.Symbol(CodeTableId::ClassA, 252);
-            EncodeClassA(trial, BandSamples(size_t(zeros - ones), 0));
-            if (trial.Aligned()) {
-                w = trial;
-                break;
-            }
-        }
-        EXPECT_TRUE(w.Aligned());
-        for (int i = 0; i < (b == last ? 4 : 2); ++i) w.Symbol(CodeTableId::ClassA, 251);  // second one: 16 bits of padding
-        return true;
-    };
-    const std::vector<uint8_t> field = BuildField(0x40, bands, nullptr, write);
-    ASSERT_EQ(field.size() % 4, 0u);
-    ASSERT_EQ(field[field.size() - 1], 0xFF);
-    ASSERT_EQ(field[field.size() - 5], 0xFF);
-    for (EngineKind engine : {EngineKind::Portable, EngineKind::Mmx}) {
-        ReferencePicture p;
-        p.mmx = engine == EngineKind::Mmx;
-        std::vector<uint8_t> expected(720 * 576 * 3 + 64, kUntouched);
-        const int width = ReferenceField(p, bands, 0, expected, 576);
-        DecodeSetup s;
-        s.engine = engine;
-        const DecodeRun run = RunDecoder(s, &field, nullptr);
-        ASSERT_TRUE(run.ok) << run.errorStage << " band " << run.errorBand;
-        for (int row = 1; row < 576; row += 2)
-            ASSERT_EQ(0, memcmp(&run.frame[size_t(row) * width * 3], &expected[size_t(row) * width * 3], size_t(width) * 3));
+  // The last band ends in two 0xFFFFFFFF words: neither is a marker (the first is followed by
+  // 0xFFFFFFFF, the second is the stream's last word). Earlier, a band ending on a word
+  // boundary leaves its successor's marker exactly at the read position.
+  std::vector<BandContent> bands = EmptyBands();
+  const SubbandGeometry g = buildSubbandGeometry(720, 288, 0);
+  const int last = kBandOrder[41];
+  const int samples = g.bands[last].width * g.bands[last].height;
+  bands[last].type = 129;
+  bands[last].samples.assign(size_t(samples), 0);
+  for (int i = samples - 4; i < samples; ++i) bands[last].samples[size_t(i)] = 123; // all-ones code (16 bits)
+  bands[39].type = 129;
+  bands[39].samples.assign(size_t(23 * 18), 0);
+  bands[39].samples.back() = 123;
+  auto write = [&](int b, BitWriter& w) {
+    if (b != last && b != 39) return false;
+    // Zeros with a run layout that ends on a word boundary, then the 123s.
+    const int zeros = b == last ? samples - 4 : 23 * 18 - 1;
+    for (int ones = 0; ones < 32; ++ones) {
+      BitWriter trial = w;
+      for (int i = 0; i < ones; ++i) trial.Symbol(CodeTableId::ClassA, 252);
+      EncodeClassA(trial, BandSamples(size_t(zeros - ones), 0));
+      if (trial.Aligned()) {
+        w = trial;
+        break;
+      }
     }
+    EXPECT_TRUE(w.Aligned());
+    for (int i = 0; i < (b == last ? 4 : 2); ++i) w.Symbol(CodeTableId::ClassA, 251); // second one: 16 bits of padding
+    return true;
+  };
+  const std::vector<uint8_t> field = BuildField(0x40, bands, nullptr, write);
+  ASSERT_EQ(field.size() % 4, 0u);
+  ASSERT_EQ(field[field.size() - 1], 0xFF);
+  ASSERT_EQ(field[field.size() - 5], 0xFF);
+  for (EngineKind engine : {EngineKind::Portable, EngineKind::Mmx}) {
+    ReferencePicture p;
+    p.mmx = engine == EngineKind::Mmx;
+    std::vector<uint8_t> expected(720 * 576 * 3 + 64, kUntouched);
+    const int width = ReferenceField(p, bands, 0, expected, 576);
+    DecodeSetup s;
+    s.engine = engine;
+    const DecodeRun run = RunDecoder(s, &field, nullptr);
+    ASSERT_TRUE(run.ok) << run.errorStage << " band " << run.errorBand;
+    for (int row = 1; row < 576; row += 2)
+      ASSERT_EQ(0, memcmp(&run.frame[size_t(row) * width * 3], &expected[size_t(row) * width * 3], size_t(width) * 3));
+  }
 }
 
 TEST(EntropyDecoding, EmptyAndSkippedBandsStayZeroAndSkipToTheNextMarker) {
-    const SubbandGeometry g = buildSubbandGeometry(720, 288, 0);
-    std::vector<BandContent> bands = RandomBands(g, 41);
-    bands[kBandOrder[3]] = BandContent{143, 8, {}};
-    // Junk words after an empty band's header are skipped up to the next marker.
-    auto junkNoMarker = [&](int b, BitWriter& w) {
-        if (b != kBandOrder[3]) return false;
-        w.PadWithOnes();
-        w.Word(0x12345678);
-        w.Word(0x0000FFFF);
-        return true;
-    };
-    const std::vector<uint8_t> field = BuildField(0x40, bands, nullptr, junkNoMarker);
-    const std::vector<uint8_t> second = BuildField(0x41, bands);
-    for (EngineKind engine : {EngineKind::Portable, EngineKind::Mmx}) {
-        for (int levels : {0, 2}) {
-            ReferencePicture p;
-            p.mmx = engine == EngineKind::Mmx;
-            p.levels = levels;
-            std::vector<uint8_t> expected(720 * 576 * 3 + 64, kUntouched);
-            const int rows = ReferenceOutputLines(p);
-            const int width = ReferenceField(p, bands, 0, expected, rows);
-            if (levels == 0) ReferenceField(p, bands, 1, expected, rows);
-            DecodeSetup s;
-            s.engine = engine;
-            s.levels = levels;
-            const DecodeRun run = RunDecoder(s, &field, levels == 0 ? &second : nullptr);
-            ASSERT_TRUE(run.ok);
-            ASSERT_EQ(0, memcmp(run.frame.data(), expected.data(), size_t(width) * rows * 3));
-        }
+  const SubbandGeometry g = buildSubbandGeometry(720, 288, 0);
+  std::vector<BandContent> bands = RandomBands(g, 41);
+  bands[kBandOrder[3]] = BandContent{143, 8, {}};
+  // Junk words after an empty band's header are skipped up to the next marker.
+  auto junkNoMarker = [&](int b, BitWriter& w) {
+    if (b != kBandOrder[3]) return false;
+    w.PadWithOnes();
+    w.Word(0x12345678);
+    w.Word(0x0000FFFF);
+    return true;
+  };
+  const std::vector<uint8_t> field = BuildField(0x40, bands, nullptr, junkNoMarker);
+  const std::vector<uint8_t> second = BuildField(0x41, bands);
+  for (EngineKind engine : {EngineKind::Portable, EngineKind::Mmx}) {
+    for (int levels : {0, 2}) {
+      ReferencePicture p;
+      p.mmx = engine == EngineKind::Mmx;
+      p.levels = levels;
+      std::vector<uint8_t> expected(720 * 576 * 3 + 64, kUntouched);
+      const int rows = ReferenceOutputLines(p);
+      const int width = ReferenceField(p, bands, 0, expected, rows);
+      if (levels == 0) ReferenceField(p, bands, 1, expected, rows);
+      DecodeSetup s;
+      s.engine = engine;
+      s.levels = levels;
+      const DecodeRun run = RunDecoder(s, &field, levels == 0 ? &second : nullptr);
+      ASSERT_TRUE(run.ok);
+      ASSERT_EQ(0, memcmp(run.frame.data(), expected.data(), size_t(width) * rows * 3));
     }
-    // With levels 2 the level-0 and level-1 bands are never decoded: garbage in them is harmless.
-    std::vector<uint8_t> damaged = BuildField(0x40, bands, nullptr, [](int b, BitWriter& w) {
-        if (levelOfSlot(slotOfBand(b)) >= 2) return false;
-        w.PadWithOnes();
-        w.Word(0xFFFFFFFF);  // followed by a marker: data, never read
-        return true;
-    });
-    DecodeSetup s;
-    s.levels = 2;
-    EXPECT_TRUE(RunDecoder(s, &damaged, nullptr).ok);
-    s.levels = 0;
-    EXPECT_FALSE(RunDecoder(s, &damaged, nullptr).ok);
+  }
+  // With levels 2 the level-0 and level-1 bands are never decoded: garbage in them is harmless.
+  std::vector<uint8_t> damaged = BuildField(0x40, bands, nullptr, [](int b, BitWriter& w) {
+    if (levelOfSlot(slotOfBand(b)) >= 2) return false;
+    w.PadWithOnes();
+    w.Word(0xFFFFFFFF); // followed by a marker: data, never read
+    return true;
+  });
+  DecodeSetup s;
+  s.levels = 2;
+  EXPECT_TRUE(RunDecoder(s, &damaged, nullptr).ok);
+  s.levels = 0;
+  EXPECT_FALSE(RunDecoder(s, &damaged, nullptr).ok);
 }
 
 TEST(EntropyDecoding, SkippedLevelsIgnoreTheSecondField) {
-    const SubbandGeometry g = buildSubbandGeometry(720, 288, 0);
-    const std::vector<uint8_t> field = BuildField(0x40, RandomBands(g, 51));
-    const std::vector<uint8_t> garbage(100, 0x00);
-    DecodeSetup s;
-    s.levels = 1;
-    const DecodeRun run = RunDecoder(s, &field, &garbage);
-    ASSERT_TRUE(run.ok);
-    EXPECT_EQ(run.outHeight, 288);
-    s.levels = 0;
-    EXPECT_EQ(RunDecoder(s, &field, &garbage).result, DEC_BAD_HEADER);
+  const SubbandGeometry g = buildSubbandGeometry(720, 288, 0);
+  const std::vector<uint8_t> field = BuildField(0x40, RandomBands(g, 51));
+  const std::vector<uint8_t> garbage(100, 0x00);
+  DecodeSetup s;
+  s.levels = 1;
+  const DecodeRun run = RunDecoder(s, &field, &garbage);
+  ASSERT_TRUE(run.ok);
+  EXPECT_EQ(run.outHeight, 288);
+  s.levels = 0;
+  EXPECT_EQ(RunDecoder(s, &field, &garbage).result, DEC_BAD_HEADER);
 }
 
 TEST(DecoderRegion, RegionsOutsideThePictureBecomeTheWholePicture) {
-    const SubbandGeometry g = buildSubbandGeometry(720, 288, 0);
-    const std::vector<uint8_t> first = BuildField(0x40, RandomBands(g, 61));
-    const std::vector<uint8_t> second = BuildField(0x41, RandomBands(g, 62));
-    DecodeSetup s;
-    const DecodeRun whole = RunDecoder(s, &first, &second);
-    ASSERT_TRUE(whole.ok);
-    for (auto [start, end] : {std::pair{0, 800}, std::pair{10, 730}, std::pair{-8, 600}, std::pair{500, 400}}) {
-        CWaveletDecoder d(720, 576, EngineKind::Portable);
-        std::vector<uint8_t> frame(720 * 576 * 3);
-        d.colStart = start;
-        d.colEnd = end;
-        d.firstFieldData = first.data();
-        d.firstFieldLength = int32_t(first.size());
-        d.secondFieldData = second.data();
-        d.secondFieldLength = int32_t(second.size());
-        d.output = frame.data();
-        d.outputSize = int32_t(frame.size());
-        ASSERT_TRUE(d.Decode());
-        EXPECT_EQ(d.colStart, 0);
-        EXPECT_EQ(d.colEnd, 720);
-        EXPECT_EQ(d.outWidth, 720);
-        EXPECT_TRUE(std::equal(frame.begin(), frame.end(), whole.frame.begin()));
-    }
-    // A region inside the picture stays and crops the columns.
-    s.colStart = 100;
-    s.colEnd = 500;
-    const DecodeRun cropped = RunDecoder(s, &first, &second);
-    ASSERT_TRUE(cropped.ok);
-    EXPECT_EQ(cropped.outWidth, 400);
-    for (int row = 0; row < 576; ++row)
-        ASSERT_EQ(0, memcmp(&cropped.frame[size_t(row) * 400 * 3], &whole.frame[(size_t(row) * 720 + 100) * 3], 400 * 3));
+  const SubbandGeometry g = buildSubbandGeometry(720, 288, 0);
+  const std::vector<uint8_t> first = BuildField(0x40, RandomBands(g, 61));
+  const std::vector<uint8_t> second = BuildField(0x41, RandomBands(g, 62));
+  DecodeSetup s;
+  const DecodeRun whole = RunDecoder(s, &first, &second);
+  ASSERT_TRUE(whole.ok);
+  for (auto [start, end] : {std::pair{0, 800}, std::pair{10, 730}, std::pair{-8, 600}, std::pair{500, 400}}) {
+    CWaveletDecoder d(720, 576, EngineKind::Portable);
+    std::vector<uint8_t> frame(720 * 576 * 3);
+    d.colStart = start;
+    d.colEnd = end;
+    d.firstFieldData = first.data();
+    d.firstFieldLength = int32_t(first.size());
+    d.secondFieldData = second.data();
+    d.secondFieldLength = int32_t(second.size());
+    d.output = frame.data();
+    d.outputSize = int32_t(frame.size());
+    ASSERT_TRUE(d.Decode());
+    EXPECT_EQ(d.colStart, 0);
+    EXPECT_EQ(d.colEnd, 720);
+    EXPECT_EQ(d.outWidth, 720);
+    EXPECT_TRUE(std::equal(frame.begin(), frame.end(), whole.frame.begin()));
+  }
+  // A region inside the picture stays and crops the columns.
+  s.colStart = 100;
+  s.colEnd = 500;
+  const DecodeRun cropped = RunDecoder(s, &first, &second);
+  ASSERT_TRUE(cropped.ok);
+  EXPECT_EQ(cropped.outWidth, 400);
+  for (int row = 0; row < 576; ++row)
+    ASSERT_EQ(0, memcmp(&cropped.frame[size_t(row) * 400 * 3], &whole.frame[(size_t(row) * 720 + 100) * 3], 400 * 3));
 }
 
 TEST(PictureSplit, SecondFieldStartsPastTheGapAndLengthsAreChecked) {
-    std::vector<uint8_t> payload(4 + 10 + 516, 0xAB);
-    payload[0] = 10;
-    payload[1] = payload[2] = payload[3] = 0;
-    FieldStreams f;
-    ASSERT_TRUE(SplitPicturePayload(payload.data(), uint32_t(payload.size()), f));
-    EXPECT_EQ(f.firstData, payload.data() + 4);
-    EXPECT_EQ(f.firstLength, 10);
-    EXPECT_EQ(f.secondData, nullptr);
-    payload.push_back(0x77);  // one byte more: a second field of one byte
-    ASSERT_TRUE(SplitPicturePayload(payload.data(), uint32_t(payload.size()), f));
-    ASSERT_NE(f.secondData, nullptr);
-    EXPECT_EQ(f.secondLength, 1);
-    EXPECT_EQ(*f.secondData, 0x77);
-    // A first field right up to the end is fine; one byte more is not.
-    payload[0] = uint8_t(payload.size() - 4);
-    payload[1] = uint8_t((payload.size() - 4) >> 8);
-    EXPECT_TRUE(SplitPicturePayload(payload.data(), uint32_t(payload.size()), f));
-    EXPECT_EQ(f.secondData, nullptr);
-    payload[0] = uint8_t(payload.size() - 3);
-    EXPECT_FALSE(SplitPicturePayload(payload.data(), uint32_t(payload.size()), f));
-    payload[3] = 0xFF;  // a huge length word
-    EXPECT_FALSE(SplitPicturePayload(payload.data(), uint32_t(payload.size()), f));
-    EXPECT_FALSE(SplitPicturePayload(payload.data(), 3, f));
-    EXPECT_FALSE(SplitPicturePayload(nullptr, 100, f));
+  std::vector<uint8_t> payload(4 + 10 + 516, 0xAB);
+  payload[0] = 10;
+  payload[1] = payload[2] = payload[3] = 0;
+  FieldStreams f;
+  ASSERT_TRUE(SplitPicturePayload(payload.data(), uint32_t(payload.size()), f));
+  EXPECT_EQ(f.firstData, payload.data() + 4);
+  EXPECT_EQ(f.firstLength, 10);
+  EXPECT_EQ(f.secondData, nullptr);
+  payload.push_back(0x77); // one byte more: a second field of one byte
+  ASSERT_TRUE(SplitPicturePayload(payload.data(), uint32_t(payload.size()), f));
+  ASSERT_NE(f.secondData, nullptr);
+  EXPECT_EQ(f.secondLength, 1);
+  EXPECT_EQ(*f.secondData, 0x77);
+  // A first field right up to the end is fine; one byte more is not.
+  payload[0] = uint8_t(payload.size() - 4);
+  payload[1] = uint8_t((payload.size() - 4) >> 8);
+  EXPECT_TRUE(SplitPicturePayload(payload.data(), uint32_t(payload.size()), f));
+  EXPECT_EQ(f.secondData, nullptr);
+  payload[0] = uint8_t(payload.size() - 3);
+  EXPECT_FALSE(SplitPicturePayload(payload.data(), uint32_t(payload.size()), f));
+  payload[3] = 0xFF; // a huge length word
+  EXPECT_FALSE(SplitPicturePayload(payload.data(), uint32_t(payload.size()), f));
+  EXPECT_FALSE(SplitPicturePayload(payload.data(), 3, f));
+  EXPECT_FALSE(SplitPicturePayload(nullptr, 100, f));
 }

@@ -9,10 +9,10 @@ namespace wavelet::test {
 namespace {
 
 struct Grid {
-    int w = 0, h = 0;
-    std::vector<int16_t> v;
-    Grid(int w_, int h_) : w(w_), h(h_), v(size_t(w_) * h_, 0) {}
-    int16_t& at(int x, int y) { return v[size_t(y) * w + x]; }
+  int w = 0, h = 0;
+  std::vector<int16_t> v;
+  Grid(int w_, int h_) : w(w_), h(h_), v(size_t(w_) * h_, 0) {}
+  int16_t& at(int x, int y) { return v[size_t(y) * w + x]; }
 };
 
 int16_t P(int v, int k) { return int16_t((v * k) >> 16); }
@@ -20,161 +20,161 @@ int16_t W(int v) { return int16_t(v); }
 
 // One-dimensional synthesis of low samples followed by high samples.
 std::vector<int16_t> Synthesise(const std::vector<int16_t>& low, const std::vector<int16_t>& high, bool mmx) {
-    const int n = int(low.size() + high.size());
-    std::vector<int16_t> x(n);
-    for (int i = 0; i < n; ++i) x[i] = i % 2 == 0 ? low[i / 2] : high[i / 2];
-    auto e = [&](int m) {
-        while (m < 0 || m > n - 1) m = m < 0 ? -m : 2 * (n - 1) - m;
-        return int(x[m]);
-    };
-    std::vector<int16_t> y(n);
-    for (int m = 0; m < n; ++m) {
-        if (!mmx) {
-            int sum;
-            if (m % 2 == 0)
-                sum = 18269 * e(m) - 8744 * (e(m - 1) + e(m + 1)) - 942 * (e(m - 2) + e(m + 2)) + 552 * (e(m - 3) + e(m + 3));
-            else
-                sum = 19757 * e(m) + 9687 * (e(m - 1) + e(m + 1)) - 2563 * (e(m - 2) + e(m + 2)) -
-                      1495 * (e(m - 3) + e(m + 3)) + 876 * (e(m - 4) + e(m + 4));
-            y[m] = int16_t(sum >> 14);
-        } else {
-            int sum;
-            if (m % 2 == 0)
-                sum = P(e(m), 18270) - P(W(e(m - 1) + e(m + 1)), 8745) + P(W(e(m - 2) + e(m + 2)), -942) -
-                      P(W(e(m - 3) + e(m + 3)), -552);
-            else
-                sum = P(e(m), 19757) + P(W(e(m - 1) + e(m + 1)), 9687) + P(W(e(m - 2) + e(m + 2)), -2562) +
-                      P(W(e(m - 3) + e(m + 3)), -1494) + P(W(e(m - 4) + e(m + 4)), 877);
-            y[m] = W(W(sum) * 4);
-        }
+  const int n = int(low.size() + high.size());
+  std::vector<int16_t> x(n);
+  for (int i = 0; i < n; ++i) x[i] = i % 2 == 0 ? low[i / 2] : high[i / 2];
+  auto e = [&](int m) {
+    while (m < 0 || m > n - 1) m = m < 0 ? -m : 2 * (n - 1) - m;
+    return int(x[m]);
+  };
+  std::vector<int16_t> y(n);
+  for (int m = 0; m < n; ++m) {
+    if (!mmx) {
+      int sum;
+      if (m % 2 == 0)
+        sum = 18269 * e(m) - 8744 * (e(m - 1) + e(m + 1)) - 942 * (e(m - 2) + e(m + 2)) + 552 * (e(m - 3) + e(m + 3));
+      else
+        sum = 19757 * e(m) + 9687 * (e(m - 1) + e(m + 1)) - 2563 * (e(m - 2) + e(m + 2)) -
+              1495 * (e(m - 3) + e(m + 3)) + 876 * (e(m - 4) + e(m + 4));
+      y[m] = int16_t(sum >> 14);
+    } else {
+      int sum;
+      if (m % 2 == 0)
+        sum = P(e(m), 18270) - P(W(e(m - 1) + e(m + 1)), 8745) + P(W(e(m - 2) + e(m + 2)), -942) -
+              P(W(e(m - 3) + e(m + 3)), -552);
+      else
+        sum = P(e(m), 19757) + P(W(e(m - 1) + e(m + 1)), 9687) + P(W(e(m - 2) + e(m + 2)), -2562) +
+              P(W(e(m - 3) + e(m + 3)), -1494) + P(W(e(m - 4) + e(m + 4)), 877);
+      y[m] = W(W(sum) * 4);
     }
-    return y;
+  }
+  return y;
 }
 
 Grid BandGrid(const SubbandDescriptor& d, const BandContent& content, int levels, bool mmx) {
-    Grid g(d.width, d.height);
-    if (d.level < levels || content.type == 143) return g;
-    for (int i = 0; i < d.width * d.height; ++i) {
-        const int x = content.samples[i];
-        const int q = content.quantiser;
-        if (!mmx)
-            g.v[i] = int16_t((q * x + 4) >> 3);
-        else if (d.kind == BandKind::Lowest)
-            g.v[i] = int16_t((q * x) / 4);
-        else
-            g.v[i] = int16_t(x * ((q + 2) >> 2));
-    }
-    return g;
+  Grid g(d.width, d.height);
+  if (d.level < levels || content.type == 143) return g;
+  for (int i = 0; i < d.width * d.height; ++i) {
+    const int x = content.samples[i];
+    const int q = content.quantiser;
+    if (!mmx)
+      g.v[i] = int16_t((q * x + 4) >> 3);
+    else if (d.kind == BandKind::Lowest)
+      g.v[i] = int16_t((q * x) / 4);
+    else
+      g.v[i] = int16_t(x * ((q + 2) >> 2));
+  }
+  return g;
 }
 
 // Rows of [left | right] synthesised horizontally.
 Grid HorizontalWith(Grid& left, Grid& right, bool mmx) {
-    Grid out(left.w + right.w, left.h);
-    for (int y = 0; y < left.h; ++y) {
-        std::vector<int16_t> low(left.w), high(right.w);
-        for (int x = 0; x < left.w; ++x) low[x] = left.at(x, y);
-        for (int x = 0; x < right.w; ++x) high[x] = right.at(x, y);
-        const std::vector<int16_t> r = Synthesise(low, high, mmx);
-        for (int x = 0; x < out.w; ++x) out.at(x, y) = r[x];
-    }
-    return out;
+  Grid out(left.w + right.w, left.h);
+  for (int y = 0; y < left.h; ++y) {
+    std::vector<int16_t> low(left.w), high(right.w);
+    for (int x = 0; x < left.w; ++x) low[x] = left.at(x, y);
+    for (int x = 0; x < right.w; ++x) high[x] = right.at(x, y);
+    const std::vector<int16_t> r = Synthesise(low, high, mmx);
+    for (int x = 0; x < out.w; ++x) out.at(x, y) = r[x];
+  }
+  return out;
 }
 
 // Columns of [top ; bottom] synthesised vertically.
 Grid VerticalWith(Grid& top, Grid& bottom, bool mmx) {
-    Grid out(top.w, top.h + bottom.h);
-    for (int x = 0; x < top.w; ++x) {
-        std::vector<int16_t> low(top.h), high(bottom.h);
-        for (int y = 0; y < top.h; ++y) low[y] = top.at(x, y);
-        for (int y = 0; y < bottom.h; ++y) high[y] = bottom.at(x, y);
-        const std::vector<int16_t> r = Synthesise(low, high, mmx);
-        for (int y = 0; y < out.h; ++y) out.at(x, y) = r[y];
-    }
-    return out;
+  Grid out(top.w, top.h + bottom.h);
+  for (int x = 0; x < top.w; ++x) {
+    std::vector<int16_t> low(top.h), high(bottom.h);
+    for (int y = 0; y < top.h; ++y) low[y] = top.at(x, y);
+    for (int y = 0; y < bottom.h; ++y) high[y] = bottom.at(x, y);
+    const std::vector<int16_t> r = Synthesise(low, high, mmx);
+    for (int y = 0; y < out.h; ++y) out.at(x, y) = r[y];
+  }
+  return out;
 }
 
 Grid ReconstructComponent(const SubbandGeometry& g, const std::vector<BandContent>& bands, int c, int levels,
                           bool mmx) {
-    auto grid = [&](int slot) { return BandGrid(g.bands[bandIndex(slot, c)], bands[bandIndex(slot, c)], levels, mmx); };
-    Grid low = grid(13);
-    for (int k = 4; k >= std::max(levels, 1); --k) {
-        Grid hl = grid(slotOf(BandKind::HighColumns, k));
-        Grid lh = grid(slotOf(BandKind::HighLines, k));
-        Grid hh = grid(slotOf(BandKind::HighBoth, k));
-        if (!mmx) {
-            Grid left = VerticalWith(low, lh, false);
-            Grid right = VerticalWith(hl, hh, false);
-            low = HorizontalWith(left, right, false);
-        } else {
-            Grid top = HorizontalWith(low, hl, true);
-            Grid bottom = HorizontalWith(lh, hh, true);
-            low = VerticalWith(top, bottom, true);
-        }
+  auto grid = [&](int slot) { return BandGrid(g.bands[bandIndex(slot, c)], bands[bandIndex(slot, c)], levels, mmx); };
+  Grid low = grid(13);
+  for (int k = 4; k >= std::max(levels, 1); --k) {
+    Grid hl = grid(slotOf(BandKind::HighColumns, k));
+    Grid lh = grid(slotOf(BandKind::HighLines, k));
+    Grid hh = grid(slotOf(BandKind::HighBoth, k));
+    if (!mmx) {
+      Grid left = VerticalWith(low, lh, false);
+      Grid right = VerticalWith(hl, hh, false);
+      low = HorizontalWith(left, right, false);
+    } else {
+      Grid top = HorizontalWith(low, hl, true);
+      Grid bottom = HorizontalWith(lh, hh, true);
+      low = VerticalWith(top, bottom, true);
     }
-    if (levels == 0) {
-        Grid level0 = grid(0);
-        low = HorizontalWith(low, level0, mmx);
-    }
-    return low;
+  }
+  if (levels == 0) {
+    Grid level0 = grid(0);
+    low = HorizontalWith(low, level0, mmx);
+  }
+  return low;
 }
 
 uint8_t PortableByte(float v) { return uint8_t(std::clamp(int(v), 1, 254)); }
 
 int16_t Sat(int v) { return int16_t(std::clamp(v, -32768, 32767)); }
 
-}  // namespace
+} // namespace
 
 int ReferenceOutputLines(const ReferencePicture& p) {
-    const int fieldLines = p.twoFields ? p.height / 2 : p.height;
-    return (fieldLines * (p.twoFields ? 2 : 1)) >> p.levels;
+  const int fieldLines = p.twoFields ? p.height / 2 : p.height;
+  return (fieldLines * (p.twoFields ? 2 : 1)) >> p.levels;
 }
 
 int ReferenceField(const ReferencePicture& p, const std::vector<BandContent>& bands, int parity,
                    std::vector<uint8_t>& frame, int frameRows) {
-    const int fieldLines = p.twoFields ? p.height / 2 : p.height;
-    const SubbandGeometry g = buildSubbandGeometry(p.width, fieldLines, p.levels);
-    Grid planes[3] = {ReconstructComponent(g, bands, 0, p.levels, p.mmx),
-                      ReconstructComponent(g, bands, 1, p.levels, p.mmx),
-                      ReconstructComponent(g, bands, 2, p.levels, p.mmx)};
-    const bool standard625 = p.height == 576 || p.height == 288 || p.height == 144 || p.height == 72 ||
-                             p.height == 36 || p.height == 18;
-    const int s = 1 << p.levels;
-    const int t = (s + 1) / 2;
-    const int c0 = p.colStart / s, c1 = p.colEnd / s;
-    const int d = fieldLines / t;
-    const int width = p.mmx ? 8 * ((c1 - c0) / 8) : 2 * ((c1 - c0) / 2);
-    int m = 1, o = 1, f = 0;
-    if (p.twoFields && p.levels == 0) {
-        m = 2;
-        f = standard625 ? parity : 1 - parity;
-    } else if (!p.twoFields && p.levels >= 1) {
-        o = 2;
+  const int fieldLines = p.twoFields ? p.height / 2 : p.height;
+  const SubbandGeometry g = buildSubbandGeometry(p.width, fieldLines, p.levels);
+  Grid planes[3] = {ReconstructComponent(g, bands, 0, p.levels, p.mmx),
+                    ReconstructComponent(g, bands, 1, p.levels, p.mmx),
+                    ReconstructComponent(g, bands, 2, p.levels, p.mmx)};
+  const bool standard625 =
+      p.height == 576 || p.height == 288 || p.height == 144 || p.height == 72 || p.height == 36 || p.height == 18;
+  const int s = 1 << p.levels;
+  const int t = (s + 1) / 2;
+  const int c0 = p.colStart / s, c1 = p.colEnd / s;
+  const int d = fieldLines / t;
+  const int width = p.mmx ? 8 * ((c1 - c0) / 8) : 2 * ((c1 - c0) / 2);
+  int m = 1, o = 1, f = 0;
+  if (p.twoFields && p.levels == 0) {
+    m = 2;
+    f = standard625 ? parity : 1 - parity;
+  } else if (!p.twoFields && p.levels >= 1) {
+    o = 2;
+  }
+  const float kY = float(1.164 / 32.0), kCrR = float(1.596 / 32.0), kCrG = float(-0.813 / 32.0),
+              kCbG = float(-0.391 / 32.0), kCbB = float(2.018 / 32.0);
+  for (int i = 0; i < d; ++i) {
+    const int row = m * (d / o - i / o) - f - 1;
+    if (row < 0 || row >= frameRows) continue;
+    uint8_t* out = frame.data() + size_t(row) * width * 3;
+    for (int px = 0; px < width; ++px) {
+      const int y = planes[0].at(c0 + px, i);
+      const int u = planes[1].at(c0 / 2 + px / 2, i);
+      const int v = planes[2].at(c0 / 2 + px / 2, i);
+      if (!p.mmx) {
+        const float Y = kY * float(y + 3584);
+        out[3 * px + 0] = PortableByte(Y + kCbB * float(u));
+        out[3 * px + 1] = PortableByte(Y + (kCrG * float(v) + kCbG * float(u)));
+        out[3 * px + 2] = PortableByte(Y + kCrR * float(v));
+      } else {
+        const int yt = P(Sat(y + 7168), 1191);
+        const int bt = P(u, 2066), gt = Sat(P(u, -400) + P(v, -832)), rt = P(v, 1634);
+        out[3 * px + 0] = uint8_t(std::clamp<int>(Sat(yt + bt), 0, 255));
+        out[3 * px + 1] = uint8_t(std::clamp<int>(Sat(yt + gt), 0, 255));
+        out[3 * px + 2] = uint8_t(std::clamp<int>(Sat(yt + rt), 0, 255));
+      }
     }
-    const float kY = float(1.164 / 32.0), kCrR = float(1.596 / 32.0), kCrG = float(-0.813 / 32.0),
-                kCbG = float(-0.391 / 32.0), kCbB = float(2.018 / 32.0);
-    for (int i = 0; i < d; ++i) {
-        const int row = m * (d / o - i / o) - f - 1;
-        if (row < 0 || row >= frameRows) continue;
-        uint8_t* out = frame.data() + size_t(row) * width * 3;
-        for (int px = 0; px < width; ++px) {
-            const int y = planes[0].at(c0 + px, i);
-            const int u = planes[1].at(c0 / 2 + px / 2, i);
-            const int v = planes[2].at(c0 / 2 + px / 2, i);
-            if (!p.mmx) {
-                const float Y = kY * float(y + 3584);
-                out[3 * px + 0] = PortableByte(Y + kCbB * float(u));
-                out[3 * px + 1] = PortableByte(Y + (kCrG * float(v) + kCbG * float(u)));
-                out[3 * px + 2] = PortableByte(Y + kCrR * float(v));
-            } else {
-                const int yt = P(Sat(y + 7168), 1191);
-                const int bt = P(u, 2066), gt = Sat(P(u, -400) + P(v, -832)), rt = P(v, 1634);
-                out[3 * px + 0] = uint8_t(std::clamp<int>(Sat(yt + bt), 0, 255));
-                out[3 * px + 1] = uint8_t(std::clamp<int>(Sat(yt + gt), 0, 255));
-                out[3 * px + 2] = uint8_t(std::clamp<int>(Sat(yt + rt), 0, 255));
-            }
-        }
-    }
-    return width;
+  }
+  return width;
 }
 
-}  // namespace wavelet::test
+} // namespace wavelet::test

@@ -11,13 +11,13 @@
 namespace wavelet::test {
 
 struct ReferencePicture {
-    int width = 720;
-    int height = 576;  // both fields
-    int levels = 0;
-    bool twoFields = true;
-    int colStart = 0;
-    int colEnd = 720;
-    bool mmx = false;  // four-lane arithmetic instead of the portable one
+  int width = 720;
+  int height = 576; // both fields
+  int levels = 0;
+  bool twoFields = true;
+  int colStart = 0;
+  int colEnd = 720;
+  bool mmx = false; // four-lane arithmetic instead of the portable one
 };
 
 // Decodes one field given by its band contents into `frame` (rows of `rowBytes`, bottom-up,
@@ -28,4 +28,4 @@ int ReferenceField(const ReferencePicture& picture, const std::vector<BandConten
 // Output lines and the 625-line flag as the decoder derives them.
 int ReferenceOutputLines(const ReferencePicture& picture);
 
-}  // namespace wavelet::test
+} // namespace wavelet::test

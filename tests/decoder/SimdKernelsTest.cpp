@@ -15,106 +15,107 @@ using namespace wavelet::mmx;
 namespace {
 
 std::vector<const Kernels*> SimdKernels() {
-    std::vector<const Kernels*> kernels;
-    if (ResolveSimdLevel(SimdLevel::Sse2) == SimdLevel::Sse2) kernels.push_back(Sse2Kernels());
-    if (ResolveSimdLevel(SimdLevel::Avx2) == SimdLevel::Avx2) kernels.push_back(Avx2Kernels());
-    return kernels;
+  std::vector<const Kernels*> kernels;
+  if (ResolveSimdLevel(SimdLevel::Sse2) == SimdLevel::Sse2) kernels.push_back(Sse2Kernels());
+  if (ResolveSimdLevel(SimdLevel::Avx2) == SimdLevel::Avx2) kernels.push_back(Avx2Kernels());
+  return kernels;
 }
 
 int16_t RandomSample(std::mt19937& rng, bool extreme) {
-    if (extreme) return int16_t(std::uniform_int_distribution<int>(-32768, 32767)(rng));
-    return int16_t(std::uniform_int_distribution<int>(-3000, 3000)(rng));
+  if (extreme) return int16_t(std::uniform_int_distribution<int>(-32768, 32767)(rng));
+  return int16_t(std::uniform_int_distribution<int>(-3000, 3000)(rng));
 }
 
-}  // namespace
+} // namespace
 
 TEST(MmxKernels, LineAndColumnKernelsMatchTheScalarModel) {
-    const std::vector<const Kernels*> simd = SimdKernels();
-    if (simd.empty()) GTEST_SKIP() << "no SIMD on this processor";
-    std::mt19937 rng(5);
-    constexpr int kLaneStride = 32;
-    for (bool extreme : {false, true})
-        for (int n = 5; n <= 80; ++n) {
-            std::vector<int16_t> line(size_t(n) + 40);
-            for (int16_t& v : line) v = RandomSample(rng, extreme);
-            std::vector<int16_t> scratch(size_t(n) + 16);
-            int16_t *low = nullptr, *high = nullptr;
-            ExtendLine(line.data(), 3, line.data() + (n + 1) / 2, -7, n, scratch.data(), low, high);
-            std::vector<int16_t> expected(static_cast<size_t>(n));
-            ScalarKernels().line(low, high, n, expected.data());
-            for (const Kernels* k : simd) {
-                std::vector<int16_t> actual(static_cast<size_t>(n));
-                k->line(low, high, n, actual.data());
-                ASSERT_EQ(actual, expected) << "line of " << n;
-            }
+  const std::vector<const Kernels*> simd = SimdKernels();
+  if (simd.empty()) GTEST_SKIP() << "no SIMD on this processor";
+  std::mt19937 rng(5);
+  constexpr int kLaneStride = 32;
+  for (bool extreme : {false, true})
+    for (int n = 5; n <= 80; ++n) {
+      std::vector<int16_t> line(size_t(n) + 40);
+      for (int16_t& v : line) v = RandomSample(rng, extreme);
+      std::vector<int16_t> scratch(size_t(n) + 16);
+      int16_t *low = nullptr, *high = nullptr;
+      ExtendLine(line.data(), 3, line.data() + (n + 1) / 2, -7, n, scratch.data(), low, high);
+      std::vector<int16_t> expected(static_cast<size_t>(n));
+      ScalarKernels().line(low, high, n, expected.data());
+      for (const Kernels* k : simd) {
+        std::vector<int16_t> actual(static_cast<size_t>(n));
+        k->line(low, high, n, actual.data());
+        ASSERT_EQ(actual, expected) << "line of " << n;
+      }
 
-            for (int lanes : {1, 4, 8, 13, 16, 31, 32}) {
-                const long planeStride = 40;
-                std::vector<int16_t> plane(size_t(n) * planeStride);
-                for (int16_t& v : plane) v = RandomSample(rng, extreme);
-                std::vector<int16_t> columnScratch(size_t(n + 8) * kLaneStride);
-                ExtendColumns(plane.data(), plane.data() + ((n + 1) / 2) * planeStride, planeStride, n, lanes, kLaneStride,
-                              columnScratch.data(), low, high);
-                std::vector<int16_t> want(plane.size(), 0);
-                ScalarKernels().columns(low, high, n, lanes, kLaneStride, want.data(), planeStride);
-                for (const Kernels* k : simd) {
-                    std::vector<int16_t> got(plane.size(), 0);
-                    k->columns(low, high, n, lanes, kLaneStride, got.data(), planeStride);
-                    ASSERT_EQ(got, want) << "columns of " << n << ", " << lanes << " lanes";
-                }
-            }
+      for (int lanes : {1, 4, 8, 13, 16, 31, 32}) {
+        const long planeStride = 40;
+        std::vector<int16_t> plane(size_t(n) * planeStride);
+        for (int16_t& v : plane) v = RandomSample(rng, extreme);
+        std::vector<int16_t> columnScratch(size_t(n + 8) * kLaneStride);
+        ExtendColumns(plane.data(), plane.data() + ((n + 1) / 2) * planeStride, planeStride, n, lanes, kLaneStride,
+                      columnScratch.data(), low, high);
+        std::vector<int16_t> want(plane.size(), 0);
+        ScalarKernels().columns(low, high, n, lanes, kLaneStride, want.data(), planeStride);
+        for (const Kernels* k : simd) {
+          std::vector<int16_t> got(plane.size(), 0);
+          k->columns(low, high, n, lanes, kLaneStride, got.data(), planeStride);
+          ASSERT_EQ(got, want) << "columns of " << n << ", " << lanes << " lanes";
         }
+      }
+    }
 }
 
 TEST(MmxKernels, ColourConversionMatchesTheScalarModelIncludingSaturation) {
-    const std::vector<const Kernels*> simd = SimdKernels();
-    if (simd.empty()) GTEST_SKIP() << "no SIMD on this processor";
-    std::mt19937 rng(9);
-    for (bool extreme : {false, true}) {
-        std::vector<int16_t> y(8 * 40), u(4 * 40), v(4 * 40);
-        for (int16_t& s : y) s = RandomSample(rng, extreme);
-        for (int16_t& s : u) s = RandomSample(rng, extreme);
-        for (int16_t& s : v) s = RandomSample(rng, extreme);
-        y[0] = 32767;  // saturating luminance offset
-        y[1] = -32768;
-        for (int16_t offset : {int16_t(0), int16_t(-300), int16_t(32000)}) {
-            std::vector<uint8_t> expected(24 * 40);
-            ConvertScalar(y.data(), u.data(), v.data(), 40, offset, int16_t(-offset), offset, expected.data());
-            for (const Kernels* k : simd) {
-                std::vector<uint8_t> actual(24 * 40);
-                k->convert(y.data(), u.data(), v.data(), 40, offset, int16_t(-offset), offset, actual.data());
-                ASSERT_EQ(actual, expected);
-            }
-        }
+  const std::vector<const Kernels*> simd = SimdKernels();
+  if (simd.empty()) GTEST_SKIP() << "no SIMD on this processor";
+  std::mt19937 rng(9);
+  for (bool extreme : {false, true}) {
+    std::vector<int16_t> y(8 * 40), u(4 * 40), v(4 * 40);
+    for (int16_t& s : y) s = RandomSample(rng, extreme);
+    for (int16_t& s : u) s = RandomSample(rng, extreme);
+    for (int16_t& s : v) s = RandomSample(rng, extreme);
+    y[0] = 32767; // saturating luminance offset
+    y[1] = -32768;
+    for (int16_t offset : {int16_t(0), int16_t(-300), int16_t(32000)}) {
+      std::vector<uint8_t> expected(24 * 40);
+      ConvertScalar(y.data(), u.data(), v.data(), 40, offset, int16_t(-offset), offset, expected.data());
+      for (const Kernels* k : simd) {
+        std::vector<uint8_t> actual(24 * 40);
+        k->convert(y.data(), u.data(), v.data(), 40, offset, int16_t(-offset), offset, actual.data());
+        ASSERT_EQ(actual, expected);
+      }
     }
-    // Studio black and mid grey at the doubled scale.
-    const int16_t black[8] = {-7168, -7168, -7168, -7168, -7168, -7168, -7168, -7168};
-    const int16_t grey[8] = {};
-    const int16_t zero[4] = {};
-    uint8_t out[24];
-    ConvertScalar(black, zero, zero, 1, 0, 0, 0, out);
-    EXPECT_EQ(out[0], 0);
-    ConvertScalar(grey, zero, zero, 1, 0, 0, 0, out);
-    EXPECT_EQ(out[0], 130);  // floor(7168 * 1191 / 65536)
+  }
+  // Studio black and mid grey at the doubled scale.
+  const int16_t black[8] = {-7168, -7168, -7168, -7168, -7168, -7168, -7168, -7168};
+  const int16_t grey[8] = {};
+  const int16_t zero[4] = {};
+  uint8_t out[24];
+  ConvertScalar(black, zero, zero, 1, 0, 0, 0, out);
+  EXPECT_EQ(out[0], 0);
+  ConvertScalar(grey, zero, zero, 1, 0, 0, 0, out);
+  EXPECT_EQ(out[0], 130); // floor(7168 * 1191 / 65536)
 }
 
 TEST(PortableColour, FastPathMatchesTheScalarDefinition) {
-    std::mt19937 rng(13);
-    for (bool extreme : {false, true})
-        for (int pairs : {1, 3, 4, 5, 8, 31, 348}) {
-            std::vector<int16_t> y(2 * static_cast<size_t>(pairs)), u(static_cast<size_t>(pairs)), v(static_cast<size_t>(pairs));
-            for (int16_t& s : y) s = RandomSample(rng, extreme);
-            for (int16_t& s : u) s = RandomSample(rng, extreme);
-            for (int16_t& s : v) s = RandomSample(rng, extreme);
-            y[0] = -3584;  // studio black: 0 before clamping
-            std::vector<uint8_t> expected(size_t(6 * pairs)), actual(size_t(6 * pairs));
-            PortableConvertPairsScalar(y.data(), u.data(), v.data(), pairs, expected.data());
-            PortableConvertPairs(y.data(), u.data(), v.data(), pairs, actual.data());
-            ASSERT_EQ(actual, expected) << pairs << " pairs";
-        }
-    const int16_t grey[2] = {0, 0};
-    const int16_t zero[1] = {0};
-    uint8_t out[6];
-    PortableConvertPairs(grey, zero, zero, 1, out);
-    EXPECT_EQ(out[0], 130);  // 0.036375 * 3584 = 130.368
+  std::mt19937 rng(13);
+  for (bool extreme : {false, true})
+    for (int pairs : {1, 3, 4, 5, 8, 31, 348}) {
+      std::vector<int16_t> y(2 * static_cast<size_t>(pairs)), u(static_cast<size_t>(pairs)),
+          v(static_cast<size_t>(pairs));
+      for (int16_t& s : y) s = RandomSample(rng, extreme);
+      for (int16_t& s : u) s = RandomSample(rng, extreme);
+      for (int16_t& s : v) s = RandomSample(rng, extreme);
+      y[0] = -3584; // studio black: 0 before clamping
+      std::vector<uint8_t> expected(size_t(6 * pairs)), actual(size_t(6 * pairs));
+      PortableConvertPairsScalar(y.data(), u.data(), v.data(), pairs, expected.data());
+      PortableConvertPairs(y.data(), u.data(), v.data(), pairs, actual.data());
+      ASSERT_EQ(actual, expected) << pairs << " pairs";
+    }
+  const int16_t grey[2] = {0, 0};
+  const int16_t zero[1] = {0};
+  uint8_t out[6];
+  PortableConvertPairs(grey, zero, zero, 1, out);
+  EXPECT_EQ(out[0], 130); // 0.036375 * 3584 = 130.368
 }

@@ -7,200 +7,200 @@
 namespace wavelet::test {
 
 void BitWriter::Bits(uint32_t value, int count) {
-    for (int i = count - 1; i >= 0; --i) {
-        pending_ = pending_ << 1 | ((value >> i) & 1u);
-        if (++count_ == 32) {
-            words_.push_back(static_cast<uint32_t>(pending_));
-            pending_ = 0;
-            count_ = 0;
-        }
+  for (int i = count - 1; i >= 0; --i) {
+    pending_ = pending_ << 1 | ((value >> i) & 1u);
+    if (++count_ == 32) {
+      words_.push_back(static_cast<uint32_t>(pending_));
+      pending_ = 0;
+      count_ = 0;
     }
+  }
 }
 
 void BitWriter::Symbol(CodeTableId table, int symbol) {
-    const EncodingEntry e = encodingTable(table).symbols[symbol];
-    ASSERT_GT(e.length, 0) << "symbol " << symbol << " has no code";
-    Bits(e.code, e.length);
+  const EncodingEntry e = encodingTable(table).symbols[symbol];
+  ASSERT_GT(e.length, 0) << "symbol " << symbol << " has no code";
+  Bits(e.code, e.length);
 }
 
 void BitWriter::PadWithOnes() {
-    while (count_ != 0) Bits(1, 1);
+  while (count_ != 0) Bits(1, 1);
 }
 
 void BitWriter::Word(uint32_t word) {
-    EXPECT_TRUE(Aligned());
-    words_.push_back(word);
+  EXPECT_TRUE(Aligned());
+  words_.push_back(word);
 }
 
 std::vector<uint8_t> BitWriter::Bytes() const {
-    BitWriter copy = *this;
-    copy.PadWithOnes();
-    std::vector<uint8_t> bytes;
-    for (uint32_t w : copy.words_)
-        for (int b = 0; b < 4; ++b) bytes.push_back(static_cast<uint8_t>(w >> (8 * b)));
-    return bytes;
+  BitWriter copy = *this;
+  copy.PadWithOnes();
+  std::vector<uint8_t> bytes;
+  for (uint32_t w : copy.words_)
+    for (int b = 0; b < 4; ++b) bytes.push_back(static_cast<uint8_t>(w >> (8 * b)));
+  return bytes;
 }
 
 namespace {
 
 int CountZeros(const BandSamples& s, size_t at) {
-    size_t end = at;
-    while (end < s.size() && s[end] == 0) ++end;
-    return static_cast<int>(end - at);
+  size_t end = at;
+  while (end < s.size() && s[end] == 0) ++end;
+  return static_cast<int>(end - at);
 }
 
-}  // namespace
+} // namespace
 
 void EncodeClassA(BitWriter& w, const BandSamples& samples) {
-    const CodeTableId t = CodeTableId::ClassA;
-    size_t at = 0;
-    while (at < samples.size()) {
-        int zeros = CountZeros(samples, at);
-        if (zeros > 0) {
-            int run;
-            if (zeros >= 277) {
-                run = std::min(zeros, 277 + 4095);
-                w.Symbol(t, 4);
-                w.Bits(run - 277, 12);
-            } else if (zeros >= 21) {
-                run = std::min(zeros, 21 + 255);
-                w.Symbol(t, 3);
-                w.Bits(run - 21, 8);
-            } else if (zeros >= 5) {
-                run = std::min(zeros, 20);
-                w.Symbol(t, 2);
-                w.Bits(run - 5, 4);
-            } else {
-                run = zeros;
-                w.Symbol(t, 251 + run);
-            }
-            at += run;
-            continue;
-        }
-        const int v = samples[at++];
-        if (v >= -123 && v <= 123) {
-            w.Symbol(t, v + 128);
-        } else if (v >= 124 && v <= 251) {
-            w.Symbol(t, 0);
-            w.Bits(v - 124, 8);
-        } else if (v >= -251 && v <= -124) {
-            w.Symbol(t, 0);
-            w.Bits(v + 251 + 128, 8);
-        } else if (v >= 252 && v <= 2299) {
-            w.Symbol(t, 1);
-            w.Bits(v - 252, 12);
-        } else if (v >= -2299 && v <= -252) {
-            w.Symbol(t, 1);
-            w.Bits(v + 2299 + 2048, 12);
-        } else if (v >= 2300) {
-            w.Symbol(t, 128);
-            w.Bits(v - 2300, 16);
-        } else {
-            w.Symbol(t, 128);
-            w.Bits(v + 35067 + 32768, 16);
-        }
+  const CodeTableId t = CodeTableId::ClassA;
+  size_t at = 0;
+  while (at < samples.size()) {
+    int zeros = CountZeros(samples, at);
+    if (zeros > 0) {
+      int run;
+      if (zeros >= 277) {
+        run = std::min(zeros, 277 + 4095);
+        w.Symbol(t, 4);
+        w.Bits(run - 277, 12);
+      } else if (zeros >= 21) {
+        run = std::min(zeros, 21 + 255);
+        w.Symbol(t, 3);
+        w.Bits(run - 21, 8);
+      } else if (zeros >= 5) {
+        run = std::min(zeros, 20);
+        w.Symbol(t, 2);
+        w.Bits(run - 5, 4);
+      } else {
+        run = zeros;
+        w.Symbol(t, 251 + run);
+      }
+      at += run;
+      continue;
     }
+    const int v = samples[at++];
+    if (v >= -123 && v <= 123) {
+      w.Symbol(t, v + 128);
+    } else if (v >= 124 && v <= 251) {
+      w.Symbol(t, 0);
+      w.Bits(v - 124, 8);
+    } else if (v >= -251 && v <= -124) {
+      w.Symbol(t, 0);
+      w.Bits(v + 251 + 128, 8);
+    } else if (v >= 252 && v <= 2299) {
+      w.Symbol(t, 1);
+      w.Bits(v - 252, 12);
+    } else if (v >= -2299 && v <= -252) {
+      w.Symbol(t, 1);
+      w.Bits(v + 2299 + 2048, 12);
+    } else if (v >= 2300) {
+      w.Symbol(t, 128);
+      w.Bits(v - 2300, 16);
+    } else {
+      w.Symbol(t, 128);
+      w.Bits(v + 35067 + 32768, 16);
+    }
+  }
 }
 
 void EncodeClassB(BitWriter& w, CodeTableId t, const BandSamples& samples) {
-    size_t at = 0;
-    while (at < samples.size()) {
-        const int zeros = CountZeros(samples, at);
-        if (zeros > 0) {
-            int run = zeros;
-            if (zeros <= 59) {
-                w.Symbol(t, 64 + zeros);
-            } else {
-                const ClassBRunEscape* chosen = &kClassBRunEscapes[0];
-                for (const ClassBRunEscape& e : kClassBRunEscapes)
-                    if (e.base + 1 <= zeros) chosen = &e;
-                run = std::min(zeros, chosen->base + 1 + (1 << chosen->extraBits) - 1);
-                w.Symbol(t, chosen->symbol);
-                w.Bits(run - chosen->base - 1, chosen->extraBits);
-            }
-            at += run;
-            continue;
-        }
-        const int v = samples[at++];
-        if (v >= -32 && v <= 32) {
-            w.Symbol(t, v + 32);
-        } else if (v >= 33 && v <= 544) {
-            w.Symbol(t, 255);
-            w.Bits(v - 33, 10);
-        } else if (v >= -544 && v <= -33) {
-            w.Symbol(t, 255);
-            w.Bits(v + 1056, 10);
-        } else if (v >= 545 && v <= 8736) {
-            w.Symbol(t, 254);
-            w.Bits(v - 545, 14);
-        } else {
-            ASSERT_GE(v, -8736) << "class B cannot code " << v;
-            w.Symbol(t, 254);
-            w.Bits(v + 16928, 14);
-        }
+  size_t at = 0;
+  while (at < samples.size()) {
+    const int zeros = CountZeros(samples, at);
+    if (zeros > 0) {
+      int run = zeros;
+      if (zeros <= 59) {
+        w.Symbol(t, 64 + zeros);
+      } else {
+        const ClassBRunEscape* chosen = &kClassBRunEscapes[0];
+        for (const ClassBRunEscape& e : kClassBRunEscapes)
+          if (e.base + 1 <= zeros) chosen = &e;
+        run = std::min(zeros, chosen->base + 1 + (1 << chosen->extraBits) - 1);
+        w.Symbol(t, chosen->symbol);
+        w.Bits(run - chosen->base - 1, chosen->extraBits);
+      }
+      at += run;
+      continue;
     }
+    const int v = samples[at++];
+    if (v >= -32 && v <= 32) {
+      w.Symbol(t, v + 32);
+    } else if (v >= 33 && v <= 544) {
+      w.Symbol(t, 255);
+      w.Bits(v - 33, 10);
+    } else if (v >= -544 && v <= -33) {
+      w.Symbol(t, 255);
+      w.Bits(v + 1056, 10);
+    } else if (v >= 545 && v <= 8736) {
+      w.Symbol(t, 254);
+      w.Bits(v - 545, 14);
+    } else {
+      ASSERT_GE(v, -8736) << "class B cannot code " << v;
+      w.Symbol(t, 254);
+      w.Bits(v + 16928, 14);
+    }
+  }
 }
 
 std::vector<uint8_t> BuildField(int parityByte, const std::vector<BandContent>& bands, FieldLayout* layout,
                                 const CustomBandWriter& custom) {
-    BitWriter w;
-    w.Marker();
-    w.Bits(uint32_t(parityByte), 8);
-    w.Bits(0, 8);
-    for (int i = 0; i < 14; ++i) w.Bits(uint32_t(0x10 + i), 8);
-    for (int i = 0; i < kBandCount; ++i) {
-        const BandContent& band = bands[kBandOrder[i]];
-        if (layout != nullptr) layout->recordStart.push_back(w.WordCount());
-        if (i > 0) w.Marker();
-        w.Bits(uint32_t(band.type), 8);
-        w.Bits(uint16_t(band.quantiser), 16);
-        if (custom && custom(kBandOrder[i], w)) {
-            w.PadWithOnes();
-            continue;
-        }
-        if (band.type == 143) {
-            w.PadWithOnes();
-            continue;
-        }
-        if (band.type == 129 || band.type == 130)
-            EncodeClassA(w, band.samples);
-        else
-            EncodeClassB(w, band.type == 131 ? CodeTableId::ClassBType131 : CodeTableId::ClassBType132, band.samples);
-        w.PadWithOnes();
+  BitWriter w;
+  w.Marker();
+  w.Bits(uint32_t(parityByte), 8);
+  w.Bits(0, 8);
+  for (int i = 0; i < 14; ++i) w.Bits(uint32_t(0x10 + i), 8);
+  for (int i = 0; i < kBandCount; ++i) {
+    const BandContent& band = bands[kBandOrder[i]];
+    if (layout != nullptr) layout->recordStart.push_back(w.WordCount());
+    if (i > 0) w.Marker();
+    w.Bits(uint32_t(band.type), 8);
+    w.Bits(uint16_t(band.quantiser), 16);
+    if (custom && custom(kBandOrder[i], w)) {
+      w.PadWithOnes();
+      continue;
     }
-    return w.Bytes();
+    if (band.type == 143) {
+      w.PadWithOnes();
+      continue;
+    }
+    if (band.type == 129 || band.type == 130)
+      EncodeClassA(w, band.samples);
+    else
+      EncodeClassB(w, band.type == 131 ? CodeTableId::ClassBType131 : CodeTableId::ClassBType132, band.samples);
+    w.PadWithOnes();
+  }
+  return w.Bytes();
 }
 
 std::vector<BandContent> RandomBands(const SubbandGeometry& g, uint32_t seed, int maxDetail) {
-    std::mt19937 rng(seed);
-    std::vector<BandContent> bands(kBandCount);
-    for (int b = 0; b < kBandCount; ++b) {
-        const SubbandDescriptor& d = g.bands[b];
-        BandContent& c = bands[b];
-        c.samples.assign(size_t(d.width) * d.height, 0);
-        if (d.kind == BandKind::Lowest) {
-            // Smooth luminance ramp around mid grey, colour differences near zero.
-            c.type = 129;
-            c.quantiser = 32;
-            std::uniform_int_distribution<int> noise(-20, 20);
-            for (int y = 0; y < d.height; ++y)
-                for (int x = 0; x < d.width; ++x)
-                    c.samples[size_t(y) * d.width + x] =
-                        int16_t((d.component == 0 ? 40 * x - 400 + 30 * y : 10 * (x - y)) + noise(rng));
-            continue;
-        }
-        const int kinds[] = {129, 130, 131, 132};
-        c.type = kinds[(seed + b) % 4];
-        c.quantiser = int16_t(8 + (b * 7 + seed) % 40);
-        std::uniform_int_distribution<int> pick(0, 99);
-        std::uniform_int_distribution<int> value(-maxDetail, maxDetail);
-        for (int16_t& s : c.samples) {
-            const int p = pick(rng);
-            if (p < 70) continue;  // sparse detail with runs of zeros
-            s = int16_t(p > 97 ? value(rng) * 13 : value(rng));
-        }
+  std::mt19937 rng(seed);
+  std::vector<BandContent> bands(kBandCount);
+  for (int b = 0; b < kBandCount; ++b) {
+    const SubbandDescriptor& d = g.bands[b];
+    BandContent& c = bands[b];
+    c.samples.assign(size_t(d.width) * d.height, 0);
+    if (d.kind == BandKind::Lowest) {
+      // Smooth luminance ramp around mid grey, colour differences near zero.
+      c.type = 129;
+      c.quantiser = 32;
+      std::uniform_int_distribution<int> noise(-20, 20);
+      for (int y = 0; y < d.height; ++y)
+        for (int x = 0; x < d.width; ++x)
+          c.samples[size_t(y) * d.width + x] =
+              int16_t((d.component == 0 ? 40 * x - 400 + 30 * y : 10 * (x - y)) + noise(rng));
+      continue;
     }
-    return bands;
+    const int kinds[] = {129, 130, 131, 132};
+    c.type = kinds[(seed + b) % 4];
+    c.quantiser = int16_t(8 + (b * 7 + seed) % 40);
+    std::uniform_int_distribution<int> pick(0, 99);
+    std::uniform_int_distribution<int> value(-maxDetail, maxDetail);
+    for (int16_t& s : c.samples) {
+      const int p = pick(rng);
+      if (p < 70) continue; // sparse detail with runs of zeros
+      s = int16_t(p > 97 ? value(rng) * 13 : value(rng));
+    }
+  }
+  return bands;
 }
 
-}  // namespace wavelet::test
+} // namespace wavelet::test

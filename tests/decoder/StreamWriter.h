@@ -14,20 +14,20 @@ namespace wavelet::test {
 
 class BitWriter {
 public:
-    void Bits(uint32_t value, int count);  // count 1..32, most significant first
-    void Symbol(CodeTableId table, int symbol);
-    // Pads the current word with 1 bits.
-    void PadWithOnes();
-    void Word(uint32_t word);  // a whole word (the writer must be on a word boundary)
-    void Marker() { Word(0xFFFFFFFFu); }
-    bool Aligned() const { return count_ == 0; }
-    std::vector<uint8_t> Bytes() const;  // whole words only (pads first)
-    size_t WordCount() const { return words_.size(); }
+  void Bits(uint32_t value, int count); // count 1..32, most significant first
+  void Symbol(CodeTableId table, int symbol);
+  // Pads the current word with 1 bits.
+  void PadWithOnes();
+  void Word(uint32_t word); // a whole word (the writer must be on a word boundary)
+  void Marker() { Word(0xFFFFFFFFu); }
+  bool Aligned() const { return count_ == 0; }
+  std::vector<uint8_t> Bytes() const; // whole words only (pads first)
+  size_t WordCount() const { return words_.size(); }
 
 private:
-    std::vector<uint32_t> words_;
-    uint64_t pending_ = 0;
-    int count_ = 0;
+  std::vector<uint32_t> words_;
+  uint64_t pending_ = 0;
+  int count_ = 0;
 };
 
 // Samples of one band in raster order.
@@ -39,15 +39,15 @@ void EncodeClassA(BitWriter& w, const BandSamples& samples);
 void EncodeClassB(BitWriter& w, CodeTableId table, const BandSamples& samples);
 
 struct BandContent {
-    int type = 129;            // 129..132, or 143 for an empty band
-    int16_t quantiser = 8;
-    BandSamples samples;       // width * height values (ignored for an empty band)
+  int type = 129; // 129..132, or 143 for an empty band
+  int16_t quantiser = 8;
+  BandSamples samples; // width * height values (ignored for an empty band)
 };
 
 // Where BuildField put things: word index of each band record's first word (its marker, or
 // for the first band its header word), by stream position 0..41.
 struct FieldLayout {
-    std::vector<size_t> recordStart;
+  std::vector<size_t> recordStart;
 };
 
 // Writes a band's data instead of the encoder (after its header); returns false to leave the
@@ -61,4 +61,4 @@ std::vector<uint8_t> BuildField(int parityByte, const std::vector<BandContent>& 
 // Random but natural-ish band content for a geometry (seeded, deterministic).
 std::vector<BandContent> RandomBands(const SubbandGeometry& geometry, uint32_t seed, int maxDetail = 40);
 
-}  // namespace wavelet::test
+} // namespace wavelet::test

@@ -51,7 +51,8 @@ recorder::ServerOptions withFaults(const char* script) {
 
 bool sawStatusText(const ViewerHarness& h, const char* text) {
   for (const auto& m : h.handled)
-    if (m.message == platform::kMsgStatus && m.lParam != 0 && std::strcmp(reinterpret_cast<const char*>(m.lParam), text) == 0)
+    if (m.message == platform::kMsgStatus && m.lParam != 0 &&
+        std::strcmp(reinterpret_cast<const char*>(m.lParam), text) == 0)
       return true;
   return false;
 }
@@ -112,8 +113,8 @@ TEST(EndToEnd, RecorderErrorsAreShownAndPicturesGoOn) {
 TEST(EndToEnd, RecorderEndingTheCommunicationShowsItsText) {
   Recorder recorder(withFaults("open end"));
   ViewerHarness h(CLanguageTable::kEnglish, 720, 576, recorder.port(), 1);
-  ASSERT_TRUE(h.pumpUntil([&] { return std::strcmp(h.viewer().statusText(), "Communications closed by server!") == 0; },
-                          10000))
+  ASSERT_TRUE(
+      h.pumpUntil([&] { return std::strcmp(h.viewer().statusText(), "Communications closed by server!") == 0; }, 10000))
       << "status: " << h.viewer().statusText();
   EXPECT_TRUE(testsupport::sameImage("e2e-commclosed", h.paint(),
                                      testsupport::referenceStatusScreen(h.viewer().statusText(), 720, 576)));
@@ -172,8 +173,8 @@ TEST(EndToEnd, DesktopSnapshotWritesPicturesOrTheStatusScreen) {
   std::string error;
   const std::string port = std::to_string(recorder.port());
   const std::string file = base + "-grid.png";
-  const char* argv[] = {"camview", "--port", port.c_str(), "--id", "3", "--grid", "2", "--size", "400x200",
-                        "--snapshot", file.c_str(), "--frames", "2", "--timeout", "20"};
+  const char* argv[] = {"camview", "--port",     port.c_str(), "--id",     "3", "--grid",    "2", "--size",
+                        "400x200", "--snapshot", file.c_str(), "--frames", "2", "--timeout", "20"};
   ASSERT_TRUE(desktop::parseCommandLine(int(std::size(argv)), argv, options, error)) << error;
   ASSERT_EQ(options.cameras.size(), 2u);
   EXPECT_EQ(options.cameras[1].id, 4);
@@ -187,7 +188,8 @@ TEST(EndToEnd, DesktopSnapshotWritesPicturesOrTheStatusScreen) {
   // Nobody listens on the port of a stopped recorder: the status screen after the timeout.
   const std::string closed = base + "-status.png";
   desktop::Options statusOptions;
-  const char* argv2[] = {"camview", "--port", "1", "--language", "de", "--snapshot", closed.c_str(), "--timeout", "0.3"};
+  const char* argv2[] = {"camview",    "--port",       "1",         "--language", "de",
+                         "--snapshot", closed.c_str(), "--timeout", "0.3"};
   ASSERT_TRUE(desktop::parseCommandLine(int(std::size(argv2)), argv2, statusOptions, error)) << error;
   EXPECT_EQ(desktop::runSnapshot(statusOptions, message), desktop::SnapshotResult::TimedOut);
   EXPECT_GT(readFile(closed).size(), 720u * 576u * 3u);
@@ -196,7 +198,8 @@ TEST(EndToEnd, DesktopSnapshotWritesPicturesOrTheStatusScreen) {
 TEST(DesktopCommandLine, GroupsGridAndErrors) {
   desktop::Options options;
   std::string error;
-  const char* two[] = {"camview", "--host", "10.0.0.1", "--port", "80", "--id", "5", "--host", "cam2", "--language", "en"};
+  const char* two[] = {"camview", "--host", "10.0.0.1", "--port",     "80", "--id",
+                       "5",       "--host", "cam2",     "--language", "en"};
   ASSERT_TRUE(desktop::parseCommandLine(int(std::size(two)), two, options, error));
   ASSERT_EQ(options.cameras.size(), 2u);
   EXPECT_EQ(options.cameras[0].port, 80);
@@ -208,7 +211,8 @@ TEST(DesktopCommandLine, GroupsGridAndErrors) {
     const char* argv[] = {"camview", bad};
     EXPECT_FALSE(desktop::parseCommandLine(2, argv, options, error)) << bad;
   }
-  const char* badValues[][2] = {{"--port", "70000"}, {"--size", "12x"}, {"--language", "fr"}, {"--grid", "0"}, {"--timeout", "-1"}};
+  const char* badValues[][2] = {
+      {"--port", "70000"}, {"--size", "12x"}, {"--language", "fr"}, {"--grid", "0"}, {"--timeout", "-1"}};
   for (const auto& pair : badValues) {
     const char* argv[] = {"camview", pair[0], pair[1]};
     EXPECT_FALSE(desktop::parseCommandLine(3, argv, options, error)) << pair[0] << " " << pair[1];

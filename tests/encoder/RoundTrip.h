@@ -9,13 +9,13 @@
 namespace wavelet::test {
 
 struct DecodedPicture {
-    bool ok = false;
-    int result = 0;
-    int errorStage = 0;
-    int errorBand = 0;
-    int width = 0;   // pixels per row
-    int height = 0;  // rows
-    std::vector<uint8_t> rgb;  // upright (top row first), bytes red, green, blue
+  bool ok = false;
+  int result = 0;
+  int errorStage = 0;
+  int errorBand = 0;
+  int width = 0;            // pixels per row
+  int height = 0;           // rows
+  std::vector<uint8_t> rgb; // upright (top row first), bytes red, green, blue
 };
 
 // The viewer's last decoded column per resolution level (levels 5 and above use level 4's).
@@ -46,4 +46,4 @@ enum class ColourSampling { Format, Full };
 std::vector<uint8_t> reducedReference(const std::vector<uint8_t>& rgb, int width, int height, int level,
                                       ColourSampling sampling, int& reducedWidth, int& reducedHeight);
 
-}  // namespace wavelet::test
+} // namespace wavelet::test

@@ -13,4 +13,4 @@ std::vector<uint8_t> makeNaturalPicture(int width, int height, unsigned seed);
 // One flat colour.
 std::vector<uint8_t> makeFlatPicture(int width, int height, uint8_t red, uint8_t green, uint8_t blue);
 
-}  // namespace wavelet::test
+} // namespace wavelet::test

@@ -77,9 +77,8 @@ TEST_F(ConnectionReplyTest, TwoHeadsShareTheOneBody) {
   first.pictureNumber = "1";
   second.pictureNumber = "2";
   const Bytes bodyBytes = body(64, 1);
-  feed(buildMessage({{protocol::kItemHead, head(first)},
-                     {protocol::kItemHead, head(second)},
-                     {protocol::kItemBody, bodyBytes}}));
+  feed(buildMessage(
+      {{protocol::kItemHead, head(first)}, {protocol::kItemHead, head(second)}, {protocol::kItemBody, bodyBytes}}));
   EXPECT_EQ(connection.pictureCount(), 2);
   EXPECT_EQ(connection.receiveSlot.pictureNumber(), "2");
   EXPECT_EQ(connection.receiveSlot.sequence, 1);
@@ -176,7 +175,8 @@ TEST_F(ConnectionReplyTest, NoWindowNoPostsAndNoLanguageEmptyTexts) {
   CConnection bare;
   ASSERT_TRUE(bare.defineMessages());
   bare.configure("x", 1, 0, nullptr);
-  const Bytes reply = buildMessage({{protocol::kItemLang, langItem(0, 1, 39, {})}, {protocol::kItemPdat, pdat(12, 0, 0, 2000)}});
+  const Bytes reply =
+      buildMessage({{protocol::kItemLang, langItem(0, 1, 39, {})}, {protocol::kItemPdat, pdat(12, 0, 0, 2000)}});
   ASSERT_TRUE(bare.reply().parseHeader(reply.data(), std::int32_t(reply.size())));
   ASSERT_TRUE(bare.reply().parseItems(reply.data(), std::int32_t(reply.size())));
   ReplyStatus status;

@@ -35,9 +35,9 @@ private:
 };
 
 struct RecordedRequest {
-  int connection = 0;  // 1 for the first accepted connection, 2 for the next, ...
-  Bytes bytes;         // the whole message as received
-  ReplyStatus words;   // its "PDAT" words (zero when it had none)
+  int connection = 0; // 1 for the first accepted connection, 2 for the next, ...
+  Bytes bytes;        // the whole message as received
+  ReplyStatus words;  // its "PDAT" words (zero when it had none)
 };
 
 class FakeRecorder {

@@ -30,7 +30,8 @@ TEST(LanguageTableBuiltin, GermanAndEnglishTexts) {
   EXPECT_STREQ(german.lookup("err_thread"), "Fehler w\xE4hrend der Initialisierung!");
   EXPECT_STREQ(german.lookup("zemerr_intern"), "Interner Ger\xE4tefehler!");
   EXPECT_STREQ(german.lookup("zemerr_trackerase"), "Die Spur wurde gel\xF6scht!");
-  EXPECT_EQ(std::string(german.lookup("zemerr_lostpic")), std::string("Das Bild wurde ") + char(0xFC) + "berschrieben!");
+  EXPECT_EQ(std::string(german.lookup("zemerr_lostpic")),
+            std::string("Das Bild wurde ") + char(0xFC) + "berschrieben!");
   EXPECT_STREQ(english.lookup("zemerr_intern"), english.lookup("err_unknown"));
   EXPECT_STREQ(english.lookup("decompresserror"), "The decompression failed unexpected. Code:");
   EXPECT_EQ(german.languageIndex(), 0);
@@ -82,13 +83,13 @@ TEST(LanguageTableErrors, CodesMapToKeys) {
   for (int code : {2001, 2002, 2003, 2007, 2008, 2009, 2010, 2011, 2014})
     EXPECT_STREQ(CLanguageTable::errorKey(code), "zemerr_intern") << code;
   EXPECT_STREQ(english.errorText(2010), english.errorText(2001));
-  for (int code : {1999, 2015, 0, -1, 12})
-    EXPECT_STREQ(english.errorText(code), "") << code;
+  for (int code : {1999, 2015, 0, -1, 12}) EXPECT_STREQ(english.errorText(code), "") << code;
 }
 
 TEST(LanguageTableRecorder, ThirtyNineColumnExample) {
   CLanguageTable table(CLanguageTable::kGerman);
-  install(table, langItem(1, 2, 39, {{{1, kSlotWaitConnect}, "Recorder: connecting"}, {{0, kSlotWaitConnect}, "row 0"}}));
+  install(table,
+          langItem(1, 2, 39, {{{1, kSlotWaitConnect}, "Recorder: connecting"}, {{0, kSlotWaitConnect}, "row 0"}}));
   ASSERT_TRUE(table.hasRecorderTable());
   EXPECT_EQ(table.languageIndex(), 1);
   EXPECT_EQ(table.rows(), 2);
@@ -102,7 +103,8 @@ TEST(LanguageTableRecorder, ThirtyNineColumnExample) {
 
 TEST(LanguageTableRecorder, HundredColumnsOnlyFirstSixtyTwoReachable) {
   CLanguageTable table(CLanguageTable::kEnglish);
-  install(table, langItem(0, 1, 100, {{{0, kSlotCamera}, "Cam"}, {{0, kSlotLast}, "Last!"}, {{0, 70}, "beyond"}, {{0, 0}, "de"}}));
+  install(table, langItem(0, 1, 100,
+                          {{{0, kSlotCamera}, "Cam"}, {{0, kSlotLast}, "Last!"}, {{0, 70}, "beyond"}, {{0, 0}, "de"}}));
   ASSERT_TRUE(table.hasRecorderTable());
   EXPECT_EQ(table.columns(), 100);
   EXPECT_STREQ(table.lookup("camera"), "Cam");
@@ -177,9 +179,9 @@ TEST(LanguageTableRecorder, MalformedItemsAreIgnored) {
   };
   install(table, header(0, -1, 39));
   install(table, header(0, 1, -39));
-  install(table, header(0, 0x10000, 0x10000));   // rows x columns overflows 32 bits
+  install(table, header(0, 0x10000, 0x10000)); // rows x columns overflows 32 bits
   install(table, header(0, 0x7FFFFFFF, 2));
-  install(table, header(0, 0x1FFFFFFF, 1));      // 4 x entries + 12 overflows 32 bits
+  install(table, header(0, 0x1FFFFFFF, 1)); // 4 x entries + 12 overflows 32 bits
   Bytes shortItem = header(0, 1, 1);
   shortItem.resize(11);
   install(table, shortItem);
@@ -221,8 +223,7 @@ TEST(LanguageTableRetention, DistinctTablesStopAtTheBudgetAndOldTextsStayValid) 
   EXPECT_LE(table.retainedBytes(), CLanguageTable::kRetentionBudget);
   // The last accepted table stays in force; every text handed out is intact.
   EXPECT_EQ(std::string(table.lookup("camera")), std::to_string(accepted - 1) + filler);
-  for (std::size_t i = 0; i < handedOut.size(); ++i)
-    ASSERT_EQ(std::string(handedOut[i]), std::to_string(i) + filler);
+  for (std::size_t i = 0; i < handedOut.size(); ++i) ASSERT_EQ(std::string(handedOut[i]), std::to_string(i) + filler);
 }
 
 TEST(LanguageTableRetention, DestroyReturnsToTheBuiltinTable) {

@@ -61,7 +61,8 @@ public:
   std::vector<std::string> statusTexts() const {
     std::vector<std::string> texts;
     for (const auto& m : log)
-      if (m.message == platform::kMsgStatus && m.lParam != 0) texts.emplace_back(reinterpret_cast<const char*>(m.lParam));
+      if (m.message == platform::kMsgStatus && m.lParam != 0)
+        texts.emplace_back(reinterpret_cast<const char*>(m.lParam));
     return texts;
   }
 
@@ -201,8 +202,8 @@ TEST_F(ReceiverThreadTest, ErrorCodesArePostedAsTexts) {
   const auto texts = window.statusTexts();
   for (std::size_t i = 0; i < codes.size(); ++i) EXPECT_EQ(texts[i], language.errorText(codes[i])) << codes[i];
   EXPECT_EQ(texts[2014 - 1999], "Internal error!");
-  EXPECT_EQ(texts[0], "");                      // 1999
-  EXPECT_EQ(texts[1], "The track is empty!");   // 2000
+  EXPECT_EQ(texts[0], "");                    // 1999
+  EXPECT_EQ(texts[1], "The track is empty!"); // 2000
   EXPECT_EQ(texts[2006 - 1999], "The picture has been overwritten!");
 }
 

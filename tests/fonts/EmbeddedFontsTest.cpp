@@ -22,7 +22,8 @@ TEST(EmbeddedFonts, EveryIdGivesItsCommittedBlock) {
     const std::uint8_t* data = nullptr;
     std::size_t size = 0;
     ASSERT_TRUE(embeddedFontBlock(id, &data, &size)) << id;
-    const std::vector<std::uint8_t> file = readFile(std::string(CAMVIEW_FONTS_DIR) + "/font" + std::to_string(id) + ".bin");
+    const std::vector<std::uint8_t> file =
+        readFile(std::string(CAMVIEW_FONTS_DIR) + "/font" + std::to_string(id) + ".bin");
     ASSERT_FALSE(file.empty()) << "cannot read font" << id << ".bin";
     ASSERT_EQ(size, file.size()) << id;
     EXPECT_EQ(std::vector<std::uint8_t>(data, data + size), file) << id;
@@ -58,4 +59,4 @@ TEST(EmbeddedFonts, NullOutputsAreAllowed) {
   EXPECT_FALSE(embeddedFontBlock(209, nullptr, nullptr));
 }
 
-}  // namespace
+} // namespace

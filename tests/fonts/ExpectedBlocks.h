@@ -10,10 +10,10 @@ struct ExpectedBlock {
   int id;
   bool monospaced;
   int headerWord1;
-  int originalSize;  // size of the blocks these replace; ours should be close
+  int originalSize; // size of the blocks these replace; ours should be close
   int glyphsWithBitmap;
-  int cell;          // monospaced: advance of every record except '3'
-  int digitThree;    // monospaced: advance of '3'
+  int cell;       // monospaced: advance of every record except '3'
+  int digitThree; // monospaced: advance of '3'
   int maxAdvance;
   int lineHeight;
   int spaceAdvance;
@@ -48,4 +48,4 @@ inline bool monospacedCodeHasBitmap(int code) {
   return false;
 }
 
-}  // namespace fonttest
+} // namespace fonttest

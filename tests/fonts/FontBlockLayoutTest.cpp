@@ -15,7 +15,7 @@ namespace fonttest {
 namespace {
 
 class FontBlockLayoutTest : public ::testing::TestWithParam<ExpectedBlock> {
- protected:
+protected:
   const ExpectedBlock& expected() const { return GetParam(); }
   FontBlockView block() const { return embeddedBlock(expected().id); }
 };
@@ -137,5 +137,5 @@ std::string blockName(const ::testing::TestParamInfo<ExpectedBlock>& info) {
 
 INSTANTIATE_TEST_SUITE_P(EmbeddedBlocks, FontBlockLayoutTest, ::testing::ValuesIn(kExpectedBlocks), blockName);
 
-}  // namespace
-}  // namespace fonttest
+} // namespace
+} // namespace fonttest

@@ -8,9 +8,9 @@ namespace fonttest {
 
 std::int32_t FontBlockView::word(std::size_t offset) const {
   if (offset + 4 > size_) throw std::out_of_range("word beyond the block");
-  const std::uint32_t bits = static_cast<std::uint32_t>(data_[offset]) | static_cast<std::uint32_t>(data_[offset + 1]) << 8 |
-                             static_cast<std::uint32_t>(data_[offset + 2]) << 16 |
-                             static_cast<std::uint32_t>(data_[offset + 3]) << 24;
+  const std::uint32_t bits =
+      static_cast<std::uint32_t>(data_[offset]) | static_cast<std::uint32_t>(data_[offset + 1]) << 8 |
+      static_cast<std::uint32_t>(data_[offset + 2]) << 16 | static_cast<std::uint32_t>(data_[offset + 3]) << 24;
   return static_cast<std::int32_t>(bits);
 }
 
@@ -47,4 +47,4 @@ FontBlockView embeddedBlock(int id) {
   return FontBlockView(data, size);
 }
 
-}  // namespace fonttest
+} // namespace fonttest

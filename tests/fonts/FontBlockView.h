@@ -14,11 +14,11 @@ struct RawGlyph {
   int advance;
   int height;
   int top;
-  int bitmapOffset;  // from the glyph table at byte 20
+  int bitmapOffset; // from the glyph table at byte 20
 };
 
 class FontBlockView {
- public:
+public:
   static constexpr std::size_t kGlyphTable = 20;
   static constexpr std::size_t kBitmapArea = 5140;
 
@@ -32,7 +32,7 @@ class FontBlockView {
   bool rowHasInk(const RawGlyph& glyph, int y) const;
   bool hasInk(const RawGlyph& glyph) const;
 
- private:
+private:
   const std::uint8_t* data_;
   std::size_t size_;
 };
@@ -40,4 +40,4 @@ class FontBlockView {
 // Loads the embedded block with this id; fails the calling test when it is missing.
 FontBlockView embeddedBlock(int id);
 
-}  // namespace fonttest
+} // namespace fonttest

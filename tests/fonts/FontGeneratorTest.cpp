@@ -20,12 +20,12 @@ namespace {
 using namespace fontgen;
 
 TEST(FontGeneratorCp1252, HighCodesMapToTheirCharacters) {
-  EXPECT_EQ(cp1252ToUnicode(0x80), U'\u20AC');  // euro sign
-  EXPECT_EQ(cp1252ToUnicode(0x8A), U'\u0160');  // S with caron
-  EXPECT_EQ(cp1252ToUnicode(0x99), U'\u2122');  // trade mark
-  EXPECT_EQ(cp1252ToUnicode(0x9F), U'\u0178');  // Y with diaeresis
-  EXPECT_EQ(cp1252ToUnicode(0xE4), U'\u00E4');  // a umlaut, same as Latin-1
-  EXPECT_EQ(cp1252ToUnicode(0xDF), U'\u00DF');  // sharp s
+  EXPECT_EQ(cp1252ToUnicode(0x80), U'\u20AC'); // euro sign
+  EXPECT_EQ(cp1252ToUnicode(0x8A), U'\u0160'); // S with caron
+  EXPECT_EQ(cp1252ToUnicode(0x99), U'\u2122'); // trade mark
+  EXPECT_EQ(cp1252ToUnicode(0x9F), U'\u0178'); // Y with diaeresis
+  EXPECT_EQ(cp1252ToUnicode(0xE4), U'\u00E4'); // a umlaut, same as Latin-1
+  EXPECT_EQ(cp1252ToUnicode(0xDF), U'\u00DF'); // sharp s
   for (int undefined : {0x81, 0x8D, 0x8F, 0x90, 0x9D}) EXPECT_EQ(cp1252ToUnicode(undefined), 0u) << undefined;
   EXPECT_EQ(cp1252ToUnicode(256), 0u);
   EXPECT_EQ(cp1252ToUnicode(-1), 0u);
@@ -74,7 +74,7 @@ TEST(FontGeneratorGlyphImage, TrimDropsBlankEdgesButKeepsTheLeftBearing) {
 TEST(FontGeneratorGlyphImage, PaddingAddsBlankColumnsAndRows) {
   GlyphImage image = imageFromRows(2, {"ab.", "c.d"});
   image.padWidth(0);
-  EXPECT_EQ(image.width, 4);  // even
+  EXPECT_EQ(image.width, 4); // even
   image.padWidth(5);
   EXPECT_EQ(image.width, 6);
   EXPECT_EQ(image.at(2, 1), 4);
@@ -83,14 +83,14 @@ TEST(FontGeneratorGlyphImage, PaddingAddsBlankColumnsAndRows) {
   EXPECT_EQ(image.height, 5);
   EXPECT_EQ(image.at(0, 0), 1);
   EXPECT_EQ(image.at(0, 4), 0);
-  image.padBottom(3);  // never shrinks
+  image.padBottom(3); // never shrinks
   EXPECT_EQ(image.height, 5);
 }
 
 TEST(FontGeneratorEncoding, RecordsPointIntoAPackedBitmapArea) {
   FontBlock block;
   block.headerWord1 = 18;
-  block.glyphs['A'] = GlyphEntry{5, imageFromRows(1, {"o.", ".a"})};  // coverage 15 and 1
+  block.glyphs['A'] = GlyphEntry{5, imageFromRows(1, {"o.", ".a"})}; // coverage 15 and 1
   block.glyphs['B'] = GlyphEntry{7, imageFromRows(0, {"..ab", "c...", "...d"})};
   block.glyphs[' '].advance = 3;
   const std::vector<std::uint8_t> bytes = encodeBlock(block);
@@ -99,7 +99,7 @@ TEST(FontGeneratorEncoding, RecordsPointIntoAPackedBitmapArea) {
   EXPECT_EQ(bytes[4], 18);
   EXPECT_EQ(bytes[16], 4);
   const std::size_t recordA = 20 + 20 * 'A';
-  EXPECT_EQ(bytes[recordA + 16], 0x00);  // offset 5120 = 0x1400
+  EXPECT_EQ(bytes[recordA + 16], 0x00); // offset 5120 = 0x1400
   EXPECT_EQ(bytes[recordA + 17], 0x14);
   // High nibble is the left pixel.
   EXPECT_EQ(bytes[5140], 0xF0);
@@ -123,7 +123,8 @@ std::vector<char> readFile(const std::filesystem::path& path) {
 // The committed blocks are the generator's output: regenerating changes nothing.
 TEST(FontGeneratorOutput, RegeneratesTheCommittedBlocks) {
   const std::filesystem::path faces = "/usr/share/fonts/truetype/dejavu";
-  if (!std::filesystem::exists(faces / "DejaVuSans.ttf") || !std::filesystem::exists(faces / "DejaVuSansMono-Bold.ttf")) {
+  if (!std::filesystem::exists(faces / "DejaVuSans.ttf") ||
+      !std::filesystem::exists(faces / "DejaVuSansMono-Bold.ttf")) {
     GTEST_SKIP() << "DejaVu faces not installed (fonts-dejavu-core)";
   }
   const std::filesystem::path out = std::filesystem::temp_directory_path() / "camview-fontgen-test";
@@ -139,4 +140,4 @@ TEST(FontGeneratorOutput, RegeneratesTheCommittedBlocks) {
   std::filesystem::remove_all(out);
 }
 
-}  // namespace
+} // namespace

@@ -18,11 +18,10 @@ constexpr int kHeight = 24;
 
 // A 24-bit surface with one library instance on it.
 class TextSurface {
- public:
+public:
   // The pitch is counted in pixels.
   TextSurface() : pixels_(kWidth * kHeight * 3, 0) {
-    ok_ = lib_.Init(kWidth, kHeight, kWidth, pixels_.data(), PKLIB_DEST_RGB24, 0xFF0000, 0x00FF00, 0x0000FF,
-                    0, 0);
+    ok_ = lib_.Init(kWidth, kHeight, kWidth, pixels_.data(), PKLIB_DEST_RGB24, 0xFF0000, 0x00FF00, 0x0000FF, 0, 0);
   }
   bool ok() const { return ok_; }
   CPixkitLib& lib() { return lib_; }
@@ -57,7 +56,7 @@ class TextSurface {
     return box;
   }
 
- private:
+private:
   std::vector<char> pixels_;
   CPixkitLib lib_;
   bool ok_ = false;
@@ -130,7 +129,8 @@ TEST(FontPixkitRendering, EveryCharacterOfTheGermanStatusTextsDraws) {
       "Fehler w\xE4hrend der Initialisierung!",
       "Interner Ger\xE4tefehler!",
       "Die Spur wurde gel\xF6scht!",
-      "Das Bild wurde \xFC" "berschrieben!",
+      "Das Bild wurde \xFC"
+      "berschrieben!",
       "Die Socketverbindung wurde wegen eines Fehlers beendet!",
       "Verbindungsaufbau...",
       "\xC4\xD6\xDC\xDF\xE4\xF6\xFC",
@@ -151,5 +151,5 @@ TEST(FontPixkitRendering, EveryCharacterOfTheGermanStatusTextsDraws) {
   }
 }
 
-}  // namespace
-}  // namespace fonttest
+} // namespace
+} // namespace fonttest

@@ -26,7 +26,8 @@ const std::vector<std::string> kStatusTexts = {
     "Interner Ger\xE4tefehler!",
     "Bild konnte nicht gefunden werden!",
     "Die Spur wurde gel\xF6scht!",
-    "Das Bild wurde \xFC" "berschrieben!",
+    "Das Bild wurde \xFC"
+    "berschrieben!",
     "Das erste Bild der Spur wurde erreicht!",
     "Das letzte Bild der Spur wurde erreicht!",
     "The decompression failed unexpected. Code:",
@@ -96,5 +97,5 @@ TEST(StatusTextGlyphs, SharpSIsItsOwnGlyph) {
   }
 }
 
-}  // namespace
-}  // namespace fonttest
+} // namespace
+} // namespace fonttest

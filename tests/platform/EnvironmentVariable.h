@@ -10,8 +10,7 @@ class ScopedEnvironmentVariable {
 public:
   // `value` null removes the variable.
   ScopedEnvironmentVariable(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name))
-      previous_ = old;
+    if (const char* old = std::getenv(name)) previous_ = old;
     set(value);
   }
   ~ScopedEnvironmentVariable() { set(previous_ ? previous_->c_str() : nullptr); }

@@ -17,14 +17,12 @@ class Socket : public ::testing::Test {
 protected:
   void SetUp() override { ASSERT_TRUE(networkStartup()); }
   void TearDown() override {
-    for (SocketHandle socket : opened_)
-      socketClose(socket);
+    for (SocketHandle socket : opened_) socketClose(socket);
     networkCleanup();
   }
 
   SocketHandle keep(SocketHandle socket) {
-    if (socket != kNoSocket)
-      opened_.push_back(socket);
+    if (socket != kNoSocket) opened_.push_back(socket);
     return socket;
   }
 
@@ -34,8 +32,7 @@ protected:
   // The server side of the connection a client just made (connect completes through the
   // listen backlog, so no second thread is needed).
   SocketHandle acceptFrom(SocketHandle listener) {
-    if (socketWaitReadable(listener, 10000) != 1)
-      return kNoSocket;
+    if (socketWaitReadable(listener, 10000) != 1) return kNoSocket;
     return keep(socketAccept(listener));
   }
 
@@ -44,11 +41,9 @@ protected:
     std::string result;
     char buffer[256];
     for (int tries = 0; static_cast<int>(result.size()) < length && tries < 100; ++tries) {
-      if (socketWaitReadable(socket, 10000) != 1)
-        break;
+      if (socketWaitReadable(socket, 10000) != 1) break;
       int got = socketReceive(socket, buffer, std::min<int>(sizeof buffer, length - static_cast<int>(result.size())));
-      if (got < 0)
-        break;
+      if (got < 0) break;
       result.append(buffer, got);
     }
     return result;
@@ -57,8 +52,7 @@ protected:
   // Client connected to `listener` through `host`, switched to non-blocking mode.
   SocketHandle connectTo(SocketHandle listener, const char* host) {
     SocketHandle client = keep(socketCreate());
-    if (client == kNoSocket || !socketConnect(client, host, socketLocalPort(listener)) ||
-        !socketSetNonBlocking(client))
+    if (client == kNoSocket || !socketConnect(client, host, socketLocalPort(listener)) || !socketSetNonBlocking(client))
       return kNoSocket;
     return client;
   }
@@ -82,8 +76,7 @@ TEST_F(Socket, RoundTripByDottedAddressAndByName) {
     ASSERT_TRUE(socketSetNonBlocking(server));
 
     const std::string request = std::string("PLPR") + host;
-    ASSERT_EQ(socketSend(client, request.data(), static_cast<int>(request.size())),
-              static_cast<int>(request.size()));
+    ASSERT_EQ(socketSend(client, request.data(), static_cast<int>(request.size())), static_cast<int>(request.size()));
     EXPECT_EQ(receiveAll(server, static_cast<int>(request.size())), request);
 
     const std::string reply(1000, 'r');
@@ -101,7 +94,7 @@ TEST_F(Socket, IdleReceiveWouldBlockAndGivesZero) {
 
   char buffer[16];
   EXPECT_EQ(socketReceive(client, buffer, sizeof buffer), 0);
-  EXPECT_EQ(socketWaitReadable(client, 20), 0); // times out
+  EXPECT_EQ(socketWaitReadable(client, 20), 0);   // times out
   EXPECT_EQ(socketReceive(client, buffer, 0), 0); // asking for nothing is not a close
   EXPECT_EQ(socketWaitWritable(client, 1000), 1);
 }
@@ -117,8 +110,7 @@ TEST_F(Socket, FullSendBufferWouldBlockAndGivesZero) {
   long long total = 0;
   for (int i = 0; i < 4096 && result > 0; ++i) { // at most 256 MB
     result = socketSend(client, block.data(), static_cast<int>(block.size()));
-    if (result > 0)
-      total += result;
+    if (result > 0) total += result;
   }
   EXPECT_EQ(result, 0) << "after " << total << " bytes";
   EXPECT_GT(total, 0);
@@ -144,8 +136,7 @@ TEST_F(Socket, PeerCloseGivesMinusOneForReceiveAndSend) {
   int result = 0;
   for (int i = 0; i < 200 && result >= 0; ++i) {
     result = socketSend(client, data, 10);
-    if (result >= 0)
-      sleepMs(5);
+    if (result >= 0) sleepMs(5);
   }
   EXPECT_EQ(result, -1);
 }
@@ -220,7 +211,7 @@ TEST(SocketLibrary, StartupAndCleanupAreCounted) {
   EXPECT_NE(stillWorks, kNoSocket);
   socketClose(stillWorks);
   networkCleanup();
-  networkCleanup(); // one too many: ignored
+  networkCleanup();                     // one too many: ignored
   EXPECT_EQ(socketCreate(), kNoSocket); // nobody started the library
 }
 #endif

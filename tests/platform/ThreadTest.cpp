@@ -31,14 +31,12 @@ TEST(Thread, RunsWithItsArgumentAndStopsByHandshake) {
   ThreadHandle thread = platform::threadStart(runUntilStopped, &worker);
   ASSERT_TRUE(thread.running());
 
-  for (int i = 0; i < 5000 && worker.passes.load() < 3; ++i)
-    platform::sleepMs(1);
+  for (int i = 0; i < 5000 && worker.passes.load() < 3; ++i) platform::sleepMs(1);
   EXPECT_GE(worker.passes.load(), 3);
 
   worker.stopRequest.store(true, std::memory_order_release);
   int polls = 0;
-  while (worker.stopRequest.load(std::memory_order_acquire) && polls++ < 10000)
-    platform::sleepMs(10);
+  while (worker.stopRequest.load(std::memory_order_acquire) && polls++ < 10000) platform::sleepMs(10);
   EXPECT_FALSE(worker.stopRequest.load());
 
   platform::threadRelease(thread);
@@ -66,8 +64,7 @@ TEST(Thread, ManyShortThreadsAllRunAndRelease) {
     thread = platform::threadStart(countOne, &count);
     ASSERT_TRUE(thread.running());
   }
-  for (ThreadHandle& thread : threads)
-    platform::threadRelease(thread);
+  for (ThreadHandle& thread : threads) platform::threadRelease(thread);
   EXPECT_EQ(count.load(), 16);
 }
 

@@ -36,8 +36,7 @@ TEST(Tick, SleepPausesRoughlyAsAsked) {
 // entry sets it one second before the wrap).
 TEST(Tick, StartsAtTheConfiguredValueAndWraps) {
   const char* startText = std::getenv("CAMVIEW_TICK_START");
-  if (startText == nullptr)
-    GTEST_SKIP() << "CAMVIEW_TICK_START not set";
+  if (startText == nullptr) GTEST_SKIP() << "CAMVIEW_TICK_START not set";
   auto configured = static_cast<std::uint32_t>(std::strtoull(startText, nullptr, 10));
   std::uint32_t first = tickCount();
   ASSERT_LT(static_cast<std::uint32_t>(first - configured), 2000u) << "first tick " << first;

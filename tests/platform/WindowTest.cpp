@@ -24,8 +24,7 @@ unsigned postNumbered(void* argument) {
   for (int i = 0; i < producer.count; ++i) {
     if (!postMessage(producer.window, kMsgPictureWaiting, static_cast<std::uintptr_t>(i), producer.id))
       producer.failedPosts.fetch_add(1);
-    if (i % 64 == 0)
-      sleepMs(1); // let the threads interleave
+    if (i % 64 == 0) sleepMs(1); // let the threads interleave
   }
   return 0;
 }
@@ -58,8 +57,7 @@ TEST(MessageWindow, MessagesFromTwoThreadsArriveCompleteAndInOrder) {
         },
         100);
   }
-  for (ThreadHandle& thread : threads)
-    threadRelease(thread);
+  for (ThreadHandle& thread : threads) threadRelease(thread);
 
   EXPECT_TRUE(inOrder);
   EXPECT_EQ(received, 2 * kPerThread);

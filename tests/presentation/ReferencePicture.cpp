@@ -31,10 +31,10 @@ struct OverlayRow {
   int flags;
 };
 constexpr OverlayRow kOverlayRows[11] = {
-    {4, 0, 204, 0.75f, 0x6060FF, 0},   {183, 0, 204, 0.75f, 0x6060FF, 0}, {4, 10, 201, 0.9f, 0x40FF40, 4},
-    {183, 10, 201, 0.9f, 0x40FF40, 4}, {313, 16, 206, 0.9f, 0x40A040, 4}, {370, 0, 204, 0.75f, 0x6060FF, 0},
-    {370, 19, 204, 0.75f, 0x6060FF, 0}, {370, 8, 205, 0.64f, 0xFFFF20, 4}, {370, 19, 204, 0.75f, 0x40A040, 4},
-    {4, 28, 205, 0.64f, 0xFFFF20, 4},  {560, 28, 205, 0.64f, 0xFFFF20, 4},
+    {4, 0, 204, 0.75f, 0x6060FF, 0},    {183, 0, 204, 0.75f, 0x6060FF, 0},  {4, 10, 201, 0.9f, 0x40FF40, 4},
+    {183, 10, 201, 0.9f, 0x40FF40, 4},  {313, 16, 206, 0.9f, 0x40A040, 4},  {370, 0, 204, 0.75f, 0x6060FF, 0},
+    {370, 19, 204, 0.75f, 0x6060FF, 0}, {370, 8, 205, 0.64f, 0xFFFF20, 4},  {370, 19, 204, 0.75f, 0x40A040, 4},
+    {4, 28, 205, 0.64f, 0xFFFF20, 4},   {560, 28, 205, 0.64f, 0xFFFF20, 4},
 };
 
 std::string field(const PictureRecord& record, int offset, int size) {
@@ -73,8 +73,7 @@ void fillHeader(PictureRecord& record, int pictureNumber, bool standard576, int 
   record.setText(PictureRecord::kExtraText1Offset, PictureRecord::kExtraText1Size, "T1");
   record.setText(PictureRecord::kCameraOffset, PictureRecord::kCameraSize, "Entrance");
   record.setText(PictureRecord::kExtraText2Offset, PictureRecord::kExtraText2Size, "second text");
-  record.setText(PictureRecord::kPictureNumberOffset, PictureRecord::kPictureNumberSize,
-                 std::to_string(pictureNumber));
+  record.setText(PictureRecord::kPictureNumberOffset, PictureRecord::kPictureNumberSize, std::to_string(pictureNumber));
   record.setText(PictureRecord::kExtraText3Offset, PictureRecord::kExtraText3Size, "X");
   record.setVideoStandard576(standard576);
   record.setResolutionLevel(level);
@@ -109,7 +108,8 @@ bool referenceFrame(const PictureRecord& record, const CLanguageTable& language,
     for (int j = 0; j < out.width; ++j) {
       const int sy = int(std::int64_t(i) * decoder.outHeight / out.height);
       const int sx = int(std::int64_t(j) * decoder.outWidth / out.width);
-      std::memcpy(&out.bits[std::size_t(i) * stride + j * 3], &decoded[(std::size_t(sy) * decoder.outWidth + sx) * 3], 3);
+      std::memcpy(&out.bits[std::size_t(i) * stride + j * 3], &decoded[(std::size_t(sy) * decoder.outWidth + sx) * 3],
+                  3);
     }
 
   return drawReferenceOverlay(out.bits.data(), out.width, out.height, record, language);
@@ -120,8 +120,8 @@ bool drawReferenceOverlay(std::uint8_t* bits, int width, int height, const Pictu
   // Drawn from the top of the bottom-up frame (vertical flip on).
   CPixkitLib lib;
   std::vector<std::uint8_t> scratch(16 * 16 * 3);
-  if (!lib.Init(16, 16, 16, reinterpret_cast<char*>(scratch.data()), PKLIB_DEST_RGB24, 0xFF0000, 0x00FF00, 0x0000FF,
-                1, 0))
+  if (!lib.Init(16, 16, 16, reinterpret_cast<char*>(scratch.data()), PKLIB_DEST_RGB24, 0xFF0000, 0x00FF00, 0x0000FF, 1,
+                0))
     return false;
   lib.setNewDestination(width, height, width, reinterpret_cast<char*>(bits));
   unsigned long fonts[11];
@@ -130,17 +130,9 @@ bool drawReferenceOverlay(std::uint8_t* bits, int width, int height, const Pictu
     lib.setFontFixedMulti(fonts[i], kOverlayRows[i].multiplier);
   }
   const std::string texts[11] = {
-      language.lookup("date"),
-      language.lookup("time"),
-      field(record, 12, 16),
-      field(record, 28, 16),
-      field(record, 44, 8),
-      language.lookup("camera"),
-      language.lookup("picture"),
-      field(record, 52, 32),
-      field(record, 156, 8),
-      field(record, 84, 72),
-      field(record, 164, 2),
+      language.lookup("date"), language.lookup("time"),   field(record, 12, 16),      field(record, 28, 16),
+      field(record, 44, 8),    language.lookup("camera"), language.lookup("picture"), field(record, 52, 32),
+      field(record, 156, 8),   field(record, 84, 72),     field(record, 164, 2),
   };
   int x[11], y[11];
   for (int i = 0; i < 11; ++i) {
@@ -185,8 +177,8 @@ paint::SoftwareCanvas referenceStatusScreen(const char* text, int windowWidth, i
       p[2] = 80;
     }
   CPixkitLib lib;
-  if (!lib.Init(windowWidth, windowHeight, windowWidth, reinterpret_cast<char*>(box.data()), PKLIB_DEST_RGB24,
-                0xFF0000, 0x00FF00, 0x0000FF, 0, 0))
+  if (!lib.Init(windowWidth, windowHeight, windowWidth, reinterpret_cast<char*>(box.data()), PKLIB_DEST_RGB24, 0xFF0000,
+                0x00FF00, 0x0000FF, 0, 0))
     return canvas;
   lib.setNewDestination(windowWidth, windowHeight, windowWidth, reinterpret_cast<char*>(box.data())); // rows 4-aligned
   const unsigned long font = lib.addFont(fontBlock(202));
@@ -213,7 +205,7 @@ paint::SoftwareCanvas referenceStatusScreen(const char* text, int windowWidth, i
     gap = space;
     word.clear();
   };
-  for (const char* p = text ? text : ""; ; ++p) {
+  for (const char* p = text ? text : "";; ++p) {
     if (*p == '\0' || *p == ' ' || *p == '\n') {
       place();
       if (*p == '\0') break;

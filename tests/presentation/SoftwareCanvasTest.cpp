@@ -20,9 +20,9 @@ struct TestDib {
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) {
         std::uint8_t* p = &bits[std::size_t(h - 1 - y) * paint::dibStride(w) + x * 3];
-        p[0] = 1;      // blue
-        p[1] = x;      // green
-        p[2] = y;      // red
+        p[0] = 1; // blue
+        p[1] = x; // green
+        p[2] = y; // red
       }
   }
   static std::uint32_t colour(int x, int y) { return (std::uint32_t(y) << 16) | (std::uint32_t(x) << 8) | 1; }

@@ -46,8 +46,8 @@ TEST(Viewer, PaintsTheDecodedScaledPictureWithItsOverlay) {
     testsupport::ReferenceFrame expectedFrame;
     ASSERT_TRUE(testsupport::referenceFrame(h.viewer().currentPicture(), h.viewer().languageTable(), window.width,
                                             window.height, expectedFrame));
-    EXPECT_TRUE(testsupport::sameImage(
-        name, h.paint(), testsupport::referenceWindow(expectedFrame, window.width, window.height)));
+    EXPECT_TRUE(testsupport::sameImage(name, h.paint(),
+                                       testsupport::referenceWindow(expectedFrame, window.width, window.height)));
   }
 }
 
@@ -142,14 +142,16 @@ TEST(Viewer, FailedDecodeShowsDecompressErrorAndCountsIt) {
 TEST(Viewer, StatusScreenForEveryStatusIndexInGermanAndEnglish) {
   for (int language : {CLanguageTable::kGerman, CLanguageTable::kEnglish}) {
     ViewerHarness h(language);
-    EXPECT_STREQ(h.viewer().statusText(), language == CLanguageTable::kGerman ? "Verbindungsaufbau..." : "Connecting...");
+    EXPECT_STREQ(h.viewer().statusText(),
+                 language == CLanguageTable::kGerman ? "Verbindungsaufbau..." : "Connecting...");
     for (int index = 0; index <= 7; ++index) {
       const std::string name = "status-" + std::to_string(language) + "-" + std::to_string(index);
       h.post(index == 6 ? platform::kMsgStatusIndex : platform::kMsgStatus, std::uintptr_t(index));
       ASSERT_TRUE(h.pumpUntil([&] { return !h.handled.empty() && h.handled.back().wParam == std::uintptr_t(index); }));
       const char* key = CViewer::statusKey(index);
       EXPECT_STREQ(h.viewer().statusText(), h.viewer().languageTable().lookup(key)) << name;
-      EXPECT_TRUE(testsupport::sameImage(name, h.paint(), testsupport::referenceStatusScreen(h.viewer().statusText(), 720, 576)));
+      EXPECT_TRUE(testsupport::sameImage(name, h.paint(),
+                                         testsupport::referenceStatusScreen(h.viewer().statusText(), 720, 576)));
     }
     EXPECT_STREQ(CViewer::statusKey(7), "err_unknown");
   }

@@ -75,11 +75,9 @@ TEST(RecorderRequestReader, AssemblesRequestsFromAnySplitOfTheStream) {
     PdatWords words{};
     std::vector<PdatWords> got;
     reader.append(stream.data(), split);
-    while (reader.next(words) == RequestReader::Result::Request)
-      got.push_back(words);
+    while (reader.next(words) == RequestReader::Result::Request) got.push_back(words);
     reader.append(stream.data() + split, stream.size() - split);
-    while (reader.next(words) == RequestReader::Result::Request)
-      got.push_back(words);
+    while (reader.next(words) == RequestReader::Result::Request) got.push_back(words);
     ASSERT_EQ(got.size(), 2u) << "split at " << split;
     EXPECT_EQ(got[0][0], kRequestOpen);
     EXPECT_EQ(got[0][2], 42);

@@ -32,8 +32,7 @@ std::optional<RgbFrame> decodePayload(const std::vector<std::uint8_t>& payload, 
   decoder.secondFieldLength = fields.secondLength;
   decoder.output = output.data();
   decoder.outputSize = static_cast<std::int32_t>(output.size());
-  if (!decoder.Decode())
-    return std::nullopt;
+  if (!decoder.Decode()) return std::nullopt;
   RgbFrame frame;
   frame.resize(decoder.outWidth, decoder.outHeight);
   for (int y = 0; y < frame.height; ++y) {
@@ -58,8 +57,7 @@ double psnr(const RgbFrame& source, const RgbFrame& decoded, int level) {
         squared += difference * difference;
         ++count;
       }
-  if (count == 0)
-    return 0;
+  if (count == 0) return 0;
   const double mean = squared / static_cast<double>(count);
   return mean == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mean);
 }
@@ -79,18 +77,15 @@ RgbFrame gradientImage(int height) {
 
 const Item* Message::find(std::uint32_t itemTag) const {
   for (const Item& item : items)
-    if (item.tag == itemTag)
-      return &item;
+    if (item.tag == itemTag) return &item;
   return nullptr;
 }
 
 std::optional<PdatWords> Message::pdat() const {
   const Item* item = find(kTagPdat);
-  if (!item || item->data.size() < 16)
-    return std::nullopt;
+  if (!item || item->data.size() < 16) return std::nullopt;
   PdatWords words;
-  for (int i = 0; i < 4; ++i)
-    words[i] = static_cast<std::int32_t>(getWord(item->data.data() + 4 * i));
+  for (int i = 0; i < 4; ++i) words[i] = static_cast<std::int32_t>(getWord(item->data.data() + 4 * i));
   return words;
 }
 
@@ -105,8 +100,7 @@ void RawViewer::close() {
 bool RawViewer::connect(int port) {
   close();
   socket_ = platform::socketCreate();
-  if (socket_ == platform::kNoSocket)
-    return false;
+  if (socket_ == platform::kNoSocket) return false;
   if (!platform::socketConnect(socket_, "127.0.0.1", port) || !platform::socketSetNonBlocking(socket_)) {
     close();
     return false;
@@ -119,10 +113,8 @@ bool RawViewer::sendBytes(const std::vector<std::uint8_t>& bytes) {
   const auto deadline = Clock::now() + std::chrono::seconds(5);
   while (sent < bytes.size() && Clock::now() < deadline) {
     const int count = platform::socketSend(socket_, bytes.data() + sent, static_cast<int>(bytes.size() - sent));
-    if (count < 0)
-      return false;
-    if (count == 0)
-      platform::socketWaitWritable(socket_, 20);
+    if (count < 0) return false;
+    if (count == 0) platform::socketWaitWritable(socket_, 20);
     sent += static_cast<std::size_t>(count);
   }
   return sent == bytes.size();
@@ -139,13 +131,10 @@ bool RawViewer::readExactly(std::size_t length, std::vector<std::uint8_t>& out, 
   std::uint8_t buffer[65536];
   while (pending_.size() < length) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0)
-      return false;
-    if (platform::socketWaitReadable(socket_, static_cast<int>(std::min<long long>(left, 50))) < 0)
-      return false;
+    if (left <= 0) return false;
+    if (platform::socketWaitReadable(socket_, static_cast<int>(std::min<long long>(left, 50))) < 0) return false;
     const int count = platform::socketReceive(socket_, buffer, sizeof buffer);
-    if (count < 0)
-      return false;
+    if (count < 0) return false;
     pending_.insert(pending_.end(), buffer, buffer + count);
   }
   out.assign(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(length));
@@ -155,13 +144,10 @@ bool RawViewer::readExactly(std::size_t length, std::vector<std::uint8_t>& out, 
 
 std::optional<Message> RawViewer::readMessage(int timeoutMs) {
   std::vector<std::uint8_t> header, body;
-  if (!readExactly(8, header, timeoutMs))
-    return std::nullopt;
+  if (!readExactly(8, header, timeoutMs)) return std::nullopt;
   const std::uint32_t total = getWord(header.data() + 4);
-  if (total < 8 || total > (64u << 20))
-    return std::nullopt;
-  if (!readExactly(total - 8, body, timeoutMs))
-    return std::nullopt;
+  if (total < 8 || total > (64u << 20)) return std::nullopt;
+  if (!readExactly(total - 8, body, timeoutMs)) return std::nullopt;
   Message message;
   message.tag = getWord(header.data());
   std::size_t offset = 0;
@@ -169,8 +155,7 @@ std::optional<Message> RawViewer::readMessage(int timeoutMs) {
     Item item;
     item.tag = getWord(body.data() + offset);
     const std::uint32_t length = getWord(body.data() + offset + 4);
-    if (length > body.size() - offset - 8)
-      return std::nullopt;
+    if (length > body.size() - offset - 8) return std::nullopt;
     item.data.assign(body.begin() + static_cast<std::ptrdiff_t>(offset + 8),
                      body.begin() + static_cast<std::ptrdiff_t>(offset + 8 + length));
     message.items.push_back(std::move(item));
@@ -180,13 +165,11 @@ std::optional<Message> RawViewer::readMessage(int timeoutMs) {
 }
 
 bool RawViewer::quietFor(int timeoutMs) {
-  if (!pending_.empty())
-    return false;
+  if (!pending_.empty()) return false;
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   while (Clock::now() < deadline) {
     const int ready = platform::socketWaitReadable(socket_, 20);
-    if (ready != 0)
-      return false;
+    if (ready != 0) return false;
   }
   return true;
 }
@@ -198,8 +181,7 @@ bool RawViewer::closedWithin(int timeoutMs, std::size_t* discarded) {
   std::uint8_t buffer[65536];
   bool closed = false;
   while (Clock::now() < deadline) {
-    if (platform::socketWaitReadable(socket_, 20) == 0)
-      continue;
+    if (platform::socketWaitReadable(socket_, 20) == 0) continue;
     const int received = platform::socketReceive(socket_, buffer, sizeof buffer);
     if (received < 0) {
       closed = true;
@@ -207,8 +189,7 @@ bool RawViewer::closedWithin(int timeoutMs, std::size_t* discarded) {
     }
     count += static_cast<std::size_t>(received);
   }
-  if (discarded)
-    *discarded = count;
+  if (discarded) *discarded = count;
   return closed;
 }
 

@@ -71,14 +71,12 @@ private:
 
 // Opens a viewer and checks the "connection established" reply; returns it.
 std::optional<Message> open(RawViewer& viewer, int port, std::int32_t id) {
-  if (!viewer.connect(port) || !viewer.sendOpen(id))
-    return std::nullopt;
+  if (!viewer.connect(port) || !viewer.sendOpen(id)) return std::nullopt;
   return viewer.readMessage();
 }
 
 bool isReply(const std::optional<Message>& message, std::int32_t code, std::int32_t parameter) {
-  if (!message || message->tag != kTagMessage)
-    return false;
+  if (!message || message->tag != kTagMessage) return false;
   const auto words = message->pdat();
   return words && (*words)[0] == code && (*words)[3] == parameter;
 }
@@ -86,8 +84,7 @@ bool isReply(const std::optional<Message>& message, std::int32_t code, std::int3
 PictureHeaderBytes headerOf(const Message& message) {
   PictureHeaderBytes header{};
   const Item* item = message.find(kTagHead);
-  if (item && item->data.size() == header.size())
-    std::copy(item->data.begin(), item->data.end(), header.begin());
+  if (item && item->data.size() == header.size()) std::copy(item->data.begin(), item->data.end(), header.begin());
   return header;
 }
 
@@ -95,8 +92,7 @@ PictureHeaderBytes headerOf(const Message& message) {
 bool takePicture(RawViewer& viewer, std::optional<Message>* out = nullptr) {
   auto message = viewer.readMessage();
   const bool ok = message && message->isPicture();
-  if (out)
-    *out = std::move(message);
+  if (out) *out = std::move(message);
   return ok && viewer.sendNext();
 }
 
@@ -164,8 +160,7 @@ TEST(RecorderServer, SendsExactlyOnePicturePerRequest) {
   auto picture = viewer.readMessage();
   ASSERT_TRUE(picture && picture->isPicture());
   EXPECT_TRUE(viewer.quietFor(300)); // nothing more until asked
-  for (int i = 0; i < 3; ++i)
-    ASSERT_TRUE(viewer.sendNext());
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(viewer.sendNext());
   for (int i = 0; i < 3; ++i) {
     picture = viewer.readMessage();
     ASSERT_TRUE(picture && picture->isPicture());
@@ -209,10 +204,8 @@ TEST(RecorderServer, NeverSendsFasterThanTheRateAskedFor) {
   // take at least eight whole intervals, however late this thread reads them.
   const auto beforeOpen = Clock::now();
   ASSERT_TRUE(isReply(open(viewer, recorder.port(), 1), kReplyEstablished, 0));
-  for (int i = 0; i < 8; ++i)
-    ASSERT_TRUE(viewer.sendNext()); // asked for far more than the rate allows
-  for (int i = 0; i < 9; ++i)
-    ASSERT_TRUE(viewer.readMessage());
+  for (int i = 0; i < 8; ++i) ASSERT_TRUE(viewer.sendNext()); // asked for far more than the rate allows
+  for (int i = 0; i < 9; ++i) ASSERT_TRUE(viewer.readMessage());
   const auto span = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - beforeOpen).count();
   EXPECT_GE(span, 8 * 50);
 }
@@ -238,13 +231,11 @@ TEST(RecorderServer, ASlowViewerDoesNotHoldUpTheOthers) {
   RawViewer slow;
   ASSERT_TRUE(slow.connect(recorder.port()));
   ASSERT_TRUE(slow.sendOpen(1));
-  for (int i = 0; i < 100; ++i)
-    ASSERT_TRUE(slow.sendNext()); // and never reads
+  for (int i = 0; i < 100; ++i) ASSERT_TRUE(slow.sendNext()); // and never reads
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   RawViewer quick;
   ASSERT_TRUE(isReply(open(quick, recorder.port(), 2), kReplyEstablished, 0));
-  for (int i = 0; i < 5; ++i)
-    ASSERT_TRUE(takePicture(quick)) << i;
+  for (int i = 0; i < 5; ++i) ASSERT_TRUE(takePicture(quick)) << i;
   // Stopping the server does not wait for the slow viewer to read.
   recorder.server().stop();
   EXPECT_TRUE(quick.closedWithin(2000));
@@ -289,7 +280,8 @@ TEST(RecorderServer, StillImagesArriveAsTheyWereWithinTheEncodersQuality) {
   options.picturesPerSecond = 0;
   options.quiet = true;
   const RgbFrame image = gradientImage(576);
-  options.stills = std::make_shared<ImageListSource>(std::vector<ImageListSource::Still>{{"gradient.png", image}}, 720, 576);
+  options.stills =
+      std::make_shared<ImageListSource>(std::vector<ImageListSource::Still>{{"gradient.png", image}}, 720, 576);
   Recorder recorder(options);
   RawViewer viewer;
   ASSERT_TRUE(isReply(open(viewer, recorder.port(), 1), kReplyEstablished, 0));
@@ -488,6 +480,5 @@ TEST(RecorderFaults, RulesForOneConnectionIdLeaveTheOthersAlone) {
   ASSERT_TRUE(isReply(open(two, recorder.port(), 2), kReplyEstablished, 0));
   ASSERT_TRUE(takePicture(two));
   EXPECT_TRUE(two.closedWithin(2000));
-  for (int i = 0; i < 3; ++i)
-    ASSERT_TRUE(takePicture(one));
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(takePicture(one));
 }

@@ -81,8 +81,7 @@ TEST(RecorderTestPattern, SecondFieldShowsTheSceneOneFieldLater) {
 TEST(RecorderStills, FitToThePictureAndRepeatAsAsked) {
   RgbFrame small;
   small.resize(4, 2);
-  for (auto& byte : small.pixels)
-    byte = 200;
+  for (auto& byte : small.pixels) byte = 200;
   RgbFrame other = small;
   other.pixels[0] = 0;
   ImageListSource source({{"a.png", small}, {"b.png", other}}, 720, 576, 2);
@@ -105,8 +104,7 @@ TEST(RecorderStills, ResamplingKeepsFlatAreasAndShrinksDetailSmoothly) {
   RgbFrame stripes;
   stripes.resize(2880, 40);
   for (int y = 0; y < 40; ++y)
-    for (int x = 0; x < 2880; ++x)
-      std::memset(stripes.pixel(x, y), (x & 1) ? 255 : 0, 3);
+    for (int x = 0; x < 2880; ++x) std::memset(stripes.pixel(x, y), (x & 1) ? 255 : 0, 3);
   RgbFrame out;
   resampleTo(stripes, 720, 10, out);
   ASSERT_EQ(out.width, 720);
@@ -124,8 +122,7 @@ TEST(RecorderStills, ResamplingKeepsFlatAreasAndShrinksDetailSmoothly) {
 TEST(RecorderPng, LoadsWhatLibpngWroteAndRefusesBrokenFiles) {
   RgbFrame image;
   image.resize(5, 3);
-  for (std::size_t i = 0; i < image.pixels.size(); ++i)
-    image.pixels[i] = static_cast<std::uint8_t>(i * 7);
+  for (std::size_t i = 0; i < image.pixels.size(); ++i) image.pixels[i] = static_cast<std::uint8_t>(i * 7);
   const auto bytes = encodePng(image);
   RgbFrame loaded;
   std::string error;

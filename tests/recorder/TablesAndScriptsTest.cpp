@@ -59,20 +59,27 @@ TEST(RecorderLanguageItem, LayoutIsRowsTimesColumnsOfOffsetsToTexts) {
 TEST(RecorderLanguageItem, TextFilesNameRowsAndChooseOne) {
   LanguageTable table;
   std::string error;
-  ASSERT_TRUE(parseLanguageText("# test\n[Deutsch]\ncamera = Kamera\r\n\n[Fran\xC3\xA7" "ais]\n"
-                                "Camera=Cam\xC3\xA9ra\nzemerr_last = Fin \xE2\x82\xAC\nuse = Fran\xC3\xA7" "ais\n",
+  ASSERT_TRUE(parseLanguageText("# test\n[Deutsch]\ncamera = Kamera\r\n\n[Fran\xC3\xA7"
+                                "ais]\n"
+                                "Camera=Cam\xC3\xA9ra\nzemerr_last = Fin \xE2\x82\xAC\nuse = Fran\xC3\xA7"
+                                "ais\n",
                                 table, error))
       << error;
   ASSERT_EQ(table.rows.size(), 2u);
   EXPECT_EQ(table.languageIndex, 1);
-  EXPECT_EQ(table.rows[1][0], "Fran\xE7" "ais");
-  EXPECT_EQ(viewerLookup(table, "camera"), "Cam\xE9ra");          // UTF-8 turned single-byte
-  EXPECT_EQ(viewerLookup(table, "zemerr_last"), "Fin \x80");      // the euro sign of Windows-1252
+  EXPECT_EQ(table.rows[1][0], "Fran\xE7"
+                              "ais");
+  EXPECT_EQ(viewerLookup(table, "camera"), "Cam\xE9ra");     // UTF-8 turned single-byte
+  EXPECT_EQ(viewerLookup(table, "zemerr_last"), "Fin \x80"); // the euro sign of Windows-1252
 
   ASSERT_TRUE(parseLanguageText("[a]\ncamera = x\n[b]\ncamera = y\nuse = 1\n", table, error)) << error;
   EXPECT_EQ(viewerLookup(table, "camera"), "y");
-  ASSERT_TRUE(parseLanguageText("[a]\ncamera = Gr\xFC\xDF" "e\n", table, error)) << error;
-  EXPECT_EQ(table.rows[0][20], "Gr\xFC\xDF" "e"); // already single-byte text stays as it is
+  ASSERT_TRUE(parseLanguageText("[a]\ncamera = Gr\xFC\xDF"
+                                "e\n",
+                                table, error))
+      << error;
+  EXPECT_EQ(table.rows[0][20], "Gr\xFC\xDF"
+                               "e"); // already single-byte text stays as it is
 }
 
 TEST(RecorderLanguageItem, TextFileMistakesNameTheirLine) {
@@ -114,9 +121,9 @@ TEST(RecorderFaultScript, ParsesEveryActionAndWritesItBack) {
 }
 
 TEST(RecorderFaultScript, RejectsMistakesWithoutKeepingHalfAScript) {
-  const char* wrong[] = {"at close",       "at -1 close", "every 0 corrupt", "at 3 explode", "at 3 error",
-                         "at 3 stall x",   "open",        "id at 3 close",   "at 3 close 5", "at 3 garbage 0",
-                         "after 3 close",  "at 3 stall -5", "at 3 reply 1 2 3"};
+  const char* wrong[] = {"at close",      "at -1 close",   "every 0 corrupt", "at 3 explode", "at 3 error",
+                         "at 3 stall x",  "open",          "id at 3 close",   "at 3 close 5", "at 3 garbage 0",
+                         "after 3 close", "at 3 stall -5", "at 3 reply 1 2 3"};
   for (const char* rule : wrong) {
     FaultScript script;
     std::string error;
@@ -148,12 +155,47 @@ TEST(RecorderCommandLine, ReadsEveryOption) {
   const std::string faults = writeTempFile("recorder-faults.txt", "at 2 corrupt\n# end\n");
   CommandLine line;
   std::string error;
-  ASSERT_TRUE(parseCommandLine({"--listen", "0.0.0.0:8080", "--diagnostics", "--language", table, "--camera", "Gate %d",
-                                "--text1", "REC", "--text2", "info", "--text3", "*", "--standard", "486", "--level",
-                                "2", "--quality", "40", "--fields", "1", "--fps", "12.5", "--image", "a.png", "b.png",
-                                "--hold", "3", "--fault", "at 1 stall 5; at 9 end", "--fault-script", faults,
-                                "--close-after", "20", "--refuse", "1500", "--status-interval", "2", "--quiet",
-                                "--max-viewers", "3"},
+  ASSERT_TRUE(parseCommandLine({"--listen",
+                                "0.0.0.0:8080",
+                                "--diagnostics",
+                                "--language",
+                                table,
+                                "--camera",
+                                "Gate %d",
+                                "--text1",
+                                "REC",
+                                "--text2",
+                                "info",
+                                "--text3",
+                                "*",
+                                "--standard",
+                                "486",
+                                "--level",
+                                "2",
+                                "--quality",
+                                "40",
+                                "--fields",
+                                "1",
+                                "--fps",
+                                "12.5",
+                                "--image",
+                                "a.png",
+                                "b.png",
+                                "--hold",
+                                "3",
+                                "--fault",
+                                "at 1 stall 5; at 9 end",
+                                "--fault-script",
+                                faults,
+                                "--close-after",
+                                "20",
+                                "--refuse",
+                                "1500",
+                                "--status-interval",
+                                "2",
+                                "--quiet",
+                                "--max-viewers",
+                                "3"},
                                line, error))
       << error;
   const ServerOptions& o = line.server;
@@ -198,20 +240,31 @@ TEST(RecorderCommandLine, DefaultsAndHelp) {
   EXPECT_EQ(line.server.language->languageIndex, 0);
   // Every option the parser knows is documented.
   const std::string help = helpText();
-  for (const char* option : {"--listen", "--port", "--max-viewers", "--diagnostics", "--language", "--camera", "--text1",
-                             "--text2", "--text3", "--standard", "--level", "--quality", "--fields", "--fps", "--image",
-                             "--hold", "--fault", "--fault-script", "--close-after", "--refuse", "--status-interval",
-                             "--quiet", "--help"})
+  for (const char* option :
+       {"--listen",      "--port",   "--max-viewers",     "--diagnostics", "--language", "--camera",
+        "--text1",       "--text2",  "--text3",           "--standard",    "--level",    "--quality",
+        "--fields",      "--fps",    "--image",           "--hold",        "--fault",    "--fault-script",
+        "--close-after", "--refuse", "--status-interval", "--quiet",       "--help"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 
 TEST(RecorderCommandLine, RejectsMistakesWithAMessage) {
-  const std::vector<std::vector<std::string>> wrong = {
-      {"--port"},           {"--port", "70000"},  {"--port", "12x"},    {"--listen", "localhost"},
-      {"--listen", ":80"},  {"--level", "5"},     {"--fields", "3"},    {"--standard", "625"},
-      {"--quality", "0"},   {"--fps", "-1"},      {"--fps", "fast"},    {"--fault", "at x close"},
-      {"--language", "::no such file::"},         {"--fault-script", "::no such file::"},
-      {"--bogus"},          {"--hold", "0"}};
+  const std::vector<std::vector<std::string>> wrong = {{"--port"},
+                                                       {"--port", "70000"},
+                                                       {"--port", "12x"},
+                                                       {"--listen", "localhost"},
+                                                       {"--listen", ":80"},
+                                                       {"--level", "5"},
+                                                       {"--fields", "3"},
+                                                       {"--standard", "625"},
+                                                       {"--quality", "0"},
+                                                       {"--fps", "-1"},
+                                                       {"--fps", "fast"},
+                                                       {"--fault", "at x close"},
+                                                       {"--language", "::no such file::"},
+                                                       {"--fault-script", "::no such file::"},
+                                                       {"--bogus"},
+                                                       {"--hold", "0"}};
   for (const auto& arguments : wrong) {
     CommandLine line;
     std::string error;

@@ -33,11 +33,11 @@ public:
   bool start() { return connection_.start(); }
 
   // Pumps until `done` holds or the time is up.
-  template <typename Done> bool pumpUntil(Done done, int timeoutMs = 10000) {
+  template <typename Done>
+  bool pumpUntil(Done done, int timeoutMs = 10000) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!done()) {
-      if (Clock::now() > deadline)
-        return false;
+      if (Clock::now() > deadline) return false;
       window_.pump([this](const platform::WindowMessage& message) { handle(message); }, 20);
     }
     return true;
@@ -48,16 +48,15 @@ public:
   std::vector<std::vector<std::uint8_t>> bodies;
   std::vector<std::string> cameras;
   std::vector<std::int32_t> sequences;
-  std::vector<int> statusIndices;        // 1026 and 1027 by index
-  std::vector<std::string> statusTexts;  // 1026 with a text
+  std::vector<int> statusIndices;       // 1026 and 1027 by index
+  std::vector<std::string> statusTexts; // 1026 with a text
 
 private:
   void handle(const platform::WindowMessage& message) {
     switch (message.message) {
     case platform::kMsgPictureWaiting: {
       PictureRecord& slot = connection_.windowSlot[0];
-      if (!slot.valid.load(std::memory_order_acquire))
-        return;
+      if (!slot.valid.load(std::memory_order_acquire)) return;
       bodies.emplace_back(slot.data, slot.data + slot.length);
       cameras.emplace_back(slot.camera());
       sequences.push_back(slot.sequence);
@@ -70,8 +69,11 @@ private:
       else
         statusIndices.push_back(static_cast<int>(message.wParam));
       break;
-    case platform::kMsgStatusIndex: statusIndices.push_back(static_cast<int>(message.wParam)); break;
-    default: break;
+    case platform::kMsgStatusIndex:
+      statusIndices.push_back(static_cast<int>(message.wParam));
+      break;
+    default:
+      break;
     }
   }
 
@@ -138,7 +140,8 @@ TEST(RecorderWithViewerConnection, ViewerShowsRecorderErrorsAndReconnectsAfterTh
 }
 
 TEST(RecorderWithViewerConnection, ViewerGetsPastGarbageHalfPicturesAndCorruptData) {
-  RecorderServer server(serverOptions("at 1 garbage 64; at 2 badtag; at 3 baditem; at 4 corrupt; at 5 half"), std::cerr);
+  RecorderServer server(serverOptions("at 1 garbage 64; at 2 badtag; at 3 baditem; at 4 corrupt; at 5 half"),
+                        std::cerr);
   std::string error;
   ASSERT_TRUE(server.start(error)) << error;
   WindowSide viewer(server.port(), 1);
@@ -150,7 +153,7 @@ TEST(RecorderWithViewerConnection, ViewerGetsPastGarbageHalfPicturesAndCorruptDa
   ASSERT_GE(viewer.bodies.size(), 7u);
   EXPECT_TRUE(test::decodePayload(viewer.bodies[3], true, 0).has_value());
   EXPECT_FALSE(test::decodePayload(viewer.bodies[4], true, 0).has_value()); // the corrupt one
-  EXPECT_EQ(viewer.sequences[5], 0); // first picture of the new connection
+  EXPECT_EQ(viewer.sequences[5], 0);                                        // first picture of the new connection
   viewer.connection_.stop();
   server.stop();
 }

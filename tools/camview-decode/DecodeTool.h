@@ -21,15 +21,15 @@ namespace camview::decodetool {
 enum ExitCode : int { kExitSuccess = 0, kExitDecodeFailed = 1, kExitUsage = 2 };
 
 struct Options {
-    wavelet::EngineKind engine = wavelet::EngineKind::Automatic;
-    int level = 0;          // 0..5
-    int colEnd = -1;        // -1: the level's column limit
-    int height = 576;       // picture height, also the end of the decoded rows
-    bool oneField = false;  // pass only the first field
-    std::string rawPath;    // exactly one of rawPath and pngPath is set
-    std::string pngPath;
-    std::string payloadPath;
-    bool help = false;      // --help: print the usage and nothing else
+  wavelet::EngineKind engine = wavelet::EngineKind::Automatic;
+  int level = 0;         // 0..5
+  int colEnd = -1;       // -1: the level's column limit
+  int height = 576;      // picture height, also the end of the decoded rows
+  bool oneField = false; // pass only the first field
+  std::string rawPath;   // exactly one of rawPath and pngPath is set
+  std::string pngPath;
+  std::string payloadPath;
+  bool help = false; // --help: print the usage and nothing else
 };
 
 // Parses the arguments after the program name. False with a message in `error` on misuse.
@@ -39,12 +39,12 @@ bool parseArguments(const std::vector<std::string>& arguments, Options& options,
 int columnLimit(int level);
 
 struct Outcome {
-    bool success = false;
-    int32_t result = 0;
-    int32_t width = 0;   // the decoder's outWidth
-    int32_t height = 0;  // the decoder's outHeight
-    int32_t errorStage = 0, errorBand = 0, errorOffset = 0;
-    std::vector<uint8_t> frame;  // on success: outputSize bytes, bottom-up BGR rows, packed
+  bool success = false;
+  int32_t result = 0;
+  int32_t width = 0;  // the decoder's outWidth
+  int32_t height = 0; // the decoder's outHeight
+  int32_t errorStage = 0, errorBand = 0, errorOffset = 0;
+  std::vector<uint8_t> frame; // on success: outputSize bytes, bottom-up BGR rows, packed
 };
 
 // Decodes `payload` with the decoder set up as the options say.
@@ -56,4 +56,4 @@ std::string summaryLine(const Outcome& outcome);
 // The whole tool: parse, read, decode, write, report. Returns the exit code.
 int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 
-}  // namespace camview::decodetool
+} // namespace camview::decodetool

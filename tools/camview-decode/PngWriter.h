@@ -10,4 +10,4 @@ namespace camview::decodetool {
 // packed) as an upright RGB PNG. False when the file cannot be written.
 bool writeBottomUpBgrAsPng(const std::string& path, const uint8_t* pixels, int width, int height);
 
-}  // namespace camview::decodetool
+} // namespace camview::decodetool

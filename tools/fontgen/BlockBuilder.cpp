@@ -10,7 +10,7 @@ namespace fontgen {
 
 namespace {
 
-constexpr long kSizeStep = 2;  // 1/32 pixel
+constexpr long kSizeStep = 2; // 1/32 pixel
 
 // Middle of the longest run of sizes in [from, to] that pass `fits`; 0 when none does.
 long middleOfLongestRun(long from, long to, const std::function<bool(long)>& fits) {
@@ -33,14 +33,16 @@ long middleOfLongestRun(long from, long to, const std::function<bool(long)>& fit
 // Characters some faces draw as nothing, and what to draw instead.
 char32_t fallbackFor(char32_t character) {
   switch (character) {
-    case 0x00AD: return U'-';  // soft hyphen
-    default: return 0;
+  case 0x00AD:
+    return U'-'; // soft hyphen
+  default:
+    return 0;
   }
 }
 
 std::string describe(int id, const char* what) { return "block " + std::to_string(id) + ": " + what; }
 
-}  // namespace
+} // namespace
 
 BlockBuilder::BlockBuilder(const BlockSpec& spec, GlyphRenderer& renderer) : spec_(spec), renderer_(renderer) {}
 
@@ -109,11 +111,11 @@ FontBlock BlockBuilder::build(const CharSize& size) {
     if (spec_.spacing == Spacing::Monospaced) {
       entry.advance = cellAdvance(code);
     } else if (code >= '0' && code <= '9') {
-      entry.advance = spec_.zero.advance;  // digits keep tabular widths
+      entry.advance = spec_.zero.advance; // digits keep tabular widths
     } else if (code == ' ' || code == 160) {
       entry.advance = spec_.spaceAdvance;
     } else if (!hasBitmap(code)) {
-      entry.advance = 0;  // control and undefined codes
+      entry.advance = 0; // control and undefined codes
     }
   }
   block.glyphs['0'].image.padWidth(spec_.zero.width);
@@ -150,4 +152,4 @@ void BlockBuilder::reachLineHeight(FontBlock& block) const {
   if (lowest >= 0) block.glyphs[lowest].image.padBottom(spec_.lineHeight);
 }
 
-}  // namespace fontgen
+} // namespace fontgen

@@ -10,7 +10,7 @@ namespace fontgen {
 struct CharSize {
   long width64;
   long height64;
-  double verticalScale = 1.0;  // below 1 where hinting skips the wanted digit height
+  double verticalScale = 1.0; // below 1 where hinting skips the wanted digit height
 };
 
 // Renders one block of the table from a face, hitting its metrics exactly.
@@ -25,13 +25,13 @@ struct CharSize {
 // advances are written as wanted, bitmaps are padded with blank columns or rows, and
 // glyphs that would leave the line box are squeezed into it.
 class BlockBuilder {
- public:
+public:
   BlockBuilder(const BlockSpec& spec, GlyphRenderer& renderer);
 
   CharSize chooseSize();                 // throws std::runtime_error when no size fits
-  FontBlock build(const CharSize& size);  // throws std::runtime_error on a missing glyph
+  FontBlock build(const CharSize& size); // throws std::runtime_error on a missing glyph
 
- private:
+private:
   bool hasBitmap(int code) const;
   int cellAdvance(int code) const;
   LineBox lineBox() const;
@@ -43,4 +43,4 @@ class BlockBuilder {
   GlyphRenderer& renderer_;
 };
 
-}  // namespace fontgen
+} // namespace fontgen

@@ -15,4 +15,4 @@ bool isProportionalGlyphCode(int code);
 // punctuation and a few symbols and accented letters.
 bool isMonospacedGlyphCode(int code);
 
-}  // namespace fontgen
+} // namespace fontgen

@@ -27,7 +27,7 @@ void appendBitmap(std::vector<std::uint8_t>& out, const GlyphImage& image) {
   }
 }
 
-}  // namespace
+} // namespace
 
 std::vector<std::uint8_t> encodeBlock(const FontBlock& block) {
   std::vector<std::uint8_t> out(kBitmapAreaOffset, 0);
@@ -35,7 +35,7 @@ std::vector<std::uint8_t> encodeBlock(const FontBlock& block) {
   putInt(out, 4, block.headerWord1);
   putInt(out, 8, 19);
   putInt(out, 12, 16);
-  putInt(out, 16, 4);  // bits per pixel
+  putInt(out, 16, 4); // bits per pixel
   for (int code = 0; code < kGlyphCount; ++code) {
     const GlyphEntry& glyph = block.glyphs[code];
     const std::size_t record = kHeaderSize + static_cast<std::size_t>(code) * kRecordSize;
@@ -79,4 +79,4 @@ BlockMetrics measureBlock(const std::vector<std::uint8_t>& bytes) {
   return metrics;
 }
 
-}  // namespace fontgen
+} // namespace fontgen

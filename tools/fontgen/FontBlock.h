@@ -18,11 +18,11 @@ namespace fontgen {
 constexpr int kGlyphCount = 256;
 constexpr int kHeaderSize = 20;
 constexpr int kRecordSize = 20;
-constexpr int kBitmapAreaOffset = kHeaderSize + kGlyphCount * kRecordSize;  // 5140
+constexpr int kBitmapAreaOffset = kHeaderSize + kGlyphCount * kRecordSize; // 5140
 
 struct GlyphEntry {
   int advance = 0;
-  GlyphImage image;  // empty: the record has no bitmap
+  GlyphImage image; // empty: the record has no bitmap
 };
 
 struct FontBlock {
@@ -37,11 +37,11 @@ struct BlockMetrics {
   int size = 0;
   int glyphsWithBitmap = 0;
   int maxAdvance = 0;
-  int lineHeight = 0;  // min top + max (top + height)
+  int lineHeight = 0; // min top + max (top + height)
   int spaceAdvance = 0;
   int zeroWidth = 0, zeroAdvance = 0, zeroHeight = 0, zeroTop = 0;
 };
 
 BlockMetrics measureBlock(const std::vector<std::uint8_t>& bytes);
 
-}  // namespace fontgen
+} // namespace fontgen

@@ -30,7 +30,7 @@ GlyphImage crop(const GlyphImage& image, int firstRow, int rows, int columns) {
   return result;
 }
 
-}  // namespace
+} // namespace
 
 void GlyphImage::trim() {
   int first = 0;
@@ -64,4 +64,4 @@ void GlyphImage::padBottom(int bottom) {
   coverage.resize(static_cast<std::size_t>(width) * height, 0);
 }
 
-}  // namespace fontgen
+} // namespace fontgen

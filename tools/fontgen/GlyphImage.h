@@ -11,8 +11,8 @@ namespace fontgen {
 struct GlyphImage {
   int width = 0;
   int height = 0;
-  int top = 0;  // rows from the line's top to the first bitmap row
-  std::vector<std::uint8_t> coverage;  // width * height values
+  int top = 0;                        // rows from the line's top to the first bitmap row
+  std::vector<std::uint8_t> coverage; // width * height values
 
   bool empty() const { return height == 0; }
   std::uint8_t at(int x, int y) const { return coverage[static_cast<std::size_t>(y) * width + x]; }
@@ -25,4 +25,4 @@ struct GlyphImage {
   void padBottom(int bottom);
 };
 
-}  // namespace fontgen
+} // namespace fontgen

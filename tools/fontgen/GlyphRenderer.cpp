@@ -24,7 +24,7 @@ FT_Fixed toFixed(double value) { return static_cast<FT_Fixed>(value * 65536.0 + 
 void fitVertically(FT_Outline* outline, const LineBox& box) {
   FT_BBox cbox;
   FT_Outline_Get_CBox(outline, &cbox);
-  const FT_Pos allowedTop = static_cast<FT_Pos>(box.baseline) * 64;  // above the baseline
+  const FT_Pos allowedTop = static_cast<FT_Pos>(box.baseline) * 64; // above the baseline
   const FT_Pos allowedBottom = static_cast<FT_Pos>(box.baseline - box.lineHeight) * 64;
   if (cbox.yMax <= allowedTop && cbox.yMin >= allowedBottom) return;
   const FT_Pos inkHeight = cbox.yMax - cbox.yMin;
@@ -94,7 +94,7 @@ void clipToLine(GlyphImage& image, int lineHeight) {
   }
 }
 
-}  // namespace
+} // namespace
 
 GlyphRenderer::GlyphRenderer(const std::string& facePath) {
   if (FT_Init_FreeType(&library_) != 0) throw std::runtime_error("FreeType cannot start");
@@ -128,7 +128,7 @@ std::optional<RenderedGlyph> GlyphRenderer::render(char32_t character, const Lin
   RenderedGlyph glyph;
   glyph.advance = fitHorizontally(&slot->outline, static_cast<int>((slot->advance.x + 32) >> 6), box);
   fitVertically(&slot->outline, box);
-  if (slot->outline.n_points == 0) return glyph;  // a blank such as the space
+  if (slot->outline.n_points == 0) return glyph; // a blank such as the space
   if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return std::nullopt;
 
   glyph.image = toCoverage(slot, box);
@@ -138,4 +138,4 @@ std::optional<RenderedGlyph> GlyphRenderer::render(char32_t character, const Lin
   return glyph;
 }
 
-}  // namespace fontgen
+} // namespace fontgen

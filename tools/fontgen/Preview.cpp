@@ -23,13 +23,13 @@ Record readRecord(const std::vector<std::uint8_t>& block, int code) {
   return Record{word(0), word(1), word(2), word(3), word(4)};
 }
 
-}  // namespace
+} // namespace
 
 void writePreview(const std::string& path, const std::vector<std::uint8_t>& block,
                   const std::vector<std::string>& lines) {
   const BlockMetrics metrics = measureBlock(block);
   const int margin = 4;
-  const int lineHeight = metrics.lineHeight + 2;  // two rows apart, to see each line's box
+  const int lineHeight = metrics.lineHeight + 2; // two rows apart, to see each line's box
   int width = 0;
   for (const std::string& line : lines) {
     int pen = 0;
@@ -71,4 +71,4 @@ void writePreview(const std::string& path, const std::vector<std::uint8_t>& bloc
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
-}  // namespace fontgen
+} // namespace fontgen

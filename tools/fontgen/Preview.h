@@ -11,4 +11,4 @@ namespace fontgen {
 void writePreview(const std::string& path, const std::vector<std::uint8_t>& block,
                   const std::vector<std::string>& lines);
 
-}  // namespace fontgen
+} // namespace fontgen

@@ -33,10 +33,14 @@ struct Options {
 bool parseOptions(int argc, char** argv, Options& options) {
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string name = argv[i];
-    if (name == "--out") options.outDir = argv[i + 1];
-    else if (name == "--faces") options.faceDir = argv[i + 1];
-    else if (name == "--preview") options.previewDir = argv[i + 1];
-    else return false;
+    if (name == "--out")
+      options.outDir = argv[i + 1];
+    else if (name == "--faces")
+      options.faceDir = argv[i + 1];
+    else if (name == "--preview")
+      options.previewDir = argv[i + 1];
+    else
+      return false;
   }
   return argc % 2 == 1 && !options.outDir.empty();
 }
@@ -44,12 +48,12 @@ bool parseOptions(int argc, char** argv, Options& options) {
 bool metricsMatch(const BlockSpec& spec, const BlockMetrics& m) {
   const int glyphs = spec.spacing == Spacing::Monospaced ? 100 : 216;
   return m.glyphsWithBitmap == glyphs && m.maxAdvance == spec.maxAdvance && m.lineHeight == spec.lineHeight &&
-         m.spaceAdvance == spec.spaceAdvance && m.zeroWidth == spec.zero.width &&
-         m.zeroAdvance == spec.zero.advance && m.zeroHeight == spec.zero.height && m.zeroTop == spec.zero.top;
+         m.spaceAdvance == spec.spaceAdvance && m.zeroWidth == spec.zero.width && m.zeroAdvance == spec.zero.advance &&
+         m.zeroHeight == spec.zero.height && m.zeroTop == spec.zero.top;
 }
 
-void printRow(const char* label, int size, int glyphs, int maxAdvance, int lineHeight, int space,
-              int w, int a, int h, int t) {
+void printRow(const char* label, int size, int glyphs, int maxAdvance, int lineHeight, int space, int w, int a, int h,
+              int t) {
   std::printf("  %-9s %6d %4d %4d %4d %4d   %2d/%2d/%2d/%2d\n", label, size, glyphs, maxAdvance, lineHeight, space, w,
               a, h, t);
 }
@@ -58,7 +62,8 @@ std::vector<std::string> previewLines(const BlockSpec& spec) {
   std::vector<std::string> lines;
   std::string row;
   for (int code = 33; code < 256; ++code) {
-    const bool drawn = spec.spacing == Spacing::Monospaced ? isMonospacedGlyphCode(code) : isProportionalGlyphCode(code);
+    const bool drawn =
+        spec.spacing == Spacing::Monospaced ? isMonospacedGlyphCode(code) : isProportionalGlyphCode(code);
     if (!drawn) continue;
     row += static_cast<char>(code);
     if (row.size() == 36) lines.push_back(std::move(row)), row.clear();
@@ -66,7 +71,8 @@ std::vector<std::string> previewLines(const BlockSpec& spec) {
   if (!row.empty()) lines.push_back(row);
   lines.push_back("12:34:56  01.02.03  --:--:--");
   lines.push_back("Fehler w\xE4hrend der Initialisierung!");
-  lines.push_back("Das Bild wurde \xFC" "berschrieben! Die Spur wurde gel\xF6scht!");
+  lines.push_back("Das Bild wurde \xFC"
+                  "berschrieben! Die Spur wurde gel\xF6scht!");
   lines.push_back("Interner Ger\xE4tefehler! \xC4\xD6\xDC \xDF gjpqy");
   return lines;
 }
@@ -103,7 +109,7 @@ bool generate(const Options& options) {
   return allMatch;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
   Options options;

@@ -9,15 +9,24 @@ namespace {
 
 int controlFontId(int id) {
   switch (id) {
-  case 104: return 208;
-  case 105: return 202;
-  case 106: return 203;
-  case 107: return 204;
-  case 108: return 205;
-  case 109: return 206;
-  case 110: return 207;
-  case 111: return 201;
-  default: return id;
+  case 104:
+    return 208;
+  case 105:
+    return 202;
+  case 106:
+    return 203;
+  case 107:
+    return 204;
+  case 108:
+    return 205;
+  case 109:
+    return 206;
+  case 110:
+    return 207;
+  case 111:
+    return 201;
+  default:
+    return id;
   }
 }
 

@@ -9,8 +9,8 @@ int GdiCanvas::setStretchMode(int mode) {
   return SetStretchBltMode(dc_, mode);
 }
 
-void GdiCanvas::stretchDib(int xDest, int yDest, int wDest, int hDest, int xSrc, int ySrc, int wSrc,
-                           int hSrc, const Dib24& dib) {
+void GdiCanvas::stretchDib(int xDest, int yDest, int wDest, int hDest, int xSrc, int ySrc, int wSrc, int hSrc,
+                           const Dib24& dib) {
   if (!dc_ || !dib.bits) return;
   // A BITMAPINFO of 44 bytes, zeroed: header only, no colour table is used for 24 bits.
   unsigned char storage[44];
@@ -22,8 +22,7 @@ void GdiCanvas::stretchDib(int xDest, int yDest, int wDest, int hDest, int xSrc,
   info->bmiHeader.biPlanes = 1;
   info->bmiHeader.biBitCount = 24;
   info->bmiHeader.biCompression = BI_RGB;
-  StretchDIBits(dc_, xDest, yDest, wDest, hDest, xSrc, ySrc, wSrc, hSrc, dib.bits, info,
-                DIB_RGB_COLORS, SRCCOPY);
+  StretchDIBits(dc_, xDest, yDest, wDest, hDest, xSrc, ySrc, wSrc, hSrc, dib.bits, info, DIB_RGB_COLORS, SRCCOPY);
 }
 
 void GdiCanvas::fillSolid(const Rect& area, std::uint32_t colorRef) {

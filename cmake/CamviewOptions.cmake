@@ -1,5 +1,9 @@
 # Compiler settings shared by every target.
 add_compile_options(-Wall -Wextra -Wno-unused-parameter)
+option(CAMVIEW_WERROR "Treat warnings as errors (every preset sets it: CI builds warning-free)" OFF)
+if(CAMVIEW_WERROR)
+  add_compile_options(-Werror)
+endif()
 # Decoded pixels must be identical on every platform we build: no fused multiply-add,
 # and SSE arithmetic instead of x87 extended precision on i686.
 add_compile_options(-ffp-contract=off)
@@ -32,4 +36,17 @@ function(camview_add_subfolders)
       add_subdirectory(${part})
     endif()
   endforeach()
+endfunction()
+
+# Headers are included as "area/Header.h". A library makes its area's headers visible only to
+# itself and to what links it: the include folder it adds holds nothing but a link named after
+# its area. So the build enforces the layering (hosts -> presentation -> engine, decoder,
+# pixkit -> platform): a layer cannot include a header of a layer it does not link.
+function(camview_public_headers target area)
+  set(root ${CMAKE_BINARY_DIR}/include/${target})
+  if(NOT EXISTS ${root}/${area})
+    file(MAKE_DIRECTORY ${root})
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${area} ${root}/${area} SYMBOLIC)
+  endif()
+  target_include_directories(${target} PUBLIC ${root})
 endfunction()

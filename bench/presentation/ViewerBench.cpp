@@ -62,14 +62,16 @@ void BM_ViewerPicture(benchmark::State& state) {
   paint::SoftwareCanvas canvas(720, 576);
   std::uint32_t tick = 1000;
   auto onePicture = [&] {
-    h.park(payload, ++tick, int(tick));
+    ++tick;
+    h.park(payload, tick, int(tick));
     h.waitForFrames(1);
     h.viewer().paint(canvas, {0, 0, 720, 576});
   };
   for (int i = 0; i < 3; ++i) onePicture(); // warm up: buffers reach their size
   if (std::getenv("BENCH_TRACE_ALLOCS")) {
     long long a0 = allocations.load();
-    h.park(payload, ++tick, int(tick));
+    ++tick;
+    h.park(payload, tick, int(tick));
     long long a1 = allocations.load();
     h.waitForFrames(1);
     long long a2 = allocations.load();
@@ -117,7 +119,8 @@ void BM_DecodeScaleOverlay(benchmark::State& state) {
     ok = pipeline.processPicture(record) && ok;
     ++pictures;
   }
-  state.counters["allocs_per_picture"] = double(allocations.load() - allocationsBefore) / double(pictures ? pictures : 1);
+  state.counters["allocs_per_picture"] =
+      double(allocations.load() - allocationsBefore) / double(pictures ? pictures : 1);
   if (!ok) state.SkipWithError("decode failed");
 }
 BENCHMARK(BM_DecodeScaleOverlay)->Args({720, 576})->Args({360, 288})->Args({1024, 768})->Unit(benchmark::kMillisecond);
@@ -233,7 +236,13 @@ void BM_SixteenViewers(benchmark::State& state) {
   }
   server.stop();
 }
-BENCHMARK(BM_SixteenViewers)->Arg(1)->Arg(16)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(BM_SixteenViewers)
+    ->Arg(1)
+    ->Arg(16)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
 
 } // namespace
 

@@ -50,7 +50,9 @@ void expectScaled(int srcWidth, int srcHeight, int width, int height) {
     for (int pad = width * 3; pad < stride; ++pad) wrong += frame[std::size_t(i) * stride + pad] != 0xEE;
   }
   EXPECT_EQ(wrong, 0);
-  if (std::size_t(height) * stride < frame.size()) EXPECT_EQ(frame[std::size_t(height) * stride], 0xEE);
+  if (std::size_t(height) * stride < frame.size()) {
+    EXPECT_EQ(frame[std::size_t(height) * stride], 0xEE);
+  }
 }
 
 TEST(Scaler, MatchesTheTruncatedQuotientsForShrinkingGrowingAndEqualSizes) {

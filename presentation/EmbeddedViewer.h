@@ -1,0 +1,52 @@
+#pragma once
+// The one door through which a host (plug-in, control, desktop, web) drives a viewer. Every
+// function here is noexcept and reports failure by its result, so that no exception and no
+// run-time error can cross a DLL entry point, a COM method or a window procedure of the
+// browser: an exception there ends the browser's process.
+//
+// All functions run on the host's window thread; `viewer` may be null everywhere (the call
+// then does nothing and fails).
+#include "platform/Window.h"
+#include "platform/paint/Canvas.h"
+#include "platform/paint/FontResource.h"
+#include "presentation/FontIds.h"
+#include "presentation/ViewerMessages.h"
+
+class CViewer;
+
+namespace embed {
+
+struct ViewerSettings {
+  const char* host = nullptr; // recorder address (dotted IPv4 or a name); cut to 255 characters
+  int port = -1;              // only 0..65535 can connect
+  int connectionId = 0;
+  // The module whose "FONTS" resources carry the fonts, and their ids. Null: the module that
+  // holds this code (the DLL itself, not the browser's executable).
+  paint::ModuleHandle fontModule = nullptr;
+  presentation::FontIds fontIds = presentation::kControlFontIds;
+  int language = -1; // CLanguageTable::kGerman, kEnglish, or -1 to follow the system
+};
+
+// A new viewer with these settings, not yet started; null when there is no memory.
+CViewer* createViewer(const ViewerSettings& settings) noexcept;
+// Starts the connection and the Decoder thread. False when a step failed: the viewer then
+// shows the failure's status screen. Starting a running viewer changes nothing.
+bool startViewer(CViewer* viewer) noexcept;
+// Stops its threads (promptly, whatever the network does), then frees it. Nothing is posted
+// to or painted into any window of the viewer after this returns.
+void destroyViewer(CViewer* viewer) noexcept;
+
+// The window to paint and to be notified in; `detachWindow` when the host loses it.
+void attachWindow(CViewer* viewer, platform::WindowHandle window) noexcept;
+void detachWindow(CViewer* viewer) noexcept;
+
+// Paints the picture or the status screen into `area` of the device.
+void paint(CViewer* viewer, paint::Canvas& canvas, const paint::Rect& area) noexcept;
+// Handles the viewer's messages 1025 to 1029; false for any other message.
+bool dispatchMessage(CViewer* viewer, const platform::WindowMessage& message, const ViewerHostWindow& host) noexcept;
+
+// Viewers created and not yet destroyed in this process (a DLL may not be unloaded while any
+// lives: their threads run its code).
+int liveViewers() noexcept;
+
+} // namespace embed

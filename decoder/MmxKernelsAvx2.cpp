@@ -6,6 +6,8 @@
 #if (defined(__x86_64__) || defined(__i386__)) && !defined(_WIN32)
 #include <immintrin.h>
 
+#include <algorithm>
+
 #define CAMVIEW_AVX2 __attribute__((target("avx2")))
 
 namespace wavelet::mmx {
@@ -33,9 +35,11 @@ CAMVIEW_AVX2 inline __m256i Odd(const int16_t* L, const int16_t* H, long s) {
 }
 
 CAMVIEW_AVX2 void LineAvx2(const int16_t* low, const int16_t* high, int n, int16_t* out) {
+  // As the SSE2 kernel, in blocks of sixteen output pairs; short lines go to SSE2.
   const int nHigh = n / 2;
-  int i = 0;
-  for (; i + 16 <= nHigh; i += 16) {
+  if (nHigh < 16) return Sse2Kernels()->line(low, high, n, out);
+  for (int i = 0;; i += 16) {
+    i = std::min(i, nHigh - 16);
     const __m256i even = Even(low + i, high + i, 1);
     const __m256i odd = Odd(low + i, high + i, 1);
     // unpack works per 128-bit half: reorder the halves to get natural order.
@@ -43,27 +47,26 @@ CAMVIEW_AVX2 void LineAvx2(const int16_t* low, const int16_t* high, int n, int16
     const __m256i b = _mm256_unpackhi_epi16(even, odd);
     Store(out + 2 * i, _mm256_permute2x128_si256(a, b, 0x20));
     Store(out + 2 * i + 16, _mm256_permute2x128_si256(a, b, 0x31));
+    if (i + 16 == nHigh) break;
   }
-  LineScalarFrom(low, high, n, out, i);
+  LineScalarFrom(low, high, n, out, nHigh); // the last even output of an odd length
 }
 
 CAMVIEW_AVX2 void ColumnsAvx2(const int16_t* low, const int16_t* high, int n, int lanes, int laneStride, int16_t* out,
                               long outStride) {
+  if (lanes < 16) return Sse2Kernels()->columns(low, high, n, lanes, laneStride, out, outStride);
   const int nLow = (n + 1) / 2;
   const int nHigh = n / 2;
-  const int vectorLanes = lanes & ~15;
   for (int i = 0; i < nLow; ++i) {
     const long at = long(i) * laneStride;
     int16_t* evenRow = out + 2 * i * outStride;
-    for (int lane = 0; lane < vectorLanes; lane += 16)
+    for (int lane = 0;; lane += 16) {
+      lane = std::min(lane, lanes - 16);
       Store(evenRow + lane, Even(low + at + lane, high + at + lane, laneStride));
-    if (i < nHigh) {
-      int16_t* oddRow = evenRow + outStride;
-      for (int lane = 0; lane < vectorLanes; lane += 16)
-        Store(oddRow + lane, Odd(low + at + lane, high + at + lane, laneStride));
+      if (i < nHigh) Store(evenRow + outStride + lane, Odd(low + at + lane, high + at + lane, laneStride));
+      if (lane + 16 == lanes) break;
     }
   }
-  if (vectorLanes < lanes) ColumnsScalar(low, high, n, vectorLanes, lanes, laneStride, out, outStride);
 }
 
 } // namespace

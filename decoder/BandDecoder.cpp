@@ -240,7 +240,13 @@ bool GeneralSymbol(Window& in, CodeTableId id, const ActionTable& actions, int32
 // Fills the band in raster order. Reads past the band's first unreadable word are found at
 // line ends and on the general path (a sticky check: samples written after such a read stay
 // inside the band and the field fails anyway), always before any later error is reported.
-int DecodeBand(BitReader& reader, const SubbandDescriptor& band, CodeTableId id, const ActionTable& actions) {
+template <bool kScaled>
+int DecodeBand(BitReader& reader, const SubbandDescriptor& band, CodeTableId id, const ActionTable& actions,
+               int32_t quantiser) {
+  auto sample = [quantiser](int64_t value) {
+    const int16_t coded = static_cast<int16_t>(value); // wraps modulo 65536
+    return kScaled ? static_cast<int16_t>((quantiser * coded + 4) >> 3) : coded;
+  };
   const uint64_t* pairs = Pairs(id).entries;
   const uint64_t limit = 32 * uint64_t(FirstUnreadableWord(reader, reader.next));
   const int width = band.width;
@@ -263,12 +269,12 @@ int DecodeBand(BitReader& reader, const SubbandDescriptor& band, CodeTableId id,
     const int firstAdvance = int(entry >> 16) & 0xFF;
     const int second = column + firstAdvance; // where the second symbol writes
     if (firstAdvance != 0 && second < width) {
-      row[column] = static_cast<int16_t>(entry >> 32);
-      row[second] = static_cast<int16_t>(entry >> 48);
+      row[column] = sample(int64_t(entry) << 16 >> 48);
+      row[second] = sample(int64_t(entry) >> 48);
       column = second + (int(entry >> 24) & 0xFF);
       in.Consume(uint32_t(entry) & 63u);
     } else if (firstAdvance != 0) { // the first symbol ends the line: the second is not read yet
-      row[column] = static_cast<int16_t>(entry >> 32);
+      row[column] = sample(int64_t(entry) << 16 >> 48);
       column = second;
       in.Consume(uint32_t(entry >> 8) & 63u);
     } else {
@@ -279,7 +285,7 @@ int DecodeBand(BitReader& reader, const SubbandDescriptor& band, CodeTableId id,
         in.WriteBack(reader);
         return ERR_BAD_SYMBOL;
       }
-      row[column] = static_cast<int16_t>(value); // wraps modulo 65536
+      row[column] = sample(value);
       column += static_cast<int>(advance);
     }
     if (column < width) continue;
@@ -301,12 +307,14 @@ int DecodeBand(BitReader& reader, const SubbandDescriptor& band, CodeTableId id,
 
 } // namespace
 
-int DecodeBandA(BitReader& reader, const SubbandDescriptor& band) {
-  return DecodeBand(reader, band, CodeTableId::ClassA, classAActions());
+int DecodeBandA(BitReader& reader, const SubbandDescriptor& band, BandScaling scaling) {
+  return scaling.enabled ? DecodeBand<true>(reader, band, CodeTableId::ClassA, classAActions(), scaling.quantiser)
+                         : DecodeBand<false>(reader, band, CodeTableId::ClassA, classAActions(), 0);
 }
 
-int DecodeBandB(BitReader& reader, const SubbandDescriptor& band, CodeTableId table) {
-  return DecodeBand(reader, band, table, classBActions());
+int DecodeBandB(BitReader& reader, const SubbandDescriptor& band, CodeTableId table, BandScaling scaling) {
+  return scaling.enabled ? DecodeBand<true>(reader, band, table, classBActions(), scaling.quantiser)
+                         : DecodeBand<false>(reader, band, table, classBActions(), 0);
 }
 
 } // namespace wavelet

@@ -134,15 +134,6 @@ void PortableConvertPairs(const int16_t* y, const int16_t* u, const int16_t* v, 
 }
 #endif
 
-void CPortableEngine::DequantiseBand(int index) {
-  const SubbandDescriptor& band = Band(index);
-  const int32_t q = band.quantiser;
-  for (int line = 0; line < band.height; ++line) {
-    int16_t* row = band.firstSample() + static_cast<long>(line) * band.stride;
-    for (int x = 0; x < band.width; ++x) row[x] = static_cast<int16_t>((q * row[x] + 4) >> 3);
-  }
-}
-
 void CPortableEngine::InverseTransform() {
   // Every plane, also when the caller asked for luminance only (no caller does).
   for (int c = 0; c < kComponentCount; ++c) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace wavelet {
 
@@ -69,11 +70,11 @@ bool CWaveletEngine::Init(CWaveletDecoder& d) {
   const SubbandDescriptor& crHighLines = geometry_.bands[bandIndex(slotOf(BandKind::HighLines, 4), 2)];
   if (crLowest.width + crHighColumns.width < 5 || crLowest.height + crHighLines.height < 5) return Fail(DEC_TOO_SMALL);
 
-  LayOutBuffer();
+  if (!LayOutBuffer()) return Fail(DEC_NO_MEMORY);
   return true;
 }
 
-void CWaveletEngine::LayOutBuffer() {
+bool CWaveletEngine::LayOutBuffer() {
   // Each plane and the scratch area start on a 32-byte boundary (16 samples).
   auto alignUp = [](long n) { return (n + 15) & ~15L; };
   long planeSamples[kComponentCount];
@@ -86,7 +87,11 @@ void CWaveletEngine::LayOutBuffer() {
   scratchSamples_ = (longest + 16) * kColumnLanes;
   total += scratchSamples_;
   if (total > bufferSamples_) {
-    buffer_.reset(new int16_t[total + 16]); // + 16: room to align the start
+    // The decoder runs on a worker thread inside a browser: a failed allocation fails the
+    // decode and keeps the old buffer, it never throws.
+    int16_t* larger = new (std::nothrow) int16_t[static_cast<size_t>(total) + 16]; // + 16: room to align the start
+    if (larger == nullptr) return false;
+    buffer_.reset(larger);
     bufferSamples_ = total;
   }
   int16_t* p = buffer_.get();
@@ -102,6 +107,7 @@ void CWaveletEngine::LayOutBuffer() {
     band.plane = planes_[band.component];
     band.stride = geometry_.stride[band.component];
   }
+  return true;
 }
 
 bool CWaveletEngine::DecodeField(const uint8_t* data, uint32_t length) {
@@ -129,9 +135,10 @@ bool CWaveletEngine::DecodeField(const uint8_t* data, uint32_t length) {
     }
     CodeTableId table{};
     codeTableForBandType(type, table);
-    const int error = table == CodeTableId::ClassA ? DecodeBandA(reader_, band) : DecodeBandB(reader_, band, table);
+    const BandScaling scaling{DequantisesWhileDecoding(), quantiser};
+    const int error =
+        table == CodeTableId::ClassA ? DecodeBandA(reader_, band, scaling) : DecodeBandB(reader_, band, table, scaling);
     if (error != ERR_NONE) return FailBand(error, b);
-    DequantiseBand(b);
   }
   return true;
 }

@@ -5,17 +5,25 @@
 // and colours are converted pixel pair by pixel pair in single precision, clamped to 1..254.
 #pragma once
 
+#include "decoder/PortableKernels.h"
 #include "decoder/WaveletEngine.h"
 
 namespace wavelet {
 
 class CPortableEngine final : public CWaveletEngine {
 public:
+  // Scalar runs the synthesis as its scalar definition; any other level uses SSE2 where built
+  // (identical results).
+  explicit CPortableEngine(SimdLevel simd = SimdLevel::Automatic);
+
   void InverseTransform() override;
   int ConvertToBgr(int offsetRed, int offsetGreen, int offsetBlue) override;
   bool DequantisesWhileDecoding() const override { return true; }
   int RoundDimension(int n) const override { return n; }
   bool IsPortable() const override { return true; }
+
+private:
+  const portable::Kernels* kernels_;
 };
 
 // Conversion constants: the BT.601 factors divided by 32, in single precision.

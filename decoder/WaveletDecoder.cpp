@@ -19,7 +19,7 @@ double SecondsSince(Clock::time_point start) { return std::chrono::duration<doub
 std::unique_ptr<CWaveletEngine> CreateWaveletEngine(EngineKind kind, SimdLevel simd) {
   if (kind == EngineKind::Automatic) kind = ProcessorHasMmx() ? EngineKind::Mmx : EngineKind::Portable;
   if (kind == EngineKind::Mmx) return std::unique_ptr<CWaveletEngine>(new (std::nothrow) CMmxEngine(simd));
-  return std::unique_ptr<CWaveletEngine>(new (std::nothrow) CPortableEngine());
+  return std::unique_ptr<CWaveletEngine>(new (std::nothrow) CPortableEngine(simd));
 }
 
 CWaveletDecoder::CWaveletDecoder(int32_t width, int32_t height)

@@ -1,5 +1,8 @@
 #include "decoder/BandDecoder.h"
 
+#include <bit>
+#include <cstring>
+
 namespace wavelet {
 namespace {
 
@@ -121,12 +124,25 @@ PairTable BuildPairs(CodeTableId id, const ActionTable& actions) {
   return t;
 }
 
-const PairTable& Pairs(CodeTableId id) {
-  static const PairTable tables[3] = {BuildPairs(CodeTableId::ClassA, classAActions()),
-                                      BuildPairs(CodeTableId::ClassBType132, classBActions()),
-                                      BuildPairs(CodeTableId::ClassBType131, classBActions())};
-  return tables[static_cast<int>(id) - 1];
+// Everything a band decoder looks up for one code table.
+struct BandTables {
+  PairTable pairs;
+  const FastTable* fast;
+  const CodeTable* decoding;
+  const ActionTable* actions;
+};
+
+BandTables BuildTables(CodeTableId id, const ActionTable& actions) {
+  return {BuildPairs(id, actions), &fastTable(id), &decodingTable(id), &actions};
 }
+
+// Built at module load, before any decoder exists, and read-only afterwards: the first
+// picture costs no more than the others, and no decoder thread builds a table.
+const BandTables gTables[3] = {BuildTables(CodeTableId::ClassA, classAActions()),
+                               BuildTables(CodeTableId::ClassBType132, classBActions()),
+                               BuildTables(CodeTableId::ClassBType131, classBActions())};
+
+const BandTables& TablesFor(CodeTableId id) { return gTables[static_cast<int>(id) - 1]; }
 
 // Codes longer than 14 bits: bisection of the decoding form by the next 16 bits.
 inline const CodeEntry& LongCode(const CodeTable& table, uint32_t lookAhead) {
@@ -159,12 +175,13 @@ uint32_t FirstUnreadableWord(const BitReader& reader, uint32_t from) {
 class Window {
 public:
   explicit Window(const BitReader& reader)
-      : words_(reader), bits_(uint64_t(reader.pendingBits) << 32), available_(reader.pendingCount), next_(reader.next) {
-  }
+      : words_(reader), data_(reader.Data()), count_(reader.count), bits_(uint64_t(reader.pendingBits) << 32),
+        available_(reader.pendingCount), next_(reader.next) {}
 
   // Afterwards at least 32 bits are available: a code and its extra bits.
   void Refill() {
-    const uint32_t word = next_ < words_.count ? words_.Word(next_) : 0;
+    const bool inside = next_ < count_; // count_ >= 1: the field header was read
+    const uint32_t word = LoadWord(inside ? next_ : count_ - 1) & (inside ? ~0u : 0u);
     bits_ |= (uint64_t(word) << 32) >> available_; // the word's first bit right after the valid ones
     next_ += (63 - available_) >> 5;               // it counts as loaded when all of it fitted
     available_ |= 32;
@@ -174,11 +191,6 @@ public:
   void Consume(uint32_t n) {
     bits_ <<= n;
     available_ -= n;
-  }
-  uint32_t Take(uint32_t n) { // n in 1..16
-    const uint32_t value = uint32_t(bits_ >> (64 - n));
-    Consume(n);
-    return value;
   }
   // Bits consumed since the stream's start.
   uint64_t Position() const { return 32 * uint64_t(next_) - available_; }
@@ -192,77 +204,88 @@ public:
   }
 
 private:
+  uint32_t LoadWord(uint32_t index) const {
+    if constexpr (std::endian::native == std::endian::little) {
+      uint32_t word;
+      std::memcpy(&word, data_ + static_cast<size_t>(index) * 4, 4);
+      return word;
+    } else {
+      return words_.Word(index);
+    }
+  }
+
   const BitReader& words_;
+  const uint8_t* data_;
+  uint32_t count_;
   uint64_t bits_;
   uint32_t available_;
   uint32_t next_;
 };
 
-// A symbol outside the primary lookup: longer codes, escapes with extra bits, invalid symbols.
-// Consumes the code and its extra bits; false for a symbol outside the alphabet.
-bool GeneralSymbol(Window& in, CodeTableId id, const ActionTable& actions, int32_t& value, uint32_t& advance) {
-  const uint32_t lookAhead = uint32_t(in.Bits() >> 32);
-  const FastEntry fast = fastTable(id).entries[lookAhead >> (32 - kFastBits)];
+// A symbol outside the pair lookup: longer codes, escapes with extra bits, invalid symbols.
+struct GeneralSymbol {
+  uint32_t length;  // bits of the code and its extra bits
+  int32_t value;    // written at the position (0 for a run)
+  uint32_t advance; // samples to advance (a class B run escape may give 0)
+  bool valid;       // false for a symbol outside the alphabet
+};
+
+// Decodes the symbol at the top of `bits` (at least 32 valid bits) without consuming it, so
+// that the caller's window stays in registers.
+GeneralSymbol DecodeGeneralSymbol(uint64_t bits, const BandTables& tables) {
+  const uint32_t lookAhead = uint32_t(bits >> 32);
+  const FastEntry fast = tables.fast->entries[lookAhead >> (32 - kFastBits)];
   uint32_t length = fast.length;
   uint32_t symbol = fast.symbol;
   if (length == 0) {
-    const CodeEntry& code = LongCode(decodingTable(id), lookAhead);
+    const CodeEntry& code = LongCode(*tables.decoding, lookAhead);
     length = code.length;
     symbol = code.symbol;
   }
-  in.Consume(length);
-  const SymbolAction& s = actions.symbols[symbol];
-  value = 0;
-  advance = 1;
+  const SymbolAction& s = tables.actions->symbols[symbol];
+  // The extra bits follow the code (at most 16 + 16 bits in all).
+  const uint32_t extra = s.extraBits == 0 ? 0 : uint32_t((bits << length) >> (64 - s.extraBits));
   switch (s.action) {
   case Action::Value:
-    value = s.amount;
-    return true;
+    return {length, s.amount, 1, true};
   case Action::Run:
-    advance = uint32_t(s.amount);
-    return true;
+    return {length, 0, uint32_t(s.amount), true};
   case Action::RunEscape:
-    // Class B runs are counted modulo 65536; class A runs never reach that.
-    advance = (uint32_t(s.amount) + in.Take(s.extraBits)) & 0xFFFFu;
-    return true;
+    // Class B runs are counted modulo 65536 (a run of 0 advances nothing); class A runs never
+    // reach that.
+    return {length + s.extraBits, 0, (uint32_t(s.amount) + extra) & 0xFFFFu, true};
   case Action::ValueEscape: {
-    const uint32_t extra = in.Take(s.extraBits);
     const uint32_t half = 1u << (s.extraBits - 1);
-    value = extra < half ? s.amount + int32_t(extra) : int32_t(extra - half) - s.negativeBase;
-    return true;
+    return {length + s.extraBits, extra < half ? s.amount + int32_t(extra) : int32_t(extra - half) - s.negativeBase, 1,
+            true};
   }
   case Action::Invalid:
     break;
   }
-  return false;
+  return {length, 0, 0, false};
 }
 
 // Fills the band in raster order. Reads past the band's first unreadable word are found at
 // line ends and on the general path (a sticky check: samples written after such a read stay
 // inside the band and the field fails anyway), always before any later error is reported.
 template <bool kScaled>
-int DecodeBand(BitReader& reader, const SubbandDescriptor& band, CodeTableId id, const ActionTable& actions,
-               int32_t quantiser) {
+int DecodeBand(BitReader& reader, const SubbandDescriptor& band, const BandTables& tables, int32_t quantiser) {
   auto sample = [quantiser](int64_t value) {
     const int16_t coded = static_cast<int16_t>(value); // wraps modulo 65536
     return kScaled ? static_cast<int16_t>((quantiser * coded + 4) >> 3) : coded;
   };
-  const uint64_t* pairs = Pairs(id).entries;
-  const uint64_t limit = 32 * uint64_t(FirstUnreadableWord(reader, reader.next));
+  const uint64_t* pairs = tables.pairs.entries;
+  const uint32_t unreadable = FirstUnreadableWord(reader, reader.next);
+  const uint64_t limit = 32 * uint64_t(unreadable);
   const int width = band.width;
   const int height = band.height;
   const long stride = band.stride;
   int16_t* row = band.firstSample();
   int line = 0;
   int column = 0;
-  Window in(reader);
-  auto readPastLimit = [&] {
-    if (in.Position() <= limit) return false;
-    reader.next = uint32_t(limit / 32);
-    return true;
-  };
-  auto unreadableStage = [&] { return reader.next >= reader.count ? ERR_END_OF_DATA : ERR_MARKER_IN_DATA; };
   if (width <= 0 || height <= 0) return ERR_NONE;
+  Window in(reader);
+  int error = ERR_NONE;
   for (;;) {
     in.Refill();
     const uint64_t entry = pairs[in.Bits() >> (64 - kPairBits)];
@@ -278,15 +301,14 @@ int DecodeBand(BitReader& reader, const SubbandDescriptor& band, CodeTableId id,
       column = second;
       in.Consume(uint32_t(entry >> 8) & 63u);
     } else {
-      int32_t value = 0;
-      uint32_t advance = 0;
-      if (!GeneralSymbol(in, id, actions, value, advance)) {
-        if (readPastLimit()) return unreadableStage();
-        in.WriteBack(reader);
-        return ERR_BAD_SYMBOL;
+      const GeneralSymbol symbol = DecodeGeneralSymbol(in.Bits(), tables);
+      in.Consume(symbol.length);
+      if (!symbol.valid) {
+        error = ERR_BAD_SYMBOL;
+        break;
       }
-      row[column] = sample(value);
-      column += static_cast<int>(advance);
+      row[column] = sample(symbol.value);
+      column += static_cast<int>(symbol.advance);
     }
     if (column < width) continue;
     // Past the line's end: a run may cross several lines.
@@ -297,24 +319,29 @@ int DecodeBand(BitReader& reader, const SubbandDescriptor& band, CodeTableId id,
       line += column / width;
       column %= width;
     }
-    if (readPastLimit()) return unreadableStage();
-    if (line >= height) break;
+    if (in.Position() > limit || line >= height) break;
     row = band.firstSample() + line * stride;
   }
+  if (in.Position() > limit) { // an earlier read went past the band's data
+    reader.next = unreadable;
+    return unreadable >= reader.count ? ERR_END_OF_DATA : ERR_MARKER_IN_DATA;
+  }
   in.WriteBack(reader);
-  return ERR_NONE;
+  return error;
 }
 
 } // namespace
 
 int DecodeBandA(BitReader& reader, const SubbandDescriptor& band, BandScaling scaling) {
-  return scaling.enabled ? DecodeBand<true>(reader, band, CodeTableId::ClassA, classAActions(), scaling.quantiser)
-                         : DecodeBand<false>(reader, band, CodeTableId::ClassA, classAActions(), 0);
+  const BandTables& tables = TablesFor(CodeTableId::ClassA);
+  return scaling.enabled ? DecodeBand<true>(reader, band, tables, scaling.quantiser)
+                         : DecodeBand<false>(reader, band, tables, 0);
 }
 
 int DecodeBandB(BitReader& reader, const SubbandDescriptor& band, CodeTableId table, BandScaling scaling) {
-  return scaling.enabled ? DecodeBand<true>(reader, band, table, classBActions(), scaling.quantiser)
-                         : DecodeBand<false>(reader, band, table, classBActions(), 0);
+  const BandTables& tables = TablesFor(table);
+  return scaling.enabled ? DecodeBand<true>(reader, band, tables, scaling.quantiser)
+                         : DecodeBand<false>(reader, band, tables, 0);
 }
 
 } // namespace wavelet

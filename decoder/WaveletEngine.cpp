@@ -110,6 +110,27 @@ bool CWaveletEngine::LayOutBuffer() {
   return true;
 }
 
+void CWaveletEngine::ClearDecodedArea() {
+  // Only the bands that are decoded are read later (the transform and the conversion stay
+  // inside them): with finest levels left out that is a small corner of each plane.
+  for (int c = 0; c < kComponentCount; ++c) {
+    int width = 0;
+    int height = 0;
+    for (const SubbandDescriptor& band : geometry_.bands)
+      if (band.component == c && band.level >= levels_) {
+        width = std::max(width, band.column + band.width);
+        height = std::max(height, band.line + band.height);
+      }
+    const long stride = geometry_.stride[c];
+    if (width == stride) {
+      std::memset(planes_[c], 0, sizeof(int16_t) * static_cast<size_t>(stride * height));
+    } else {
+      for (int line = 0; line < height; ++line)
+        std::memset(planes_[c] + line * stride, 0, sizeof(int16_t) * static_cast<size_t>(width));
+    }
+  }
+}
+
 bool CWaveletEngine::DecodeField(const uint8_t* data, uint32_t length) {
   reader_.Start(data, data != nullptr ? length : 0);
   int parity = 0;
@@ -118,8 +139,7 @@ bool CWaveletEngine::DecodeField(const uint8_t* data, uint32_t length) {
     return Fail(DEC_BAD_HEADER);
   }
   parity_ = parity;
-  for (int c = 0; c < kComponentCount; ++c)
-    std::memset(planes_[c], 0, sizeof(int16_t) * static_cast<size_t>(geometry_.stride[c]) * geometry_.planeHeight);
+  ClearDecodedArea();
 
   for (int i = 0; i < kBandCount; ++i) {
     const int b = kBandOrder[i];

@@ -127,6 +127,8 @@ private:
   bool Fail(int32_t result);
   bool FailBand(int stage, int band);
   bool LayOutBuffer(); // false when the buffer cannot grow
+  // Zeroes the part of each plane that the decoded bands cover (a run of zeros writes nothing).
+  void ClearDecodedArea();
 
   std::unique_ptr<int16_t[]> buffer_;
   long bufferSamples_ = 0;

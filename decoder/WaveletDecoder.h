@@ -73,8 +73,8 @@ public:
   int32_t offsetBlue = 0;
   bool portable; // true when the portable engine is in use
 
-  // The engine in use; a decoder whose engine could not be allocated has none.
-  bool HasEngine() const { return engine != nullptr; }
+  // The engine in use (tests and tools). A decoder whose engine could not be allocated has
+  // none: its Decode reports DEC_NO_MEMORY, and this must not be called.
   CWaveletEngine& Engine() { return *engine; }
 
 private:

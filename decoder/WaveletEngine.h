@@ -127,7 +127,7 @@ private:
   bool Fail(int32_t result);
   bool FailBand(int stage, int band);
   bool LayOutBuffer(); // false when the buffer cannot grow
-  // Zeroes the part of each plane that the decoded bands cover (a run of zeros writes nothing).
+  // Zeroes the part of each plane that the decoded bands cover (runs of zeros skip samples).
   void ClearDecodedArea();
 
   std::unique_ptr<int16_t[]> buffer_;
@@ -137,7 +137,8 @@ private:
 };
 
 enum class EngineKind { Automatic, Portable, Mmx };
-// How the four-lane engine runs its arithmetic: a scalar model or SIMD of the CPU.
+// How an engine runs its arithmetic: a scalar model (definition) or SIMD of the CPU, with
+// identical results. The portable engine knows Scalar and SSE2 only.
 enum class SimdLevel { Automatic, Scalar, Sse2, Avx2 };
 
 // Creates an engine; Automatic follows the processor detection. Null when there is no memory.

@@ -2,6 +2,7 @@
 // The message exchange over one socket stream: requests are built and sent (the unsent rest
 // goes out on later calls), replies are collected in two steps (8 header bytes, then the
 // whole message) and every complete reply is handed to handleReply.
+#include "engine/PictureLimits.h"
 #include "engine/SocketStream.h"
 #include "engine/TaggedMessage.h"
 
@@ -16,9 +17,9 @@ struct ReplyStatus {
 class CMessagePeer {
 public:
   // A message whose header claims more than this is treated as a corrupt header: no buffer of
-  // that size is allocated and the stream is searched for the next header. Far above any
-  // picture the recorder sends.
-  static constexpr std::int32_t kMaxMessageLength = 16 * 1024 * 1024;
+  // that size is allocated and the stream is searched for the next header. The largest
+  // message a recorder can send (engine/PictureLimits.h).
+  static constexpr std::int32_t kMaxMessageLength = limits::kMaxMessageBytes;
   // Parse steps (a header skipped or a message handled) per pumpReceive call; the rest waits
   // for the next pass, so a flood of bytes cannot keep the caller from its stop check.
   static constexpr int kMaxStepsPerPump = 1024;
@@ -59,6 +60,8 @@ public:
   std::int32_t expected() const { return expected_; }
   std::int32_t sendPosition() const { return sendPosition_; }
   std::int32_t sendLength() const { return sendLength_; }
+  // Complete, well-formed replies handed to handleReply since construction.
+  std::uint32_t repliesHandled() const { return repliesHandled_; }
 
 protected:
   CSocketStream stream_;
@@ -67,4 +70,5 @@ protected:
   std::int32_t sendPosition_ = 0;
   std::int32_t sendLength_ = 0;
   std::int32_t expected_ = CTaggedMessage::kHeaderSize;
+  std::uint32_t repliesHandled_ = 0;
 };

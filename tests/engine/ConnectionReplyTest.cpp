@@ -92,10 +92,20 @@ TEST_F(ConnectionReplyTest, BodyBeforeHeadIsStillTaken) {
   EXPECT_EQ(connection.receiveSlot.length, 10);
 }
 
-TEST_F(ConnectionReplyTest, HeadWithoutBodyDoesNotMakeAPicture) {
+TEST_F(ConnectionReplyTest, HeadWithoutBodyLeavesAWaitingPictureAlone) {
   feed(buildMessage({{protocol::kItemHead, head()}}));
   EXPECT_FALSE(connection.receiveSlot.valid.load());
+  EXPECT_EQ(connection.pictureCount(), 0);
+
+  // A picture waits for the window slot; a header alone must not change its texts.
+  feed(picture({}, body(40, 1)));
+  HeaderTexts other;
+  other.date = "31.12.99";
+  other.pictureNumber = "99";
+  feed(buildMessage({{protocol::kItemHead, head(other)}}));
+  EXPECT_TRUE(connection.receiveSlot.valid.load());
   EXPECT_EQ(connection.receiveSlot.date(), "01.02.03");
+  EXPECT_EQ(connection.receiveSlot.pictureNumber(), "7");
   EXPECT_EQ(connection.pictureCount(), 1);
 }
 

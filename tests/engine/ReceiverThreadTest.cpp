@@ -296,22 +296,21 @@ TEST_F(ReceiverThreadTest, FullWindowSlotThrottlesTheRecorder) {
   // The first picture goes to the window slot, a next request fetches the second, which
   // then waits in the receive slot: two requests in all while the window takes nothing.
   ASSERT_TRUE(recorder.waitForRequests(2, kLongWaitMs));
-  window.pumpFor(800);
-  const int waiting = window.count(platform::kMsgPictureWaiting);
+  // The waiting picture is announced once, however long it waits (many passes here; a slow
+  // machine makes fewer, never more).
+  ASSERT_TRUE(window.pumpUntil([&] { return window.count(platform::kMsgPictureWaiting) >= 1; }));
+  window.pumpFor(500);
+  EXPECT_EQ(window.count(platform::kMsgPictureWaiting), 1);
   EXPECT_EQ(recorder.requests().size(), 2u);
-  // About one 1025 per 20 ms pass; generous bounds, this is a loaded machine.
-  EXPECT_GE(waiting, 5);
-  EXPECT_LE(waiting, 80);
 
-  // No window handle: nothing is posted, nothing is lost.
+  // No window handle: nothing is posted; the announcement asked for again is kept until a
+  // window is there.
   connection.setNotifyWindow(nullptr);
-  window.pumpFor(50); // drain what was posted before
-  const std::size_t before = window.log.size();
+  connection.renotify();
   window.pumpFor(200);
-  EXPECT_EQ(window.log.size(), before);
-  connection.setNotifyWindow(window.handle());
-
+  EXPECT_EQ(window.count(platform::kMsgPictureWaiting), 1);
   window.taking = true;
+  connection.setNotifyWindow(window.handle());
   ASSERT_TRUE(window.pumpUntil([&] { return window.pictures.size() >= 4; }));
   EXPECT_EQ(window.pictures[0].sequence, 0);
   EXPECT_EQ(window.pictures[1].sequence, 1);
@@ -335,6 +334,7 @@ TEST_F(ReceiverThreadTest, PictureWaitingAtABreakIsHandedOverAfterReconnect) {
   recorder.dropConnection();
   ASSERT_TRUE(recorder.waitForRequests(3, kLongWaitMs)); // the open request of connection 2
   window.taking = true;
+  connection.renotify(); // as the window side does when it can take again
   ASSERT_TRUE(window.pumpUntil([&] { return window.pictures.size() >= 2; }));
   EXPECT_EQ(window.pictures[0].pictureNumber, "0");
   EXPECT_EQ(window.pictures[1].pictureNumber, "1");

@@ -103,6 +103,7 @@ void CConnection::storePicture(const CTaggedMessage::ItemEntry& head, const std:
   receiveSlot.length = body->dataLength;
   receiveSlot.timing[PictureRecord::kTimingReceived] = platform::tickCount();
   receiveSlot.valid.store(true, std::memory_order_relaxed);
+  answered_ = true;
   backoff_.reset(); // the recorder delivers: the next failure is retried soon again
 }
 
@@ -117,6 +118,7 @@ void CConnection::handleStatus(const std::uint8_t* data, std::int32_t length, Re
     post(platform::kMsgStatusIndex, kStatusEstablished, 0);
     break;
   case protocol::kReplyError: {
+    answered_ = true; // the recorder says why no picture comes
     const char* text = language_ ? language_->errorText(status.words[3]) : "";
     post(platform::kMsgStatus, 0, reinterpret_cast<std::intptr_t>(text));
     break;

@@ -140,4 +140,5 @@ private:
   // Receiver thread only.
   ReconnectBackoff backoff_;
   ReceiveWatchdog watchdog_;
+  bool answered_ = false; // this pass brought a picture or an error code
 };

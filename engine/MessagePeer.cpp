@@ -47,10 +47,7 @@ bool CMessagePeer::pumpReceive(ReplyStatus& status) {
       expected_ = total; // the rest of the message comes on a later pass
       return true;
     }
-    if (reply_.parseItems(stream_.buffer(), expected_)) {
-      ++repliesHandled_;
-      handleReply(stream_.buffer(), status);
-    }
+    if (reply_.parseItems(stream_.buffer(), expected_)) handleReply(stream_.buffer(), status);
     stream_.consume(expected_);
     expected_ = kHeader;
   }

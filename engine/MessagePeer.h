@@ -60,8 +60,6 @@ public:
   std::int32_t expected() const { return expected_; }
   std::int32_t sendPosition() const { return sendPosition_; }
   std::int32_t sendLength() const { return sendLength_; }
-  // Complete, well-formed replies handed to handleReply since construction.
-  std::uint32_t repliesHandled() const { return repliesHandled_; }
 
 protected:
   CSocketStream stream_;
@@ -70,5 +68,4 @@ protected:
   std::int32_t sendPosition_ = 0;
   std::int32_t sendLength_ = 0;
   std::int32_t expected_ = CTaggedMessage::kHeaderSize;
-  std::uint32_t repliesHandled_ = 0;
 };

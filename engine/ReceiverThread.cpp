@@ -139,13 +139,13 @@ void CConnection::noticePictureWaiting() {
 
 bool CConnection::connectedPass(ReplyStatus& status) {
   status = ReplyStatus{};
+  answered_ = false;
   const std::uint64_t bytesBefore = stream_.totalReceived();
-  const std::uint32_t repliesBefore = repliesHandled();
   bool lost = !pumpReceive(status);
   if (!lost) {
     const std::uint32_t now = platform::tickCount();
     if (stream_.totalReceived() != bytesBefore) watchdog_.bytesArrived(now);
-    if (repliesHandled() != repliesBefore) watchdog_.replyArrived();
+    if (answered_) watchdog_.answered();
     if (watchdog_.expired(now)) {
       watchdogExpiries_.fetch_add(1, std::memory_order_acq_rel);
       lost = true;

@@ -1,6 +1,7 @@
 // Reply handling and picture records on a connection that is not connected: what each reply
 // stores and posts, observed through a message window on the test's own thread.
 #include "engine/Connection.h"
+#include "engine/PictureLimits.h"
 #include "engine/Protocol.h"
 #include "engine/StatusIndex.h"
 #include "tests/engine/ProtocolBuilders.h"
@@ -257,4 +258,29 @@ TEST(PictureRecordTest, DataGrowsToTheLargestPictureAndNeverShrinks) {
   EXPECT_EQ(target.data, block);
   EXPECT_EQ(target.length, 10);
   EXPECT_EQ(target.data[9], 0xCD);
+}
+
+TEST_F(ConnectionReplyTest, BodyLargerThanAnyPictureIsRefused) {
+  // The message itself may be that long (room for a text table), its picture may not.
+  feed(picture({}, body(limits::kMaxPictureBytes + 1, 4)));
+  EXPECT_FALSE(connection.receiveSlot.valid.load());
+  EXPECT_LT(connection.receiveSlot.capacity, limits::kMaxPictureBytes);
+  const auto messages = posted();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_STREQ(textOf(messages[0]), "Internal error!");
+  feed(picture({}, body(limits::kMaxPictureBytes, 4))); // the largest picture is taken
+  EXPECT_TRUE(connection.receiveSlot.valid.load());
+}
+
+TEST(PictureRecordMemory, GrowsToThePictureAndGivesBackAfterAFarLargerOne) {
+  PictureRecord record;
+  ASSERT_TRUE(record.reserve(100000));
+  EXPECT_EQ(record.capacity, 100000);
+  ASSERT_TRUE(record.reserve(60000)); // similar pictures reuse the block
+  EXPECT_EQ(record.capacity, 100000);
+  ASSERT_TRUE(record.reserve(3000000)); // a spike
+  EXPECT_EQ(record.capacity, 3000000);
+  ASSERT_TRUE(record.reserve(120000)); // the next ordinary picture gives it back
+  EXPECT_EQ(record.capacity, 120000);
+  EXPECT_FALSE(record.reserve(-1));
 }

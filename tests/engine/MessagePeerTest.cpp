@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <thread>
 #include <vector>
 
 using namespace testsupport;
@@ -152,6 +153,21 @@ TEST_F(MessagePeerTest, ImpossibleLengthsAreCorruptHeaders) {
   EXPECT_EQ(peer.replies[0], good);
   // No buffer was ever sized after a claimed length.
   EXPECT_LE(peer.stream().capacity(), std::int32_t(good.size()));
+}
+
+TEST_F(MessagePeerTest, BufferGivesBackWhatAFarLargerMessageTook) {
+  const Bytes large = picture({}, body(600000, 1));
+  const Bytes small = picture({}, body(50000, 2));
+  // The sender has a thread of its own: the large message does not fit the socket buffers.
+  std::thread sender([&] {
+    serverSend(large);
+    serverSend(small);
+  });
+  ASSERT_TRUE(pumpUntil(1, 20000));
+  EXPECT_EQ(peer.stream().capacity(), std::int32_t(large.size()));
+  ASSERT_TRUE(pumpUntil(2, 20000));
+  sender.join();
+  EXPECT_EQ(peer.stream().capacity(), std::int32_t(small.size()));
 }
 
 TEST_F(MessagePeerTest, EightByteMessageHasNoItems) {

@@ -16,9 +16,8 @@ struct ReplyStatus {
 
 class CMessagePeer {
 public:
-  // A message whose header claims more than this is treated as a corrupt header: no buffer of
-  // that size is allocated and the stream is searched for the next header. The largest
-  // message a recorder can send (engine/PictureLimits.h).
+  // The largest message a recorder can send (engine/PictureLimits.h). A header that claims
+  // more fails the connection: no buffer of that size is ever allocated.
   static constexpr std::int32_t kMaxMessageLength = limits::kMaxMessageBytes;
   // Parse steps (a header skipped or a message handled) per pumpReceive call; the rest waits
   // for the next pass, so a flood of bytes cannot keep the caller from its stop check.

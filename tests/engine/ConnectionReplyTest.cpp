@@ -240,7 +240,7 @@ TEST(PictureRecordTest, TextFieldsAreBoundedAndNumbersLittleEndian) {
   EXPECT_TRUE(record.isVideoStandard576());
 }
 
-TEST(PictureRecordTest, DataGrowsToTheLargestPictureAndNeverShrinks) {
+TEST(PictureRecordTest, CopyGrowsTheBlockAndKeepsItForSmallerPictures) {
   PictureRecord big, small, target;
   ASSERT_TRUE(big.reserve(1000));
   big.length = 1000;

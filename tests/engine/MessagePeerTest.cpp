@@ -142,8 +142,8 @@ TEST_F(MessagePeerTest, MisalignedHeaderIsNotFound) {
   EXPECT_EQ(peer.stream().buffered(), 0);
 }
 
-TEST_F(MessagePeerTest, ImpossibleLengthsAreCorruptHeaders) {
-  for (std::int32_t total : {-1, 0, 7, CMessagePeer::kMaxMessageLength + 1, 0x7FFFFFFF}) {
+TEST_F(MessagePeerTest, LengthsShorterThanAHeaderAreSkipped) {
+  for (std::int32_t total : {-1, 0, 7, std::int32_t(0x80000000)}) {
     serverSend(rawMessage("PLPR", total, {}));
   }
   const Bytes good = established(3);
@@ -168,6 +168,27 @@ TEST_F(MessagePeerTest, BufferGivesBackWhatAFarLargerMessageTook) {
   ASSERT_TRUE(pumpUntil(2, 20000));
   sender.join();
   EXPECT_EQ(peer.stream().capacity(), std::int32_t(small.size()));
+}
+
+TEST_F(MessagePeerTest, LengthBeyondAnyMessageFailsTheConnection) {
+  for (std::int32_t total : {CMessagePeer::kMaxMessageLength + 1, 16 * 1024 * 1024, 0x7FFFFFFF}) {
+    RecordingPeer fresh;
+    ASSERT_TRUE(fresh.stream().open());
+    ASSERT_TRUE(fresh.stream().connect("127.0.0.1", platform::socketLocalPort(listener)));
+    const platform::SocketHandle other = platform::socketAccept(listener);
+    ASSERT_NE(other, platform::kNoSocket);
+    const Bytes header = rawMessage("PLPR", total, {});
+    ASSERT_EQ(platform::socketSend(other, header.data(), int(header.size())), int(header.size()));
+    bool failed = false;
+    for (int pass = 0; pass < 2000 && !failed; ++pass) {
+      ReplyStatus status;
+      failed = !fresh.pumpReceive(status);
+      if (!failed) platform::sleepMs(2);
+    }
+    EXPECT_TRUE(failed) << total;
+    EXPECT_LE(fresh.stream().capacity(), 8); // nothing sized after the claim
+    platform::socketClose(other);
+  }
 }
 
 TEST_F(MessagePeerTest, EightByteMessageHasNoItems) {

@@ -39,6 +39,7 @@ private:
   std::atomic<State> state_{State::Pending};
   WakeEvent answered_;
   std::atomic<int> owners_{2}; // the asker and the resolving thread
+  bool networkStarted_ = false;
 };
 
 } // namespace platform

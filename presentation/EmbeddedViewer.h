@@ -33,9 +33,10 @@ CViewer* createViewer(const ViewerSettings& settings) noexcept;
 // Starts the connection and the Decoder thread. False when a step failed: the viewer then
 // shows the failure's status screen. Starting a running viewer changes nothing.
 bool startViewer(CViewer* viewer) noexcept;
-// Stops its threads (promptly, whatever the network does), then frees it and its socket
-// library start-up. Nothing is posted to or painted into any window of the viewer after
-// this returns. Never call it from DllMain: it waits for the viewer's threads.
+// Stops the threads of a viewer made by createViewer (promptly, whatever the network does),
+// then frees it and its socket library start-up. Nothing is posted to or painted into any
+// window of the viewer after this returns. Never call it from DllMain: it waits for the
+// viewer's threads.
 void destroyViewer(CViewer* viewer) noexcept;
 
 // The window to paint and to be notified in, also while the viewer runs; `detachWindow`

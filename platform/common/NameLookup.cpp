@@ -14,9 +14,13 @@ NameLookup* NameLookup::start(const char* host) noexcept {
   auto* lookup = new (std::nothrow) NameLookup;
   if (!lookup) return nullptr;
   for (int i = 0; host && i < int(sizeof lookup->host_) - 1 && host[i] != '\0'; ++i) lookup->host_[i] = host[i];
+  // The lookup holds a start-up of the socket library of its own: the viewer that asked may
+  // be destroyed, and the library cleaned up, while the resolver still works.
+  lookup->networkStarted_ = networkStartup();
   lookupsRunning.fetch_add(1, std::memory_order_acq_rel);
   if (!threadStartDetached(&NameLookup::resolve, lookup)) {
     lookupsRunning.fetch_sub(1, std::memory_order_acq_rel);
+    if (lookup->networkStarted_) networkCleanup();
     delete lookup;
     return nullptr;
   }
@@ -29,8 +33,10 @@ unsigned NameLookup::resolve(void* argument) {
   const bool found = resolveName(lookup->host_, address);
   lookup->address_ = address;
   lookup->state_.store(found ? State::Found : State::Failed, std::memory_order_release);
+  const bool networkStarted = lookup->networkStarted_;
   lookup->answered_.signal();
-  lookup->drop();
+  lookup->drop(); // may free the lookup: nothing of it is used below
+  if (networkStarted) networkCleanup();
   lookupsRunning.fetch_sub(1, std::memory_order_acq_rel);
   return 0;
 }

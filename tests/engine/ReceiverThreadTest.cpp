@@ -244,6 +244,27 @@ TEST_F(ReceiverThreadTest, LanguageTableInEveryReplyDoesNotGrowMemory) {
   EXPECT_EQ(language.retainedTables(), 1);
 }
 
+TEST_F(ReceiverThreadTest, EndlessDifferentLanguageTablesStayWithinTheirBudget) {
+  // After the first picture the recorder sends nothing but new text tables, 4 MB of them.
+  FakeRecorder recorder([](const RecordedRequest& request) -> Bytes {
+    if (request.words.words[0] != protocol::kRequestOpen) return {};
+    Bytes all = join({established(), picture({}, body(100, 1))});
+    for (int i = 0; i < 2000; ++i) {
+      const Bytes lang = langItem(0, 1, 39, {{{0, 20}, std::string(2000, char('a' + i % 26)) + std::to_string(i)}});
+      const Bytes message = buildMessage({{protocol::kItemLang, lang}});
+      all.insert(all.end(), message.begin(), message.end());
+    }
+    return all;
+  });
+  startAgainst(recorder.port());
+  ASSERT_TRUE(window.pumpUntil([&] { return !window.pictures.empty(); }));
+  ASSERT_TRUE(recorder.waitForRequests(2, kLongWaitMs)); // the next picture is asked for
+  window.pumpFor(1000);
+  connection.stop();
+  EXPECT_LE(language.retainedBytes(), CLanguageTable::kRetentionBudget);
+  EXPECT_GT(language.retainedTables(), 100); // tables were taken until the budget was spent
+}
+
 TEST_F(ReceiverThreadTest, GarbageIsSkippedInEightByteSteps) {
   FakeRecorder recorder([](const RecordedRequest& request) -> Bytes {
     if (request.words.words[0] != protocol::kRequestOpen) return {};

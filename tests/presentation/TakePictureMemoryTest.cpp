@@ -42,29 +42,38 @@ bool largeArrayFails(std::size_t size) {
   return limit != 0 && size >= limit;
 }
 
+void* allocate(std::size_t size) { return std::malloc(size ? size : 1); }
+
 } // namespace
 
-void* operator new[](std::size_t size) {
-  if (largeArrayFails(size)) throw std::bad_alloc();
-  return ::operator new(size);
+// Every form of new and delete is replaced, all on malloc and free, so that the sanitizers
+// see matching pairs whichever form a library uses.
+
+void* operator new(std::size_t size) {
+  if (void* block = allocate(size)) return block;
+  throw std::bad_alloc();
 }
 
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  if (arrayRefusal.refuses(size) || largeArrayFails(size)) return nullptr;
-  return std::malloc(size ? size : 1);
+void* operator new[](std::size_t size) {
+  void* block = largeArrayFails(size) ? nullptr : allocate(size);
+  if (!block) throw std::bad_alloc();
+  return block;
 }
 
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  if (scalarRefusal.refuses(size)) return nullptr;
-  return std::malloc(size ? size : 1);
+  return scalarRefusal.refuses(size) ? nullptr : allocate(size);
 }
 
-// The allocations above come from malloc (the default operator new does too): every form of
-// delete frees with free.
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return arrayRefusal.refuses(size) || largeArrayFails(size) ? nullptr : allocate(size);
+}
+
+void operator delete(void* pointer) noexcept { std::free(pointer); }
 void operator delete[](void* pointer) noexcept { std::free(pointer); }
+void operator delete(void* pointer, std::size_t) noexcept { std::free(pointer); }
 void operator delete[](void* pointer, std::size_t) noexcept { std::free(pointer); }
-void operator delete[](void* pointer, const std::nothrow_t&) noexcept { std::free(pointer); }
 void operator delete(void* pointer, const std::nothrow_t&) noexcept { std::free(pointer); }
+void operator delete[](void* pointer, const std::nothrow_t&) noexcept { std::free(pointer); }
 
 namespace {
 

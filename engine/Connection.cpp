@@ -1,5 +1,6 @@
 #include "engine/Connection.h"
 
+#include "engine/PictureLimits.h"
 #include "engine/Protocol.h"
 #include "engine/StatusIndex.h"
 #include "platform/Time.h"
@@ -23,13 +24,10 @@ void CConnection::configure(const char* host, int port, std::int32_t connectionI
   language_ = language;
 }
 
-void CConnection::setNotifyWindow(platform::WindowHandle window) {
-  notifyWindow_.store(window, std::memory_order_release);
-}
+void CConnection::setNotifyWindow(platform::WindowHandle window) { notify_.setWindow(window); }
 
-void CConnection::post(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) const {
-  const platform::WindowHandle window = notifyWindow();
-  if (window) platform::postMessage(window, message, wParam, lParam);
+bool CConnection::post(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) const {
+  return notify_.post(message, wParam, lParam);
 }
 
 bool CConnection::anyWindowSlotFull() const {
@@ -77,6 +75,13 @@ void CConnection::handleReply(const std::uint8_t* message, ReplyStatus& status) 
 }
 
 void CConnection::storePicture(const CTaggedMessage::ItemEntry& head, const std::uint8_t* message) {
+  const CTaggedMessage::ItemEntry* body = nullptr;
+  for (std::int32_t i = 0; i < reply_.itemCount() && !body; ++i)
+    if (reply_.item(i).id == protocol::kItemBody) body = &reply_.item(i);
+  // A header without a picture carries nothing to show; it must not overwrite the header of
+  // a picture that still waits here for the window slot.
+  if (!body) return;
+
   // A short header item gives only the bytes it has; the rest of the header is zero, so no
   // text of an earlier picture shows with this one.
   const std::int32_t headerBytes =
@@ -86,23 +91,20 @@ void CConnection::storePicture(const CTaggedMessage::ItemEntry& head, const std:
   receiveSlot.receivedTick = platform::tickCount();
   receiveSlot.sequence = pictureCount_++;
 
-  for (std::int32_t i = 0; i < reply_.itemCount(); ++i) {
-    const CTaggedMessage::ItemEntry& body = reply_.item(i);
-    if (body.id != protocol::kItemBody) continue;
-    if (!receiveSlot.reserve(body.dataLength)) {
-      // The old block is gone with the failed growth: whatever waited here is dropped too.
-      receiveSlot.length = 0;
-      receiveSlot.valid.store(false, std::memory_order_relaxed);
-      post(platform::kMsgStatus, 0,
-           reinterpret_cast<std::intptr_t>(language_ ? language_->lookup("zemerr_intern") : ""));
-      return;
-    }
-    if (body.dataLength > 0) std::memcpy(receiveSlot.data, message + body.dataOffset, std::size_t(body.dataLength));
-    receiveSlot.length = body.dataLength;
-    receiveSlot.timing[PictureRecord::kTimingReceived] = platform::tickCount();
-    receiveSlot.valid.store(true, std::memory_order_relaxed);
+  if (body->dataLength > limits::kMaxPictureBytes || !receiveSlot.reserve(body->dataLength)) {
+    // No picture is that large; or no memory for it. The old block may be gone with the
+    // failed growth: whatever waited here is dropped too.
+    receiveSlot.length = 0;
+    receiveSlot.valid.store(false, std::memory_order_relaxed);
+    post(platform::kMsgStatus, 0, reinterpret_cast<std::intptr_t>(language_ ? language_->lookup("zemerr_intern") : ""));
     return;
   }
+  if (body->dataLength > 0) std::memcpy(receiveSlot.data, message + body->dataOffset, std::size_t(body->dataLength));
+  receiveSlot.length = body->dataLength;
+  receiveSlot.timing[PictureRecord::kTimingReceived] = platform::tickCount();
+  receiveSlot.valid.store(true, std::memory_order_relaxed);
+  answered_ = true;
+  backoff_.reset(); // the recorder delivers: the next failure is retried soon again
 }
 
 void CConnection::handleStatus(const std::uint8_t* data, std::int32_t length, ReplyStatus& status) {
@@ -116,6 +118,7 @@ void CConnection::handleStatus(const std::uint8_t* data, std::int32_t length, Re
     post(platform::kMsgStatusIndex, kStatusEstablished, 0);
     break;
   case protocol::kReplyError: {
+    answered_ = true; // the recorder says why no picture comes
     const char* text = language_ ? language_->errorText(status.words[3]) : "";
     post(platform::kMsgStatus, 0, reinterpret_cast<std::intptr_t>(text));
     break;

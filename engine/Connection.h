@@ -4,15 +4,25 @@
 // window thread.
 //
 // Owner (the viewer, on its window thread):
-//   configure(host, port, connectionId, &language); setNotifyWindow(window); start();
+//   configure(host, port, connectionId, &language); setNotifyWindow(window); setRun(n);
+//   start();
 //   ... on message 1025: if windowSlot[0].valid (acquire), copy the picture out of
 //   windowSlot[0] (PictureRecord::copyFrom), then windowSlot[0].valid = false (release);
 //   ... stop(); (also done by the destructor)
 // recorderFlags() may be read on any thread.
+//
+// The thread never blocks for long: its pauses end when stop() signals it, a name is looked
+// up on a thread of its own (platform/NameLookup.h), and connecting waits in short slices.
+// stop() therefore returns within a few milliseconds in every state.
 #include "engine/LanguageTable.h"
 #include "engine/MessagePeer.h"
+#include "engine/NotifyTarget.h"
 #include "engine/PictureRecord.h"
+#include "engine/ReceiveWatchdog.h"
+#include "engine/ReconnectBackoff.h"
+#include "platform/Socket.h"
 #include "platform/Thread.h"
+#include "platform/WakeEvent.h"
 #include "platform/Window.h"
 
 #include <atomic>
@@ -23,8 +33,11 @@ public:
   static constexpr int kWindowSlots = 1;
   static constexpr int kHostCapacity = 256; // 255 characters and the terminating NUL
   static constexpr std::uint32_t kPassPauseMs = 20;
-  static constexpr std::uint32_t kConnectRetryPauseMs = 500;
-  static constexpr std::uint32_t kStopPollMs = 10;
+  // Waits that cannot be woken (a connect, a name lookup) look for a stop this often.
+  static constexpr std::uint32_t kWaitSliceMs = 10;
+  // A connect not answered within this is given up (and retried after the backoff pause):
+  // a recorder answers within milliseconds, TCP retransmits a lost SYN after 1 to 3 s.
+  static constexpr std::uint32_t kConnectTimeoutMs = 10000;
 
   enum class ReceiverState { NotRunning, Connecting, Connected, Ended };
 
@@ -36,23 +49,31 @@ public:
   // installing recorder tables (may be null: then texts are empty and tables are ignored).
   void configure(const char* host, int port, std::int32_t connectionId, CLanguageTable* language);
   // Where messages 1025 to 1027 go; may be changed at any time, null stops the posting.
+  // After it returns nothing is posted into the previous window any more.
   void setNotifyWindow(platform::WindowHandle window);
-  platform::WindowHandle notifyWindow() const { return notifyWindow_.load(std::memory_order_acquire); }
+  platform::WindowHandle notifyWindow() const { return notify_.window(); }
+  // The run number the posted messages carry (engine/RunTag.h); before start.
+  void setRun(std::uint32_t run) { notify_.setRun(run); }
+  // The window side asks for 1025 again: the next pass posts it if a picture waits (after
+  // a new window was attached, the old one may never have seen it).
+  void renotify() { noticePosted_.store(false, std::memory_order_release); }
 
-  // Defines both messages (once) and starts the Receiver thread. Posts 1026 with status
-  // index 3 and returns false when the definitions cannot be stored; false when the thread
-  // cannot be created. True at once when the thread already runs.
+  // Defines both messages (once) and starts the Receiver thread, on a fresh connection with
+  // empty picture slots. Posts 1026 with status index 3 and returns false when the
+  // definitions cannot be stored; false when the thread cannot be created. True at once
+  // when the thread already runs; a thread that has ended by itself is replaced.
   bool start();
   // Defines "PLPR" on both messages unless done already; start does it. False when the
   // definitions cannot be stored.
   bool defineMessages();
-  // Stops the Receiver thread: the stop is noticed at the end of its current pass (at most
-  // one 20 ms pause, or a 500 ms pause plus a blocking connect). Closes the stream
-  // afterwards, so a later start begins with a fresh connection. Nothing when not running.
+  // Stops the Receiver thread: wakes it from any pause or wait and waits for it to return,
+  // which takes a few milliseconds whatever the network does. Closes the stream afterwards,
+  // so a later start begins with a fresh connection. Nothing when not running.
   void stop();
 
   // Reply handling (Receiver thread): first every "HEAD" item with the message's first
-  // "BODY" into receiveSlot, then every "PDAT" (reply codes 4, 5, 12) and "LANG" item.
+  // "BODY" into receiveSlot (a "HEAD" without a "BODY" is ignored), then every "PDAT" (reply
+  // codes 4, 5, 12) and "LANG" item.
   void handleReply(const std::uint8_t* message, ReplyStatus& status) override;
   // The open request (code 2 with the connection id) and the next-picture request (code 3).
   bool sendOpen();
@@ -60,6 +81,10 @@ public:
   // Moves the complete picture in receiveSlot to the empty windowSlot[0], then asks for the
   // next picture. False when that request cannot be sent.
   bool handOver();
+  // Receiver thread, on a connected pass: posts 1025 when a picture waits in the window slot
+  // and no 1025 has been posted for it yet. One picture costs one 1025, however long the
+  // window side takes.
+  void noticePictureWaiting();
 
   bool anyWindowSlotFull() const;
   std::int32_t recorderFlags() const { return recorderFlags_.load(std::memory_order_acquire); }
@@ -67,8 +92,10 @@ public:
   // Pictures received on the current connection (Receiver thread; others read it after stop).
   std::int32_t pictureCount() const { return pictureCount_; }
   // Connect attempts since construction (any thread): shows that a connection that cannot
-  // be made is retried at the fixed pace, not in a busy loop.
+  // be made is retried after pauses, not in a busy loop.
   std::uint32_t connectAttempts() const { return connectAttempts_.load(std::memory_order_acquire); }
+  // Connections given up because the recorder stopped answering (any thread).
+  std::uint32_t watchdogExpiries() const { return watchdogExpiries_.load(std::memory_order_acquire); }
   const char* host() const { return host_; }
   int port() const { return port_; }
   std::int32_t connectionId() const { return connectionId_; }
@@ -79,9 +106,19 @@ public:
   PictureRecord receiveSlot;
 
 private:
+  enum class ConnectOutcome { Connected, Failed, NoSocket, Stopped };
+
   static unsigned threadEntry(void* argument);
   void run();
-  void post(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) const;
+  // One connected pass: receive, hand over, notice. False when the connection was closed.
+  bool connectedPass(ReplyStatus& status);
+  ConnectOutcome connectToRecorder();
+  // The recorder's address: 1 found, 0 not found, -1 a stop came first.
+  int resolveHost(platform::Address& address);
+  // Pauses the thread; true when a stop was requested (at once, or during the pause).
+  bool pause(std::uint32_t milliseconds);
+  bool stopRequested() const { return stopRequest_.load(std::memory_order_acquire); }
+  bool post(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) const;
   void storePicture(const CTaggedMessage::ItemEntry& head, const std::uint8_t* message);
   void handleStatus(const std::uint8_t* data, std::int32_t length, ReplyStatus& status);
 
@@ -90,11 +127,18 @@ private:
   std::int32_t connectionId_ = 0;
   platform::ThreadHandle thread_;
   std::atomic<bool> stopRequest_{false};
+  platform::WakeEvent wake_; // signalled by stop: ends the thread's pauses
   std::atomic<bool> ended_{false};
   std::atomic<ReceiverState> state_{ReceiverState::NotRunning};
-  std::atomic<platform::WindowHandle> notifyWindow_{nullptr};
+  NotifyTarget notify_;
+  std::atomic<bool> noticePosted_{false}; // a 1025 was posted for the picture in the window slot
   CLanguageTable* language_ = nullptr;
   std::atomic<std::int32_t> recorderFlags_{0};
   std::int32_t pictureCount_ = 0;
   std::atomic<std::uint32_t> connectAttempts_{0};
+  std::atomic<std::uint32_t> watchdogExpiries_{0};
+  // Receiver thread only.
+  ReconnectBackoff backoff_;
+  ReceiveWatchdog watchdog_;
+  bool answered_ = false; // this pass brought a picture or an error code
 };

@@ -37,8 +37,12 @@ bool CMessagePeer::pumpReceive(ReplyStatus& status) {
       continue;
     }
     const std::int32_t total = reply_.length();
-    if (total < kHeader || total > kMaxMessageLength) {
-      // A length no message can have: a corrupt header, searched past like a wrong tag.
+    // Longer than any message the recorder can send: the stream is corrupt or hostile. No
+    // buffer of that size is made; skipping its bytes would take minutes and rarely find
+    // step again, so the connection counts as failed (and is made afresh).
+    if (total > kMaxMessageLength) return false;
+    if (total < kHeader) {
+      // Shorter than its own header: searched past like a wrong tag.
       stream_.consume(kHeader);
       expected_ = kHeader;
       continue;

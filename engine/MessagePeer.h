@@ -2,6 +2,7 @@
 // The message exchange over one socket stream: requests are built and sent (the unsent rest
 // goes out on later calls), replies are collected in two steps (8 header bytes, then the
 // whole message) and every complete reply is handed to handleReply.
+#include "engine/PictureLimits.h"
 #include "engine/SocketStream.h"
 #include "engine/TaggedMessage.h"
 
@@ -15,10 +16,9 @@ struct ReplyStatus {
 
 class CMessagePeer {
 public:
-  // A message whose header claims more than this is treated as a corrupt header: no buffer of
-  // that size is allocated and the stream is searched for the next header. Far above any
-  // picture the recorder sends.
-  static constexpr std::int32_t kMaxMessageLength = 16 * 1024 * 1024;
+  // The largest message a recorder can send (engine/PictureLimits.h). A header that claims
+  // more fails the connection: no buffer of that size is ever allocated.
+  static constexpr std::int32_t kMaxMessageLength = limits::kMaxMessageBytes;
   // Parse steps (a header skipped or a message handled) per pumpReceive call; the rest waits
   // for the next pass, so a flood of bytes cannot keep the caller from its stop check.
   static constexpr int kMaxStepsPerPump = 1024;

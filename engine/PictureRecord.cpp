@@ -1,12 +1,14 @@
 #include "engine/PictureRecord.h"
 
+#include "engine/PictureLimits.h"
 #include "engine/TaggedMessage.h"
 
 #include <cstring>
 #include <new>
 
 bool PictureRecord::reserve(std::int32_t size) {
-  if (size <= capacity) return true;
+  if (size < 0) return false;
+  if (!limits::mustReallocate(capacity, size)) return true;
   delete[] data;
   data = new (std::nothrow) std::uint8_t[std::size_t(size)];
   capacity = data ? size : 0;

@@ -1,6 +1,7 @@
 #pragma once
 // One picture on its way through the viewer: the recorder's 208-byte header, the compressed
-// bytes (a block that grows to the largest picture and never shrinks), and bookkeeping.
+// bytes (a block that grows with the pictures and shrinks after a far larger one), and
+// bookkeeping.
 //
 // `valid` is the only field another thread may look at while the owner writes the rest: it
 // is written last with release and read first with acquire (the hand-off between the
@@ -53,8 +54,9 @@ struct PictureRecord {
   PictureRecord(const PictureRecord&) = delete;
   PictureRecord& operator=(const PictureRecord&) = delete;
 
-  // Makes `data` hold at least `size` bytes: a smaller block is replaced by one of exactly
-  // `size` bytes (contents not kept). On failure the block is freed, capacity is 0, false.
+  // Makes `data` hold at least `size` bytes: a smaller block, or one far larger than `size`
+  // needs (limits::mustReallocate), is replaced by one of exactly `size` bytes (contents not
+  // kept). On failure the block is freed, capacity is 0, false.
   bool reserve(std::int32_t size);
   // Copies the picture bytes, length, header, receivedTick, client size, timing and sequence
   // from `source`; `valid` is left to the caller. False (capacity 0) when `data` cannot grow.

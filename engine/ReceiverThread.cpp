@@ -1,19 +1,32 @@
 // The Receiver thread of a connection: connect, send the open request, collect replies,
 // hand each complete picture to the window side and ask for the next one. It polls with
-// fixed pauses and coordinates with the window thread through atomic flags only.
+// short pauses that a stop ends at once, coordinates with the window thread through atomic
+// flags, backs off while connections keep failing and gives up a recorder that stops
+// answering.
 #include "engine/Connection.h"
 
 #include "engine/Protocol.h"
 #include "engine/StatusIndex.h"
+#include "platform/NameLookup.h"
 #include "platform/Time.h"
 
 bool CConnection::start() {
-  if (thread_.running()) return true;
+  if (thread_.running()) {
+    if (!ended_.load(std::memory_order_acquire)) return true;
+    stop(); // it ended by itself (no socket could be made): start a new one
+  }
   if (!defineMessages()) {
     post(platform::kMsgStatus, kStatusMemory, 0);
     return false;
   }
-  expected_ = CTaggedMessage::kHeaderSize;
+  // A fresh connection: nothing of an earlier run waits to be shown.
+  closeStream();
+  receiveSlot.valid.store(false, std::memory_order_relaxed);
+  for (PictureRecord& slot : windowSlot) slot.valid.store(false, std::memory_order_release);
+  noticePosted_.store(false, std::memory_order_release);
+  backoff_.reset();
+  watchdog_.disarm();
+  wake_.reset();
   stopRequest_.store(false, std::memory_order_release);
   ended_.store(false, std::memory_order_release);
   state_.store(ReceiverState::Connecting, std::memory_order_release);
@@ -27,12 +40,10 @@ bool CConnection::start() {
 
 void CConnection::stop() {
   if (!thread_.running()) return;
-  if (!ended_.load(std::memory_order_acquire)) {
-    stopRequest_.store(true, std::memory_order_release);
-    // The thread sets `ended` as its last act; waiting for it (rather than for the request
-    // to be cleared) cannot miss a thread that ended by itself meanwhile.
-    while (!ended_.load(std::memory_order_acquire)) platform::sleepMs(kStopPollMs);
-  }
+  stopRequest_.store(true, std::memory_order_release);
+  wake_.signal();
+  // Every wait of the thread ends at the signal or within one short slice, so this join
+  // is brief.
   platform::threadRelease(thread_);
   stopRequest_.store(false, std::memory_order_release);
   // The thread has returned: its stream may be closed here. A later start connects afresh.
@@ -48,8 +59,62 @@ bool CConnection::defineMessages() {
 }
 
 unsigned CConnection::threadEntry(void* argument) {
-  static_cast<CConnection*>(argument)->run();
+  auto* connection = static_cast<CConnection*>(argument);
+  try {
+    connection->run();
+  } catch (...) {
+    // Nothing in the loop throws; should anything, the thread ends as after a stop instead
+    // of ending the process (a browser's).
+    connection->closeStream();
+    connection->state_.store(ReceiverState::Ended, std::memory_order_release);
+    connection->ended_.store(true, std::memory_order_release);
+  }
   return 0;
+}
+
+bool CConnection::pause(std::uint32_t milliseconds) { return wake_.wait(milliseconds) || stopRequested(); }
+
+int CConnection::resolveHost(platform::Address& address) {
+  if (platform::parseDottedAddress(host_, address)) return 1;
+  if (host_[0] == '\0') return 0;
+  // The resolver may take many seconds and cannot be interrupted: it runs on a thread of
+  // its own, which a stop leaves behind.
+  platform::NameLookup* lookup = platform::NameLookup::start(host_);
+  if (!lookup) return 0;
+  platform::NameLookup::State state;
+  while ((state = lookup->wait(kWaitSliceMs, address)) == platform::NameLookup::State::Pending) {
+    if (stopRequested()) {
+      lookup->release();
+      return -1;
+    }
+  }
+  lookup->release();
+  return state == platform::NameLookup::State::Found ? 1 : 0;
+}
+
+CConnection::ConnectOutcome CConnection::connectToRecorder() {
+  if (!stream_.hasSocket() && !stream_.open()) return ConnectOutcome::NoSocket;
+  connectAttempts_.fetch_add(1, std::memory_order_acq_rel);
+  if (port_ < 0 || port_ > 65535) return ConnectOutcome::Failed;
+  platform::Address address = 0;
+  const int resolved = resolveHost(address);
+  if (resolved < 0) return ConnectOutcome::Stopped;
+  if (resolved == 0) return ConnectOutcome::Failed;
+
+  int connected = stream_.beginConnect(address, port_);
+  const std::uint32_t begin = platform::tickCount();
+  while (connected == 0) {
+    if (stopRequested()) return ConnectOutcome::Stopped;
+    if (platform::tickCount() - begin >= kConnectTimeoutMs) break;
+    connected = stream_.finishConnect(int(kWaitSliceMs));
+  }
+  if (connected != 1) {
+    // A socket whose connect failed cannot be used again (Wine, BSD): the next attempt
+    // starts with a fresh one.
+    closeStream();
+    return ConnectOutcome::Failed;
+  }
+  return ConnectOutcome::Connected;
 }
 
 bool CConnection::handOver() {
@@ -57,61 +122,81 @@ bool CConnection::handOver() {
   receiveSlot.timing[PictureRecord::kTimingHandedOver] = platform::tickCount();
   // A picture that cannot be copied for lack of memory is dropped; the next one is asked
   // for all the same.
-  if (slot.copyFrom(receiveSlot)) slot.valid.store(true, std::memory_order_release);
+  if (slot.copyFrom(receiveSlot)) {
+    noticePosted_.store(false, std::memory_order_release);
+    slot.valid.store(true, std::memory_order_release);
+  }
   receiveSlot.valid.store(false, std::memory_order_relaxed);
   receiveSlot.timing[PictureRecord::kTimingRequested] = platform::tickCount();
   return sendNext();
 }
 
+void CConnection::noticePictureWaiting() {
+  if (!anyWindowSlotFull() || noticePosted_.load(std::memory_order_acquire)) return;
+  // A post that fails (no window yet, a full queue) is tried again on the next pass.
+  if (post(platform::kMsgPictureWaiting, 0, 0)) noticePosted_.store(true, std::memory_order_release);
+}
+
+bool CConnection::connectedPass(ReplyStatus& status) {
+  status = ReplyStatus{};
+  answered_ = false;
+  const std::uint64_t bytesBefore = stream_.totalReceived();
+  bool lost = !pumpReceive(status);
+  if (!lost) {
+    const std::uint32_t now = platform::tickCount();
+    if (stream_.totalReceived() != bytesBefore) watchdog_.bytesArrived(now);
+    if (answered_) watchdog_.answered();
+    if (watchdog_.expired(now)) {
+      watchdogExpiries_.fetch_add(1, std::memory_order_acq_rel);
+      lost = true;
+    }
+  }
+  if (!lost && status.words[0] == protocol::kReplyEnd) {
+    closeStream(); // the recorder ended the session; its status is posted already
+    return false;
+  }
+  if (!lost && receiveSlot.valid.load(std::memory_order_relaxed) &&
+      !windowSlot[0].valid.load(std::memory_order_acquire)) {
+    lost = !handOver();
+    if (!lost) watchdog_.requestSent(platform::tickCount());
+  }
+  if (lost) {
+    post(platform::kMsgStatus, kStatusSocket, 0);
+    closeStream();
+    return false;
+  }
+  noticePictureWaiting();
+  return true;
+}
+
 void CConnection::run() {
   bool connected = false;
+  bool failedBefore = false; // the next connect waits out a backoff pause first
   ReplyStatus status;
   for (;;) {
     if (!connected) {
       state_.store(ReceiverState::Connecting, std::memory_order_release);
-      if (!stream_.hasSocket() && !stream_.open()) {
+      if (failedBefore && pause(backoff_.nextPause())) break;
+      failedBefore = true;
+      const ConnectOutcome outcome = connectToRecorder();
+      if (outcome == ConnectOutcome::Stopped) break;
+      if (outcome == ConnectOutcome::NoSocket) {
         post(platform::kMsgStatus, kStatusSocket, 0);
         break;
       }
-      connectAttempts_.fetch_add(1, std::memory_order_acq_rel);
-      if (stream_.connect(host_, port_)) {
-        pictureCount_ = 0;
-        if (sendOpen()) {
-          connected = true;
-          state_.store(ReceiverState::Connected, std::memory_order_release);
-        } else {
-          closeStream();
-        }
-      } else {
-        // The state of a socket after a failed connect is unspecified on POSIX systems:
-        // the next attempt starts with a fresh one.
+      if (outcome == ConnectOutcome::Failed) continue;
+      pictureCount_ = 0;
+      if (!sendOpen()) {
         closeStream();
-        platform::sleepMs(kConnectRetryPauseMs);
+        continue;
       }
+      connected = true;
+      watchdog_.requestSent(platform::tickCount());
+      state_.store(ReceiverState::Connected, std::memory_order_release);
     }
-    if (connected) {
-      status = ReplyStatus{};
-      if (!pumpReceive(status)) {
-        post(platform::kMsgStatus, kStatusSocket, 0);
-        closeStream();
-        connected = false;
-      } else if (status.words[0] == protocol::kReplyEnd) {
-        closeStream();
-        connected = false;
-      } else if (receiveSlot.valid.load(std::memory_order_relaxed) &&
-                 !windowSlot[0].valid.load(std::memory_order_acquire)) {
-        if (!handOver()) {
-          post(platform::kMsgStatus, kStatusSocket, 0);
-          closeStream();
-          connected = false;
-        }
-      }
-      if (connected && anyWindowSlotFull()) post(platform::kMsgPictureWaiting, 0, 0);
-    }
-    if (stopRequest_.load(std::memory_order_acquire)) break;
-    platform::sleepMs(kPassPauseMs);
+    if (!connectedPass(status)) connected = false;
+    if (pause(kPassPauseMs)) break;
   }
   state_.store(ReceiverState::Ended, std::memory_order_release);
-  stopRequest_.store(false, std::memory_order_release);
   ended_.store(true, std::memory_order_release);
 }

@@ -1,5 +1,8 @@
 #include "engine/SocketStream.h"
 
+#include "engine/PictureLimits.h"
+#include "engine/TaggedMessage.h"
+
 #include <cstring>
 #include <new>
 
@@ -19,6 +22,16 @@ bool CSocketStream::connect(const char* host, int port) {
   return true;
 }
 
+int CSocketStream::beginConnect(platform::Address address, int port) {
+  if (!hasSocket()) return -1;
+  return platform::socketConnectStart(socket_, address, port);
+}
+
+int CSocketStream::finishConnect(int timeoutMs) {
+  if (!hasSocket()) return -1;
+  return platform::socketConnectWait(socket_, timeoutMs);
+}
+
 int CSocketStream::receive(void* destination, int count) {
   if (!hasSocket()) return -1;
   return platform::socketReceive(socket_, destination, count);
@@ -31,7 +44,10 @@ int CSocketStream::send(const void* bytes, int count) {
 
 bool CSocketStream::fill(std::int32_t want) {
   if (want < 0) return false;
-  if (capacity_ < want) {
+  // A header is read into whatever buffer there is; the size of a whole message decides
+  // whether the buffer grows or, after a far larger message, shrinks.
+  const bool shrink = want > CTaggedMessage::kHeaderSize && want > buffered_ && limits::mustReallocate(capacity_, want);
+  if (capacity_ < want || shrink) {
     auto* block = new (std::nothrow) std::uint8_t[std::size_t(want)];
     if (!block) return false;
     if (buffered_ > 0) std::memcpy(block, receiveBuffer_, std::size_t(buffered_));
@@ -43,6 +59,7 @@ bool CSocketStream::fill(std::int32_t want) {
     const int received = receive(receiveBuffer_ + buffered_, want - buffered_);
     if (received < 0) return false;
     buffered_ += received;
+    totalReceived_ += std::uint64_t(received);
   }
   return true;
 }

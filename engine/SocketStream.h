@@ -14,7 +14,15 @@ public:
 
   // Closes any previous socket and creates a new one; false if that fails.
   bool open();
-  // Blocking connect to a dotted address or a host name. False without a socket, for a port
+  // Starts connecting the socket to `address` without waiting (the socket becomes
+  // non-blocking): 1 connected, 0 under way (finishConnect), -1 failed. False-like -1 also
+  // without a socket or for a port outside 0..65535.
+  int beginConnect(platform::Address address, int port);
+  // Waits up to `timeoutMs` for a connect under way: 1 connected, 0 still under way, -1 failed.
+  int finishConnect(int timeoutMs);
+
+  // Blocking connect to a dotted address or a host name (tests and tools; the Receiver thread
+  // connects with beginConnect). False without a socket, for a port
   // outside 0..65535, an unresolvable name or a failed connect (the socket stays open for
   // the next attempt). On success the socket becomes non-blocking; if that fails the stream
   // is closed and the result is false.
@@ -25,7 +33,8 @@ public:
   // Bytes sent, 0 when the socket would block, -1 on an error.
   int send(const void* bytes, int count);
 
-  // Makes the buffer hold at least `want` bytes (exactly `want` when it has to grow) and, if
+  // Makes the buffer hold at least `want` bytes (exactly `want` when it has to grow, or when
+  // it is far larger than a message of `want` bytes needs: limits::mustReallocate) and, if
   // fewer than `want` are buffered, appends what one receive of the rest brings. False when
   // the buffer cannot grow or the receive fails; true otherwise, also when nothing arrived.
   bool fill(std::int32_t want);
@@ -40,10 +49,13 @@ public:
   const std::uint8_t* buffer() const { return receiveBuffer_; }
   std::int32_t buffered() const { return buffered_; }
   std::int32_t capacity() const { return capacity_; }
+  // Bytes received since construction (any thread that owns the stream).
+  std::uint64_t totalReceived() const { return totalReceived_; }
 
 private:
   platform::SocketHandle socket_ = platform::kNoSocket;
   std::uint8_t* receiveBuffer_ = nullptr;
   std::int32_t capacity_ = 0;
   std::int32_t buffered_ = 0;
+  std::uint64_t totalReceived_ = 0;
 };

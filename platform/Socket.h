@@ -25,6 +25,26 @@ SocketHandle socketCreate();
 // socket is untouched and may be reused.
 bool socketConnect(SocketHandle socket, const char* host, int port);
 
+// --- connecting without blocking the caller ---
+
+// An IPv4 address in network byte order (as in in_addr).
+using Address = std::uint32_t;
+
+// A dotted IPv4 address (inet_addr on Windows, inet_pton on POSIX), without asking any
+// server. False for anything else, a null or an empty text.
+bool parseDottedAddress(const char* host, Address& address);
+// The first IPv4 address the system's resolver gives for `host`. Blocks, possibly for many
+// seconds: call it where nobody waits for it (platform/NameLookup.h).
+bool resolveName(const char* host, Address& address);
+
+// Switches the socket to non-blocking mode and starts connecting it: 1 connected already,
+// 0 under way (socketConnectWait), -1 failed (port outside 0..65535 included). After a
+// failure close the socket; the next attempt needs a fresh one.
+int socketConnectStart(SocketHandle socket, Address address, int port);
+// Waits up to `timeoutMs` for a connect that socketConnectStart left under way: 1 connected,
+// 0 still under way, -1 failed (refused, unreachable).
+int socketConnectWait(SocketHandle socket, int timeoutMs);
+
 // Switches the socket to non-blocking mode.
 bool socketSetNonBlocking(SocketHandle socket);
 

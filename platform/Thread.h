@@ -16,6 +16,10 @@ struct ThreadHandle {
 // on failure.
 ThreadHandle threadStart(ThreadEntry entry, void* argument);
 
+// Starts `entry(argument)` on a thread that nobody waits for: it frees its own resources when
+// it returns. False when no thread could be started.
+bool threadStartDetached(ThreadEntry entry, void* argument);
+
 // Releases the handle. Called after the thread has acknowledged its stop request, when it
 // is about to return: waits for that return (which is immediate) so that nothing of the
 // thread outlives its owner, then frees the handle. Leaves `thread` empty.

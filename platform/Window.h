@@ -62,4 +62,8 @@ private:
   std::unique_ptr<Impl> impl_;
 };
 
+// Windows: whether the message windows' class is registered; it is while any MessageWindow
+// exists, and unregistered with the last one. Always false on Linux (no class).
+bool messageWindowClassRegistered();
+
 } // namespace platform

@@ -1,5 +1,7 @@
 #include "presentation/EmbeddedViewer.h"
 
+#include "platform/NameLookup.h"
+#include "platform/Socket.h"
 #include "presentation/Viewer.h"
 
 #include <atomic>
@@ -7,22 +9,38 @@
 
 namespace embed {
 namespace {
+
 std::atomic<int> viewersAlive{0};
-}
+
+// Every viewer handed out here: a CViewer that remembers whether it holds a start-up of the
+// socket library, so that destroyViewer gives back exactly what createViewer took.
+struct HostedViewer final : CViewer {
+  explicit HostedViewer(int language) : CViewer(language) {}
+  bool networkStarted = false;
+};
+
+} // namespace
 
 CViewer* createViewer(const ViewerSettings& settings) noexcept {
+  HostedViewer* viewer = nullptr;
   try {
-    CViewer* viewer = new (std::nothrow) CViewer(settings.language);
-    if (!viewer) return nullptr;
-    viewersAlive.fetch_add(1, std::memory_order_acq_rel);
-    viewer->setHost(settings.host ? settings.host : "");
-    viewer->port = settings.port;
-    viewer->connectionId = settings.connectionId;
-    viewer->setResources(settings.fontModule, settings.fontIds);
-    return viewer;
+    viewer = new (std::nothrow) HostedViewer(settings.language);
   } catch (...) {
-    return nullptr;
+    viewer = nullptr;
   }
+  if (!viewer) return nullptr;
+  viewersAlive.fetch_add(1, std::memory_order_acq_rel);
+  // Counted: two viewers (or a viewer and its host) cannot pull the library from under each
+  // other. Without it the viewer still works as far as it can: its connection reports the
+  // socket error on the status screen.
+  viewer->networkStarted = platform::networkStartup();
+  viewer->setHost(settings.host ? settings.host : "");
+  viewer->port = settings.port;
+  viewer->connectionId = settings.connectionId;
+  // A null module would name the browser's executable: the fonts live in the module that
+  // holds this code.
+  viewer->setResources(settings.fontModule ? settings.fontModule : paint::moduleOfThisCode(), settings.fontIds);
+  return viewer;
 }
 
 bool startViewer(CViewer* viewer) noexcept {
@@ -36,10 +54,12 @@ bool startViewer(CViewer* viewer) noexcept {
 
 void destroyViewer(CViewer* viewer) noexcept {
   if (!viewer) return;
+  auto* hosted = static_cast<HostedViewer*>(viewer);
+  const bool networkStarted = hosted->networkStarted;
   try {
-    delete viewer;
-  } catch (...) {
-  }
+    delete hosted; // stops the threads and closes the socket first
+  } catch (...) {}
+  if (networkStarted) platform::networkCleanup();
   viewersAlive.fetch_sub(1, std::memory_order_acq_rel);
 }
 
@@ -55,8 +75,7 @@ void paint(CViewer* viewer, paint::Canvas& canvas, const paint::Rect& area) noex
   if (!viewer) return;
   try {
     viewer->paint(canvas, area);
-  } catch (...) {
-  }
+  } catch (...) {}
 }
 
 bool dispatchMessage(CViewer* viewer, const platform::WindowMessage& message, const ViewerHostWindow& host) noexcept {
@@ -68,6 +87,6 @@ bool dispatchMessage(CViewer* viewer, const platform::WindowMessage& message, co
   }
 }
 
-int liveViewers() noexcept { return viewersAlive.load(std::memory_order_acquire); }
+int liveViewers() noexcept { return viewersAlive.load(std::memory_order_acquire) + platform::NameLookup::running(); }
 
 } // namespace embed

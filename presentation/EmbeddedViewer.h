@@ -27,16 +27,21 @@ struct ViewerSettings {
   int language = -1; // CLanguageTable::kGerman, kEnglish, or -1 to follow the system
 };
 
-// A new viewer with these settings, not yet started; null when there is no memory.
+// A new viewer with these settings, not yet started; null when there is no memory. It
+// holds a counted start-up of the socket library (Windows Sockets) until destroyViewer.
 CViewer* createViewer(const ViewerSettings& settings) noexcept;
 // Starts the connection and the Decoder thread. False when a step failed: the viewer then
 // shows the failure's status screen. Starting a running viewer changes nothing.
 bool startViewer(CViewer* viewer) noexcept;
-// Stops its threads (promptly, whatever the network does), then frees it. Nothing is posted
-// to or painted into any window of the viewer after this returns.
+// Stops the threads of a viewer made by createViewer (promptly, whatever the network does),
+// then frees it and its socket library start-up. Nothing is posted to or painted into any
+// window of the viewer after this returns. Never call it from DllMain: it waits for the
+// viewer's threads.
 void destroyViewer(CViewer* viewer) noexcept;
 
-// The window to paint and to be notified in; `detachWindow` when the host loses it.
+// The window to paint and to be notified in, also while the viewer runs; `detachWindow`
+// when the host loses it. After detachWindow returns no thread of the viewer posts into
+// the old window, so the host may destroy it.
 void attachWindow(CViewer* viewer, platform::WindowHandle window) noexcept;
 void detachWindow(CViewer* viewer) noexcept;
 
@@ -45,8 +50,10 @@ void paint(CViewer* viewer, paint::Canvas& canvas, const paint::Rect& area) noex
 // Handles the viewer's messages 1025 to 1029; false for any other message.
 bool dispatchMessage(CViewer* viewer, const platform::WindowMessage& message, const ViewerHostWindow& host) noexcept;
 
-// Viewers created and not yet destroyed in this process (a DLL may not be unloaded while any
-// lives: their threads run its code).
+// Viewers created and not yet destroyed in this process, plus the name lookups that
+// destroyed viewers left running (a lookup cannot be interrupted; its thread ends when the
+// resolver answers). A DLL may not be unloaded while this is not 0: those threads run its
+// code.
 int liveViewers() noexcept;
 
 } // namespace embed

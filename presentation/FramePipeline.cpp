@@ -30,8 +30,9 @@ void CFramePipeline::reset(CLanguageTable* language) {
   clearReady();
   fillIndex_.store(0, std::memory_order_release);
   busy_.store(false, std::memory_order_release);
+  finished_.store(-1, std::memory_order_release);
   statistics_.store(false, std::memory_order_release);
-  window_.store(nullptr, std::memory_order_release);
+  notify_.setWindow(nullptr);
   record_ = nullptr;
 }
 
@@ -62,13 +63,23 @@ void CFramePipeline::clearReady() {
 bool CFramePipeline::startDecoderThread() {
   if (thread_.running()) return true;
   busy_.store(false, std::memory_order_release);
+  finished_.store(-1, std::memory_order_release);
   fillIndex_.store(0, std::memory_order_release);
   allocateFrames();
-  if (!engine_) engine_ = wavelet::CreateWaveletEngine();
+  if (!engine_) {
+    // The decoder's engine allocates with new: no memory ends in an exception, which must
+    // not leave the viewer. Without an engine no thread starts.
+    try {
+      engine_ = wavelet::CreateWaveletEngine();
+    } catch (...) {
+      engine_.reset();
+    }
+  }
   if (!engine_ || !overlay_.initOverlay(language_)) return false;
   overlay_.stats().setStatsHeader(kStatsHeader);
   overlay_.stats().publish();
   stop_.store(false, std::memory_order_release);
+  wake_.reset();
   thread_ = platform::threadStart(&CFramePipeline::threadEntry, this);
   return thread_.running();
 }
@@ -85,9 +96,11 @@ bool CFramePipeline::offer(PictureRecord* record) {
 void CFramePipeline::stopDecoderThread() {
   if (!thread_.running()) return;
   stop_.store(true, std::memory_order_release);
-  while (stop_.load(std::memory_order_acquire)) platform::sleepMs(kStopPollMs);
-  platform::sleepMs(1);
+  wake_.signal();
+  // The thread leaves at its next look at the flag: at once from its pause, or after the
+  // picture it is working on.
   platform::threadRelease(thread_);
+  stop_.store(false, std::memory_order_release);
 }
 
 unsigned CFramePipeline::threadEntry(void* argument) {
@@ -95,26 +108,32 @@ unsigned CFramePipeline::threadEntry(void* argument) {
   return 0;
 }
 
-void CFramePipeline::post(std::uint32_t message, std::uintptr_t wParam) const {
-  platform::WindowHandle target = window();
-  if (target) platform::postMessage(target, message, wParam, 0);
+bool CFramePipeline::processPictureSafely(PictureRecord& record) {
+  try {
+    return processPicture(record);
+  } catch (...) {
+    // The decoder ran out of memory (or failed otherwise): a failed decode, not the end of
+    // the process.
+    ready_[fillIndex_.load(std::memory_order_relaxed)].store(false, std::memory_order_release);
+    return false;
+  }
 }
 
 void CFramePipeline::run() {
   for (;;) {
     if (busy_.load(std::memory_order_acquire)) {
       const int index = fillIndex_.load(std::memory_order_relaxed);
-      const bool ok = processPicture(*record_);
-      if (!ok) post(platform::kMsgStatus, kStatusDecompressError);
-      post(platform::kMsgFrameDecoded, std::uintptr_t(index));
+      const bool ok = processPictureSafely(*record_);
       fillIndex_.store(1 - index, std::memory_order_release);
+      // The record is not touched any more: free for the next offer, then finished, then
+      // told. Whoever sees the finished mark also sees the pipeline idle.
       busy_.store(false, std::memory_order_release);
+      finished_.store(index, std::memory_order_release);
+      if (!ok) notify_.post(platform::kMsgStatus, kStatusDecompressError, 0);
+      notify_.post(platform::kMsgFrameDecoded, std::uintptr_t(index), 0);
     }
-    if (stop_.load(std::memory_order_acquire)) {
-      stop_.store(false, std::memory_order_release);
-      return;
-    }
-    platform::sleepMs(kPassPauseMs);
+    if (stop_.load(std::memory_order_acquire)) return;
+    wake_.wait(kPassPauseMs);
   }
 }
 

@@ -4,12 +4,17 @@
 // picture at a time.
 //
 // Hand-over (no locks): the window thread offers a record only while `busy` is clear and
-// then leaves the record alone; the Decoder thread fills frame `fillIndex`, publishes its
-// ready flag, posts 1028 (after 1026 with status 2 when the decode failed) and clears
-// `busy` last. Flags are atomics with release stores and acquire loads.
+// then leaves the record alone until it has taken the finished picture (takeFinished). The
+// Decoder thread fills frame `fillIndex`, publishes its ready flag, clears `busy`, marks the
+// picture finished and posts 1028 (after 1026 with status 2 when the decode failed). The
+// finished mark, not the message, is what the window side acts on: a 1028 that was lost
+// (no window at the time) or that belongs to an earlier run changes nothing. Flags are
+// atomics with release stores and acquire loads.
 #include "engine/LanguageTable.h"
+#include "engine/NotifyTarget.h"
 #include "engine/PictureRecord.h"
 #include "platform/Thread.h"
+#include "platform/WakeEvent.h"
 #include "platform/Window.h"
 #include "platform/paint/FontResource.h"
 #include "presentation/FontIds.h"
@@ -27,7 +32,6 @@ class CWaveletEngine;
 class CFramePipeline {
 public:
   static constexpr std::uint32_t kPassPauseMs = 20;
-  static constexpr std::uint32_t kStopPollMs = 10;
 
   CFramePipeline();
   ~CFramePipeline();
@@ -43,19 +47,26 @@ public:
   // when one of them cannot be allocated.
   bool allocateFrames();
 
-  // Window thread. busy = false, fillIndex = 0, frames allocated, overlay initialised,
-  // statistics header set, thread started. True when a thread runs (also when it already
-  // ran).
+  // Window thread. busy = false, nothing finished, fillIndex = 0, frames allocated, overlay
+  // initialised (once: its fonts are loaded by the first start only), statistics header
+  // set, thread started. True when a thread runs (also when it already ran).
   bool startDecoderThread();
   // False while a picture is being processed; else takes `record` (not copied: the caller
-  // leaves it alone until message 1028) and returns true.
+  // leaves it alone until takeFinished gives a frame) and returns true.
   bool offer(PictureRecord* record);
+  // Window thread: the frame of the picture finished since the last call, or -1 when none
+  // is. Taking it ends the hand-over: the record offered belongs to the window side again.
+  int takeFinished() { return finished_.exchange(-1, std::memory_order_acq_rel); }
+  bool finishedWaiting() const { return finished_.load(std::memory_order_acquire) >= 0; }
   // Asks the thread to stop and waits until it has (a pending picture is finished first).
   void stopDecoderThread();
   bool threadRunning() const { return thread_.running(); }
 
-  void setWindow(platform::WindowHandle window) { window_.store(window, std::memory_order_release); }
-  platform::WindowHandle window() const { return window_.load(std::memory_order_acquire); }
+  // Where 1026 and 1028 go, and the run number they carry. After setWindow returns nothing
+  // is posted into the previous window any more.
+  void setWindow(platform::WindowHandle window) { notify_.setWindow(window); }
+  platform::WindowHandle window() const { return notify_.window(); }
+  void setRun(std::uint32_t run) { notify_.setRun(run); }
   void setStatisticsSwitch(bool on) { statistics_.store(on, std::memory_order_release); }
   bool busy() const { return busy_.load(std::memory_order_acquire); }
 
@@ -83,7 +94,8 @@ public:
 private:
   static unsigned threadEntry(void* argument);
   void run();
-  void post(std::uint32_t message, std::uintptr_t wParam) const;
+  // processPicture, with any failure inside (also an exception) a failed decode.
+  bool processPictureSafely(PictureRecord& record);
   void freeFrames();
 
   std::uint8_t* frames_[2] = {nullptr, nullptr};
@@ -96,9 +108,11 @@ private:
 
   PictureRecord* record_ = nullptr;
   std::atomic<bool> busy_{false};
+  std::atomic<int> finished_{-1}; // frame of a finished picture the window side has not taken
   std::atomic<bool> stop_{false};
+  platform::WakeEvent wake_; // signalled by stopDecoderThread: ends the thread's pause
   platform::ThreadHandle thread_;
-  std::atomic<platform::WindowHandle> window_{nullptr};
+  NotifyTarget notify_;
   std::atomic<bool> statistics_{false};
   int resolutionLevel_ = 0;
   presentation::SizeTable sizes_;

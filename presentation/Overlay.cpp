@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -46,7 +47,7 @@ void fieldText(const PictureRecord* record, int offset, int size, char* out) {
 
 } // namespace
 
-COverlay::COverlay() : bar_(std::size_t(kBarWidth) * kBarHeight * 3, 0), fontIds_(presentation::kControlFontIds) {
+COverlay::COverlay() : fontIds_(presentation::kControlFontIds) {
   for (int i = 0; i < kRows; ++i) rows_[i] = kBaseRows[i];
 }
 
@@ -56,10 +57,13 @@ void COverlay::setResources(paint::ModuleHandle module, const presentation::Font
 }
 
 bool COverlay::initOverlay(CLanguageTable* language) {
-  initialised_ = false;
   language_ = language;
-  if (!lib_.Init(kBarWidth, kBarHeight, kBarWidth, reinterpret_cast<char*>(bar_.data()), PKLIB_DEST_RGB24, 0xFF0000,
-                 0x00FF00, 0x0000FF, 1, 0))
+  if (initialised_) return true;
+  // A failed earlier attempt may have left fonts behind: start from an empty library.
+  lib_.close();
+  if (!bar_) bar_.reset(new (std::nothrow) std::uint8_t[std::size_t(kBarWidth) * kBarHeight * 3]());
+  if (!bar_ || !lib_.Init(kBarWidth, kBarHeight, kBarWidth, reinterpret_cast<char*>(bar_.get()), PKLIB_DEST_RGB24,
+                          0xFF0000, 0x00FF00, 0x0000FF, 1, 0))
     return false;
   for (int slot = 0; slot < kFontSlots; ++slot) {
     paint::ResourceBlock block;

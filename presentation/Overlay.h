@@ -11,7 +11,7 @@
 #include "presentation/StatsTexts.h"
 
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 class COverlay {
 public:
@@ -38,7 +38,9 @@ public:
   void setResources(paint::ModuleHandle module, const presentation::FontIds& ids);
 
   // Stores the language table, initialises the library on the bar surface, loads the five
-  // fonts and computes the layout. False on the first failure.
+  // fonts and computes the layout. False on the first failure (no memory included). Once it
+  // has succeeded, a later call only takes the language table: the fonts are loaded once
+  // per overlay, however often its viewer starts.
   bool initOverlay(CLanguageTable* language);
 
   // Decoder thread: the frame to draw into (width x height pixels, rows bottom-up and
@@ -54,6 +56,8 @@ public:
   presentation::StatsTexts& stats() { return stats_; }
   const Row& row(int i) const { return rows_[i]; }
   unsigned long font(int slot) const { return fonts_[slot]; }
+  // Fonts held by the overlay's drawing library (5 once initialised).
+  int loadedFonts() const { return lib_.core() ? lib_.core()->fontCount() : 0; }
   bool initialised() const { return initialised_; }
 
 private:
@@ -61,7 +65,7 @@ private:
   // Row 8 (the picture number) starts 8 pixels behind the "picture" label.
   void placePictureNumber(const char* pictureLabel);
 
-  std::vector<std::uint8_t> bar_; // 696 x 34 pixels, 24-bit
+  std::unique_ptr<std::uint8_t[]> bar_; // 696 x 34 pixels, 24-bit; allocated by initOverlay
   unsigned long fonts_[kFontSlots] = {};
   CPixkitLib lib_;
   const PictureRecord* record_ = nullptr;

@@ -1,5 +1,6 @@
 #include "presentation/Viewer.h"
 
+#include "engine/RunTag.h"
 #include "engine/StatusIndex.h"
 #include "platform/Time.h"
 #include "presentation/FrameLayout.h"
@@ -73,6 +74,17 @@ void CViewer::attachWindow(platform::WindowHandle window) {
   window_ = window;
   connection.setNotifyWindow(window);
   pipeline.setWindow(window);
+  if (!window) return;
+  // What an earlier window may have been told and never handled is told this one again.
+  connection.renotify();
+  if (pipeline.finishedWaiting()) platform::postMessage(window, platform::kMsgFrameDecoded, runtag::tag(run_, 0), 0);
+  if (offerPending_) platform::postMessage(window, platform::kMsgOfferPicture, runtag::tag(run_, 0), 0);
+}
+
+void CViewer::detachWindow() {
+  window_ = nullptr;
+  connection.setNotifyWindow(nullptr);
+  pipeline.setWindow(nullptr);
 }
 
 const char* CViewer::statusKey(int statusIndex) {
@@ -82,31 +94,38 @@ const char* CViewer::statusKey(int statusIndex) {
 
 bool CViewer::start() {
   if (started_) return true; // a host may start again when its window is created again
+  run_ = runtag::nextRun(run_);
+  connection.setRun(run_);
+  pipeline.setRun(run_);
   statusText_ = language.lookup("waitconnect");
   writeOverlayPlaceholders(current, language);
   // The status screen draws into the shown frame; before the first picture the Decoder
   // thread fills frame 0, so the screen starts on frame 1 and the two never meet.
   showIndex_ = 1;
   pipelineFree_ = true;
+  offerPending_ = false;
 
-  pipeline.allocateFrames();
-  char* statusFrame = reinterpret_cast<char*>(pipeline.frame(showIndex_));
-  if (!statusFrame ||
-      !messageLib.Init(presentation::kFrameMaxWidth, presentation::kFrameMaxHeight, presentation::kFrameMaxWidth,
-                       statusFrame, PKLIB_DEST_RGB24, 0xFF0000, 0x00FF00, 0x0000FF, 0, 0))
-    return showStatus(kStatusMemory, false);
-
-  paint::ResourceBlock block;
-  if (!paint::loadFontResource(module_, fontIds_.statusFont, block)) return showStatus(kStatusUnknown, false);
-  messageFont = messageLib.core()->addFontChecked(const_cast<unsigned char*>(block.data), block.size, false);
-  if (messageFont == 0) return showStatus(kStatusMemory, false);
+  if (!pipeline.allocateFrames()) return showStatus(kStatusMemory, false);
+  // The status screen's library and font are made once; a restart reuses them.
+  if (messageFont == 0) {
+    char* statusFrame = reinterpret_cast<char*>(pipeline.frame(showIndex_));
+    if (!messageLib.Init(presentation::kFrameMaxWidth, presentation::kFrameMaxHeight, presentation::kFrameMaxWidth,
+                         statusFrame, PKLIB_DEST_RGB24, 0xFF0000, 0x00FF00, 0x0000FF, 0, 0))
+      return showStatus(kStatusMemory, false);
+    paint::ResourceBlock block;
+    if (!paint::loadFontResource(module_, fontIds_.statusFont, block)) return showStatus(kStatusUnknown, false);
+    messageFont = messageLib.core()->addFontChecked(const_cast<unsigned char*>(block.data), block.size, false);
+    if (messageFont == 0) return showStatus(kStatusMemory, false);
+  }
 
   // A start that failed after this step left the Receiver thread running: its address must
   // not change under it.
   if (connection.state() == CConnection::ReceiverState::NotRunning)
     connection.configure(host, port, connectionId, &language);
   connection.setNotifyWindow(window_);
-  if (!connection.start()) return false;
+  pipeline.setWindow(window_);
+  // No thread: "Error while initializing!" (no memory for the messages posts "No memory!").
+  if (!connection.start()) return showStatus(kStatusThread, false);
 
   if (!pipeline.startDecoderThread()) {
     // The Receiver thread runs on, but no picture could ever be shown: say so.
@@ -178,27 +197,34 @@ bool CViewer::takePicture(int clientWidth, int clientHeight) {
   current.clientWidth = clientWidth;
   current.clientHeight = clientHeight;
   holdsPicture_ = true;
+  offerPending_ = true;
   slot.valid.store(false, std::memory_order_release);
   return true;
 }
 
 bool CViewer::submitPicture() {
-  // Nothing taken (a stray or repeated 1029): there is nothing to offer.
-  if (pipelineFree_) return true;
+  // Nothing taken, or offered already (a stray, repeated or earlier run's 1029).
+  if (!offerPending_) return true;
   pipeline.setStatisticsSwitch(diagnosticsOn());
   current.timing[PictureRecord::kTimingOffered] = platform::tickCount();
-  const bool accepted = pipeline.offer(&current);
-  // The host re-posts 1029 after a refusal; the pause spaces those retries about 10 ms
-  // apart. An accepted offer returns at once, so the window thread stays free for others.
-  if (!accepted) platform::sleepMs(10);
-  return accepted;
+  if (!pipeline.offer(&current)) return false;
+  offerPending_ = false;
+  return true;
 }
 
-void CViewer::frameDecoded(int frameIndex) {
-  if (!CFramePipeline::validIndex(frameIndex)) return;
+void CViewer::frameDecoded(int /*frameIndex*/) {
+  const int finished = pipeline.takeFinished();
+  if (finished < 0) return;
+  showIndex_ = finished;
+  if (offerPending_) {
+    // The thread was busy when our picture was offered (which the hand-over rules out):
+    // now it is free.
+    submitPicture();
+    return;
+  }
   countRates();
   pipelineFree_ = true;
-  showIndex_ = frameIndex;
+  if (pipeline.frameReady(finished)) ++picturesShown_;
 }
 
 void CViewer::countRates() {
@@ -234,10 +260,11 @@ void CViewer::paint(paint::Canvas& dc, const paint::Rect& area) {
 }
 
 void CViewer::drawStatusScreen(paint::Canvas& dc, const paint::Rect& area) {
-  const int right = area.right;
-  const int bottom = area.bottom;
+  // The screen fills `area`, which need not start at the device's origin (printing).
+  const int width = std::max(area.right - area.left, 0);
+  const int height = std::max(area.bottom - area.top, 0);
   StatusMeasurer measurer(messageLib, messageFont);
-  statusLayout_.layout(statusText_, right, bottom, measurer, presentation::kFrameMaxWidth,
+  statusLayout_.layout(statusText_, width, height, measurer, presentation::kFrameMaxWidth,
                        presentation::kFrameMaxHeight);
   const int boxWidth = statusLayout_.boxWidth();
   const int boxHeight = statusLayout_.boxHeight();
@@ -254,8 +281,10 @@ void CViewer::drawStatusScreen(paint::Canvas& dc, const paint::Rect& area) {
       messageLib.drawText(messageFont, word.x, word.y, 0, kTextColour, word.text);
     }
     // The library drew top-down; the negative height shows memory row 0 at the top.
-    dc.stretchDib(0, boxHeight - 1, boxWidth, -boxHeight, 0, 0, boxWidth, boxHeight, {frame, boxWidth, boxHeight});
+    dc.stretchDib(area.left, area.top + boxHeight - 1, boxWidth, -boxHeight, 0, 0, boxWidth, boxHeight,
+                  {frame, boxWidth, boxHeight});
   }
-  if (boxWidth < right) dc.fillSolid({boxWidth, 0, right, boxHeight}, kStatusBlueColorRef);
-  if (boxHeight < bottom) dc.fillSolid({0, boxHeight, right, bottom}, kStatusBlueColorRef);
+  if (boxWidth < width)
+    dc.fillSolid({area.left + boxWidth, area.top, area.right, area.top + boxHeight}, kStatusBlueColorRef);
+  if (boxHeight < height) dc.fillSolid({area.left, area.top + boxHeight, area.right, area.bottom}, kStatusBlueColorRef);
 }

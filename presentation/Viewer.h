@@ -36,11 +36,16 @@ public:
   // (the control's numbering unless the host says otherwise).
   void setResources(paint::ModuleHandle module, const presentation::FontIds& ids);
 
-  // The window to paint and to post to: also the connection's and the pipeline's.
+  // The window to paint and to post to: also the connection's and the pipeline's. May
+  // change while the threads run; what the previous window was told and not yet handled
+  // (a picture waiting, a frame finished, an offer due) is told the new one again.
   void attachWindow(platform::WindowHandle window);
-  // The host lost its window: nothing is painted or invalidated any more, but the worker
-  // threads keep posting to the handle they have until the next attachWindow.
-  void detachWindow() { window_ = nullptr; }
+  // The host loses its window: nothing is painted, invalidated or posted any more, and once
+  // this returns no worker posts into the old handle, so the host may destroy the window.
+  void detachWindow();
+  // Starts a new run: the status screen, the connection and the Decoder thread. Messages
+  // still queued from an earlier run are ignored. False, with a status on the screen, when a
+  // step fails; true at once when running.
   bool start();
   void stop();
 
@@ -49,9 +54,15 @@ public:
   bool showStatus(int statusIndex, bool repaint);
   bool showStatusText(const char* text, bool repaint);
   // Takes the picture waiting in the connection's window slot; the decoder renders it for a
-  // window of clientWidth x clientHeight.
+  // window of clientWidth x clientHeight. True when taken: then message 1029 offers it.
   bool takePicture(int clientWidth, int clientHeight);
+  // Offers the taken picture to the Decoder thread. True when there was nothing to offer or
+  // the offer was accepted; false when the thread is busy, which its next finished picture
+  // resolves (frameDecoded offers again). Never waits.
   bool submitPicture();
+  // Message 1028: shows the frame the Decoder thread has finished. The pipeline's finished
+  // mark decides; `frameIndex` is only what the message said (a stale or repeated 1028
+  // finds nothing finished and changes nothing).
   void frameDecoded(int frameIndex);
 
   // --- state, for hosts and tests ---
@@ -63,6 +74,14 @@ public:
   bool diagnosticsOn() const { return (connection.recorderFlags() & 1) != 0; }
   const PictureRecord& currentPicture() const { return current; }
   bool started() const { return started_; }
+  // The number of the current run, carried by every message the viewer's threads post.
+  std::uint32_t run() const { return run_; }
+  bool offerPending() const { return offerPending_; }
+  // Decoded pictures made visible since construction (1028 messages with a ready frame).
+  int picturesShown() const { return picturesShown_; }
+  // Fonts held by the status screen's drawing library (1 once started).
+  int statusFonts() const { return messageLib.core() ? messageLib.core()->fontCount() : 0; }
+  paint::ModuleHandle fontModule() const { return module_; }
   const CLanguageTable& languageTable() const { return language; }
   CFramePipeline& framePipeline() { return pipeline; }
 
@@ -98,7 +117,10 @@ private:
   CLanguageTable language;
 
   bool holdsPicture_ = false; // current has held a received picture
+  bool offerPending_ = false; // current was taken and not yet accepted by the Decoder thread
   bool started_ = false;
+  std::uint32_t run_ = 0;
+  int picturesShown_ = 0;
   paint::ModuleHandle module_ = nullptr;
   presentation::FontIds fontIds_ = presentation::kControlFontIds;
   presentation::StatusLayout statusLayout_;

@@ -5,8 +5,13 @@
 //   1025 a picture waits      takePicture; when taken, post 1029 to the own window
 //   1026 status               lParam != 0: showStatusText(lParam); else showStatus(wParam)
 //   1027 status by index      showStatus(wParam)
-//   1028 frame decoded        frameDecoded(wParam), then invalidate the whole window
-//   1029 offer the picture    submitPicture; when refused, post 1029 again
+//   1028 frame decoded        frameDecoded(wParam); take a picture that waited meanwhile
+//                             (posting 1029); invalidate the whole window
+//   1029 offer the picture    submitPicture (a refusal is resolved by the next 1028)
+//
+// wParam carries the contract's value in its low 16 bits and the run number of the viewer
+// start that posted it above them (engine/RunTag.h); messages of an earlier run are ignored.
+// One picture costs three messages: 1025, 1029 and 1028.
 #include "platform/Window.h"
 
 class CViewer;

@@ -1,5 +1,6 @@
 // How long CConnection::stop takes in each state of the Receiver thread. The stop is timed
 // by hand (manual time); reaching the state before it is not timed.
+//   build/native/bench/engine/bench_engine_stop
 #include "engine/Connection.h"
 #include "platform/Socket.h"
 #include "platform/Time.h"
@@ -10,6 +11,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <vector>
 
 using namespace testsupport;
 
@@ -71,6 +73,75 @@ void StopConnectingBadPort(benchmark::State& state) {
   }
 }
 
+// A listener whose backlog is full and that never accepts: the connect is neither accepted
+// nor refused (the SYN is dropped), so it stays under way for minutes.
+class FullBacklog {
+public:
+  FullBacklog() : listener_(platform::socketListen("127.0.0.1", 0, 0)) {
+    port_ = platform::socketLocalPort(listener_);
+    // Fill the accept queue: connects complete while there is room, then stay under way.
+    for (int i = 0; i < 8; ++i) {
+      platform::SocketHandle client = platform::socketCreate();
+      platform::Address address = 0;
+      platform::parseDottedAddress("127.0.0.1", address);
+      platform::socketConnectStart(client, address, port_);
+      clients_.push_back(client);
+    }
+    platform::sleepMs(200);
+  }
+  ~FullBacklog() {
+    for (platform::SocketHandle client : clients_) platform::socketClose(client);
+    platform::socketClose(listener_);
+  }
+  int port() const { return port_; }
+
+private:
+  platform::SocketHandle listener_;
+  int port_ = -1;
+  std::vector<platform::SocketHandle> clients_;
+};
+
+void StopConnectingBacklogFull(benchmark::State& state) {
+  FullBacklog listener;
+  for (auto _ : state) {
+    CConnection connection;
+    connection.configure("127.0.0.1", listener.port(), 0, nullptr);
+    connection.start();
+    waitFor([&] { return connection.connectAttempts() >= 1; });
+    platform::sleepMs(100); // inside the connect
+    state.SetIterationTime(timeStop(connection));
+  }
+}
+
+// A name, not a dotted address: the lookup runs (here the resolver answers at once).
+void StopConnectingByName(benchmark::State& state) {
+  int round = 0;
+  for (auto _ : state) {
+    CConnection connection;
+    connection.configure("localhost", closedPort(), 0, nullptr);
+    connection.start();
+    waitFor([&] { return connection.connectAttempts() >= 1; });
+    platform::sleepMs(std::uint32_t(round++ * 53 % 500));
+    state.SetIterationTime(timeStop(connection));
+  }
+}
+
+// Ten start/stop cycles with nothing listening: what closing and reopening a page costs.
+void TenStartStopCyclesWithoutRecorder(benchmark::State& state) {
+  const int port = closedPort();
+  for (auto _ : state) {
+    CConnection connection;
+    connection.configure("127.0.0.1", port, 0, nullptr);
+    const auto begin = std::chrono::steady_clock::now();
+    for (int i = 0; i < 10; ++i) {
+      connection.start();
+      waitFor([&] { return connection.connectAttempts() >= std::uint32_t(i + 1); });
+      connection.stop();
+    }
+    state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count());
+  }
+}
+
 // Connected to an idle recorder: the thread sleeps in its 20 ms pass pause.
 void StopConnectedIdle(benchmark::State& state) {
   FakeRecorder recorder([](const RecordedRequest&) { return established(); });
@@ -115,6 +186,9 @@ void StopConnectedStreaming(benchmark::State& state) {
 BENCHMARK(StopNotRunning)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(100);
 BENCHMARK(StopConnectingRefused)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(StopConnectingBadPort)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(StopConnectingBacklogFull)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(StopConnectingByName)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(TenStartStopCyclesWithoutRecorder)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(StopConnectedIdle)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(StopConnectedStreaming)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 int main(int argc, char** argv) {

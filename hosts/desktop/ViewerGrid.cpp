@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <new>
 
 namespace desktop {
 
@@ -26,18 +27,22 @@ std::vector<CellRect> gridLayout(int count, int windowWidth, int windowHeight) {
   return cells;
 }
 
-ViewerCell::ViewerCell(const CameraAddress& camera, int language) : viewer_(std::make_unique<CViewer>(language)) {
-  viewer_->setHost(camera.host.c_str());
-  viewer_->port = camera.port;
-  viewer_->connectionId = camera.id;
-  viewer_->attachWindow(window_.handle());
+ViewerCell::ViewerCell(const CameraAddress& camera, int language) {
+  embed::ViewerSettings settings;
+  settings.host = camera.host.c_str();
+  settings.port = camera.port;
+  settings.connectionId = camera.id;
+  settings.language = language;
+  viewer_ = embed::createViewer(settings);
+  if (!viewer_) throw std::bad_alloc(); // a program of its own: no memory ends it
+  embed::attachWindow(viewer_, window_.handle());
 }
 
-ViewerCell::~ViewerCell() { viewer_.reset(); }
+ViewerCell::~ViewerCell() { embed::destroyViewer(viewer_); }
 
 bool ViewerCell::start() {
   dirty_ = true;
-  return viewer_->start();
+  return embed::startViewer(viewer_);
 }
 
 int ViewerCell::pump(int waitMs) {
@@ -46,12 +51,7 @@ int ViewerCell::pump(int waitMs) {
   host.clientWidth = rect_.width;
   host.clientHeight = rect_.height;
   const int handled = window_.pump(
-      [&](const platform::WindowMessage& message) {
-        dispatchViewerMessage(*viewer_, message, host);
-        if (message.message == platform::kMsgFrameDecoded && viewer_->framePipeline().frameReady(viewer_->showIndex()))
-          ++picturesShown_;
-      },
-      waitMs);
+      [&](const platform::WindowMessage& message) { embed::dispatchMessage(viewer_, message, host); }, waitMs);
   // A pending repaint request ends the queue's wait at once: note it and clear it.
   if (window_.takeInvalidated()) dirty_ = true;
   return handled;
@@ -63,7 +63,7 @@ bool ViewerCell::takeDirty() {
   return dirty;
 }
 
-void ViewerCell::paint() { viewer_->paint(canvas_, {0, 0, rect_.width, rect_.height}); }
+void ViewerCell::paint() { embed::paint(viewer_, canvas_, {0, 0, rect_.width, rect_.height}); }
 
 void ViewerCell::setRect(const CellRect& rect) {
   rect_ = rect;

@@ -5,9 +5,9 @@
 #include "hosts/desktop/CommandLine.h"
 #include "platform/Window.h"
 #include "platform/paint/SoftwareCanvas.h"
+#include "presentation/EmbeddedViewer.h"
 #include "presentation/Viewer.h"
 
-#include <memory>
 #include <vector>
 
 namespace desktop {
@@ -22,10 +22,13 @@ struct CellRect {
 // Cells of `count` viewers in a window: columns = ceil(sqrt(count)), rows as needed.
 std::vector<CellRect> gridLayout(int count, int windowWidth, int windowHeight);
 
+// One viewer, driven through the hosts' facade as the browser hosts drive theirs.
 class ViewerCell {
 public:
   ViewerCell(const CameraAddress& camera, int language);
   ~ViewerCell();
+  ViewerCell(const ViewerCell&) = delete;
+  ViewerCell& operator=(const ViewerCell&) = delete;
 
   bool start();
   // Hands every queued message to the viewer's dispatcher; returns how many.
@@ -39,14 +42,13 @@ public:
   const CellRect& rect() const { return rect_; }
   const paint::SoftwareCanvas& canvas() const { return canvas_; }
   CViewer& viewer() { return *viewer_; }
-  int picturesShown() const { return picturesShown_; }
+  int picturesShown() const { return viewer_->picturesShown(); }
 
 private:
   platform::MessageWindow window_; // declared first: the viewer (and its threads) go first
-  std::unique_ptr<CViewer> viewer_;
+  CViewer* viewer_ = nullptr;      // from embed::createViewer; never null (else the cell aborts)
   paint::SoftwareCanvas canvas_;
   CellRect rect_;
-  int picturesShown_ = 0; // decoded frames made visible (1028 with a ready frame)
   bool dirty_ = true;
 };
 

@@ -3,7 +3,6 @@
 #include "hosts/desktop/CommandLine.h"
 #include "hosts/desktop/Snapshot.h"
 #include "hosts/desktop/X11Window.h"
-#include "platform/Socket.h"
 
 #include <cstdio>
 #include <string>
@@ -19,7 +18,6 @@ int main(int argc, char** argv) {
     std::fputs(desktop::usageText(), stdout);
     return 0;
   }
-  platform::networkStartup();
   int status = 0;
   std::string message;
   if (!options.snapshot.empty()) {
@@ -42,6 +40,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "camview: %s\n", message.c_str());
     status = 1;
   }
-  platform::networkCleanup();
   return status;
 }

@@ -12,6 +12,10 @@ struct ResourceBlock {
   std::size_t size = 0;
 };
 
+// The module that holds this code: the DLL when the viewer is built into one (a null module
+// would name the browser's executable instead), the program otherwise. Null on Linux.
+ModuleHandle moduleOfThisCode();
+
 // Finds the "FONTS" resource `id` in `module`. False when there is none; the block then
 // stays empty. The bytes live as long as the module.
 bool loadFontResource(ModuleHandle module, int id, ResourceBlock& block);

@@ -27,15 +27,9 @@ bool wouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK || e
 // A dotted IPv4 address is used as it is; anything else goes to the resolver, whose first
 // IPv4 address is taken.
 bool resolveIPv4(const char* host, in_addr* address) {
-  if (host == nullptr || host[0] == '\0') return false;
-  if (inet_pton(AF_INET, host, address) == 1) return true;
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (getaddrinfo(host, nullptr, &hints, &found) != 0 || found == nullptr) return false;
-  *address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
-  freeaddrinfo(found);
+  Address found = 0;
+  if (!parseDottedAddress(host, found) && !resolveName(host, found)) return false;
+  address->s_addr = found;
   return true;
 }
 
@@ -58,6 +52,44 @@ int waitFor(SocketHandle socket, short events, int timeoutMs) {
 }
 
 } // namespace
+
+bool parseDottedAddress(const char* host, Address& address) {
+  if (host == nullptr || host[0] == '\0') return false;
+  in_addr parsed{};
+  if (inet_pton(AF_INET, host, &parsed) != 1) return false;
+  address = parsed.s_addr;
+  return true;
+}
+
+bool resolveName(const char* host, Address& address) {
+  if (host == nullptr || host[0] == '\0') return false;
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(host, nullptr, &hints, &found) != 0 || found == nullptr) return false;
+  address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
+  freeaddrinfo(found);
+  return true;
+}
+
+int socketConnectStart(SocketHandle socket, Address address, int port) {
+  if (socket == kNoSocket || !validPort(port) || !socketSetNonBlocking(socket)) return -1;
+  in_addr target{};
+  target.s_addr = address;
+  sockaddr_in remote = socketAddress(target, port);
+  if (::connect(toDescriptor(socket), reinterpret_cast<const sockaddr*>(&remote), sizeof remote) == 0) return 1;
+  return (errno == EINPROGRESS || errno == EINTR) ? 0 : -1;
+}
+
+int socketConnectWait(SocketHandle socket, int timeoutMs) {
+  const int ready = waitFor(socket, POLLOUT, timeoutMs);
+  if (ready <= 0) return ready;
+  int error = 0;
+  socklen_t size = sizeof error;
+  if (getsockopt(toDescriptor(socket), SOL_SOCKET, SO_ERROR, &error, &size) != 0) return -1;
+  return error == 0 ? 1 : -1;
+}
 
 bool networkStartup() { return true; }
 void networkCleanup() {}

@@ -39,6 +39,13 @@ ThreadHandle threadStart(ThreadEntry entry, void* argument) {
   return thread;
 }
 
+bool threadStartDetached(ThreadEntry entry, void* argument) {
+  ThreadHandle thread = threadStart(entry, argument);
+  if (!thread.running()) return false;
+  pthread_detach(static_cast<pthread_t>(thread.value));
+  return true;
+}
+
 void threadRelease(ThreadHandle& thread) {
   if (!thread.running()) return;
   auto id = static_cast<pthread_t>(thread.value);

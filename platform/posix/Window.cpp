@@ -56,9 +56,11 @@ bool postMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wPar
   auto found = windows.windows.find(window);
   if (found == windows.windows.end()) return false;
   MessageWindow::Impl& target = *found->second;
-  {
+  try {
     std::lock_guard lock(target.mutex);
     target.queue.push_back(WindowMessage{message, wParam, lParam});
+  } catch (...) {
+    return false; // no memory for the queue: the post fails, as a full queue does on Windows
   }
   target.changed.notify_all();
   return true;
@@ -107,5 +109,7 @@ bool MessageWindow::takeInvalidated(bool* erase) {
   impl_->erase = false;
   return wasInvalidated;
 }
+
+bool messageWindowClassRegistered() { return false; }
 
 } // namespace platform

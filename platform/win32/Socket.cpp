@@ -18,17 +18,9 @@ bool validPort(int port) { return port >= 0 && port <= 65535; }
 // A dotted address is used as it is (inet_addr); anything else goes to gethostbyname, whose
 // first IPv4 address is taken.
 bool resolveIPv4(const char* host, in_addr* address) {
-  if (host == nullptr || host[0] == '\0') return false; // gethostbyname("") would give the local host
-  unsigned long dotted = inet_addr(host);
-  if (dotted != INADDR_NONE) {
-    address->s_addr = dotted;
-    return true;
-  }
-  const hostent* entry = gethostbyname(host);
-  if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_length != 4 || entry->h_addr_list == nullptr ||
-      entry->h_addr_list[0] == nullptr)
-    return false;
-  std::memcpy(&address->s_addr, entry->h_addr_list[0], 4);
+  Address found = 0;
+  if (!parseDottedAddress(host, found) && !resolveName(host, found)) return false;
+  address->s_addr = found;
   return true;
 }
 
@@ -52,6 +44,22 @@ int waitFor(SocketHandle socket, bool forReading, int timeoutMs) {
   return result > 0 ? 1 : 0;
 }
 
+// Waits for a connect under way: writable means connected, "exceptional" means it failed.
+int waitForConnect(SocketHandle socket, int timeoutMs) {
+  if (socket == kNoSocket) return -1;
+  fd_set writable;
+  fd_set failed;
+  FD_ZERO(&writable);
+  FD_ZERO(&failed);
+  FD_SET(toSocket(socket), &writable);
+  FD_SET(toSocket(socket), &failed);
+  timeval timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+  int result = select(0, nullptr, &writable, &failed, timeoutMs < 0 ? nullptr : &timeout);
+  if (result == SOCKET_ERROR) return -1;
+  if (result == 0) return 0;
+  return FD_ISSET(toSocket(socket), &failed) ? -1 : 1;
+}
+
 // Successful WSAStartup calls not yet matched by WSACleanup.
 std::mutex startupMutex;
 int startupCount = 0;
@@ -72,6 +80,37 @@ void networkCleanup() {
   --startupCount;
   WSACleanup();
 }
+
+bool parseDottedAddress(const char* host, Address& address) {
+  if (host == nullptr || host[0] == '\0') return false;
+  unsigned long dotted = inet_addr(host);
+  if (dotted == INADDR_NONE) return false;
+  address = dotted;
+  return true;
+}
+
+bool resolveName(const char* host, Address& address) {
+  if (host == nullptr || host[0] == '\0') return false; // gethostbyname("") would give the local host
+  // gethostbyname's result lives in storage of the calling thread: read it before any other
+  // socket call of this thread.
+  const hostent* entry = gethostbyname(host);
+  if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_length != 4 || entry->h_addr_list == nullptr ||
+      entry->h_addr_list[0] == nullptr)
+    return false;
+  std::memcpy(&address, entry->h_addr_list[0], 4);
+  return true;
+}
+
+int socketConnectStart(SocketHandle socket, Address address, int port) {
+  if (socket == kNoSocket || !validPort(port) || !socketSetNonBlocking(socket)) return -1;
+  in_addr target{};
+  target.s_addr = address;
+  sockaddr_in remote = socketAddress(target, port);
+  if (::connect(toSocket(socket), reinterpret_cast<const sockaddr*>(&remote), sizeof remote) == 0) return 1;
+  return WSAGetLastError() == WSAEWOULDBLOCK ? 0 : -1;
+}
+
+int socketConnectWait(SocketHandle socket, int timeoutMs) { return waitForConnect(socket, timeoutMs); }
 
 SocketHandle socketCreate() {
   SOCKET created = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);

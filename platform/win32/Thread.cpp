@@ -36,6 +36,13 @@ ThreadHandle threadStart(ThreadEntry entry, void* argument) {
   return thread;
 }
 
+bool threadStartDetached(ThreadEntry entry, void* argument) {
+  ThreadHandle thread = threadStart(entry, argument);
+  if (!thread.running()) return false;
+  CloseHandle(reinterpret_cast<HANDLE>(thread.value)); // the thread runs on without its handle
+  return true;
+}
+
 void threadRelease(ThreadHandle& thread) {
   if (!thread.running()) return;
   auto handle = reinterpret_cast<HANDLE>(thread.value);

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <mutex>
+
 namespace platform {
 
 struct MessageWindow::Impl {
@@ -13,6 +15,7 @@ struct MessageWindow::Impl {
   int handled = 0;
   bool invalidated = false; // set by WM_PAINT, cleared by takeInvalidated
   bool erase = false;       // set by WM_ERASEBKGND
+  bool classHeld = false;   // this window counts as a user of the window class
 };
 
 namespace {
@@ -63,15 +66,29 @@ HINSTANCE thisModule() {
   return module;
 }
 
-bool registerWindowClass() {
-  static const bool registered = [] {
+// The window class lives while any MessageWindow does: it is registered by the first and
+// unregistered with the last, so a DLL that carries this code leaves no class behind whose
+// window procedure points into it after it is unloaded.
+std::mutex classMutex;
+int classUsers = 0;
+
+bool acquireWindowClass() {
+  std::lock_guard lock(classMutex);
+  if (classUsers == 0) {
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = windowProcedure;
     windowClass.hInstance = thisModule();
     windowClass.lpszClassName = kClassName;
-    return RegisterClassA(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-  }();
-  return registered;
+    if (RegisterClassA(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+  }
+  ++classUsers;
+  return true;
+}
+
+void releaseWindowClass() {
+  std::lock_guard lock(classMutex);
+  if (classUsers == 0 || --classUsers > 0) return;
+  UnregisterClassA(kClassName, thisModule());
 }
 
 bool postedMessageWaiting() {
@@ -82,7 +99,8 @@ bool postedMessageWaiting() {
 } // namespace
 
 MessageWindow::MessageWindow() : impl_(std::make_unique<Impl>()) {
-  if (registerWindowClass()) {
+  impl_->classHeld = acquireWindowClass();
+  if (impl_->classHeld) {
     // Visible, because a hidden window keeps no update region and InvalidateRect would
     // leave no trace; a small tool window that never takes the focus.
     impl_->window = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kClassName, "", WS_POPUP, 0, 0, 16, 16,
@@ -98,6 +116,12 @@ MessageWindow::MessageWindow() : impl_(std::make_unique<Impl>()) {
 
 MessageWindow::~MessageWindow() {
   if (impl_->window != nullptr) DestroyWindow(impl_->window);
+  if (impl_->classHeld) releaseWindowClass();
+}
+
+bool messageWindowClassRegistered() {
+  WNDCLASSA found{};
+  return GetClassInfoA(thisModule(), kClassName, &found) != 0;
 }
 
 WindowHandle MessageWindow::handle() const { return impl_->window; }

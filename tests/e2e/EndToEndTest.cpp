@@ -1,6 +1,8 @@
 // The recorder simulator and viewers on loopback: pictures arrive, are decoded and painted
 // with their on-screen display; diagnostics; recorder errors, corrupt pictures, a recorder
 // that goes away and comes back; several viewers; the desktop host's snapshot mode.
+#include "engine/RunTag.h"
+#include "engine/StatusIndex.h"
 #include "hosts/desktop/Snapshot.h"
 #include "hosts/desktop/ViewerGrid.h"
 #include "recorder/server/RecorderServer.h"
@@ -64,7 +66,8 @@ TEST(EndToEnd, PicturesArriveAndArePaintedWithTheirOverlay) {
   const CViewer& viewer = h.viewer();
   EXPECT_TRUE(h.viewer().framePipeline().frameReady(viewer.showIndex()));
   bool established = false;
-  for (const auto& m : h.handled) established |= m.message == platform::kMsgStatusIndex && m.wParam == 6;
+  for (const auto& m : h.handled)
+    established |= m.message == platform::kMsgStatusIndex && runtag::valueOf(m.wParam) == kStatusEstablished;
   EXPECT_TRUE(established);
   EXPECT_EQ(viewer.currentPicture().camera(), "Camera 7");
 

@@ -1,6 +1,7 @@
 // Reply handling and picture records on a connection that is not connected: what each reply
 // stores and posts, observed through a message window on the test's own thread.
 #include "engine/Connection.h"
+#include "engine/PictureLimits.h"
 #include "engine/Protocol.h"
 #include "engine/StatusIndex.h"
 #include "tests/engine/ProtocolBuilders.h"
@@ -92,10 +93,20 @@ TEST_F(ConnectionReplyTest, BodyBeforeHeadIsStillTaken) {
   EXPECT_EQ(connection.receiveSlot.length, 10);
 }
 
-TEST_F(ConnectionReplyTest, HeadWithoutBodyDoesNotMakeAPicture) {
+TEST_F(ConnectionReplyTest, HeadWithoutBodyLeavesAWaitingPictureAlone) {
   feed(buildMessage({{protocol::kItemHead, head()}}));
   EXPECT_FALSE(connection.receiveSlot.valid.load());
+  EXPECT_EQ(connection.pictureCount(), 0);
+
+  // A picture waits for the window slot; a header alone must not change its texts.
+  feed(picture({}, body(40, 1)));
+  HeaderTexts other;
+  other.date = "31.12.99";
+  other.pictureNumber = "99";
+  feed(buildMessage({{protocol::kItemHead, head(other)}}));
+  EXPECT_TRUE(connection.receiveSlot.valid.load());
   EXPECT_EQ(connection.receiveSlot.date(), "01.02.03");
+  EXPECT_EQ(connection.receiveSlot.pictureNumber(), "7");
   EXPECT_EQ(connection.pictureCount(), 1);
 }
 
@@ -229,7 +240,7 @@ TEST(PictureRecordTest, TextFieldsAreBoundedAndNumbersLittleEndian) {
   EXPECT_TRUE(record.isVideoStandard576());
 }
 
-TEST(PictureRecordTest, DataGrowsToTheLargestPictureAndNeverShrinks) {
+TEST(PictureRecordTest, CopyGrowsTheBlockAndKeepsItForSmallerPictures) {
   PictureRecord big, small, target;
   ASSERT_TRUE(big.reserve(1000));
   big.length = 1000;
@@ -247,4 +258,29 @@ TEST(PictureRecordTest, DataGrowsToTheLargestPictureAndNeverShrinks) {
   EXPECT_EQ(target.data, block);
   EXPECT_EQ(target.length, 10);
   EXPECT_EQ(target.data[9], 0xCD);
+}
+
+TEST_F(ConnectionReplyTest, BodyLargerThanAnyPictureIsRefused) {
+  // The message itself may be that long (room for a text table), its picture may not.
+  feed(picture({}, body(limits::kMaxPictureBytes + 1, 4)));
+  EXPECT_FALSE(connection.receiveSlot.valid.load());
+  EXPECT_LT(connection.receiveSlot.capacity, limits::kMaxPictureBytes);
+  const auto messages = posted();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_STREQ(textOf(messages[0]), "Internal error!");
+  feed(picture({}, body(limits::kMaxPictureBytes, 4))); // the largest picture is taken
+  EXPECT_TRUE(connection.receiveSlot.valid.load());
+}
+
+TEST(PictureRecordMemory, GrowsToThePictureAndGivesBackAfterAFarLargerOne) {
+  PictureRecord record;
+  ASSERT_TRUE(record.reserve(100000));
+  EXPECT_EQ(record.capacity, 100000);
+  ASSERT_TRUE(record.reserve(60000)); // similar pictures reuse the block
+  EXPECT_EQ(record.capacity, 100000);
+  ASSERT_TRUE(record.reserve(3000000)); // a spike
+  EXPECT_EQ(record.capacity, 3000000);
+  ASSERT_TRUE(record.reserve(120000)); // the next ordinary picture gives it back
+  EXPECT_EQ(record.capacity, 120000);
+  EXPECT_FALSE(record.reserve(-1));
 }

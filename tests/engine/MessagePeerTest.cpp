@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <thread>
 #include <vector>
 
 using namespace testsupport;
@@ -141,8 +142,8 @@ TEST_F(MessagePeerTest, MisalignedHeaderIsNotFound) {
   EXPECT_EQ(peer.stream().buffered(), 0);
 }
 
-TEST_F(MessagePeerTest, ImpossibleLengthsAreCorruptHeaders) {
-  for (std::int32_t total : {-1, 0, 7, CMessagePeer::kMaxMessageLength + 1, 0x7FFFFFFF}) {
+TEST_F(MessagePeerTest, LengthsShorterThanAHeaderAreSkipped) {
+  for (std::int32_t total : {-1, 0, 7, std::int32_t(0x80000000)}) {
     serverSend(rawMessage("PLPR", total, {}));
   }
   const Bytes good = established(3);
@@ -152,6 +153,42 @@ TEST_F(MessagePeerTest, ImpossibleLengthsAreCorruptHeaders) {
   EXPECT_EQ(peer.replies[0], good);
   // No buffer was ever sized after a claimed length.
   EXPECT_LE(peer.stream().capacity(), std::int32_t(good.size()));
+}
+
+TEST_F(MessagePeerTest, BufferGivesBackWhatAFarLargerMessageTook) {
+  const Bytes large = picture({}, body(600000, 1));
+  const Bytes small = picture({}, body(50000, 2));
+  // The sender has a thread of its own: the large message does not fit the socket buffers.
+  std::thread sender([&] {
+    serverSend(large);
+    serverSend(small);
+  });
+  ASSERT_TRUE(pumpUntil(1, 20000));
+  EXPECT_EQ(peer.stream().capacity(), std::int32_t(large.size()));
+  ASSERT_TRUE(pumpUntil(2, 20000));
+  sender.join();
+  EXPECT_EQ(peer.stream().capacity(), std::int32_t(small.size()));
+}
+
+TEST_F(MessagePeerTest, LengthBeyondAnyMessageFailsTheConnection) {
+  for (std::int32_t total : {CMessagePeer::kMaxMessageLength + 1, 16 * 1024 * 1024, 0x7FFFFFFF}) {
+    RecordingPeer fresh;
+    ASSERT_TRUE(fresh.stream().open());
+    ASSERT_TRUE(fresh.stream().connect("127.0.0.1", platform::socketLocalPort(listener)));
+    const platform::SocketHandle other = platform::socketAccept(listener);
+    ASSERT_NE(other, platform::kNoSocket);
+    const Bytes header = rawMessage("PLPR", total, {});
+    ASSERT_EQ(platform::socketSend(other, header.data(), int(header.size())), int(header.size()));
+    bool failed = false;
+    for (int pass = 0; pass < 2000 && !failed; ++pass) {
+      ReplyStatus status;
+      failed = !fresh.pumpReceive(status);
+      if (!failed) platform::sleepMs(2);
+    }
+    EXPECT_TRUE(failed) << total;
+    EXPECT_LE(fresh.stream().capacity(), 8); // nothing sized after the claim
+    platform::socketClose(other);
+  }
 }
 
 TEST_F(MessagePeerTest, EightByteMessageHasNoItems) {

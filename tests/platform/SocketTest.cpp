@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/NameLookup.h"
 #include "platform/Socket.h"
 #include "platform/Time.h"
 
@@ -187,6 +188,50 @@ TEST_F(Socket, RefusedConnectFailsAndAFreshSocketConnects) {
   EXPECT_EQ(receiveAll(server, 2), "ok");
 }
 
+TEST_F(Socket, ConnectWithoutBlockingCompletesOrFails) {
+  Address loopback = 0;
+  ASSERT_TRUE(parseDottedAddress("127.0.0.1", loopback));
+  EXPECT_FALSE(parseDottedAddress("localhost", loopback)); // a name: for the resolver
+  EXPECT_FALSE(parseDottedAddress("", loopback));
+
+  // A listener: the connect completes (at once or after a wait).
+  SocketHandle listener = listen();
+  SocketHandle client = keep(socketCreate());
+  int result = socketConnectStart(client, loopback, socketLocalPort(listener));
+  if (result == 0) result = socketConnectWait(client, 10000);
+  EXPECT_EQ(result, 1);
+  ASSERT_NE(acceptFrom(listener), kNoSocket);
+  EXPECT_EQ(socketSend(client, "x", 1), 1);
+
+  // Nobody listens: refused, at once or when the wait ends.
+  SocketHandle probe = socketListen("127.0.0.1", 0);
+  const int closedPort = socketLocalPort(probe);
+  socketClose(probe);
+  SocketHandle refused = keep(socketCreate());
+  result = socketConnectStart(refused, loopback, closedPort);
+  if (result == 0) result = socketConnectWait(refused, 10000);
+  EXPECT_EQ(result, -1);
+  EXPECT_EQ(socketConnectStart(keep(socketCreate()), loopback, 70000), -1);
+}
+
+TEST(NameLookup, AnswersOnItsOwnThreadAndMayBeLeftBehind) {
+  ASSERT_TRUE(networkStartup());
+  NameLookup* lookup = NameLookup::start("localhost");
+  ASSERT_NE(lookup, nullptr);
+  Address address = 0;
+  NameLookup::State state = NameLookup::State::Pending;
+  for (int i = 0; i < 60 && state == NameLookup::State::Pending; ++i) state = lookup->wait(1000, address);
+  EXPECT_EQ(state, NameLookup::State::Found);
+  EXPECT_EQ(address & 0xFF, 127u); // 127.x.x.x in network byte order
+  lookup->release();
+
+  // Released before it answers: the lookup frees itself when the resolver returns.
+  NameLookup::start("camview-unresolvable..invalid")->release();
+  for (int i = 0; i < 600 && NameLookup::running() > 0; ++i) sleepMs(100);
+  EXPECT_EQ(NameLookup::running(), 0);
+  networkCleanup();
+}
+
 TEST_F(Socket, NoSocketIsRejectedEverywhere) {
   char buffer[4] = {};
   EXPECT_FALSE(socketConnect(kNoSocket, "127.0.0.1", 80));
@@ -198,6 +243,8 @@ TEST_F(Socket, NoSocketIsRejectedEverywhere) {
   EXPECT_EQ(socketWaitWritable(kNoSocket, 0), -1);
   EXPECT_EQ(socketAccept(kNoSocket), kNoSocket);
   EXPECT_EQ(socketLocalPort(kNoSocket), -1);
+  EXPECT_EQ(socketConnectStart(kNoSocket, 0, 80), -1);
+  EXPECT_EQ(socketConnectWait(kNoSocket, 0), -1);
   socketClose(kNoSocket);
 }
 

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <thread>
 
 #include "platform/Thread.h"
+#include "platform/WakeEvent.h"
 #include "platform/Time.h"
 
 namespace {
@@ -66,6 +68,19 @@ TEST(Thread, ManyShortThreadsAllRunAndRelease) {
   }
   for (ThreadHandle& thread : threads) platform::threadRelease(thread);
   EXPECT_EQ(count.load(), 16);
+}
+
+TEST(WakeEvent, EndsAWaitAtOnceAndStaysUpUntilReset) {
+  platform::WakeEvent event;
+  EXPECT_FALSE(event.wait(0));
+  std::thread signaller([&] { event.signal(); });
+  // Woken by the signal, not by the end of the minute.
+  EXPECT_TRUE(event.wait(60000));
+  signaller.join();
+  EXPECT_TRUE(event.signalled());
+  EXPECT_TRUE(event.wait(0));
+  event.reset();
+  EXPECT_FALSE(event.signalled());
 }
 
 } // namespace

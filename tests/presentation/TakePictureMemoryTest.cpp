@@ -1,30 +1,83 @@
-// takePicture when the viewer's record cannot grow: nothing broken is offered to the
-// Decoder thread, the viewer says "No memory!" and goes on with the next picture.
+// The viewer when memory runs out: a record that cannot grow is not offered to the Decoder
+// thread, a decoder that cannot allocate fails its picture, frames or a thread that cannot
+// be made are reported; the viewer says so on its status screen and goes on where it can.
+#include "presentation/FrameLayout.h"
 #include "tests/presentation/ReferencePicture.h"
 #include "tests/presentation/ViewerHarness.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <new>
 
 namespace {
-std::atomic<std::size_t> refusedSize{0}; // array allocations of exactly this size fail
+
+// Allocations of exactly `size` bytes fail, after `skip` of them have passed, `times` times.
+struct Refusal {
+  std::atomic<std::size_t> size{0};
+  std::atomic<int> skip{0};
+  std::atomic<int> times{0};
+
+  void arm(std::size_t bytes, int skipFirst = 0, int count = 1000000) {
+    skip = skipFirst;
+    times = count;
+    size = bytes;
+  }
+  void disarm() { size = 0; }
+  bool refuses(std::size_t bytes) {
+    if (bytes == 0 || bytes != size.load()) return false;
+    if (skip.fetch_sub(1) > 0) return false;
+    return times.fetch_sub(1) > 0;
+  }
+};
+
+Refusal arrayRefusal;  // nothrow new[]: picture records, frames
+Refusal scalarRefusal; // nothrow new: small objects such as a thread's start record
+// Every array allocation of at least this many bytes fails, throwing or not (0: none).
+std::atomic<std::size_t> largeArraysFailFrom{0};
+
+bool largeArrayFails(std::size_t size) {
+  const std::size_t limit = largeArraysFailFrom.load();
+  return limit != 0 && size >= limit;
 }
 
-// The nothrow array form is what picture records grow with; everything else passes through.
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  if (size != 0 && size == refusedSize.load()) return nullptr;
-  try {
-    return ::operator new[](size);
-  } catch (...) {
-    return nullptr;
-  }
+void* allocate(std::size_t size) { return std::malloc(size ? size : 1); }
+
+} // namespace
+
+// Every form of new and delete is replaced, all on malloc and free, so that the sanitizers
+// see matching pairs whichever form a library uses.
+
+void* operator new(std::size_t size) {
+  if (void* block = allocate(size)) return block;
+  throw std::bad_alloc();
 }
+
+void* operator new[](std::size_t size) {
+  void* block = largeArrayFails(size) ? nullptr : allocate(size);
+  if (!block) throw std::bad_alloc();
+  return block;
+}
+
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return scalarRefusal.refuses(size) ? nullptr : allocate(size);
+}
+
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return arrayRefusal.refuses(size) || largeArrayFails(size) ? nullptr : allocate(size);
+}
+
+void operator delete(void* pointer) noexcept { std::free(pointer); }
+void operator delete[](void* pointer) noexcept { std::free(pointer); }
+void operator delete(void* pointer, std::size_t) noexcept { std::free(pointer); }
+void operator delete[](void* pointer, std::size_t) noexcept { std::free(pointer); }
+void operator delete(void* pointer, const std::nothrow_t&) noexcept { std::free(pointer); }
+void operator delete[](void* pointer, const std::nothrow_t&) noexcept { std::free(pointer); }
 
 namespace {
 
-TEST(TakePicture, RecordThatCannotGrowIsNotOffered) {
+TEST(OutOfMemory, RecordThatCannotGrowIsNotOffered) {
   testsupport::ViewerHarness h(CLanguageTable::kEnglish);
   std::vector<std::uint8_t> small = testsupport::encodedTestPicture(0);
   h.park(small, 1000, 1);
@@ -34,9 +87,9 @@ TEST(TakePicture, RecordThatCannotGrowIsNotOffered) {
   std::vector<std::uint8_t> large = small;
   large.resize(small.size() + 4096, 0);
   h.park(large, 1001, 2); // the slot holds it; the 1025 is handled below
-  refusedSize = large.size();
+  arrayRefusal.arm(large.size());
   ASSERT_TRUE(h.pumpUntil([&] { return !h.viewer().connection.windowSlot[0].valid.load(); }));
-  refusedSize = 0;
+  arrayRefusal.disarm();
   h.pumpUntil([] { return false; }, 200); // let any wrongly posted message arrive
 
   EXPECT_FALSE(h.viewer().framePipeline().busy());
@@ -52,6 +105,48 @@ TEST(TakePicture, RecordThatCannotGrowIsNotOffered) {
   ASSERT_TRUE(h.waitForFrames(1));
   EXPECT_TRUE(h.viewer().framePipeline().frameReady(h.viewer().showIndex()));
   EXPECT_EQ(h.viewer().currentPicture().receivedTick, 1002u);
+}
+
+TEST(OutOfMemory, DecoderThatCannotAllocateFailsThePicture) {
+  testsupport::ViewerHarness h(CLanguageTable::kEnglish);
+  // The frames exist; the decoder's working planes (several hundred kilobytes) are made by the first
+  // decode. None can be had: an exception on the Decoder thread would end the process.
+  largeArraysFailFrom = 256 * 1024;
+  h.park(testsupport::encodedTestPicture(0), 1000, 1);
+  const bool answered = h.waitForFrames(1);
+  largeArraysFailFrom = 0;
+  ASSERT_TRUE(answered);
+  EXPECT_EQ(h.viewer().decodeErrors(), 1);
+  EXPECT_STREQ(h.viewer().statusText(), h.viewer().languageTable().lookup("decompresserror"));
+
+  h.park(testsupport::encodedTestPicture(1), 1001, 2);
+  ASSERT_TRUE(h.waitForFrames(1));
+  EXPECT_TRUE(h.viewer().framePipeline().frameReady(h.viewer().showIndex()));
+}
+
+TEST(OutOfMemory, FrameThatCannotBeAllocatedStopsTheStartWithNoMemory) {
+  arrayRefusal.arm(presentation::kFrameBytes, 0, 1); // frame 0 only
+  testsupport::ViewerHarness h(CLanguageTable::kEnglish);
+  arrayRefusal.disarm();
+  EXPECT_FALSE(h.viewer().started());
+  EXPECT_STREQ(h.viewer().statusText(), "No memory!");
+  // A later start finds the memory and runs.
+  ASSERT_TRUE(h.viewer().start());
+  h.park(testsupport::encodedTestPicture(0), 1000, 1);
+  ASSERT_TRUE(h.waitForFrames(1));
+  EXPECT_TRUE(h.viewer().framePipeline().frameReady(h.viewer().showIndex()));
+}
+
+TEST(OutOfMemory, ReceiverThreadThatCannotStartIsReported) {
+  // A thread's start record (two pointers) cannot be allocated: the first thread the start
+  // makes, the Receiver thread, is not created.
+  scalarRefusal.arm(2 * sizeof(void*), 0, 1);
+  testsupport::ViewerHarness h(CLanguageTable::kEnglish);
+  scalarRefusal.disarm();
+  EXPECT_FALSE(h.viewer().started());
+  EXPECT_STREQ(h.viewer().statusText(), "Error while initializing!");
+  ASSERT_TRUE(h.viewer().start());
+  EXPECT_TRUE(h.viewer().started());
 }
 
 } // namespace

@@ -32,6 +32,8 @@ int controlFontId(int id) {
 
 } // namespace
 
+ModuleHandle moduleOfThisCode() { return nullptr; }
+
 bool loadFontResource(ModuleHandle, int id, ResourceBlock& block) {
   block = {};
   const unsigned char* data = nullptr;

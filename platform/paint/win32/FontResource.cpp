@@ -5,6 +5,15 @@
 
 namespace paint {
 
+ModuleHandle moduleOfThisCode() {
+  HMODULE module = nullptr;
+  // The address of a function of this file names the module it was linked into; the
+  // reference count stays as it is, so nothing must be freed.
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCSTR>(&moduleOfThisCode), &module);
+  return module;
+}
+
 bool loadFontResource(ModuleHandle module, int id, ResourceBlock& block) {
   block = {};
   HMODULE instance = static_cast<HMODULE>(module);

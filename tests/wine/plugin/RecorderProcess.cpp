@@ -1,16 +1,16 @@
 #include "tests/wine/plugin/RecorderProcess.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 
 namespace pluginsupport {
 namespace {
 
-std::wstring besideThisProgram(const wchar_t* name) {
-  wchar_t path[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path, length);
-  folder.resize(folder.find_last_of(L"\\/") + 1);
-  return folder + name;
+// The program's path as the build gave it (a Windows path of the build folder).
+std::wstring recorderProgram() {
+  const std::string path = CAMVIEW_TEST_RECORDER;
+  return std::wstring(path.begin(), path.end());
 }
 
 std::wstring quoted(const std::string& argument) {
@@ -48,7 +48,7 @@ RecorderProcess::RecorderProcess(const std::vector<std::string>& options) {
   SetHandleInformation(input_, HANDLE_FLAG_INHERIT, 0);
   SetHandleInformation(output_, HANDLE_FLAG_INHERIT, 0);
 
-  const std::wstring program = besideThisProgram(L"plugin_test_recorder.exe");
+  const std::wstring program = recorderProgram();
   std::wstring commandLine = L"\"" + program + L"\" --port 0 --quiet";
   for (const std::string& option : options) commandLine += quoted(option);
 
@@ -75,6 +75,10 @@ RecorderProcess::~RecorderProcess() {
   if (input_) CloseHandle(input_); // end of its input: it stops
   if (process_.hProcess) {
     if (WaitForSingleObject(process_.hProcess, 20000) != WAIT_OBJECT_0) TerminateProcess(process_.hProcess, 1);
+    DWORD code = 0;
+    GetExitCodeProcess(process_.hProcess, &code);
+    // A recorder that crashed or hung changed what the test saw.
+    if (code != 0) ADD_FAILURE() << "the recorder simulator ended with code " << code;
     CloseHandle(process_.hProcess);
     CloseHandle(process_.hThread);
   }

@@ -1,6 +1,7 @@
 #pragma once
 // Starts the test recorder program (TestRecorderMain.cpp) on a free loopback port and stops
-// it again: closing its standard input ends it.
+// it again: closing its standard input ends it. A recorder that does not end cleanly is a
+// test failure.
 #include <windows.h>
 
 #include <string>

@@ -48,7 +48,6 @@ void moveQueuedMessages(HWND from, HWND to) {
     if (to) PostMessageW(to, message.message, message.wParam, message.lParam);
 }
 
-LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void parkViewer(PluginInstance& instance);
 
 LRESULT handleWindowMessage(PluginInstance& instance, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -106,9 +105,14 @@ LRESULT CALLBACK parkingProcedure(HWND window, UINT message, WPARAM wParam, LPAR
       PostMessageW(instance->window, message, wParam, lParam);
       return 0;
     }
-    // Without a window there is no size to render a picture for: it waits in the
-    // connection, which keeps announcing it. Statuses, decoded frames and the offer go on.
-    if (message != platform::kMsgPictureWaiting) dispatch(*instance, window, message, wParam, lParam);
+    // Without a window there is no size to render a picture for: it waits in the connection
+    // until the next window. Statuses, decoded frames and the offer go on.
+    if (message == platform::kMsgPictureWaiting) {
+      instance->pictureAnnounced = true;
+      instance->announcement = wParam;
+    } else {
+      dispatch(*instance, window, message, wParam, lParam);
+    }
     return 0;
   } catch (...) {
     return 0;
@@ -165,6 +169,10 @@ void attachTo(PluginInstance& instance, HWND window) {
   instance.previousProcedure = reinterpret_cast<WNDPROC>(previous);
   embed::attachWindow(instance.viewer, window);
   if (instance.parkingWindow) moveQueuedMessages(instance.parkingWindow, window);
+  if (instance.pictureAnnounced) {
+    PostMessageW(window, platform::kMsgPictureWaiting, instance.announcement, 0);
+    instance.pictureAnnounced = false;
+  }
   InvalidateRect(window, nullptr, TRUE);
   UpdateWindow(window);
 }
@@ -192,6 +200,7 @@ void releaseWindows(PluginInstance& instance) {
     moveQueuedMessages(old, nullptr);
   }
   if (instance.parkingWindow) {
+    RemovePropA(instance.parkingWindow, kInstanceProperty);
     DestroyWindow(instance.parkingWindow); // its queue goes with it
     instance.parkingWindow = nullptr;
   }

@@ -1,0 +1,26 @@
+# Reads the export table of a DLL with objdump and fails unless it names exactly
+# NP_GetEntryPoints, NP_Initialize and NP_Shutdown (no decorated or other names).
+# Usage: cmake -DOBJDUMP=... -DDLL=... -P CheckExports.cmake
+execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "objdump could not read ${DLL}")
+endif()
+# The name pointer table: one "[ordinal] name" line per exported name, up to a blank line.
+string(FIND "${dump}" "[Ordinal/Name Pointer] Table" start)
+if(start EQUAL -1)
+  message(FATAL_ERROR "${DLL} has no export names")
+endif()
+string(SUBSTRING "${dump}" ${start} -1 table)
+string(FIND "${table}" "\n\n" end)
+string(SUBSTRING "${table}" 0 ${end} table)
+string(REGEX MATCHALL "\\[ *[0-9]+\\] [^\n]+" entries "${table}")
+set(names "")
+foreach(entry ${entries})
+  string(REGEX REPLACE "^\\[ *[0-9]+\\] " "" name "${entry}")
+  list(APPEND names "${name}")
+endforeach()
+list(SORT names)
+if(NOT names STREQUAL "NP_GetEntryPoints;NP_Initialize;NP_Shutdown")
+  message(FATAL_ERROR "${DLL} exports '${names}', expected exactly NP_GetEntryPoints, NP_Initialize, NP_Shutdown")
+endif()
+message(STATUS "exports: ${names}")

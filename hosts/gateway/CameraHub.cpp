@@ -74,7 +74,7 @@ CameraHub::JoinResult CameraHub::subscribe(Subscriber* subscriber, const std::st
   camera.subscribers.insert(subscriber);
   watching_[subscriber] = key;
   if (camera.established) subscriber->sendControl(camera.established);
-  if (camera.language) subscriber->sendControl(camera.language);
+  if (camera.language && camera.language != camera.established) subscriber->sendControl(camera.language);
   if (camera.picture) subscriber->offerPicture(camera.picture, camera.sequence);
   return JoinResult::Joined;
 }

@@ -66,71 +66,67 @@ void setState(SocketHandle handle, BridgeSocket::State state) {
   }
 }
 
-// --- the main thread's half (JavaScript) ---
+// --- the main thread's half (JavaScript; kept out of the C++ formatter's hands) ---
+// clang-format off
 
 // Opens the WebSocket for socket `id` to the camera named `name` (a heap copy, freed here).
 void openOnMainThread(int id, char* name) {
-  MAIN_THREAD_ASYNC_EM_ASM(
-      {
-        var id = $0;
-        var name = UTF8ToString($1);
-        _free($1);
-        var url = Module['camviewCameraUrl'] ? Module['camviewCameraUrl'](name)
-                                             : (location.protocol == = 'https:' ? 'wss://' : 'ws://') + location.host +
-                                                   '/camera/' + encodeURIComponent(name);
-        var sockets = Module['camviewSockets'] = Module['camviewSockets'] || new Map();
-        var ws;
-        try {
-          ws = new WebSocket(url);
-        } catch (e) {
-          _camview_socket_closed(id);
-          return;
-        }
-        ws.binaryType = 'arraybuffer';
-        sockets.set(id, ws);
-        ws.onopen = function() { _camview_socket_opened(id); };
-        ws.onmessage = function(event) {
-          var bytes = new Uint8Array(event.data);
-          var buffer = _malloc(bytes.length || 1);
-          if (!buffer) {
-            ws.close();
-            return;
-          }
-          new Uint8Array(wasmMemory.buffer, buffer, bytes.length).set(bytes);
-          _camview_socket_received(id, buffer, bytes.length);
-          _free(buffer);
-        };
-        ws.onclose = ws.onerror = function() {
-          sockets.delete(id);
-          _camview_socket_closed(id);
-        };
-      },
-      id, name);
+  MAIN_THREAD_ASYNC_EM_ASM({
+    var id = $0;
+    var name = UTF8ToString($1);
+    _free($1);
+    var url = Module['camviewCameraUrl'] ? Module['camviewCameraUrl'](name)
+        : (location.protocol === 'https:' ? 'wss://' : 'ws://') + location.host + '/camera/' + encodeURIComponent(name);
+    var sockets = Module['camviewSockets'] = Module['camviewSockets'] || new Map();
+    var ws;
+    try {
+      ws = new WebSocket(url);
+    } catch (e) {
+      _camview_socket_closed(id);
+      return;
+    }
+    ws.binaryType = 'arraybuffer';
+    sockets.set(id, ws);
+    ws.onopen = function() { _camview_socket_opened(id); };
+    ws.onmessage = function(event) {
+      var bytes = new Uint8Array(event.data);
+      var buffer = _malloc(bytes.length || 1);
+      if (!buffer) {
+        ws.close();
+        return;
+      }
+      new Uint8Array(wasmMemory.buffer, buffer, bytes.length).set(bytes);
+      _camview_socket_received(id, buffer, bytes.length);
+      _free(buffer);
+    };
+    ws.onclose = ws.onerror = function() {
+      sockets.delete(id);
+      _camview_socket_closed(id);
+    };
+  }, id, name);
 }
 
 // Sends `length` bytes at `data` (a heap copy, freed here).
 void sendOnMainThread(int id, std::uint8_t* data, int length) {
-  MAIN_THREAD_ASYNC_EM_ASM(
-      {
-        var ws = Module['camviewSockets'] && Module['camviewSockets'].get($0);
-        if (ws&& ws.readyState == = 1) ws.send(new Uint8Array(wasmMemory.buffer, $1, $2).slice());
-        _free($1);
-      },
-      id, data, length);
+  MAIN_THREAD_ASYNC_EM_ASM({
+    var ws = Module['camviewSockets'] && Module['camviewSockets'].get($0);
+    if (ws && ws.readyState === 1) ws.send(new Uint8Array(wasmMemory.buffer, $1, $2).slice());
+    _free($1);
+  }, id, data, length);
 }
 
 void closeOnMainThread(int id) {
-  MAIN_THREAD_ASYNC_EM_ASM(
-      {
-        var sockets = Module['camviewSockets'];
-        var ws = sockets && sockets.get($0);
-        if (!ws) return;
-        sockets.delete($0);
-        ws.onopen = ws.onmessage = ws.onclose = ws.onerror = null;
-        ws.close();
-      },
-      id);
+  MAIN_THREAD_ASYNC_EM_ASM({
+    var sockets = Module['camviewSockets'];
+    var ws = sockets && sockets.get($0);
+    if (!ws) return;
+    sockets.delete($0);
+    ws.onopen = ws.onmessage = ws.onclose = ws.onerror = null;
+    ws.close();
+  }, id);
 }
+
+// clang-format on
 
 } // namespace
 

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <string>
 #include <mutex>
 #include <vector>
 
@@ -28,12 +29,21 @@ namespace {
 constexpr std::size_t kMaxQueuedBytes = 64u << 20;
 // How long a connect waits for the WebSocket to open (or fail) before it gives up.
 constexpr auto kConnectTimeout = std::chrono::seconds(10);
+// A gateway that accepts and then closes at once (too many cameras, say) would otherwise be
+// asked again on the Receiver thread's next pass: connections to a camera that lived less
+// than kShortLived make the next connect wait, twice as long each time up to kMaxBackoff.
+constexpr auto kShortLived = std::chrono::seconds(2);
+constexpr auto kFirstBackoff = std::chrono::milliseconds(500);
+constexpr auto kMaxBackoff = std::chrono::milliseconds(8000);
+using Clock = std::chrono::steady_clock;
 
 struct BridgeSocket {
   enum class State { Idle, Connecting, Open, Closed };
   std::mutex mutex;
   std::condition_variable changed;
   State state = State::Idle;
+  std::string camera;
+  Clock::time_point openedAt;
   std::vector<std::uint8_t> received;
   std::size_t readPosition = 0;
 };
@@ -42,6 +52,7 @@ struct Registry {
   std::mutex mutex;
   std::map<SocketHandle, std::shared_ptr<BridgeSocket>> sockets;
   SocketHandle next = 1;
+  std::map<std::string, std::chrono::milliseconds> backoff; // by camera name
 };
 
 Registry& registry() {
@@ -56,14 +67,38 @@ std::shared_ptr<BridgeSocket> find(SocketHandle handle) {
   return found == all.sockets.end() ? nullptr : found->second;
 }
 
+// The wait before the next connect to `camera`, after a connection that lived `lived`.
+void noteConnectionEnd(const std::string& camera, Clock::duration lived) {
+  Registry& all = registry();
+  std::lock_guard lock(all.mutex);
+  std::chrono::milliseconds& wait = all.backoff[camera];
+  wait = lived >= kShortLived ? std::chrono::milliseconds(0) : std::min(kMaxBackoff, std::max(kFirstBackoff, 2 * wait));
+}
+
+std::chrono::milliseconds backoffFor(const std::string& camera) {
+  Registry& all = registry();
+  std::lock_guard lock(all.mutex);
+  auto found = all.backoff.find(camera);
+  return found == all.backoff.end() ? std::chrono::milliseconds(0) : found->second;
+}
+
 void setState(SocketHandle handle, BridgeSocket::State state) {
-  if (auto socket = find(handle)) {
-    {
-      std::lock_guard lock(socket->mutex);
-      if (socket->state != BridgeSocket::State::Closed) socket->state = state;
+  auto socket = find(handle);
+  if (!socket) return;
+  bool ended = false;
+  Clock::duration lived{};
+  {
+    std::lock_guard lock(socket->mutex);
+    if (socket->state == BridgeSocket::State::Closed) return;
+    if (state == BridgeSocket::State::Open) socket->openedAt = Clock::now();
+    if (state == BridgeSocket::State::Closed && socket->state == BridgeSocket::State::Open) {
+      ended = true;
+      lived = Clock::now() - socket->openedAt;
     }
-    socket->changed.notify_all();
+    socket->state = state;
   }
+  socket->changed.notify_all();
+  if (ended) noteConnectionEnd(socket->camera, lived);
 }
 
 // --- the main thread's half (JavaScript; kept out of the C++ formatter's hands) ---
@@ -145,15 +180,19 @@ bool socketConnect(SocketHandle handle, const char* host, int port) {
   if (host == nullptr || host[0] == '\0' || port < 0 || port > 65535) return false;
   auto socket = find(handle);
   if (!socket || emscripten_is_main_runtime_thread()) return false; // the main thread cannot wait
-  {
-    std::lock_guard lock(socket->mutex);
-    if (socket->state != BridgeSocket::State::Idle) return false;
-    socket->state = BridgeSocket::State::Connecting;
-  }
+  std::unique_lock lock(socket->mutex);
+  if (socket->state != BridgeSocket::State::Idle) return false;
+  socket->camera = host;
+  // Waits out the back-off; an aborted connect (the page closes the viewer) ends it early.
+  socket->changed.wait_for(lock, backoffFor(socket->camera),
+                           [&] { return socket->state != BridgeSocket::State::Idle; });
+  if (socket->state != BridgeSocket::State::Idle) return false;
+  socket->state = BridgeSocket::State::Connecting;
+  lock.unlock();
   char* name = strdup(host);
   if (!name) return false;
   openOnMainThread(int(handle), name);
-  std::unique_lock lock(socket->mutex);
+  lock.lock();
   socket->changed.wait_for(lock, kConnectTimeout, [&] { return socket->state != BridgeSocket::State::Connecting; });
   if (socket->state == BridgeSocket::State::Open) return true;
   socket->state = BridgeSocket::State::Closed;
@@ -233,8 +272,8 @@ EMSCRIPTEN_KEEPALIVE void camview_socket_received(int id, const std::uint8_t* da
   socket->received.insert(socket->received.end(), data, data + length);
 }
 
-// Every connect still waiting fails at once: the main thread is about to wait for a
-// Receiver thread, and no WebSocket can open while it waits.
+// Every connect still waiting (for its back-off or for its WebSocket) fails at once: the main
+// thread is about to wait for a Receiver thread, and no WebSocket can open while it waits.
 EMSCRIPTEN_KEEPALIVE void camview_socket_abort_connects() {
   platform::Registry& all = platform::registry();
   std::lock_guard lock(all.mutex);

@@ -27,6 +27,9 @@ void ViewerSession::run(beast::http::request<beast::http::string_body> request) 
   ws_.set_option(websocket::stream_base::timeout::suggested(beast::role_type::server));
   ws_.read_message_max(kMaxRequestMessage);
   ws_.binary(true);
+  // A picture goes out as one frame: Beast would otherwise cut it into 4 KiB frames, one
+  // socket write each.
+  ws_.auto_fragment(false);
   ws_.async_accept(request, [self = shared_from_this()](beast::error_code error) { self->onAccept(error); });
 }
 

@@ -6,7 +6,7 @@ CTEST = ctest --output-on-failure -j $(JOBS)
 
 .PHONY: test demo bootstrap native asan tsan windows mingw32 mingw64 fuzz bench clean wasm web web-deps
 
-test: bootstrap native asan tsan windows web
+test: bootstrap native asan tsan windows fuzz web
 	@echo "make test: all suites passed"
 
 bootstrap:
@@ -65,9 +65,11 @@ demo: bootstrap wasm web-deps
 	cmake --build build/native -j $(JOBS)
 	scripts/demo build/native
 
+# Every libFuzzer target (clang), each run once over its seed corpus in fuzz/<area>/corpus/.
 fuzz: bootstrap
 	cmake --preset fuzz
-	cmake --build build/fuzz -j $(JOBS)
+	cmake --build build/fuzz -j $(JOBS) --target fuzz_targets
+	$(CTEST) --test-dir build/fuzz -L fuzz
 
 # Every Google Benchmark program of the native build, one after the other.
 bench: native

@@ -20,6 +20,13 @@ elseif(CAMVIEW_SANITIZE STREQUAL "thread")
   add_link_options(-fsanitize=thread)
 endif()
 
+# Fuzz builds instrument every library, so the fuzz targets see the coverage and the faults
+# of all the code they reach; only the targets themselves link libFuzzer's main.
+if(CAMVIEW_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 if(WIN32)
   # Self-contained Windows binaries: no libgcc, libstdc++ or winpthread DLLs beside them.
   add_link_options(-static -static-libgcc -static-libstdc++)

@@ -1,5 +1,8 @@
 #include "decoder/BandDecoder.h"
 
+#include <bit>
+#include <cstring>
+
 namespace wavelet {
 namespace {
 
@@ -51,128 +54,95 @@ const ActionTable& classBActions() {
   return table;
 }
 
-// Position inside the band, in raster order.
-class BandCursor {
-public:
-  explicit BandCursor(const SubbandDescriptor& band)
-      : base_(band.firstSample()), row_(base_), width_(band.width), height_(band.height), stride_(band.stride) {}
+// The pair lookup: one entry per value of the next kPairBits stream bits. It resolves the
+// first symbol when its code, with any extra bits, fits those bits and means a plain value or
+// run of zeros, and the symbol after it when that one fits the rest of the bits too. Both
+// sample placements then cost one lookup: write v1 at the position, v2 a1 samples further,
+// advance by a1 + a2. An entry of 64 bits holds
+//   bits 0-5   bits used by both symbols (by the first alone when there is no second),
+//   bits 8-13  bits used by the first symbol,
+//   bits 16-23 a1, how far the first symbol advances (1 for a value, n for a run of n zeros;
+//              0: the entry resolves nothing and the general path decodes one symbol),
+//   bits 24-31 a2, the same for the second symbol (0 when there is none),
+//   bits 32-47 v1, the value the first symbol writes (0 for a run: the plane is already zero),
+//   bits 48-63 v2, the same for the second symbol.
+// Runs with extra bits (class A up to 20 zeros, class B up to 89) fit as well. 4096 entries of
+// 8 bytes stay in the first-level cache.
+constexpr int kPairBits = 12;
+constexpr int kPairEntries = 1 << kPairBits;
 
-  bool Done() const { return line_ >= height_; }
-
-  void Put(int32_t value) {
-    row_[column_] = static_cast<int16_t>(value); // wraps modulo 65536
-    if (++column_ == width_) NextLines(1, 0);
-  }
-
-  void Skip(uint32_t count) {
-    const uint32_t column = uint32_t(column_) + count;
-    if (column < uint32_t(width_)) {
-      column_ = int(column);
-      return;
-    }
-    NextLines(int(column / uint32_t(width_)), int(column % uint32_t(width_)));
-  }
-
-private:
-  void NextLines(int lines, int column) {
-    line_ += lines;
-    column_ = column;
-    if (line_ < height_) row_ = base_ + static_cast<long>(line_) * stride_;
-  }
-
-  int16_t* base_;
-  int16_t* row_;
-  int width_;
-  int height_;
-  int stride_;
-  int line_ = 0;
-  int column_ = 0;
+struct PairTable {
+  uint64_t entries[kPairEntries];
 };
 
-// Fast form of a table merged with the symbols' meaning: one lookup of the next 14 bits gives
-// the code length and what to do, for every code of up to 14 bits. Entries are packed into 16
-// bits (the table is as small as the plain fast form and stays in the first-level cache):
-// bits 0-4 code length (0: longer code), bits 5-6 the kind, bits 7-15 a signed 9-bit amount:
-// the value or run length, or for escapes and invalid symbols the symbol itself.
-enum FastKind : uint16_t { kFastValue = 0, kFastRun = 1, kFastOther = 2 };
-
-constexpr uint16_t PackFast(uint32_t length, FastKind kind, int amount) {
-  return static_cast<uint16_t>(length | uint32_t(kind) << 5 | uint32_t(amount) << 7);
-}
-
-struct FastActionTable {
-  uint16_t entries[kFastEntries];
+// A symbol resolved from its bits alone.
+struct PlainSymbol {
+  uint32_t length = 0; // code and extra bits; 0: not resolvable from the given bits
+  uint32_t advance = 0;
+  int32_t value = 0;
 };
 
-uint16_t FastEntryFor(uint32_t length, int symbol, const ActionTable& actions) {
-  const SymbolAction& a = actions.symbols[symbol];
-  if (a.action == Action::Value) return PackFast(length, kFastValue, a.amount);
-  if (a.action == Action::Run) return PackFast(length, kFastRun, a.amount);
-  return PackFast(length, kFastOther, symbol);
+// The symbol that the top `valid` of kPairBits bits `index` begin with, if it needs no more
+// bits than those and is a value or a run.
+PlainSymbol ResolvePlain(CodeTableId id, const ActionTable& actions, uint32_t index, uint32_t valid) {
+  const FastEntry code = fastTable(id).entries[index << (kFastBits - kPairBits)];
+  if (code.length == 0 || code.length > valid) return {};
+  const SymbolAction& a = actions.symbols[code.symbol];
+  const uint32_t total = code.length + a.extraBits;
+  if (total > valid) return {};
+  const uint32_t extra = (index >> (kPairBits - total)) & ((1u << a.extraBits) - 1u);
+  switch (a.action) {
+  case Action::Value:
+    return {code.length, 1, a.amount};
+  case Action::Run:
+    return {code.length, uint32_t(a.amount), 0};
+  case Action::RunEscape:
+    return {total, (uint32_t(a.amount) + extra) & 0xFFFFu, 0};
+  case Action::ValueEscape: {
+    const uint32_t half = 1u << (a.extraBits - 1);
+    return {total, 1, extra < half ? a.amount + int32_t(extra) : int32_t(extra - half) - a.negativeBase};
+  }
+  case Action::Invalid:
+    break;
+  }
+  return {};
 }
 
-FastActionTable BuildFastActions(CodeTableId id, const ActionTable& actions) {
-  FastActionTable t{};
-  const FastTable& fast = fastTable(id);
-  for (int i = 0; i < kFastEntries; ++i) {
-    const FastEntry e = fast.entries[i];
-    t.entries[i] = e.length == 0 ? 0 : FastEntryFor(e.length, e.symbol, actions);
+PairTable BuildPairs(CodeTableId id, const ActionTable& actions) {
+  PairTable t{};
+  for (uint32_t index = 0; index < kPairEntries; ++index) {
+    const PlainSymbol first = ResolvePlain(id, actions, index, kPairBits);
+    if (first.length == 0 || first.advance > 0xFF) continue;
+    PlainSymbol second;
+    if (first.length < kPairBits)
+      second = ResolvePlain(id, actions, (index << first.length) & (kPairEntries - 1), kPairBits - first.length);
+    if (second.advance > 0xFF) second = {};
+    t.entries[index] = uint64_t(first.length + second.length) | uint64_t(first.length) << 8 |
+                       uint64_t(first.advance) << 16 | uint64_t(second.advance) << 24 |
+                       uint64_t(uint16_t(first.value)) << 32 | uint64_t(uint16_t(second.value)) << 48;
   }
   return t;
 }
 
-const FastActionTable& FastActions(CodeTableId id) {
-  static const FastActionTable tables[3] = {BuildFastActions(CodeTableId::ClassA, classAActions()),
-                                            BuildFastActions(CodeTableId::ClassBType132, classBActions()),
-                                            BuildFastActions(CodeTableId::ClassBType131, classBActions())};
-  return tables[static_cast<int>(id) - 1];
+// Everything a band decoder looks up for one code table.
+struct BandTables {
+  PairTable pairs;
+  const FastTable* fast;
+  const CodeTable* decoding;
+  const ActionTable* actions;
+};
+
+BandTables BuildTables(CodeTableId id, const ActionTable& actions) {
+  return {BuildPairs(id, actions), &fastTable(id), &decodingTable(id), &actions};
 }
 
-// The reader's window held in locals while a band is decoded; written back when it ends.
-class LocalReader {
-public:
-  explicit LocalReader(BitReader& reader)
-      : reader_(reader), bits_(reader.pendingBits), count_(reader.pendingCount), next_(reader.next),
-        following_(WordOrZero(reader.next)) {}
-  ~LocalReader() {
-    reader_.pendingBits = bits_;
-    reader_.pendingCount = count_;
-    reader_.next = next_;
-  }
+// Built at module load, before any decoder exists, and read-only afterwards: the first
+// picture costs no more than the others, and no decoder thread builds a table.
+const BandTables gTables[3] = {BuildTables(CodeTableId::ClassA, classAActions()),
+                               BuildTables(CodeTableId::ClassBType132, classBActions()),
+                               BuildTables(CodeTableId::ClassBType131, classBActions())};
 
-  // The next 32 bits; past the stream's end they read as 0.
-  uint32_t Peek() const { return bits_ | (following_ >> count_); }
-
-  int Consume(uint32_t n) {
-    if (count_ >= n) {
-      bits_ <<= n;
-      count_ -= n;
-      return ERR_NONE;
-    }
-    if (next_ >= reader_.count) return ERR_END_OF_DATA;
-    if (following_ == 0xFFFFFFFFu && next_ + 1 < reader_.count && reader_.Word(next_ + 1) != 0xFFFFFFFFu)
-      return ERR_MARKER_IN_DATA;
-    const uint32_t need = n - count_;
-    bits_ = following_ << need;
-    count_ = 32 - need;
-    following_ = WordOrZero(++next_);
-    return ERR_NONE;
-  }
-
-  int Read(uint32_t n, uint32_t& value) {
-    value = Peek() >> (32 - n);
-    return Consume(n);
-  }
-
-private:
-  uint32_t WordOrZero(uint32_t index) const { return index < reader_.count ? reader_.Word(index) : 0; }
-
-  BitReader& reader_;
-  uint32_t bits_;
-  uint32_t count_;
-  uint32_t next_;
-  uint32_t following_; // the word at next_, or 0 past the end
-};
+const BandTables& TablesFor(CodeTableId id) { return gTables[static_cast<int>(id) - 1]; }
 
 // Codes longer than 14 bits: bisection of the decoding form by the next 16 bits.
 inline const CodeEntry& LongCode(const CodeTable& table, uint32_t lookAhead) {
@@ -189,52 +159,189 @@ inline const CodeEntry& LongCode(const CodeTable& table, uint32_t lookAhead) {
   return table.entries[lower];
 }
 
-int DecodeBand(BitReader& reader, const SubbandDescriptor& band, CodeTableId id, const ActionTable& actions) {
-  const FastActionTable& fast = FastActions(id);
-  const CodeTable& table = decodingTable(id);
-  BandCursor cursor(band);
-  LocalReader in(reader);
-  while (!cursor.Done()) {
-    const uint32_t lookAhead = in.Peek();
-    uint32_t entry = fast.entries[lookAhead >> (32 - kFastBits)];
-    if (entry == 0) {
-      const CodeEntry& code = LongCode(table, lookAhead);
-      entry = FastEntryFor(code.length, code.symbol, actions);
-    }
-    if (int error = in.Consume(entry & 31u)) return error;
-    const int amount = static_cast<int16_t>(entry) >> 7;
-    const uint32_t kind = (entry >> 5) & 3u;
-    if (kind == kFastValue) {
-      cursor.Put(amount);
-      continue;
-    }
-    if (kind == kFastRun) {
-      cursor.Skip(uint32_t(amount));
-      continue;
-    }
-    const SymbolAction& s = actions.symbols[amount];
-    if (s.action == Action::Invalid) return ERR_BAD_SYMBOL;
-    uint32_t extra = 0;
-    if (int error = in.Read(s.extraBits, extra)) return error;
-    if (s.action == Action::RunEscape) {
-      // Class B runs are counted modulo 65536; class A runs never reach that.
-      cursor.Skip((uint32_t(s.amount) + extra) & 0xFFFFu);
+// Index of the first word from `from` on that a band may not read: the next marker, or the
+// stream's end. A read that needs it fails; everything before it is band data.
+uint32_t FirstUnreadableWord(const BitReader& reader, uint32_t from) {
+  for (uint32_t w = from; w < reader.count; ++w)
+    if (reader.Word(w) == 0xFFFFFFFFu && w + 1 < reader.count && reader.Word(w + 1) != 0xFFFFFFFFu) return w;
+  return reader.count;
+}
+
+// The bit window of a band decoder: up to 63 look-ahead bits, left-aligned in a 64-bit word,
+// refilled a word at a time without a branch. Words are loaded as they are (markers too, and
+// zeros past the stream's end): whether a code may use them is decided by comparing the bit
+// position with the band's first unreadable word, which gives the same results as checking
+// every load, because a prefix code's length and symbol depend only on its own bits.
+class Window {
+public:
+  explicit Window(const BitReader& reader)
+      : words_(reader), data_(reader.Data()), count_(reader.count), bits_(uint64_t(reader.pendingBits) << 32),
+        available_(reader.pendingCount), next_(reader.next) {}
+
+  // Afterwards at least 32 bits are available: a code and its extra bits.
+  void Refill() {
+    const bool inside = next_ < count_; // count_ >= 1: the field header was read
+    const uint32_t word = LoadWord(inside ? next_ : count_ - 1) & (inside ? ~0u : 0u);
+    bits_ |= (uint64_t(word) << 32) >> available_; // the word's first bit right after the valid ones
+    next_ += (63 - available_) >> 5;               // it counts as loaded when all of it fitted
+    available_ |= 32;
+  }
+
+  uint64_t Bits() const { return bits_; }
+  void Consume(uint32_t n) {
+    bits_ <<= n;
+    available_ -= n;
+  }
+  // Bits consumed since the stream's start.
+  uint64_t Position() const { return 32 * uint64_t(next_) - available_; }
+
+  // Leaves the reader as if it had read the consumed bits one word at a time.
+  void WriteBack(BitReader& reader) const {
+    const uint64_t position = Position();
+    reader.next = uint32_t((position + 31) / 32);
+    reader.pendingCount = uint32_t(32 * uint64_t(reader.next) - position);
+    reader.pendingBits = reader.pendingCount == 0 ? 0 : reader.Word(reader.next - 1) << (32 - reader.pendingCount);
+  }
+
+private:
+  uint32_t LoadWord(uint32_t index) const {
+    if constexpr (std::endian::native == std::endian::little) {
+      uint32_t word;
+      std::memcpy(&word, data_ + static_cast<size_t>(index) * 4, 4);
+      return word;
     } else {
-      const uint32_t half = 1u << (s.extraBits - 1);
-      cursor.Put(extra < half ? s.amount + int32_t(extra) : int32_t(extra - half) - s.negativeBase);
+      return words_.Word(index);
     }
   }
-  return ERR_NONE;
+
+  const BitReader& words_;
+  const uint8_t* data_;
+  uint32_t count_;
+  uint64_t bits_;
+  uint32_t available_;
+  uint32_t next_;
+};
+
+// A symbol outside the pair lookup: longer codes, escapes with extra bits, invalid symbols.
+struct GeneralSymbol {
+  uint32_t length;  // bits of the code and its extra bits
+  int32_t value;    // written at the position (0 for a run)
+  uint32_t advance; // samples to advance (a class B run escape may give 0)
+  bool valid;       // false for a symbol outside the alphabet
+};
+
+// Decodes the symbol at the top of `bits` (at least 32 valid bits) without consuming it, so
+// that the caller's window stays in registers.
+GeneralSymbol DecodeGeneralSymbol(uint64_t bits, const BandTables& tables) {
+  const uint32_t lookAhead = uint32_t(bits >> 32);
+  const FastEntry fast = tables.fast->entries[lookAhead >> (32 - kFastBits)];
+  uint32_t length = fast.length;
+  uint32_t symbol = fast.symbol;
+  if (length == 0) {
+    const CodeEntry& code = LongCode(*tables.decoding, lookAhead);
+    length = code.length;
+    symbol = code.symbol;
+  }
+  const SymbolAction& s = tables.actions->symbols[symbol];
+  // The extra bits follow the code (at most 16 + 16 bits in all).
+  const uint32_t extra = s.extraBits == 0 ? 0 : uint32_t((bits << length) >> (64 - s.extraBits));
+  switch (s.action) {
+  case Action::Value:
+    return {length, s.amount, 1, true};
+  case Action::Run:
+    return {length, 0, uint32_t(s.amount), true};
+  case Action::RunEscape:
+    // Class B runs are counted modulo 65536 (a run of 0 advances nothing); class A runs never
+    // reach that.
+    return {length + s.extraBits, 0, (uint32_t(s.amount) + extra) & 0xFFFFu, true};
+  case Action::ValueEscape: {
+    const uint32_t half = 1u << (s.extraBits - 1);
+    return {length + s.extraBits, extra < half ? s.amount + int32_t(extra) : int32_t(extra - half) - s.negativeBase, 1,
+            true};
+  }
+  case Action::Invalid:
+    break;
+  }
+  return {length, 0, 0, false};
+}
+
+// Fills the band in raster order. Reads past the band's first unreadable word are found at
+// line ends and on the general path (a sticky check: samples written after such a read stay
+// inside the band and the field fails anyway), always before any later error is reported.
+template <bool kScaled>
+int DecodeBand(BitReader& reader, const SubbandDescriptor& band, const BandTables& tables, int32_t quantiser) {
+  auto sample = [quantiser](int64_t value) {
+    const int16_t coded = static_cast<int16_t>(value); // wraps modulo 65536
+    return kScaled ? static_cast<int16_t>((quantiser * coded + 4) >> 3) : coded;
+  };
+  const uint64_t* pairs = tables.pairs.entries;
+  const uint32_t unreadable = FirstUnreadableWord(reader, reader.next);
+  const uint64_t limit = 32 * uint64_t(unreadable);
+  const int width = band.width;
+  const int height = band.height;
+  const long stride = band.stride;
+  int16_t* row = band.firstSample();
+  int line = 0;
+  int column = 0;
+  if (width <= 0 || height <= 0) return ERR_NONE;
+  Window in(reader);
+  int error = ERR_NONE;
+  for (;;) {
+    in.Refill();
+    const uint64_t entry = pairs[in.Bits() >> (64 - kPairBits)];
+    const int firstAdvance = int(entry >> 16) & 0xFF;
+    const int second = column + firstAdvance; // where the second symbol writes
+    if (firstAdvance != 0 && second < width) {
+      row[column] = sample(int64_t(entry) << 16 >> 48);
+      row[second] = sample(int64_t(entry) >> 48);
+      column = second + (int(entry >> 24) & 0xFF);
+      in.Consume(uint32_t(entry) & 63u);
+    } else if (firstAdvance != 0) { // the first symbol ends the line: the second is not read yet
+      row[column] = sample(int64_t(entry) << 16 >> 48);
+      column = second;
+      in.Consume(uint32_t(entry >> 8) & 63u);
+    } else {
+      const GeneralSymbol symbol = DecodeGeneralSymbol(in.Bits(), tables);
+      in.Consume(symbol.length);
+      if (!symbol.valid) {
+        error = ERR_BAD_SYMBOL;
+        break;
+      }
+      row[column] = sample(symbol.value);
+      column += static_cast<int>(symbol.advance);
+    }
+    if (column < width) continue;
+    // Past the line's end: a run may cross several lines.
+    if (column < 2 * width) {
+      ++line;
+      column -= width;
+    } else {
+      line += column / width;
+      column %= width;
+    }
+    if (in.Position() > limit || line >= height) break;
+    row = band.firstSample() + line * stride;
+  }
+  if (in.Position() > limit) { // an earlier read went past the band's data
+    reader.next = unreadable;
+    return unreadable >= reader.count ? ERR_END_OF_DATA : ERR_MARKER_IN_DATA;
+  }
+  in.WriteBack(reader);
+  return error;
 }
 
 } // namespace
 
-int DecodeBandA(BitReader& reader, const SubbandDescriptor& band) {
-  return DecodeBand(reader, band, CodeTableId::ClassA, classAActions());
+int DecodeBandA(BitReader& reader, const SubbandDescriptor& band, BandScaling scaling) {
+  const BandTables& tables = TablesFor(CodeTableId::ClassA);
+  return scaling.enabled ? DecodeBand<true>(reader, band, tables, scaling.quantiser)
+                         : DecodeBand<false>(reader, band, tables, 0);
 }
 
-int DecodeBandB(BitReader& reader, const SubbandDescriptor& band, CodeTableId table) {
-  return DecodeBand(reader, band, table, classBActions());
+int DecodeBandB(BitReader& reader, const SubbandDescriptor& band, CodeTableId table, BandScaling scaling) {
+  const BandTables& tables = TablesFor(table);
+  return scaling.enabled ? DecodeBand<true>(reader, band, tables, scaling.quantiser)
+                         : DecodeBand<false>(reader, band, tables, 0);
 }
 
 } // namespace wavelet

@@ -31,6 +31,8 @@ public:
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
   }
 
+  const uint8_t* Data() const { return words_; }
+
   bool IsMarker() const {
     return next < count && Word(next) == 0xFFFFFFFFu && next + 1 < count && Word(next + 1) != 0xFFFFFFFFu;
   }

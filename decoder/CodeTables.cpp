@@ -1,18 +1,34 @@
 #include "decoder/CodeTables.h"
 
 #include <cstddef>
-#include <vector>
+#include <initializer_list>
 
 namespace wavelet {
 namespace {
 
+// Symbols in code order. The capacity is fixed, so building the tables allocates nothing: a
+// decoder cannot meet an allocation failure there.
+struct SymbolList {
+  std::array<int, 256> values{};
+  std::size_t size = 0;
+  void push_back(int symbol) {
+    if (size < values.size()) values[size++] = symbol;
+  }
+  SymbolList& operator=(std::initializer_list<int> symbols) {
+    size = 0;
+    for (int symbol : symbols) push_back(symbol);
+    return *this;
+  }
+  int operator[](std::size_t i) const { return values[i]; }
+};
+
 // A table as stored in the format: codes per length 1..16 and the symbols in code order.
 struct TableSource {
   std::array<int, kMaxCodeLength> countsPerLength;
-  std::vector<int> symbols;
+  SymbolList symbols;
 };
 
-void appendRange(std::vector<int>& symbols, int first, int last) {
+void appendRange(SymbolList& symbols, int first, int last) {
   for (int s = first; s <= last; ++s) symbols.push_back(s);
 }
 

@@ -13,6 +13,7 @@ enum DecodeResult : int32_t {
   DEC_TOO_SMALL = 5,  // the picture is too small for five decomposition levels
   DEC_BAD_HEADER = 6, // the field header is missing or wrong
   DEC_NO_OUTPUT = 9,  // no output buffer, or one too small for the picture
+  DEC_NO_MEMORY = 10, // the engine or its working buffer could not be allocated
 };
 
 // Stage of a stream error (CWaveletDecoder::errorStage).

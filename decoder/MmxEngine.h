@@ -19,7 +19,7 @@ public:
 
   void InverseTransform() override;
   int ConvertToBgr(int offsetRed, int offsetGreen, int offsetBlue) override;
-  void DequantiseBand(int) override {}
+  bool DequantisesWhileDecoding() const override { return false; }
   int RoundDimension(int n) const override { return roundUpToFour(n); }
   bool IsPortable() const override { return false; }
 

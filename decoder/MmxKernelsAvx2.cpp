@@ -1,10 +1,11 @@
 // AVX2 version of the four-lane arithmetic: sixteen 16-bit lanes per instruction, chosen at
-// run time. Windows builds leave it out (see CpuFeatures.cpp); the colour conversion uses the
-// SSE2 kernel.
+// run time. Windows builds leave it out (see CpuFeatures.cpp).
 #include "decoder/MmxKernels.h"
 
 #if (defined(__x86_64__) || defined(__i386__)) && !defined(_WIN32)
 #include <immintrin.h>
+
+#include <algorithm>
 
 #define CAMVIEW_AVX2 __attribute__((target("avx2")))
 
@@ -33,9 +34,11 @@ CAMVIEW_AVX2 inline __m256i Odd(const int16_t* L, const int16_t* H, long s) {
 }
 
 CAMVIEW_AVX2 void LineAvx2(const int16_t* low, const int16_t* high, int n, int16_t* out) {
+  // As the SSE2 kernel, in blocks of sixteen output pairs; short lines go to SSE2.
   const int nHigh = n / 2;
-  int i = 0;
-  for (; i + 16 <= nHigh; i += 16) {
+  if (nHigh < 16) return Sse2Kernels()->line(low, high, n, out);
+  for (int i = 0;; i += 16) {
+    i = std::min(i, nHigh - 16);
     const __m256i even = Even(low + i, high + i, 1);
     const __m256i odd = Odd(low + i, high + i, 1);
     // unpack works per 128-bit half: reorder the halves to get natural order.
@@ -43,35 +46,89 @@ CAMVIEW_AVX2 void LineAvx2(const int16_t* low, const int16_t* high, int n, int16
     const __m256i b = _mm256_unpackhi_epi16(even, odd);
     Store(out + 2 * i, _mm256_permute2x128_si256(a, b, 0x20));
     Store(out + 2 * i + 16, _mm256_permute2x128_si256(a, b, 0x31));
+    if (i + 16 == nHigh) break;
   }
-  LineScalarFrom(low, high, n, out, i);
+  LineScalarFrom(low, high, n, out, nHigh); // the last even output of an odd length
 }
 
 CAMVIEW_AVX2 void ColumnsAvx2(const int16_t* low, const int16_t* high, int n, int lanes, int laneStride, int16_t* out,
                               long outStride) {
+  if (lanes < 16) return Sse2Kernels()->columns(low, high, n, lanes, laneStride, out, outStride);
   const int nLow = (n + 1) / 2;
   const int nHigh = n / 2;
-  const int vectorLanes = lanes & ~15;
   for (int i = 0; i < nLow; ++i) {
     const long at = long(i) * laneStride;
     int16_t* evenRow = out + 2 * i * outStride;
-    for (int lane = 0; lane < vectorLanes; lane += 16)
+    for (int lane = 0;; lane += 16) {
+      lane = std::min(lane, lanes - 16);
       Store(evenRow + lane, Even(low + at + lane, high + at + lane, laneStride));
-    if (i < nHigh) {
-      int16_t* oddRow = evenRow + outStride;
-      for (int lane = 0; lane < vectorLanes; lane += 16)
-        Store(oddRow + lane, Odd(low + at + lane, high + at + lane, laneStride));
+      if (i < nHigh) Store(evenRow + outStride + lane, Odd(low + at + lane, high + at + lane, laneStride));
+      if (lane + 16 == lanes) break;
     }
   }
-  if (vectorLanes < lanes) ColumnsScalar(low, high, n, vectorLanes, lanes, laneStride, out, outStride);
+}
+
+// Interleaves 16 blue, 16 green and 16 red bytes into 48 bytes blue, green, red.
+CAMVIEW_AVX2 inline void StoreBgr16(__m128i b, __m128i g, __m128i r, uint8_t* out) {
+  // Output byte k of each 16-byte part takes byte k / 3 (+ 5 or 10 in the later parts) of its
+  // channel; -1 leaves a zero for the other two channels to fill.
+  const auto pick = [](int part, int channel) {
+    alignas(16) int8_t index[16];
+    for (int k = 0; k < 16; ++k) {
+      const int at = 16 * part + k;
+      index[k] = at % 3 == channel ? int8_t(at / 3) : int8_t(-1);
+    }
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(index));
+  };
+  static const __m128i masks[3][3] = {
+      {pick(0, 0), pick(0, 1), pick(0, 2)}, {pick(1, 0), pick(1, 1), pick(1, 2)}, {pick(2, 0), pick(2, 1), pick(2, 2)}};
+  for (int part = 0; part < 3; ++part) {
+    const __m128i bytes =
+        _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(b, masks[part][0]), _mm_shuffle_epi8(g, masks[part][1])),
+                     _mm_shuffle_epi8(r, masks[part][2]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * part), bytes);
+  }
+}
+
+// Sixteen pixels per step with the SSE2 kernel's arithmetic in 256-bit registers; an odd last
+// group of eight goes to the SSE2 kernel.
+CAMVIEW_AVX2 void ConvertAvx2(const int16_t* y, const int16_t* u, const int16_t* v, int groups, int16_t offsetBlue,
+                              int16_t offsetGreen, int16_t offsetRed, uint8_t* out) {
+  const __m256i offB = _mm256_set1_epi16(offsetBlue);
+  const __m256i offG = _mm256_set1_epi16(offsetGreen);
+  const __m256i offR = _mm256_set1_epi16(offsetRed);
+  int g = 0;
+  for (; g + 2 <= groups; g += 2) {
+    const __m256i luma = Load(y + 8 * g);
+    // Each colour difference serves two pixels: duplicate the eight samples in natural order.
+    const __m256i cu8 = _mm256_permute4x64_epi64(
+        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(u + 4 * g))), 0x50);
+    const __m256i cv8 = _mm256_permute4x64_epi64(
+        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(v + 4 * g))), 0x50);
+    const __m256i cu = _mm256_unpacklo_epi16(cu8, cu8);
+    const __m256i cv = _mm256_unpacklo_epi16(cv8, cv8);
+    const __m256i yt = _mm256_mulhi_epi16(_mm256_adds_epi16(luma, K(7168)), K(1191));
+    const __m256i bt = _mm256_mulhi_epi16(cu, K(2066));
+    const __m256i gt = _mm256_adds_epi16(_mm256_mulhi_epi16(cu, K(-400)), _mm256_mulhi_epi16(cv, K(-832)));
+    const __m256i rt = _mm256_mulhi_epi16(cv, K(1634));
+    const __m256i b16 = _mm256_adds_epi16(_mm256_adds_epi16(yt, bt), offB);
+    const __m256i g16 = _mm256_adds_epi16(_mm256_adds_epi16(yt, gt), offG);
+    const __m256i r16 = _mm256_adds_epi16(_mm256_adds_epi16(yt, rt), offR);
+    // packus works per 128-bit half: [b0-7 g0-7 | b8-15 g8-15] becomes [b0-15 | g0-15].
+    const __m256i bg = _mm256_permute4x64_epi64(_mm256_packus_epi16(b16, g16), 0xD8);
+    const __m256i rr = _mm256_permute4x64_epi64(_mm256_packus_epi16(r16, r16), 0xD8);
+    StoreBgr16(_mm256_castsi256_si128(bg), _mm256_extracti128_si256(bg, 1), _mm256_castsi256_si128(rr), out + 24 * g);
+  }
+  if (g < groups)
+    Sse2Kernels()->convert(y + 8 * g, u + 4 * g, v + 4 * g, groups - g, offsetBlue, offsetGreen, offsetRed,
+                           out + 24 * g);
 }
 
 } // namespace
 
 const Kernels* Avx2Kernels() {
-  const Kernels* sse2 = Sse2Kernels();
-  if (sse2 == nullptr) return nullptr;
-  static const Kernels kernels{LineAvx2, ColumnsAvx2, sse2->convert};
+  if (Sse2Kernels() == nullptr) return nullptr;
+  static const Kernels kernels{LineAvx2, ColumnsAvx2, ConvertAvx2};
   return &kernels;
 }
 

@@ -5,6 +5,8 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 
+#include <algorithm>
+
 namespace wavelet::mmx {
 namespace {
 
@@ -31,34 +33,37 @@ inline __m128i Odd(const int16_t* L, const int16_t* H, long s) {
 }
 
 void LineSse2(const int16_t* low, const int16_t* high, int n, int16_t* out) {
+  // Blocks of eight output pairs; the last block is moved back to end at the last pair,
+  // recomputing a few outputs with the same values (the inputs are not in the output row).
   const int nHigh = n / 2;
-  int i = 0;
-  for (; i + 8 <= nHigh; i += 8) {
+  if (nHigh < 8) return LineScalarFrom(low, high, n, out, 0);
+  for (int i = 0;; i += 8) {
+    i = std::min(i, nHigh - 8);
     const __m128i even = Even(low + i, high + i, 1);
     const __m128i odd = Odd(low + i, high + i, 1);
     Store(out + 2 * i, _mm_unpacklo_epi16(even, odd));
     Store(out + 2 * i + 8, _mm_unpackhi_epi16(even, odd));
+    if (i + 8 == nHigh) break;
   }
-  LineScalarFrom(low, high, n, out, i);
+  LineScalarFrom(low, high, n, out, nHigh); // the last even output of an odd length
 }
 
 void ColumnsSse2(const int16_t* low, const int16_t* high, int n, int lanes, int laneStride, int16_t* out,
                  long outStride) {
+  // Blocks of eight lanes; as in a line, the last block may overlap the one before it.
+  if (lanes < 8) return ColumnsScalar(low, high, n, 0, lanes, laneStride, out, outStride);
   const int nLow = (n + 1) / 2;
   const int nHigh = n / 2;
-  const int vectorLanes = lanes & ~7;
   for (int i = 0; i < nLow; ++i) {
     const long at = long(i) * laneStride;
     int16_t* evenRow = out + 2 * i * outStride;
-    for (int lane = 0; lane < vectorLanes; lane += 8)
+    for (int lane = 0;; lane += 8) {
+      lane = std::min(lane, lanes - 8);
       Store(evenRow + lane, Even(low + at + lane, high + at + lane, laneStride));
-    if (i < nHigh) {
-      int16_t* oddRow = evenRow + outStride;
-      for (int lane = 0; lane < vectorLanes; lane += 8)
-        Store(oddRow + lane, Odd(low + at + lane, high + at + lane, laneStride));
+      if (i < nHigh) Store(evenRow + outStride + lane, Odd(low + at + lane, high + at + lane, laneStride));
+      if (lane + 8 == lanes) break;
     }
   }
-  if (vectorLanes < lanes) ColumnsScalar(low, high, n, vectorLanes, lanes, laneStride, out, outStride);
 }
 
 void ConvertSse2(const int16_t* y, const int16_t* u, const int16_t* v, int groups, int16_t offsetBlue,

@@ -17,57 +17,6 @@ const PortableColourConstants kPortableColour{static_cast<float>(1.164 / 32.0), 
 
 namespace {
 
-// 9/7 synthesis taps in 14-bit fixed point; L and H address element i, s is the element distance.
-inline int16_t EvenAt(const int16_t* L, const int16_t* H, long s) {
-  const int32_t sum = 18269 * L[0] - 8744 * (H[-s] + H[0]) - 942 * (L[-s] + L[s]) + 552 * (H[-2 * s] + H[s]);
-  return static_cast<int16_t>(sum >> 14);
-}
-inline int16_t OddAt(const int16_t* L, const int16_t* H, long s) {
-  const int32_t sum = 19757 * H[0] + 9687 * (L[0] + L[s]) - 2563 * (H[-s] + H[s]) - 1495 * (L[-s] + L[2 * s]) +
-                      876 * (H[-2 * s] + H[2 * s]);
-  return static_cast<int16_t>(sum >> 14);
-}
-
-void PortableLineKernel(const int16_t* low, const int16_t* high, int n, int16_t* out) {
-  // Even and odd outputs in separate contiguous passes (which the compiler vectorises), then
-  // interleaved into the line.
-  constexpr int kChunk = 256;
-  const int nLow = (n + 1) / 2;
-  const int nHigh = n / 2;
-  int16_t even[kChunk];
-  int16_t odd[kChunk];
-  for (int first = 0; first < nLow; first += kChunk) {
-    const int evenCount = std::min(kChunk, nLow - first);
-    const int oddCount = std::max(0, std::min(kChunk, nHigh - first));
-    const int16_t* L = low + first;
-    const int16_t* H = high + first;
-    for (int i = 0; i < evenCount; ++i) even[i] = EvenAt(L + i, H + i, 1);
-    for (int i = 0; i < oddCount; ++i) odd[i] = OddAt(L + i, H + i, 1);
-    int16_t* o = out + 2 * first;
-    for (int i = 0; i < oddCount; ++i) {
-      o[2 * i] = even[i];
-      o[2 * i + 1] = odd[i];
-    }
-    if (evenCount > oddCount) o[2 * oddCount] = even[oddCount];
-  }
-}
-
-void PortableColumnsKernel(const int16_t* low, const int16_t* high, int n, int lanes, int laneStride, int16_t* out,
-                           long outStride) {
-  const int nLow = (n + 1) / 2;
-  const int nHigh = n / 2;
-  for (int i = 0; i < nLow; ++i) {
-    const int16_t* L = low + long(i) * laneStride;
-    const int16_t* H = high + long(i) * laneStride;
-    int16_t* even = out + 2 * i * outStride;
-    for (int lane = 0; lane < lanes; ++lane) even[lane] = EvenAt(L + lane, H + lane, laneStride);
-    if (i < nHigh) {
-      int16_t* odd = even + outStride;
-      for (int lane = 0; lane < lanes; ++lane) odd[lane] = OddAt(L + lane, H + lane, laneStride);
-    }
-  }
-}
-
 inline uint8_t ToByte(float value) {
   const int truncated = static_cast<int>(value); // towards zero
   return static_cast<uint8_t>(std::clamp(truncated, 1, 254));
@@ -134,14 +83,8 @@ void PortableConvertPairs(const int16_t* y, const int16_t* u, const int16_t* v, 
 }
 #endif
 
-void CPortableEngine::DequantiseBand(int index) {
-  const SubbandDescriptor& band = Band(index);
-  const int32_t q = band.quantiser;
-  for (int line = 0; line < band.height; ++line) {
-    int16_t* row = band.firstSample() + static_cast<long>(line) * band.stride;
-    for (int x = 0; x < band.width; ++x) row[x] = static_cast<int16_t>((q * row[x] + 4) >> 3);
-  }
-}
+CPortableEngine::CPortableEngine(SimdLevel simd)
+    : kernels_(simd == SimdLevel::Scalar ? &portable::ScalarKernels() : &portable::BestKernels()) {}
 
 void CPortableEngine::InverseTransform() {
   // Every plane, also when the caller asked for luminance only (no caller does).
@@ -153,14 +96,14 @@ void CPortableEngine::InverseTransform() {
       const SubbandDescriptor& highLines = Band(bandIndex(slotOf(BandKind::HighLines, k), c));
       const int width = lowWidth + highColumns.width;
       const int height = lowHeight + highLines.height;
-      SynthesiseColumns(c, width, lowHeight, highLines.line, highLines.height, PortableColumnsKernel);
-      SynthesiseLines(c, 0, height, lowWidth, highColumns.column, highColumns.width, 1, 1, PortableLineKernel);
+      SynthesiseColumns(c, width, lowHeight, highLines.line, highLines.height, kernels_->columns);
+      SynthesiseLines(c, 0, height, lowWidth, highColumns.column, highColumns.width, 1, 1, kernels_->line);
       lowWidth = width;
       lowHeight = height;
     }
     if (levels_ == 0) {
       const SubbandDescriptor& level0 = Band(bandIndex(0, c));
-      SynthesiseLines(c, 0, lowHeight, lowWidth, level0.column, level0.width, 1, 1, PortableLineKernel);
+      SynthesiseLines(c, 0, lowHeight, lowWidth, level0.column, level0.width, 1, 1, kernels_->line);
     }
   }
 }

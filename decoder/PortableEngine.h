@@ -1,21 +1,29 @@
 // The engine variant with plain integer and single-precision arithmetic.
 //
-// Bands are scaled as soon as they are decoded ((q * x + 4) >> 3), the transform runs the
+// Band values are scaled as they are decoded ((q * x + 4) >> 3), the transform runs the
 // 9/7 synthesis in 14-bit fixed point with 32-bit sums (columns first, then lines, per level),
 // and colours are converted pixel pair by pixel pair in single precision, clamped to 1..254.
 #pragma once
 
+#include "decoder/PortableKernels.h"
 #include "decoder/WaveletEngine.h"
 
 namespace wavelet {
 
 class CPortableEngine final : public CWaveletEngine {
 public:
+  // Scalar runs the synthesis as its scalar definition; any other level uses SSE2 where built
+  // (identical results).
+  explicit CPortableEngine(SimdLevel simd = SimdLevel::Automatic);
+
   void InverseTransform() override;
   int ConvertToBgr(int offsetRed, int offsetGreen, int offsetBlue) override;
-  void DequantiseBand(int band) override;
+  bool DequantisesWhileDecoding() const override { return true; }
   int RoundDimension(int n) const override { return n; }
   bool IsPortable() const override { return true; }
+
+private:
+  const portable::Kernels* kernels_;
 };
 
 // Conversion constants: the BT.601 factors divided by 32, in single precision.

@@ -20,7 +20,9 @@ constexpr int kExtension = 2; // extension samples before and after each extende
 // sequence of n samples.
 inline int MirroredIndex(int i, bool isHigh, int n) {
   int p = 2 * i + (isHigh ? 1 : 0);
-  while (p < 0 || p > n - 1) p = p < 0 ? -p : 2 * (n - 1) - p;
+  if (p < 0) p = -p;
+  if (p > n - 1) p = 2 * (n - 1) - p;
+  while (p < 0 || p > n - 1) p = p < 0 ? -p : 2 * (n - 1) - p; // more reflections: very short sequences only
   return p / 2;
 }
 

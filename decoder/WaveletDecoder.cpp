@@ -5,6 +5,7 @@
 #include "decoder/PortableEngine.h"
 
 #include <chrono>
+#include <new>
 
 namespace wavelet {
 namespace {
@@ -17,8 +18,8 @@ double SecondsSince(Clock::time_point start) { return std::chrono::duration<doub
 
 std::unique_ptr<CWaveletEngine> CreateWaveletEngine(EngineKind kind, SimdLevel simd) {
   if (kind == EngineKind::Automatic) kind = ProcessorHasMmx() ? EngineKind::Mmx : EngineKind::Portable;
-  if (kind == EngineKind::Mmx) return std::make_unique<CMmxEngine>(simd);
-  return std::make_unique<CPortableEngine>();
+  if (kind == EngineKind::Mmx) return std::unique_ptr<CWaveletEngine>(new (std::nothrow) CMmxEngine(simd));
+  return std::unique_ptr<CWaveletEngine>(new (std::nothrow) CPortableEngine(simd));
 }
 
 CWaveletDecoder::CWaveletDecoder(int32_t width, int32_t height)
@@ -27,7 +28,9 @@ CWaveletDecoder::CWaveletDecoder(int32_t width, int32_t height)
 CWaveletDecoder::CWaveletDecoder(int32_t width_, int32_t height_, EngineKind kind, SimdLevel simd)
     : width(width_), height(height_), rowEnd(height_), colEnd(width_), ownEngine(CreateWaveletEngine(kind, simd)),
       engine(ownEngine.get()) {
-  portable = engine->IsPortable();
+  // Without an engine (no memory) Decode fails with DEC_NO_MEMORY.
+  portable = engine != nullptr ? engine->IsPortable()
+                               : kind == EngineKind::Portable || (kind == EngineKind::Automatic && !ProcessorHasMmx());
 }
 
 CWaveletDecoder::CWaveletDecoder(int32_t width_, int32_t height_, CWaveletEngine& borrowed)
@@ -65,6 +68,10 @@ bool CWaveletDecoder::Decode() {
   errorBand = 0;
   errorOffset = 0;
   result = DEC_OK;
+  if (engine == nullptr) {
+    result = DEC_NO_MEMORY;
+    return false;
+  }
   if (!engine->Init(*this)) return Fail();
 
   outHeight = engine->OutputLines();

@@ -40,6 +40,7 @@ public:
   CWaveletDecoder& operator=(const CWaveletDecoder&) = delete;
 
   // Decodes the configured fields into `output`; false on failure with `result` telling why.
+  // Never throws: a failed allocation gives DEC_NO_MEMORY.
   bool Decode();
 
   int32_t width;
@@ -72,6 +73,8 @@ public:
   int32_t offsetBlue = 0;
   bool portable; // true when the portable engine is in use
 
+  // The engine in use (tests and tools). A decoder whose engine could not be allocated has
+  // none: its Decode reports DEC_NO_MEMORY, and this must not be called.
   CWaveletEngine& Engine() { return *engine; }
 
 private:

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace wavelet {
 
@@ -69,11 +70,11 @@ bool CWaveletEngine::Init(CWaveletDecoder& d) {
   const SubbandDescriptor& crHighLines = geometry_.bands[bandIndex(slotOf(BandKind::HighLines, 4), 2)];
   if (crLowest.width + crHighColumns.width < 5 || crLowest.height + crHighLines.height < 5) return Fail(DEC_TOO_SMALL);
 
-  LayOutBuffer();
+  if (!LayOutBuffer()) return Fail(DEC_NO_MEMORY);
   return true;
 }
 
-void CWaveletEngine::LayOutBuffer() {
+bool CWaveletEngine::LayOutBuffer() {
   // Each plane and the scratch area start on a 32-byte boundary (16 samples).
   auto alignUp = [](long n) { return (n + 15) & ~15L; };
   long planeSamples[kComponentCount];
@@ -86,7 +87,11 @@ void CWaveletEngine::LayOutBuffer() {
   scratchSamples_ = (longest + 16) * kColumnLanes;
   total += scratchSamples_;
   if (total > bufferSamples_) {
-    buffer_.reset(new int16_t[total + 16]); // + 16: room to align the start
+    // The decoder runs on a worker thread inside a browser: a failed allocation fails the
+    // decode and keeps the old buffer, it never throws.
+    int16_t* larger = new (std::nothrow) int16_t[static_cast<size_t>(total) + 16]; // + 16: room to align the start
+    if (larger == nullptr) return false;
+    buffer_.reset(larger);
     bufferSamples_ = total;
   }
   int16_t* p = buffer_.get();
@@ -102,6 +107,28 @@ void CWaveletEngine::LayOutBuffer() {
     band.plane = planes_[band.component];
     band.stride = geometry_.stride[band.component];
   }
+  return true;
+}
+
+void CWaveletEngine::ClearDecodedArea() {
+  // Only the bands that are decoded are read later (the transform and the conversion stay
+  // inside them): with finest levels left out that is a small corner of each plane.
+  for (int c = 0; c < kComponentCount; ++c) {
+    int width = 0;
+    int height = 0;
+    for (const SubbandDescriptor& band : geometry_.bands)
+      if (band.component == c && band.level >= levels_) {
+        width = std::max(width, band.column + band.width);
+        height = std::max(height, band.line + band.height);
+      }
+    const long stride = geometry_.stride[c];
+    if (width == stride) {
+      std::memset(planes_[c], 0, sizeof(int16_t) * static_cast<size_t>(stride * height));
+    } else {
+      for (int line = 0; line < height; ++line)
+        std::memset(planes_[c] + line * stride, 0, sizeof(int16_t) * static_cast<size_t>(width));
+    }
+  }
 }
 
 bool CWaveletEngine::DecodeField(const uint8_t* data, uint32_t length) {
@@ -112,8 +139,7 @@ bool CWaveletEngine::DecodeField(const uint8_t* data, uint32_t length) {
     return Fail(DEC_BAD_HEADER);
   }
   parity_ = parity;
-  for (int c = 0; c < kComponentCount; ++c)
-    std::memset(planes_[c], 0, sizeof(int16_t) * static_cast<size_t>(geometry_.stride[c]) * geometry_.planeHeight);
+  ClearDecodedArea();
 
   for (int i = 0; i < kBandCount; ++i) {
     const int b = kBandOrder[i];
@@ -129,9 +155,10 @@ bool CWaveletEngine::DecodeField(const uint8_t* data, uint32_t length) {
     }
     CodeTableId table{};
     codeTableForBandType(type, table);
-    const int error = table == CodeTableId::ClassA ? DecodeBandA(reader_, band) : DecodeBandB(reader_, band, table);
+    const BandScaling scaling{DequantisesWhileDecoding(), quantiser};
+    const int error =
+        table == CodeTableId::ClassA ? DecodeBandA(reader_, band, scaling) : DecodeBandB(reader_, band, table, scaling);
     if (error != ERR_NONE) return FailBand(error, b);
-    DequantiseBand(b);
   }
   return true;
 }

@@ -29,8 +29,9 @@ public:
   virtual void InverseTransform() = 0;
   // Converts the decoded region into output pixels; returns the pixels written per line.
   virtual int ConvertToBgr(int offsetRed, int offsetGreen, int offsetBlue) = 0;
-  // Scales a freshly decoded band by its quantiser (the four-lane engine does it later).
-  virtual void DequantiseBand(int band) = 0;
+  // True when band values are dequantised as they are decoded ((q * x + 4) >> 3, the portable
+  // engine); the four-lane engine scales bands later, in its transform.
+  virtual bool DequantisesWhileDecoding() const = 0;
   // Rounds a plane extent when the layout is built.
   virtual int RoundDimension(int n) const = 0;
   virtual bool IsPortable() const = 0;
@@ -125,7 +126,9 @@ protected:
 private:
   bool Fail(int32_t result);
   bool FailBand(int stage, int band);
-  void LayOutBuffer();
+  bool LayOutBuffer(); // false when the buffer cannot grow
+  // Zeroes the part of each plane that the decoded bands cover (runs of zeros skip samples).
+  void ClearDecodedArea();
 
   std::unique_ptr<int16_t[]> buffer_;
   long bufferSamples_ = 0;
@@ -134,10 +137,11 @@ private:
 };
 
 enum class EngineKind { Automatic, Portable, Mmx };
-// How the four-lane engine runs its arithmetic: a scalar model or SIMD of the CPU.
+// How an engine runs its arithmetic: a scalar model (definition) or SIMD of the CPU, with
+// identical results. The portable engine knows Scalar and SSE2 only.
 enum class SimdLevel { Automatic, Scalar, Sse2, Avx2 };
 
-// Creates an engine; Automatic follows the processor detection.
+// Creates an engine; Automatic follows the processor detection. Null when there is no memory.
 std::unique_ptr<CWaveletEngine> CreateWaveletEngine(EngineKind kind = EngineKind::Automatic,
                                                     SimdLevel simd = SimdLevel::Automatic);
 

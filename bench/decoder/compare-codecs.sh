@@ -6,8 +6,8 @@
 #
 # Installs libjpeg-turbo-progs, libturbojpeg0-dev and libopenjp2-tools when missing. The
 # wavelet figures come from decoder_bench (in-process, ms per picture); libjpeg-turbo from
-# tjbench (in-process) and, when libturbojpeg0-dev is there, also from decoder_bench itself
-# (same process, CPU time: the steadiest ratio on a shared machine); djpeg and opj_decompress
+# tjbench (in-process); decoder_table_bench then measures every engine against libjpeg-turbo
+# 4:2:2 and 4:2:0 in one process (CPU time: the steadiest ratio on a shared machine); djpeg and opj_decompress
 # are timed per process, so their figures include start-up and file output. Compare the
 # ratios of one run, not absolute times.
 set -euo pipefail
@@ -29,12 +29,12 @@ if [ ${#need[@]} -gt 0 ]; then
 fi
 
 cmake -B "$build" >/dev/null  # finds libturbojpeg if it was just installed
-cmake --build "$build" --target decoder_bench decoder_bench_picture >/dev/null
+cmake --build "$build" --target decoder_bench decoder_bench_picture decoder_table_bench >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 "$build/bench/decoder/decoder_bench_picture" "$work" 40960 122880 > "$work/sizes"
-"$build/bench/decoder/decoder_bench" --benchmark_filter='BM_Decode/engine:[023]/large:[01]/levels:0$|BM_LibjpegTurbo' \
+"$build/bench/decoder/decoder_bench" --benchmark_filter='BM_Decode/engine:[023]/large:[01]/levels:0$' \
   --benchmark_min_time=1 --benchmark_out="$work/wavelet.json" --benchmark_out_format=json >/dev/null 2>&1
 
 psnr() {  # PSNR of a decoded PPM against the original, when ImageMagick is there
@@ -104,19 +104,5 @@ PY
 done < "$work/sizes"
 
 echo
-echo "In one process, CPU time per picture (ms):"
-python3 - "$work/wavelet.json" <<'PY'
-import json, sys
-rows = {b["name"]: b for b in json.load(open(sys.argv[1]))["benchmarks"]}
-for large, name in ((0, "40KB"), (1, "120KB")):
-    jpeg = rows.get(f"BM_LibjpegTurbo/large:{large}")
-    line = f"  {name}:"
-    for engine, label in ((0, "portable"), (2, "mmx-sse2"), (3, "mmx-avx2")):
-        b = rows[f"BM_Decode/engine:{engine}/large:{large}/levels:0"]
-        line += f"  {label} {b['cpu_time']:.3f}"
-        if jpeg:
-            line += f" ({b['cpu_time'] / jpeg['cpu_time']:.2f}x)"
-    if jpeg:
-        line += f"  libjpeg-turbo {jpeg['cpu_time']:.3f} [{jpeg['label']}]"
-    print(line)
-PY
+echo "In one process (decoder_table_bench), CPU time per picture:"
+"$build/bench/decoder/decoder_table_bench"

@@ -31,6 +31,7 @@ int SoftwareCanvas::setStretchMode(int mode) {
 void SoftwareCanvas::stretchDib(int xDest, int yDest, int wDest, int hDest, int xSrc, int ySrc, int wSrc, int hSrc,
                                 const Dib24& dib) {
   if (!dib.bits || dib.width <= 0 || dib.height == 0 || wDest == 0 || hDest == 0 || wSrc <= 0 || hSrc <= 0) return;
+  if (width_ == 0 || height_ == 0) return; // no pixels: not even a row to address
   const bool bottomUp = dib.height > 0;
   const int dibHeight = bottomUp ? dib.height : -dib.height;
   const int stride = dibStride(dib.width);
@@ -78,6 +79,7 @@ void SoftwareCanvas::fillSolid(const Rect& area, std::uint32_t colorRef) {
   const std::uint8_t red = colorRef & 0xFF;
   const std::uint8_t green = (colorRef >> 8) & 0xFF;
   const std::uint8_t blue = (colorRef >> 16) & 0xFF;
+  if (left >= right) return; // also a canvas of no width, whose rows have no first pixel
   for (int y = top; y < bottom; ++y) {
     std::uint8_t* p = &pixels_[(static_cast<std::size_t>(y) * width_ + left) * 3];
     for (int x = left; x < right; ++x, p += 3) {

@@ -48,7 +48,12 @@ bool RecorderServer::start(std::string& error) {
     return false;
   }
   port_ = platform::socketLocalPort(listener_);
-  if (options_.refuseAtStartMs > 0) refuseFor(options_.refuseAtStartMs);
+  listening_ = true;
+  if (options_.refuseAtStartMs > 0) {
+    // Closed before start returns: no connection slips in before the accept thread looks.
+    refuseFor(options_.refuseAtStartMs);
+    closeListener();
+  }
   stopping_.store(false);
   started_.store(true);
   acceptThread_ = std::thread([this] { acceptLoop(); });
@@ -58,14 +63,14 @@ bool RecorderServer::start(std::string& error) {
 void RecorderServer::stop() {
   if (!started_.exchange(false)) return;
   stopping_.store(true);
+  listenerClosed_.notify_all();
   if (acceptThread_.joinable()) acceptThread_.join();
   {
     std::lock_guard<std::mutex> lock(sessionsMutex_);
     for (Running& running : sessions_) running.session->requestStop();
   }
   reapFinished(true);
-  platform::socketClose(listener_);
-  listener_ = platform::kNoSocket;
+  closeListener();
   platform::networkCleanup();
 }
 
@@ -74,6 +79,21 @@ void RecorderServer::refuseFor(int milliseconds) {
   std::int64_t current = refuseUntilMs_.load();
   while (current < until && !refuseUntilMs_.compare_exchange_weak(current, until)) {}
   log_.line("refusing connections for " + std::to_string(milliseconds) + " ms");
+  if (!started_.load()) return; // start() closes the listener itself
+  // The accept thread owns the listener: wait until it has closed it (within one poll).
+  std::unique_lock<std::mutex> lock(listenerMutex_);
+  while (listening_ && refusing() && !stopping_.load())
+    listenerClosed_.wait_for(lock, std::chrono::milliseconds(kAcceptPollMs));
+}
+
+void RecorderServer::closeListener() {
+  platform::socketClose(listener_);
+  listener_ = platform::kNoSocket;
+  {
+    std::lock_guard<std::mutex> lock(listenerMutex_);
+    listening_ = false;
+  }
+  listenerClosed_.notify_all();
 }
 
 bool RecorderServer::refusing() const { return steadyMs() < refuseUntilMs_.load(); }
@@ -82,6 +102,10 @@ bool RecorderServer::ensureListening() {
   if (listener_ != platform::kNoSocket) return true;
   listener_ = platform::socketListen(options_.host.c_str(), port_);
   if (listener_ == platform::kNoSocket) return false;
+  {
+    std::lock_guard<std::mutex> lock(listenerMutex_);
+    listening_ = true;
+  }
   log_.line("accepting connections again");
   return true;
 }
@@ -121,8 +145,7 @@ void RecorderServer::acceptLoop() {
     reapFinished(false);
     if (refusing()) {
       // A closed listener makes connection attempts fail at once, as with a recorder that is down.
-      platform::socketClose(listener_);
-      listener_ = platform::kNoSocket;
+      if (listener_ != platform::kNoSocket) closeListener();
       std::this_thread::sleep_for(std::chrono::milliseconds(kAcceptPollMs));
       continue;
     }

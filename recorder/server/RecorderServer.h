@@ -3,6 +3,7 @@
 // own, so a slow viewer never holds up the others. Used by the camview-recorder program
 // and, in-process, by tests.
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <iosfwd>
 #include <list>
@@ -43,7 +44,8 @@ public:
   std::uint64_t picturesSent() const;
   int activeSessions() const;
 
-  // Makes the server refuse connections (the listening socket is closed) for a while.
+  // Makes the server refuse connections (the listening socket is closed) for a while. Returns
+  // once the listener is closed, so that every connection attempt after it is refused.
   void refuseFor(int milliseconds);
 
 private:
@@ -56,6 +58,7 @@ private:
   void reapFinished(bool all);
   bool refusing() const;
   bool ensureListening();
+  void closeListener();
 
   ServerOptions options_;
   StatusLog log_;
@@ -64,7 +67,10 @@ private:
   LiveCameras liveCameras_;
   SessionEnvironment environment_;
 
-  platform::SocketHandle listener_ = platform::kNoSocket;
+  platform::SocketHandle listener_ = platform::kNoSocket; // owned by the accept thread once started
+  std::mutex listenerMutex_;
+  std::condition_variable listenerClosed_;
+  bool listening_ = false; // under listenerMutex_: whether listener_ is open
   int port_ = 0;
   std::thread acceptThread_;
   std::atomic<bool> stopping_{false};

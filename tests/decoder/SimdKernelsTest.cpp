@@ -2,6 +2,7 @@
 // samples, every length.
 #include "decoder/MmxKernels.h"
 #include "decoder/PortableEngine.h"
+#include "decoder/PortableKernels.h"
 #include "decoder/SynthesisLine.h"
 
 #include <gtest/gtest.h>
@@ -26,12 +27,11 @@ int16_t RandomSample(std::mt19937& rng, bool extreme) {
   return int16_t(std::uniform_int_distribution<int>(-3000, 3000)(rng));
 }
 
-} // namespace
-
-TEST(MmxKernels, LineAndColumnKernelsMatchTheScalarModel) {
-  const std::vector<const Kernels*> simd = SimdKernels();
-  if (simd.empty()) GTEST_SKIP() << "no SIMD on this processor";
-  std::mt19937 rng(5);
+// Every kernel set's line and column kernels against its scalar definition, for every length
+// and lane count that exercises their blocks and tails.
+template <typename KernelSet>
+void ExpectKernelsMatch(const KernelSet& scalar, const std::vector<const KernelSet*>& simd, uint32_t seed) {
+  std::mt19937 rng(seed);
   constexpr int kLaneStride = 32;
   for (bool extreme : {false, true})
     for (int n = 5; n <= 80; ++n) {
@@ -41,8 +41,8 @@ TEST(MmxKernels, LineAndColumnKernelsMatchTheScalarModel) {
       int16_t *low = nullptr, *high = nullptr;
       ExtendLine(line.data(), 3, line.data() + (n + 1) / 2, -7, n, scratch.data(), low, high);
       std::vector<int16_t> expected(static_cast<size_t>(n));
-      ScalarKernels().line(low, high, n, expected.data());
-      for (const Kernels* k : simd) {
+      scalar.line(low, high, n, expected.data());
+      for (const KernelSet* k : simd) {
         std::vector<int16_t> actual(static_cast<size_t>(n));
         k->line(low, high, n, actual.data());
         ASSERT_EQ(actual, expected) << "line of " << n;
@@ -56,14 +56,27 @@ TEST(MmxKernels, LineAndColumnKernelsMatchTheScalarModel) {
         ExtendColumns(plane.data(), plane.data() + ((n + 1) / 2) * planeStride, planeStride, n, lanes, kLaneStride,
                       columnScratch.data(), low, high);
         std::vector<int16_t> want(plane.size(), 0);
-        ScalarKernels().columns(low, high, n, lanes, kLaneStride, want.data(), planeStride);
-        for (const Kernels* k : simd) {
+        scalar.columns(low, high, n, lanes, kLaneStride, want.data(), planeStride);
+        for (const KernelSet* k : simd) {
           std::vector<int16_t> got(plane.size(), 0);
           k->columns(low, high, n, lanes, kLaneStride, got.data(), planeStride);
           ASSERT_EQ(got, want) << "columns of " << n << ", " << lanes << " lanes";
         }
       }
     }
+}
+
+} // namespace
+
+TEST(MmxKernels, LineAndColumnKernelsMatchTheScalarModel) {
+  const std::vector<const Kernels*> simd = SimdKernels();
+  if (simd.empty()) GTEST_SKIP() << "no SIMD on this processor";
+  ExpectKernelsMatch(ScalarKernels(), simd, 5);
+}
+
+TEST(PortableKernels, LineAndColumnKernelsMatchTheScalarDefinition) {
+  if (portable::Sse2Kernels() == nullptr) GTEST_SKIP() << "no SIMD in this build";
+  ExpectKernelsMatch(portable::ScalarKernels(), {portable::Sse2Kernels()}, 6);
 }
 
 TEST(MmxKernels, ColourConversionMatchesTheScalarModelIncludingSaturation) {
@@ -77,15 +90,16 @@ TEST(MmxKernels, ColourConversionMatchesTheScalarModelIncludingSaturation) {
     for (int16_t& s : v) s = RandomSample(rng, extreme);
     y[0] = 32767; // saturating luminance offset
     y[1] = -32768;
-    for (int16_t offset : {int16_t(0), int16_t(-300), int16_t(32000)}) {
-      std::vector<uint8_t> expected(24 * 40);
-      ConvertScalar(y.data(), u.data(), v.data(), 40, offset, int16_t(-offset), offset, expected.data());
-      for (const Kernels* k : simd) {
-        std::vector<uint8_t> actual(24 * 40);
-        k->convert(y.data(), u.data(), v.data(), 40, offset, int16_t(-offset), offset, actual.data());
-        ASSERT_EQ(actual, expected);
+    for (int16_t offset : {int16_t(0), int16_t(-300), int16_t(32000)})
+      for (int groups : {1, 3, 40}) { // wider kernels handle an odd last group on their own
+        std::vector<uint8_t> expected(24 * 40, 0xCD);
+        ConvertScalar(y.data(), u.data(), v.data(), groups, offset, int16_t(-offset), offset, expected.data());
+        for (const Kernels* k : simd) {
+          std::vector<uint8_t> actual(24 * 40, 0xCD);
+          k->convert(y.data(), u.data(), v.data(), groups, offset, int16_t(-offset), offset, actual.data());
+          ASSERT_EQ(actual, expected) << groups << " groups";
+        }
       }
-    }
   }
   // Studio black and mid grey at the doubled scale.
   const int16_t black[8] = {-7168, -7168, -7168, -7168, -7168, -7168, -7168, -7168};

@@ -4,6 +4,7 @@
 #include "hosts/desktop/Snapshot.h"
 #include "hosts/desktop/ViewerGrid.h"
 #include "recorder/server/RecorderServer.h"
+#include "recorder/sources/PngImage.h"
 #include "tests/presentation/GoldenImage.h"
 #include "tests/presentation/ReferencePicture.h"
 #include "tests/presentation/ViewerHarness.h"
@@ -13,7 +14,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <sstream>
 
@@ -157,11 +157,6 @@ TEST(EndToEnd, SeveralViewersShareOneRecorder) {
     EXPECT_EQ(viewers[id - 1]->viewer().currentPicture().camera(), "Camera " + std::to_string(id));
 }
 
-std::string readFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
 TEST(EndToEnd, DesktopSnapshotWritesPicturesOrTheStatusScreen) {
   Recorder recorder;
   const char* folder = std::getenv("CAMVIEW_TEST_OUTPUT");
@@ -181,9 +176,10 @@ TEST(EndToEnd, DesktopSnapshotWritesPicturesOrTheStatusScreen) {
   std::string message;
   std::remove(file.c_str());
   EXPECT_EQ(desktop::runSnapshot(options, message), desktop::SnapshotResult::Pictures) << message;
-  std::string png = readFile(file);
-  ASSERT_GT(png.size(), 400u * 200u * 3u); // stored rows: at least the raw pixels
-  EXPECT_EQ(png.substr(1, 3), "PNG");
+  recorder::RgbFrame written;
+  ASSERT_TRUE(recorder::loadPng(file, written, error)) << error;
+  EXPECT_EQ(written.width, 400);
+  EXPECT_EQ(written.height, 200);
 
   // Nobody listens on the port of a stopped recorder: the status screen after the timeout.
   const std::string closed = base + "-status.png";
@@ -192,7 +188,9 @@ TEST(EndToEnd, DesktopSnapshotWritesPicturesOrTheStatusScreen) {
                          "--snapshot", closed.c_str(), "--timeout", "0.3"};
   ASSERT_TRUE(desktop::parseCommandLine(int(std::size(argv2)), argv2, statusOptions, error)) << error;
   EXPECT_EQ(desktop::runSnapshot(statusOptions, message), desktop::SnapshotResult::TimedOut);
-  EXPECT_GT(readFile(closed).size(), 720u * 576u * 3u);
+  ASSERT_TRUE(recorder::loadPng(closed, written, error)) << error;
+  EXPECT_EQ(written.width, 720);
+  EXPECT_EQ(written.height, 576);
 }
 
 TEST(DesktopCommandLine, GroupsGridAndErrors) {

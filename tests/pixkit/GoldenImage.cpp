@@ -4,7 +4,9 @@
 #include <filesystem>
 #include <sstream>
 
-#include "tests/pixkit/PngWriter.h"
+#if defined(CAMVIEW_HAVE_PNG)
+#include "platform/paint/PngFile.h"
+#endif
 
 namespace pixkit_test {
 
@@ -30,23 +32,19 @@ void Picture::set(int x, int y, std::uint32_t rgb) {
 namespace {
 
 std::string save(const std::string& name, const Picture& picture) {
+#if defined(CAMVIEW_HAVE_PNG)
   const char* folder = std::getenv("CAMVIEW_TEST_OUTPUT");
   if (folder == nullptr || *folder == 0) return "(CAMVIEW_TEST_OUTPUT not set)";
   const std::string directory(folder);
   std::error_code ignored;
   std::filesystem::create_directories(directory, ignored);
-  std::vector<std::uint8_t> rgb(static_cast<std::size_t>(picture.width) * picture.height * 3);
-  for (int y = 0; y < picture.height; ++y) {
-    for (int x = 0; x < picture.width; ++x) {
-      const std::uint32_t v = picture.at(x, y);
-      std::uint8_t* out = rgb.data() + (static_cast<std::size_t>(y) * picture.width + x) * 3;
-      out[0] = static_cast<std::uint8_t>(v >> 16);
-      out[1] = static_cast<std::uint8_t>(v >> 8);
-      out[2] = static_cast<std::uint8_t>(v);
-    }
-  }
-  const std::string path = writeImage(directory + "/" + name, picture.width, picture.height, rgb.data());
-  return path.empty() ? "(could not write into " + directory + ")" : path;
+  const std::string path = directory + "/" + name + ".png";
+  const paint::PixelRows rows{picture.width, picture.height, picture.bytes.data(), picture.stride,
+                              paint::ChannelOrder::Bgr};
+  return paint::writePng(path, rows) ? path : "(could not write into " + directory + ")";
+#else
+  return "(this build writes no PNG files)";
+#endif
 }
 
 } // namespace

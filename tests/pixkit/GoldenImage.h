@@ -25,8 +25,9 @@ struct Picture {
   char* buffer() { return reinterpret_cast<char*>(bytes.data()); }
 };
 
-// Exact comparison. On a mismatch both pictures are written (PNG where libpng exists)
-// under the folder named by CAMVIEW_TEST_OUTPUT, as <name>-actual and <name>-expected.
+// Exact comparison. On a mismatch both pictures are written as PNG files (in builds with
+// the PNG writer) under the folder named by CAMVIEW_TEST_OUTPUT, as <name>-actual.png and
+// <name>-expected.png.
 ::testing::AssertionResult picturesEqual(const std::string& name, const Picture& actual, const Picture& expected);
 
 } // namespace pixkit_test

@@ -1,6 +1,8 @@
 #include "GoldenImage.h"
 
+#if defined(CAMVIEW_HAVE_PNG)
 #include "platform/paint/PngFile.h"
+#endif
 
 #include <cstdlib>
 #include <filesystem>
@@ -29,6 +31,7 @@ namespace testsupport {
     if (!same) why << "; " << differing << " pixels differ";
   }
   if (same) return ::testing::AssertionSuccess();
+#if defined(CAMVIEW_HAVE_PNG)
   if (const char* folder = std::getenv("CAMVIEW_TEST_OUTPUT")) {
     std::string base = std::string(folder) + "/" + name;
     std::error_code ignored;
@@ -37,6 +40,7 @@ namespace testsupport {
     paint::writePng(base + "-expected.png", expected);
     why << " (written " << base << "-actual.png and -expected.png)";
   }
+#endif
   return ::testing::AssertionFailure() << why.str();
 }
 

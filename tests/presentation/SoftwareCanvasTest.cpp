@@ -1,6 +1,5 @@
 // The painting seam's software device context: the blits and fills the paint path makes,
 // with GDI's meaning of bottom-up bitmaps, negative extents and exclusive rectangles.
-#include "platform/paint/PngFile.h"
 #include "platform/paint/SoftwareCanvas.h"
 
 #include <gtest/gtest.h>
@@ -92,25 +91,6 @@ TEST(SoftwareCanvas, StretchModeReturnsThePreviousOne) {
   EXPECT_EQ(canvas.setStretchMode(paint::kStretchColorOnColor), paint::kStretchBlackOnWhite);
   EXPECT_EQ(canvas.setStretchMode(paint::kStretchBlackOnWhite), paint::kStretchColorOnColor);
   EXPECT_EQ(canvas.setStretchMode(99), 0);
-}
-
-TEST(PngFile, EncodesTheSignatureSizeAndStoredRows) {
-  paint::SoftwareCanvas canvas(3, 2);
-  canvas.fillSolid({0, 0, 3, 2}, 0x332211); // red 0x11, green 0x22, blue 0x33
-  std::vector<std::uint8_t> png = paint::encodePng(canvas.width(), canvas.height(), canvas.pixels(), canvas.stride());
-  ASSERT_GT(png.size(), 33u + 12u);
-  const std::uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  EXPECT_TRUE(std::equal(signature, signature + 8, png.begin()));
-  EXPECT_EQ(png[16 + 3], 3); // IHDR width
-  EXPECT_EQ(png[20 + 3], 2); // IHDR height
-  // The stored block holds the filter byte and R, G, B of the first row.
-  auto idat = std::search(png.begin(), png.end(), "IDAT", "IDAT" + 4);
-  ASSERT_NE(idat, png.end());
-  const std::uint8_t* stored = &*(idat + 4 + 2 + 5); // zlib header, block header
-  EXPECT_EQ(stored[0], 0);
-  EXPECT_EQ(stored[1], 0x11);
-  EXPECT_EQ(stored[2], 0x22);
-  EXPECT_EQ(stored[3], 0x33);
 }
 
 } // namespace

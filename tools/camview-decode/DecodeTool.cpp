@@ -8,7 +8,7 @@
 
 #include "decoder/PictureSplit.h"
 #include "decoder/WaveletDecoder.h"
-#include "tools/camview-decode/PngWriter.h"
+#include "platform/paint/PngFile.h"
 
 namespace camview::decodetool {
 namespace {
@@ -54,6 +54,14 @@ bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   file.close();
   return static_cast<bool>(file);
+}
+
+// The frame holds the picture bottom-up, blue, green, red, rows packed.
+bool writeFrameAsPng(const std::string& path, const std::vector<uint8_t>& frame, int width, int height) {
+  const std::ptrdiff_t rowBytes = std::ptrdiff_t(width) * 3;
+  if (width <= 0 || height <= 0 || frame.size() < size_t(rowBytes) * size_t(height)) return false;
+  return paint::writePng(path,
+                         {width, height, frame.data() + (height - 1) * rowBytes, -rowBytes, paint::ChannelOrder::Bgr});
 }
 
 } // namespace
@@ -211,9 +219,9 @@ int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostre
   out << summaryLine(outcome) << '\n';
   if (!outcome.success) return kExitDecodeFailed;
 
-  const bool written = !options.rawPath.empty() ? writeFile(options.rawPath, outcome.frame)
-                                                : writeBottomUpBgrAsPng(options.pngPath, outcome.frame.data(),
-                                                                        outcome.width, outcome.height);
+  const bool written = !options.rawPath.empty()
+                           ? writeFile(options.rawPath, outcome.frame)
+                           : writeFrameAsPng(options.pngPath, outcome.frame, outcome.width, outcome.height);
   if (!written) {
     err << "camview-decode: cannot write " << (options.rawPath.empty() ? options.pngPath : options.rawPath) << '\n';
     return kExitUsage;

@@ -44,48 +44,48 @@ std::string describe(int id, const char* what) { return "block " + std::to_strin
 
 } // namespace
 
-BlockBuilder::BlockBuilder(const BlockSpec& spec, GlyphRenderer& renderer) : spec_(spec), renderer_(renderer) {}
+BlockBuilder::BlockBuilder(const BlockLayout& layout, GlyphRenderer& renderer) : layout_(layout), renderer_(renderer) {}
 
 bool BlockBuilder::hasBitmap(int code) const {
-  return spec_.spacing == Spacing::Monospaced ? isMonospacedGlyphCode(code) : isProportionalGlyphCode(code);
+  return layout_.spacing == Spacing::Monospaced ? isMonospacedGlyphCode(code) : isProportionalGlyphCode(code);
 }
 
-int BlockBuilder::cellAdvance(int code) const { return code == '3' ? spec_.digitThreeAdvance : spec_.cellAdvance; }
+int BlockBuilder::cellAdvance(int code) const { return code == '3' ? layout_.digitThreeAdvance : layout_.cellAdvance; }
 
 LineBox BlockBuilder::lineBox() const {
-  const int widest = spec_.spacing == Spacing::Monospaced ? spec_.cellAdvance : spec_.maxAdvance;
-  return LineBox{spec_.baseline(), spec_.lineHeight, widest};
+  const int widest = layout_.spacing == Spacing::Monospaced ? layout_.cellAdvance : layout_.maxAdvance;
+  return LineBox{layout_.baseline(), layout_.lineHeight, widest};
 }
 
 CharSize BlockBuilder::chooseSize() {
-  const long digitHeight64 = static_cast<long>(spec_.zero.height) * 64;
-  const int wantedAdvance = spec_.spacing == Spacing::Monospaced ? spec_.cellAdvance : spec_.zero.advance;
+  const long digitHeight64 = static_cast<long>(layout_.zero.height) * 64;
+  const int wantedAdvance = layout_.spacing == Spacing::Monospaced ? layout_.cellAdvance : layout_.zero.advance;
   // The probe box is far larger than the line, so the '0' is measured as the face draws
   // it, neither squeezed nor moved.
   constexpr int kRoom = 100;
-  const LineBox probeBox{spec_.baseline() + kRoom, spec_.lineHeight + 2 * kRoom, 1 << 20};
-  const int probeTop = spec_.zero.top + kRoom;
+  const LineBox probeBox{layout_.baseline() + kRoom, layout_.lineHeight + 2 * kRoom, 1 << 20};
+  const int probeTop = layout_.zero.top + kRoom;
 
   double scale = 1.0;
   auto zeroFits = [&](long width, long height) {
     renderer_.setCharSize(width, height, scale);
     const auto zero = renderer_.render(U'0', probeBox);
-    return zero && zero->image.height == spec_.zero.height && zero->image.top == probeTop;
+    return zero && zero->image.height == layout_.zero.height && zero->image.top == probeTop;
   };
   auto heightFits = [&](long size) { return zeroFits(size, size); };
   long height = middleOfLongestRun(digitHeight64, digitHeight64 * 2, heightFits);
   if (height == 0) {
-    scale = static_cast<double>(spec_.zero.height) / (spec_.zero.height + 1);
+    scale = static_cast<double>(layout_.zero.height) / (layout_.zero.height + 1);
     height = middleOfLongestRun(digitHeight64, digitHeight64 * 2, heightFits);
   }
-  if (height == 0) throw std::runtime_error(describe(spec_.id, "no size gives the digit height"));
+  if (height == 0) throw std::runtime_error(describe(layout_.id, "no size gives the digit height"));
 
   const long width = middleOfLongestRun(height / 3, height * 2, [&](long size) {
     if (!zeroFits(size, height)) return false;
     const auto zero = renderer_.render(U'0', probeBox);
-    return zero->advance == wantedAdvance && zero->image.width <= spec_.zero.width;
+    return zero->advance == wantedAdvance && zero->image.width <= layout_.zero.width;
   });
-  if (width == 0) throw std::runtime_error(describe(spec_.id, "no width gives the digit advance"));
+  if (width == 0) throw std::runtime_error(describe(layout_.id, "no width gives the digit advance"));
   return CharSize{width, height, scale};
 }
 
@@ -96,7 +96,7 @@ GlyphEntry BlockBuilder::renderCode(int code) const {
     glyph = renderer_.render(fallbackFor(character), lineBox());
   }
   if (!glyph || glyph->image.empty()) {
-    throw std::runtime_error(describe(spec_.id, "the face has no visible glyph for code ") + std::to_string(code));
+    throw std::runtime_error(describe(layout_.id, "the face has no visible glyph for code ") + std::to_string(code));
   }
   return GlyphEntry{glyph->advance, std::move(glyph->image)};
 }
@@ -104,23 +104,23 @@ GlyphEntry BlockBuilder::renderCode(int code) const {
 FontBlock BlockBuilder::build(const CharSize& size) {
   renderer_.setCharSize(size.width64, size.height64, size.verticalScale);
   FontBlock block;
-  block.headerWord1 = spec_.headerWord1;
+  block.headerWord1 = layout_.headerWord1;
   for (int code = 0; code < kGlyphCount; ++code) {
     GlyphEntry& entry = block.glyphs[code];
     if (hasBitmap(code)) entry = renderCode(code);
-    if (spec_.spacing == Spacing::Monospaced) {
+    if (layout_.spacing == Spacing::Monospaced) {
       entry.advance = cellAdvance(code);
     } else if (code >= '0' && code <= '9') {
-      entry.advance = spec_.zero.advance; // digits keep tabular widths
+      entry.advance = layout_.zero.advance; // digits keep tabular widths
     } else if (code == ' ' || code == 160) {
-      entry.advance = spec_.spaceAdvance;
+      entry.advance = layout_.spaceAdvance;
     } else if (!hasBitmap(code)) {
       entry.advance = 0; // control and undefined codes
     }
   }
-  block.glyphs['0'].image.padWidth(spec_.zero.width);
-  if (block.glyphs['0'].image.width != spec_.zero.width) {
-    throw std::runtime_error(describe(spec_.id, "digit '0' is wider than wanted"));
+  block.glyphs['0'].image.padWidth(layout_.zero.width);
+  if (block.glyphs['0'].image.width != layout_.zero.width) {
+    throw std::runtime_error(describe(layout_.id, "digit '0' is wider than wanted"));
   }
   reachMaxAdvance(block);
   reachLineHeight(block);
@@ -134,7 +134,7 @@ void BlockBuilder::reachMaxAdvance(FontBlock& block) const {
   for (int code = 0; code < kGlyphCount; ++code) {
     if (block.glyphs[code].advance > block.glyphs[widest].advance) widest = code;
   }
-  if (block.glyphs[widest].advance < spec_.maxAdvance) block.glyphs[widest].advance = spec_.maxAdvance;
+  if (block.glyphs[widest].advance < layout_.maxAdvance) block.glyphs[widest].advance = layout_.maxAdvance;
 }
 
 // The line height is the lowest bitmap bottom; when no glyph reaches the line's last row,
@@ -149,7 +149,7 @@ void BlockBuilder::reachLineHeight(FontBlock& block) const {
       lowestBottom = image.top + image.height;
     }
   }
-  if (lowest >= 0) block.glyphs[lowest].image.padBottom(spec_.lineHeight);
+  if (lowest >= 0) block.glyphs[lowest].image.padBottom(layout_.lineHeight);
 }
 
 } // namespace fontgen

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/fontgen/BlockSpec.h"
+#include "tools/fontgen/BlockLayout.h"
 #include "tools/fontgen/FontBlock.h"
 #include "tools/fontgen/GlyphRenderer.h"
 
@@ -26,7 +26,7 @@ struct CharSize {
 // glyphs that would leave the line box are squeezed into it.
 class BlockBuilder {
 public:
-  BlockBuilder(const BlockSpec& spec, GlyphRenderer& renderer);
+  BlockBuilder(const BlockLayout& layout, GlyphRenderer& renderer);
 
   CharSize chooseSize();                 // throws std::runtime_error when no size fits
   FontBlock build(const CharSize& size); // throws std::runtime_error on a missing glyph
@@ -39,7 +39,7 @@ private:
   void reachMaxAdvance(FontBlock& block) const;
   void reachLineHeight(FontBlock& block) const;
 
-  const BlockSpec& spec_;
+  const BlockLayout& layout_;
   GlyphRenderer& renderer_;
 };
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "tools/fontgen/BlockBuilder.h"
-#include "tools/fontgen/BlockSpec.h"
+#include "tools/fontgen/BlockLayout.h"
 #include "tools/fontgen/Cp1252.h"
 #include "tools/fontgen/FontBlock.h"
 #include "tools/fontgen/GlyphRenderer.h"
@@ -45,11 +45,11 @@ bool parseOptions(int argc, char** argv, Options& options) {
   return argc % 2 == 1 && !options.outDir.empty();
 }
 
-bool metricsMatch(const BlockSpec& spec, const BlockMetrics& m) {
-  const int glyphs = spec.spacing == Spacing::Monospaced ? 100 : 216;
-  return m.glyphsWithBitmap == glyphs && m.maxAdvance == spec.maxAdvance && m.lineHeight == spec.lineHeight &&
-         m.spaceAdvance == spec.spaceAdvance && m.zeroWidth == spec.zero.width && m.zeroAdvance == spec.zero.advance &&
-         m.zeroHeight == spec.zero.height && m.zeroTop == spec.zero.top;
+bool metricsMatch(const BlockLayout& layout, const BlockMetrics& m) {
+  const int glyphs = layout.spacing == Spacing::Monospaced ? 100 : 216;
+  return m.glyphsWithBitmap == glyphs && m.maxAdvance == layout.maxAdvance && m.lineHeight == layout.lineHeight &&
+         m.spaceAdvance == layout.spaceAdvance && m.zeroWidth == layout.zero.width &&
+         m.zeroAdvance == layout.zero.advance && m.zeroHeight == layout.zero.height && m.zeroTop == layout.zero.top;
 }
 
 void printRow(const char* label, int size, int glyphs, int maxAdvance, int lineHeight, int space, int w, int a, int h,
@@ -58,12 +58,12 @@ void printRow(const char* label, int size, int glyphs, int maxAdvance, int lineH
               a, h, t);
 }
 
-std::vector<std::string> previewLines(const BlockSpec& spec) {
+std::vector<std::string> previewLines(const BlockLayout& layout) {
   std::vector<std::string> lines;
   std::string row;
   for (int code = 33; code < 256; ++code) {
     const bool drawn =
-        spec.spacing == Spacing::Monospaced ? isMonospacedGlyphCode(code) : isProportionalGlyphCode(code);
+        layout.spacing == Spacing::Monospaced ? isMonospacedGlyphCode(code) : isProportionalGlyphCode(code);
     if (!drawn) continue;
     row += static_cast<char>(code);
     if (row.size() == 36) lines.push_back(std::move(row)), row.clear();
@@ -80,30 +80,31 @@ std::vector<std::string> previewLines(const BlockSpec& spec) {
 bool generate(const Options& options) {
   bool allMatch = true;
   std::printf("block     size  glyphs max line space  '0' w/adv/h/top\n");
-  for (const BlockSpec& spec : blockSpecs()) {
-    GlyphRenderer renderer(options.faceDir + "/" + spec.faceFile);
-    BlockBuilder builder(spec, renderer);
+  for (const BlockLayout& layout : blockLayouts()) {
+    GlyphRenderer renderer(options.faceDir + "/" + layout.faceFile);
+    BlockBuilder builder(layout, renderer);
     const CharSize size = builder.chooseSize();
     const std::vector<std::uint8_t> bytes = encodeBlock(builder.build(size));
     const BlockMetrics m = measureBlock(bytes);
 
-    std::printf("%d  %s, %.3f x %.3f px, vertical scale %.3f\n", spec.id, spec.faceFile, size.width64 / 64.0,
+    std::printf("%d  %s, %.3f x %.3f px, vertical scale %.3f\n", layout.id, layout.faceFile, size.width64 / 64.0,
                 size.height64 / 64.0, size.verticalScale);
     printRow("generated", m.size, m.glyphsWithBitmap, m.maxAdvance, m.lineHeight, m.spaceAdvance, m.zeroWidth,
              m.zeroAdvance, m.zeroHeight, m.zeroTop);
-    printRow("wanted", spec.referenceSize, spec.spacing == Spacing::Monospaced ? 100 : 216, spec.maxAdvance,
-             spec.lineHeight, spec.spaceAdvance, spec.zero.width, spec.zero.advance, spec.zero.height, spec.zero.top);
-    if (!metricsMatch(spec, m)) {
+    printRow("wanted", layout.referenceSize, layout.spacing == Spacing::Monospaced ? 100 : 216, layout.maxAdvance,
+             layout.lineHeight, layout.spaceAdvance, layout.zero.width, layout.zero.advance, layout.zero.height,
+             layout.zero.top);
+    if (!metricsMatch(layout, m)) {
       std::printf("  METRICS DIFFER\n");
       allMatch = false;
     }
 
-    const std::string path = options.outDir + "/" + spec.fileName;
+    const std::string path = options.outDir + "/" + layout.fileName;
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + path);
     if (!options.previewDir.empty()) {
-      writePreview(options.previewDir + "/font" + std::to_string(spec.id) + ".pgm", bytes, previewLines(spec));
+      writePreview(options.previewDir + "/font" + std::to_string(layout.id) + ".pgm", bytes, previewLines(layout));
     }
   }
   return allMatch;

@@ -1,4 +1,4 @@
-#include "tools/fontgen/BlockSpec.h"
+#include "tools/fontgen/BlockLayout.h"
 
 namespace fontgen {
 
@@ -7,7 +7,7 @@ namespace {
 constexpr const char* kSans = "DejaVuSans.ttf";
 constexpr const char* kMonoBold = "DejaVuSansMono-Bold.ttf";
 
-constexpr BlockSpec kBlocks[] = {
+constexpr BlockLayout kBlocks[] = {
     // id  file           face       spacing                header max  line space cell three  '0' w/adv/h/top   size
     {201, "font201.bin", kMonoBold, Spacing::Monospaced, 18, 18, 18, 16, 16, 18, {16, 16, 16, 0}, 16348},
     {202, "font202.bin", kSans, Spacing::Proportional, 16, 16, 19, 6, 0, 0, {10, 9, 13, 3}, 17580},
@@ -21,6 +21,6 @@ constexpr BlockSpec kBlocks[] = {
 
 } // namespace
 
-std::span<const BlockSpec> blockSpecs() { return kBlocks; }
+std::span<const BlockLayout> blockLayouts() { return kBlocks; }
 
 } // namespace fontgen

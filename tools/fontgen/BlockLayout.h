@@ -15,7 +15,7 @@ struct DigitZeroMetrics {
   int top;
 };
 
-struct BlockSpec {
+struct BlockLayout {
   int id;               // resource id in the ActiveX control (201-208)
   const char* fileName; // file name under resources/fonts/
   const char* faceFile; // TrueType file rendered for this block
@@ -33,6 +33,6 @@ struct BlockSpec {
   int baseline() const { return zero.top + zero.height; }
 };
 
-std::span<const BlockSpec> blockSpecs();
+std::span<const BlockLayout> blockLayouts();
 
 } // namespace fontgen

@@ -1,0 +1,156 @@
+// The decoder under allocation failure: it runs on a worker thread inside a browser, so a
+// failed allocation must become a failed decode with DEC_NO_MEMORY, never an exception, and
+// must leave nothing behind. This binary replaces the global allocation functions to make
+// allocations fail on cue and to count the blocks alive.
+#include "StreamWriter.h"
+#include "decoder/WaveletDecoder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+namespace {
+long g_failFrom = -1; // allocations with this index and later fail; -1: none
+long g_allocations = 0;
+long g_alive = 0;
+
+void* allocate(std::size_t size) {
+  if (g_failFrom >= 0 && g_allocations++ >= g_failFrom) return nullptr;
+  void* p = std::malloc(size == 0 ? 1 : size);
+  if (p != nullptr) ++g_alive;
+  return p;
+}
+
+void release(void* p) {
+  if (p == nullptr) return;
+  --g_alive;
+  std::free(p);
+}
+} // namespace
+
+void* operator new(std::size_t size) {
+  if (void* p = allocate(size)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) {
+  if (void* p = allocate(size)) return p;
+  throw std::bad_alloc();
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
+void operator delete(void* p) noexcept { release(p); }
+void operator delete[](void* p) noexcept { release(p); }
+void operator delete(void* p, std::size_t) noexcept { release(p); }
+void operator delete[](void* p, std::size_t) noexcept { release(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { release(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { release(p); }
+
+using namespace wavelet;
+using namespace wavelet::test;
+
+namespace {
+
+struct Picture {
+  int width, height;
+  std::vector<uint8_t> first, second;
+  std::vector<uint8_t> frame;
+};
+
+Picture MakePicture(int width, int height) {
+  Picture p{width, height, {}, {}, std::vector<uint8_t>(size_t(width) * height * 3)};
+  const SubbandGeometry g = buildSubbandGeometry(width, height / 2, 0);
+  p.first = BuildField(0x40, RandomBands(g, 3));
+  p.second = BuildField(0x41, RandomBands(g, 4));
+  return p;
+}
+
+// Decodes with the given engine, or with one the decoder creates; allocations from index
+// `failFrom` on fail. Reports whether an exception escaped.
+bool Decode(Picture& p, CWaveletEngine* engine, EngineKind kind, long failFrom, int32_t& result, bool& threw) {
+  g_allocations = 0;
+  g_failFrom = failFrom;
+  bool ok = false;
+  threw = false;
+  try {
+    std::unique_ptr<CWaveletDecoder> owned;
+    CWaveletDecoder* decoder = nullptr;
+    if (engine != nullptr) {
+      owned.reset(new (std::nothrow) CWaveletDecoder(p.width, p.height, *engine));
+    } else {
+      owned.reset(new (std::nothrow) CWaveletDecoder(p.width, p.height, kind));
+    }
+    decoder = owned.get();
+    if (decoder == nullptr) { // the decoder object itself is the caller's allocation
+      g_failFrom = -1;
+      result = -1;
+      return false;
+    }
+    decoder->firstFieldData = p.first.data();
+    decoder->firstFieldLength = int32_t(p.first.size());
+    decoder->secondFieldData = p.second.data();
+    decoder->secondFieldLength = int32_t(p.second.size());
+    decoder->output = p.frame.data();
+    decoder->outputSize = int32_t(p.frame.size());
+    ok = decoder->Decode();
+    result = decoder->result;
+  } catch (...) {
+    threw = true;
+  }
+  g_failFrom = -1;
+  return ok;
+}
+
+} // namespace
+
+TEST(DecoderAllocation, EveryFailedAllocationGivesNoMemoryWithoutLeaks) {
+  for (EngineKind kind : {EngineKind::Portable, EngineKind::Mmx}) {
+    Picture p = MakePicture(200, 288);
+    long step = 1; // allocation 0 is the decoder object, made by the caller
+    for (; step < 20; ++step) {
+      const long aliveBefore = g_alive;
+      int32_t result = -1;
+      bool threw = false;
+      const bool ok = Decode(p, nullptr, kind, step, result, threw);
+      EXPECT_FALSE(threw) << "allocation " << step;
+      EXPECT_EQ(g_alive, aliveBefore) << "allocation " << step << " failed and left blocks behind";
+      if (g_allocations <= step) { // nothing failed: the decode needs fewer allocations
+        EXPECT_TRUE(ok);
+        break;
+      }
+      EXPECT_FALSE(ok) << "allocation " << step << " failed but the decode succeeded";
+      EXPECT_EQ(result, DEC_NO_MEMORY) << "allocation " << step;
+    }
+    EXPECT_EQ(step, 3) << "the engine and its working buffer"; // then it succeeded
+  }
+}
+
+TEST(DecoderAllocation, AReusedEngineKeepsDecodingAfterItsBufferCouldNotGrow) {
+  std::unique_ptr<CWaveletEngine> engine = CreateWaveletEngine(EngineKind::Mmx);
+  ASSERT_TRUE(engine);
+  Picture small = MakePicture(200, 288);
+  Picture large = MakePicture(720, 576);
+  int32_t result = -1;
+  bool threw = false;
+  ASSERT_TRUE(Decode(small, engine.get(), EngineKind::Mmx, -1, result, threw));
+  const std::vector<uint8_t> smallFrame = small.frame;
+
+  // The decoder object comes from the caller's own allocation (index 0); the larger buffer fails.
+  EXPECT_FALSE(Decode(large, engine.get(), EngineKind::Mmx, 1, result, threw));
+  EXPECT_FALSE(threw);
+  EXPECT_EQ(result, DEC_NO_MEMORY);
+
+  std::fill(small.frame.begin(), small.frame.end(), uint8_t(0));
+  EXPECT_TRUE(Decode(small, engine.get(), EngineKind::Mmx, 1, result, threw)) << "the old buffer still serves";
+  EXPECT_EQ(small.frame, smallFrame);
+  EXPECT_TRUE(Decode(large, engine.get(), EngineKind::Mmx, -1, result, threw));
+}
+
+TEST(DecoderAllocation, NoEngineWithoutMemory) {
+  g_allocations = 0;
+  g_failFrom = 0;
+  std::unique_ptr<CWaveletEngine> engine = CreateWaveletEngine(EngineKind::Portable);
+  g_failFrom = -1;
+  EXPECT_EQ(engine, nullptr);
+}

@@ -1,17 +1,18 @@
-// camview-decode's PNG output for the WebAssembly build, which has no libpng: the same
-// upright RGB PNG, its image data in uncompressed ("stored") deflate blocks. Larger files,
-// the same pixels.
-#include "tools/camview-decode/PngWriter.h"
+// PNG files for the WebAssembly build, which has no libpng: the interface of
+// platform/paint/PngFile.h, the same pixels, the image data in uncompressed ("stored")
+// deflate blocks. camview-decode for node writes its --png output through it.
+#include "platform/paint/PngFile.h"
+#include "platform/paint/SoftwareCanvas.h"
 
+#include <algorithm>
 #include <array>
 #include <fstream>
-#include <vector>
 
-namespace camview::decodetool {
+namespace paint {
 
 namespace {
 
-std::uint32_t crc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc = 0) {
+std::uint32_t crc32(const std::uint8_t* data, std::size_t size) {
   static const std::array<std::uint32_t, 256> table = [] {
     std::array<std::uint32_t, 256> t{};
     for (std::uint32_t n = 0; n < 256; ++n) {
@@ -21,7 +22,7 @@ std::uint32_t crc32(const std::uint8_t* data, std::size_t size, std::uint32_t cr
     }
     return t;
   }();
-  crc = ~crc;
+  std::uint32_t crc = 0xFFFFFFFFu;
   for (std::size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
   return ~crc;
 }
@@ -40,19 +41,21 @@ void putChunk(std::vector<std::uint8_t>& file, const char* type, const std::vect
 
 } // namespace
 
-bool writeBottomUpBgrAsPng(const std::string& path, const uint8_t* pixels, int width, int height) {
-  if (width <= 0 || height <= 0) return false;
-  // Filter byte 0 and RGB bytes per row, top row first.
+std::vector<std::uint8_t> encodePng(const PixelRows& rows) {
+  constexpr int kMaxSide = 1 << 15;
+  const std::ptrdiff_t rowBytes = std::ptrdiff_t(rows.width) * 3;
+  if (!rows.top || rows.width <= 0 || rows.height <= 0 || rows.width > kMaxSide || rows.height > kMaxSide ||
+      (rows.height > 1 && rows.stride < rowBytes && rows.stride > -rowBytes))
+    return {};
+  // Filter byte 0 and the RGB bytes of each row, top row first.
   std::vector<std::uint8_t> raw;
-  raw.reserve(std::size_t(height) * (std::size_t(width) * 3 + 1));
-  for (int y = height - 1; y >= 0; --y) {
+  raw.reserve(std::size_t(rows.height) * std::size_t(rowBytes + 1));
+  const bool bgr = rows.order == ChannelOrder::Bgr;
+  for (int y = 0; y < rows.height; ++y) {
     raw.push_back(0);
-    const uint8_t* row = pixels + std::size_t(y) * width * 3;
-    for (int x = 0; x < width; ++x) {
-      raw.push_back(row[x * 3 + 2]);
-      raw.push_back(row[x * 3 + 1]);
-      raw.push_back(row[x * 3 + 0]);
-    }
+    const std::uint8_t* pixel = rows.top + std::ptrdiff_t(y) * rows.stride;
+    for (int x = 0; x < rows.width; ++x, pixel += 3)
+      raw.insert(raw.end(), {pixel[bgr ? 2 : 0], pixel[1], pixel[bgr ? 0 : 2]});
   }
   // zlib stream: header, stored blocks of at most 65535 bytes, Adler-32.
   std::vector<std::uint8_t> zlib = {0x78, 0x01};
@@ -64,12 +67,9 @@ bool writeBottomUpBgrAsPng(const std::string& path, const uint8_t* pixels, int w
   std::size_t offset = 0;
   do {
     const std::size_t size = std::min<std::size_t>(65535, raw.size() - offset);
-    const bool last = offset + size == raw.size();
-    zlib.push_back(last ? 1 : 0);
-    zlib.push_back(std::uint8_t(size));
-    zlib.push_back(std::uint8_t(size >> 8));
-    zlib.push_back(std::uint8_t(~size));
-    zlib.push_back(std::uint8_t(~size >> 8));
+    zlib.push_back(offset + size == raw.size() ? 1 : 0);
+    zlib.insert(zlib.end(),
+                {std::uint8_t(size), std::uint8_t(size >> 8), std::uint8_t(~size), std::uint8_t(~size >> 8)});
     zlib.insert(zlib.end(), raw.begin() + std::ptrdiff_t(offset), raw.begin() + std::ptrdiff_t(offset + size));
     offset += size;
   } while (offset < raw.size());
@@ -77,15 +77,25 @@ bool writeBottomUpBgrAsPng(const std::string& path, const uint8_t* pixels, int w
 
   std::vector<std::uint8_t> file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   std::vector<std::uint8_t> header;
-  putBig32(header, std::uint32_t(width));
-  putBig32(header, std::uint32_t(height));
+  putBig32(header, std::uint32_t(rows.width));
+  putBig32(header, std::uint32_t(rows.height));
   header.insert(header.end(), {8, 2, 0, 0, 0}); // 8 bits, RGB, deflate, no filter, no interlace
   putChunk(file, "IHDR", header);
   putChunk(file, "IDAT", zlib);
   putChunk(file, "IEND", {});
+  return file;
+}
+
+bool writePng(const std::string& path, const PixelRows& rows) {
+  const std::vector<std::uint8_t> file = encodePng(rows);
+  if (file.empty()) return false;
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
   return bool(out);
 }
 
-} // namespace camview::decodetool
+bool writePng(const std::string& path, const SoftwareCanvas& canvas) {
+  return writePng(path, {canvas.width(), canvas.height(), canvas.pixels(), canvas.stride(), ChannelOrder::Bgr});
+}
+
+} // namespace paint

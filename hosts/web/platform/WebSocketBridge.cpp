@@ -180,12 +180,13 @@ bool socketConnect(SocketHandle handle, const char* host, int port) {
   if (host == nullptr || host[0] == '\0' || port < 0 || port > 65535) return false;
   auto socket = find(handle);
   if (!socket || emscripten_is_main_runtime_thread()) return false; // the main thread cannot wait
+  // Looked up before the socket is locked: the lock order is registry, then socket.
+  const std::chrono::milliseconds backoff = backoffFor(host);
   std::unique_lock lock(socket->mutex);
   if (socket->state != BridgeSocket::State::Idle) return false;
   socket->camera = host;
   // Waits out the back-off; an aborted connect (the page closes the viewer) ends it early.
-  socket->changed.wait_for(lock, backoffFor(socket->camera),
-                           [&] { return socket->state != BridgeSocket::State::Idle; });
+  socket->changed.wait_for(lock, backoff, [&] { return socket->state != BridgeSocket::State::Idle; });
   if (socket->state != BridgeSocket::State::Idle) return false;
   socket->state = BridgeSocket::State::Connecting;
   lock.unlock();

@@ -4,9 +4,9 @@
 JOBS ?= $(shell nproc)
 CTEST = ctest --output-on-failure -j $(JOBS)
 
-.PHONY: test demo bootstrap native asan tsan windows mingw32 mingw64 fuzz bench clean
+.PHONY: test demo bootstrap native asan tsan windows mingw32 mingw64 fuzz bench clean wasm web web-deps
 
-test: bootstrap native asan tsan windows fuzz
+test: bootstrap native asan tsan windows fuzz web
 	@echo "make test: all suites passed"
 
 bootstrap:
@@ -16,7 +16,7 @@ bootstrap:
 native: bootstrap
 	cmake --preset native
 	cmake --build build/native -j $(JOBS)
-	$(CTEST) --test-dir build/native
+	$(CTEST) --test-dir build/native -LE web
 
 # Every suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 asan: bootstrap
@@ -39,9 +39,28 @@ mingw32 mingw64: bootstrap
 	cmake --build build/$@ -j $(JOBS)
 	$(CTEST) --test-dir build/$@
 
-# Starts the recorder simulator on a free loopback port and the viewer against it: a window
-# when DISPLAY is set, else PNG snapshots in demo-output/.
-demo: bootstrap
+# The viewer core in WebAssembly (emscripten): the page's module, camview-decode for node,
+# the decoder suites under node.
+wasm: bootstrap
+	cmake --preset wasm
+	cmake --build build/wasm -j $(JOBS)
+	$(CTEST) --test-dir build/wasm
+
+# puppeteer-core for the browser suites, as the lock file pins it (Debian's Chromium drives
+# the pages; no browser is downloaded).
+web-deps:
+	@[ tests/web/node_modules/.package-lock.json -nt tests/web/package-lock.json ] || \
+	  (cd tests/web && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund)
+
+# The browser suites (headless Chromium, the gateway, the recorder simulator) and the
+# WebAssembly decoder against the native one.
+web: native wasm web-deps
+	$(CTEST) --test-dir build/native -L web
+
+# Starts the recorder simulator on a free loopback port, the gateway in front of it (the page's
+# URL is printed) and the desktop viewer: a window when DISPLAY is set, else PNG snapshots and
+# a headless Chromium screenshot of the page in demo-output/.
+demo: bootstrap wasm web-deps
 	cmake --preset native
 	cmake --build build/native -j $(JOBS)
 	scripts/demo build/native

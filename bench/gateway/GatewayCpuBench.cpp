@@ -1,0 +1,168 @@
+// Gateway CPU per watching browser: the recorder simulator (25 pictures per second per
+// camera) and camview-gateway run as processes of their own; this program plays N browsers
+// (WebSocket clients that take every picture and ask for the next, as the page's viewer
+// does) and reads the gateway's CPU time from /proc before and after a measured interval.
+//   gateway_cpu_bench [seconds] [browsers ...]
+// Each line: browsers, cameras, pictures received per second, the gateway's CPU in percent
+// of one core, and that per browser.
+#include "hosts/gateway/ViewerRequests.h"
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/websocket.hpp>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <signal.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace beast = boost::beast;
+namespace websocket = beast::websocket;
+using tcp = boost::asio::ip::tcp;
+
+struct Child {
+  pid_t pid = -1;
+  int port = 0;
+};
+
+// Starts a program that prints "listening on HOST:PORT" on its standard output.
+Child startListening(const std::vector<std::string>& argv) {
+  int pipeFds[2];
+  if (pipe(pipeFds) != 0) std::exit(1);
+  Child child;
+  child.pid = fork();
+  if (child.pid == 0) {
+    dup2(pipeFds[1], 1);
+    close(pipeFds[0]);
+    std::vector<char*> args;
+    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  close(pipeFds[1]);
+  std::string line;
+  char c;
+  while (read(pipeFds[0], &c, 1) == 1 && c != '\n') line += c;
+  close(pipeFds[0]);
+  const std::size_t colon = line.rfind(':');
+  if (line.rfind("listening on", 0) != 0 || colon == std::string::npos) {
+    std::fprintf(stderr, "gateway_cpu_bench: %s did not start\n", argv[0].c_str());
+    std::exit(1);
+  }
+  child.port = std::atoi(line.c_str() + colon + 1);
+  return child;
+}
+
+void stop(Child& child) {
+  if (child.pid <= 0) return;
+  kill(child.pid, SIGTERM);
+  waitpid(child.pid, nullptr, 0);
+  child.pid = -1;
+}
+
+// User plus system CPU time of a process, in seconds.
+double cpuSeconds(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  std::istringstream fields(text.substr(text.rfind(')') + 2));
+  std::string field;
+  unsigned long long utime = 0, stime = 0;
+  for (int i = 3; i <= 15 && fields >> field; ++i) {
+    if (i == 14) utime = std::stoull(field);
+    if (i == 15) stime = std::stoull(field);
+  }
+  return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
+}
+
+// One browser: reads every message, asks for the next picture after each picture.
+class Browser : public std::enable_shared_from_this<Browser> {
+public:
+  Browser(boost::asio::io_context& io, int port, int id) : ws_(io), port_(port), id_(id) {}
+  void start() {
+    ws_.next_layer().connect(tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), std::uint16_t(port_)));
+    ws_.handshake("127.0.0.1", "/camera/bench");
+    ws_.binary(true);
+    send(gateway::encodeViewerRequest({gateway::ViewerRequest::Open, id_}));
+    read();
+  }
+  long pictures = 0;
+
+private:
+  void send(std::vector<std::uint8_t> bytes) {
+    beast::error_code ignored;
+    ws_.write(boost::asio::buffer(bytes), ignored);
+  }
+  void read() {
+    ws_.async_read(buffer_, [self = shared_from_this()](beast::error_code error, std::size_t) {
+      if (error) return;
+      const auto data = self->buffer_.cdata();
+      // A picture message carries a "HEAD" item first.
+      if (data.size() > 12 && std::string(static_cast<const char*>(data.data()) + 8, 4) == "HEAD") {
+        ++self->pictures;
+        self->send(gateway::encodeViewerRequest({gateway::ViewerRequest::Next, 0}));
+      }
+      self->buffer_.consume(self->buffer_.size());
+      self->read();
+    });
+  }
+  websocket::stream<tcp::socket> ws_;
+  beast::flat_buffer buffer_;
+  int port_, id_;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+  const double seconds = argc > 1 ? std::atof(argv[1]) : 10.0;
+  std::vector<int> counts;
+  for (int i = 2; i < argc; ++i) counts.push_back(std::atoi(argv[i]));
+  if (counts.empty()) counts = {1, 4, 16};
+  std::signal(SIGPIPE, SIG_IGN);
+
+  Child recorder = startListening({CAMVIEW_RECORDER_PROGRAM, "--port", "0", "--quiet", "--fps", "25"});
+  Child gatewayProcess = startListening({CAMVIEW_GATEWAY_PROGRAM, "--listen", "127.0.0.1:0", "--recorder",
+                                         "bench=127.0.0.1:" + std::to_string(recorder.port), "--quiet"});
+  std::printf("browsers cameras  pictures/s  gateway CPU %%  per browser %%\n");
+  for (int count : counts)
+    for (bool oneCamera : {false, true}) {
+      if (oneCamera && count == 1) continue;
+      boost::asio::io_context io;
+      std::vector<std::shared_ptr<Browser>> browsers;
+      for (int i = 0; i < count; ++i) {
+        browsers.push_back(std::make_shared<Browser>(io, gatewayProcess.port, oneCamera ? 100 : 100 + i));
+        browsers.back()->start();
+      }
+      std::thread runner([&] { io.run(); });
+      std::this_thread::sleep_for(std::chrono::seconds(2)); // connections made, pictures flowing
+      const double cpuBefore = cpuSeconds(gatewayProcess.pid);
+      long picturesBefore = 0;
+      for (auto& browser : browsers) picturesBefore += browser->pictures;
+      const auto start = std::chrono::steady_clock::now();
+      std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+      const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      const double cpu = cpuSeconds(gatewayProcess.pid) - cpuBefore;
+      long pictures = -picturesBefore;
+      for (auto& browser : browsers) pictures += browser->pictures;
+      io.stop();
+      runner.join();
+      std::printf("%8d %7d %11.1f %14.2f %14.3f\n", count, oneCamera ? 1 : count, pictures / elapsed,
+                  100.0 * cpu / elapsed, 100.0 * cpu / elapsed / count);
+      std::fflush(stdout);
+      std::this_thread::sleep_for(std::chrono::seconds(6)); // the gateway's cameras linger, then close
+    }
+  stop(gatewayProcess);
+  stop(recorder);
+  return 0;
+}

@@ -1,0 +1,26 @@
+// Request targets as a browser (or anyone) sends them: parsing, the page's parameters and the
+// page written from them. Every value that reaches the page is checked or escaped.
+#include "hosts/gateway/PageRequest.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  gateway::GatewayOptions options;
+  options.recorders = {{"gate", "127.0.0.1", 7070}, {"yard-2", "127.0.0.1", 7071}};
+  gateway::Target target;
+  if (!gateway::parseTarget(text, target)) return 0;
+  gateway::PageSpec page;
+  std::string error;
+  bool unknown = false;
+  if (!gateway::parsePageQuery(target, options, page, error, unknown)) return 0;
+  if (!gateway::findRecorder(options, page.recorder) || page.ids.empty() ||
+      page.ids.size() > std::size_t(gateway::kMaxViewersPerPage))
+    std::abort();
+  const std::string html = gateway::renderCameraPage(page);
+  // Only the page's own markup: no value can open a tag or end an attribute.
+  if (html.find("<script", html.find("</head>")) != std::string::npos) std::abort();
+  return 0;
+}

@@ -1,0 +1,62 @@
+#include "hosts/gateway/Gateway.h"
+
+#include "hosts/gateway/CameraHub.h"
+#include "hosts/gateway/WebServer.h"
+
+#include <boost/asio/post.hpp>
+
+#include <future>
+
+namespace gateway {
+
+std::string defaultWebRoot() {
+#ifdef CAMVIEW_DEFAULT_WEB_ROOT
+  return CAMVIEW_DEFAULT_WEB_ROOT;
+#else
+  return "web";
+#endif
+}
+
+Gateway::Gateway(GatewayOptions options, std::ostream& log) : options_(std::move(options)), log_(log) {
+  if (options_.webRoot.empty()) options_.webRoot = defaultWebRoot();
+}
+
+Gateway::~Gateway() { stop(); }
+
+bool Gateway::start(std::string& error) {
+  if (thread_.joinable()) return true;
+  hub_ = std::make_shared<CameraHub>(io_, options_, log_);
+  server_ = std::make_unique<WebServer>(io_, options_, hub_, counters_, log_);
+  if (!server_->listen(error)) {
+    server_.reset();
+    hub_.reset();
+    return false;
+  }
+  port_ = server_->port();
+  server_->startAccepting();
+  try {
+    thread_ = std::thread([this] { io_.run(); });
+  } catch (...) {
+    error = "cannot start the I/O thread";
+    return false;
+  }
+  return true;
+}
+
+void Gateway::stop() {
+  if (!thread_.joinable()) return;
+  boost::asio::post(io_, [this] { server_->close(); });
+  io_.stop();
+  thread_.join();
+  // The I/O thread is gone: the hub is this thread's now. Its links' late events stay queued
+  // and are dropped with the I/O context; sessions find the hub gone.
+  hub_->shutdown();
+  hub_.reset();
+  server_.reset();
+}
+
+int Gateway::cameraCount() const { return hub_ ? hub_->cameraCount() : 0; }
+
+std::uint64_t Gateway::linksStarted() const { return hub_ ? hub_->linksStarted() : 0; }
+
+} // namespace gateway

@@ -1,0 +1,35 @@
+#pragma once
+// Figures of a running gateway, read by tests, benchmarks and the closing status line.
+#include <atomic>
+#include <cstdint>
+
+namespace gateway {
+
+struct GatewayCounters {
+  std::atomic<int> connections{0};                // HTTP and WebSocket connections open now
+  std::atomic<int> viewers{0};                    // WebSocket sessions open now
+  std::atomic<std::uint64_t> refused{0};          // connections turned away at the limit
+  std::atomic<std::uint64_t> rejectedRequests{0}; // HTTP requests answered with an error
+  std::atomic<std::uint64_t> protocolErrors{0};   // WebSocket sessions ended for bad requests
+  std::atomic<std::uint64_t> picturesSent{0};     // pictures written to browsers
+  std::atomic<std::int64_t> queuedBytes{0};       // bytes waiting for browsers, all sessions
+  std::atomic<std::int64_t> maxSessionQueued{0};  // the most one session ever had waiting
+};
+
+// Counts one open connection for as long as it lives.
+class ConnectionSlot {
+public:
+  explicit ConnectionSlot(GatewayCounters& counters) : counters_(&counters) { counters_->connections.fetch_add(1); }
+  ~ConnectionSlot() {
+    if (counters_) counters_->connections.fetch_sub(1);
+  }
+  ConnectionSlot(ConnectionSlot&& other) noexcept : counters_(other.counters_) { other.counters_ = nullptr; }
+  ConnectionSlot(const ConnectionSlot&) = delete;
+  ConnectionSlot& operator=(const ConnectionSlot&) = delete;
+  ConnectionSlot& operator=(ConnectionSlot&&) = delete;
+
+private:
+  GatewayCounters* counters_;
+};
+
+} // namespace gateway

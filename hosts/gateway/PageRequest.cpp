@@ -1,0 +1,183 @@
+#include "hosts/gateway/PageRequest.h"
+
+#include <charconv>
+
+namespace gateway {
+
+namespace {
+
+int hexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool decode(std::string_view text, bool plusIsSpace, std::string& out) {
+  out.clear();
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '%') {
+      if (i + 2 >= text.size()) return false;
+      const int high = hexValue(text[i + 1]);
+      const int low = hexValue(text[i + 2]);
+      if (high < 0 || low < 0) return false;
+      out.push_back(static_cast<char>(high * 16 + low));
+      i += 2;
+    } else if (c == '+' && plusIsSpace) {
+      out.push_back(' ');
+    } else {
+      out.push_back(c);
+    }
+  }
+  return true;
+}
+
+bool parseInt(std::string_view text, std::int64_t low, std::int64_t high, std::int64_t& value) {
+  std::int64_t parsed = 0;
+  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+  if (text.empty() || ec != std::errc() || ptr != text.data() + text.size() || parsed < low || parsed > high)
+    return false;
+  value = parsed;
+  return true;
+}
+
+bool parseSize(std::string_view text, int& width, int& height) {
+  const std::size_t x = text.find('x');
+  std::int64_t w = 0, h = 0;
+  if (x == std::string_view::npos || !parseInt(text.substr(0, x), kMinViewerSide, kMaxViewerSide, w) ||
+      !parseInt(text.substr(x + 1), kMinViewerSide, kMaxViewerSide, h))
+    return false;
+  width = int(w);
+  height = int(h);
+  return true;
+}
+
+bool parseIds(std::string_view text, std::vector<std::int32_t>& ids) {
+  while (true) {
+    const std::size_t comma = text.find(',');
+    std::int64_t id = 0;
+    if (!parseInt(text.substr(0, comma), INT32_MIN, INT32_MAX, id)) return false;
+    if (ids.size() >= std::size_t(kMaxViewersPerPage)) return false;
+    ids.push_back(std::int32_t(id));
+    if (comma == std::string_view::npos) return true;
+    text.remove_prefix(comma + 1);
+  }
+}
+
+} // namespace
+
+bool parseTarget(std::string_view target, Target& out) {
+  out = Target{};
+  if (target.empty() || target.size() > kMaxTargetLength || target[0] != '/') return false;
+  const std::size_t question = target.find('?');
+  if (!decode(target.substr(0, question), false, out.path)) return false;
+  if (question == std::string_view::npos) return true;
+  std::string_view query = target.substr(question + 1);
+  while (!query.empty()) {
+    const std::size_t amp = query.find('&');
+    const std::string_view pair = query.substr(0, amp);
+    const std::size_t equals = pair.find('=');
+    std::string name, value;
+    if (!decode(pair.substr(0, equals), true, name)) return false;
+    if (equals != std::string_view::npos && !decode(pair.substr(equals + 1), true, value)) return false;
+    if (!name.empty()) out.query.emplace_back(std::move(name), std::move(value));
+    if (amp == std::string_view::npos) break;
+    query.remove_prefix(amp + 1);
+  }
+  return true;
+}
+
+bool parsePageQuery(const Target& target, const GatewayOptions& options, PageSpec& page, std::string& error,
+                    bool& unknownRecorder) {
+  page = PageSpec{};
+  unknownRecorder = false;
+  for (const auto& [name, value] : target.query) {
+    if (name == "recorder") {
+      page.recorder = value;
+    } else if (name == "id") {
+      if (!parseIds(value, page.ids)) {
+        error = "id: whole numbers, at most " + std::to_string(kMaxViewersPerPage) + " viewers";
+        return false;
+      }
+    } else if (name == "size") {
+      if (!parseSize(value, page.width, page.height)) {
+        error = "size: WxH with sides of " + std::to_string(kMinViewerSide) + " to " + std::to_string(kMaxViewerSide);
+        return false;
+      }
+    }
+  }
+  if (page.recorder.empty()) {
+    error = "recorder: name the recorder to watch";
+    return false;
+  }
+  if (!validRecorderName(page.recorder) || !findRecorder(options, page.recorder)) {
+    unknownRecorder = true;
+    error = "unknown recorder '" + page.recorder + "'";
+    return false;
+  }
+  if (page.ids.empty()) page.ids.push_back(0);
+  return true;
+}
+
+std::string escapeHtml(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+    case '&':
+      out += "&amp;";
+      break;
+    case '<':
+      out += "&lt;";
+      break;
+    case '>':
+      out += "&gt;";
+      break;
+    case '"':
+      out += "&quot;";
+      break;
+    case '\'':
+      out += "&#39;";
+      break;
+    default:
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+std::string renderCameraPage(const PageSpec& page) {
+  const std::string recorder = escapeHtml(page.recorder);
+  std::string html = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>camview: " + recorder +
+                     "</title>\n<style>html,body{margin:0;padding:0;background:#000}"
+                     "camview-viewer{display:inline-block;vertical-align:top}</style>\n"
+                     "<script src=\"/camview-viewer.js\"></script></head><body>\n";
+  for (std::int32_t id : page.ids) {
+    html += "<camview-viewer recorder=\"" + recorder + "\" id=\"" + std::to_string(id) +
+            "\" style=\"width:" + std::to_string(page.width) + "px;height:" + std::to_string(page.height) +
+            "px\"></camview-viewer>";
+  }
+  html += "\n</body></html>\n";
+  return html;
+}
+
+std::string renderIndexPage(const GatewayOptions& options) {
+  std::string html = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>camview gateway</title></head>"
+                     "<body><h1>Recorders</h1><ul>\n";
+  for (const RecorderAddress& recorder : options.recorders) {
+    const std::string name = escapeHtml(recorder.name);
+    html += "<li><a href=\"/?recorder=" + name + "&amp;id=0\">" + name + "</a></li>\n";
+  }
+  html += "</ul></body></html>\n";
+  return html;
+}
+
+const char* staticFileType(std::string_view name) {
+  if (name == "camview-viewer.js" || name == "camview-web.js" || name == "camview-web.worker.js")
+    return "text/javascript";
+  if (name == "camview-web.wasm") return "application/wasm";
+  return nullptr;
+}
+
+} // namespace gateway

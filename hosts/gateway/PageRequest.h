@@ -1,0 +1,50 @@
+#pragma once
+// What a browser asks the gateway for over HTTP, read from the request target: the camera
+// page (/?recorder=NAME&id=N[&id=M ...][&size=WxH]), the page's files, or a camera's
+// WebSocket (/camera/NAME). Targets come from outside: parsing is bounded and every value is
+// checked; pages are written with escaped values only.
+#include "hosts/gateway/GatewayOptions.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace gateway {
+
+constexpr std::size_t kMaxTargetLength = 2048;
+constexpr int kMaxViewersPerPage = 64;
+constexpr int kMinViewerSide = 16, kMaxViewerSide = 4096;
+
+struct Target {
+  std::string path;                                       // percent-decoded
+  std::vector<std::pair<std::string, std::string>> query; // percent-decoded, in order
+};
+
+// Splits and decodes a request target. False for anything that is not an absolute path with
+// an optional query, is longer than kMaxTargetLength or has a bad %-escape.
+bool parseTarget(std::string_view target, Target& out);
+
+struct PageSpec {
+  std::string recorder;
+  std::vector<std::int32_t> ids;
+  int width = 720, height = 576;
+};
+
+// The camera page's parameters. False with a reason for the browser when they are missing,
+// malformed, or name a recorder the gateway does not relay (`unknownRecorder` is then set).
+bool parsePageQuery(const Target& target, const GatewayOptions& options, PageSpec& page, std::string& error,
+                    bool& unknownRecorder);
+
+// The HTML of the camera page, and of the index that lists the recorders.
+std::string renderCameraPage(const PageSpec& page);
+std::string renderIndexPage(const GatewayOptions& options);
+
+// The files the page loads, by name; null content type for any other name.
+const char* staticFileType(std::string_view name);
+
+// Text safe inside HTML text and double-quoted attributes.
+std::string escapeHtml(std::string_view text);
+
+} // namespace gateway

@@ -1,0 +1,117 @@
+#include "hosts/gateway/RecorderLink.h"
+
+#include "engine/Protocol.h"
+#include "engine/StatusIndex.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace gateway {
+
+namespace {
+constexpr int kPumpWaitMs = 50; // how soon a retire request is noticed
+}
+
+// The engine's connection, which also passes on the reply items that are not pictures.
+class RecorderLink::Connection final : public CConnection {
+public:
+  explicit Connection(const LinkEvents& events) : events_(events) { protocol::defineMessage(builder_); }
+
+  void handleReply(const std::uint8_t* message, ReplyStatus& status) override {
+    CConnection::handleReply(message, status);
+    std::int32_t replyCode = -1;
+    bool any = false;
+    builder_.beginMessage();
+    for (std::int32_t i = 0; i < reply().itemCount(); ++i) {
+      const CTaggedMessage::ItemEntry& item = reply().item(i);
+      if (item.id != protocol::kItemPdat && item.id != protocol::kItemLang) continue;
+      if (!builder_.addItem(item.id, message + item.dataOffset, item.dataLength)) return;
+      if (item.id == protocol::kItemPdat && replyCode == -1)
+        replyCode = protocol::decodePdat(message + item.dataOffset, item.dataLength).words[0];
+      any = true;
+    }
+    if (!any || !events_.control) return;
+    events_.control(std::make_shared<const Bytes>(builder_.bytes(), builder_.bytes() + builder_.length()), replyCode);
+  }
+
+private:
+  const LinkEvents& events_;
+  CTaggedMessage builder_; // Receiver thread only
+};
+
+RecorderLink::RecorderLink(const RecorderAddress& recorder, std::int32_t connectionId, LinkEvents events)
+    : recorder_(recorder), connectionId_(connectionId), events_(std::move(events)),
+      connection_(std::make_unique<Connection>(events_)) {}
+
+RecorderLink::~RecorderLink() {
+  retire();
+  join();
+}
+
+bool RecorderLink::start() {
+  try {
+    thread_ = std::thread([this] { run(); });
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+void RecorderLink::retire() { retiring_.store(true, std::memory_order_release); }
+
+void RecorderLink::join() {
+  if (thread_.joinable()) thread_.join();
+}
+
+void RecorderLink::run() {
+  connection_->configure(recorder_.host.c_str(), recorder_.port, connectionId_, nullptr);
+  connection_->setNotifyWindow(window_.handle());
+  if (connection_->start()) {
+    while (!retiring_.load(std::memory_order_acquire))
+      window_.pump([this](const platform::WindowMessage& message) { handle(message); }, kPumpWaitMs);
+  }
+  connection_->setNotifyWindow(nullptr);
+  connection_->stop();
+  if (events_.ended) events_.ended();
+}
+
+void RecorderLink::handle(const platform::WindowMessage& message) {
+  if (message.message == platform::kMsgPictureWaiting) {
+    PictureRecord& slot = connection_->windowSlot[0];
+    if (!slot.valid.load(std::memory_order_acquire)) return;
+    auto bytes = std::make_shared<const Bytes>(pictureMessage(slot));
+    slot.valid.store(false, std::memory_order_release); // the Receiver thread asks for the next one
+    pictures_.fetch_add(1, std::memory_order_relaxed);
+    if (events_.picture) events_.picture(std::move(bytes));
+  } else if (message.message == platform::kMsgStatus && message.lParam == 0 && message.wParam == kStatusSocket) {
+    if (events_.lost) events_.lost();
+  }
+  // Reply codes, recorder errors and text tables travel as control messages (above); the
+  // texts the engine posts for them are this gateway's, not the browser's.
+}
+
+Bytes RecorderLink::pictureMessage(const PictureRecord& picture) {
+  // Written straight into the message (one copy of the picture), in the layout
+  // CTaggedMessage builds: "PLPR", total length, then each item's tag, length and data.
+  const std::int32_t bodyLength = picture.data ? std::max(picture.length, 0) : 0;
+  const std::size_t total = std::size_t(CTaggedMessage::kHeaderSize) + 2 * CTaggedMessage::kItemHeaderSize +
+                            PictureRecord::kHeaderSize + std::size_t(bodyLength);
+  Bytes message(total);
+  std::uint8_t* at = message.data();
+  auto put = [&](std::uint32_t word) {
+    CTaggedMessage::writeInt32(at, static_cast<std::int32_t>(word));
+    at += 4;
+  };
+  put(CTaggedMessage::tagWord("PLPR"));
+  put(static_cast<std::uint32_t>(total));
+  put(CTaggedMessage::tagWord("HEAD"));
+  put(PictureRecord::kHeaderSize);
+  std::memcpy(at, picture.header, PictureRecord::kHeaderSize);
+  at += PictureRecord::kHeaderSize;
+  put(CTaggedMessage::tagWord("BODY"));
+  put(static_cast<std::uint32_t>(bodyLength));
+  if (bodyLength > 0) std::memcpy(at, picture.data, std::size_t(bodyLength));
+  return message;
+}
+
+} // namespace gateway

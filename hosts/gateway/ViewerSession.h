@@ -1,0 +1,70 @@
+#pragma once
+// One browser viewer's WebSocket. The browser speaks the recorder protocol over it: an open
+// request naming the connection id, then a next-picture request for each picture it has
+// taken. The session answers as the recorder would, with the camera's replies: control
+// messages in order, and pictures one per request. It keeps only the newest picture for a
+// browser that is not ready for one, so a slow or stalled browser holds at most one picture
+// and a bounded number of control messages; a browser whose control messages pile up is
+// disconnected.
+#include "hosts/gateway/CameraHub.h"
+#include "hosts/gateway/GatewayCounters.h"
+#include "hosts/gateway/ViewerRequests.h"
+
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/websocket.hpp>
+
+#include <deque>
+#include <memory>
+#include <string>
+
+namespace gateway {
+
+class ViewerSession final : public Subscriber, public std::enable_shared_from_this<ViewerSession> {
+public:
+  static constexpr std::size_t kMaxRequestMessage = 4096; // WebSocket message limit
+  static constexpr std::size_t kMaxControlQueued = 64;
+
+  ViewerSession(boost::asio::ip::tcp::socket&& socket, std::string recorder, std::weak_ptr<CameraHub> hub,
+                GatewayCounters& counters, ConnectionSlot slot);
+  ~ViewerSession() override;
+
+  // Completes the WebSocket handshake of this upgrade request and serves the browser.
+  void run(boost::beast::http::request<boost::beast::http::string_body> request);
+
+  void sendControl(const SharedBytes& message) override;
+  void offerPicture(const SharedBytes& message, std::uint64_t sequence) override;
+  void upstreamLost() override;
+
+private:
+  void onAccept(boost::beast::error_code error);
+  void read();
+  void onRead(boost::beast::error_code error, std::size_t bytes);
+  void handle(const ViewerRequest& request);
+  void writeNext();
+  void onWrite(boost::beast::error_code error);
+  void closeWith(boost::beast::websocket::close_code code, const std::string& reason);
+  void finish();
+  void account(std::int64_t delta);
+
+  boost::beast::websocket::stream<boost::beast::tcp_stream> ws_;
+  boost::beast::flat_buffer buffer_;
+  std::string recorder_;
+  std::weak_ptr<CameraHub> hub_;
+  GatewayCounters& counters_;
+  ConnectionSlot slot_;
+  ViewerRequestReader reader_;
+
+  std::deque<SharedBytes> control_;
+  SharedBytes picture_; // the newest picture not yet sent
+  std::uint64_t pictureSequence_ = 0, sentSequence_ = 0;
+  bool wantsPicture_ = false;
+  SharedBytes writing_; // the message being written
+  bool open_ = false;
+  bool closing_ = false;
+  bool finished_ = false;
+  std::int64_t queued_ = 0;
+};
+
+} // namespace gateway

@@ -1,0 +1,242 @@
+#include "hosts/gateway/WebServer.h"
+
+#include "hosts/gateway/PageRequest.h"
+#include "hosts/gateway/ViewerSession.h"
+
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/websocket.hpp>
+
+#include <chrono>
+#include <fstream>
+#include <optional>
+
+namespace gateway {
+
+namespace beast = boost::beast;
+namespace http = beast::http;
+using tcp = boost::asio::ip::tcp;
+
+namespace {
+
+constexpr auto kRequestTimeout = std::chrono::seconds(30);
+constexpr std::string_view kCameraPrefix = "/camera/";
+
+using Response = http::response<http::string_body>;
+
+std::string_view view(beast::string_view text) { return {text.data(), text.size()}; }
+
+bool readFile(const std::string& path, std::string& content) {
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  if (!file) return false;
+  const std::streamoff size = file.tellg();
+  if (size < 0 || size > std::streamoff(kMaxStaticFileBytes)) return false;
+  content.resize(std::size_t(size));
+  file.seekg(0);
+  return size == 0 || bool(file.read(content.data(), size));
+}
+
+bool originAllowed(std::string_view origin, std::string_view host, const GatewayOptions& options) {
+  if (origin.empty()) return true; // not a browser: browsers always name the page's origin
+  for (const std::string& allowed : options.allowedOrigins)
+    if (allowed == "*" || allowed == origin) return true;
+  return origin == "http://" + std::string(host);
+}
+
+class HttpSession : public std::enable_shared_from_this<HttpSession> {
+public:
+  HttpSession(tcp::socket&& socket, const GatewayOptions& options, std::weak_ptr<CameraHub> hub,
+              GatewayCounters& counters)
+      : stream_(std::move(socket)), options_(options), hub_(std::move(hub)), counters_(counters), slot_(counters) {}
+
+  void run() { read(); }
+
+  // Over the connection limit: one answer, then the connection is closed.
+  void refuse() {
+    counters_.refused.fetch_add(1);
+    send(reply(http::status::service_unavailable, "too many connections, try again later\n", 11, false));
+  }
+
+private:
+  void read() {
+    parser_.emplace();
+    parser_->header_limit(kMaxHeaderBytes);
+    parser_->body_limit(0);
+    stream_.expires_after(kRequestTimeout);
+    http::async_read(stream_, buffer_, *parser_,
+                     [self = shared_from_this()](beast::error_code error, std::size_t) { self->onRead(error); });
+  }
+
+  void onRead(beast::error_code error) {
+    if (error == http::error::end_of_stream || error == beast::error::timeout) return shutdown();
+    if (error == http::error::header_limit)
+      return send(refusal(http::status::request_header_fields_too_large, "request header too large\n"));
+    if (error == http::error::body_limit)
+      return send(refusal(http::status::payload_too_large, "requests carry no body here\n"));
+    if (error == http::error::buffer_overflow)
+      return send(refusal(http::status::request_header_fields_too_large, "request too large\n"));
+    if (error) {
+      // A request that is not HTTP: say so if the socket still takes it.
+      if (error.category() == http::make_error_code(http::error::bad_method).category())
+        return send(refusal(http::status::bad_request, "malformed request\n"));
+      return shutdown();
+    }
+    http::request<http::string_body> request = parser_->release();
+    if (beast::websocket::is_upgrade(request)) return upgrade(std::move(request));
+    send(answer(request));
+  }
+
+  Response reply(http::status status, const std::string& text, unsigned version, bool keepAlive) {
+    counters_.rejectedRequests.fetch_add(1);
+    Response response{status, version};
+    response.set(http::field::content_type, "text/plain; charset=utf-8");
+    response.body() = text;
+    response.keep_alive(keepAlive);
+    return response;
+  }
+  // An error after which the connection is closed.
+  Response refusal(http::status status, const std::string& text) { return reply(status, text, 11, false); }
+
+  Response answer(const http::request<http::string_body>& request) {
+    const unsigned version = request.version();
+    const bool keepAlive = request.keep_alive();
+    if (request.method() != http::verb::get && request.method() != http::verb::head)
+      return reply(http::status::method_not_allowed, "only GET and HEAD\n", version, keepAlive);
+    Target target;
+    if (!parseTarget(view(request.target()), target))
+      return reply(http::status::bad_request, "malformed or over-long request target\n", version, keepAlive);
+
+    Response response{http::status::ok, version};
+    response.keep_alive(keepAlive);
+    if (target.path == "/") {
+      if (target.query.empty()) {
+        response.body() = renderIndexPage(options_);
+      } else {
+        PageSpec page;
+        std::string reason;
+        bool unknownRecorder = false;
+        if (!parsePageQuery(target, options_, page, reason, unknownRecorder))
+          return reply(unknownRecorder ? http::status::not_found : http::status::bad_request, reason + "\n", version,
+                       keepAlive);
+        response.body() = renderCameraPage(page);
+      }
+      response.set(http::field::content_type, "text/html; charset=utf-8");
+    } else if (const char* type = staticFileType(std::string_view(target.path).substr(1))) {
+      if (!readFile(options_.webRoot + target.path, response.body()))
+        return reply(http::status::service_unavailable,
+                     "the WebAssembly viewer is not built (no " + target.path.substr(1) + " in " + options_.webRoot +
+                         "): make web\n",
+                     version, keepAlive);
+      response.set(http::field::content_type, type);
+    } else if (target.path == "/favicon.ico") {
+      response.result(http::status::no_content);
+    } else if (target.path.rfind(kCameraPrefix, 0) == 0) {
+      return reply(http::status::upgrade_required, "a camera is watched over WebSocket\n", version, keepAlive);
+    } else {
+      return reply(http::status::not_found, "no such page\n", version, keepAlive);
+    }
+    if (request.method() == http::verb::head) {
+      response.content_length(response.body().size());
+      response.body().clear();
+    }
+    return response;
+  }
+
+  void upgrade(http::request<http::string_body> request) {
+    Target target;
+    const bool parsed = parseTarget(view(request.target()), target);
+    if (!parsed || target.path.rfind(kCameraPrefix, 0) != 0)
+      return send(refusal(http::status::not_found, "WebSockets are served at /camera/NAME\n"));
+    const std::string name = target.path.substr(kCameraPrefix.size());
+    if (!validRecorderName(name) || !findRecorder(options_, name))
+      return send(refusal(http::status::not_found, "unknown recorder '" + name + "'\n"));
+    if (!originAllowed(view(request[http::field::origin]), view(request[http::field::host]), options_))
+      return send(refusal(http::status::forbidden, "pages of this origin may not watch cameras here\n"));
+    auto session = std::make_shared<ViewerSession>(stream_.release_socket(), name, hub_, counters_, std::move(slot_));
+    session->run(std::move(request));
+  }
+
+  void send(Response response) {
+    response.set(http::field::server, "camview-gateway");
+    // The page is cross-origin isolated: its WebAssembly threads share memory.
+    response.set("Cross-Origin-Opener-Policy", "same-origin");
+    response.set("Cross-Origin-Embedder-Policy", "require-corp");
+    response.set("Cross-Origin-Resource-Policy", "same-origin");
+    response.set(http::field::cache_control, "no-cache");
+    response.set("X-Content-Type-Options", "nosniff");
+    response.prepare_payload();
+    response_ = std::make_shared<Response>(std::move(response));
+    http::async_write(stream_, *response_, [self = shared_from_this()](beast::error_code error, std::size_t) {
+      const bool close = error || !self->response_->keep_alive();
+      self->response_.reset();
+      if (close) return self->shutdown();
+      self->read();
+    });
+  }
+
+  void shutdown() {
+    beast::error_code ignored;
+    stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
+  }
+
+  beast::tcp_stream stream_;
+  beast::flat_buffer buffer_{kMaxHeaderBytes};
+  std::optional<http::request_parser<http::string_body>> parser_;
+  std::shared_ptr<Response> response_;
+  const GatewayOptions& options_;
+  std::weak_ptr<CameraHub> hub_;
+  GatewayCounters& counters_;
+  ConnectionSlot slot_;
+};
+
+} // namespace
+
+WebServer::WebServer(boost::asio::io_context& io, const GatewayOptions& options, std::weak_ptr<CameraHub> hub,
+                     GatewayCounters& counters, std::ostream& log)
+    : io_(io), options_(options), hub_(std::move(hub)), counters_(counters), log_(log), acceptor_(io) {}
+
+bool WebServer::listen(std::string& error) {
+  beast::error_code code;
+  const auto address = boost::asio::ip::make_address(options_.listenHost, code);
+  if (code) {
+    error = "--listen: '" + options_.listenHost + "' is not an IP address";
+    return false;
+  }
+  const tcp::endpoint endpoint(address, static_cast<unsigned short>(options_.listenPort));
+  acceptor_.open(endpoint.protocol(), code);
+  if (!code) acceptor_.set_option(boost::asio::socket_base::reuse_address(true), code);
+  if (!code) acceptor_.bind(endpoint, code);
+  if (!code) acceptor_.listen(boost::asio::socket_base::max_listen_connections, code);
+  if (code) {
+    error =
+        "cannot listen on " + options_.listenHost + ":" + std::to_string(options_.listenPort) + ": " + code.message();
+    return false;
+  }
+  port_ = acceptor_.local_endpoint().port();
+  return true;
+}
+
+void WebServer::startAccepting() { accept(); }
+
+void WebServer::close() {
+  beast::error_code ignored;
+  acceptor_.close(ignored);
+}
+
+void WebServer::accept() {
+  acceptor_.async_accept(io_, [this](beast::error_code error, tcp::socket socket) {
+    if (error == boost::asio::error::operation_aborted || !acceptor_.is_open()) return;
+    if (!error) {
+      // The new connection counts itself once its session exists.
+      const bool full = counters_.connections.load() >= options_.maxConnections;
+      auto session = std::make_shared<HttpSession>(std::move(socket), options_, hub_, counters_);
+      if (full)
+        session->refuse();
+      else
+        session->run();
+    }
+    accept();
+  });
+}
+
+} // namespace gateway

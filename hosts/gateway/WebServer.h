@@ -1,0 +1,46 @@
+#pragma once
+// The gateway's HTTP side: accepts connections up to the limit, serves the camera page and
+// its files, and hands WebSocket upgrades for /camera/NAME to viewer sessions. Requests are
+// read with fixed limits (header size, no request bodies, a read time-out); anything else
+// gets a plain-text error that says what was wrong.
+#include "hosts/gateway/CameraHub.h"
+#include "hosts/gateway/GatewayCounters.h"
+#include "hosts/gateway/GatewayOptions.h"
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+
+#include <memory>
+#include <ostream>
+#include <string>
+
+namespace gateway {
+
+constexpr std::size_t kMaxHeaderBytes = 8192;
+constexpr std::size_t kMaxStaticFileBytes = 32u << 20;
+
+class WebServer {
+public:
+  WebServer(boost::asio::io_context& io, const GatewayOptions& options, std::weak_ptr<CameraHub> hub,
+            GatewayCounters& counters, std::ostream& log);
+
+  // Binds and listens. False with a reason.
+  bool listen(std::string& error);
+  void startAccepting();
+  // Stops accepting (I/O thread).
+  void close();
+  int port() const { return port_; }
+
+private:
+  void accept();
+
+  boost::asio::io_context& io_;
+  const GatewayOptions& options_;
+  std::weak_ptr<CameraHub> hub_;
+  GatewayCounters& counters_;
+  std::ostream& log_;
+  boost::asio::ip::tcp::acceptor acceptor_;
+  int port_ = 0;
+};
+
+} // namespace gateway

@@ -1,0 +1,132 @@
+#include "hosts/web/WebViewerHost.h"
+
+#include "presentation/EmbeddedViewer.h"
+#include "presentation/Viewer.h"
+
+#include <emscripten.h>
+
+#include <algorithm>
+#include <new>
+
+namespace web {
+
+namespace {
+// The element's size bounds the canvas; the viewer itself renders at most 768 x 576 and
+// stretches beyond.
+constexpr int kMaxSide = 4096;
+int clampSide(int side) { return std::clamp(side, 1, kMaxSide); }
+
+// The module's memory grows while worker threads run; the page's script reads it through
+// the current buffer, never through a view made before a growth.
+EM_JS(void, installMemoryAccess, (), {
+  Module['camviewBuffer'] = function() { return wasmMemory.buffer; };
+});
+} // namespace
+
+WebViewerHost* WebViewerHost::create(const char* recorder, int connectionId, int width, int height) {
+  installMemoryAccess();
+  auto* host = new (std::nothrow) WebViewerHost;
+  if (!host) return nullptr;
+  host->resize(width, height);
+  embed::ViewerSettings settings;
+  settings.host = recorder;
+  settings.port = 0; // the gateway names the recorder; the port is not used in a page
+  settings.connectionId = connectionId;
+  host->viewer_ = embed::createViewer(settings);
+  if (!host->viewer_) {
+    delete host;
+    return nullptr;
+  }
+  embed::attachWindow(host->viewer_, host->window_.handle());
+  embed::startViewer(host->viewer_);
+  platform::invalidate(host->window_.handle(), false); // the first paint shows the status screen
+  return host;
+}
+
+WebViewerHost::~WebViewerHost() { embed::destroyViewer(viewer_); }
+
+void WebViewerHost::resize(int width, int height) {
+  width = clampSide(width);
+  height = clampSide(height);
+  if (width == canvas_.width() && height == canvas_.height()) return;
+  canvas_.resize(width, height);
+  rgba_.assign(std::size_t(width) * height * 4, 255);
+  platform::invalidate(window_.handle(), false);
+}
+
+int WebViewerHost::pump() {
+  int result = 0;
+  const ViewerHostWindow host{window_.handle(), canvas_.width(), canvas_.height(), false};
+  window_.pump([&](const platform::WindowMessage& message) {
+    embed::dispatchMessage(viewer_, message, host);
+    if (message.message == platform::kMsgFrameDecoded && showingPicture()) {
+      // Kept so that what is on screen can be told and compared exactly; the viewer's own
+      // record is overwritten by the next picture before this one leaves the screen.
+      if (shown_.copyFrom(viewer_->currentPicture())) ++picturesShown_;
+      result |= kNewPicture;
+    }
+  });
+  if (window_.takeInvalidated()) result |= kRepaint;
+  return result;
+}
+
+const std::uint8_t* WebViewerHost::paintRgba() {
+  embed::paint(viewer_, canvas_, {0, 0, canvas_.width(), canvas_.height()});
+  const std::uint8_t* bgr = canvas_.pixels();
+  std::uint8_t* rgba = rgba_.data();
+  const std::size_t pixels = std::size_t(canvas_.width()) * canvas_.height();
+  for (std::size_t i = 0; i < pixels; ++i, bgr += 3, rgba += 4) {
+    rgba[0] = bgr[2];
+    rgba[1] = bgr[1];
+    rgba[2] = bgr[0];
+  }
+  return rgba_.data();
+}
+
+const char* WebViewerHost::statusText() const { return viewer_->statusText(); }
+
+bool WebViewerHost::showingPicture() const {
+  CFramePipeline& pipeline = viewer_->framePipeline();
+  return pipeline.frameReady(viewer_->showIndex());
+}
+
+} // namespace web
+
+// The element script's interface. Every call runs on the page's main thread.
+extern "C" {
+
+EMSCRIPTEN_KEEPALIVE web::WebViewerHost* camview_viewer_create(const char* recorder, int connectionId, int width,
+                                                               int height) {
+  return web::WebViewerHost::create(recorder, connectionId, width, height);
+}
+
+EMSCRIPTEN_KEEPALIVE void camview_viewer_destroy(web::WebViewerHost* host) { delete host; }
+
+EMSCRIPTEN_KEEPALIVE void camview_viewer_resize(web::WebViewerHost* host, int width, int height) {
+  host->resize(width, height);
+}
+
+EMSCRIPTEN_KEEPALIVE int camview_viewer_pump(web::WebViewerHost* host) { return host->pump(); }
+
+EMSCRIPTEN_KEEPALIVE const std::uint8_t* camview_viewer_paint(web::WebViewerHost* host) { return host->paintRgba(); }
+
+EMSCRIPTEN_KEEPALIVE int camview_viewer_width(web::WebViewerHost* host) { return host->width(); }
+EMSCRIPTEN_KEEPALIVE int camview_viewer_height(web::WebViewerHost* host) { return host->height(); }
+
+EMSCRIPTEN_KEEPALIVE const char* camview_viewer_status(web::WebViewerHost* host) { return host->statusText(); }
+
+EMSCRIPTEN_KEEPALIVE int camview_viewer_showing_picture(web::WebViewerHost* host) { return host->showingPicture(); }
+
+EMSCRIPTEN_KEEPALIVE int camview_viewer_pictures_shown(web::WebViewerHost* host) { return host->picturesShown(); }
+
+// The picture on screen, for comparisons: its 208-byte header, its compressed bytes and the
+// window size it was decoded for (four words: header, data, length, width << 16 | height).
+EMSCRIPTEN_KEEPALIVE const void* camview_viewer_shown_picture(web::WebViewerHost* host, std::uintptr_t* words) {
+  const PictureRecord& shown = host->shownPicture();
+  words[0] = reinterpret_cast<std::uintptr_t>(shown.header);
+  words[1] = reinterpret_cast<std::uintptr_t>(shown.data);
+  words[2] = std::uintptr_t(shown.length);
+  words[3] = (std::uintptr_t(shown.clientWidth) << 16) | std::uintptr_t(shown.clientHeight);
+  return shown.header;
+}
+}

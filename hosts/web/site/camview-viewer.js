@@ -1,0 +1,180 @@
+// <camview-viewer recorder="NAME" id="N">: the camera viewer in a page. It shows camera N of
+// the recorder that the page's gateway relays under NAME, drawn by the viewer core compiled
+// to WebAssembly: the same picture, on-screen display, diagnostics and status screens as the
+// Windows plug-in and control paint. The viewer's Receiver and Decoder threads run in Web
+// Workers; this script is its window: it pumps the viewer's messages and paints the canvas.
+//
+// Events: 'camview-picture' when a new picture is on the canvas, 'camview-status' when the
+// status text changes. Properties: statusText, showingPicture, picturesShown; snapshot()
+// returns the canvas pixels together with the picture they show.
+(function () {
+  'use strict';
+  const scriptUrl = document.currentScript.src;
+  const base = new URL('.', scriptUrl).href;
+  const viewers = new Set();
+  let modulePromise = null;
+  let wakeScheduled = false;
+  const wakeChannel = new MessageChannel();
+
+  function loadModule() {
+    if (modulePromise) return modulePromise;
+    modulePromise = new Promise((resolve, reject) => {
+      const script = document.createElement('script');
+      script.src = base + 'camview-web.js';
+      script.onload = () => {
+        createCamviewModule({
+          locateFile: (name) => base + name,
+          mainScriptUrlOrBlob: base + 'camview-web.js',
+        }).then(resolve, reject);
+      };
+      script.onerror = () => reject(new Error('camview-web.js could not be loaded'));
+      document.head.appendChild(script);
+    }).then((module) => {
+      // Worker threads post to a viewer's window: pump every viewer soon, on this thread.
+      module.camviewWake = () => {
+        if (wakeScheduled) return;
+        wakeScheduled = true;
+        wakeChannel.port2.postMessage(0);
+      };
+      wakeChannel.port1.onmessage = () => {
+        wakeScheduled = false;
+        module._camview_wake_taken();
+        for (const viewer of viewers) viewer._pump();
+      };
+      return module;
+    });
+    return modulePromise;
+  }
+
+  // The viewer's texts are Windows-1252 bytes.
+  const textDecoder = new TextDecoder('windows-1252');
+  function readText(module, pointer) {
+    const heap = new Uint8Array(module.camviewBuffer());
+    let end = pointer;
+    while (heap[end] !== 0) end++;
+    return textDecoder.decode(heap.slice(pointer, end));
+  }
+
+  function heapBytes(module, pointer, length) {
+    return new Uint8Array(module.camviewBuffer(), pointer, length);
+  }
+
+  class CamviewViewer extends HTMLElement {
+    constructor() {
+      super();
+      const root = this.attachShadow({ mode: 'open' });
+      root.innerHTML = '<style>:host{display:inline-block;width:720px;height:576px;overflow:hidden}' +
+                       'canvas{display:block}</style><canvas></canvas>';
+      this._canvas = root.querySelector('canvas');
+      this._context = this._canvas.getContext('2d');
+      this._module = null;
+      this._host = 0;
+      this._paintRequested = false;
+      this._newPicture = false;
+      this._status = '';
+      this._resizeObserver = new ResizeObserver(() => this._resize());
+    }
+
+    connectedCallback() {
+      this._resizeObserver.observe(this);
+      loadModule().then((module) => {
+        if (!this.isConnected || this._host) return;
+        this._module = module;
+        const [width, height] = this._size();
+        this._host = module.ccall('camview_viewer_create', 'number', ['string', 'number', 'number', 'number'],
+                                  [this.recorder, this.connectionId, width, height]);
+        if (!this._host) throw new Error('camview: no memory for a viewer');
+        viewers.add(this);
+        this._pump();
+      }).catch((error) => console.error('camview:', error));
+    }
+
+    disconnectedCallback() {
+      this._resizeObserver.disconnect();
+      if (!this._host) return;
+      viewers.delete(this);
+      // Stopping waits for the viewer's threads; none may be left waiting for a WebSocket.
+      this._module._camview_socket_abort_connects();
+      this._module._camview_viewer_destroy(this._host);
+      this._host = 0;
+    }
+
+    get recorder() { return this.getAttribute('recorder') || ''; }
+    get connectionId() { return parseInt(this.getAttribute('id') || '0', 10) | 0; }
+    get statusText() { return this._status; }
+    get showingPicture() { return !!(this._host && this._module._camview_viewer_showing_picture(this._host)); }
+    get picturesShown() { return this._host ? this._module._camview_viewer_pictures_shown(this._host) : 0; }
+
+    // The canvas as it is now, with the picture it shows: { width, height, rgba, header,
+    // data, decodedWidth, decodedHeight, showingPicture, statusText }.
+    snapshot() {
+      if (!this._host) return null;
+      this._paint();
+      const module = this._module;
+      const width = this._canvas.width, height = this._canvas.height;
+      const rgba = this._context.getImageData(0, 0, width, height).data;
+      const words = module._malloc(16);
+      module._camview_viewer_shown_picture(this._host, words);
+      const w = new Uint32Array(heapBytes(module, words, 16).slice().buffer);
+      module._free(words);
+      return {
+        width, height, rgba: new Uint8Array(rgba.buffer),
+        header: heapBytes(module, w[0], 208).slice(),
+        data: w[1] ? heapBytes(module, w[1], w[2]).slice() : new Uint8Array(0),
+        decodedWidth: w[3] >>> 16, decodedHeight: w[3] & 0xffff,
+        showingPicture: this.showingPicture, statusText: this._status,
+      };
+    }
+
+    _size() {
+      const width = Math.max(1, Math.round(this.clientWidth || 720));
+      const height = Math.max(1, Math.round(this.clientHeight || 576));
+      return [width, height];
+    }
+
+    _resize() {
+      if (!this._host) return;
+      const [width, height] = this._size();
+      this._module._camview_viewer_resize(this._host, width, height);
+      this._pump();
+    }
+
+    _pump() {
+      if (!this._host) return;
+      const module = this._module;
+      const result = module._camview_viewer_pump(this._host);
+      if (result & 2) this._newPicture = true;
+      const status = readText(module, module._camview_viewer_status(this._host));
+      if (status !== this._status) {
+        this._status = status;
+        this.dispatchEvent(new CustomEvent('camview-status', { detail: status }));
+      }
+      if ((result & 1) && !this._paintRequested) {
+        this._paintRequested = true;
+        requestAnimationFrame(() => this._paint());
+      }
+    }
+
+    _paint() {
+      this._paintRequested = false;
+      if (!this._host) return;
+      const module = this._module;
+      const pixels = module._camview_viewer_paint(this._host);
+      const width = module._camview_viewer_width(this._host);
+      const height = module._camview_viewer_height(this._host);
+      if (this._canvas.width !== width || this._canvas.height !== height) {
+        this._canvas.width = width;
+        this._canvas.height = height;
+      }
+      // ImageData wants memory of its own, not the module's shared memory.
+      const copy = new Uint8ClampedArray(heapBytes(module, pixels, width * height * 4));
+      this._context.putImageData(new ImageData(copy, width, height), 0, 0);
+      if (this._newPicture) {
+        this._newPicture = false;
+        this.dispatchEvent(new CustomEvent('camview-picture', { detail: this.picturesShown }));
+      }
+    }
+  }
+
+  customElements.define('camview-viewer', CamviewViewer);
+})();

@@ -1,0 +1,232 @@
+#include "tests/gateway/GatewayTestSupport.h"
+
+#include "engine/Protocol.h"
+#include "engine/TaggedMessage.h"
+#include "hosts/gateway/ViewerRequests.h"
+
+#include <boost/asio/connect.hpp>
+#include <boost/asio/read.hpp>
+#include <boost/asio/write.hpp>
+
+#include <cstring>
+
+namespace gatewaytest {
+
+namespace beast = boost::beast;
+namespace websocket = beast::websocket;
+using tcp = boost::asio::ip::tcp;
+
+const Bytes* Message::find(const std::string& tag) const {
+  for (const auto& [name, data] : items)
+    if (name == tag) return &data;
+  return nullptr;
+}
+
+std::int32_t Message::code() const {
+  const Bytes* words = find("PDAT");
+  return words && words->size() >= 4 ? CTaggedMessage::readInt32(words->data()) : -1;
+}
+
+bool parseMessage(const Bytes& bytes, Message& message) {
+  message.items.clear();
+  if (bytes.size() < 8 || std::memcmp(bytes.data(), "PLPR", 4) != 0) return false;
+  if (std::size_t(CTaggedMessage::readInt32(bytes.data() + 4)) != bytes.size()) return false;
+  std::size_t at = 8;
+  while (at + 8 <= bytes.size()) {
+    const std::string tag(reinterpret_cast<const char*>(bytes.data() + at), 4);
+    const auto length = std::size_t(CTaggedMessage::readInt32(bytes.data() + at + 4));
+    if (at + 8 + length > bytes.size()) return false;
+    message.items.emplace_back(
+        tag, Bytes(bytes.begin() + std::ptrdiff_t(at + 8), bytes.begin() + std::ptrdiff_t(at + 8 + length)));
+    at += 8 + length;
+  }
+  return at == bytes.size();
+}
+
+Bytes buildMessage(const std::vector<std::pair<std::string, Bytes>>& items) {
+  Bytes out(8);
+  std::memcpy(out.data(), "PLPR", 4);
+  for (const auto& [tag, data] : items) {
+    const std::size_t at = out.size();
+    out.resize(at + 8 + data.size());
+    std::memcpy(out.data() + at, tag.data(), 4);
+    CTaggedMessage::writeInt32(out.data() + at + 4, std::int32_t(data.size()));
+    std::memcpy(out.data() + at + 8, data.data(), data.size());
+  }
+  CTaggedMessage::writeInt32(out.data() + 4, std::int32_t(out.size()));
+  return out;
+}
+
+Bytes pdat(std::int32_t w0, std::int32_t w1, std::int32_t w2, std::int32_t w3) {
+  Bytes out(16);
+  const std::int32_t words[] = {w0, w1, w2, w3};
+  for (int i = 0; i < 4; ++i) CTaggedMessage::writeInt32(out.data() + 4 * i, words[i]);
+  return out;
+}
+
+// --- FakeRecorder ---
+
+FakeRecorder::FakeRecorder(int bodySize, int port) : bodySize_(bodySize) {
+  listener_ = platform::socketListen("127.0.0.1", port);
+  port_ = platform::socketLocalPort(listener_);
+  acceptThread_ = std::thread([this] { acceptLoop(); });
+}
+
+FakeRecorder::~FakeRecorder() { stop(); }
+
+void FakeRecorder::stop() {
+  // Each connection notices within one 50 ms wait and closes its own socket.
+  if (stopping_.exchange(true)) return;
+  if (acceptThread_.joinable()) acceptThread_.join();
+  platform::socketClose(listener_);
+  for (std::thread& thread : connections_) thread.join();
+}
+
+Bytes FakeRecorder::header(std::int32_t id, int n) {
+  Bytes out(208);
+  for (int i = 0; i < 208; ++i) out[std::size_t(i)] = std::uint8_t(id + n + i);
+  return out;
+}
+
+Bytes FakeRecorder::body(int n, int size) {
+  Bytes out{};
+  out.resize(std::size_t(size));
+  for (int i = 0; i < size; ++i) out[std::size_t(i)] = std::uint8_t(n * 7 + i);
+  return out;
+}
+
+Bytes FakeRecorder::languageItem() {
+  // One row, one column ("language" slot) holding "xx": the gateway passes it on untouched.
+  Bytes out(12 + 4 + 3);
+  CTaggedMessage::writeInt32(out.data(), 0);
+  CTaggedMessage::writeInt32(out.data() + 4, 1);
+  CTaggedMessage::writeInt32(out.data() + 8, 1);
+  CTaggedMessage::writeInt32(out.data() + 12, 16);
+  std::memcpy(out.data() + 16, "xx", 3);
+  return out;
+}
+
+void FakeRecorder::acceptLoop() {
+  while (!stopping_) {
+    if (platform::socketWaitReadable(listener_, 50) != 1) continue;
+    const platform::SocketHandle socket = platform::socketAccept(listener_);
+    if (socket == platform::kNoSocket) continue;
+    std::lock_guard lock(mutex_);
+    if (stopping_) {
+      platform::socketClose(socket);
+      break;
+    }
+    ++accepted_;
+    connections_.emplace_back([this, socket] { serve(socket); });
+  }
+}
+
+void FakeRecorder::serve(platform::SocketHandle socket) {
+  auto readRequest = [&](std::int32_t& code, std::int32_t& id) {
+    std::uint8_t request[32];
+    int have = 0;
+    while (have < 32) {
+      if (stopping_ || platform::socketWaitReadable(socket, 50) < 0) return false;
+      if (platform::socketWaitReadable(socket, 0) != 1) continue;
+      const int got = platform::socketReceive(socket, request + have, 32 - have);
+      if (got <= 0) return false;
+      have += got;
+    }
+    code = CTaggedMessage::readInt32(request + 16);
+    id = CTaggedMessage::readInt32(request + 24);
+    return true;
+  };
+  auto sendAll = [&](const Bytes& bytes) {
+    std::size_t sent = 0;
+    while (sent < bytes.size() && !stopping_) {
+      const int n = platform::socketSend(socket, bytes.data() + sent, int(bytes.size() - sent));
+      if (n < 0) return false;
+      sent += std::size_t(n);
+    }
+    return sent == bytes.size();
+  };
+  std::int32_t code = 0, id = 0;
+  if (readRequest(code, id) && code == 2) {
+    const std::int32_t connectionId = id;
+    bool ok = sendAll(buildMessage({{"PDAT", pdat(5, 0, 0, 1)}, {"LANG", languageItem()}}));
+    for (int n = 0; ok; ++n) {
+      ok = sendAll(buildMessage({{"HEAD", header(connectionId, n)}, {"BODY", body(n, bodySize_)}})) &&
+           readRequest(code, id) && code == 3;
+    }
+  }
+  platform::socketClose(socket);
+}
+
+// --- ViewerClient ---
+
+ViewerClient::ViewerClient(int gatewayPort, const std::string& recorder, const std::string& origin) {
+  beast::error_code error;
+  ws_.next_layer().connect(tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), std::uint16_t(gatewayPort)),
+                           error);
+  if (error) return;
+  ws_.set_option(websocket::stream_base::decorator([origin](websocket::request_type& request) {
+    if (!origin.empty()) request.set(beast::http::field::origin, origin);
+  }));
+  websocket::response_type response;
+  ws_.handshake(response, "127.0.0.1:" + std::to_string(gatewayPort), "/camera/" + recorder, error);
+  connected_ = !error;
+  ws_.binary(true);
+}
+
+void ViewerClient::sendRaw(const Bytes& bytes, bool binary) {
+  beast::error_code error;
+  ws_.binary(binary);
+  ws_.write(boost::asio::buffer(bytes), error);
+  ws_.binary(true);
+}
+
+void ViewerClient::sendOpen(std::int32_t connectionId) {
+  sendRaw(gateway::encodeViewerRequest({gateway::ViewerRequest::Open, connectionId}));
+}
+
+void ViewerClient::sendNext() { sendRaw(gateway::encodeViewerRequest({gateway::ViewerRequest::Next, 0})); }
+
+bool ViewerClient::read(Message& message) {
+  beast::flat_buffer buffer;
+  beast::error_code error;
+  ws_.read(buffer, error);
+  if (error) {
+    closeCode_ = ws_.reason().code;
+    return false;
+  }
+  const auto data = buffer.cdata();
+  const Bytes bytes(static_cast<const std::uint8_t*>(data.data()),
+                    static_cast<const std::uint8_t*>(data.data()) + data.size());
+  return parseMessage(bytes, message);
+}
+
+bool ViewerClient::readPicture(Message& picture) {
+  while (read(picture))
+    if (picture.find("HEAD")) return true;
+  return false;
+}
+
+void ViewerClient::shrinkReceiveBuffer() {
+  ws_.next_layer().set_option(boost::asio::socket_base::receive_buffer_size(4096));
+}
+
+HttpAnswer httpGet(int port, const std::string& target, const std::string& extraHeaders, const std::string& method) {
+  HttpAnswer answer;
+  boost::asio::io_context io;
+  tcp::socket socket(io);
+  beast::error_code error;
+  socket.connect(tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), std::uint16_t(port)), error);
+  if (error) return answer;
+  const std::string request =
+      method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + extraHeaders + "Connection: close\r\n\r\n";
+  boost::asio::write(socket, boost::asio::buffer(request), error);
+  beast::flat_buffer buffer;
+  beast::http::response<beast::http::string_body> response;
+  beast::http::read(socket, buffer, response, error);
+  if (error && error != beast::http::error::end_of_stream) return answer;
+  answer.status = int(response.result_int());
+  answer.body = response.body();
+  return answer;
+}
+
+} // namespace gatewaytest

@@ -1,0 +1,95 @@
+#pragma once
+// A recorder whose every byte the test knows, and a browser viewer reduced to its protocol:
+// a WebSocket client that sends the viewer's requests and reads the gateway's replies.
+#include "platform/Socket.h"
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/websocket.hpp>
+
+#include <atomic>
+#include <cstdint>
+#include <list>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace gatewaytest {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// The items of one "PLPR" message, by tag text.
+struct Message {
+  std::vector<std::pair<std::string, Bytes>> items;
+  const Bytes* find(const std::string& tag) const;
+  std::int32_t code() const; // "PDAT" word 0, or -1
+};
+bool parseMessage(const Bytes& bytes, Message& message);
+Bytes buildMessage(const std::vector<std::pair<std::string, Bytes>>& items);
+Bytes pdat(std::int32_t w0, std::int32_t w1, std::int32_t w2, std::int32_t w3);
+
+// Serves the recorder protocol on 127.0.0.1: on an open request it answers with code 5
+// (flags 1), a "LANG" item and picture 0; every next-picture request gets the next picture.
+// Picture n of connection id c: header bytes (c + n + i) & 0xFF, body of bodySize bytes
+// (n * 7 + i) & 0xFF.
+class FakeRecorder {
+public:
+  explicit FakeRecorder(int bodySize = 1000, int port = 0);
+  ~FakeRecorder();
+  int port() const { return port_; }
+  int connectionsAccepted() const { return accepted_.load(); }
+  void stop(); // closes the listener and every connection
+
+  static Bytes header(std::int32_t id, int n);
+  static Bytes body(int n, int size);
+  static Bytes languageItem();
+
+private:
+  void acceptLoop();
+  void serve(platform::SocketHandle socket);
+
+  int bodySize_;
+  platform::SocketHandle listener_ = platform::kNoSocket;
+  int port_ = 0;
+  std::atomic<bool> stopping_{false};
+  std::atomic<int> accepted_{0};
+  std::thread acceptThread_;
+  std::mutex mutex_;
+  std::list<std::thread> connections_;
+};
+
+// A browser viewer's WebSocket to /camera/NAME of the gateway.
+class ViewerClient {
+public:
+  ViewerClient(int gatewayPort, const std::string& recorder, const std::string& origin = "");
+  bool connected() const { return connected_; }
+
+  void sendOpen(std::int32_t connectionId);
+  void sendNext();
+  void sendRaw(const Bytes& bytes, bool binary = true);
+  // The next message, or false when the connection closed (closeCode() then says how).
+  bool read(Message& message);
+  // Reads until a message with a "HEAD" item arrives.
+  bool readPicture(Message& picture);
+  int closeCode() const { return closeCode_; }
+  void shrinkReceiveBuffer();
+
+private:
+  boost::asio::io_context io_;
+  boost::beast::websocket::stream<boost::asio::ip::tcp::socket> ws_{io_};
+  bool connected_ = false;
+  int closeCode_ = 0;
+};
+
+// One plain HTTP exchange with the gateway: the status and the body.
+struct HttpAnswer {
+  int status = 0;
+  std::string body;
+};
+HttpAnswer httpGet(int port, const std::string& target, const std::string& extraHeaders = "",
+                   const std::string& method = "GET");
+
+} // namespace gatewaytest

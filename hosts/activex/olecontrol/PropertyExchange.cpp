@@ -1,8 +1,7 @@
 #include "hosts/activex/olecontrol/PropertyExchange.h"
 
+#include "hosts/activex/olecontrol/DispatchValues.h"
 #include "hosts/activex/olecontrol/PropertyStream.h"
-
-#include <oleauto.h>
 
 namespace olecontrol {
 namespace {
@@ -48,13 +47,7 @@ void PropertyBagLoader::exchangeNumber(const wchar_t* name, LONG& value, LONG de
   // The type is set before the call: a bag holding texts converts to it (and some bags lose
   // the value when asked for VT_EMPTY).
   read.vt = VT_I4;
-  HRESULT result = bag_ ? bag_->Read(name, &read, log_) : E_POINTER;
-  VARIANT number;
-  VariantInit(&number);
-  if (SUCCEEDED(result) && SUCCEEDED(VariantChangeType(&number, &read, 0, VT_I4)))
-    value = number.lVal;
-  else
-    value = defaultValue;
+  if (!bag_ || FAILED(bag_->Read(name, &read, log_)) || FAILED(numberFromVariant(read, value))) value = defaultValue;
   VariantClear(&read);
 }
 
@@ -63,12 +56,8 @@ void PropertyBagLoader::exchangeText(const wchar_t* name, std::wstring& value) {
   VariantInit(&read);
   read.vt = VT_BSTR;
   read.bstrVal = nullptr;
-  HRESULT result = bag_ ? bag_->Read(name, &read, log_) : E_POINTER;
-  VARIANT text;
-  VariantInit(&text);
-  if (SUCCEEDED(result) && SUCCEEDED(VariantChangeType(&text, &read, 0, VT_BSTR)))
-    value.assign(text.bstrVal ? text.bstrVal : L"", SysStringLen(text.bstrVal));
-  VariantClear(&text);
+  std::wstring loaded;
+  if (bag_ && SUCCEEDED(bag_->Read(name, &read, log_)) && SUCCEEDED(textFromVariant(read, loaded))) value.swap(loaded);
   VariantClear(&read);
 }
 

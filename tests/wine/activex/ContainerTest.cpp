@@ -210,6 +210,7 @@ TEST_F(ContainerTest, PortChangedWhileActiveIsSavedAndTakesEffectWithTheNextWind
   ComRef<IOleInPlaceObject> inPlace;
   ASSERT_TRUE(control.query(IID_IOleInPlaceObject, inPlace));
   ASSERT_EQ(inPlace->InPlaceDeactivate(), S_OK);
+  EXPECT_EQ(activextest::threadsStartedIn(activextest::loadedControl()), 0); // the viewer went with its window
   ASSERT_EQ(control.activate(), S_OK);
   expectSameImage("activex-second-port", control, expectedPicture(2));
   EXPECT_EQ(recorder.connectionCounts(), (std::vector<long>{1, 1}));
@@ -229,34 +230,32 @@ struct PropertyFrameWatch {
     return std::wstring(name) == L"#32770";
   }
 
+  static BOOL CALLBACK findFrame(HWND window, LPARAM found) {
+    if (!isDialog(window) || !IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+  }
+
+  // The frame holds the page (a dialog of the module's template) in a dialog of its own,
+  // beside its buttons and tabs: a field would be a window inside one of those dialogs.
+  static BOOL CALLBACK countFields(HWND window, LPARAM) {
+    if (!isDialog(window)) return TRUE;
+    ++pageDialogs;
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+      pageFields += !isDialog(child);
+    return TRUE;
+  }
+
   static void CALLBACK check(HWND, UINT, UINT_PTR timer, DWORD) {
     HWND frame = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM found) {
-          if (!isDialog(window) || !IsWindowVisible(window)) return TRUE;
-          *reinterpret_cast<HWND*>(found) = window;
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&frame));
+    EnumThreadWindows(GetCurrentThreadId(), findFrame, reinterpret_cast<LPARAM>(&frame));
     if (!frame) return;
     KillTimer(nullptr, timer);
     seen = true;
     wchar_t title[256] = {};
     GetWindowTextW(frame, title, 256);
     caption = title;
-    // The frame holds the page (a dialog of the module's template) in a dialog of its own,
-    // beside its buttons and tabs: a field would be a window inside one of those dialogs.
-    EnumChildWindows(
-        frame,
-        [](HWND window, LPARAM) {
-          if (!isDialog(window)) return TRUE;
-          ++pageDialogs;
-          for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-            pageFields += !isDialog(child);
-          return TRUE;
-        },
-        0);
+    EnumChildWindows(frame, countFields, 0);
     PostMessageW(frame, WM_COMMAND, IDCANCEL, 0);
   }
 };
@@ -270,7 +269,7 @@ TEST_F(ContainerTest, PropertyPageOpensWithNoFields) {
   ASSERT_TRUE(control.query(IID_IOleObject, ole));
   const UINT_PTR timer = SetTimer(nullptr, 0, 50, PropertyFrameWatch::check);
   RECT position{0, 0, kWidth, kHeight};
-  EXPECT_EQ(ole->DoVerb(OLEIVERB_PROPERTIES, nullptr, &control.site, 0, control.host.handle(), &position), S_OK);
+  EXPECT_EQ(ole->DoVerb(OLEIVERB_PROPERTIES, nullptr, &control.site, 0, control.hostWindow(), &position), S_OK);
   KillTimer(nullptr, timer);
   ASSERT_TRUE(PropertyFrameWatch::seen);
   EXPECT_NE(PropertyFrameWatch::caption.find(L"CamViewControl"), std::wstring::npos) << "frame caption";

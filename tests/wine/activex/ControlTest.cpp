@@ -277,7 +277,7 @@ TEST_F(OleTest, DrawPaintsIntoTheContainersBoundsOnly) {
   ASSERT_EQ(control.as<IOleObject>()->SetClientSite(&active.site), S_OK);
   ASSERT_EQ(control.as<IPersistStreamInit>()->InitNew(), S_OK);
   RECT position{0, 0, 320, 240};
-  ASSERT_EQ(control.as<IOleObject>()->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &active.site, 0, active.host.handle(),
+  ASSERT_EQ(control.as<IOleObject>()->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &active.site, 0, active.hostWindow(),
                                              &position),
             S_OK);
   // The status screen as the viewer paints it for a 120 x 90 area, placed at the bounds.

@@ -194,9 +194,14 @@ paint::SoftwareCanvas readBack(HWND window) {
   return paintedByGdi(client.right, client.bottom, [&](HDC dc) { PrintWindow(window, dc, PW_CLIENTONLY); });
 }
 
-EmbeddedControl::EmbeddedControl(int width, int height) : host(width, height), width_(width), height_(height) {
-  site.hostWindow = host.handle();
+EmbeddedControl::EmbeddedControl(int width, int height) : ownHost_(std::make_unique<HostWindow>(width, height)) {
+  site.hostWindow = ownHost_->handle();
   site.position = RECT{0, 0, width, height};
+}
+
+EmbeddedControl::EmbeddedControl(HWND sharedHost, const RECT& position) {
+  site.hostWindow = sharedHost;
+  site.position = position;
 }
 
 EmbeddedControl::~EmbeddedControl() { close(); }
@@ -224,8 +229,7 @@ HRESULT EmbeddedControl::load(IPropertyBag* bag) {
 HRESULT EmbeddedControl::activate() {
   olecontrol::ComRef<IOleObject> ole;
   if (!query(IID_IOleObject, ole)) return E_NOINTERFACE;
-  RECT position{0, 0, width_, height_};
-  return ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, host.handle(), &position);
+  return ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, site.hostWindow, &site.position);
 }
 
 HWND EmbeddedControl::window() const {

@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 
 namespace activextest {
@@ -142,11 +143,14 @@ paint::SoftwareCanvas readBack(HWND window);
 // What `paint` draws into a white bitmap of the given size.
 paint::SoftwareCanvas paintedByGdi(int width, int height, const std::function<void(HDC)>& paint);
 
-// One control in our container, from creation to release.
+// One control in our container, from creation to release: in a host window of its own, or
+// at a place in a window shared with other controls.
 class EmbeddedControl {
 public:
   EmbeddedControl(int width = 360, int height = 288);
+  EmbeddedControl(HWND sharedHost, const RECT& position);
   ~EmbeddedControl(); // close() if still open
+  HWND hostWindow() const { return site.hostWindow; }
 
   // CLSIDFromProgID and CoCreateInstance.
   HRESULT create(const wchar_t* progId = kControlProgId);
@@ -170,12 +174,10 @@ public:
   IUnknown* object() const { return object_.get(); }
 
   ContainerSite site;
-  HostWindow host;
 
 private:
+  std::unique_ptr<HostWindow> ownHost_;
   olecontrol::ComRef<IUnknown> object_;
-  int width_;
-  int height_;
 };
 
 } // namespace activextest

@@ -3,6 +3,7 @@
 // the servers to start; a line "port N" is printed for each, in that order:
 //   fixed:S  sends picture S (FixedPicture.h) once on each connection, then stays silent
 //   stream   the recorder simulator's live pictures, as fast as the viewer asks
+//   live:F   the same at most F pictures a second
 //   full     a listener whose queue is full: a connect to it hangs
 // Then commands come on standard input: "counts" prints "counts A B ..." (connections each
 // server has accepted so far). The end of the input ends the process.
@@ -101,11 +102,11 @@ private:
 
 class StreamServer final : public Server {
 public:
-  StreamServer() {
+  explicit StreamServer(double picturesPerSecond) {
     recorder::ServerOptions options;
     options.port = 0;
     options.quiet = true;
-    options.picturesPerSecond = 0;
+    options.picturesPerSecond = picturesPerSecond;
     server_ = std::make_unique<recorder::RecorderServer>(options, log_);
     std::string error;
     if (!server_->start(error)) throw std::runtime_error(error);
@@ -141,7 +142,8 @@ private:
 
 std::unique_ptr<Server> makeServer(const std::string& kind) {
   if (kind.rfind("fixed:", 0) == 0) return std::make_unique<FixedPictureServer>(std::atoi(kind.c_str() + 6));
-  if (kind == "stream") return std::make_unique<StreamServer>();
+  if (kind == "stream") return std::make_unique<StreamServer>(0.0);
+  if (kind.rfind("live:", 0) == 0) return std::make_unique<StreamServer>(std::atof(kind.c_str() + 5));
   if (kind == "full") return std::make_unique<FullServer>();
   throw std::runtime_error("unknown server " + kind);
 }

@@ -4,8 +4,9 @@
 //      the control's window that shows the recorder's picture, for controls one after the
 //      other (the module already loaded).
 //   2. 16 controls in one container, each with its own connection to a recorder sending at
-//      most 25 pictures a second: the container's CPU time and resident memory per control,
-//      and pictures painted per control and second.
+//      most 25 pictures a second (a still, so that the recorder's encoding does not hold it
+//      up): the container's CPU time and resident memory per control, and pictures painted
+//      per control and second.
 //   3. Closing and releasing a control while its viewer receives and decodes pictures, while
 //      its recorder has gone silent, and (with --connecting) while it is still connecting.
 // Run: scripts/wine-run build/mingw64/tests/wine/activex/activex_bench.exe [--connecting]
@@ -149,7 +150,7 @@ void activationToFirstPicture() {
 
 void sixteenControls() {
   constexpr int kColumns = 4, kRows = 4, kWidth = 180, kHeight = 144, kMeasureMs = 10000;
-  RecorderProcess recorder({"live:25"});
+  RecorderProcess recorder({"still:25"});
   if (!recorder.started()) return (void)std::printf("recorder: %s\n", recorder.failure().c_str());
   activextest::HostWindow host(kColumns * kWidth, kRows * kHeight);
   { // the module loaded, its fonts and tables touched, before the baseline

@@ -3,7 +3,7 @@
 // the servers to start; a line "port N" is printed for each, in that order:
 //   fixed:S  sends picture S (FixedPicture.h) once on each connection, then stays silent
 //   stream   the recorder simulator's live pictures, as fast as the viewer asks
-//   live:F   the same at most F pictures a second
+//   still:F  one still picture (encoded once), at most F pictures a second
 //   full     a listener whose queue is full: a connect to it hangs
 // Then commands come on standard input: "counts" prints "counts A B ..." (connections each
 // server has accepted so far). The end of the input ends the process.
@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -100,13 +101,31 @@ private:
   std::atomic<long> accepted_{0};
 };
 
+// Colour gradients: a still that costs the recorder one encoding for all its viewers.
+class GradientStill final : public recorder::PictureSource {
+public:
+  bool render(const recorder::PictureContext&, recorder::RgbFrame& frame) override {
+    for (int y = 0; y < frame.height; ++y)
+      for (int x = 0; x < frame.width; ++x) {
+        std::uint8_t* pixel = &frame.pixels[(std::size_t(y) * frame.width + x) * 3];
+        pixel[0] = std::uint8_t(x * 255 / frame.width);
+        pixel[1] = std::uint8_t(y * 255 / frame.height);
+        pixel[2] = std::uint8_t((x + y) & 0xFF);
+      }
+    return true;
+  }
+  std::optional<std::size_t> stillIndex(const recorder::PictureContext&) const override { return 0; }
+  std::string describe(const recorder::PictureContext&) const override { return "gradients"; }
+};
+
 class StreamServer final : public Server {
 public:
-  explicit StreamServer(double picturesPerSecond) {
+  StreamServer(double picturesPerSecond, bool still) {
     recorder::ServerOptions options;
     options.port = 0;
     options.quiet = true;
     options.picturesPerSecond = picturesPerSecond;
+    if (still) options.stills = std::make_shared<GradientStill>();
     server_ = std::make_unique<recorder::RecorderServer>(options, log_);
     std::string error;
     if (!server_->start(error)) throw std::runtime_error(error);
@@ -142,8 +161,8 @@ private:
 
 std::unique_ptr<Server> makeServer(const std::string& kind) {
   if (kind.rfind("fixed:", 0) == 0) return std::make_unique<FixedPictureServer>(std::atoi(kind.c_str() + 6));
-  if (kind == "stream") return std::make_unique<StreamServer>(0.0);
-  if (kind.rfind("live:", 0) == 0) return std::make_unique<StreamServer>(std::atof(kind.c_str() + 5));
+  if (kind == "stream") return std::make_unique<StreamServer>(0.0, false);
+  if (kind.rfind("still:", 0) == 0) return std::make_unique<StreamServer>(std::atof(kind.c_str() + 6), true);
   if (kind == "full") return std::make_unique<FullServer>();
   throw std::runtime_error("unknown server " + kind);
 }

@@ -1,9 +1,9 @@
 // The control object in this process, without registration: property exchange with a
 // browser's bag and with streams (also damaged ones), properties by name, class
-// information, events, pages, safety, and drawing into a container's device context. The
+// information, events, pages, safety, and drawing into a container's device context. (The
+// property page is opened through the Properties verb in the container tests.) The
 // test program carries the control's resources, so this module plays the control module.
 #include "hosts/activex/CamViewControlCtrl.h"
-#include "hosts/activex/CamViewControlPropPage.h"
 #include "hosts/activex/ControlIdentifiers.h"
 #include "hosts/activex/olecontrol/Module.h"
 #include "hosts/activex/olecontrol/PropertyStream.h"
@@ -243,24 +243,6 @@ TEST_F(OleTest, ClassInformationEventSourcePagesSafetyAndStatus) {
   DWORD status = 0;
   ASSERT_EQ(control.as<IOleObject>()->GetMiscStatus(DVASPECT_CONTENT, &status), S_OK);
   EXPECT_EQ(status, 0x20191u);
-}
-
-TEST_F(OleTest, PropertyPageIsTheEmptyDialog) {
-  auto* page = new CCamViewControlPropPage();
-  PROPPAGEINFO info{};
-  ASSERT_EQ(page->GetPageInfo(&info), S_OK);
-  EXPECT_STREQ(info.pszTitle, L"General");
-  EXPECT_GT(info.size.cx, 0);
-  EXPECT_GT(info.size.cy, 0);
-  CoTaskMemFree(info.pszTitle);
-  activextest::HostWindow frame(400, 200);
-  RECT area{0, 0, info.size.cx, info.size.cy};
-  ASSERT_EQ(page->Activate(frame.handle(), &area, FALSE), S_OK);
-  ASSERT_NE(page->dialog(), nullptr);
-  EXPECT_EQ(GetWindow(page->dialog(), GW_CHILD), nullptr);
-  EXPECT_EQ(page->IsPageDirty(), S_FALSE);
-  EXPECT_EQ(page->Deactivate(), S_OK);
-  page->Release();
 }
 
 // Draws `control` into a white 200 x 150 bitmap at bounds (40, 30, 160, 120).

@@ -6,8 +6,6 @@
 #include "hosts/activex/olecontrol/Module.h"
 #include "platform/paint/win32/GdiCanvas.h"
 
-#include <winsock2.h>
-
 namespace {
 
 const CLSID kPropertyPages[] = {CLSID_CamViewControlPropPage};
@@ -47,11 +45,8 @@ std::string CCamViewControlCtrl::viewerHost(const std::wstring& ip) {
 
 LRESULT CCamViewControlCtrl::OnCreate() {
   destroyViewer(); // a window created again starts afresh with the current values
-  // The viewer's connection needs Windows Sockets, and not every container has started
-  // them: each live viewer holds one (counted) start-up of its own.
-  WSADATA data;
-  socketsStarted_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-
+  // The viewer holds a start-up of Windows Sockets of its own: not every container has
+  // started them.
   const std::string host = viewerHost(m_IP);
   embed::ViewerSettings settings;
   settings.host = host.c_str();
@@ -73,8 +68,6 @@ void CCamViewControlCtrl::destroyViewer() {
   // window after this.
   if (viewer_) embed::destroyViewer(viewer_);
   viewer_ = nullptr;
-  if (socketsStarted_) WSACleanup();
-  socketsStarted_ = false;
 }
 
 void CCamViewControlCtrl::OnDraw(HDC dc, const RECT& bounds) {

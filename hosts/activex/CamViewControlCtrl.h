@@ -38,5 +38,4 @@ private:
   void destroyViewer();
 
   CViewer* viewer_ = nullptr;
-  bool socketsStarted_ = false;
 };

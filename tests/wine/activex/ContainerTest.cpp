@@ -138,7 +138,7 @@ TEST_F(ContainerTest, ShowsTheRecordersPictureInAContainerWithoutWindowsSockets)
     EXPECT_EQ(control.site.deactivations, 1);
     EXPECT_EQ(control.site.references(), 0); // the control let go of its site
   }
-  EXPECT_FALSE(socketsStartedHere()); // the control's own start-up ended with it
+  EXPECT_FALSE(socketsStartedHere()); // the viewer's own start-up ended with it
   expectNothingLeft();
 }
 

@@ -1,0 +1,358 @@
+// The control in a container of ours, as a page's <object> element with <param>s has it:
+// created by ProgID, loaded from a bag of texts, active in a window, with the recorder in a
+// process of its own. What the control's window shows is read back and compared with what
+// the viewer core paints for the same picture or status text.
+#include "engine/LanguageTable.h"
+#include "tests/presentation/GoldenImage.h"
+#include "tests/presentation/ReferencePicture.h"
+#include "tests/wine/activex/ControlModule.h"
+#include "tests/wine/activex/FixedPicture.h"
+#include "tests/wine/activex/ModuleThreads.h"
+#include "tests/wine/activex/RecorderProcess.h"
+#include "tests/wine/activex/TestContainer.h"
+
+#include <winsock2.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using activextest::EmbeddedControl;
+using activextest::RecorderProcess;
+using activextest::TextPropertyBag;
+using olecontrol::ComRef;
+
+constexpr int kWidth = 720; // the reference decodes at full size: a window of the picture's size
+constexpr int kHeight = 576;
+
+// The window as GDI paints the expected frame of picture `seed` into it: the frame is
+// computed apart from the viewer (decoder, scaling, overlay), and the blit is the paint
+// path's (COLORONCOLOR onto the window plus two rows). GDI itself does the stretch, because
+// Wine picks the rows of a stretch differently from the software canvas's model of it.
+paint::SoftwareCanvas expectedPicture(int seed) {
+  PictureRecord record;
+  testsupport::ReferenceFrame frame;
+  CLanguageTable language;
+  if (!activextest::fixedPicture(seed, record) ||
+      !testsupport::referenceFrame(record, language, kWidth, kHeight, frame))
+    return {};
+  BITMAPINFO header{};
+  header.bmiHeader = {sizeof header.bmiHeader, frame.width, frame.height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  return activextest::paintedByGdi(kWidth, kHeight, [&](HDC dc) {
+    SetStretchBltMode(dc, COLORONCOLOR);
+    StretchDIBits(dc, 0, 0, kWidth, kHeight + 2, 0, 0, frame.width, frame.height, frame.bits.data(), &header,
+                  DIB_RGB_COLORS, SRCCOPY);
+  });
+}
+
+paint::SoftwareCanvas expectedStatus(const char* key) {
+  CLanguageTable language; // the system's language, as the control's viewer chooses
+  return testsupport::referenceStatusScreen(language.lookup(key), kWidth, kHeight);
+}
+
+// Without its own start-up of Windows Sockets, socket() in this process fails.
+bool socketsStartedHere() {
+  SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (probe != INVALID_SOCKET) closesocket(probe);
+  return probe != INVALID_SOCKET || WSAGetLastError() != WSANOTINITIALISED;
+}
+
+TextPropertyBag recorderParameters(int port, int connectionId) {
+  TextPropertyBag bag;
+  bag.set(L"IP", L"127.0.0.1");
+  bag.set(L"Port", std::to_wstring(port));
+  bag.set(L"ConnectionID", std::to_wstring(connectionId));
+  return bag;
+}
+
+HRESULT getProperty(IUnknown* control, const wchar_t* name, VARIANT& value) {
+  ComRef<IDispatch> dispatch;
+  if (!dispatch.queryFrom(control, IID_IDispatch)) return E_NOINTERFACE;
+  LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+  DISPID id = 0;
+  HRESULT result = dispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+  if (FAILED(result)) return result;
+  DISPPARAMS none{};
+  VariantInit(&value);
+  return dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &value, nullptr, nullptr);
+}
+
+HRESULT putProperty(IUnknown* control, const wchar_t* name, VARIANT value) {
+  ComRef<IDispatch> dispatch;
+  if (!dispatch.queryFrom(control, IID_IDispatch)) return E_NOINTERFACE;
+  LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+  DISPID id = 0;
+  HRESULT result = dispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+  if (FAILED(result)) return result;
+  DISPID named = DISPID_PROPERTYPUT;
+  DISPPARAMS parameters{&value, &named, 1, 1};
+  return dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &parameters, nullptr, nullptr,
+                          nullptr);
+}
+
+class ContainerTest : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    CoInitialize(nullptr);
+    ASSERT_EQ(activextest::registerControl(true), S_OK);
+    CoUninitialize();
+  }
+  static void TearDownTestSuite() {
+    CoInitialize(nullptr);
+    EXPECT_EQ(activextest::registerControl(false), S_OK);
+    CoUninitialize();
+  }
+  void SetUp() override { ASSERT_EQ(OleInitialize(nullptr), S_OK); }
+  void TearDown() override {
+    CoFreeUnusedLibrariesEx(0, 0);
+    OleUninitialize();
+  }
+
+  // After a control is gone: none of its threads is left and the module may be unloaded.
+  static void expectNothingLeft() {
+    EXPECT_EQ(activextest::threadsStartedIn(activextest::loadedControl()), activextest::loadedControl() ? 0 : -1);
+    EXPECT_EQ(activextest::controlCanUnloadNow(), S_OK);
+  }
+
+  static void expectSameImage(const char* name, EmbeddedControl& control, const paint::SoftwareCanvas& expected) {
+    ASSERT_GT(expected.width(), 0);
+    if (!control.waitForPicture(expected)) {
+      EXPECT_TRUE(testsupport::sameImage(name, control.readBack(), expected));
+    }
+  }
+};
+
+TEST_F(ContainerTest, ShowsTheRecordersPictureInAContainerWithoutWindowsSockets) {
+  ASSERT_FALSE(socketsStartedHere()); // as a browser's process may be
+  RecorderProcess recorder({"fixed:1"});
+  ASSERT_TRUE(recorder.started()) << recorder.failure();
+  {
+    EmbeddedControl control(kWidth, kHeight);
+    ASSERT_EQ(control.create(), S_OK);
+    TextPropertyBag bag = recorderParameters(recorder.port(0), 5);
+    ASSERT_EQ(control.load(&bag), S_OK);
+    ASSERT_EQ(control.activate(), S_OK);
+    EXPECT_EQ(control.site.activations, 1);
+    expectSameImage("activex-picture", control, expectedPicture(1));
+    control.close();
+    EXPECT_EQ(control.site.deactivations, 1);
+    EXPECT_EQ(control.site.references(), 0); // the control let go of its site
+  }
+  EXPECT_FALSE(socketsStartedHere()); // the viewer's own start-up ended with it
+  expectNothingLeft();
+}
+
+TEST_F(ContainerTest, ParametersMissingOrTooLongKeepTheStatusScreen) {
+  const std::wstring longAddress(300, L'a');
+  TextPropertyBag bag; // no "Port" and no "ConnectionID": both 0, nothing answers
+  bag.set(L"ip", longAddress);
+  EmbeddedControl control(kWidth, kHeight);
+  ASSERT_EQ(control.create(), S_OK);
+  ASSERT_EQ(control.load(&bag), S_OK);
+  ASSERT_EQ(control.activate(), S_OK);
+  expectSameImage("activex-waitconnect", control, expectedStatus("waitconnect"));
+
+  VARIANT value;
+  ASSERT_EQ(getProperty(control.object(), L"IP", value), S_OK);
+  EXPECT_EQ(std::wstring(value.bstrVal, SysStringLen(value.bstrVal)), longAddress); // kept whole
+  VariantClear(&value);
+  ASSERT_EQ(getProperty(control.object(), L"port", value), S_OK);
+  EXPECT_EQ(value.vt, VT_I4);
+  EXPECT_EQ(value.lVal, 0);
+}
+
+TEST_F(ContainerTest, PortChangedWhileActiveIsSavedAndTakesEffectWithTheNextWindow) {
+  RecorderProcess recorder({"fixed:1", "fixed:2"});
+  ASSERT_TRUE(recorder.started()) << recorder.failure();
+  EmbeddedControl control(kWidth, kHeight);
+  ASSERT_EQ(control.create(), S_OK);
+  TextPropertyBag bag = recorderParameters(recorder.port(0), 1);
+  ASSERT_EQ(control.load(&bag), S_OK);
+  ASSERT_EQ(control.activate(), S_OK);
+  expectSameImage("activex-first-port", control, expectedPicture(1));
+
+  VARIANT port;
+  VariantInit(&port);
+  port.vt = VT_I4;
+  port.lVal = recorder.port(1);
+  ASSERT_EQ(putProperty(control.object(), L"Port", port), S_OK);
+  ComRef<IPersistStreamInit> persist;
+  ASSERT_TRUE(control.query(IID_IPersistStreamInit, persist));
+  EXPECT_EQ(persist->IsDirty(), S_OK);
+  activextest::pumpUntil([] { return false; }, 0); // what the change might have set off
+  expectSameImage("activex-same-port", control, expectedPicture(1));
+
+  // Saved to a stream and loaded into a new control, with the other values as they were.
+  ComRef<IStream> stream;
+  ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()), S_OK);
+  ASSERT_EQ(persist->Save(stream.get(), TRUE), S_OK);
+  EXPECT_EQ(persist->IsDirty(), S_FALSE);
+  LARGE_INTEGER start{};
+  stream->Seek(start, STREAM_SEEK_SET, nullptr);
+  EmbeddedControl copy(kWidth, kHeight);
+  ASSERT_EQ(copy.create(), S_OK);
+  ComRef<IPersistStreamInit> copyPersist;
+  ASSERT_TRUE(copy.query(IID_IPersistStreamInit, copyPersist));
+  ASSERT_EQ(copyPersist->Load(stream.get()), S_OK);
+  VARIANT value;
+  ASSERT_EQ(getProperty(copy.object(), L"Port", value), S_OK);
+  EXPECT_EQ(value.lVal, recorder.port(1));
+  ASSERT_EQ(getProperty(copy.object(), L"IP", value), S_OK);
+  EXPECT_STREQ(value.bstrVal, L"127.0.0.1");
+  VariantClear(&value);
+  ASSERT_EQ(getProperty(copy.object(), L"ConnectionID", value), S_OK);
+  EXPECT_EQ(value.lVal, 1);
+  copy.close();
+
+  // A new window: the viewer starts with the new port.
+  ComRef<IOleInPlaceObject> inPlace;
+  ASSERT_TRUE(control.query(IID_IOleInPlaceObject, inPlace));
+  ASSERT_EQ(inPlace->InPlaceDeactivate(), S_OK);
+  EXPECT_EQ(activextest::threadsStartedIn(activextest::loadedControl()), 0); // the viewer went with its window
+  ASSERT_EQ(control.activate(), S_OK);
+  expectSameImage("activex-second-port", control, expectedPicture(2));
+  EXPECT_EQ(recorder.connectionCounts(), (std::vector<long>{1, 1}));
+}
+
+// Reached while the property frame's modal loop runs: finds the frame (a visible dialog of
+// this thread), looks at it and closes it.
+struct PropertyFrameWatch {
+  static inline bool seen = false;
+  static inline int pageDialogs = 0;
+  static inline int pageFields = 0;
+  static inline std::wstring caption;
+
+  static bool isDialog(HWND window) {
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    return std::wstring(name) == L"#32770";
+  }
+
+  static BOOL CALLBACK findFrame(HWND window, LPARAM found) {
+    if (!isDialog(window) || !IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+  }
+
+  // The frame holds the page (a dialog of the module's template) in a dialog of its own,
+  // beside its buttons and tabs: a field would be a window inside one of those dialogs.
+  static BOOL CALLBACK countFields(HWND window, LPARAM) {
+    if (!isDialog(window)) return TRUE;
+    ++pageDialogs;
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+      pageFields += !isDialog(child);
+    return TRUE;
+  }
+
+  static void CALLBACK check(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND frame = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), findFrame, reinterpret_cast<LPARAM>(&frame));
+    if (!frame) return;
+    KillTimer(nullptr, timer);
+    seen = true;
+    wchar_t title[256] = {};
+    GetWindowTextW(frame, title, 256);
+    caption = title;
+    EnumChildWindows(frame, countFields, 0);
+    PostMessageW(frame, WM_COMMAND, IDCANCEL, 0);
+  }
+};
+
+TEST_F(ContainerTest, PropertyPageOpensWithNoFields) {
+  EmbeddedControl control(kWidth, kHeight);
+  ASSERT_EQ(control.create(), S_OK);
+  ASSERT_EQ(control.load(nullptr), S_OK);
+  ASSERT_EQ(control.activate(), S_OK);
+  ComRef<IOleObject> ole;
+  ASSERT_TRUE(control.query(IID_IOleObject, ole));
+  const UINT_PTR timer = SetTimer(nullptr, 0, 50, PropertyFrameWatch::check);
+  RECT position{0, 0, kWidth, kHeight};
+  EXPECT_EQ(ole->DoVerb(OLEIVERB_PROPERTIES, nullptr, &control.site, 0, control.hostWindow(), &position), S_OK);
+  KillTimer(nullptr, timer);
+  ASSERT_TRUE(PropertyFrameWatch::seen);
+  EXPECT_NE(PropertyFrameWatch::caption.find(L"CamViewControl"), std::wstring::npos) << "frame caption";
+  EXPECT_GE(PropertyFrameWatch::pageDialogs, 1);
+  EXPECT_EQ(PropertyFrameWatch::pageFields, 0);
+}
+
+// Closing and releasing the control while its viewer is in a given state returns, and
+// leaves no thread of the module behind.
+void closeWhile(const char* server, const std::function<bool(EmbeddedControl&)>& reached) {
+  RecorderProcess recorder({server});
+  ASSERT_TRUE(recorder.started()) << recorder.failure();
+  {
+    EmbeddedControl control(kWidth, kHeight);
+    ASSERT_EQ(control.create(), S_OK);
+    TextPropertyBag bag = recorderParameters(recorder.port(0), 1);
+    ASSERT_EQ(control.load(&bag), S_OK);
+    ASSERT_EQ(control.activate(), S_OK);
+    ASSERT_TRUE(activextest::pumpUntil([&] { return reached(control); }, 30000));
+    EXPECT_GT(activextest::threadsStartedIn(activextest::loadedControl()), 0);
+  }
+  EXPECT_EQ(activextest::threadsStartedIn(activextest::loadedControl()), 0);
+  EXPECT_EQ(activextest::controlCanUnloadNow(), S_OK);
+}
+
+TEST_F(ContainerTest, ClosingWhileDecodingOrStalledLeavesNoThread) {
+  const paint::SoftwareCanvas waiting = expectedStatus("waitconnect");
+  auto pictureShown = [&](EmbeddedControl& control) {
+    paint::SoftwareCanvas shown = control.readBack();
+    return shown.width() == kWidth &&
+           !std::equal(shown.pixels(), shown.pixels() + shown.stride() * kHeight, waiting.pixels());
+  };
+  closeWhile("stream", pictureShown); // pictures keep coming: receiving and decoding
+  const paint::SoftwareCanvas picture = expectedPicture(3);
+  closeWhile("fixed:3", [&](EmbeddedControl& control) { return control.waitForPicture(picture, 0); }); // stalled
+}
+
+TEST_F(ContainerTest, ClosingWhileConnectingLeavesNoThread) {
+  // The recorder's queue is full: the viewer's connect waits for an answer that never comes.
+  closeWhile("full", [](EmbeddedControl&) { return true; });
+}
+
+TEST_F(ContainerTest, ModuleUnloadedAndLoadedAgainMakesWorkingControls) {
+  for (int round = 0; round < 2; ++round) {
+    {
+      EmbeddedControl control(kWidth, kHeight);
+      ASSERT_EQ(control.create(), S_OK);
+      ASSERT_EQ(control.load(nullptr), S_OK);
+      ASSERT_EQ(control.activate(), S_OK);
+      expectSameImage("activex-reloaded", control, expectedStatus("waitconnect"));
+    }
+    CoFreeUnusedLibrariesEx(0, 0);
+    EXPECT_EQ(activextest::loadedControl(), nullptr) << "round " << round;
+  }
+}
+
+TEST_F(ContainerTest, AtlHostWindowCreatesAndShowsTheControl) {
+  HMODULE atl = LoadLibraryW(L"atl.dll");
+  ASSERT_NE(atl, nullptr);
+  using Init = BOOL(WINAPI*)();
+  auto init = reinterpret_cast<Init>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")));
+  ASSERT_NE(init, nullptr);
+  ASSERT_TRUE(init());
+  {
+    activextest::HostWindow host(kWidth, kHeight);
+    // The ATL host window creates the control named by its text.
+    HWND axHost = CreateWindowExW(0, L"AtlAxWin", activextest::kControlProgId, WS_CHILD | WS_VISIBLE, 0, 0, kWidth,
+                                  kHeight, host.handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(axHost, nullptr);
+    HWND controlWindow = GetWindow(axHost, GW_CHILD);
+    ASSERT_NE(controlWindow, nullptr);
+    const paint::SoftwareCanvas expected = expectedStatus("waitconnect");
+    auto shows = [&] {
+      paint::SoftwareCanvas shown = activextest::readBack(controlWindow);
+      return shown.width() == kWidth &&
+             std::equal(shown.pixels(), shown.pixels() + shown.stride() * kHeight, expected.pixels());
+    };
+    if (!activextest::pumpUntil(shows, 30000)) {
+      EXPECT_TRUE(testsupport::sameImage("activex-atl", activextest::readBack(controlWindow), expected));
+    }
+    DestroyWindow(axHost);
+    activextest::pumpUntil([] { return false; }, 0);
+  }
+  expectNothingLeft();
+  FreeLibrary(atl);
+}
+
+} // namespace

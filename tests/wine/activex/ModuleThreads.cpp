@@ -1,0 +1,50 @@
+#include "tests/wine/activex/ModuleThreads.h"
+
+#include <tlhelp32.h>
+
+#include <cstdint>
+
+namespace activextest {
+namespace {
+
+// NtQueryInformationThread(ThreadQuerySetWin32StartAddress): the address a thread was
+// started on.
+using QueryThread = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+constexpr int kThreadStartAddress = 9;
+
+std::uintptr_t imageSize(HMODULE module) {
+  const auto* base = reinterpret_cast<const std::uint8_t*>(module);
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  return nt->OptionalHeader.SizeOfImage;
+}
+
+} // namespace
+
+int threadsStartedIn(HMODULE module) {
+  auto query = reinterpret_cast<QueryThread>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationThread")));
+  if (!query || !module) return -1;
+  const auto first = reinterpret_cast<std::uintptr_t>(module);
+  const std::uintptr_t end = first + imageSize(module);
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return -1;
+  int count = 0;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID != GetCurrentProcessId()) continue;
+    HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID);
+    if (!thread) continue;
+    void* start = nullptr;
+    if (query(thread, kThreadStartAddress, &start, sizeof start, nullptr) == 0) {
+      const auto address = reinterpret_cast<std::uintptr_t>(start);
+      count += address >= first && address < end;
+    }
+    CloseHandle(thread);
+  }
+  CloseHandle(snapshot);
+  return count;
+}
+
+} // namespace activextest

@@ -96,6 +96,7 @@ void CConnection::storePicture(const CTaggedMessage::ItemEntry& head, const std:
     // failed growth: whatever waited here is dropped too.
     receiveSlot.length = 0;
     receiveSlot.valid.store(false, std::memory_order_relaxed);
+    picturesDropped_.fetch_add(1, std::memory_order_acq_rel);
     post(platform::kMsgStatus, 0, reinterpret_cast<std::intptr_t>(language_ ? language_->lookup("zemerr_intern") : ""));
     return;
   }

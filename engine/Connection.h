@@ -94,6 +94,9 @@ public:
   // Connect attempts since construction (any thread): shows that a connection that cannot
   // be made is retried after pauses, not in a busy loop.
   std::uint32_t connectAttempts() const { return connectAttempts_.load(std::memory_order_acquire); }
+  // Pictures received and lost on the way to the window slot for lack of memory, or larger
+  // than any picture can be (any thread).
+  std::uint32_t picturesDropped() const { return picturesDropped_.load(std::memory_order_acquire); }
   // Connections given up because the recorder stopped answering (any thread).
   std::uint32_t watchdogExpiries() const { return watchdogExpiries_.load(std::memory_order_acquire); }
   const char* host() const { return host_; }
@@ -137,6 +140,7 @@ private:
   std::int32_t pictureCount_ = 0;
   std::atomic<std::uint32_t> connectAttempts_{0};
   std::atomic<std::uint32_t> watchdogExpiries_{0};
+  std::atomic<std::uint32_t> picturesDropped_{0};
   // Receiver thread only.
   ReconnectBackoff backoff_;
   ReceiveWatchdog watchdog_;

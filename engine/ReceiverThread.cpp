@@ -125,6 +125,8 @@ bool CConnection::handOver() {
   if (slot.copyFrom(receiveSlot)) {
     noticePosted_.store(false, std::memory_order_release);
     slot.valid.store(true, std::memory_order_release);
+  } else {
+    picturesDropped_.fetch_add(1, std::memory_order_acq_rel);
   }
   receiveSlot.valid.store(false, std::memory_order_relaxed);
   receiveSlot.timing[PictureRecord::kTimingRequested] = platform::tickCount();

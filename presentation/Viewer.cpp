@@ -175,11 +175,8 @@ bool CViewer::takePicture(int clientWidth, int clientHeight) {
   // Only a newer picture is shown. Ticks wrap after 49.7 days, so "newer" is a positive
   // signed difference; the first picture is always taken.
   const auto age = static_cast<std::int32_t>(slot.receivedTick - current.receivedTick);
-  if (holdsPicture_ && age <= 0) {
-    slot.valid.store(false, std::memory_order_release);
-    return false;
-  }
-  if (slot.length < 0 || (slot.length > 0 && !slot.data)) {
+  if ((holdsPicture_ && age <= 0) || slot.length < 0 || (slot.length > 0 && !slot.data)) {
+    ++picturesDropped_;
     slot.valid.store(false, std::memory_order_release);
     return false;
   }
@@ -188,6 +185,7 @@ bool CViewer::takePicture(int clientWidth, int clientHeight) {
   if (!current.copyFrom(slot)) {
     // No memory for the picture: drop it (the Receiver thread goes on with the next one)
     // and offer nothing; the record is empty now.
+    ++picturesDropped_;
     slot.valid.store(false, std::memory_order_release);
     pipelineFree_ = true;
     showStatus(kStatusMemory, true);

@@ -79,6 +79,9 @@ public:
   bool offerPending() const { return offerPending_; }
   // Decoded pictures made visible since construction (1028 messages with a ready frame).
   int picturesShown() const { return picturesShown_; }
+  // Pictures taken off the window slot and thrown away since construction: not newer than
+  // the one shown, malformed, or no memory to copy them (decode failures: decodeErrors).
+  int picturesDropped() const { return picturesDropped_; }
   // Fonts held by the status screen's drawing library (1 once started).
   int statusFonts() const { return messageLib.core() ? messageLib.core()->fontCount() : 0; }
   paint::ModuleHandle fontModule() const { return module_; }
@@ -121,6 +124,7 @@ private:
   bool started_ = false;
   std::uint32_t run_ = 0;
   int picturesShown_ = 0;
+  int picturesDropped_ = 0;
   paint::ModuleHandle module_ = nullptr;
   presentation::FontIds fontIds_ = presentation::kControlFontIds;
   presentation::StatusLayout statusLayout_;

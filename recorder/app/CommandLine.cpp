@@ -60,6 +60,9 @@ Pictures:
                          decode only the first field, so 1 halves the work there)
   --fps N                pictures per second at most, per viewer (default 25; 0: as fast
                          as the viewer asks). Pictures never go out faster than this.
+  --loop N               each camera encodes N pictures of the test pattern when its first
+                         viewer asks and then serves them in a loop, encoding nothing more
+                         (for measuring viewers: the recorder then costs little CPU)
   --image FILE           a PNG image to play (may repeat; plain arguments are images too)
   --hold N               pictures per image before the next one (default 1)
 
@@ -195,6 +198,9 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& re
         return false;
       }
       options.picturesPerSecond = rate;
+    } else if (option == "--loop") {
+      if (!integer(1, 1000, number)) return false;
+      options.loopPictures = static_cast<int>(number);
     } else if (option == "--image") {
       if (!value(text)) return false;
       line.images.push_back(text);

@@ -21,11 +21,48 @@ LiveCameras::Payload LiveCameras::Camera::picture(Clock::time_point now, Picture
   const Clock::duration running = now - owner_.start_;
   const std::int64_t period = owner_.period_ > Clock::duration::zero() ? running / owner_.period_ : -1;
   std::lock_guard<std::mutex> lock(mutex_);
+  if (owner_.loopLength_ > 0) return loopPicture(period, std::move(context), frame, encoder, settings, error);
   if (period >= 0 && period == period_ && payload_) return payload_;
-  context.connectionId = connectionId_;
-  context.pictureNumber = made_;
-  context.elapsedMs =
+  const auto elapsedMs =
       static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(running).count());
+  Payload payload = render(made_, elapsedMs, std::move(context), frame, encoder, settings, error);
+  if (!payload) return nullptr;
+  payload_ = std::move(payload);
+  period_ = period;
+  return payload_;
+}
+
+LiveCameras::Payload LiveCameras::Camera::loopPicture(std::int64_t period, PictureContext context, RgbFrame& frame,
+                                                      PictureEncoder& encoder, const EncodeSettings& settings,
+                                                      std::string& error) {
+  const auto length = static_cast<std::size_t>(owner_.loopLength_);
+  if (loop_.size() < length) {
+    // The pictures of consecutive periods (25 per second without a rate limit), so the loop
+    // moves as the live pattern does.
+    const std::int64_t stepMs = owner_.period_ > Clock::duration::zero()
+                                    ? std::chrono::duration_cast<std::chrono::milliseconds>(owner_.period_).count()
+                                    : 40;
+    loop_.clear();
+    for (std::size_t i = 0; i < length; ++i) {
+      Payload payload =
+          render(i, static_cast<std::uint32_t>(std::int64_t(i) * stepMs), context, frame, encoder, settings, error);
+      if (!payload) {
+        loop_.clear();
+        return nullptr;
+      }
+      loop_.push_back(std::move(payload));
+    }
+  }
+  const std::uint64_t index = period >= 0 ? std::uint64_t(period) : served_++;
+  return loop_[index % length];
+}
+
+LiveCameras::Payload LiveCameras::Camera::render(std::uint64_t number, std::uint32_t elapsedMs, PictureContext context,
+                                                 RgbFrame& frame, PictureEncoder& encoder,
+                                                 const EncodeSettings& settings, std::string& error) {
+  context.connectionId = connectionId_;
+  context.pictureNumber = number;
+  context.elapsedMs = elapsedMs;
   if (!pattern_.render(context, frame)) {
     error = "the test pattern cannot draw a " + std::to_string(frame.width) + " x " + std::to_string(frame.height) +
             " picture";
@@ -33,10 +70,8 @@ LiveCameras::Payload LiveCameras::Camera::picture(Clock::time_point now, Picture
   }
   auto payload = std::make_shared<std::vector<std::uint8_t>>();
   if (!encoder.encode(frame, settings, *payload, error)) return nullptr;
-  payload_ = std::move(payload);
-  period_ = period;
   ++made_;
-  return payload_;
+  return payload;
 }
 
 std::uint64_t LiveCameras::Camera::picturesMade() const {

@@ -3,6 +3,10 @@
 // of that id, as a recorder's cameras are. A camera makes at most one picture per picture
 // period (1 / the rate limit); viewers asking within the same period get the same encoded
 // picture, so four viewers of one camera cost one encoder.
+//
+// With a loop length, a camera encodes that many consecutive pictures when it is first
+// asked and then serves them over and over: a recorder that costs no encoding while it
+// serves, so that a benchmark in another process measures the viewers alone.
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -21,8 +25,10 @@ public:
   using Clock = std::chrono::steady_clock;
   using Payload = std::shared_ptr<const std::vector<std::uint8_t>>;
 
-  // `period` zero: no sharing, every call makes a new picture.
-  LiveCameras(Clock::duration period, Clock::time_point start) : period_(period), start_(start) {}
+  // `period` zero: no sharing, every call makes a new picture (or, looping, serves the
+  // next one). `loopLength` 0: live pictures; else the length of each camera's loop.
+  LiveCameras(Clock::duration period, Clock::time_point start, int loopLength = 0)
+      : period_(period), start_(start), loopLength_(loopLength > 0 ? loopLength : 0) {}
 
   class Camera;
   // The camera of `connectionId`; it lives while a viewer holds it.
@@ -37,9 +43,17 @@ public:
     // picture count and running time. Null with `error` set on failure.
     Payload picture(Clock::time_point now, PictureContext context, RgbFrame& frame, PictureEncoder& encoder,
                     const EncodeSettings& settings, std::string& error);
+    // Pictures encoded so far (a looping camera: its loop, once).
     std::uint64_t picturesMade() const;
 
   private:
+    // The loop's picture for `period` (every call the next one when there is no period);
+    // the loop is encoded on the first call.
+    Payload loopPicture(std::int64_t period, PictureContext context, RgbFrame& frame, PictureEncoder& encoder,
+                        const EncodeSettings& settings, std::string& error);
+    Payload render(std::uint64_t number, std::uint32_t elapsedMs, PictureContext context, RgbFrame& frame,
+                   PictureEncoder& encoder, const EncodeSettings& settings, std::string& error);
+
     const std::int32_t connectionId_;
     LiveCameras& owner_;
     mutable std::mutex mutex_;
@@ -47,11 +61,14 @@ public:
     std::int64_t period_ = -1; // index of the period the payload belongs to
     Payload payload_;
     std::uint64_t made_ = 0;
+    std::vector<Payload> loop_;
+    std::uint64_t served_ = 0; // loop pictures served without a period
   };
 
 private:
   const Clock::duration period_;
   const Clock::time_point start_;
+  const int loopLength_;
   std::mutex mutex_;
   std::map<std::int32_t, std::weak_ptr<Camera>> cameras_;
 };

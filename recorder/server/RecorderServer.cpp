@@ -16,7 +16,8 @@ std::int64_t steadyMs() {
 
 RecorderServer::RecorderServer(ServerOptions options, std::ostream& statusOut)
     : options_(std::move(options)), log_(statusOut, options_.quiet),
-      liveCameras_(Pacer(options_.picturesPerSecond).interval(), std::chrono::steady_clock::now()) {
+      liveCameras_(Pacer(options_.picturesPerSecond).interval(), std::chrono::steady_clock::now(),
+                   options_.loopPictures) {
   encoder_ = options_.encoder ? options_.encoder : std::shared_ptr<PictureEncoder>(makeWaveletEncoder());
   environment_.options = &options_;
   environment_.encoder = encoder_.get();

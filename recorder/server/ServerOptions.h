@@ -28,6 +28,9 @@ struct ServerOptions {
   std::string text3;                // header text at offset 164 (1 character)
   EncodeSettings encoding;
   double picturesPerSecond = 25.0; // upper limit; <= 0: as fast as the viewer asks
+  // > 0: each camera of the test pattern encodes this many pictures when first asked and
+  // then serves them in a loop, encoding nothing more (benchmarks of the viewers).
+  int loopPictures = 0;
   // Still images shared by every connection; null: each connection gets the live test pattern.
   std::shared_ptr<PictureSource> stills;
   // The encoder; null: the project's wavelet encoder.

@@ -228,6 +228,37 @@ TEST(RecorderLiveCameras, ViewersOfOneCameraShareEachPeriodsPicture) {
   EXPECT_EQ(cameras.camera(5)->picturesMade(), 0u);
 }
 
+TEST(RecorderLiveCameras, ALoopingCameraEncodesItsLoopOnceAndServesItRoundAndRound) {
+  using Clock = LiveCameras::Clock;
+  const auto start = Clock::now();
+  LiveCameras cameras(std::chrono::milliseconds(40), start, 3);
+  CountingEncoder encoder;
+  RgbFrame frame;
+  frame.resize(720, 576);
+  std::string error;
+  auto camera = cameras.camera(2);
+  std::vector<LiveCameras::Payload> served;
+  for (int period = 0; period < 7; ++period)
+    served.push_back(
+        camera->picture(start + std::chrono::milliseconds(40 * period + 5), {}, frame, encoder, {}, error));
+  ASSERT_TRUE(served[0] && served[1] && served[2]);
+  EXPECT_EQ(encoder.calls, 3); // the loop, at the first request only
+  EXPECT_NE(served[0], served[1]);
+  EXPECT_NE(served[1], served[2]);
+  EXPECT_EQ(served[3], served[0]);
+  EXPECT_EQ(served[5], served[2]);
+  EXPECT_EQ(served[6], served[0]);
+
+  // Without a rate every request gets the next picture of the loop.
+  LiveCameras unpaced(Clock::duration::zero(), start, 2);
+  auto next = unpaced.camera(1);
+  const auto a = next->picture(start, {}, frame, encoder, {}, error);
+  const auto b = next->picture(start, {}, frame, encoder, {}, error);
+  EXPECT_NE(a, b);
+  EXPECT_EQ(next->picture(start, {}, frame, encoder, {}, error), a);
+  EXPECT_EQ(encoder.calls, 5);
+}
+
 TEST(RecorderLiveCameras, WithoutARateEveryRequestGetsANewPicture) {
   const auto start = LiveCameras::Clock::now();
   LiveCameras cameras(LiveCameras::Clock::duration::zero(), start);

@@ -178,6 +178,8 @@ TEST(RecorderCommandLine, ReadsEveryOption) {
                                 "1",
                                 "--fps",
                                 "12.5",
+                                "--loop",
+                                "30",
                                 "--image",
                                 "a.png",
                                 "b.png",
@@ -213,6 +215,7 @@ TEST(RecorderCommandLine, ReadsEveryOption) {
   EXPECT_EQ(o.encoding.quality, 40);
   EXPECT_EQ(o.encoding.fields, 1);
   EXPECT_DOUBLE_EQ(o.picturesPerSecond, 12.5);
+  EXPECT_EQ(o.loopPictures, 30);
   EXPECT_EQ(line.images, (std::vector<std::string>{"a.png", "b.png"}));
   EXPECT_EQ(line.picturesPerStill, 3);
   ASSERT_EQ(o.faults.rules().size(), 4u);
@@ -241,10 +244,10 @@ TEST(RecorderCommandLine, DefaultsAndHelp) {
   // Every option the parser knows is documented.
   const std::string help = helpText();
   for (const char* option :
-       {"--listen",      "--port",   "--max-viewers",     "--diagnostics", "--language", "--camera",
-        "--text1",       "--text2",  "--text3",           "--standard",    "--level",    "--quality",
-        "--fields",      "--fps",    "--image",           "--hold",        "--fault",    "--fault-script",
-        "--close-after", "--refuse", "--status-interval", "--quiet",       "--help"})
+       {"--listen",       "--port",        "--max-viewers", "--diagnostics",     "--language", "--camera",
+        "--text1",        "--text2",       "--text3",       "--standard",        "--level",    "--quality",
+        "--fields",       "--fps",         "--loop",        "--image",           "--hold",     "--fault",
+        "--fault-script", "--close-after", "--refuse",      "--status-interval", "--quiet",    "--help"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 
@@ -264,6 +267,7 @@ TEST(RecorderCommandLine, RejectsMistakesWithAMessage) {
                                                        {"--language", "::no such file::"},
                                                        {"--fault-script", "::no such file::"},
                                                        {"--bogus"},
+                                                       {"--loop", "0"},
                                                        {"--hold", "0"}};
   for (const auto& arguments : wrong) {
     CommandLine line;

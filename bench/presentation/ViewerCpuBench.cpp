@@ -1,0 +1,312 @@
+// What the viewers cost the process that shows them: many viewers in this process, driven as
+// the desktop host drives them (one window thread for all, each viewer with its own queue
+// and canvas, the cells composed into one window picture), against camview-recorder in
+// ANOTHER process that serves a loop of pre-encoded pictures, so that no encoding is counted.
+//
+//   build/native/bench/presentation/viewer_cpu_bench [--cameras N] [--size WxH ...]
+//       [--seconds S] [--level L] [--quality Q] [--host-wait MS] [--recorder PATH]
+//
+// For each window size: this process's CPU time per camera (as a share of one core, and
+// scaled to 25 pictures per second), heap allocations per picture (every operator new of the
+// process while it runs), pictures the viewers threw away, and how many pictures each viewer
+// showed per second against the recorder's 25.
+#include "hosts/desktop/ViewerGrid.h"
+#include "platform/Time.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <new>
+#include <string>
+#include <vector>
+
+#ifndef CAMVIEW_RECORDER_PATH
+#define CAMVIEW_RECORDER_PATH "camview-recorder"
+#endif
+
+extern char** environ;
+
+// Counts every heap allocation of the process.
+namespace {
+std::atomic<long long> allocations{0};
+}
+void* operator new(std::size_t size) {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return ::operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  return std::malloc(size ? size : 1);
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return ::operator new(size, tag); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+struct Settings {
+  int cameras = 16;
+  std::vector<std::pair<int, int>> sizes; // cell sizes; default: the picture's own and 720 x 576
+  double seconds = 10;
+  int level = 0;
+  int quality = 75;
+  int loop = 25;
+  int hostWaitMs = 1000; // the longest the window thread waits for a message
+  std::string recorder = CAMVIEW_RECORDER_PATH;
+};
+
+double processCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// CPU seconds another process has used (utime + stime of /proc/PID/stat).
+double childCpuSeconds(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  const std::size_t close = text.rfind(')');
+  if (close == std::string::npos) return 0;
+  std::vector<std::string> fields;
+  std::size_t at = close + 2;
+  while (at < text.size()) {
+    const std::size_t space = text.find(' ', at);
+    fields.push_back(text.substr(at, space - at));
+    if (space == std::string::npos) break;
+    at = space + 1;
+  }
+  // After the name: state is field 3 of the file, utime 14 and stime 15.
+  if (fields.size() < 13) return 0;
+  return double(std::atoll(fields[11].c_str()) + std::atoll(fields[12].c_str())) / double(sysconf(_SC_CLK_TCK));
+}
+
+// camview-recorder in a process of its own, on a free port.
+class RecorderProcess {
+public:
+  bool start(const Settings& settings, std::string& error) {
+    int out[2];
+    if (pipe(out) != 0) return fail("pipe", error);
+    const std::vector<std::string> arguments = {settings.recorder,
+                                                "--port",
+                                                "0",
+                                                "--quiet",
+                                                "--fps",
+                                                "25",
+                                                "--loop",
+                                                std::to_string(settings.loop),
+                                                "--level",
+                                                std::to_string(settings.level),
+                                                "--quality",
+                                                std::to_string(settings.quality),
+                                                "--max-viewers",
+                                                std::to_string(settings.cameras + 4)};
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    const int spawned = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    if (spawned != 0) {
+      close(out[0]);
+      pid_ = -1;
+      error = "cannot start " + settings.recorder + ": " + std::strerror(spawned);
+      return false;
+    }
+    // "listening on HOST:PORT"
+    std::string line;
+    char c;
+    while (read(out[0], &c, 1) == 1 && c != '\n') line += c;
+    close(out[0]);
+    const std::size_t colon = line.rfind(':');
+    if (line.rfind("listening on ", 0) != 0 || colon == std::string::npos) {
+      error = "the recorder did not start (it said '" + line + "')";
+      return false;
+    }
+    port_ = std::atoi(line.c_str() + colon + 1);
+    return port_ > 0;
+  }
+
+  ~RecorderProcess() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+  }
+
+  int port() const { return port_; }
+  pid_t pid() const { return pid_; }
+
+private:
+  static bool fail(const char* what, std::string& error) {
+    error = std::string(what) + ": " + std::strerror(errno);
+    return false;
+  }
+  pid_t pid_ = -1;
+  int port_ = 0;
+};
+
+struct Counts {
+  long long shown = 0;
+  long long dropped = 0; // thrown away by the window side or the Receiver thread, or not decodable
+  std::vector<int> shownPerViewer;
+};
+
+Counts count(desktop::ViewerGrid& grid) {
+  Counts counts;
+  for (auto& cell : grid.cells()) {
+    CViewer& viewer = cell->viewer();
+    counts.shown += viewer.picturesShown();
+    counts.dropped += viewer.picturesDropped() + viewer.decodeErrors() + viewer.connection.picturesDropped();
+    counts.shownPerViewer.push_back(viewer.picturesShown());
+  }
+  return counts;
+}
+
+// Runs the window thread's loop, as the desktop host does without its X window, until `done`
+// or `limitMs`. False when the time ran out.
+template <typename Done>
+bool runHost(desktop::ViewerGrid& grid, int waitMs, std::uint32_t limitMs, Done done) {
+  const std::uint32_t begin = platform::tickCount();
+  while (!done()) {
+    if (platform::tickCount() - begin >= limitMs) return false;
+    grid.pump(waitMs);
+    grid.paint(false);
+  }
+  return true;
+}
+
+bool measure(const Settings& settings, const RecorderProcess& recorder, int width, int height) {
+  desktop::Options options;
+  for (int id = 0; id < settings.cameras; ++id) options.cameras.push_back({"127.0.0.1", recorder.port(), id});
+  options.language = CLanguageTable::kEnglish;
+  const int columns = 4;
+  options.width = width * columns;
+  options.height = height * ((settings.cameras + columns - 1) / columns);
+  desktop::ViewerGrid grid(options);
+  grid.start();
+
+  // Warm-up: every viewer connected and through the recorder's loop twice, so every buffer
+  // has met the largest picture.
+  const int warmPictures = 2 * settings.loop + 5;
+  const bool warm =
+      runHost(grid, settings.hostWaitMs, 120000, [&] { return grid.fewestPicturesShown() >= warmPictures; });
+  if (!warm) {
+    std::printf("  the viewers did not get going within 120 s (slowest: %d pictures)\n", grid.fewestPicturesShown());
+    return false;
+  }
+
+  const Counts before = count(grid);
+  const long long allocationsBefore = allocations.load();
+  const double cpuBefore = processCpuSeconds();
+  const double recorderBefore = childCpuSeconds(recorder.pid());
+  const std::uint32_t begin = platform::tickCount();
+  const auto limit = static_cast<std::uint32_t>(settings.seconds * 1000);
+  runHost(grid, settings.hostWaitMs, limit, [] { return false; });
+  const double seconds = (platform::tickCount() - begin) / 1000.0;
+  const double cpu = processCpuSeconds() - cpuBefore;
+  const double recorderCpu = childCpuSeconds(recorder.pid()) - recorderBefore;
+  const long long allocated = allocations.load() - allocationsBefore;
+  const Counts after = count(grid);
+
+  const long long shown = after.shown - before.shown;
+  double slowest = 1e9;
+  for (std::size_t i = 0; i < after.shownPerViewer.size(); ++i)
+    slowest = std::min(slowest, (after.shownPerViewer[i] - before.shownPerViewer[i]) / seconds);
+  const double perCamera = cpu / seconds / settings.cameras * 100.0;
+  const double perPicture = shown > 0 ? cpu / double(shown) : 0;
+  const long long missing = std::max(0LL, static_cast<long long>(25.0 * seconds * settings.cameras + 0.5) - shown);
+  const int bodyBytes = grid.cells().front()->viewer().currentPicture().length;
+
+  std::printf("  %d viewers of %d x %d, level %d pictures of about %d bytes, %.1f s\n", settings.cameras, width, height,
+              settings.level, bodyBytes, seconds);
+  std::printf("  pictures shown per second and viewer: mean %.2f, slowest %.2f (the recorder serves 25)\n",
+              double(shown) / seconds / settings.cameras, slowest);
+  std::printf("  pictures thrown away: %lld; short of 25 per second: %lld of %lld\n", after.dropped - before.dropped,
+              missing, static_cast<long long>(25.0 * seconds * settings.cameras + 0.5));
+  std::printf("  CPU of this process: %.1f%% of one core, %.2f%% per camera; %.3f ms per picture = %.2f%% of a core "
+              "per camera at 25 pictures/s\n",
+              cpu / seconds * 100.0, perCamera, perPicture * 1000.0, perPicture * 25.0 * 100.0);
+  std::printf("  heap allocations: %lld for %lld pictures = %.3f per picture\n", allocated, shown,
+              shown > 0 ? double(allocated) / double(shown) : 0.0);
+  std::printf("  recorder process (pre-encoded loop): %.1f%% of one core\n", recorderCpu / seconds * 100.0);
+  std::fflush(stdout);
+  return true;
+}
+
+bool parse(int argc, char** argv, Settings& settings) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string option = argv[i];
+    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+    if (!value) return false;
+    ++i;
+    if (option == "--cameras") {
+      settings.cameras = std::max(1, std::atoi(value));
+    } else if (option == "--size") {
+      int width = 0, height = 0;
+      if (std::sscanf(value, "%dx%d", &width, &height) != 2 || width <= 0 || height <= 0) return false;
+      settings.sizes.emplace_back(width, height);
+    } else if (option == "--seconds") {
+      settings.seconds = std::max(1.0, std::atof(value));
+    } else if (option == "--level") {
+      settings.level = std::clamp(std::atoi(value), 0, 4);
+    } else if (option == "--quality") {
+      settings.quality = std::clamp(std::atoi(value), 1, 100);
+    } else if (option == "--loop") {
+      settings.loop = std::clamp(std::atoi(value), 1, 1000);
+    } else if (option == "--host-wait") {
+      settings.hostWaitMs = std::max(0, std::atoi(value));
+    } else if (option == "--recorder") {
+      settings.recorder = value;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  Settings settings;
+  if (!parse(argc, argv, settings)) {
+    std::fprintf(stderr,
+                 "usage: %s [--cameras N] [--size WxH ...] [--seconds S] [--level L] [--quality Q] "
+                 "[--loop N] [--host-wait MS] [--recorder PATH]\n",
+                 argv[0]);
+    return 2;
+  }
+  if (settings.sizes.empty()) {
+    // The picture's own size (decoded at level 0: 696 x 576) and a window it is stretched to.
+    settings.sizes = {{696 >> settings.level, 576 >> settings.level}, {720, 576}};
+  }
+  RecorderProcess recorder;
+  std::string error;
+  if (!recorder.start(settings, error)) {
+    std::fprintf(stderr, "viewer_cpu_bench: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("viewer_cpu_bench: %d viewers in this process, camview-recorder (pid %d) on port %d serving a loop of "
+              "%d pre-encoded pictures per camera at 25 pictures/s, quality %d\n",
+              settings.cameras, int(recorder.pid()), recorder.port(), settings.loop, settings.quality);
+  bool ok = true;
+  for (const auto& [width, height] : settings.sizes) ok = measure(settings, recorder, width, height) && ok;
+  return ok ? 0 : 1;
+}

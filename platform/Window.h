@@ -10,6 +10,8 @@
 
 namespace platform {
 
+class SocketWaiter;
+
 using WindowHandle = void*; // HWND on Windows, MessageWindow* on Linux; null = no window
 
 // The viewer's notifications: WM_USER + 1 .. WM_USER + 5.
@@ -55,6 +57,12 @@ public:
 
   // Owner's thread: true (and cleared) when invalidate was called since the last check.
   bool takeInvalidated(bool* erase = nullptr);
+
+  // Linux: every post to this window and every invalidate also wakes `waiter` (null: none),
+  // so that one thread can sleep until any of its windows has something, or its other
+  // sources (an X connection) do. The waiter must outlive the window or be unset first.
+  // Not available on Windows, where a thread's message loop wakes for all its windows.
+  void setWaker(SocketWaiter* waiter);
 
   struct Impl;
 

@@ -1,6 +1,10 @@
-// IPv4 TCP sockets on BSD sockets. Sends never raise SIGPIPE (MSG_NOSIGNAL); descriptors are
-// close-on-exec so that programs started by a host or a test do not inherit them.
+// IPv4 TCP sockets on BSD sockets, and the waiter that sleeps until one is readable. Sends
+// never raise SIGPIPE (MSG_NOSIGNAL); descriptors are close-on-exec so that programs started
+// by a host or a test do not inherit them.
 #include "platform/Socket.h"
+
+#include "platform/SocketWaiter.h"
+#include "platform/Time.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -8,6 +12,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -182,6 +187,44 @@ bool socketSetNoDelay(SocketHandle socket) {
   if (socket == kNoSocket) return false;
   int on = 1;
   return setsockopt(toDescriptor(socket), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) == 0;
+}
+
+// --- SocketWaiter: an eventfd beside the socket in poll() ---
+
+SocketWaiter::SocketWaiter() noexcept { handles_[0] = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC); }
+
+SocketWaiter::~SocketWaiter() {
+  if (handles_[0] >= 0) ::close(toDescriptor(handles_[0]));
+}
+
+bool SocketWaiter::valid() const noexcept { return handles_[0] >= 0; }
+
+void SocketWaiter::wake() noexcept {
+  if (handles_[0] < 0) return;
+  // write() is async-signal-safe; a full counter (2^64 - 2 wakes not taken) loses nothing.
+  const std::uint64_t one = 1;
+  const ssize_t written = ::write(toDescriptor(handles_[0]), &one, sizeof one);
+  (void)written;
+}
+
+SocketWaiter::Result SocketWaiter::wait(SocketHandle socket, int timeoutMs) noexcept {
+  if (handles_[0] < 0) {
+    sleepMs(std::uint32_t(timeoutMs >= 0 && timeoutMs < kFallbackSliceMs ? timeoutMs : kFallbackSliceMs));
+    return Result::Readable;
+  }
+  pollfd entries[2] = {{toDescriptor(handles_[0]), POLLIN, 0}, {toDescriptor(socket), POLLIN, 0}};
+  const nfds_t count = socket == kNoSocket ? 1 : 2;
+  const int ready = ::poll(entries, count, timeoutMs < 0 ? -1 : timeoutMs);
+  if (ready < 0) return errno == EINTR ? Result::Woken : Result::Readable; // the caller looks
+  if (ready == 0) return Result::TimedOut;
+  if (entries[0].revents != 0) {
+    std::uint64_t wakes = 0;
+    const ssize_t taken = ::read(toDescriptor(handles_[0]), &wakes, sizeof wakes); // resets the counter
+    (void)taken;
+    return Result::Woken;
+  }
+  // Data, a hang-up or an error all count as readable: the next receive reports which.
+  return Result::Readable;
 }
 
 } // namespace platform

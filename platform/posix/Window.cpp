@@ -3,6 +3,9 @@
 // that no longer exists fails as PostMessageA does on Windows instead of touching freed memory.
 #include "platform/Window.h"
 
+#include "platform/SocketWaiter.h"
+
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -18,9 +21,12 @@ struct MessageWindow::Impl {
   std::vector<WindowMessage> batch; // owner's thread only; swapped with queue on each pump
   bool invalidated = false;
   bool erase = false;
+  std::atomic<SocketWaiter*> waker{nullptr};
 };
 
 namespace {
+
+constexpr std::size_t kInitialQueueCapacity = 32;
 
 // Lock order: registry mutex, then a window's mutex.
 struct Registry {
@@ -36,6 +42,10 @@ Registry& registry() {
 } // namespace
 
 MessageWindow::MessageWindow() : impl_(std::make_unique<Impl>()) {
+  // Room for a few dozen messages from the start: a viewer's steady stream (a handful
+  // queued at a time) never makes the queue grow.
+  impl_->queue.reserve(kInitialQueueCapacity);
+  impl_->batch.reserve(kInitialQueueCapacity);
   Registry& windows = registry();
   std::lock_guard lock(windows.mutex);
   windows.windows[handle()] = impl_.get();
@@ -63,6 +73,7 @@ bool postMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wPar
     return false; // no memory for the queue: the post fails, as a full queue does on Windows
   }
   target.changed.notify_all();
+  if (SocketWaiter* waker = target.waker.load(std::memory_order_acquire)) waker->wake();
   return true;
 }
 
@@ -79,6 +90,14 @@ void invalidate(WindowHandle window, bool erase) {
     target.erase = target.erase || erase; // as with InvalidateRect, erase requests accumulate
   }
   target.changed.notify_all();
+  if (SocketWaiter* waker = target.waker.load(std::memory_order_acquire)) waker->wake();
+}
+
+void MessageWindow::setWaker(SocketWaiter* waiter) {
+  // Under the registry's lock, which every post holds: once this returns no post wakes the
+  // previous waiter any more.
+  std::lock_guard lock(registry().mutex);
+  impl_->waker.store(waiter, std::memory_order_release);
 }
 
 int MessageWindow::pump(const std::function<void(const WindowMessage&)>& handler, int waitMs) {

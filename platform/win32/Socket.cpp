@@ -1,5 +1,8 @@
-// IPv4 TCP sockets on Winsock, with the Winsock 1.1 calls the viewer was designed for.
+// IPv4 TCP sockets on Winsock, with the Winsock 1.1 calls the viewer was designed for, and
+// the waiter that sleeps until one is readable.
 #include "platform/Socket.h"
+
+#include "platform/SocketWaiter.h"
 
 #include <winsock2.h>
 #include <windows.h>
@@ -196,6 +199,59 @@ bool socketSetNoDelay(SocketHandle socket) {
   if (socket == kNoSocket) return false;
   BOOL on = TRUE;
   return setsockopt(toSocket(socket), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on) == 0;
+}
+
+// --- SocketWaiter: the socket's FD_READ / FD_CLOSE event beside a wake event ---
+
+namespace {
+
+HANDLE toEvent(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+std::intptr_t newEvent(bool manualReset) {
+  HANDLE event = CreateEventW(nullptr, manualReset ? TRUE : FALSE, FALSE, nullptr);
+  return event ? reinterpret_cast<std::intptr_t>(event) : -1;
+}
+
+} // namespace
+
+SocketWaiter::SocketWaiter() noexcept {
+  handles_[0] = newEvent(false); // auto-reset: a wait takes the wake
+  handles_[1] = newEvent(true);  // WSAEventSelect's event, reset before each wait
+}
+
+SocketWaiter::~SocketWaiter() {
+  for (std::intptr_t handle : handles_)
+    if (handle != -1) CloseHandle(toEvent(handle));
+}
+
+bool SocketWaiter::valid() const noexcept { return handles_[0] != -1 && handles_[1] != -1; }
+
+void SocketWaiter::wake() noexcept {
+  if (handles_[0] != -1) SetEvent(toEvent(handles_[0]));
+}
+
+SocketWaiter::Result SocketWaiter::wait(SocketHandle socket, int timeoutMs) noexcept {
+  const DWORD slice = DWORD(timeoutMs >= 0 && timeoutMs < kFallbackSliceMs ? timeoutMs : kFallbackSliceMs);
+  if (!valid()) {
+    Sleep(slice);
+    return Result::Readable;
+  }
+  HANDLE events[2] = {toEvent(handles_[0]), toEvent(handles_[1])};
+  DWORD count = 1;
+  if (socket != kNoSocket) {
+    // Selecting again records FD_READ at once when data is already waiting, and every
+    // receive re-enables it, so no readiness is missed between two waits.
+    ResetEvent(events[1]);
+    if (WSAEventSelect(toSocket(socket), events[1], FD_READ | FD_CLOSE) != 0) {
+      Sleep(slice); // cannot watch this socket: poll it
+      return Result::Readable;
+    }
+    count = 2;
+  }
+  const DWORD result = WaitForMultipleObjects(count, events, FALSE, timeoutMs < 0 ? INFINITE : DWORD(timeoutMs));
+  if (result == WAIT_OBJECT_0) return Result::Woken;
+  if (result == WAIT_TIMEOUT) return Result::TimedOut;
+  return Result::Readable; // the socket's event, or a failed wait: the caller looks
 }
 
 } // namespace platform

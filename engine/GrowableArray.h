@@ -1,5 +1,6 @@
 #pragma once
-// An array of plain values that grows by a fixed step and never shrinks; clearing frees it.
+// An array of plain values that grows by a fixed step and never shrinks; clearing frees it,
+// emptying for reuse keeps a block of moderate size.
 // Allocation failures are reported as false instead of throwing, so a caller can keep
 // running with what it had.
 #include <cstdint>
@@ -39,6 +40,17 @@ public:
     delete[] elements_;
     elements_ = nullptr;
     capacity_ = 0;
+    count_ = 0;
+  }
+
+  // Empties the array for the next use. The block stays when it holds at most `keepCapacity`
+  // elements, so that filling it again allocates nothing; a larger one (grown for an unusual
+  // input) is freed.
+  void clearKeeping(std::int32_t keepCapacity) {
+    if (capacity_ > keepCapacity) {
+      clear();
+      return;
+    }
     count_ = 0;
   }
 

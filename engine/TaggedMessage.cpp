@@ -65,7 +65,7 @@ bool CTaggedMessage::reserve(std::int64_t needed) {
 }
 
 bool CTaggedMessage::beginMessage() {
-  items_.clear();
+  items_.clearKeeping(kKeptItemCapacity);
   length_ = 0; // nothing of an earlier request needs to survive a growth
   if (!reserve(kHeaderSize)) return false;
   writeInt32(buffer_, std::int32_t(tag_));
@@ -90,7 +90,7 @@ bool CTaggedMessage::addItem(std::int32_t id, const void* data, std::int32_t len
 }
 
 bool CTaggedMessage::parseHeader(const std::uint8_t* bytes, std::int32_t available) {
-  items_.clear();
+  items_.clearKeeping(kKeptItemCapacity);
   if (available < kHeaderSize) return false;
   if (std::uint32_t(readInt32(bytes)) != tag_) return false;
   length_ = readInt32(bytes + 4);
@@ -98,7 +98,7 @@ bool CTaggedMessage::parseHeader(const std::uint8_t* bytes, std::int32_t availab
 }
 
 bool CTaggedMessage::parseItems(const std::uint8_t* bytes, std::int32_t total) {
-  items_.clear(); // the list describes these bytes only
+  items_.clearKeeping(kKeptItemCapacity); // the list describes these bytes only
   // 64-bit offsets: item lengths come from outside and may be anything up to 2^31 - 1.
   std::int64_t offset = kHeaderSize;
   while (offset + kItemHeaderSize < total) {

@@ -12,6 +12,9 @@ class CTaggedMessage {
 public:
   static constexpr std::int32_t kHeaderSize = 8;     // message tag + total length
   static constexpr std::int32_t kItemHeaderSize = 8; // item tag + data length
+  // The item list is reused from message to message (a steady exchange allocates nothing)
+  // unless a message with more items than this made it grow.
+  static constexpr std::int32_t kKeptItemCapacity = 40;
 
   struct ItemDefinition {
     std::uint32_t tag = 0;

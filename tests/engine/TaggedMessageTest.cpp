@@ -44,6 +44,15 @@ TEST(GrowableArray, GrowsByTenAndClears) {
   EXPECT_EQ(array.count(), 11);
   EXPECT_EQ(array.capacity(), 20);
   for (int i = 0; i < 11; ++i) EXPECT_EQ(array[i], i * 3);
+  // Emptied for reuse: a block within the limit stays, a larger one goes.
+  array.clearKeeping(20);
+  EXPECT_EQ(array.count(), 0);
+  EXPECT_EQ(array.capacity(), 20);
+  ASSERT_TRUE(array.append(5));
+  EXPECT_EQ(array[0], 5);
+  array.clearKeeping(10);
+  EXPECT_EQ(array.capacity(), 0);
+  ASSERT_TRUE(array.append(1));
   array.clear();
   EXPECT_EQ(array.count(), 0);
   EXPECT_EQ(array.capacity(), 0);

@@ -1,7 +1,10 @@
-// The viewer when memory runs out: a record that cannot grow is not offered to the Decoder
-// thread, a decoder that cannot allocate fails its picture, frames or a thread that cannot
-// be made are reported; the viewer says so on its status screen and goes on where it can.
+// The viewer and memory: a steady stream of pictures allocates nothing; when memory runs
+// out, a record that cannot grow is not offered to the Decoder thread, a decoder that cannot
+// allocate fails its picture, frames or a thread that cannot be made are reported; the
+// viewer says so on its status screen and goes on where it can.
+#include "platform/Socket.h"
 #include "presentation/FrameLayout.h"
+#include "tests/engine/ProtocolBuilders.h"
 #include "tests/presentation/ReferencePicture.h"
 #include "tests/presentation/ViewerHarness.h"
 
@@ -10,6 +13,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <new>
+#include <thread>
 
 namespace {
 
@@ -42,7 +46,12 @@ bool largeArrayFails(std::size_t size) {
   return limit != 0 && size >= limit;
 }
 
-void* allocate(std::size_t size) { return std::malloc(size ? size : 1); }
+std::atomic<long long> allocations{0}; // every allocation of the process
+
+void* allocate(std::size_t size) {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  return std::malloc(size ? size : 1);
+}
 
 } // namespace
 
@@ -76,6 +85,78 @@ void operator delete(void* pointer, const std::nothrow_t&) noexcept { std::free(
 void operator delete[](void* pointer, const std::nothrow_t&) noexcept { std::free(pointer); }
 
 namespace {
+
+// A recorder that answers every request from bytes made beforehand, so that it allocates
+// nothing while it serves: the open request with "connection established" and a picture,
+// every next-picture request with the same picture again.
+class PreparedRecorder {
+public:
+  PreparedRecorder() {
+    using namespace testsupport;
+    picture_ = picture(HeaderTexts{}, encodedTestPicture(1));
+    opening_ = established();
+    opening_.insert(opening_.end(), picture_.begin(), picture_.end());
+    listener_ = platform::socketListen("127.0.0.1", 0);
+    thread_ = std::thread([this] { serve(); });
+  }
+  ~PreparedRecorder() {
+    thread_.join();
+    platform::socketClose(listener_);
+  }
+  int port() const { return platform::socketLocalPort(listener_); }
+
+private:
+  void serve() {
+    if (platform::socketWaitReadable(listener_, 30000) != 1) return; // no viewer came
+    const platform::SocketHandle peer = platform::socketAccept(listener_);
+    if (peer == platform::kNoSocket) return;
+    // Every request is one 32-byte message ("PLPR" with one "PDAT" item); the peer's socket
+    // blocks, so the loop ends when the viewer closes the connection.
+    std::uint8_t request[32];
+    for (bool first = true;; first = false) {
+      int have = 0;
+      while (have < int(sizeof request)) {
+        const int got = platform::socketReceive(peer, request + have, int(sizeof request) - have);
+        if (got <= 0) {
+          platform::socketClose(peer);
+          return;
+        }
+        have += got;
+      }
+      const testsupport::Bytes& reply = first ? opening_ : picture_;
+      for (std::size_t sent = 0; sent < reply.size();) {
+        const int n = platform::socketSend(peer, reply.data() + sent, int(reply.size() - sent));
+        if (n <= 0) {
+          platform::socketClose(peer);
+          return;
+        }
+        sent += std::size_t(n);
+      }
+    }
+  }
+
+  testsupport::Bytes picture_;
+  testsupport::Bytes opening_;
+  platform::SocketHandle listener_ = platform::kNoSocket;
+  std::thread thread_;
+};
+
+TEST(SteadyStream, PicturesGoThroughTheViewerWithoutAnyAllocation) {
+  PreparedRecorder recorder;
+  testsupport::ViewerHarness h(CLanguageTable::kEnglish, 720, 576, recorder.port(), 3);
+  paint::SoftwareCanvas canvas(720, 576);
+  // The first pictures make every buffer and queue as large as the stream needs.
+  ASSERT_TRUE(h.waitForFrames(5, 20000)) << h.viewer().statusText();
+  h.viewer().paint(canvas, {0, 0, 720, 576});
+  const long long before = allocations.load();
+  // Receiver thread, window thread (taking, offering, showing, painting) and Decoder thread.
+  for (int i = 0; i < 20; ++i) {
+    ASSERT_TRUE(h.waitForFrames(1, 20000)) << h.viewer().statusText();
+    h.viewer().paint(canvas, {0, 0, 720, 576});
+  }
+  EXPECT_EQ(allocations.load() - before, 0);
+  EXPECT_EQ(h.viewer().picturesDropped() + h.viewer().decodeErrors(), 0);
+}
 
 TEST(OutOfMemory, RecordThatCannotGrowIsNotOffered) {
   testsupport::ViewerHarness h(CLanguageTable::kEnglish);

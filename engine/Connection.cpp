@@ -88,7 +88,7 @@ void CConnection::storePicture(const CTaggedMessage::ItemEntry& head, const std:
       head.dataLength < PictureRecord::kHeaderSize ? head.dataLength : PictureRecord::kHeaderSize;
   std::memset(receiveSlot.header, 0, sizeof receiveSlot.header);
   std::memcpy(receiveSlot.header, message + head.dataOffset, std::size_t(headerBytes));
-  receiveSlot.receivedTick = platform::tickCount();
+  receiveSlot.receivedTick = receiveStamp();
   receiveSlot.sequence = pictureCount_++;
 
   if (body->dataLength > limits::kMaxPictureBytes || !receiveSlot.reserve(body->dataLength)) {

@@ -7,13 +7,15 @@
 //   configure(host, port, connectionId, &language); setNotifyWindow(window); setRun(n);
 //   start();
 //   ... on message 1025: if windowSlot[0].valid (acquire), copy the picture out of
-//   windowSlot[0] (PictureRecord::copyFrom), then windowSlot[0].valid = false (release);
+//   windowSlot[0] (PictureRecord::copyFrom), then releaseWindowSlot() (a host that clears
+//   windowSlot[0].valid itself is served too, a pass pause later);
 //   ... stop(); (also done by the destructor)
 // recorderFlags() may be read on any thread.
 //
-// The thread never blocks for long: its pauses end when stop() signals it, a name is looked
-// up on a thread of its own (platform/NameLookup.h), and connecting waits in short slices.
-// stop() therefore returns within a few milliseconds in every state.
+// The thread never blocks for long: between passes it sleeps until the socket is readable or
+// it is woken (a stop, a freed window slot, a new window), a name is looked up on a thread of
+// its own (platform/NameLookup.h), and connecting waits in short slices. stop() therefore
+// returns within a few milliseconds in every state, and an idle connection costs no CPU.
 #include "engine/LanguageTable.h"
 #include "engine/MessagePeer.h"
 #include "engine/NotifyTarget.h"
@@ -21,8 +23,8 @@
 #include "engine/ReceiveWatchdog.h"
 #include "engine/ReconnectBackoff.h"
 #include "platform/Socket.h"
+#include "platform/SocketWaiter.h"
 #include "platform/Thread.h"
-#include "platform/WakeEvent.h"
 #include "platform/Window.h"
 
 #include <atomic>
@@ -32,7 +34,13 @@ class CConnection : public CMessagePeer {
 public:
   static constexpr int kWindowSlots = 1;
   static constexpr int kHostCapacity = 256; // 255 characters and the terminating NUL
+  // The longest pause between two passes while something is due that no event announces:
+  // a request not yet sent out, a picture waiting for a window slot that a host frees without
+  // releaseWindowSlot, a 1025 whose post failed.
   static constexpr std::uint32_t kPassPauseMs = 20;
+  // Otherwise a pass follows the socket becoming readable or a wake-up; without either the
+  // thread looks again after this long (the receive watchdog's check).
+  static constexpr std::uint32_t kIdleWaitMs = 1000;
   // Waits that cannot be woken (a connect, a name lookup) look for a stop this often.
   static constexpr std::uint32_t kWaitSliceMs = 10;
   // A connect not answered within this is given up (and retried after the backoff pause):
@@ -56,7 +64,10 @@ public:
   void setRun(std::uint32_t run) { notify_.setRun(run); }
   // The window side asks for 1025 again: the next pass posts it if a picture waits (after
   // a new window was attached, the old one may never have seen it).
-  void renotify() { noticePosted_.store(false, std::memory_order_release); }
+  void renotify();
+  // Window thread: the picture in windowSlot[0] has been taken; the Receiver thread hands the
+  // next one over at once.
+  void releaseWindowSlot();
 
   // Defines both messages (once) and starts the Receiver thread, on a fresh connection with
   // empty picture slots. Posts 1026 with status index 3 and returns false when the
@@ -120,6 +131,11 @@ private:
   int resolveHost(platform::Address& address);
   // Pauses the thread; true when a stop was requested (at once, or during the pause).
   bool pause(std::uint32_t milliseconds);
+  // After a connected pass: sleeps until there is something to do; true on a stop request.
+  bool waitForWork();
+  std::uint32_t nextWaitMs() const;
+  // A stamp for a picture that has just arrived, later than the previous picture's.
+  std::uint32_t receiveStamp();
   bool stopRequested() const { return stopRequest_.load(std::memory_order_acquire); }
   bool post(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) const;
   void storePicture(const CTaggedMessage::ItemEntry& head, const std::uint8_t* message);
@@ -130,7 +146,7 @@ private:
   std::int32_t connectionId_ = 0;
   platform::ThreadHandle thread_;
   std::atomic<bool> stopRequest_{false};
-  platform::WakeEvent wake_; // signalled by stop: ends the thread's pauses
+  platform::SocketWaiter waiter_; // woken by stop, releaseWindowSlot and renotify
   std::atomic<bool> ended_{false};
   std::atomic<ReceiverState> state_{ReceiverState::NotRunning};
   NotifyTarget notify_;
@@ -145,4 +161,6 @@ private:
   ReconnectBackoff backoff_;
   ReceiveWatchdog watchdog_;
   bool answered_ = false; // this pass brought a picture or an error code
+  bool stamped_ = false;  // a picture has been stamped: lastStamp_ holds its tick
+  std::uint32_t lastStamp_ = 0;
 };

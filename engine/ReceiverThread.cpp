@@ -1,8 +1,8 @@
 // The Receiver thread of a connection: connect, send the open request, collect replies,
-// hand each complete picture to the window side and ask for the next one. It polls with
-// short pauses that a stop ends at once, coordinates with the window thread through atomic
-// flags, backs off while connections keep failing and gives up a recorder that stops
-// answering.
+// hand each complete picture to the window side and ask for the next one. Between passes it
+// sleeps until the socket is readable or it is woken; it coordinates with the window thread
+// through atomic flags, backs off while connections keep failing and gives up a recorder
+// that stops answering.
 #include "engine/Connection.h"
 
 #include "engine/Protocol.h"
@@ -26,7 +26,6 @@ bool CConnection::start() {
   noticePosted_.store(false, std::memory_order_release);
   backoff_.reset();
   watchdog_.disarm();
-  wake_.reset();
   stopRequest_.store(false, std::memory_order_release);
   ended_.store(false, std::memory_order_release);
   state_.store(ReceiverState::Connecting, std::memory_order_release);
@@ -41,7 +40,7 @@ bool CConnection::start() {
 void CConnection::stop() {
   if (!thread_.running()) return;
   stopRequest_.store(true, std::memory_order_release);
-  wake_.signal();
+  waiter_.wake();
   // Every wait of the thread ends at the signal or within one short slice, so this join
   // is brief.
   platform::threadRelease(thread_);
@@ -72,7 +71,53 @@ unsigned CConnection::threadEntry(void* argument) {
   return 0;
 }
 
-bool CConnection::pause(std::uint32_t milliseconds) { return wake_.wait(milliseconds) || stopRequested(); }
+void CConnection::renotify() {
+  noticePosted_.store(false, std::memory_order_release);
+  waiter_.wake();
+}
+
+void CConnection::releaseWindowSlot() {
+  windowSlot[0].valid.store(false, std::memory_order_release);
+  waiter_.wake();
+}
+
+bool CConnection::pause(std::uint32_t milliseconds) {
+  // Other wake-ups (a freed window slot) do not shorten a pause; only a stop does.
+  const std::uint32_t begin = platform::tickCount();
+  for (;;) {
+    if (stopRequested()) return true;
+    const std::uint32_t elapsed = platform::tickCount() - begin;
+    if (elapsed >= milliseconds) return false;
+    waiter_.wait(platform::kNoSocket, int(milliseconds - elapsed));
+  }
+}
+
+std::uint32_t CConnection::nextWaitMs() const {
+  // The step limit ended the pass with a whole header or message in the buffer.
+  if (stream_.buffered() >= expected_) return 0;
+  if (sendPosition_ < sendLength_) return kPassPauseMs; // the socket's send buffer was full
+  const bool slotFull = anyWindowSlotFull();
+  if (slotFull && receiveSlot.valid.load(std::memory_order_relaxed)) return kPassPauseMs;
+  if (slotFull && !noticePosted_.load(std::memory_order_acquire) && notify_.window()) return kPassPauseMs;
+  return kIdleWaitMs;
+}
+
+bool CConnection::waitForWork() {
+  if (stopRequested()) return true;
+  waiter_.wait(stream_.socket(), int(nextWaitMs()));
+  return stopRequested();
+}
+
+std::uint32_t CConnection::receiveStamp() {
+  // The window side shows a picture only when it is newer than the one it holds. Pictures
+  // can arrive within one tick (1 ms here, about 16 ms of GetTickCount on Windows) now that
+  // a pass follows their bytes at once: each gets a later stamp than the one before.
+  std::uint32_t now = platform::tickCount();
+  if (stamped_ && static_cast<std::int32_t>(now - lastStamp_) <= 0) now = lastStamp_ + 1;
+  stamped_ = true;
+  lastStamp_ = now;
+  return now;
+}
 
 int CConnection::resolveHost(platform::Address& address) {
   if (platform::parseDottedAddress(host_, address)) return 1;
@@ -196,8 +241,12 @@ void CConnection::run() {
       watchdog_.requestSent(platform::tickCount());
       state_.store(ReceiverState::Connected, std::memory_order_release);
     }
-    if (!connectedPass(status)) connected = false;
-    if (pause(kPassPauseMs)) break;
+    if (!connectedPass(status)) {
+      connected = false;
+      if (stopRequested()) break;
+      continue; // the next pass waits out the backoff pause
+    }
+    if (waitForWork()) break;
   }
   state_.store(ReceiverState::Ended, std::memory_order_release);
   ended_.store(true, std::memory_order_release);

@@ -177,7 +177,7 @@ bool CViewer::takePicture(int clientWidth, int clientHeight) {
   const auto age = static_cast<std::int32_t>(slot.receivedTick - current.receivedTick);
   if ((holdsPicture_ && age <= 0) || slot.length < 0 || (slot.length > 0 && !slot.data)) {
     ++picturesDropped_;
-    slot.valid.store(false, std::memory_order_release);
+    connection.releaseWindowSlot();
     return false;
   }
 
@@ -186,7 +186,7 @@ bool CViewer::takePicture(int clientWidth, int clientHeight) {
     // No memory for the picture: drop it (the Receiver thread goes on with the next one)
     // and offer nothing; the record is empty now.
     ++picturesDropped_;
-    slot.valid.store(false, std::memory_order_release);
+    connection.releaseWindowSlot();
     pipelineFree_ = true;
     showStatus(kStatusMemory, true);
     return false;
@@ -196,7 +196,7 @@ bool CViewer::takePicture(int clientWidth, int clientHeight) {
   current.clientHeight = clientHeight;
   holdsPicture_ = true;
   offerPending_ = true;
-  slot.valid.store(false, std::memory_order_release);
+  connection.releaseWindowSlot();
   return true;
 }
 

@@ -31,6 +31,7 @@ struct TakenPicture {
   std::int32_t sequence;
   std::string pictureNumber;
   Bytes body;
+  std::uint32_t receivedTick;
 };
 
 class WindowSide {
@@ -71,6 +72,9 @@ public:
   }
 
   bool taking = true;
+  // Frees the slot through releaseWindowSlot, as the viewer does; else by clearing its flag,
+  // as a host that does not tell the Receiver thread.
+  bool releasing = false;
   std::vector<platform::WindowMessage> log;
   std::vector<TakenPicture> pictures;
 
@@ -81,9 +85,12 @@ private:
     PictureRecord& slot = connection_.windowSlot[0];
     if (!slot.valid.load(std::memory_order_acquire)) return;
     ASSERT_TRUE(current_.copyFrom(slot));
-    slot.valid.store(false, std::memory_order_release);
+    if (releasing)
+      connection_.releaseWindowSlot();
+    else
+      slot.valid.store(false, std::memory_order_release);
     pictures.push_back({current_.sequence, std::string(current_.pictureNumber()),
-                        Bytes(current_.data, current_.data + current_.length)});
+                        Bytes(current_.data, current_.data + current_.length), current_.receivedTick});
   }
 
   CConnection& connection_;
@@ -172,6 +179,21 @@ TEST_F(ReceiverThreadTest, OpenRequestThenEstablishedAndAStreamOfPictures) {
   EXPECT_GE(nextRequests + 1, window.pictures.size());
   EXPECT_LE(nextRequests, window.pictures.size() + 1);
   EXPECT_EQ(recorder.connectionCount(), 1);
+}
+
+TEST_F(ReceiverThreadTest, PicturesArrivingWithinOneTickGetLaterStamps) {
+  // Small pictures answered at once, taken at once: several arrive within a millisecond. The
+  // window side keeps only pictures newer than the one it holds, so every stamp must be later
+  // than the one before (else a fresh picture would be thrown away as old).
+  FakeRecorder recorder(streamingResponder());
+  window.releasing = true;
+  startAgainst(recorder.port());
+  ASSERT_TRUE(window.pumpUntil([&] { return window.pictures.size() >= 200; }));
+  int notLater = 0;
+  for (std::size_t i = 1; i < window.pictures.size(); ++i)
+    notLater += std::int32_t(window.pictures[i].receivedTick - window.pictures[i - 1].receivedTick) <= 0;
+  EXPECT_EQ(notLater, 0);
+  for (std::size_t i = 0; i < window.pictures.size(); ++i) EXPECT_EQ(window.pictures[i].sequence, std::int32_t(i));
 }
 
 TEST_F(ReceiverThreadTest, EndOfCommunicationShowsStatusAndReconnects) {

@@ -8,6 +8,7 @@
 #include "presentation/Scaler.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -90,6 +91,7 @@ bool CFramePipeline::offer(PictureRecord* record) {
   overlay_.stats().publish();
   record_ = record;
   busy_.store(true, std::memory_order_release);
+  wake_.signal();
   return true;
 }
 
@@ -97,7 +99,7 @@ void CFramePipeline::stopDecoderThread() {
   if (!thread_.running()) return;
   stop_.store(true, std::memory_order_release);
   wake_.signal();
-  // The thread leaves at its next look at the flag: at once from its pause, or after the
+  // The thread leaves at its next look at the flag: at once from its wait, or after the
   // picture it is working on.
   platform::threadRelease(thread_);
   stop_.store(false, std::memory_order_release);
@@ -121,6 +123,9 @@ bool CFramePipeline::processPictureSafely(PictureRecord& record) {
 
 void CFramePipeline::run() {
   for (;;) {
+    // Cleared before the flags are read: an offer or stop after this point leaves the event
+    // raised, and the wait below returns at once.
+    wake_.reset();
     if (busy_.load(std::memory_order_acquire)) {
       const int index = fillIndex_.load(std::memory_order_relaxed);
       const bool ok = processPictureSafely(*record_);
@@ -133,7 +138,8 @@ void CFramePipeline::run() {
       notify_.post(platform::kMsgFrameDecoded, std::uintptr_t(index), 0);
     }
     if (stop_.load(std::memory_order_acquire)) return;
-    wake_.wait(kPassPauseMs);
+    if (busy_.load(std::memory_order_acquire)) continue;
+    wake_.wait(kIdleWaitMs);
   }
 }
 
@@ -142,20 +148,28 @@ bool CFramePipeline::processPicture(PictureRecord& record) {
   record.timing[PictureRecord::kTimingDecodeBegin] = platform::tickCount();
   resolutionLevel_ = record.resolutionLevel();
   ready_[index].store(false, std::memory_order_release);
+  // The window size the picture is rendered for (also after a failed decode).
+  const int width = std::clamp(record.clientWidth, 0, presentation::kFrameMaxWidth);
+  const int height = std::clamp(record.clientHeight, 0, presentation::kFrameMaxHeight);
 
   // The level comes from the recorder: only the five known levels index the size table.
   const bool levelKnown = presentation::SizeTable::validLevel(resolutionLevel_);
   const bool standard576 = record.isVideoStandard576();
   bool ok = false;
+  bool direct = false; // decoded into the display frame itself
   if (frames_[index] && workFrame_ && engine_ && levelKnown) {
     int* heights = sizes_.heights(standard576);
+    // A picture of the frame's own size (as the last one of its level and standard was) needs
+    // no scaling: the decoder writes straight into the display frame, saving a copy of the
+    // whole picture through the work frame.
+    direct = sizes_.decodedWidth[resolutionLevel_] == width && heights[resolutionLevel_] == height;
     presentation::DecodeRequest request;
     request.maxWidth = presentation::kDecoderMaxWidth;
     request.maxHeight = heights[0];
     request.columnLimit = sizes_.columnLimit[resolutionLevel_];
     request.skipLevels = resolutionLevel_;
-    presentation::DecodeOutcome outcome =
-        presentation::decodePicture(record, request, *engine_, workFrame_, presentation::kFrameBytes);
+    presentation::DecodeOutcome outcome = presentation::decodePicture(
+        record, request, *engine_, direct ? frames_[index] : workFrame_, presentation::kFrameBytes);
     ok = outcome.ok;
     if (ok) {
       sizes_.decodedWidth[resolutionLevel_] = outcome.width;
@@ -163,16 +177,20 @@ bool CFramePipeline::processPicture(PictureRecord& record) {
     }
   }
   record.timing[PictureRecord::kTimingDecodeEnd] = platform::tickCount();
-
-  const int width = std::clamp(record.clientWidth, 0, presentation::kFrameMaxWidth);
-  const int height = std::clamp(record.clientHeight, 0, presentation::kFrameMaxHeight);
   frameWidth_[index] = width;
   frameHeight_[index] = height;
 
   if (ok) {
     std::uint8_t* frame = frames_[index];
-    presentation::scaleNearest(workFrame_, sizes_.decodedWidth[resolutionLevel_],
-                               sizes_.heights(standard576)[resolutionLevel_], frame, width, height);
+    const int sourceWidth = sizes_.decodedWidth[resolutionLevel_];
+    const int sourceHeight = sizes_.heights(standard576)[resolutionLevel_];
+    if (direct && sourceWidth == width && sourceHeight == height) {
+      presentation::spreadRows(frame, width, height);
+    } else {
+      // A picture decoded into the frame whose size changed is scaled from the work frame.
+      if (direct) std::memcpy(workFrame_, frame, std::size_t(sourceWidth) * std::size_t(sourceHeight) * 3);
+      presentation::scaleNearest(workFrame_, sourceWidth, sourceHeight, frame, width, height);
+    }
     if (width > 0 && height > 0) {
       overlay_.setDestination(width, height, frame);
       overlay_.setRecord(&record);

@@ -31,7 +31,9 @@ class CWaveletEngine;
 
 class CFramePipeline {
 public:
-  static constexpr std::uint32_t kPassPauseMs = 20;
+  // The Decoder thread sleeps until an offer or a stop wakes it; should a wake-up ever be
+  // lost (a failed signal), it looks again after this long.
+  static constexpr std::uint32_t kIdleWaitMs = 1000;
 
   CFramePipeline();
   ~CFramePipeline();
@@ -110,7 +112,7 @@ private:
   std::atomic<bool> busy_{false};
   std::atomic<int> finished_{-1}; // frame of a finished picture the window side has not taken
   std::atomic<bool> stop_{false};
-  platform::WakeEvent wake_; // signalled by stopDecoderThread: ends the thread's pause
+  platform::WakeEvent wake_; // signalled by offer and stopDecoderThread
   platform::ThreadHandle thread_;
   NotifyTarget notify_;
   std::atomic<bool> statistics_{false};

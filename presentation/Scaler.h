@@ -12,4 +12,10 @@ namespace presentation {
 void scaleNearest(const std::uint8_t* source, int srcWidth, int srcHeight, std::uint8_t* destination, int destWidth,
                   int destHeight);
 
+// Turns a picture of width x height pixels whose rows are packed (width x 3 bytes apart) at
+// the start of `frame` into the frame layout, rows frameStride(width) apart, in place: the
+// same rows scaleNearest writes for a picture of the frame's own size. The bytes between
+// rows are left as they are.
+void spreadRows(std::uint8_t* frame, int width, int height);
+
 } // namespace presentation

@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -62,6 +64,26 @@ TEST(Scaler, MatchesTheTruncatedQuotientsForShrinkingGrowingAndEqualSizes) {
   expectScaled(348, 288, 768, 576); // half size enlarged to the largest frame
   expectScaled(42, 36, 13, 7);
   expectScaled(1, 1, 5, 3);
+  expectScaled(696, 576, 700, 578); // a few repeated columns and rows
+  expectScaled(720, 576, 700, 570); // a few dropped columns and rows
+  expectScaled(84, 72, 768, 576);   // level 3 enlarged: long runs, many repeated rows
+}
+
+TEST(Scaler, SpreadRowsGivesTheFrameLayoutOfAPictureOfTheFramesSize) {
+  for (const auto& [width, height] : {std::pair{42, 36}, std::pair{696, 576}, std::pair{350, 7}, std::pair{1, 3}}) {
+    SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+    const std::vector<std::uint8_t> packed = packedPicture(width, height);
+    std::vector<std::uint8_t> scaled(presentation::kFrameBytes, 0xEE);
+    presentation::scaleNearest(packed.data(), width, height, scaled.data(), width, height);
+    std::vector<std::uint8_t> spread(presentation::kFrameBytes, 0xEE);
+    std::copy(packed.begin(), packed.end(), spread.begin());
+    presentation::spreadRows(spread.data(), width, height);
+    int wrong = 0;
+    for (int row = 0; row < height; ++row)
+      wrong += std::memcmp(&scaled[std::size_t(row) * frameStride(width)],
+                           &spread[std::size_t(row) * frameStride(width)], std::size_t(width) * 3) != 0;
+    EXPECT_EQ(wrong, 0);
+  }
 }
 
 TEST(Scaler, RowStrideIsRaisedToFourBytes) {

@@ -1,15 +1,11 @@
 // Viewer pipeline figures: CPU per picture at full size, heap allocations per picture in
-// steady state, resident memory per viewer, and sixteen viewers against one recorder
-// simulator in one process.
-#include "hosts/desktop/ViewerGrid.h"
-#include "platform/Time.h"
+// steady state, resident memory per viewer. Many viewers against a recorder in another
+// process: viewer_cpu_bench.
 #include "platform/paint/SoftwareCanvas.h"
 #include "presentation/FrameLayout.h"
 #include "presentation/FramePipeline.h"
 #include "presentation/Scaler.h"
 #include "presentation/Viewer.h"
-#include "recorder/server/RecorderServer.h"
-#include "recorder/sources/ImageListSource.h"
 #include "tests/presentation/ReferencePicture.h"
 #include "tests/presentation/ViewerHarness.h"
 
@@ -21,7 +17,6 @@
 #include <ctime>
 #include <fstream>
 #include <new>
-#include <sstream>
 #include <string>
 
 // Counts every heap allocation of the process.
@@ -176,73 +171,6 @@ void BM_ResidentPerViewer(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_ResidentPerViewer)->Arg(16)->Iterations(1)->Unit(benchmark::kSecond);
-
-// Sixteen viewers against one simulator at 25 pictures per second each, for five seconds:
-// pictures shown per viewer and second, and resident memory per viewer.
-void BM_SixteenViewers(benchmark::State& state) {
-  const int viewers = int(state.range(0));
-  std::vector<recorder::ImageListSource::Still> stills(4);
-  for (int i = 0; i < 4; ++i) {
-    stills[i].name = "still " + std::to_string(i);
-    stills[i].image.resize(720, 576);
-    for (std::size_t p = 0; p < stills[i].image.pixels.size(); ++p)
-      stills[i].image.pixels[p] = std::uint8_t((p / 3 % 720) / 3 + i * 50 + (p % 3) * 40);
-  }
-  recorder::ServerOptions options;
-  options.host = "127.0.0.1";
-  options.port = 0;
-  options.quiet = true;
-  options.stills = std::make_shared<recorder::ImageListSource>(std::move(stills), 720, 576);
-  std::ostringstream log;
-  recorder::RecorderServer server(options, log);
-  std::string error;
-  if (!server.start(error)) {
-    state.SkipWithError(error.c_str());
-    return;
-  }
-  for (auto _ : state) {
-    const long before = residentKiB();
-    // One window thread for every viewer, as the desktop host runs them.
-    desktop::Options grid;
-    for (int id = 0; id < viewers; ++id) grid.cameras.push_back({"127.0.0.1", server.port(), id});
-    grid.language = CLanguageTable::kEnglish;
-    grid.width = 720 * 4;
-    grid.height = 576 * ((viewers + 3) / 4);
-    desktop::ViewerGrid cells(grid);
-    cells.start();
-    auto runFor = [&](std::uint32_t ms) {
-      const std::uint32_t begin = platform::tickCount();
-      while (platform::tickCount() - begin < ms) {
-        cells.pump(2);
-        cells.paint(false);
-      }
-    };
-    runFor(1500); // every viewer connects and gets going
-    std::vector<int> startCounts;
-    for (auto& cell : cells.cells()) startCounts.push_back(cell->picturesShown());
-    const std::uint32_t begin = platform::tickCount();
-    runFor(5000);
-    const double seconds = (platform::tickCount() - begin) / 1000.0;
-    double slowest = 1e9, total = 0;
-    for (std::size_t i = 0; i < cells.cells().size(); ++i) {
-      const double rate = double(cells.cells()[i]->picturesShown() - startCounts[i]) / seconds;
-      slowest = std::min(slowest, rate);
-      total += rate;
-    }
-    const long after = residentKiB();
-    state.counters["pictures_per_s_slowest_viewer"] = slowest;
-    state.counters["pictures_per_s_mean"] = total / double(viewers);
-    state.counters["resident_MiB_per_viewer"] = double(after - before) / 1024.0 / double(viewers);
-  }
-  server.stop();
-}
-BENCHMARK(BM_SixteenViewers)
-    ->Arg(1)
-    ->Arg(16)
-    ->Iterations(1)
-    ->Unit(benchmark::kSecond)
-    ->UseRealTime()
-    ->MeasureProcessCPUTime();
 
 } // namespace
 

@@ -1,15 +1,17 @@
 // What the viewers cost the process that shows them: many viewers in this process, driven as
 // the desktop host drives them (one window thread for all, each viewer with its own queue
-// and canvas, the cells composed into one window picture), against camview-recorder in
-// ANOTHER process that serves a loop of pre-encoded pictures, so that no encoding is counted.
+// and canvas it paints into, as it paints into a window with StretchDIBits), against
+// camview-recorder in ANOTHER process that serves a loop of pre-encoded pictures, so that no
+// encoding is counted. What the desktop host adds to show the canvases (X11) is not here.
 //
 //   build/native/bench/presentation/viewer_cpu_bench [--cameras N] [--size WxH ...]
 //       [--seconds S] [--level L] [--quality Q] [--host-wait MS] [--recorder PATH]
 //
 // For each window size: this process's CPU time per camera (as a share of one core, and
-// scaled to 25 pictures per second), heap allocations per picture (every operator new of the
-// process while it runs), pictures the viewers threw away, and how many pictures each viewer
-// showed per second against the recorder's 25.
+// scaled to 25 pictures per second; and how much of it the window thread took), heap
+// allocations per picture (every operator new of the process while it runs), pictures the
+// viewers threw away, and how many pictures each viewer showed per second against the
+// recorder's 25.
 #include "hosts/desktop/ViewerGrid.h"
 #include "platform/Time.h"
 
@@ -69,9 +71,9 @@ struct Settings {
   std::string recorder = CAMVIEW_RECORDER_PATH;
 };
 
-double processCpuSeconds() {
+double cpuSeconds(clockid_t clock) {
   timespec now{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  clock_gettime(clock, &now);
   return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
@@ -188,7 +190,7 @@ bool runHost(desktop::ViewerGrid& grid, int waitMs, std::uint32_t limitMs, Done 
   while (!done()) {
     if (platform::tickCount() - begin >= limitMs) return false;
     grid.pump(waitMs);
-    grid.paint(false);
+    grid.paintCells(false);
   }
   return true;
 }
@@ -213,17 +215,20 @@ bool measure(const Settings& settings, const RecorderProcess& recorder, int widt
     return false;
   }
 
+  // The measurement's own allocations (these counters) fall outside the counted span.
   const Counts before = count(grid);
-  const long long allocationsBefore = allocations.load();
-  const double cpuBefore = processCpuSeconds();
   const double recorderBefore = childCpuSeconds(recorder.pid());
-  const std::uint32_t begin = platform::tickCount();
   const auto limit = static_cast<std::uint32_t>(settings.seconds * 1000);
+  const long long allocationsBefore = allocations.load();
+  const double cpuBefore = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+  const double windowThreadBefore = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+  const std::uint32_t begin = platform::tickCount();
   runHost(grid, settings.hostWaitMs, limit, [] { return false; });
   const double seconds = (platform::tickCount() - begin) / 1000.0;
-  const double cpu = processCpuSeconds() - cpuBefore;
-  const double recorderCpu = childCpuSeconds(recorder.pid()) - recorderBefore;
+  const double cpu = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpuBefore;
+  const double windowThread = cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - windowThreadBefore;
   const long long allocated = allocations.load() - allocationsBefore;
+  const double recorderCpu = childCpuSeconds(recorder.pid()) - recorderBefore;
   const Counts after = count(grid);
 
   const long long shown = after.shown - before.shown;
@@ -244,6 +249,8 @@ bool measure(const Settings& settings, const RecorderProcess& recorder, int widt
   std::printf("  CPU of this process: %.1f%% of one core, %.2f%% per camera; %.3f ms per picture = %.2f%% of a core "
               "per camera at 25 pictures/s\n",
               cpu / seconds * 100.0, perCamera, perPicture * 1000.0, perPicture * 25.0 * 100.0);
+  std::printf("  of that the window thread (messages, painting): %.1f%%; the Receiver and Decoder threads: %.1f%%\n",
+              windowThread / cpu * 100.0, (cpu - windowThread) / cpu * 100.0);
   std::printf("  heap allocations: %lld for %lld pictures = %.3f per picture\n", allocated, shown,
               shown > 0 ? double(allocated) / double(shown) : 0.0);
   std::printf("  recorder process (pre-encoded loop): %.1f%% of one core\n", recorderCpu / seconds * 100.0);

@@ -13,7 +13,7 @@ SnapshotResult runSnapshot(const Options& options, std::string& message) {
   const auto limitMs = static_cast<std::uint32_t>(options.timeoutSeconds * 1000.0);
   bool reached = false;
   for (;;) {
-    grid.pump(10);
+    grid.pump(100); // wakes at every message; the bound is for the time limit
     if (grid.fewestPicturesShown() >= options.frames) {
       reached = true;
       break;

@@ -27,7 +27,8 @@ std::vector<CellRect> gridLayout(int count, int windowWidth, int windowHeight) {
   return cells;
 }
 
-ViewerCell::ViewerCell(const CameraAddress& camera, int language) {
+ViewerCell::ViewerCell(const CameraAddress& camera, int language, platform::SocketWaiter& waiter) {
+  window_.setWaker(&waiter);
   embed::ViewerSettings settings;
   settings.host = camera.host.c_str();
   settings.port = camera.port;
@@ -53,8 +54,9 @@ int ViewerCell::pump(int waitMs) {
   const int handled = window_.pump(
       [&](const platform::WindowMessage& message) { embed::dispatchMessage(viewer_, message, host); }, waitMs);
   // A pending repaint request ends the queue's wait at once: note it and clear it.
-  if (window_.takeInvalidated()) dirty_ = true;
-  return handled;
+  if (!window_.takeInvalidated()) return handled;
+  dirty_ = true;
+  return handled + 1;
 }
 
 bool ViewerCell::takeDirty() {
@@ -73,7 +75,7 @@ void ViewerCell::setRect(const CellRect& rect) {
 
 ViewerGrid::ViewerGrid(const Options& options) {
   for (const CameraAddress& camera : options.cameras)
-    cells_.push_back(std::make_unique<ViewerCell>(camera, options.language));
+    cells_.push_back(std::make_unique<ViewerCell>(camera, options.language, waiter_));
   resize(options.width, options.height);
 }
 
@@ -83,36 +85,53 @@ bool ViewerGrid::start() {
   return all;
 }
 
-bool ViewerGrid::pump(int waitMs) {
+int ViewerGrid::pumpAll() {
   int handled = 0;
   for (auto& cell : cells_) handled += cell->pump(0);
-  if (handled == 0 && waitMs > 0) {
-    // Wait on the first queue only; the others are looked at right after.
-    if (!cells_.empty()) handled += cells_.front()->pump(cells_.size() == 1 ? waitMs : 0);
-    if (handled == 0 && cells_.size() > 1) platform::sleepMs(static_cast<std::uint32_t>(waitMs));
+  return handled;
+}
+
+bool ViewerGrid::pump(int waitMs) {
+  int handled = pumpAll();
+  if (handled == 0 && waitMs != 0) {
+    // A message posted after the queues were looked at has woken the waiter already, so the
+    // wait ends at once.
+    waiter_.wait(platform::kNoSocket, waitMs);
+    handled = pumpAll();
   }
   return handled > 0;
 }
 
 void ViewerGrid::resize(int width, int height) {
-  canvas_.resize(width, height);
+  width_ = width;
+  height_ = height;
   std::vector<CellRect> rects = gridLayout(static_cast<int>(cells_.size()), width, height);
   for (std::size_t i = 0; i < cells_.size(); ++i) cells_[i]->setRect(rects[i]);
 }
 
-const std::vector<CellRect>& ViewerGrid::paint(bool all) {
+const std::vector<ViewerCell*>& ViewerGrid::paintCells(bool all) {
   painted_.clear();
   for (auto& cell : cells_) {
     if (!cell->takeDirty() && !all) continue;
-    painted_.push_back(cell->rect());
     cell->paint();
+    painted_.push_back(cell.get());
+  }
+  return painted_;
+}
+
+void ViewerGrid::paint(bool all) {
+  // Made when first composed into: a host that shows the cells itself never needs it.
+  if (canvas_.width() != width_ || canvas_.height() != height_) {
+    canvas_.resize(width_, height_);
+    all = true;
+  }
+  for (ViewerCell* cell : paintCells(all)) {
     const CellRect& r = cell->rect();
     const paint::SoftwareCanvas& source = cell->canvas();
     for (int y = 0; y < r.height; ++y)
       std::memcpy(canvas_.pixels() + (static_cast<std::size_t>(r.y + y) * canvas_.width() + r.x) * 3,
                   source.pixels() + static_cast<std::size_t>(y) * source.stride(), std::size_t(r.width) * 3);
   }
-  return painted_;
 }
 
 int ViewerGrid::fewestPicturesShown() const {

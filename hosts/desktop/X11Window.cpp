@@ -5,7 +5,6 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
-#include <poll.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -14,9 +13,14 @@
 namespace desktop {
 namespace {
 
-// Ctrl-C and SIGTERM end the loop like the close button: the viewers stop cleanly.
+// Ctrl-C and SIGTERM end the loop like the close button: the viewers stop cleanly. The
+// handler wakes the loop's wait (SocketWaiter::wake may be called from a signal handler).
 volatile std::sig_atomic_t stopRequested = 0;
-void requestStop(int) { stopRequested = 1; }
+platform::SocketWaiter* volatile loopWaiter = nullptr;
+void requestStop(int) {
+  stopRequested = 1;
+  if (platform::SocketWaiter* waiter = loopWaiter) waiter->wake();
+}
 
 // An XImage over a buffer of our own in the server's pixel format.
 class WindowImage {
@@ -40,11 +44,11 @@ public:
     return true;
   }
 
-  // Copies a rectangle of the canvas (blue, green, red bytes) into the image.
+  // Copies a cell's canvas (blue, green, red bytes) into the image at the cell's place.
   void copy(const paint::SoftwareCanvas& canvas, const CellRect& r) {
     if (!image_) return;
-    for (int y = r.y; y < r.y + r.height && y < image_->height && y < canvas.height(); ++y) {
-      const std::uint8_t* p = canvas.pixels() + (std::size_t(y) * canvas.width() + r.x) * 3;
+    for (int y = r.y; y < r.y + r.height && y < image_->height && y - r.y < canvas.height(); ++y) {
+      const std::uint8_t* p = canvas.pixels() + std::size_t(y - r.y) * canvas.stride();
       if (fast_) {
         auto* out = reinterpret_cast<std::uint8_t*>(image_->data + std::size_t(y) * image_->bytes_per_line) + r.x * 4;
         for (int x = r.x; x < r.x + r.width && x < image_->width; ++x, p += 3, out += 4) {
@@ -113,6 +117,7 @@ bool runWindow(const Options& options, std::string& message) {
     int height = options.height;
     grid.start();
 
+    loopWaiter = &grid.waiter();
     std::signal(SIGINT, requestStop);
     std::signal(SIGTERM, requestStop);
     bool running = true;
@@ -150,25 +155,22 @@ bool runWindow(const Options& options, std::string& message) {
       if (!running) break;
 
       grid.pump(0);
-      const std::vector<CellRect>& painted = grid.paint(exposed);
-      if (exposed) {
-        CellRect whole{0, 0, width, height};
-        image.copy(grid.canvas(), whole);
-        image.put(window, gc, whole);
-      } else {
-        for (const CellRect& r : painted) {
-          image.copy(grid.canvas(), r);
-          image.put(window, gc, r);
-        }
+      // Each painted cell goes straight from its canvas into the window's image.
+      for (ViewerCell* cell : grid.paintCells(exposed)) {
+        image.copy(cell->canvas(), cell->rect());
+        if (!exposed) image.put(window, gc, cell->rect());
       }
+      if (exposed) image.put(window, gc, CellRect{0, 0, width, height});
       exposed = false;
       XFlush(display);
 
-      // Sleep until the X server says something or 5 ms pass (the viewers' queues are
-      // looked at again then).
-      pollfd descriptor{ConnectionNumber(display), POLLIN, 0};
-      if (!XPending(display)) poll(&descriptor, 1, 5);
+      // Sleep until the X server says something or a viewer posts a message (or asks for a
+      // repaint). Events Xlib has read already are not seen by the wait: XPending first.
+      if (!XPending(display)) grid.waiter().wait(ConnectionNumber(display), -1);
     }
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    loopWaiter = nullptr;
   } // the viewers stop here, before the window goes
 
   XFreeGC(display, gc);

@@ -12,7 +12,7 @@ namespace platform {
 
 __attribute__((weak)) SocketWaiter::SocketWaiter() noexcept {}
 __attribute__((weak)) SocketWaiter::~SocketWaiter() {}
-__attribute__((weak)) bool SocketWaiter::valid() const noexcept { return false; }
+__attribute__((weak)) bool SocketWaiter::valid() const noexcept { return handles_[0] >= 0; } // never: none made
 __attribute__((weak)) void SocketWaiter::wake() noexcept {}
 
 __attribute__((weak)) SocketWaiter::Result SocketWaiter::wait(SocketHandle, int timeoutMs) noexcept {

@@ -93,6 +93,7 @@ class PreparedRecorder {
 public:
   PreparedRecorder() {
     using namespace testsupport;
+    platform::networkStartup(); // Windows Sockets, before the first socket
     picture_ = picture(HeaderTexts{}, encodedTestPicture(1));
     opening_ = established();
     opening_.insert(opening_.end(), picture_.begin(), picture_.end());
@@ -102,6 +103,7 @@ public:
   ~PreparedRecorder() {
     thread_.join();
     platform::socketClose(listener_);
+    platform::networkCleanup();
   }
   int port() const { return platform::socketLocalPort(listener_); }
 

@@ -5,7 +5,10 @@
 // encoding is counted. What the desktop host adds to show the canvases (X11) is not here.
 //
 //   build/native/bench/presentation/viewer_cpu_bench [--cameras N] [--size WxH ...]
-//       [--seconds S] [--level L] [--quality Q] [--host-wait MS] [--recorder PATH]
+//       [--seconds S] [--level L] [--quality Q] [--host-wait MS] [--compose 0|1]
+//       [--recorder PATH]
+// --compose 1 also copies every painted cell into one window picture (as the desktop host did
+// before it showed the cells straight from their canvases).
 //
 // For each window size: this process's CPU time per camera (as a share of one core, and
 // scaled to 25 pictures per second; and how much of it the window thread took), heap
@@ -68,6 +71,7 @@ struct Settings {
   int quality = 75;
   int loop = 25;
   int hostWaitMs = 1000; // the longest the window thread waits for a message
+  bool compose = false;
   std::string recorder = CAMVIEW_RECORDER_PATH;
 };
 
@@ -185,12 +189,15 @@ Counts count(desktop::ViewerGrid& grid) {
 // Runs the window thread's loop, as the desktop host does without its X window, until `done`
 // or `limitMs`. False when the time ran out.
 template <typename Done>
-bool runHost(desktop::ViewerGrid& grid, int waitMs, std::uint32_t limitMs, Done done) {
+bool runHost(desktop::ViewerGrid& grid, const Settings& settings, std::uint32_t limitMs, Done done) {
   const std::uint32_t begin = platform::tickCount();
   while (!done()) {
     if (platform::tickCount() - begin >= limitMs) return false;
-    grid.pump(waitMs);
-    grid.paintCells(false);
+    grid.pump(settings.hostWaitMs);
+    if (settings.compose)
+      grid.paint(false);
+    else
+      grid.paintCells(false);
   }
   return true;
 }
@@ -208,8 +215,7 @@ bool measure(const Settings& settings, const RecorderProcess& recorder, int widt
   // Warm-up: every viewer connected and through the recorder's loop twice, so every buffer
   // has met the largest picture.
   const int warmPictures = 2 * settings.loop + 5;
-  const bool warm =
-      runHost(grid, settings.hostWaitMs, 120000, [&] { return grid.fewestPicturesShown() >= warmPictures; });
+  const bool warm = runHost(grid, settings, 120000, [&] { return grid.fewestPicturesShown() >= warmPictures; });
   if (!warm) {
     std::printf("  the viewers did not get going within 120 s (slowest: %d pictures)\n", grid.fewestPicturesShown());
     return false;
@@ -223,7 +229,7 @@ bool measure(const Settings& settings, const RecorderProcess& recorder, int widt
   const double cpuBefore = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
   const double windowThreadBefore = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
   const std::uint32_t begin = platform::tickCount();
-  runHost(grid, settings.hostWaitMs, limit, [] { return false; });
+  runHost(grid, settings, limit, [] { return false; });
   const double seconds = (platform::tickCount() - begin) / 1000.0;
   const double cpu = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpuBefore;
   const double windowThread = cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - windowThreadBefore;
@@ -280,6 +286,8 @@ bool parse(int argc, char** argv, Settings& settings) {
       settings.loop = std::clamp(std::atoi(value), 1, 1000);
     } else if (option == "--host-wait") {
       settings.hostWaitMs = std::max(0, std::atoi(value));
+    } else if (option == "--compose") {
+      settings.compose = std::atoi(value) != 0;
     } else if (option == "--recorder") {
       settings.recorder = value;
     } else {
@@ -296,7 +304,7 @@ int main(int argc, char** argv) {
   if (!parse(argc, argv, settings)) {
     std::fprintf(stderr,
                  "usage: %s [--cameras N] [--size WxH ...] [--seconds S] [--level L] [--quality Q] "
-                 "[--loop N] [--host-wait MS] [--recorder PATH]\n",
+                 "[--loop N] [--host-wait MS] [--compose 0|1] [--recorder PATH]\n",
                  argv[0]);
     return 2;
   }

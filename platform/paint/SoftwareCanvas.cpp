@@ -54,7 +54,7 @@ void SoftwareCanvas::stretchDib(int xDest, int yDest, int wDest, int hDest, int 
   const int stride = dibStride(dib.width);
   const auto* src = static_cast<const std::uint8_t*>(dib.bits);
 
-  // GDI counts ySrc from the bitmap's bottom row for top-down bitmaps too, so the source
+  // Wine's GDI counts ySrc from the bottom row for top-down bitmaps too, so the source
   // rectangle's top picture row is dibHeight - ySrc - hSrc either way.
   const long long srcTop = dibHeight - ySrc - hSrc;
   const long long destColumns = wDest < 0 ? -static_cast<long long>(wDest) : wDest;

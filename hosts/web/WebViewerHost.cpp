@@ -58,13 +58,18 @@ int WebViewerHost::pump() {
   int result = 0;
   const ViewerHostWindow host{window_.handle(), canvas_.width(), canvas_.height(), false};
   window_.pump([&](const platform::WindowMessage& message) {
+    // A 1028 shows the picture the Decoder thread had, which is the viewer's current picture
+    // only until the message is handled: handling it may take the next waiting picture in.
+    // So the current picture is copied first and kept if it went on screen. The copy lets
+    // what is on screen be told and compared exactly.
+    PictureRecord& candidate = shown_[1 - shownIndex_];
+    const bool copied = message.message == platform::kMsgFrameDecoded && candidate.copyFrom(viewer_->currentPicture());
+    const int shownBefore = viewer_->picturesShown();
     embed::dispatchMessage(viewer_, message, host);
-    if (message.message == platform::kMsgFrameDecoded && showingPicture()) {
-      // Kept so that what is on screen can be told and compared exactly; the viewer's own
-      // record is overwritten by the next picture before this one leaves the screen.
-      if (shown_.copyFrom(viewer_->currentPicture())) ++picturesShown_;
-      result |= kNewPicture;
-    }
+    if (viewer_->picturesShown() == shownBefore) return; // not a picture shown (or of an earlier run)
+    result |= kNewPicture;
+    ++picturesShown_;
+    if (copied) shownIndex_ = 1 - shownIndex_; // else (no memory) the record stays behind
   });
   if (window_.takeInvalidated()) result |= kRepaint;
   return result;

@@ -1,5 +1,6 @@
 #include "hosts/web/WebViewerHost.h"
 
+#include "platform/Thread.h"
 #include "presentation/EmbeddedViewer.h"
 #include "presentation/Viewer.h"
 
@@ -21,6 +22,12 @@ int clampSide(int side) { return std::clamp(side, 1, kMaxSide); }
 EM_JS(void, installMemoryAccess, (), {
   Module['camviewBuffer'] = function() { return wasmMemory.buffer; };
 });
+
+unsigned destroyViewerAside(void* viewer) {
+  embed::destroyViewer(static_cast<CViewer*>(viewer));
+  return 0;
+}
+
 } // namespace
 
 WebViewerHost* WebViewerHost::create(const char* recorder, int connectionId, int width, int height) {
@@ -43,7 +50,16 @@ WebViewerHost* WebViewerHost::create(const char* recorder, int connectionId, int
   return host;
 }
 
-WebViewerHost::~WebViewerHost() { embed::destroyViewer(viewer_); }
+WebViewerHost::~WebViewerHost() {
+  if (!viewer_) return;
+  // No thread of the viewer posts into window_ once this returns.
+  embed::detachWindow(viewer_);
+  // Destroying a viewer waits for its Receiver and Decoder threads. The Web Worker of a
+  // thread made moments ago may not run yet, and it is the page's main thread that starts
+  // it: were the main thread to wait for that thread here, it would wait for ever. So the
+  // viewer is stopped and freed on a thread of its own, and the page goes on at once.
+  if (!platform::threadStartDetached(&destroyViewerAside, viewer_)) embed::destroyViewer(viewer_);
+}
 
 void WebViewerHost::resize(int width, int height) {
   width = clampSide(width);

@@ -93,8 +93,8 @@
       this._resizeObserver.disconnect();
       if (!this._host) return;
       viewers.delete(this);
-      // Returns within milliseconds: the viewer's threads leave every wait when told to stop,
-      // and none of them waits for this thread.
+      // Returns at once: the viewer leaves the canvas now and is stopped and freed on a
+      // thread of its own (WebViewerHost.cpp says why).
       this._module._camview_viewer_destroy(this._host);
       this._host = 0;
     }

@@ -50,8 +50,8 @@ struct ByteQueue {
   // False when the queue would exceed its bound or there is no memory.
   bool append(const std::uint8_t* data, std::size_t length) {
     if (length > kMaxQueuedBytes - size()) return false;
-    if (end + length > capacity) {
-      std::memmove(bytes, bytes + begin, size()); // no-op on an empty queue (bytes may be null)
+    if (end + length > capacity && begin > 0) { // room at the front first
+      std::memmove(bytes, bytes + begin, size());
       end -= begin;
       begin = 0;
     }

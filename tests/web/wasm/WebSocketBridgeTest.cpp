@@ -82,6 +82,16 @@ TEST(PageSockets, ConnectSendReceiveAndEnd) {
   ASSERT_EQ(socketReceive(socket, bytes + 4, 16), 4);
   for (int i = 0; i < 8; ++i) EXPECT_EQ(bytes[i], i + 1);
 
+  // A queue read in part and filled again keeps the stream in order (byte k is k mod 256).
+  constexpr int kPart = 40000;
+  std::vector<std::uint8_t> stream(2 * kPart);
+  fakeDeliver(fake, kPart, 0);
+  ASSERT_EQ(socketReceive(socket, stream.data(), 30000), 30000);
+  fakeDeliver(fake, kPart, kPart & 255);
+  for (int read = 30000, count = 0; read < 2 * kPart; read += count)
+    ASSERT_GT(count = socketReceive(socket, stream.data() + read, 2 * kPart - read), 0);
+  for (int k = 0; k < 2 * kPart; ++k) ASSERT_EQ(stream[k], k & 255) << "byte " << k;
+
   // What arrived before the gateway closed is still read, then the end shows.
   fakeDeliver(fake, 2, 20);
   fakeEndByPeer(fake);

@@ -17,7 +17,6 @@
 #include "recorder/server/Wire.h"
 #include "tests/wine/support/FixedPicture.h"
 #include "tests/wine/support/FullListener.h"
-#include "tests/wine/support/SerialEncoder.h"
 
 #include <atomic>
 #include <cstdio>
@@ -133,7 +132,6 @@ public:
   explicit SimulatorServer(recorder::ServerOptions options) {
     options.port = 0;
     options.quiet = true;
-    options.encoder = std::make_shared<winetest::SerialEncoder>();
     server_ = std::make_unique<recorder::RecorderServer>(options, log_);
     std::string error;
     if (!server_->start(error)) throw std::runtime_error(error);

@@ -39,24 +39,37 @@ int run(std::wstring command, std::string* output = nullptr) {
     CloseHandle(read);
     return -1;
   }
-  std::string text;
-  std::thread reader([&] {
-    char buffer[4096];
-    DWORD count = 0;
-    while (ReadFile(read, buffer, sizeof buffer, &count, nullptr) && count > 0) text.append(buffer, count);
-  });
+  // A Windows thread, not std::thread: its handle is what CancelSynchronousIo needs.
+  struct Reader {
+    HANDLE pipe;
+    std::string text;
+    static DWORD WINAPI drain(void* self) {
+      auto& reader = *static_cast<Reader*>(self);
+      char buffer[4096];
+      DWORD count = 0;
+      while (ReadFile(reader.pipe, buffer, sizeof buffer, &count, nullptr) && count > 0)
+        reader.text.append(buffer, count);
+      return 0;
+    }
+  } reader{read, {}};
+  const HANDLE readerThread = CreateThread(nullptr, 0, &Reader::drain, &reader, 0, nullptr);
+  if (!readerThread) Reader::drain(&reader);
   const bool ended = WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0;
   if (!ended) TerminateProcess(process.hProcess, 1);
   DWORD code = 0;
   GetExitCodeProcess(process.hProcess, &code);
   // Whatever still holds the pipe open, the reader gets what the command wrote and stops.
-  CancelSynchronousIo(reader.native_handle());
-  Sleep(0);
+  if (readerThread) {
+    for (int tries = 0; WaitForSingleObject(readerThread, 50) == WAIT_TIMEOUT; ++tries) {
+      if (tries == 200) TerminateThread(readerThread, 1); // a read nothing cancels: give up on it
+      CancelSynchronousIo(readerThread);
+    }
+    CloseHandle(readerThread);
+  }
   CloseHandle(read);
-  reader.join();
   CloseHandle(process.hProcess);
   CloseHandle(process.hThread);
-  if (output) *output = text;
+  if (output) *output = reader.text;
   return ended ? static_cast<int>(code) : -1;
 }
 

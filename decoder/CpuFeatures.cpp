@@ -56,6 +56,13 @@ SimdLevel DetectSimd() {
   if (__builtin_cpu_supports("sse2")) return SimdLevel::Sse2;
   return SimdLevel::Scalar;
 }
+#elif defined(__wasm_simd128__) && defined(__SSE2__)
+// WebAssembly built with -msimd128 -msse2: the compiler carries the SSE2 intrinsics over to
+// WebAssembly SIMD, which every browser that runs this build has. The four-lane engine runs
+// there as it runs on every Windows host (a page must decode to the same pixels), with its
+// SSE2 kernels.
+bool DetectMmx() { return true; }
+SimdLevel DetectSimd() { return SimdLevel::Sse2; }
 #else
 bool DetectMmx() { return false; }
 SimdLevel DetectSimd() { return SimdLevel::Scalar; }

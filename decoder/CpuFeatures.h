@@ -10,6 +10,8 @@ namespace wavelet {
 //   "AuthenticAMD": leaf 0x80000001, EDX bit 23 when the extended leaf exists, else leaf 1 EDX bit 23.
 //   "CyrixInstead": leaf 0x80000001 EAX bit 23 when the highest standard leaf is 2, else leaf 1 EDX bit 23.
 //   No CPUID or any other vendor: no MMX.
+// WebAssembly built with SIMD (-msimd128 -msse2) reports MMX and SSE2: the four-lane engine
+// runs there on its SSE2 kernels, carried over to WebAssembly SIMD.
 bool ProcessorHasMmx();
 
 // Widest SIMD the four-lane engine's kernels may use on this processor and build.

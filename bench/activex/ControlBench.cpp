@@ -11,12 +11,11 @@
 //      its recorder has gone silent, and while it is still connecting (to a recorder whose
 //      queue is full).
 // Run: scripts/wine-run build/mingw64/tests/wine/activex/activex_bench.exe
-#include "engine/LanguageTable.h"
-#include "tests/presentation/ReferencePicture.h"
 #include "tests/wine/activex/ControlModule.h"
-#include "tests/wine/activex/FixedPicture.h"
-#include "tests/wine/activex/RecorderProcess.h"
 #include "tests/wine/activex/TestContainer.h"
+#include "tests/wine/support/MessageLoop.h"
+#include "tests/wine/support/NativeViewer.h"
+#include "tests/wine/support/RecorderProcess.h"
 
 #include <psapi.h>
 
@@ -30,8 +29,8 @@
 namespace {
 
 using activextest::EmbeddedControl;
-using activextest::RecorderProcess;
 using activextest::TextPropertyBag;
+using winetest::RecorderProcess;
 
 double nowMs() {
   LARGE_INTEGER counter, frequency;
@@ -78,36 +77,12 @@ struct PaintCounter {
   }
 };
 
-void pumpPending() {
-  activextest::pumpUntil([] { return false; }, 0);
-}
-
 TextPropertyBag parameters(int port, int connectionId) {
   TextPropertyBag bag;
   bag.set(L"IP", L"127.0.0.1");
   bag.set(L"Port", std::to_wstring(port));
   bag.set(L"ConnectionID", std::to_wstring(connectionId));
   return bag;
-}
-
-paint::SoftwareCanvas expectedPicture(int seed, int width, int height) {
-  PictureRecord record;
-  testsupport::ReferenceFrame frame;
-  CLanguageTable language;
-  if (!activextest::fixedPicture(seed, record) || !testsupport::referenceFrame(record, language, width, height, frame))
-    return {};
-  BITMAPINFO header{};
-  header.bmiHeader = {sizeof header.bmiHeader, frame.width, frame.height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  return activextest::paintedByGdi(width, height, [&](HDC dc) {
-    SetStretchBltMode(dc, COLORONCOLOR);
-    StretchDIBits(dc, 0, 0, width, height + 2, 0, 0, frame.width, frame.height, frame.bits.data(), &header,
-                  DIB_RGB_COLORS, SRCCOPY);
-  });
-}
-
-bool same(const paint::SoftwareCanvas& a, const paint::SoftwareCanvas& b) {
-  return a.width() == b.width() && a.height() == b.height() &&
-         std::equal(a.pixels(), a.pixels() + a.stride() * a.height(), b.pixels());
 }
 
 void summary(const char* name, std::vector<double> values, const char* unit) {
@@ -124,7 +99,7 @@ void activationToFirstPicture() {
   constexpr int kWidth = 720, kHeight = 576, kRuns = 15;
   RecorderProcess recorder({"fixed:1"});
   if (!recorder.started()) return (void)std::printf("recorder: %s\n", recorder.failure().c_str());
-  const paint::SoftwareCanvas expected = expectedPicture(1, kWidth, kHeight);
+  const paint::SoftwareCanvas expected = winetest::nativeFixedPicture(1, kWidth, kHeight);
   std::vector<double> times;
   for (int run = 0; run < kRuns; ++run) {
     EmbeddedControl control(kWidth, kHeight);
@@ -135,11 +110,11 @@ void activationToFirstPicture() {
     const HWND window = control.window();
     PaintCounter::watch(window);
     long seen = 0;
-    const bool shown = activextest::pumpUntil(
+    const bool shown = winetest::pumpUntil(
         [&] {
           if (PaintCounter::paints[window] == seen) return false;
           seen = PaintCounter::paints[window];
-          return same(control.readBack(), expected);
+          return winetest::samePixels(control.readBack(), expected);
         },
         30000);
     if (shown) times.push_back(nowMs() - start);
@@ -155,12 +130,10 @@ void sixteenControls() {
   activextest::HostWindow host(kColumns * kWidth, kRows * kHeight);
   { // the module loaded, its fonts and tables touched, before the baseline
     EmbeddedControl warm(host.handle(), RECT{0, 0, kWidth, kHeight});
-    warm.create();
-    warm.load(nullptr);
-    warm.activate();
-    pumpPending();
+    warm.open(nullptr);
+    winetest::dispatchPending();
   }
-  pumpPending();
+  winetest::dispatchPending();
   const double baseline = residentMiB();
   std::vector<std::unique_ptr<EmbeddedControl>> controls;
   for (int i = 0; i < kColumns * kRows; ++i) {
@@ -174,7 +147,7 @@ void sixteenControls() {
     controls.push_back(std::move(control));
   }
   // Every control has painted a few pictures: the connections are up and running.
-  const bool running = activextest::pumpUntil(
+  const bool running = winetest::pumpUntil(
       [&] {
         for (auto& control : controls)
           if (PaintCounter::paints[control->window()] < 5) return false;
@@ -186,7 +159,7 @@ void sixteenControls() {
   for (auto& control : controls) paintsBefore += PaintCounter::paints[control->window()];
   const double cpuBefore = processCpuMs();
   const double start = nowMs();
-  activextest::pumpUntil([] { return false; }, kMeasureMs);
+  winetest::pumpUntil([] { return false; }, kMeasureMs);
   const double elapsed = nowMs() - start;
   const double cpu = processCpuMs() - cpuBefore;
   long paintsAfter = 0;
@@ -205,19 +178,17 @@ void sixteenControls() {
   controls.clear();
 }
 
-void closing(const char* server, const char* state, bool waitForPicture, int runs) {
-  RecorderProcess recorder({server});
+void closing(const std::vector<std::string>& servers, const char* state, bool waitForPicture, int runs) {
+  RecorderProcess recorder(servers);
   if (!recorder.started()) return (void)std::printf("recorder: %s\n", recorder.failure().c_str());
   std::vector<double> times;
   for (int run = 0; run < runs; ++run) {
     auto control = std::make_unique<EmbeddedControl>(360, 288);
     TextPropertyBag bag = parameters(recorder.port(0), 1);
-    control->create();
-    control->load(&bag);
-    control->activate();
+    control->open(&bag);
     const HWND window = control->window();
     PaintCounter::watch(window);
-    if (waitForPicture) activextest::pumpUntil([&] { return PaintCounter::paints[window] >= 3; }, 30000);
+    if (waitForPicture) winetest::pumpUntil([&] { return PaintCounter::paints[window] >= 3; }, 30000);
     PaintCounter::forget(window);
     const double start = nowMs();
     control.reset(); // InPlaceDeactivate, Close, SetClientSite(null), Release
@@ -235,9 +206,9 @@ int main() {
   }
   activationToFirstPicture();
   sixteenControls();
-  closing("stream", "receiving and decoding", true, 5);
-  closing("fixed:1", "the recorder is silent", true, 5);
-  closing("full", "connecting", false, 5);
+  closing({"simulator", "--fps", "0"}, "receiving and decoding", true, 5);
+  closing({"fixed:1"}, "the recorder is silent", true, 5);
+  closing({"full"}, "connecting", false, 5);
   activextest::registerControl(false);
   CoFreeUnusedLibrariesEx(0, 0);
   OleUninitialize();

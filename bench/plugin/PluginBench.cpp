@@ -5,9 +5,10 @@
 //   - how long NPP_Destroy takes in each state of the viewer's connection.
 // Usage: plugin_bench [--rounds N] [--seconds S] [--skip-connecting] [--only-connecting]
 #include "tests/wine/plugin/PluginLibrary.h"
-#include "tests/wine/plugin/RecorderProcess.h"
 #include "tests/wine/plugin/RecordingProxy.h"
 #include "tests/wine/plugin/TestBrowser.h"
+#include "tests/wine/support/FullListener.h"
+#include "tests/wine/support/RecorderProcess.h"
 
 #include <windows.h>
 #include <psapi.h>
@@ -23,6 +24,7 @@
 namespace {
 
 using namespace pluginsupport;
+using namespace winetest;
 
 double nowMs() {
   static LARGE_INTEGER frequency = [] {
@@ -176,9 +178,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   RecorderProcess recorder;
-  RecorderProcess stalling({"--fault", "at 2 stall 600000"});
+  RecorderProcess stalling({"simulator", "--fault", "at 2 stall 600000"});
   if (recorder.port() == 0 || stalling.port() == 0) {
-    std::printf("no recorder: %s%s\n", recorder.error().c_str(), stalling.error().c_str());
+    std::printf("no recorder: %s%s\n", recorder.failure().c_str(), stalling.failure().c_str());
     return 1;
   }
 

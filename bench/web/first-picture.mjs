@@ -1,7 +1,9 @@
 // Time from page load to the first picture on the canvas, in headless Chromium (Debian's):
 // the recorder simulator and the gateway run on loopback; each run opens the page afresh in
 // a new browser context (nothing cached) and reads, in the page, the time of the first
-// 'camview-picture' event since navigation started. Prints each run and the median.
+// 'camview-picture' event since navigation started. Then it times, in the page, the removal
+// of that viewer (showing pictures) and of one added a moment before (still connecting):
+// removing an element stops and frees its viewer. Prints each run and the medians.
 //   CAMVIEW_RECORDER=... CAMVIEW_GATEWAY=... CAMVIEW_WEB_ROOT=... node bench/web/first-picture.mjs [runs]
 import { startRecorder, startGateway, stopProcess, launchBrowser } from '../../tests/web/support.mjs';
 
@@ -9,7 +11,7 @@ const runs = Number(process.argv[2] || 7);
 const recorder = await startRecorder();
 const gateway = await startGateway(recorder.port);
 const browser = await launchBrowser();
-const times = [];
+const times = [], removeShowing = [], removeConnecting = [];
 try {
   for (let run = 0; run < runs; run++) {
     const context = await browser.browser.createBrowserContext();
@@ -23,11 +25,28 @@ try {
     await page.goto(`http://127.0.0.1:${gateway.port}/?recorder=gate&id=${run + 1}`);
     const ms = await page.evaluate(() => window.firstPicture);
     times.push(ms);
-    console.log(`run ${run + 1}: first picture ${ms.toFixed(0)} ms after navigation start`);
+    const removal = await page.evaluate(async (id) => {
+      const timed = (viewer) => {
+        const start = performance.now();
+        viewer.remove();
+        return performance.now() - start;
+      };
+      const added = document.createElement('camview-viewer');
+      added.setAttribute('recorder', 'gate');
+      added.setAttribute('id', String(id));
+      document.body.appendChild(added);
+      await new Promise((resolve) => setTimeout(resolve, 0)); // its viewer has started
+      return { connecting: timed(added), showing: timed(document.querySelector('camview-viewer')) };
+    }, run + 100);
+    removeShowing.push(removal.showing);
+    removeConnecting.push(removal.connecting);
+    console.log(`run ${run + 1}: first picture ${ms.toFixed(0)} ms after navigation start; removal ` +
+                `${removal.showing.toFixed(1)} ms showing, ${removal.connecting.toFixed(1)} ms connecting`);
     await context.close();
   }
-  times.sort((a, b) => a - b);
-  console.log(`median of ${runs}: ${times[Math.floor(runs / 2)].toFixed(0)} ms`);
+  const median = (values) => values.sort((a, b) => a - b)[Math.floor(values.length / 2)];
+  console.log(`median of ${runs}: first picture ${median(times).toFixed(0)} ms; removal ` +
+              `${median(removeShowing).toFixed(1)} ms showing, ${median(removeConnecting).toFixed(1)} ms connecting`);
 } finally {
   await browser.close();
   await stopProcess(gateway.child);

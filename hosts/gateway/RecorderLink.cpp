@@ -1,6 +1,7 @@
 #include "hosts/gateway/RecorderLink.h"
 
 #include "engine/Protocol.h"
+#include "engine/RunTag.h"
 #include "engine/StatusIndex.h"
 
 #include <algorithm>
@@ -10,7 +11,9 @@ namespace gateway {
 
 namespace {
 constexpr int kPumpWaitMs = 50; // how soon a retire request is noticed
-}
+// The link starts its connection once; its messages carry this run number (engine/RunTag.h).
+constexpr std::uint32_t kRun = 1;
+} // namespace
 
 // The engine's connection, which also passes on the reply items that are not pictures.
 class RecorderLink::Connection final : public CConnection {
@@ -66,6 +69,7 @@ void RecorderLink::join() {
 void RecorderLink::run() {
   connection_->configure(recorder_.host.c_str(), recorder_.port, connectionId_, nullptr);
   connection_->setNotifyWindow(window_.handle());
+  connection_->setRun(kRun);
   if (connection_->start()) {
     while (!retiring_.load(std::memory_order_acquire))
       window_.pump([this](const platform::WindowMessage& message) { handle(message); }, kPumpWaitMs);
@@ -76,6 +80,8 @@ void RecorderLink::run() {
 }
 
 void RecorderLink::handle(const platform::WindowMessage& message) {
+  // wParam carries the run number above the message's value.
+  if (runtag::runOf(message.wParam) != kRun) return;
   if (message.message == platform::kMsgPictureWaiting) {
     PictureRecord& slot = connection_->windowSlot[0];
     if (!slot.valid.load(std::memory_order_acquire)) return;
@@ -83,7 +89,8 @@ void RecorderLink::handle(const platform::WindowMessage& message) {
     slot.valid.store(false, std::memory_order_release); // the Receiver thread asks for the next one
     pictures_.fetch_add(1, std::memory_order_relaxed);
     if (events_.picture) events_.picture(std::move(bytes));
-  } else if (message.message == platform::kMsgStatus && message.lParam == 0 && message.wParam == kStatusSocket) {
+  } else if (message.message == platform::kMsgStatus && message.lParam == 0 &&
+             runtag::valueOf(message.wParam) == kStatusSocket) {
     if (events_.lost) events_.lost();
   }
   // Reply codes, recorder errors and text tables travel as control messages (above); the

@@ -1,5 +1,6 @@
 #include "hosts/web/WebViewerHost.h"
 
+#include "platform/Thread.h"
 #include "presentation/EmbeddedViewer.h"
 #include "presentation/Viewer.h"
 
@@ -21,6 +22,12 @@ int clampSide(int side) { return std::clamp(side, 1, kMaxSide); }
 EM_JS(void, installMemoryAccess, (), {
   Module['camviewBuffer'] = function() { return wasmMemory.buffer; };
 });
+
+unsigned destroyViewerAside(void* viewer) {
+  embed::destroyViewer(static_cast<CViewer*>(viewer));
+  return 0;
+}
+
 } // namespace
 
 WebViewerHost* WebViewerHost::create(const char* recorder, int connectionId, int width, int height) {
@@ -43,7 +50,16 @@ WebViewerHost* WebViewerHost::create(const char* recorder, int connectionId, int
   return host;
 }
 
-WebViewerHost::~WebViewerHost() { embed::destroyViewer(viewer_); }
+WebViewerHost::~WebViewerHost() {
+  if (!viewer_) return;
+  // No thread of the viewer posts into window_ once this returns.
+  embed::detachWindow(viewer_);
+  // Destroying a viewer waits for its Receiver and Decoder threads. The Web Worker of a
+  // thread made moments ago may not run yet, and it is the page's main thread that starts
+  // it: were the main thread to wait for that thread here, it would wait for ever. So the
+  // viewer is stopped and freed on a thread of its own, and the page goes on at once.
+  if (!platform::threadStartDetached(&destroyViewerAside, viewer_)) embed::destroyViewer(viewer_);
+}
 
 void WebViewerHost::resize(int width, int height) {
   width = clampSide(width);
@@ -58,13 +74,18 @@ int WebViewerHost::pump() {
   int result = 0;
   const ViewerHostWindow host{window_.handle(), canvas_.width(), canvas_.height(), false};
   window_.pump([&](const platform::WindowMessage& message) {
+    // A 1028 shows the picture the Decoder thread had, which is the viewer's current picture
+    // only until the message is handled: handling it may take the next waiting picture in.
+    // So the current picture is copied first and kept if it went on screen. The copy lets
+    // what is on screen be told and compared exactly.
+    PictureRecord& candidate = shown_[1 - shownIndex_];
+    const bool copied = message.message == platform::kMsgFrameDecoded && candidate.copyFrom(viewer_->currentPicture());
+    const int shownBefore = viewer_->picturesShown();
     embed::dispatchMessage(viewer_, message, host);
-    if (message.message == platform::kMsgFrameDecoded && showingPicture()) {
-      // Kept so that what is on screen can be told and compared exactly; the viewer's own
-      // record is overwritten by the next picture before this one leaves the screen.
-      if (shown_.copyFrom(viewer_->currentPicture())) ++picturesShown_;
-      result |= kNewPicture;
-    }
+    if (viewer_->picturesShown() == shownBefore) return; // not a picture shown (or of an earlier run)
+    result |= kNewPicture;
+    ++picturesShown_;
+    if (copied) shownIndex_ = 1 - shownIndex_; // else (no memory) the record stays behind
   });
   if (window_.takeInvalidated()) result |= kRepaint;
   return result;

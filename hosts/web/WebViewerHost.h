@@ -39,7 +39,7 @@ public:
   bool showingPicture() const;
   int picturesShown() const { return picturesShown_; }
   // The picture on screen (header, compressed bytes, the size it was decoded for).
-  const PictureRecord& shownPicture() const { return shown_; }
+  const PictureRecord& shownPicture() const { return shown_[shownIndex_]; }
 
 private:
   WebViewerHost() = default;
@@ -48,7 +48,8 @@ private:
   platform::MessageWindow window_;
   paint::SoftwareCanvas canvas_;
   std::vector<std::uint8_t> rgba_;
-  PictureRecord shown_;
+  PictureRecord shown_[2]; // the picture on screen, and room for the next one
+  int shownIndex_ = 0;
   int picturesShown_ = 0;
 };
 

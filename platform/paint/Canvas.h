@@ -38,9 +38,10 @@ public:
   virtual int setStretchMode(int mode) = 0;
 
   // StretchDIBits(..., DIB_RGB_COLORS, SRCCOPY). The source rectangle (xSrc, ySrc, wSrc,
-  // hSrc) is in bitmap coordinates, for a bottom-up bitmap counted from its lower-left
-  // corner. A negative destination width or height mirrors the picture: its first column
-  // (top row) lands at xDest (yDest) and the rest extends to the left (upwards).
+  // hSrc) is in bitmap coordinates counted from the bitmap's lower-left corner (Wine's GDI
+  // counts so for top-down bitmaps too). A negative destination width or height mirrors the
+  // picture: its first column (top row) lands at xDest (yDest) and the rest extends to the
+  // left (upwards).
   virtual void stretchDib(int xDest, int yDest, int wDest, int hDest, int xSrc, int ySrc, int wSrc, int hSrc,
                           const Dib24& dib) = 0;
 

@@ -24,50 +24,72 @@ int SoftwareCanvas::setStretchMode(int mode) {
   return previous;
 }
 
-// Every destination pixel takes the source pixel at floor(k x srcExtent / destExtent) from
-// the source rectangle's first column (top row), k counting from the destination's first
-// column (row) in the direction the sign of the extent gives. Every stretch mode samples
-// this way here; COLORONCOLOR, the only one the viewer uses, is exactly this.
+namespace {
+
+// The source pixel that GDI's StretchDIBits (COLORONCOLOR) shows at destination pixel k, as
+// an offset into the source rectangle, when `source` pixels are stretched over `dest` (both
+// positive; k < dest). Measured pixel by pixel against Wine's GDI, which samples at pixel centres:
+// - growing or 1:1: the source pixel under the destination pixel's centre, the one before
+//   when the centre falls on a boundary: ceil((k + 1/2) x source / dest) - 1;
+// - shrinking: source pixel j lands on destination pixel ceil((j + 1/2) x dest / source) - 1;
+//   where several land on one, a column shows the last of them and a row the first.
+// Counted in the direction of the destination extent, so mirrored blits mirror the choice.
+long long stretchSource(long long k, long long s, long long d, bool keepFirst) {
+  if (s <= d) return ((2 * k + 1) * s - 1) / (2 * d);
+  if (keepFirst) return (2 * k * s + d) / (2 * d);
+  return (2 * (k + 1) * s - d) / (2 * d);
+}
+
+} // namespace
+
+// Destination pixels outside the canvas are clipped without changing the choice of source
+// pixels (as GDI clips). Every stretch mode samples this way here; COLORONCOLOR, the only one
+// the viewer uses, is exactly this.
 void SoftwareCanvas::stretchDib(int xDest, int yDest, int wDest, int hDest, int xSrc, int ySrc, int wSrc, int hSrc,
                                 const Dib24& dib) {
   if (!dib.bits || dib.width <= 0 || dib.height == 0 || wDest == 0 || hDest == 0 || wSrc <= 0 || hSrc <= 0) return;
   if (width_ == 0 || height_ == 0) return; // no pixels: not even a row to address
   const bool bottomUp = dib.height > 0;
-  const int dibHeight = bottomUp ? dib.height : -dib.height;
+  const long long dibHeight = bottomUp ? dib.height : -static_cast<long long>(dib.height);
   const int stride = dibStride(dib.width);
   const auto* src = static_cast<const std::uint8_t*>(dib.bits);
 
-  // Source rectangle as top-down picture rows: for a bottom-up bitmap ySrc counts from the
-  // bottom, so its top row is dibHeight - ySrc - hSrc.
-  const int srcTop = bottomUp ? dibHeight - ySrc - hSrc : ySrc;
-  const int destColumns = wDest < 0 ? -wDest : wDest;
-  const int destRows = hDest < 0 ? -hDest : hDest;
+  // Wine's GDI counts ySrc from the bottom row for top-down bitmaps too, so the source
+  // rectangle's top picture row is dibHeight - ySrc - hSrc either way.
+  const long long srcTop = dibHeight - ySrc - hSrc;
+  const long long destColumns = wDest < 0 ? -static_cast<long long>(wDest) : wDest;
+  const long long destRows = hDest < 0 ? -static_cast<long long>(hDest) : hDest;
   const int stepX = wDest < 0 ? -1 : 1;
   const int stepY = hDest < 0 ? -1 : 1;
 
-  for (int k = 0; k < destRows; ++k) {
-    const int y = yDest + k * stepY;
-    if (y < 0 || y >= height_) continue;
-    const int pictureRow = srcTop + static_cast<int>(static_cast<long long>(k) * hSrc / destRows);
+  // Each canvas column's source column, or -1 where the blit copies nothing (outside the
+  // destination, or a source column outside the bitmap). Walking the canvas rather than the
+  // destination bounds the work by the canvas, whatever the extents.
+  sourceColumns_.assign(static_cast<std::size_t>(width_), -1);
+  for (int x = 0; x < width_; ++x) {
+    const long long c = (static_cast<long long>(x) - xDest) * stepX;
+    if (c < 0 || c >= destColumns) continue;
+    const long long column = static_cast<long long>(xSrc) + stretchSource(c, wSrc, destColumns, false);
+    if (column >= 0 && column < dib.width) sourceColumns_[x] = static_cast<int>(column);
+  }
+  // The usual case, 1:1 columns that lie inside both: one copy per row.
+  const bool copyRows = stepX > 0 && destColumns == wSrc && xDest >= 0 && xDest + destColumns <= width_ && xSrc >= 0 &&
+                        static_cast<long long>(xSrc) + wSrc <= dib.width;
+
+  for (int y = 0; y < height_; ++y) {
+    const long long k = (static_cast<long long>(y) - yDest) * stepY;
+    if (k < 0 || k >= destRows) continue;
+    const long long pictureRow = srcTop + stretchSource(k, hSrc, destRows, true);
     if (pictureRow < 0 || pictureRow >= dibHeight) continue;
-    const int memoryRow = bottomUp ? dibHeight - 1 - pictureRow : pictureRow;
+    const long long memoryRow = bottomUp ? dibHeight - 1 - pictureRow : pictureRow;
     const std::uint8_t* srcRow = src + static_cast<std::size_t>(memoryRow) * stride;
     std::uint8_t* destRow = &pixels_[static_cast<std::size_t>(y) * width_ * 3];
-    // The usual case, a 1:1 row that lies inside both: one copy.
-    if (stepX > 0 && destColumns == wSrc && xDest >= 0 && xDest + destColumns <= width_ && xSrc >= 0 &&
-        xSrc + wSrc <= dib.width) {
+    if (copyRows) {
       std::memcpy(destRow + xDest * 3, srcRow + xSrc * 3, std::size_t(destColumns) * 3);
       continue;
     }
-    // Otherwise the source column floor(c x wSrc / destColumns) from running sums.
-    long long sum = 0;
-    for (int c = 0; c < destColumns; ++c, sum += wSrc) {
-      const int x = xDest + c * stepX;
-      if (x < 0 || x >= width_) continue;
-      const int column = xSrc + static_cast<int>(sum / destColumns);
-      if (column < 0 || column >= dib.width) continue;
-      std::memcpy(destRow + x * 3, srcRow + column * 3, 3);
-    }
+    for (int x = 0; x < width_; ++x)
+      if (sourceColumns_[x] >= 0) std::memcpy(destRow + x * 3, srcRow + sourceColumns_[x] * 3, 3);
   }
 }
 

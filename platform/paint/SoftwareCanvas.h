@@ -1,7 +1,9 @@
 #pragma once
 // A 24-bit pixel buffer that behaves as the GDI device context of a window of its size:
-// stretch blits with nearest-neighbour sampling (GDI's COLORONCOLOR), mirrored blits for
-// negative extents, and solid fills. Pixels outside the canvas are clipped.
+// stretch blits that pick the same source pixels as GDI's StretchDIBits with COLORONCOLOR,
+// mirrored blits for negative destination extents, and solid fills. Pixels outside the
+// canvas are clipped. (A source rectangle reaching outside the bitmap, which the viewer never
+// blits, copies only the pixels that lie in the bitmap; GDI would clip and rescale it.)
 #include "platform/paint/Canvas.h"
 
 #include <cstdint>
@@ -38,6 +40,7 @@ private:
   int height_ = 0;
   int stretchMode_ = kStretchBlackOnWhite;
   std::vector<std::uint8_t> pixels_;
+  std::vector<int> sourceColumns_; // a blit's source column per destination column, kept for reuse
 };
 
 } // namespace paint

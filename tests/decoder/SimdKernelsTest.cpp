@@ -68,6 +68,12 @@ void ExpectKernelsMatch(const KernelSet& scalar, const std::vector<const KernelS
 
 } // namespace
 
+#if defined(__wasm_simd128__)
+// WebAssembly SIMD carries the SSE2 kernels: without them the page would decode on the scalar
+// ones, and the comparisons below would be skipped unnoticed.
+TEST(MmxKernels, WebAssemblyRunsTheSse2Kernels) { EXPECT_EQ(ResolveSimdLevel(SimdLevel::Automatic), SimdLevel::Sse2); }
+#endif
+
 TEST(MmxKernels, LineAndColumnKernelsMatchTheScalarModel) {
   const std::vector<const Kernels*> simd = SimdKernels();
   if (simd.empty()) GTEST_SKIP() << "no SIMD on this processor";

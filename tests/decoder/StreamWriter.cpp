@@ -171,6 +171,26 @@ std::vector<uint8_t> BuildField(int parityByte, const std::vector<BandContent>& 
   return w.Bytes();
 }
 
+namespace {
+
+// A number in [low, high], drawn as GCC's standard library draws it in
+// std::uniform_int_distribution from a 32-bit generator (Lemire's multiply and reject). The
+// standard fixes every number std::mt19937 gives but leaves the mapping to a range to each
+// library, and libc++ (the WebAssembly build) maps differently. The test pictures, and with
+// them the golden checksums, must be the same bytes in every build: these are the numbers
+// the Linux builds always drew.
+int UniformInt(std::mt19937& rng, int low, int high) {
+  const uint32_t range = uint32_t(high - low) + 1u;
+  uint64_t product = uint64_t(uint32_t(rng())) * range;
+  if (uint32_t(product) < range) {
+    const uint32_t threshold = uint32_t(0u - range) % range; // 2^32 mod range: the biased draws
+    while (uint32_t(product) < threshold) product = uint64_t(uint32_t(rng())) * range;
+  }
+  return low + int(product >> 32);
+}
+
+} // namespace
+
 std::vector<BandContent> RandomBands(const SubbandGeometry& g, uint32_t seed, int maxDetail) {
   std::mt19937 rng(seed);
   std::vector<BandContent> bands(kBandCount);
@@ -182,22 +202,20 @@ std::vector<BandContent> RandomBands(const SubbandGeometry& g, uint32_t seed, in
       // Smooth luminance ramp around mid grey, colour differences near zero.
       c.type = 129;
       c.quantiser = 32;
-      std::uniform_int_distribution<int> noise(-20, 20);
       for (int y = 0; y < d.height; ++y)
         for (int x = 0; x < d.width; ++x)
           c.samples[size_t(y) * d.width + x] =
-              int16_t((d.component == 0 ? 40 * x - 400 + 30 * y : 10 * (x - y)) + noise(rng));
+              int16_t((d.component == 0 ? 40 * x - 400 + 30 * y : 10 * (x - y)) + UniformInt(rng, -20, 20));
       continue;
     }
     const int kinds[] = {129, 130, 131, 132};
     c.type = kinds[(seed + b) % 4];
     c.quantiser = int16_t(8 + (b * 7 + seed) % 40);
-    std::uniform_int_distribution<int> pick(0, 99);
-    std::uniform_int_distribution<int> value(-maxDetail, maxDetail);
     for (int16_t& s : c.samples) {
-      const int p = pick(rng);
+      const int p = UniformInt(rng, 0, 99);
       if (p < 70) continue; // sparse detail with runs of zeros
-      s = int16_t(p > 97 ? value(rng) * 13 : value(rng));
+      const int value = UniformInt(rng, -maxDetail, maxDetail);
+      s = int16_t(p > 97 ? value * 13 : value);
     }
   }
   return bands;

@@ -23,6 +23,17 @@ unsigned char* fontBlock(int id) {
 
 constexpr int kStride(int width) { return (width * 3 + 3) & ~3; }
 
+// The source pixel GDI's COLORONCOLOR stretch shows at destination pixel k of `dest`
+// stretched from `source`: growing, the one under the destination pixel's centre (the one
+// before on a boundary); shrinking, of the source pixels whose centres land on k (centre
+// (j + 1/2) x dest / source, a boundary counting to the pixel before), a row keeps the first
+// and a column the last.
+int gdiStretchSource(int k, int source, int dest, bool row) {
+  const std::int64_t s = source, d = dest;
+  if (s <= d) return int(((2 * k + 1) * s - 1) / (2 * d));
+  return int(row ? (2 * k * s + d) / (2 * d) : (2 * (k + 1) * s - d) / (2 * d));
+}
+
 // The display's rows: base position, font resource, fixed-advance multiplier, colour, flags.
 struct OverlayRow {
   int x, y, font;
@@ -153,10 +164,10 @@ paint::SoftwareCanvas referenceWindow(const ReferenceFrame& frame, int windowWid
   const int stride = kStride(frame.width);
   const int destRows = windowHeight + 2;
   for (int k = 0; k < windowHeight; ++k) {
-    const int pictureRow = int(std::int64_t(k) * frame.height / destRows);
+    const int pictureRow = gdiStretchSource(k, frame.height, destRows, true);
     const int memoryRow = frame.height - 1 - pictureRow;
     for (int c = 0; c < windowWidth; ++c) {
-      const int column = int(std::int64_t(c) * frame.width / windowWidth);
+      const int column = gdiStretchSource(c, frame.width, windowWidth, false);
       std::memcpy(canvas.pixels() + (std::size_t(k) * windowWidth + c) * 3,
                   &frame.bits[std::size_t(memoryRow) * stride + column * 3], 3);
     }

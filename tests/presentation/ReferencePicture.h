@@ -36,7 +36,7 @@ bool drawReferenceOverlay(std::uint8_t* bits, int width, int height, const Pictu
                           const CLanguageTable& language);
 
 // What the window shows when that frame is painted into a window of the given size: the
-// frame stretched over the window plus two rows.
+// frame stretched over the window plus two rows, with the source pixels GDI picks.
 paint::SoftwareCanvas referenceWindow(const ReferenceFrame& frame, int windowWidth, int windowHeight);
 
 // The status screen for `text` in a window of the given size: a blue window with the

@@ -2,9 +2,17 @@
 // relays the recorder named by the viewer's host text (/camera/NAME on the page's own
 // origin); the port is not used. WebSockets live on the page's main thread, while the
 // viewer's Receiver thread (a Web Worker) calls these functions: received bytes wait in a
-// locked queue per socket, and connect, send and close ask the main thread to act.
+// queue per socket, and connect, send and close ask the main thread to act. Nothing here
+// waits for the main thread: connecting is started, then looked at in the caller's slices,
+// so a stop of the viewer, which the main thread waits for, is never held up by a socket.
 //
-// The server-side calls have no meaning in a page and fail.
+// Addresses: a page has no name service and no IP addresses, and the gateway knows its
+// recorders by name only. The address of a name is its number in this page's table of
+// names, given at once by parseDottedAddress (and resolveName) without asking anyone.
+//
+// Every socket and name lives in a fixed table and received bytes in malloc'd buffers, so
+// running out of memory fails a call instead of ending the page's module. The server-side
+// calls have no meaning in a page and fail.
 #include "platform/Socket.h"
 
 #include <emscripten.h>
@@ -14,45 +22,82 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
-#include <map>
-#include <memory>
-#include <string>
 #include <mutex>
-#include <vector>
 
 namespace platform {
 
 namespace {
 
-// A gateway sends one picture per request; far more than that waiting means something is
-// wrong, and the connection is given up rather than memory.
-constexpr std::size_t kMaxQueuedBytes = 64u << 20;
-// How long a connect waits for the WebSocket to open (or fail) before it gives up.
-constexpr auto kConnectTimeout = std::chrono::seconds(10);
-// A gateway that accepts and then closes at once (too many cameras, say) would otherwise be
-// asked again on the Receiver thread's next pass: connections to a camera that lived less
-// than kShortLived make the next connect wait, twice as long each time up to kMaxBackoff.
-constexpr auto kShortLived = std::chrono::seconds(2);
-constexpr auto kFirstBackoff = std::chrono::milliseconds(500);
-constexpr auto kMaxBackoff = std::chrono::milliseconds(8000);
-using Clock = std::chrono::steady_clock;
+constexpr int kMaxSockets = 256; // a viewer holds one at a time
+constexpr int kMaxNames = 64;    // distinct recorder names one page connects to
+constexpr std::size_t kMaxNameLength = 255;
+// A gateway sends one picture (at most a few MiB) per request, and texts; far more than that
+// waiting means something is wrong, and the connection is given up rather than memory.
+constexpr std::size_t kMaxQueuedBytes = 16u << 20;
+// An emptied queue keeps up to this much for the next picture and gives the rest back.
+constexpr std::size_t kKeptBytes = 1u << 20;
 
-struct BridgeSocket {
-  enum class State { Idle, Connecting, Open, Closed };
-  std::mutex mutex;
-  std::condition_variable changed;
-  State state = State::Idle;
-  std::string camera;
-  Clock::time_point openedAt;
-  std::vector<std::uint8_t> received;
-  std::size_t readPosition = 0;
+// Bytes received and not read yet, in one malloc'd block.
+struct ByteQueue {
+  std::uint8_t* bytes = nullptr;
+  std::size_t capacity = 0, begin = 0, end = 0;
+
+  std::size_t size() const { return end - begin; }
+  void release() {
+    std::free(bytes);
+    *this = ByteQueue{};
+  }
+  // False when the queue would exceed its bound or there is no memory.
+  bool append(const std::uint8_t* data, std::size_t length) {
+    if (length > kMaxQueuedBytes - size()) return false;
+    if (end + length > capacity && begin > 0) { // room at the front first
+      std::memmove(bytes, bytes + begin, size());
+      end -= begin;
+      begin = 0;
+    }
+    if (end + length > capacity) {
+      std::size_t grown = capacity < 65536 ? 65536 : capacity * 2;
+      if (grown < end + length) grown = end + length;
+      auto* larger = static_cast<std::uint8_t*>(std::realloc(bytes, grown));
+      if (!larger) return false;
+      bytes = larger;
+      capacity = grown;
+    }
+    std::memcpy(bytes + end, data, length);
+    end += length;
+    return true;
+  }
+  std::size_t take(void* destination, std::size_t length) {
+    const std::size_t count = length < size() ? length : size();
+    std::memcpy(destination, bytes + begin, count);
+    begin += count;
+    if (begin == end) {
+      if (capacity > kKeptBytes) release();
+      begin = end = 0;
+    }
+    return count;
+  }
 };
 
+enum class State { Unused, Idle, Connecting, Open, Closed };
+
+struct BridgeSocket {
+  SocketHandle handle = kNoSocket;
+  State state = State::Unused;
+  ByteQueue received;
+};
+
+// One lock for every socket: each call holds it for a few microseconds (a copy of received
+// bytes at most), and the WebSocket callbacks of the main thread never wait long for it.
 struct Registry {
   std::mutex mutex;
-  std::map<SocketHandle, std::shared_ptr<BridgeSocket>> sockets;
-  SocketHandle next = 1;
-  std::map<std::string, std::chrono::milliseconds> backoff; // by camera name
+  std::condition_variable changed; // a socket left Connecting
+  BridgeSocket sockets[kMaxSockets];
+  // Handles are never reused while the page lives: a callback of a closed WebSocket that
+  // was already queued finds no socket instead of a new one in the same slot.
+  SocketHandle nextHandle = 1;
+  char names[kMaxNames][kMaxNameLength + 1] = {};
+  int nameCount = 0;
 };
 
 Registry& registry() {
@@ -60,45 +105,36 @@ Registry& registry() {
   return instance;
 }
 
-std::shared_ptr<BridgeSocket> find(SocketHandle handle) {
-  Registry& all = registry();
-  std::lock_guard lock(all.mutex);
-  auto found = all.sockets.find(handle);
-  return found == all.sockets.end() ? nullptr : found->second;
+// The socket with `handle`, or null. The registry's lock is held.
+BridgeSocket* find(Registry& all, SocketHandle handle) {
+  if (handle <= 0) return nullptr;
+  BridgeSocket& socket = all.sockets[handle % kMaxSockets];
+  return socket.handle == handle && socket.state != State::Unused ? &socket : nullptr;
 }
 
-// The wait before the next connect to `camera`, after a connection that lived `lived`.
-void noteConnectionEnd(const std::string& camera, Clock::duration lived) {
+// The address of `name`: its number in the table (from 1), added when new. False for an
+// empty or over-long name, or a full table.
+bool addressOfName(const char* name, Address& address) {
+  if (name == nullptr || name[0] == '\0' || std::strlen(name) > kMaxNameLength) return false;
   Registry& all = registry();
   std::lock_guard lock(all.mutex);
-  std::chrono::milliseconds& wait = all.backoff[camera];
-  wait = lived >= kShortLived ? std::chrono::milliseconds(0) : std::min(kMaxBackoff, std::max(kFirstBackoff, 2 * wait));
-}
-
-std::chrono::milliseconds backoffFor(const std::string& camera) {
-  Registry& all = registry();
-  std::lock_guard lock(all.mutex);
-  auto found = all.backoff.find(camera);
-  return found == all.backoff.end() ? std::chrono::milliseconds(0) : found->second;
-}
-
-void setState(SocketHandle handle, BridgeSocket::State state) {
-  auto socket = find(handle);
-  if (!socket) return;
-  bool ended = false;
-  Clock::duration lived{};
-  {
-    std::lock_guard lock(socket->mutex);
-    if (socket->state == BridgeSocket::State::Closed) return;
-    if (state == BridgeSocket::State::Open) socket->openedAt = Clock::now();
-    if (state == BridgeSocket::State::Closed && socket->state == BridgeSocket::State::Open) {
-      ended = true;
-      lived = Clock::now() - socket->openedAt;
-    }
-    socket->state = state;
+  int index = 0;
+  while (index < all.nameCount && std::strcmp(all.names[index], name) != 0) ++index;
+  if (index == all.nameCount) {
+    if (all.nameCount == kMaxNames) return false;
+    std::strcpy(all.names[all.nameCount++], name);
   }
-  socket->changed.notify_all();
-  if (ended) noteConnectionEnd(socket->camera, lived);
+  address = Address(index + 1);
+  return true;
+}
+
+// Copies the name of `address` into `name`; false for an address no name has.
+bool nameOfAddress(Address address, char (&name)[kMaxNameLength + 1]) {
+  Registry& all = registry();
+  std::lock_guard lock(all.mutex);
+  if (address < 1 || address > Address(all.nameCount)) return false;
+  std::strcpy(name, all.names[address - 1]);
+  return true;
 }
 
 // --- the main thread's half (JavaScript; kept out of the C++ formatter's hands) ---
@@ -126,13 +162,18 @@ void openOnMainThread(int id, char* name) {
     ws.onmessage = function(event) {
       var bytes = new Uint8Array(event.data);
       var buffer = _malloc(bytes.length || 1);
-      if (!buffer) {
-        ws.close();
-        return;
+      var kept = 0;
+      if (buffer) {
+        new Uint8Array(wasmMemory.buffer, buffer, bytes.length).set(bytes);
+        kept = _camview_socket_received(id, buffer, bytes.length);
+        _free(buffer);
       }
-      new Uint8Array(wasmMemory.buffer, buffer, bytes.length).set(bytes);
-      _camview_socket_received(id, buffer, bytes.length);
-      _free(buffer);
+      if (kept) return;
+      // No room for the bytes, or the socket is gone: the connection ends here.
+      sockets.delete(id);
+      ws.onopen = ws.onmessage = ws.onclose = ws.onerror = null;
+      ws.close();
+      _camview_socket_closed(id);
     };
     ws.onclose = ws.onerror = function() {
       sockets.delete(id);
@@ -163,51 +204,100 @@ void closeOnMainThread(int id) {
 
 // clang-format on
 
+// The main thread's WebSocket reports `state` (Open or Closed) for socket `handle`.
+void reportState(SocketHandle handle, State state) {
+  Registry& all = registry();
+  {
+    std::lock_guard lock(all.mutex);
+    BridgeSocket* socket = find(all, handle);
+    if (!socket || socket->state == State::Closed || socket->state == State::Idle) return;
+    if (state == State::Open && socket->state != State::Connecting) return;
+    socket->state = state;
+  }
+  all.changed.notify_all();
+}
+
 } // namespace
 
+// Nothing to start in a page; counted calls need no count.
 bool networkStartup() { return true; }
 void networkCleanup() {}
+
+bool parseDottedAddress(const char* host, Address& address) { return addressOfName(host, address); }
+bool resolveName(const char* host, Address& address) { return addressOfName(host, address); }
 
 SocketHandle socketCreate() {
   Registry& all = registry();
   std::lock_guard lock(all.mutex);
-  const SocketHandle handle = all.next++;
-  all.sockets[handle] = std::make_shared<BridgeSocket>();
-  return handle;
+  for (int tries = 0; tries < kMaxSockets; ++tries) {
+    const SocketHandle handle = all.nextHandle++;
+    BridgeSocket& socket = all.sockets[handle % kMaxSockets];
+    if (socket.state != State::Unused) continue;
+    socket.handle = handle;
+    socket.state = State::Idle;
+    return handle;
+  }
+  return kNoSocket;
+}
+
+int socketConnectStart(SocketHandle handle, Address address, int port) {
+  if (port < 0 || port > 65535) return -1;
+  char name[kMaxNameLength + 1];
+  if (!nameOfAddress(address, name)) return -1;
+  char* copy = strdup(name); // freed by the main thread
+  if (!copy) return -1;
+  {
+    Registry& all = registry();
+    std::lock_guard lock(all.mutex);
+    BridgeSocket* socket = find(all, handle);
+    if (!socket || socket->state != State::Idle) {
+      std::free(copy);
+      return -1;
+    }
+    socket->state = State::Connecting;
+  }
+  openOnMainThread(int(handle), copy);
+  return 0;
+}
+
+int socketConnectWait(SocketHandle handle, int timeoutMs) {
+  // The main thread delivers the answer: it may look, but never wait.
+  if (emscripten_is_main_runtime_thread() || timeoutMs < 0) timeoutMs = 0;
+  Registry& all = registry();
+  std::unique_lock lock(all.mutex);
+  BridgeSocket* socket = find(all, handle);
+  if (!socket) return -1;
+  all.changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+    socket = find(all, handle);
+    return !socket || socket->state != State::Connecting;
+  });
+  if (!socket) return -1;
+  if (socket->state == State::Open) return 1;
+  return socket->state == State::Connecting ? 0 : -1;
 }
 
 bool socketConnect(SocketHandle handle, const char* host, int port) {
-  if (host == nullptr || host[0] == '\0' || port < 0 || port > 65535) return false;
-  auto socket = find(handle);
-  if (!socket || emscripten_is_main_runtime_thread()) return false; // the main thread cannot wait
-  // Looked up before the socket is locked: the lock order is registry, then socket.
-  const std::chrono::milliseconds backoff = backoffFor(host);
-  std::unique_lock lock(socket->mutex);
-  if (socket->state != BridgeSocket::State::Idle) return false;
-  socket->camera = host;
-  // Waits out the back-off; an aborted connect (the page closes the viewer) ends it early.
-  socket->changed.wait_for(lock, backoff, [&] { return socket->state != BridgeSocket::State::Idle; });
-  if (socket->state != BridgeSocket::State::Idle) return false;
-  socket->state = BridgeSocket::State::Connecting;
-  lock.unlock();
-  char* name = strdup(host);
-  if (!name) return false;
-  openOnMainThread(int(handle), name);
-  lock.lock();
-  socket->changed.wait_for(lock, kConnectTimeout, [&] { return socket->state != BridgeSocket::State::Connecting; });
-  if (socket->state == BridgeSocket::State::Open) return true;
-  socket->state = BridgeSocket::State::Closed;
-  return false;
+  Address address = 0;
+  if (!parseDottedAddress(host, address) || socketConnectStart(handle, address, port) != 0) return false;
+  // The main thread cannot wait for its own WebSocket to open.
+  if (emscripten_is_main_runtime_thread()) return false;
+  constexpr int kConnectTimeoutMs = 10000;
+  return socketConnectWait(handle, kConnectTimeoutMs) == 1;
 }
 
-bool socketSetNonBlocking(SocketHandle handle) { return find(handle) != nullptr; }
+bool socketSetNonBlocking(SocketHandle handle) {
+  Registry& all = registry();
+  std::lock_guard lock(all.mutex);
+  return find(all, handle) != nullptr;
+}
 
 int socketSend(SocketHandle handle, const void* data, int length) {
-  auto socket = find(handle);
-  if (!socket || length < 0) return -1;
+  if (length < 0) return -1;
   {
-    std::lock_guard lock(socket->mutex);
-    if (socket->state != BridgeSocket::State::Open) return -1;
+    Registry& all = registry();
+    std::lock_guard lock(all.mutex);
+    BridgeSocket* socket = find(all, handle);
+    if (!socket || socket->state != State::Open) return -1;
   }
   if (length == 0) return 0;
   auto* copy = static_cast<std::uint8_t*>(std::malloc(std::size_t(length)));
@@ -218,27 +308,23 @@ int socketSend(SocketHandle handle, const void* data, int length) {
 }
 
 int socketReceive(SocketHandle handle, void* destination, int length) {
-  auto socket = find(handle);
-  if (!socket || length < 0) return -1;
-  std::lock_guard lock(socket->mutex);
-  const std::size_t available = socket->received.size() - socket->readPosition;
-  if (available == 0) return socket->state == BridgeSocket::State::Open ? 0 : -1;
-  const std::size_t count = std::min(available, std::size_t(length));
-  std::memcpy(destination, socket->received.data() + socket->readPosition, count);
-  socket->readPosition += count;
-  if (socket->readPosition == socket->received.size()) {
-    socket->received.clear();
-    socket->readPosition = 0;
-  }
-  return int(count);
+  if (length < 0) return -1;
+  Registry& all = registry();
+  std::lock_guard lock(all.mutex);
+  BridgeSocket* socket = find(all, handle);
+  if (!socket) return -1;
+  if (socket->received.size() == 0) return socket->state == State::Open ? 0 : -1;
+  return int(socket->received.take(destination, std::size_t(length)));
 }
 
 void socketClose(SocketHandle handle) {
-  if (handle == kNoSocket) return;
   {
     Registry& all = registry();
     std::lock_guard lock(all.mutex);
-    if (all.sockets.erase(handle) == 0) return;
+    BridgeSocket* socket = find(all, handle);
+    if (!socket) return;
+    socket->received.release();
+    *socket = BridgeSocket{};
   }
   closeOnMainThread(int(handle));
 }
@@ -248,43 +334,29 @@ int socketLocalPort(SocketHandle) { return -1; }
 int socketWaitReadable(SocketHandle, int) { return -1; }
 int socketWaitWritable(SocketHandle, int) { return -1; }
 SocketHandle socketAccept(SocketHandle) { return kNoSocket; }
-bool socketSetNoDelay(SocketHandle handle) { return find(handle) != nullptr; }
+bool socketSetNoDelay(SocketHandle handle) { return socketSetNonBlocking(handle); }
 
 } // namespace platform
 
 // Called by the main thread's WebSocket handlers.
 extern "C" {
 
-EMSCRIPTEN_KEEPALIVE void camview_socket_opened(int id) { platform::setState(id, platform::BridgeSocket::State::Open); }
+EMSCRIPTEN_KEEPALIVE void camview_socket_opened(int id) { platform::reportState(id, platform::State::Open); }
 
-EMSCRIPTEN_KEEPALIVE void camview_socket_closed(int id) {
-  platform::setState(id, platform::BridgeSocket::State::Closed);
-}
+EMSCRIPTEN_KEEPALIVE void camview_socket_closed(int id) { platform::reportState(id, platform::State::Closed); }
 
-EMSCRIPTEN_KEEPALIVE void camview_socket_received(int id, const std::uint8_t* data, int length) {
-  auto socket = platform::find(id);
-  if (!socket || length <= 0) return;
-  std::lock_guard lock(socket->mutex);
-  if (socket->state != platform::BridgeSocket::State::Open) return;
-  if (socket->received.size() - socket->readPosition + std::size_t(length) > platform::kMaxQueuedBytes) {
-    socket->state = platform::BridgeSocket::State::Closed; // the Receiver thread sees the connection fail
-    return;
-  }
-  socket->received.insert(socket->received.end(), data, data + length);
-}
-
-// Every connect still waiting (for its back-off or for its WebSocket) fails at once: the main
-// thread is about to wait for a Receiver thread, and no WebSocket can open while it waits.
-EMSCRIPTEN_KEEPALIVE void camview_socket_abort_connects() {
+// Queues `length` received bytes for socket `id`. 0 when the WebSocket is to be closed: the
+// bytes would exceed the queue's bound, or there is no memory for them (the Receiver thread
+// then sees its connection fail).
+EMSCRIPTEN_KEEPALIVE int camview_socket_received(int id, const std::uint8_t* data, int length) {
   platform::Registry& all = platform::registry();
   std::lock_guard lock(all.mutex);
-  for (auto& [handle, socket] : all.sockets) {
-    {
-      std::lock_guard socketLock(socket->mutex);
-      if (socket->state == platform::BridgeSocket::State::Connecting)
-        socket->state = platform::BridgeSocket::State::Closed;
-    }
-    socket->changed.notify_all();
-  }
+  platform::BridgeSocket* socket = platform::find(all, id);
+  if (!socket) return 0; // closed meanwhile
+  if (socket->state != platform::State::Open) return 0;
+  if (length <= 0) return 1;
+  if (socket->received.append(data, std::size_t(length))) return 1;
+  socket->state = platform::State::Closed;
+  return 0;
 }
 }

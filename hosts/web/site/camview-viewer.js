@@ -93,8 +93,8 @@
       this._resizeObserver.disconnect();
       if (!this._host) return;
       viewers.delete(this);
-      // Stopping waits for the viewer's threads; none may be left waiting for a WebSocket.
-      this._module._camview_socket_abort_connects();
+      // Returns at once: the viewer leaves the canvas now and is stopped and freed on a
+      // thread of its own (WebViewerHost.cpp says why).
       this._module._camview_viewer_destroy(this._host);
       this._host = 0;
     }

@@ -6,10 +6,12 @@
 #include "tests/presentation/GoldenImage.h"
 #include "tests/presentation/ReferencePicture.h"
 #include "tests/wine/activex/ControlModule.h"
-#include "tests/wine/activex/FixedPicture.h"
-#include "tests/wine/activex/ModuleThreads.h"
-#include "tests/wine/activex/RecorderProcess.h"
 #include "tests/wine/activex/TestContainer.h"
+#include "tests/wine/support/MessageLoop.h"
+#include "tests/wine/support/NativeViewer.h"
+#include "tests/wine/support/RecorderProcess.h"
+#include "tests/wine/support/Threads.h"
+#include "tests/wine/support/WindowReadBack.h"
 
 #include <winsock2.h>
 
@@ -18,32 +20,17 @@
 namespace {
 
 using activextest::EmbeddedControl;
-using activextest::RecorderProcess;
 using activextest::TextPropertyBag;
 using olecontrol::ComRef;
+using winetest::RecorderProcess;
 
 constexpr int kWidth = 720; // the reference decodes at full size: a window of the picture's size
 constexpr int kHeight = 576;
 
-// The window as GDI paints the expected frame of picture `seed` into it: the frame is
-// computed apart from the viewer (decoder, scaling, overlay), and the blit is the paint
-// path's (COLORONCOLOR onto the window plus two rows). GDI itself does the stretch, because
-// Wine picks the rows of a stretch differently from the software canvas's model of it.
-paint::SoftwareCanvas expectedPicture(int seed) {
-  PictureRecord record;
-  testsupport::ReferenceFrame frame;
-  CLanguageTable language;
-  if (!activextest::fixedPicture(seed, record) ||
-      !testsupport::referenceFrame(record, language, kWidth, kHeight, frame))
-    return {};
-  BITMAPINFO header{};
-  header.bmiHeader = {sizeof header.bmiHeader, frame.width, frame.height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  return activextest::paintedByGdi(kWidth, kHeight, [&](HDC dc) {
-    SetStretchBltMode(dc, COLORONCOLOR);
-    StretchDIBits(dc, 0, 0, kWidth, kHeight + 2, 0, 0, frame.width, frame.height, frame.bits.data(), &header,
-                  DIB_RGB_COLORS, SRCCOPY);
-  });
-}
+// The control's window showing picture `seed` of a fixed recorder, as the same core paints
+// it natively on a software canvas (in this process, with sockets of its own that are given
+// back before the control is made).
+paint::SoftwareCanvas expectedPicture(int seed) { return winetest::nativeFixedPicture(seed, kWidth, kHeight); }
 
 paint::SoftwareCanvas expectedStatus(const char* key) {
   CLanguageTable language; // the system's language, as the control's viewer chooses
@@ -110,7 +97,7 @@ protected:
 
   // After a control is gone: none of its threads is left and the module may be unloaded.
   static void expectNothingLeft() {
-    EXPECT_EQ(activextest::threadsStartedIn(activextest::loadedControl()), activextest::loadedControl() ? 0 : -1);
+    EXPECT_EQ(winetest::threadsStartedIn(activextest::loadedControl()), activextest::loadedControl() ? 0 : -1);
     EXPECT_EQ(activextest::controlCanUnloadNow(), S_OK);
   }
 
@@ -123,17 +110,16 @@ protected:
 };
 
 TEST_F(ContainerTest, ShowsTheRecordersPictureInAContainerWithoutWindowsSockets) {
+  const paint::SoftwareCanvas expected = expectedPicture(1);
   ASSERT_FALSE(socketsStartedHere()); // as a browser's process may be
   RecorderProcess recorder({"fixed:1"});
   ASSERT_TRUE(recorder.started()) << recorder.failure();
   {
     EmbeddedControl control(kWidth, kHeight);
-    ASSERT_EQ(control.create(), S_OK);
     TextPropertyBag bag = recorderParameters(recorder.port(0), 5);
-    ASSERT_EQ(control.load(&bag), S_OK);
-    ASSERT_EQ(control.activate(), S_OK);
+    ASSERT_EQ(control.open(&bag), S_OK);
     EXPECT_EQ(control.site.activations, 1);
-    expectSameImage("activex-picture", control, expectedPicture(1));
+    expectSameImage("activex-picture", control, expected);
     control.close();
     EXPECT_EQ(control.site.deactivations, 1);
     EXPECT_EQ(control.site.references(), 0); // the control let go of its site
@@ -147,9 +133,7 @@ TEST_F(ContainerTest, ParametersMissingOrTooLongKeepTheStatusScreen) {
   TextPropertyBag bag; // no "Port" and no "ConnectionID": both 0, nothing answers
   bag.set(L"ip", longAddress);
   EmbeddedControl control(kWidth, kHeight);
-  ASSERT_EQ(control.create(), S_OK);
-  ASSERT_EQ(control.load(&bag), S_OK);
-  ASSERT_EQ(control.activate(), S_OK);
+  ASSERT_EQ(control.open(&bag), S_OK);
   expectSameImage("activex-waitconnect", control, expectedStatus("waitconnect"));
 
   VARIANT value;
@@ -162,14 +146,14 @@ TEST_F(ContainerTest, ParametersMissingOrTooLongKeepTheStatusScreen) {
 }
 
 TEST_F(ContainerTest, PortChangedWhileActiveIsSavedAndTakesEffectWithTheNextWindow) {
+  const paint::SoftwareCanvas first = expectedPicture(1);
+  const paint::SoftwareCanvas second = expectedPicture(2);
   RecorderProcess recorder({"fixed:1", "fixed:2"});
   ASSERT_TRUE(recorder.started()) << recorder.failure();
   EmbeddedControl control(kWidth, kHeight);
-  ASSERT_EQ(control.create(), S_OK);
   TextPropertyBag bag = recorderParameters(recorder.port(0), 1);
-  ASSERT_EQ(control.load(&bag), S_OK);
-  ASSERT_EQ(control.activate(), S_OK);
-  expectSameImage("activex-first-port", control, expectedPicture(1));
+  ASSERT_EQ(control.open(&bag), S_OK);
+  expectSameImage("activex-first-port", control, first);
 
   VARIANT port;
   VariantInit(&port);
@@ -179,8 +163,8 @@ TEST_F(ContainerTest, PortChangedWhileActiveIsSavedAndTakesEffectWithTheNextWind
   ComRef<IPersistStreamInit> persist;
   ASSERT_TRUE(control.query(IID_IPersistStreamInit, persist));
   EXPECT_EQ(persist->IsDirty(), S_OK);
-  activextest::pumpUntil([] { return false; }, 0); // what the change might have set off
-  expectSameImage("activex-same-port", control, expectedPicture(1));
+  winetest::dispatchPending(); // what the change might have set off
+  expectSameImage("activex-same-port", control, first);
 
   // Saved to a stream and loaded into a new control, with the other values as they were.
   ComRef<IStream> stream;
@@ -208,9 +192,9 @@ TEST_F(ContainerTest, PortChangedWhileActiveIsSavedAndTakesEffectWithTheNextWind
   ComRef<IOleInPlaceObject> inPlace;
   ASSERT_TRUE(control.query(IID_IOleInPlaceObject, inPlace));
   ASSERT_EQ(inPlace->InPlaceDeactivate(), S_OK);
-  EXPECT_EQ(activextest::threadsStartedIn(activextest::loadedControl()), 0); // the viewer went with its window
+  EXPECT_EQ(winetest::threadsStartedIn(activextest::loadedControl()), 0); // the viewer went with its window
   ASSERT_EQ(control.activate(), S_OK);
-  expectSameImage("activex-second-port", control, expectedPicture(2));
+  expectSameImage("activex-second-port", control, second);
   EXPECT_EQ(recorder.connectionCounts(), (std::vector<long>{1, 1}));
 }
 
@@ -260,9 +244,7 @@ struct PropertyFrameWatch {
 
 TEST_F(ContainerTest, PropertyPageOpensWithNoFields) {
   EmbeddedControl control(kWidth, kHeight);
-  ASSERT_EQ(control.create(), S_OK);
-  ASSERT_EQ(control.load(nullptr), S_OK);
-  ASSERT_EQ(control.activate(), S_OK);
+  ASSERT_EQ(control.open(nullptr), S_OK);
   ComRef<IOleObject> ole;
   ASSERT_TRUE(control.query(IID_IOleObject, ole));
   const UINT_PTR timer = SetTimer(nullptr, 0, 50, PropertyFrameWatch::check);
@@ -277,46 +259,41 @@ TEST_F(ContainerTest, PropertyPageOpensWithNoFields) {
 
 // Closing and releasing the control while its viewer is in a given state returns, and
 // leaves no thread of the module behind.
-void closeWhile(const char* server, const std::function<bool(EmbeddedControl&)>& reached) {
-  RecorderProcess recorder({server});
+void closeWhile(const std::vector<std::string>& servers, const std::function<bool(EmbeddedControl&)>& reached) {
+  RecorderProcess recorder(servers);
   ASSERT_TRUE(recorder.started()) << recorder.failure();
   {
     EmbeddedControl control(kWidth, kHeight);
-    ASSERT_EQ(control.create(), S_OK);
     TextPropertyBag bag = recorderParameters(recorder.port(0), 1);
-    ASSERT_EQ(control.load(&bag), S_OK);
-    ASSERT_EQ(control.activate(), S_OK);
-    ASSERT_TRUE(activextest::pumpUntil([&] { return reached(control); }, 30000));
-    EXPECT_GT(activextest::threadsStartedIn(activextest::loadedControl()), 0);
+    ASSERT_EQ(control.open(&bag), S_OK);
+    ASSERT_TRUE(winetest::pumpUntil([&] { return reached(control); }, 30000));
+    EXPECT_GT(winetest::threadsStartedIn(activextest::loadedControl()), 0);
   }
-  EXPECT_EQ(activextest::threadsStartedIn(activextest::loadedControl()), 0);
+  EXPECT_EQ(winetest::threadsStartedIn(activextest::loadedControl()), 0);
   EXPECT_EQ(activextest::controlCanUnloadNow(), S_OK);
 }
 
 TEST_F(ContainerTest, ClosingWhileDecodingOrStalledLeavesNoThread) {
   const paint::SoftwareCanvas waiting = expectedStatus("waitconnect");
   auto pictureShown = [&](EmbeddedControl& control) {
-    paint::SoftwareCanvas shown = control.readBack();
-    return shown.width() == kWidth &&
-           !std::equal(shown.pixels(), shown.pixels() + shown.stride() * kHeight, waiting.pixels());
+    const paint::SoftwareCanvas shown = control.readBack();
+    return shown.width() == kWidth && !winetest::samePixels(shown, waiting);
   };
-  closeWhile("stream", pictureShown); // pictures keep coming: receiving and decoding
+  closeWhile({"simulator", "--fps", "0"}, pictureShown); // pictures keep coming: receiving and decoding
   const paint::SoftwareCanvas picture = expectedPicture(3);
-  closeWhile("fixed:3", [&](EmbeddedControl& control) { return control.waitForPicture(picture, 0); }); // stalled
+  closeWhile({"fixed:3"}, [&](EmbeddedControl& control) { return control.waitForPicture(picture, 0); }); // stalled
 }
 
 TEST_F(ContainerTest, ClosingWhileConnectingLeavesNoThread) {
   // The recorder's queue is full: the viewer's connect waits for an answer that never comes.
-  closeWhile("full", [](EmbeddedControl&) { return true; });
+  closeWhile({"full"}, [](EmbeddedControl&) { return true; });
 }
 
 TEST_F(ContainerTest, ModuleUnloadedAndLoadedAgainMakesWorkingControls) {
   for (int round = 0; round < 2; ++round) {
     {
       EmbeddedControl control(kWidth, kHeight);
-      ASSERT_EQ(control.create(), S_OK);
-      ASSERT_EQ(control.load(nullptr), S_OK);
-      ASSERT_EQ(control.activate(), S_OK);
+      ASSERT_EQ(control.open(nullptr), S_OK);
       expectSameImage("activex-reloaded", control, expectedStatus("waitconnect"));
     }
     CoFreeUnusedLibrariesEx(0, 0);
@@ -340,16 +317,12 @@ TEST_F(ContainerTest, AtlHostWindowCreatesAndShowsTheControl) {
     HWND controlWindow = GetWindow(axHost, GW_CHILD);
     ASSERT_NE(controlWindow, nullptr);
     const paint::SoftwareCanvas expected = expectedStatus("waitconnect");
-    auto shows = [&] {
-      paint::SoftwareCanvas shown = activextest::readBack(controlWindow);
-      return shown.width() == kWidth &&
-             std::equal(shown.pixels(), shown.pixels() + shown.stride() * kHeight, expected.pixels());
-    };
-    if (!activextest::pumpUntil(shows, 30000)) {
-      EXPECT_TRUE(testsupport::sameImage("activex-atl", activextest::readBack(controlWindow), expected));
+    auto shows = [&] { return winetest::samePixels(winetest::readWindow(controlWindow), expected); };
+    if (!winetest::pumpUntil(shows, 30000)) {
+      EXPECT_TRUE(testsupport::sameImage("activex-atl", winetest::readWindow(controlWindow), expected));
     }
     DestroyWindow(axHost);
-    activextest::pumpUntil([] { return false; }, 0);
+    winetest::dispatchPending();
   }
   expectNothingLeft();
   FreeLibrary(atl);

@@ -1,7 +1,9 @@
 #include "tests/wine/activex/ControlModule.h"
 
 namespace activextest {
+namespace {
 
+// A file beside this test program.
 std::wstring besideThisProgram(const wchar_t* name) {
   wchar_t path[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -9,6 +11,8 @@ std::wstring besideThisProgram(const wchar_t* name) {
   folder.resize(folder.find_last_of(L"\\/") + 1);
   return folder + name;
 }
+
+} // namespace
 
 std::wstring controlPath() {
   std::wstring relative = besideThisProgram(CAMVIEW_CONTROL_PATH);

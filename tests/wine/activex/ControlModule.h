@@ -6,8 +6,6 @@
 
 namespace activextest {
 
-// A file beside this test program.
-std::wstring besideThisProgram(const wchar_t* name);
 // The full path of this build's CamViewControl.ocx (CAMVIEW_CONTROL_PATH: relative to the
 // folder of the test program).
 std::wstring controlPath();

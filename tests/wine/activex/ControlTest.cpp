@@ -10,6 +10,7 @@
 #include "tests/presentation/GoldenImage.h"
 #include "tests/presentation/ReferencePicture.h"
 #include "tests/wine/activex/TestContainer.h"
+#include "tests/wine/support/WindowReadBack.h"
 
 #include <gtest/gtest.h>
 
@@ -247,10 +248,13 @@ TEST_F(OleTest, ClassInformationEventSourcePagesSafetyAndStatus) {
 
 // Draws `control` into a white 200 x 150 bitmap at bounds (40, 30, 160, 120).
 paint::SoftwareCanvas drawAtBounds(IViewObject* view) {
-  return activextest::paintedByGdi(200, 150, [&](HDC dc) {
-    RECTL bounds{40, 30, 160, 120};
-    EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0), S_OK);
-  });
+  return winetest::captureDrawing(
+      200, 150,
+      [&](HDC dc) {
+        RECTL bounds{40, 30, 160, 120};
+        EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0), S_OK);
+      },
+      0xFFFFFF);
 }
 
 TEST_F(OleTest, DrawPaintsIntoTheContainersBoundsOnly) {

@@ -17,11 +17,14 @@ namespace {
 using Values = std::map<std::wstring, std::wstring>; // value name ("(Default)") -> data
 using Keys = std::map<std::wstring, Values>;         // key path below the queried key ("" itself)
 
-// Runs a command line; its exit code and standard output.
+// Runs a command line; its exit code and standard output, or -1 when it cannot start or has
+// not ended within two minutes. The output is read on a thread of its own and the wait is for
+// the process, not for the end of the pipe: a process the command starts (a service of the
+// prefix's first COM use, say) may inherit the pipe and keep it open long after the command.
 int run(std::wstring command, std::string* output = nullptr) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE read = nullptr, write = nullptr;
-  CreatePipe(&read, &write, &inherit, 0);
+  if (!CreatePipe(&read, &write, &inherit, 0)) return -1;
   SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
@@ -32,19 +35,42 @@ int run(std::wstring command, std::string* output = nullptr) {
   const BOOL started =
       CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
   CloseHandle(write);
-  std::string text;
-  char buffer[4096];
-  DWORD count = 0;
-  while (started && ReadFile(read, buffer, sizeof buffer, &count, nullptr) && count > 0) text.append(buffer, count);
-  CloseHandle(read);
-  if (!started) return -1;
-  WaitForSingleObject(process.hProcess, INFINITE);
+  if (!started) {
+    CloseHandle(read);
+    return -1;
+  }
+  // A Windows thread, not std::thread: its handle is what CancelSynchronousIo needs.
+  struct Reader {
+    HANDLE pipe;
+    std::string text;
+    static DWORD WINAPI drain(void* self) {
+      auto& reader = *static_cast<Reader*>(self);
+      char buffer[4096];
+      DWORD count = 0;
+      while (ReadFile(reader.pipe, buffer, sizeof buffer, &count, nullptr) && count > 0)
+        reader.text.append(buffer, count);
+      return 0;
+    }
+  } reader{read, {}};
+  const HANDLE readerThread = CreateThread(nullptr, 0, &Reader::drain, &reader, 0, nullptr);
+  if (!readerThread) Reader::drain(&reader);
+  const bool ended = WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0;
+  if (!ended) TerminateProcess(process.hProcess, 1);
   DWORD code = 0;
   GetExitCodeProcess(process.hProcess, &code);
+  // Whatever still holds the pipe open, the reader gets what the command wrote and stops.
+  if (readerThread) {
+    for (int tries = 0; WaitForSingleObject(readerThread, 50) == WAIT_TIMEOUT; ++tries) {
+      if (tries == 200) TerminateThread(readerThread, 1); // a read nothing cancels: give up on it
+      CancelSynchronousIo(readerThread);
+    }
+    CloseHandle(readerThread);
+  }
+  CloseHandle(read);
   CloseHandle(process.hProcess);
   CloseHandle(process.hThread);
-  if (output) *output = text;
-  return static_cast<int>(code);
+  if (output) *output = reader.text;
+  return ended ? static_cast<int>(code) : -1;
 }
 
 const wchar_t* view() { return sizeof(void*) == 8 ? L" /reg:64" : L" /reg:32"; }

@@ -1,5 +1,7 @@
 #include "tests/wine/activex/TestContainer.h"
 
+#include "tests/wine/support/MessageLoop.h"
+
 #include <algorithm>
 #include <cwctype>
 
@@ -153,47 +155,6 @@ HostWindow::~HostWindow() {
   if (window_) DestroyWindow(window_);
 }
 
-bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {
-  const ULONGLONG end = GetTickCount64() + ULONGLONG(timeoutMs);
-  for (;;) {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-    if (done()) return true;
-    if (GetTickCount64() >= end) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-  }
-}
-
-paint::SoftwareCanvas paintedByGdi(int width, int height, const std::function<void(HDC)>& paint) {
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof info.bmiHeader, width, -height /* top-down */, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  paint::SoftwareCanvas canvas(width, height);
-  if (bitmap && bits) {
-    HGDIOBJ old = SelectObject(dc, bitmap);
-    std::fill_n(static_cast<std::uint32_t*>(bits), std::size_t(width) * height, 0xFFFFFFu);
-    paint(dc);
-    GdiFlush();
-    const auto* source = static_cast<const std::uint8_t*>(bits);
-    for (int i = 0; i < width * height; ++i) std::copy_n(source + 4 * i, 3, canvas.pixels() + 3 * i);
-    SelectObject(dc, old);
-  }
-  if (bitmap) DeleteObject(bitmap);
-  DeleteDC(dc);
-  return canvas;
-}
-
-paint::SoftwareCanvas readBack(HWND window) {
-  RECT client{};
-  if (!window || !GetClientRect(window, &client)) return {};
-  return paintedByGdi(client.right, client.bottom, [&](HDC dc) { PrintWindow(window, dc, PW_CLIENTONLY); });
-}
-
 EmbeddedControl::EmbeddedControl(int width, int height) : ownHost_(std::make_unique<HostWindow>(width, height)) {
   site.hostWindow = ownHost_->handle();
   site.position = RECT{0, 0, width, height};
@@ -232,6 +193,12 @@ HRESULT EmbeddedControl::activate() {
   return ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, site.hostWindow, &site.position);
 }
 
+HRESULT EmbeddedControl::open(IPropertyBag* bag) {
+  HRESULT result = create();
+  if (SUCCEEDED(result)) result = load(bag);
+  return SUCCEEDED(result) ? activate() : result;
+}
+
 HWND EmbeddedControl::window() const {
   olecontrol::ComRef<IOleInPlaceObject> inPlace;
   HWND window = nullptr;
@@ -240,13 +207,7 @@ HWND EmbeddedControl::window() const {
 }
 
 bool EmbeddedControl::waitForPicture(const paint::SoftwareCanvas& expected, int timeoutMs) const {
-  return pumpUntil(
-      [&] {
-        paint::SoftwareCanvas shown = readBack();
-        return shown.width() == expected.width() && shown.height() == expected.height() &&
-               std::equal(shown.pixels(), shown.pixels() + shown.stride() * shown.height(), expected.pixels());
-      },
-      timeoutMs);
+  return winetest::pumpUntil([&] { return winetest::samePixels(readBack(), expected); }, timeoutMs);
 }
 
 void EmbeddedControl::close() {

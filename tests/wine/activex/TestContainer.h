@@ -6,6 +6,7 @@
 // Windows takes pictures of windows (PrintWindow sends WM_PRINT).
 #include "hosts/activex/olecontrol/ComSupport.h"
 #include "platform/paint/SoftwareCanvas.h"
+#include "tests/wine/support/WindowReadBack.h"
 
 #include <ocidl.h>
 #include <olectl.h>
@@ -135,14 +136,6 @@ private:
   HWND window_ = nullptr;
 };
 
-// Dispatches this thread's messages until `done` holds (true) or `timeoutMs` passes.
-bool pumpUntil(const std::function<bool()>& done, int timeoutMs);
-
-// The client area of `window` as WM_PRINT paints it, read back through PrintWindow.
-paint::SoftwareCanvas readBack(HWND window);
-// What `paint` draws into a white bitmap of the given size.
-paint::SoftwareCanvas paintedByGdi(int width, int height, const std::function<void(HDC)>& paint);
-
 // One control in our container, from creation to release: in a host window of its own, or
 // at a place in a window shared with other controls.
 class EmbeddedControl {
@@ -159,9 +152,11 @@ public:
   HRESULT load(IPropertyBag* bag);
   // DoVerb(OLEIVERB_INPLACEACTIVATE) in the host window.
   HRESULT activate();
+  // create, load and activate, as a page's element does; the first failure.
+  HRESULT open(IPropertyBag* bag);
   // The control's window; null when it is not active.
   HWND window() const;
-  paint::SoftwareCanvas readBack() const { return activextest::readBack(window()); }
+  paint::SoftwareCanvas readBack() const { return winetest::readWindow(window()); }
   // Pumps until the control's window shows exactly `expected`.
   bool waitForPicture(const paint::SoftwareCanvas& expected, int timeoutMs = 30000) const;
   // InPlaceDeactivate, Close, SetClientSite(null), and the last Release.

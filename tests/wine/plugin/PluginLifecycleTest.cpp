@@ -2,16 +2,18 @@
 // the others go on, NPP_Destroy in every state of the connection, a recorder that
 // misbehaves, and unloading the DLL after NP_Shutdown.
 #include "tests/wine/plugin/PluginFixture.h"
-#include "tests/wine/plugin/ProcessThreads.h"
-#include "tests/wine/plugin/RecorderProcess.h"
 #include "tests/wine/plugin/RecordingProxy.h"
-#include "tests/wine/plugin/Watchdog.h"
+#include "tests/wine/support/FullListener.h"
+#include "tests/wine/support/RecorderProcess.h"
+#include "tests/wine/support/Threads.h"
+#include "tests/wine/support/Watchdog.h"
 
 #include <functional>
 
 namespace {
 
 using namespace pluginsupport;
+using namespace winetest;
 
 // Generous: NPP_Destroy must return promptly, but a loaded machine is slow.
 constexpr int kDestroyLimitMs = 30000;
@@ -37,8 +39,8 @@ protected:
 TEST_F(PluginLifecycleTest, DestroyingOneOfTwoLeavesTheOtherReceiving) {
   // The recorder closes viewer 2's connection every 5 pictures: it must connect again, with
   // new sockets, after viewer 1 and its clean-up of the socket library are gone.
-  RecorderProcess recorder({"--fault", "id 2 every 5 close"});
-  ASSERT_NE(recorder.port(), 0) << recorder.error();
+  RecorderProcess recorder({"simulator", "--fault", "id 2 every 5 close"});
+  ASSERT_NE(recorder.port(), 0) << recorder.failure();
   Element& one = browser->embed(recorderAttributes(recorder.port(), 1));
   Element& two = browser->embed(recorderAttributes(recorder.port(), 2));
   HWND siteOne = browser->createSite(0, 0, 320, 240);
@@ -55,8 +57,8 @@ TEST_F(PluginLifecycleTest, DestroyingOneOfTwoLeavesTheOtherReceiving) {
 }
 
 TEST_F(PluginLifecycleTest, SixteenInstancesInOneProcess) {
-  RecorderProcess recorder({"--fps", "5"});
-  ASSERT_NE(recorder.port(), 0) << recorder.error();
+  RecorderProcess recorder({"simulator", "--fps", "5"});
+  ASSERT_NE(recorder.port(), 0) << recorder.failure();
   const int threadsBefore = threadsOfThisProcess();
   std::vector<Element*> elements;
   std::vector<HWND> sites;
@@ -95,7 +97,7 @@ TEST_F(PluginLifecycleTest, DestroyWhileConnecting) {
 
 TEST_F(PluginLifecycleTest, DestroyWhileDecoding) {
   RecorderProcess recorder;
-  ASSERT_NE(recorder.port(), 0) << recorder.error();
+  ASSERT_NE(recorder.port(), 0) << recorder.failure();
   const int threadsBefore = threadsOfThisProcess();
   Element& element = browser->embed(recorderAttributes(recorder.port(), 1));
   HWND site = browser->createSite(0, 0, 640, 480);
@@ -115,8 +117,8 @@ TEST_F(PluginLifecycleTest, DestroyWhileDecoding) {
 }
 
 TEST_F(PluginLifecycleTest, DestroyWhileTheRecorderStalls) {
-  RecorderProcess recorder({"--fault", "at 3 stall 600000"});
-  ASSERT_NE(recorder.port(), 0) << recorder.error();
+  RecorderProcess recorder({"simulator", "--fault", "at 3 stall 600000"});
+  ASSERT_NE(recorder.port(), 0) << recorder.failure();
   const int threadsBefore = threadsOfThisProcess();
   Element& element = browser->embed(recorderAttributes(recorder.port(), 1));
   HWND site = browser->createSite(0, 0, 320, 240);
@@ -129,11 +131,12 @@ TEST_F(PluginLifecycleTest, DestroyWhileTheRecorderStalls) {
 TEST_F(PluginLifecycleTest, MisbehavingRecorderNeitherCrashesNorHangsTheBrowser) {
   // Every fault the simulator has, early and close together; each viewer meets them again
   // after every reconnection.
-  RecorderProcess recorder({"--fault", "id 1 every 4 corrupt; id 1 at 2 error 2013; id 1 at 2 stall 300", "--fault",
-                            "id 1 at 5 garbage 64; id 1 at 6 badtag; id 1 at 7 baditem; id 1 at 9 half", "--fault",
+  RecorderProcess recorder({"simulator", "--fault", "id 1 every 4 corrupt; id 1 at 2 error 2013; id 1 at 2 stall 300",
+                            "--fault", "id 1 at 5 garbage 64; id 1 at 6 badtag; id 1 at 7 baditem; id 1 at 9 half",
+                            "--fault",
                             "id 2 open error 2000; id 2 at 2 reply 99 1; id 2 at 4 refuse 800; id 2 at 4 close",
                             "--fault", "id 3 at 3 end"});
-  ASSERT_NE(recorder.port(), 0) << recorder.error();
+  ASSERT_NE(recorder.port(), 0) << recorder.failure();
   std::vector<Element*> elements;
   std::vector<HWND> sites;
   for (int id = 1; id <= 3; ++id) {
@@ -158,7 +161,7 @@ TEST_F(PluginLifecycleTest, MisbehavingRecorderNeitherCrashesNorHangsTheBrowser)
 
 TEST_F(PluginLifecycleTest, UnloadedAfterShutdownWithNoThreadLeft) {
   RecorderProcess recorder;
-  ASSERT_NE(recorder.port(), 0) << recorder.error();
+  ASSERT_NE(recorder.port(), 0) << recorder.failure();
   browser.reset();
   plugin.unload();
   const int threadsBefore = threadsOfThisProcess();

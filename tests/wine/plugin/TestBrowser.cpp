@@ -1,5 +1,7 @@
 #include "tests/wine/plugin/TestBrowser.h"
 
+#include "tests/wine/support/MessageLoop.h"
+
 #include <algorithm>
 
 namespace pluginsupport {
@@ -135,13 +137,7 @@ NPError TestBrowser::destroy(Element& element) {
 }
 
 bool TestBrowser::pumpUntil(const std::function<bool()>& done, int timeoutMs) {
-  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeoutMs);
-  for (;;) {
-    pumpPending();
-    if (done()) return true;
-    if (GetTickCount64() >= deadline) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  }
+  return winetest::pumpUntil(done, timeoutMs, [this] { pumpPending(); });
 }
 
 void TestBrowser::pumpPending() {

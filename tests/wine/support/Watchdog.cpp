@@ -1,8 +1,8 @@
-#include "tests/wine/plugin/Watchdog.h"
+#include "tests/wine/support/Watchdog.h"
 
 #include <cstdio>
 
-namespace pluginsupport {
+namespace winetest {
 
 Watchdog::Watchdog(int limitMs, std::string what) : limitMs_(limitMs), what_(std::move(what)) {
   returned_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -25,4 +25,4 @@ DWORD WINAPI Watchdog::watch(void* self) {
   return 1;
 }
 
-} // namespace pluginsupport
+} // namespace winetest

@@ -1,18 +1,19 @@
-#include "tests/wine/plugin/WindowReadBack.h"
+#include "tests/wine/support/WindowReadBack.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <sstream>
 
-namespace pluginsupport {
+namespace winetest {
 
 paint::SoftwareCanvas readWindow(HWND window) {
   RECT client = {};
-  GetClientRect(window, &client);
+  if (!window || !GetClientRect(window, &client)) return {};
   return captureDrawing(client.right, client.bottom, [&](HDC dc) { PrintWindow(window, dc, PW_CLIENTONLY); });
 }
 
-paint::SoftwareCanvas captureDrawing(int width, int height, const std::function<void(HDC)>& draw) {
+paint::SoftwareCanvas captureDrawing(int width, int height, const std::function<void(HDC)>& draw,
+                                     std::uint32_t background) {
   paint::SoftwareCanvas canvas(width, height);
   if (width <= 0 || height <= 0) return canvas;
   BITMAPINFO info = {};
@@ -31,7 +32,7 @@ paint::SoftwareCanvas captureDrawing(int width, int height, const std::function<
     return canvas;
   }
   auto* pixels = static_cast<std::uint32_t*>(bits);
-  std::fill(pixels, pixels + static_cast<std::size_t>(width) * height, kUnpainted);
+  std::fill(pixels, pixels + static_cast<std::size_t>(width) * height, background);
   HGDIOBJ previous = SelectObject(memory, bitmap);
   draw(memory);
   GdiFlush();
@@ -47,6 +48,11 @@ paint::SoftwareCanvas captureDrawing(int width, int height, const std::function<
   DeleteObject(bitmap);
   DeleteDC(memory);
   return canvas;
+}
+
+bool samePixels(const paint::SoftwareCanvas& a, const paint::SoftwareCanvas& b) {
+  return a.width() == b.width() && a.height() == b.height() &&
+         std::equal(a.pixels(), a.pixels() + std::size_t(a.stride()) * a.height(), b.pixels());
 }
 
 ImageDifference compareImages(const paint::SoftwareCanvas& actual, const paint::SoftwareCanvas& expected) {
@@ -87,4 +93,4 @@ int countColour(const paint::SoftwareCanvas& canvas, std::uint32_t colour) {
   return count;
 }
 
-} // namespace pluginsupport
+} // namespace winetest

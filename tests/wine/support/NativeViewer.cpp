@@ -1,15 +1,17 @@
-#include "tests/wine/plugin/NativeViewer.h"
+#include "tests/wine/support/NativeViewer.h"
 
 #include "platform/Socket.h"
 #include "presentation/EmbeddedViewer.h"
+#include "tests/wine/support/MessageLoop.h"
+#include "tests/wine/support/RecorderProcess.h"
 
 #include <windows.h>
 
-namespace pluginsupport {
+namespace winetest {
 
 NativeViewer::NativeViewer(const char* host, int port, int connectionId, int width, int height)
     : width_(width), height_(height) {
-  platform::networkStartup(); // this process's own sockets, apart from the plug-in's
+  platform::networkStartup(); // this process's own sockets, apart from the host's
   embed::ViewerSettings settings;
   settings.host = host;
   settings.port = port;
@@ -27,19 +29,13 @@ NativeViewer::~NativeViewer() {
 }
 
 bool NativeViewer::pumpUntil(const std::function<bool()>& done, int timeoutMs) {
-  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeoutMs);
   const ViewerHostWindow host{window_.handle(), width_, height_, false};
-  while (!done()) {
-    if (GetTickCount64() >= deadline) return false;
-    window_.pump(
-        [&](const platform::WindowMessage& message) {
-          ++handled_[message.message];
-          if (message.message == platform::kMsgStatus && message.lParam != 0) ++statusTexts_;
-          embed::dispatchMessage(viewer_, message, host);
-        },
-        10);
-  }
-  return true;
+  const auto handle = [&](const platform::WindowMessage& message) {
+    ++handled_[message.message];
+    if (message.message == platform::kMsgStatus && message.lParam != 0) ++statusTexts_;
+    embed::dispatchMessage(viewer_, message, host);
+  };
+  return winetest::pumpUntil(done, timeoutMs, [&] { window_.pump(handle); });
 }
 
 int NativeViewer::handled(unsigned message, bool withText) const {
@@ -54,4 +50,12 @@ paint::SoftwareCanvas NativeViewer::paint() const {
   return canvas;
 }
 
-} // namespace pluginsupport
+paint::SoftwareCanvas nativeFixedPicture(int seed, int width, int height) {
+  RecorderProcess recorder({"fixed:" + std::to_string(seed)});
+  if (!recorder.started()) return {};
+  NativeViewer native("127.0.0.1", recorder.port(), 1, width, height);
+  if (!native.pumpUntil([&] { return native.handled(platform::kMsgFrameDecoded) >= 1; })) return {};
+  return native.paint();
+}
+
+} // namespace winetest

@@ -1,17 +1,22 @@
-// A recorder for the control's tests, in a process of its own: the container's process
-// then has not started Windows Sockets, as a browser's need not have. The arguments name
-// the servers to start; a line "port N" is printed for each, in that order:
-//   fixed:S  sends picture S (FixedPicture.h) once on each connection, then stays silent
-//   stream   the recorder simulator's live pictures, as fast as the viewer asks
-//   still:F  one still picture (encoded once), at most F pictures a second
-//   full     a listener whose queue is full: a connect to it hangs
+// The recorder for the Windows hosts' tests, in a process of its own (RecorderProcess starts
+// it): the test's process then holds no socket library reference of the recorder's, so a
+// host that started or cleaned up the sockets wrongly would show. The arguments name the
+// servers to start, each on a free loopback port:
+//   simulator [OPTION ...]  the recorder simulator with camview-recorder's options (--fps,
+//                           --fault, ...; no image files), up to the next server's name
+//   fixed:S   sends picture S (FixedPicture.h) once on each connection, then stays silent
+//   still:F   the simulator with one still picture (encoded once), at most F pictures a second
+//   full      a listener whose queue is full: a connect to it hangs
+// It prints "port N" for each server in that order, then "ready" (or "error TEXT" and ends).
 // Then commands come on standard input: "counts" prints "counts A B ..." (connections each
 // server has accepted so far). The end of the input ends the process.
 #include "platform/Socket.h"
+#include "recorder/app/CommandLine.h"
 #include "recorder/server/RecorderServer.h"
-#include "recorder/server/Wire.h"
 #include "recorder/server/RequestReader.h"
-#include "tests/wine/activex/FixedPicture.h"
+#include "recorder/server/Wire.h"
+#include "tests/wine/support/FixedPicture.h"
+#include "tests/wine/support/FullListener.h"
 
 #include <atomic>
 #include <cstdio>
@@ -20,6 +25,7 @@
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,6 +37,7 @@ public:
   virtual ~Server() = default;
   virtual int port() const = 0;
   virtual long connections() const = 0;
+  virtual void stop() {}
 };
 
 bool sendAll(platform::SocketHandle socket, const std::vector<std::uint8_t>& bytes) {
@@ -50,7 +57,7 @@ class FixedPictureServer final : public Server {
 public:
   explicit FixedPictureServer(int seed) {
     PictureRecord record;
-    if (!activextest::fixedPicture(seed, record)) throw std::runtime_error("cannot encode the picture");
+    if (!winetest::fixedPicture(seed, record)) throw std::runtime_error("cannot encode the picture");
     recorder::MessageWriter established;
     established.addPdat({recorder::kReplyEstablished, 0, 0, 0});
     opening_ = established.take();
@@ -118,65 +125,75 @@ public:
   std::string describe(const recorder::PictureContext&) const override { return "gradients"; }
 };
 
-class StreamServer final : public Server {
+// The recorder simulator, stopped cleanly at the end (a crash while it stops shows in the
+// program's exit code).
+class SimulatorServer final : public Server {
 public:
-  StreamServer(double picturesPerSecond, bool still) {
-    recorder::ServerOptions options;
+  explicit SimulatorServer(recorder::ServerOptions options) {
     options.port = 0;
     options.quiet = true;
-    options.picturesPerSecond = picturesPerSecond;
-    if (still) options.stills = std::make_shared<GradientStill>();
     server_ = std::make_unique<recorder::RecorderServer>(options, log_);
     std::string error;
     if (!server_->start(error)) throw std::runtime_error(error);
   }
   int port() const override { return server_->port(); }
   long connections() const override { return static_cast<long>(server_->connectionsAccepted()); }
+  void stop() override { server_->stop(); }
 
 private:
   std::ostringstream log_;
   std::unique_ptr<recorder::RecorderServer> server_;
 };
 
-// Nothing accepts; the listener's queue (one connection) is filled by a connection of our
-// own, so that the system drops every further connection request and the connect waits.
 class FullServer final : public Server {
 public:
   FullServer() {
-    listener_ = platform::socketListen("127.0.0.1", 0, 0);
-    if (listener_ == platform::kNoSocket) throw std::runtime_error("cannot listen");
-    for (int i = 0; i < 2; ++i) { // the second hangs like the viewer's will
-      std::thread([port = port()] {
-        platform::SocketHandle filler = platform::socketCreate();
-        platform::socketConnect(filler, "127.0.0.1", port);
-      }).detach();
-    }
+    if (listener_.port() == 0) throw std::runtime_error("cannot listen");
   }
-  int port() const override { return platform::socketLocalPort(listener_); }
+  int port() const override { return listener_.port(); }
   long connections() const override { return 0; }
 
 private:
-  platform::SocketHandle listener_ = platform::kNoSocket;
+  winetest::FullListener listener_;
 };
 
-std::unique_ptr<Server> makeServer(const std::string& kind) {
+bool isServerName(const std::string& word) {
+  return word == "simulator" || word == "full" || word.rfind("fixed:", 0) == 0 || word.rfind("still:", 0) == 0;
+}
+
+// Starts the server named by arguments[next] and moves `next` past its options.
+std::unique_ptr<Server> startServer(const std::vector<std::string>& arguments, std::size_t& next) {
+  const std::string kind = arguments[next++];
   if (kind.rfind("fixed:", 0) == 0) return std::make_unique<FixedPictureServer>(std::atoi(kind.c_str() + 6));
-  if (kind == "stream") return std::make_unique<StreamServer>(0.0, false);
-  if (kind.rfind("still:", 0) == 0) return std::make_unique<StreamServer>(std::atof(kind.c_str() + 6), true);
   if (kind == "full") return std::make_unique<FullServer>();
-  throw std::runtime_error("unknown server " + kind);
+  if (kind.rfind("still:", 0) == 0) {
+    recorder::ServerOptions options;
+    options.picturesPerSecond = std::atof(kind.c_str() + 6);
+    options.stills = std::make_shared<GradientStill>();
+    return std::make_unique<SimulatorServer>(options);
+  }
+  if (kind != "simulator") throw std::runtime_error("unknown server " + kind);
+  std::vector<std::string> options;
+  while (next < arguments.size() && !isServerName(arguments[next])) options.push_back(arguments[next++]);
+  recorder::CommandLine commandLine;
+  std::string error;
+  if (!recorder::parseCommandLine(options, commandLine, error)) throw std::runtime_error(error);
+  if (!commandLine.images.empty()) throw std::runtime_error("no image files here");
+  return std::make_unique<SimulatorServer>(commandLine.server);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+  std::vector<std::unique_ptr<Server>> servers;
   try {
     if (!platform::networkStartup()) throw std::runtime_error("no Windows Sockets");
-    std::vector<std::unique_ptr<Server>> servers;
-    for (int i = 1; i < argc; ++i) {
-      servers.push_back(makeServer(argv[i]));
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    for (std::size_t next = 0; next < arguments.size();) {
+      servers.push_back(startServer(arguments, next));
       std::printf("port %d\n", servers.back()->port());
     }
+    std::printf("ready\n");
     std::fflush(stdout);
     std::string command;
     while (std::getline(std::cin, command)) {
@@ -191,6 +208,9 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     std::_Exit(1);
   }
-  // Sessions may be blocked in the network: the process ends without waiting for them.
+  for (const auto& server : servers) server->stop();
+  // Sessions of the other servers may be blocked in the network: the process ends without
+  // waiting for them.
+  std::fflush(stdout);
   std::_Exit(0);
 }

@@ -1,10 +1,10 @@
-#include "tests/wine/activex/FixedPicture.h"
+#include "tests/wine/support/FixedPicture.h"
 
 #include "tests/presentation/ReferencePicture.h"
 
 #include <cstring>
 
-namespace activextest {
+namespace winetest {
 
 bool fixedPicture(int seed, PictureRecord& record) {
   const std::vector<std::uint8_t> payload = testsupport::encodedTestPicture(seed);
@@ -15,4 +15,4 @@ bool fixedPicture(int seed, PictureRecord& record) {
   return true;
 }
 
-} // namespace activextest
+} // namespace winetest

@@ -1,8 +1,8 @@
 #pragma once
-// The same viewer core as the plug-in's, in the test's own process: created through the same
-// facade with the same fonts (this program carries them as resources 104 to 111), its
-// messages handled through a message window, painted onto a SoftwareCanvas. What the
-// plug-in's window shows is compared with what this paints.
+// The same viewer core as the hosts', in the test's own process: created through the same
+// facade with the same fonts (the test program carries them as resources 104 to 111, from
+// ViewerFonts.rc), its messages handled through a message window, painted onto a
+// SoftwareCanvas. What a host's window shows is compared with what this paints.
 #include "platform/Window.h"
 #include "platform/paint/SoftwareCanvas.h"
 
@@ -11,7 +11,7 @@
 
 class CViewer;
 
-namespace pluginsupport {
+namespace winetest {
 
 class NativeViewer {
 public:
@@ -37,4 +37,9 @@ private:
   int statusTexts_ = 0;
 };
 
-} // namespace pluginsupport
+// What the core paints natively in a window of width x height once it shows the picture of
+// a "fixed:S" recorder (FixedPicture.h) for `seed`; an empty canvas when it never does. The
+// sockets it used are given back before it returns.
+paint::SoftwareCanvas nativeFixedPicture(int seed, int width, int height);
+
+} // namespace winetest

@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace pluginsupport {
+namespace winetest {
 
 class Watchdog {
 public:
@@ -22,4 +22,4 @@ private:
   HANDLE thread_ = nullptr;
 };
 
-} // namespace pluginsupport
+} // namespace winetest

@@ -86,7 +86,7 @@ void RecorderLink::handle(const platform::WindowMessage& message) {
     PictureRecord& slot = connection_->windowSlot[0];
     if (!slot.valid.load(std::memory_order_acquire)) return;
     auto bytes = std::make_shared<const Bytes>(pictureMessage(slot));
-    slot.valid.store(false, std::memory_order_release); // the Receiver thread asks for the next one
+    connection_->releaseWindowSlot(); // the Receiver thread asks for the next one at once
     pictures_.fetch_add(1, std::memory_order_relaxed);
     if (events_.picture) events_.picture(std::move(bytes));
   } else if (message.message == platform::kMsgStatus && message.lParam == 0 &&

@@ -6,7 +6,8 @@
 // for its X connection and its viewers' messages at once.
 //
 // POSIX: an eventfd polled beside the socket. Windows: an event that the socket's FD_READ
-// and FD_CLOSE set (WSAEventSelect) beside a wake event, in WaitForMultipleObjects.
+// and FD_CLOSE set (WSAEventSelect) beside a wake event, in WaitForMultipleObjects. A page
+// (hosts/web): a condition variable its socket bridge signals.
 #include "platform/Socket.h"
 
 #include <cstdint>
@@ -40,7 +41,8 @@ public:
   bool valid() const noexcept;
 
 private:
-  // POSIX: [0] the eventfd. Windows: [0] the wake event, [1] the socket's event. -1: none.
+  // POSIX: [0] the eventfd. Windows: [0] the wake event, [1] the socket's event. A page:
+  // [0] the bridge's state. -1: none.
   std::intptr_t handles_[2] = {-1, -1};
 };
 

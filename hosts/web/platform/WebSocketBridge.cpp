@@ -13,7 +13,14 @@
 // Every socket and name lives in a fixed table and received bytes in malloc'd buffers, so
 // running out of memory fails a call instead of ending the page's module. The server-side
 // calls have no meaning in a page and fail.
+//
+// A SocketWaiter here is a condition variable that the main thread's WebSocket callbacks
+// signal when bytes arrive or the socket ends, and that wake signals: the Receiver thread
+// sleeps until then instead of looking every few milliseconds.
 #include "platform/Socket.h"
+#include "platform/SocketWaiter.h"
+
+#include "platform/Time.h"
 
 #include <emscripten.h>
 #include <emscripten/threading.h>
@@ -23,6 +30,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <new>
 
 namespace platform {
 
@@ -81,10 +89,17 @@ struct ByteQueue {
 
 enum class State { Unused, Idle, Connecting, Open, Closed };
 
+// A SocketWaiter's half here, under the registry's lock.
+struct WaiterState {
+  std::condition_variable changed; // bytes arrived, the socket ended, or a wake
+  bool woken = false;
+};
+
 struct BridgeSocket {
   SocketHandle handle = kNoSocket;
   State state = State::Unused;
   ByteQueue received;
+  WaiterState* waiter = nullptr; // the waiter sleeping on this socket, if any
 };
 
 // One lock for every socket: each call holds it for a few microseconds (a copy of received
@@ -213,6 +228,7 @@ void reportState(SocketHandle handle, State state) {
     if (!socket || socket->state == State::Closed || socket->state == State::Idle) return;
     if (state == State::Open && socket->state != State::Connecting) return;
     socket->state = state;
+    if (socket->waiter) socket->waiter->changed.notify_one();
   }
   all.changed.notify_all();
 }
@@ -336,6 +352,60 @@ int socketWaitWritable(SocketHandle, int) { return -1; }
 SocketHandle socketAccept(SocketHandle) { return kNoSocket; }
 bool socketSetNoDelay(SocketHandle handle) { return socketSetNonBlocking(handle); }
 
+// --- SocketWaiter ---
+
+namespace {
+WaiterState* stateOf(std::intptr_t handle) { return handle >= 0 ? reinterpret_cast<WaiterState*>(handle) : nullptr; }
+} // namespace
+
+SocketWaiter::SocketWaiter() noexcept {
+  if (WaiterState* state = new (std::nothrow) WaiterState) handles_[0] = reinterpret_cast<std::intptr_t>(state);
+}
+
+SocketWaiter::~SocketWaiter() { delete stateOf(handles_[0]); }
+
+bool SocketWaiter::valid() const noexcept { return handles_[0] >= 0; }
+
+void SocketWaiter::wake() noexcept {
+  WaiterState* state = stateOf(handles_[0]);
+  if (!state) return;
+  Registry& all = registry();
+  std::lock_guard lock(all.mutex);
+  state->woken = true;
+  state->changed.notify_one();
+}
+
+SocketWaiter::Result SocketWaiter::wait(SocketHandle handle, int timeoutMs) noexcept {
+  WaiterState* state = stateOf(handles_[0]);
+  if (!state) {
+    sleepMs(std::uint32_t(timeoutMs >= 0 && timeoutMs < kFallbackSliceMs ? timeoutMs : kFallbackSliceMs));
+    return Result::Readable;
+  }
+  // The main thread delivers what is awaited: it may look, but never wait.
+  if (emscripten_is_main_runtime_thread()) timeoutMs = 0;
+  Registry& all = registry();
+  std::unique_lock lock(all.mutex);
+  // Readable: bytes to take, or an end for the next receive to report.
+  const auto readable = [&] {
+    const BridgeSocket* socket = find(all, handle);
+    return socket && (socket->received.size() > 0 || socket->state == State::Closed);
+  };
+  const auto due = [&] { return state->woken || readable(); };
+  if (timeoutMs != 0 && !due()) {
+    if (BridgeSocket* socket = find(all, handle)) socket->waiter = state;
+    if (timeoutMs < 0)
+      state->changed.wait(lock, due);
+    else
+      state->changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), due);
+    if (BridgeSocket* socket = find(all, handle); socket && socket->waiter == state) socket->waiter = nullptr;
+  }
+  if (state->woken) {
+    state->woken = false;
+    return Result::Woken;
+  }
+  return readable() ? Result::Readable : Result::TimedOut;
+}
+
 } // namespace platform
 
 // Called by the main thread's WebSocket handlers.
@@ -355,8 +425,9 @@ EMSCRIPTEN_KEEPALIVE int camview_socket_received(int id, const std::uint8_t* dat
   if (!socket) return 0; // closed meanwhile
   if (socket->state != platform::State::Open) return 0;
   if (length <= 0) return 1;
-  if (socket->received.append(data, std::size_t(length))) return 1;
-  socket->state = platform::State::Closed;
-  return 0;
+  const bool kept = socket->received.append(data, std::size_t(length));
+  if (!kept) socket->state = platform::State::Closed;
+  if (socket->waiter) socket->waiter->changed.notify_one();
+  return kept ? 1 : 0;
 }
 }

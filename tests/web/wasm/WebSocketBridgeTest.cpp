@@ -2,11 +2,14 @@
 // the suite drives by hand (FakeWebSocket.js): the calls run on the main thread, where the
 // bridge's WebSocket half runs at once, so every step is seen as it happens.
 #include "platform/Socket.h"
+#include "platform/SocketWaiter.h"
 
 #include <emscripten.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern "C" int camview_socket_received(int id, const std::uint8_t* data, int length);
@@ -155,6 +158,42 @@ TEST(PageSockets, BytesNobodyReadsEndTheConnectionInsteadOfGrowingWithoutBound) 
   EXPECT_EQ(received, -1);
   EXPECT_GT(chunks, 0);
   EXPECT_LT(chunks, kChunks);
+  socketClose(socket);
+}
+
+// The Receiver thread's sleep: a worker waits on its socket; bytes, a wake and the socket's
+// end each end the wait (a missed signal would leave it waiting until its bound).
+TEST(PageSockets, AWaiterSleepsUntilBytesAWakeOrTheEnd) {
+  int fake = -1;
+  const SocketHandle socket = startConnect("gate", fake);
+  ASSERT_NE(socket, kNoSocket);
+  fakeOpen(fake);
+  SocketWaiter waiter;
+  ASSERT_TRUE(waiter.valid());
+  EXPECT_EQ(waiter.wait(socket, 0), SocketWaiter::Result::TimedOut);
+
+  constexpr int kBoundMs = 20000;
+  std::atomic<int> step{0};
+  SocketWaiter::Result results[3] = {};
+  std::thread worker([&] {
+    for (int i = 0; i < 3; ++i) {
+      step.store(i + 1);
+      results[i] = waiter.wait(socket, kBoundMs);
+      std::uint8_t bytes[8];
+      if (results[i] == SocketWaiter::Result::Readable) socketReceive(socket, bytes, 8);
+    }
+  });
+  while (step.load() < 1) {}
+  waiter.wake();
+  while (step.load() < 2) {}
+  fakeDeliver(fake, 4, 0);
+  while (step.load() < 3) {}
+  fakeEndByPeer(fake);
+  worker.join();
+  EXPECT_EQ(results[0], SocketWaiter::Result::Woken);
+  EXPECT_EQ(results[1], SocketWaiter::Result::Readable);
+  EXPECT_EQ(results[2], SocketWaiter::Result::Readable);
+  EXPECT_EQ(waiter.wait(socket, 0), SocketWaiter::Result::Readable); // the end stays readable
   socketClose(socket);
 }
 

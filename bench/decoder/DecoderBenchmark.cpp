@@ -6,34 +6,9 @@
 
 #include "decoder/PictureSplit.h"
 #include "decoder/WaveletDecoder.h"
+#include "tests/support/CountedAllocation.h"
 
 #include <benchmark/benchmark.h>
-
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
-namespace {
-
-std::atomic<long> gAllocations{0};
-
-} // namespace
-
-void* operator new(std::size_t size) {
-  gAllocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-  gAllocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -100,9 +75,9 @@ void BM_Decode(benchmark::State& state) {
     state.SkipWithError("decode failed");
     return;
   }
-  const long allocationsBefore = gAllocations.load();
+  const long allocationsBefore = testsupport::allocationCount();
   for (auto _ : state) benchmark::DoNotOptimize(decodeOnce());
-  const double allocations = double(gAllocations.load() - allocationsBefore) / double(state.iterations());
+  const double allocations = double(testsupport::allocationCount() - allocationsBefore) / double(state.iterations());
   state.SetLabel(std::string(variant.name) + (large ? " 120KB " : " 40KB ") + std::to_string(payload.size()) + "B");
   state.counters["Mpx/s"] = benchmark::Counter(double(pixels) * 1e-6, benchmark::Counter::kIsIterationInvariantRate);
   state.counters["allocs/pic"] = allocations;
@@ -119,7 +94,7 @@ void BM_DecodeFreshEngine(benchmark::State& state) {
   FieldStreams fields;
   SplitPicturePayload(payload.data(), uint32_t(payload.size()), fields);
   std::vector<uint8_t> frame(1327104);
-  const long allocationsBefore = gAllocations.load();
+  const long allocationsBefore = testsupport::allocationCount();
   for (auto _ : state) {
     CWaveletDecoder decoder(720, 576);
     decoder.colEnd = 696;
@@ -131,7 +106,7 @@ void BM_DecodeFreshEngine(benchmark::State& state) {
     decoder.outputSize = int32_t(frame.size());
     benchmark::DoNotOptimize(decoder.Decode());
   }
-  state.counters["allocs/pic"] = double(gAllocations.load() - allocationsBefore) / double(state.iterations());
+  state.counters["allocs/pic"] = double(testsupport::allocationCount() - allocationsBefore) / double(state.iterations());
 }
 BENCHMARK(BM_DecodeFreshEngine)->Unit(benchmark::kMillisecond);
 

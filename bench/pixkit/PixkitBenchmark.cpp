@@ -1,38 +1,14 @@
 // Drawing benchmarks of the 2D library on a 720 x 576 frame. Every benchmark reports the
-// allocations made per iteration ("allocs"), counted by the replaced global operator new:
+// allocations made per iteration ("allocs"), counted by the counted allocation functions:
 // drawing must not allocate.
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <cstdlib>
-#include <new>
 #include <vector>
 
 #include "pixkit/PixkitLib.h"
 #include "resources/fonts/EmbeddedFonts.h"
-
-namespace {
-std::atomic<long> g_allocations{0};
-void* countedAllocation(std::size_t size) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  return std::malloc(size == 0 ? 1 : size);
-}
-} // namespace
-
-void* operator new(std::size_t size) {
-  if (void* p = countedAllocation(size)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-  if (void* p = countedAllocation(size)) return p;
-  throw std::bad_alloc();
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return countedAllocation(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return countedAllocation(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+#include "tests/support/CountedAllocation.h"
 
 namespace {
 
@@ -49,10 +25,10 @@ unsigned char* fontBlock(int id) {
 // Counts the allocations of the timed loop and reports them per iteration.
 class AllocationCounter {
 public:
-  AllocationCounter() : m_start(g_allocations.load()) {}
+  AllocationCounter() : m_start(testsupport::allocationCount()) {}
   void report(benchmark::State& state) const {
     state.counters["allocs"] =
-        benchmark::Counter(static_cast<double>(g_allocations.load() - m_start), benchmark::Counter::kAvgIterations);
+        benchmark::Counter(static_cast<double>(testsupport::allocationCount() - m_start), benchmark::Counter::kAvgIterations);
   }
 
 private:

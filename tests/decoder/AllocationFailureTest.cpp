@@ -1,51 +1,14 @@
 // The decoder under allocation failure: it runs on a worker thread inside a browser, so a
 // failed allocation must become a failed decode with DEC_NO_MEMORY, never an exception, and
-// must leave nothing behind. This binary replaces the global allocation functions to make
-// allocations fail on cue and to count the blocks alive.
+// must leave nothing behind. Allocations fail on cue through the counted allocation functions.
 #include "StreamWriter.h"
 #include "decoder/WaveletDecoder.h"
+#include "tests/support/CountedAllocation.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <new>
 #include <vector>
-
-namespace {
-long g_failFrom = -1; // allocations with this index and later fail; -1: none
-long g_allocations = 0;
-long g_alive = 0;
-
-void* allocate(std::size_t size) {
-  if (g_failFrom >= 0 && g_allocations++ >= g_failFrom) return nullptr;
-  void* p = std::malloc(size == 0 ? 1 : size);
-  if (p != nullptr) ++g_alive;
-  return p;
-}
-
-void release(void* p) {
-  if (p == nullptr) return;
-  --g_alive;
-  std::free(p);
-}
-} // namespace
-
-void* operator new(std::size_t size) {
-  if (void* p = allocate(size)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-  if (void* p = allocate(size)) return p;
-  throw std::bad_alloc();
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void operator delete(void* p) noexcept { release(p); }
-void operator delete[](void* p) noexcept { release(p); }
-void operator delete(void* p, std::size_t) noexcept { release(p); }
-void operator delete[](void* p, std::size_t) noexcept { release(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { release(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { release(p); }
 
 using namespace wavelet;
 using namespace wavelet::test;
@@ -66,11 +29,10 @@ Picture MakePicture(int width, int height) {
   return p;
 }
 
-// Decodes with the given engine, or with one the decoder creates; allocations from index
-// `failFrom` on fail. Reports whether an exception escaped.
+// Decodes with the given engine, or with one the decoder creates; the allocations from the
+// `failFrom`th on (0: the first; -1: none) fail. Reports whether an exception escaped.
 bool Decode(Picture& p, CWaveletEngine* engine, EngineKind kind, long failFrom, int32_t& result, bool& threw) {
-  g_allocations = 0;
-  g_failFrom = failFrom;
+  if (failFrom >= 0) testsupport::failAllocation(failFrom, true);
   bool ok = false;
   threw = false;
   try {
@@ -83,7 +45,7 @@ bool Decode(Picture& p, CWaveletEngine* engine, EngineKind kind, long failFrom, 
     }
     decoder = owned.get();
     if (decoder == nullptr) { // the decoder object itself is the caller's allocation
-      g_failFrom = -1;
+      testsupport::stopFailingAllocations();
       result = -1;
       return false;
     }
@@ -98,7 +60,7 @@ bool Decode(Picture& p, CWaveletEngine* engine, EngineKind kind, long failFrom, 
   } catch (...) {
     threw = true;
   }
-  g_failFrom = -1;
+  testsupport::stopFailingAllocations();
   return ok;
 }
 
@@ -109,13 +71,14 @@ TEST(DecoderAllocation, EveryFailedAllocationGivesNoMemoryWithoutLeaks) {
     Picture p = MakePicture(200, 288);
     long step = 1; // allocation 0 is the decoder object, made by the caller
     for (; step < 20; ++step) {
-      const long aliveBefore = g_alive;
+      const long aliveBefore = testsupport::blocksAlive();
+      const long countBefore = testsupport::allocationCount();
       int32_t result = -1;
       bool threw = false;
       const bool ok = Decode(p, nullptr, kind, step, result, threw);
       EXPECT_FALSE(threw) << "allocation " << step;
-      EXPECT_EQ(g_alive, aliveBefore) << "allocation " << step << " failed and left blocks behind";
-      if (g_allocations <= step) { // nothing failed: the decode needs fewer allocations
+      EXPECT_EQ(testsupport::blocksAlive(), aliveBefore) << "allocation " << step << " failed and left blocks behind";
+      if (testsupport::allocationCount() - countBefore <= step) { // nothing failed: the decode needs fewer allocations
         EXPECT_TRUE(ok);
         break;
       }
@@ -148,9 +111,8 @@ TEST(DecoderAllocation, AReusedEngineKeepsDecodingAfterItsBufferCouldNotGrow) {
 }
 
 TEST(DecoderAllocation, NoEngineWithoutMemory) {
-  g_allocations = 0;
-  g_failFrom = 0;
+  testsupport::failAllocation(0, true);
   std::unique_ptr<CWaveletEngine> engine = CreateWaveletEngine(EngineKind::Portable);
-  g_failFrom = -1;
+  testsupport::stopFailingAllocations();
   EXPECT_EQ(engine, nullptr);
 }

@@ -1,7 +1,6 @@
 // Every create operation under allocation failure: for each allocation it makes, a run in
 // which exactly that allocation fails must return 0 (false) and leave nothing behind.
-// This binary replaces the global allocation functions to make allocations fail on cue
-// and to count the blocks alive.
+// Allocations fail on cue through the counted allocation functions.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -15,42 +14,7 @@
 #include "pixkit/PixkitLib.h"
 #include "tests/pixkit/BmpBuilder.h"
 #include "tests/pixkit/FontBuilder.h"
-
-namespace {
-long g_failAt = -1; // index of the allocation to fail, -1: none
-long g_allocations = 0;
-long g_alive = 0;
-
-void* allocate(std::size_t size) {
-  if (g_failAt >= 0 && g_allocations++ == g_failAt) return nullptr;
-  void* p = std::malloc(size == 0 ? 1 : size);
-  if (p != nullptr) ++g_alive;
-  return p;
-}
-
-void release(void* p) {
-  if (p == nullptr) return;
-  --g_alive;
-  std::free(p);
-}
-} // namespace
-
-void* operator new(std::size_t size) {
-  if (void* p = allocate(size)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-  if (void* p = allocate(size)) return p;
-  throw std::bad_alloc();
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void operator delete(void* p) noexcept { release(p); }
-void operator delete[](void* p) noexcept { release(p); }
-void operator delete(void* p, std::size_t) noexcept { release(p); }
-void operator delete[](void* p, std::size_t) noexcept { release(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { release(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { release(p); }
+#include "tests/support/CountedAllocation.h"
 
 namespace {
 
@@ -63,17 +27,17 @@ constexpr unsigned long kR = 0xFF0000, kG = 0x00FF00, kB = 0x0000FF;
 long exhaust(const std::function<bool()>& create, const std::function<void()>& prepare = {}, long consumed = 0) {
   for (long k = 0; k < 100; ++k) {
     if (prepare) prepare();
-    const long aliveBefore = g_alive;
-    g_allocations = 0;
-    g_failAt = k;
+    const long aliveBefore = testsupport::blocksAlive();
+    const long countBefore = testsupport::allocationCount();
+    testsupport::failAllocation(k);
     const bool ok = create();
-    g_failAt = -1;
-    if (g_allocations <= k) { // no allocation failed in this run
+    testsupport::stopFailingAllocations();
+    if (testsupport::allocationCount() - countBefore <= k) { // no allocation failed in this run
       EXPECT_TRUE(ok);
       return k;
     }
     EXPECT_FALSE(ok) << "allocation " << k << " failed but the operation reported success";
-    EXPECT_EQ(g_alive, aliveBefore - consumed) << "allocation " << k << " failed and left blocks behind";
+    EXPECT_EQ(testsupport::blocksAlive(), aliveBefore - consumed) << "allocation " << k << " failed and left blocks behind";
   }
   ADD_FAILURE() << "the operation never succeeded";
   return -1;

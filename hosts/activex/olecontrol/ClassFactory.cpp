@@ -3,32 +3,13 @@
 #include "hosts/activex/olecontrol/ComSupport.h"
 #include "hosts/activex/olecontrol/Module.h"
 
-#include <atomic>
-
 namespace olecontrol {
 namespace {
 
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public SingleInterfaceObject<IClassFactory, IID_IClassFactory> {
 public:
   explicit ClassFactory(CreateFunction create) : create_(create) { objectCreated(); }
   ~ClassFactory() { objectDestroyed(); }
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
-      *object = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return references_.fetch_add(1) + 1; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    ULONG left = references_.fetch_sub(1) - 1;
-    if (left == 0) delete this;
-    return left;
-  }
 
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
     if (!object) return E_POINTER;
@@ -43,7 +24,6 @@ public:
 
 private:
   CreateFunction create_;
-  std::atomic<ULONG> references_{1};
 };
 
 } // namespace

@@ -8,6 +8,7 @@
 // After windows.h: the OLE declarations (left out by WIN32_LEAN_AND_MEAN).
 #include <ole2.h>
 
+#include <atomic>
 #include <new>
 #include <string>
 #include <utility>
@@ -54,6 +55,35 @@ public:
 
 private:
   Interface* pointer_ = nullptr;
+};
+
+// IUnknown for a small object that offers one interface besides IUnknown, named by the
+// template arguments. References are counted atomically: containers may release from any
+// thread.
+template <class Interface, const IID& kInterfaceId>
+class SingleInterfaceObject : public Interface {
+public:
+  virtual ~SingleInterfaceObject() = default;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (!object) return E_POINTER;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, kInterfaceId)) {
+      *object = static_cast<Interface*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return references_.fetch_add(1) + 1; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = references_.fetch_sub(1) - 1;
+    if (left == 0) delete this;
+    return left;
+  }
+
+private:
+  std::atomic<ULONG> references_{1};
 };
 
 template <class Body>

@@ -2,33 +2,14 @@
 
 #include "hosts/activex/olecontrol/ComSupport.h"
 
-#include <atomic>
-
 namespace olecontrol {
 namespace {
 
 // Enumerates one connection point; holds a reference to it (and so to its control).
-class SinglePointEnumerator final : public IEnumConnectionPoints {
+class SinglePointEnumerator final : public SingleInterfaceObject<IEnumConnectionPoints, IID_IEnumConnectionPoints> {
 public:
   explicit SinglePointEnumerator(IConnectionPoint* point, ULONG position = 0) : position_(position) {
     point_.assign(point);
-  }
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IEnumConnectionPoints)) {
-      *object = static_cast<IEnumConnectionPoints*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return references_.fetch_add(1) + 1; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    ULONG left = references_.fetch_sub(1) - 1;
-    if (left == 0) delete this;
-    return left;
   }
 
   HRESULT STDMETHODCALLTYPE Next(ULONG count, IConnectionPoint** points, ULONG* fetched) override {
@@ -61,7 +42,6 @@ public:
 private:
   ComRef<IConnectionPoint> point_;
   ULONG position_;
-  std::atomic<ULONG> references_{1};
 };
 
 } // namespace

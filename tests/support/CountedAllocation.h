@@ -1,0 +1,21 @@
+#pragma once
+// A program that links camview_counted_allocation has its global allocation functions
+// replaced: every allocation is counted, the blocks alive are counted, and allocations can be
+// made to fail on cue. Allocation-failure suites use it to check that each failure is handled
+// and leaves nothing behind; benchmarks use it to report allocations per picture or drawing.
+// The counters are atomic: worker threads allocate too. Not for sanitizer builds, which
+// bring their own allocator.
+namespace testsupport {
+
+// Allocations made since the program started, failed ones included.
+long allocationCount() noexcept;
+
+// Blocks taken and not yet given back.
+long blocksAlive() noexcept;
+
+// The allocation `ahead` places from now (0: the next one) fails, and with `andLater`
+// every one after it too, until stopFailingAllocations.
+void failAllocation(long ahead, bool andLater = false) noexcept;
+void stopFailingAllocations() noexcept;
+
+} // namespace testsupport

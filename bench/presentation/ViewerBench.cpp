@@ -1,6 +1,7 @@
 // Viewer pipeline figures: CPU per picture at full size, heap allocations per picture in
 // steady state, resident memory per viewer. Many viewers against a recorder in another
 // process: viewer_cpu_bench.
+#include "tests/support/CountedAllocation.h"
 #include "platform/paint/SoftwareCanvas.h"
 #include "presentation/FrameLayout.h"
 #include "presentation/FramePipeline.h"
@@ -11,33 +12,11 @@
 
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
-#include <new>
 #include <string>
-
-// Counts every heap allocation of the process.
-namespace {
-std::atomic<long long> allocations{0};
-}
-void* operator new(std::size_t size) {
-  allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return ::operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  allocations.fetch_add(1, std::memory_order_relaxed);
-  return std::malloc(size ? size : 1);
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return ::operator new(size, tag); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -64,17 +43,17 @@ void BM_ViewerPicture(benchmark::State& state) {
   };
   for (int i = 0; i < 3; ++i) onePicture(); // warm up: buffers reach their size
   if (std::getenv("BENCH_TRACE_ALLOCS")) {
-    long long a0 = allocations.load();
+    long long a0 = testsupport::allocationCount();
     ++tick;
     h.park(payload, tick, int(tick));
-    long long a1 = allocations.load();
+    long long a1 = testsupport::allocationCount();
     h.waitForFrames(1);
-    long long a2 = allocations.load();
+    long long a2 = testsupport::allocationCount();
     h.viewer().paint(canvas, {0, 0, 720, 576});
-    long long a3 = allocations.load();
+    long long a3 = testsupport::allocationCount();
     std::fprintf(stderr, "park %lld wait %lld paint %lld\n", a1 - a0, a2 - a1, a3 - a2);
   }
-  const long long allocationsBefore = allocations.load();
+  const long long allocationsBefore = testsupport::allocationCount();
   const std::clock_t cpuBefore = std::clock(); // process CPU time: every thread
   long long pictures = 0;
   for (auto _ : state) {
@@ -83,7 +62,7 @@ void BM_ViewerPicture(benchmark::State& state) {
   }
   const double cpuSeconds = double(std::clock() - cpuBefore) / CLOCKS_PER_SEC;
   pictures = pictures ? pictures : 1;
-  state.counters["allocs_per_picture"] = double(allocations.load() - allocationsBefore) / double(pictures);
+  state.counters["allocs_per_picture"] = double(testsupport::allocationCount() - allocationsBefore) / double(pictures);
   // Share of one core at 25 pictures per second, in percent.
   state.counters["cpu_percent_at_25fps"] = cpuSeconds / double(pictures) * 25.0 * 100.0;
 }
@@ -108,14 +87,14 @@ void BM_DecodeScaleOverlay(benchmark::State& state) {
   record.clientWidth = int(state.range(0));
   record.clientHeight = int(state.range(1));
   bool ok = pipeline.processPicture(record); // warm up
-  const long long allocationsBefore = allocations.load();
+  const long long allocationsBefore = testsupport::allocationCount();
   long long pictures = 0;
   for (auto _ : state) {
     ok = pipeline.processPicture(record) && ok;
     ++pictures;
   }
   state.counters["allocs_per_picture"] =
-      double(allocations.load() - allocationsBefore) / double(pictures ? pictures : 1);
+      double(testsupport::allocationCount() - allocationsBefore) / double(pictures ? pictures : 1);
   if (!ok) state.SkipWithError("decode failed");
 }
 BENCHMARK(BM_DecodeScaleOverlay)->Args({720, 576})->Args({360, 288})->Args({1024, 768})->Unit(benchmark::kMillisecond);

@@ -15,6 +15,7 @@
 // allocations per picture (every operator new of the process while it runs), pictures the
 // viewers threw away, and how many pictures each viewer showed per second against the
 // recorder's 25.
+#include "tests/support/CountedAllocation.h"
 #include "hosts/desktop/ViewerGrid.h"
 #include "platform/Time.h"
 
@@ -25,13 +26,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fstream>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -40,26 +39,6 @@
 #endif
 
 extern char** environ;
-
-// Counts every heap allocation of the process.
-namespace {
-std::atomic<long long> allocations{0};
-}
-void* operator new(std::size_t size) {
-  allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return ::operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  allocations.fetch_add(1, std::memory_order_relaxed);
-  return std::malloc(size ? size : 1);
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return ::operator new(size, tag); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -225,7 +204,7 @@ bool measure(const Settings& settings, const RecorderProcess& recorder, int widt
   const Counts before = count(grid);
   const double recorderBefore = childCpuSeconds(recorder.pid());
   const auto limit = static_cast<std::uint32_t>(settings.seconds * 1000);
-  const long long allocationsBefore = allocations.load();
+  const long long allocationsBefore = testsupport::allocationCount();
   const double cpuBefore = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
   const double windowThreadBefore = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
   const std::uint32_t begin = platform::tickCount();
@@ -233,7 +212,7 @@ bool measure(const Settings& settings, const RecorderProcess& recorder, int widt
   const double seconds = (platform::tickCount() - begin) / 1000.0;
   const double cpu = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpuBefore;
   const double windowThread = cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - windowThreadBefore;
-  const long long allocated = allocations.load() - allocationsBefore;
+  const long long allocated = testsupport::allocationCount() - allocationsBefore;
   const double recorderCpu = childCpuSeconds(recorder.pid()) - recorderBefore;
   const Counts after = count(grid);
 

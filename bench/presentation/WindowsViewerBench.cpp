@@ -10,6 +10,7 @@
 //
 // Prints this process's CPU time per camera (and scaled to 25 pictures per second), heap
 // allocations per picture, pictures thrown away and pictures shown per second and viewer.
+#include "tests/support/CountedAllocation.h"
 #include "presentation/EmbeddedViewer.h"
 #include "presentation/Viewer.h"
 #include "platform/paint/win32/GdiCanvas.h"
@@ -17,33 +18,11 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <new>
 #include <string>
 #include <vector>
-
-// Counts every heap allocation of the process.
-namespace {
-std::atomic<long long> allocations{0};
-}
-void* operator new(std::size_t size) {
-  allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return ::operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  allocations.fetch_add(1, std::memory_order_relaxed);
-  return std::malloc(size ? size : 1);
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return ::operator new(size, tag); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -184,13 +163,13 @@ int main(int argc, char** argv) {
   if (!ok) std::printf("the viewers did not get going within 120 s (slowest: %d pictures)\n", count(cells).fewest);
   if (ok) {
     const Counts before = count(cells);
-    const long long allocationsBefore = allocations.load();
+    const long long allocationsBefore = testsupport::allocationCount();
     const double cpuBefore = processCpuSeconds();
     const DWORD begin = GetTickCount();
     runLoop(DWORD(seconds * 1000), [] { return false; });
     const double elapsed = (GetTickCount() - begin) / 1000.0;
     const double cpu = processCpuSeconds() - cpuBefore;
-    const long long allocated = allocations.load() - allocationsBefore;
+    const long long allocated = testsupport::allocationCount() - allocationsBefore;
     const Counts after = count(cells);
     const long long shown = after.shown - before.shown;
     const double perPicture = shown > 0 ? cpu / double(shown) : 0;

@@ -66,7 +66,7 @@ bool ViewerHarness::pumpUntil(const std::function<bool()>& done, int timeoutMs) 
             return;
           }
           b->self->handled.push_back(message);
-          dispatchViewerMessage(*b->self->viewer_, message, *b->host);
+          b->self->dispatch(message, *b->host);
           b->reached = (*b->done)();
         },
         50);
@@ -75,6 +75,14 @@ bool ViewerHarness::pumpUntil(const std::function<bool()>& done, int timeoutMs) 
     window_.takeInvalidated();
   }
   return true;
+}
+
+void ViewerHarness::dispatch(const platform::WindowMessage& message, const ViewerHostWindow& host) {
+  PictureRecord& candidate = shown_[1 - shownIndex_];
+  const bool copied = message.message == platform::kMsgFrameDecoded && candidate.copyFrom(viewer_->currentPicture());
+  const int shownBefore = viewer_->picturesShown();
+  dispatchViewerMessage(*viewer_, message, host);
+  if (copied && viewer_->picturesShown() != shownBefore) shownIndex_ = 1 - shownIndex_;
 }
 
 bool ViewerHarness::waitForFrames(int count, int timeoutMs) {

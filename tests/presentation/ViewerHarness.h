@@ -40,10 +40,17 @@ public:
   bool waitForFrames(int count, int timeoutMs = 5000);
 
   paint::SoftwareCanvas paint();
+  // A copy of the picture on screen, taken as its 1028 was handled: handling a 1028 may
+  // already take the next waiting picture in as the viewer's current picture.
+  const PictureRecord& shownPicture() const { return shown_[shownIndex_]; }
 
   std::vector<platform::WindowMessage> handled;
 
 private:
+  void dispatch(const platform::WindowMessage& message, const ViewerHostWindow& host);
+
+  PictureRecord shown_[2];
+  int shownIndex_ = 0;
   platform::MessageWindow window_;
   std::unique_ptr<CViewer> viewer_;
   int width_;

@@ -31,6 +31,8 @@ if(WIN32)
   # Self-contained Windows binaries: no libgcc, libstdc++ or winpthread DLLs beside them.
   add_link_options(-static -static-libgcc -static-libstdc++)
   add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+  # Resource scripts (version blocks, fonts, dialogs): enabled once for the whole tree.
+  enable_language(RC)
 endif()
 
 # Adds every subfolder of the current folder that has a CMakeLists.txt, in name order: each is
@@ -56,4 +58,16 @@ function(camview_public_headers target area)
     file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${area} ${root}/${area} SYMBOLIC)
   endif()
   target_include_directories(${target} PUBLIC ${root})
+endfunction()
+
+# Windows programs that run the viewer outside the control (test suites, benchmarks) carry its
+# fonts as the control does: "FONTS" resources 201 to 208 of the module. Writes a resource
+# script naming them and sets `out` to its path, to be added to the program's sources.
+function(camview_font_resources out)
+  set(script ${CMAKE_CURRENT_BINARY_DIR}/ViewerFonts.rc)
+  file(WRITE ${script} "")
+  foreach(id 201 202 203 204 205 206 207 208)
+    file(APPEND ${script} "${id} FONTS \"${PROJECT_SOURCE_DIR}/resources/fonts/font${id}.bin\"\n")
+  endforeach()
+  set(${out} ${script} PARENT_SCOPE)
 endfunction()

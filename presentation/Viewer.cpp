@@ -104,6 +104,7 @@ bool CViewer::start() {
   showIndex_ = 1;
   pipelineFree_ = true;
   offerPending_ = false;
+  statusAfterTake_ = false;
 
   if (!pipeline.allocateFrames()) return showStatus(kStatusMemory, false);
   // The status screen's library and font are made once; a restart reuses them.
@@ -154,6 +155,7 @@ bool CViewer::showStatus(int statusIndex, bool repaint) {
     }
   }
   statusText_ = language.lookup(statusKey(statusIndex));
+  statusAfterTake_ |= !pipelineFree_;
   pipeline.clearReady();
   if (repaint && window_) platform::invalidate(window_, false);
   return false;
@@ -161,6 +163,7 @@ bool CViewer::showStatus(int statusIndex, bool repaint) {
 
 bool CViewer::showStatusText(const char* text, bool repaint) {
   statusText_ = text;
+  statusAfterTake_ |= !pipelineFree_;
   pipeline.clearReady();
   if (repaint && window_) platform::invalidate(window_, false);
   return true;
@@ -214,12 +217,16 @@ void CViewer::frameDecoded(int /*frameIndex*/) {
   const int finished = pipeline.takeFinished();
   if (finished < 0) return;
   showIndex_ = finished;
+  // A picture taken before the status on screen (a lost connection, a recorder error) stays
+  // hidden: the status is the newer news, and the next picture replaces it.
+  if (statusAfterTake_) pipeline.clearReady();
   if (offerPending_) {
     // The thread was busy when our picture was offered (which the hand-over rules out):
-    // now it is free.
+    // now it is free. The offered picture was taken before the status as well.
     submitPicture();
     return;
   }
+  statusAfterTake_ = false;
   countRates();
   pipelineFree_ = true;
   if (pipeline.frameReady(finished)) ++picturesShown_;

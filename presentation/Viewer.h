@@ -121,6 +121,9 @@ private:
 
   bool holdsPicture_ = false; // current has held a received picture
   bool offerPending_ = false; // current was taken and not yet accepted by the Decoder thread
+  // A status came while a picture was on its way through the pipeline: that picture is older
+  // news than the status and must not cover it when its 1028 comes.
+  bool statusAfterTake_ = false;
   bool started_ = false;
   std::uint32_t run_ = 0;
   int picturesShown_ = 0;

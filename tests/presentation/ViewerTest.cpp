@@ -152,6 +152,27 @@ TEST(Viewer, FailedDecodeShowsDecompressErrorAndCountsIt) {
   EXPECT_TRUE(h.viewer().framePipeline().frameReady(h.viewer().showIndex()));
 }
 
+TEST(Viewer, PictureTakenBeforeAStatusDoesNotCoverIt) {
+  ViewerHarness h(CLanguageTable::kEnglish);
+  h.park(picture(0), 1000, 1);
+  ASSERT_TRUE(h.waitForFrames(1));
+  // The connection is lost while the next picture is on its way to the Decoder thread: the
+  // status is handled after the picture was taken, before it is decoded.
+  h.park(picture(1), 1001, 2);
+  h.post(platform::kMsgStatus, runtag::tag(h.viewer().run(), kStatusSocket));
+  ASSERT_TRUE(h.waitForFrames(1));
+  EXPECT_EQ(h.viewer().picturesShown(), 1);
+  EXPECT_STREQ(h.viewer().statusText(), h.viewer().languageTable().lookup("err_socket"));
+  EXPECT_TRUE(testsupport::sameImage("status-after-take", h.paint(),
+                                     testsupport::referenceStatusScreen(h.viewer().statusText(), 720, 576)));
+
+  // A picture taken after the status replaces it.
+  h.park(picture(2), 1002, 3);
+  ASSERT_TRUE(h.waitForFrames(1));
+  EXPECT_EQ(h.viewer().picturesShown(), 2);
+  EXPECT_TRUE(h.viewer().framePipeline().frameReady(h.viewer().showIndex()));
+}
+
 TEST(Viewer, StatusScreenForEveryStatusIndexInGermanAndEnglish) {
   for (int language : {CLanguageTable::kGerman, CLanguageTable::kEnglish}) {
     ViewerHarness h(language);

@@ -27,7 +27,7 @@ test('status screens in German, then pictures again after the recorder returns',
   await waitForPictures(page, 2);
 
   await stopProcess(recorder.child);
-  // A picture decoded just before the loss may still be put on screen after the status;
+  // A picture received just before the loss may still be put on screen after the status;
   // the status screen comes back with the next failed connect.
   let shot;
   for (let attempt = 0; attempt < 5 && !(shot && !shot.showingPicture); ++attempt) {

@@ -154,10 +154,7 @@ bool CViewer::showStatus(int statusIndex, bool repaint) {
       pipeline.overlay().stats().setStatsLabel(2, 400, 200, label);
     }
   }
-  statusText_ = language.lookup(statusKey(statusIndex));
-  statusAfterTake_ |= !pipelineFree_;
-  pipeline.clearReady();
-  if (repaint && window_) platform::invalidate(window_, false);
+  showStatusText(language.lookup(statusKey(statusIndex)), repaint);
   return false;
 }
 

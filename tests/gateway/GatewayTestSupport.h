@@ -44,6 +44,8 @@ public:
   void stop(); // closes the listener and every connection
 
   static Bytes header(std::int32_t id, int n);
+  // The number `header` wrote into a picture header (-1 when it is too short).
+  static int pictureNumber(const Bytes& header);
   static Bytes body(int n, int size);
   static Bytes languageItem();
 

@@ -5,7 +5,7 @@
 
 namespace wavelet {
 
-// Why Decode failed (CWaveletDecoder::result).
+// Why Decode failed (DecodeReport::result).
 enum DecodeResult : int32_t {
   DEC_OK = 0,
   DEC_BAD_SIZE = 1,   // height is not one of the twelve known heights
@@ -16,7 +16,7 @@ enum DecodeResult : int32_t {
   DEC_NO_MEMORY = 10, // the engine or its working buffer could not be allocated
 };
 
-// Stage of a stream error (CWaveletDecoder::errorStage).
+// Stage of a stream error (DecodeReport::errorStage).
 enum ErrorStage : int32_t {
   ERR_NONE = 0,
   ERR_MARKER_IN_DATA = 2, // a marker met while reading a band's bits

@@ -26,80 +26,78 @@ CWaveletDecoder::CWaveletDecoder(int32_t width, int32_t height)
     : CWaveletDecoder(width, height, EngineKind::Automatic) {}
 
 CWaveletDecoder::CWaveletDecoder(int32_t width_, int32_t height_, EngineKind kind, SimdLevel simd)
-    : width(width_), height(height_), rowEnd(height_), colEnd(width_), ownEngine(CreateWaveletEngine(kind, simd)),
-      engine(ownEngine.get()) {
+    : width(width_), height(height_), ownEngine(CreateWaveletEngine(kind, simd)), engine(ownEngine.get()) {
   // Without an engine (no memory) Decode fails with DEC_NO_MEMORY.
   portable = engine != nullptr ? engine->IsPortable()
                                : kind == EngineKind::Portable || (kind == EngineKind::Automatic && !ProcessorHasMmx());
 }
 
 CWaveletDecoder::CWaveletDecoder(int32_t width_, int32_t height_, CWaveletEngine& borrowed)
-    : width(width_), height(height_), rowEnd(height_), colEnd(width_), engine(&borrowed) {
+    : width(width_), height(height_), engine(&borrowed) {
   portable = engine->IsPortable();
 }
 
 CWaveletDecoder::~CWaveletDecoder() = default;
 
-bool CWaveletDecoder::Fail() {
-  result = engine->Result();
-  errorStage = engine->Error().stage;
-  errorBand = engine->Error().band;
-  errorOffset = engine->Error().offset;
+bool CWaveletDecoder::Fail(DecodeReport& report) const {
+  report.result = engine->Result();
+  report.errorStage = engine->Error().stage;
+  report.errorBand = engine->Error().band;
+  report.errorOffset = engine->Error().offset;
   return false;
 }
 
-bool CWaveletDecoder::DecodeOneField(const uint8_t* data, int32_t length, int& convertedWidth) {
+bool CWaveletDecoder::DecodeOneField(const uint8_t* data, int32_t length, DecodeReport& report, int& convertedWidth) {
   Clock::time_point start = Clock::now();
-  if (!engine->DecodeField(data, length > 0 ? static_cast<uint32_t>(length) : 0u)) return Fail();
-  timeEntropy += SecondsSince(start);
+  if (!engine->DecodeField(data, length > 0 ? static_cast<uint32_t>(length) : 0u)) return Fail(report);
+  report.timeEntropy += SecondsSince(start);
   start = Clock::now();
   engine->InverseTransform();
-  timeTransform += SecondsSince(start);
+  report.timeTransform += SecondsSince(start);
   start = Clock::now();
-  convertedWidth = engine->ConvertToBgr(offsetRed, offsetGreen, offsetBlue);
-  timeColour += SecondsSince(start);
+  convertedWidth = engine->ConvertToBgr(0, 0, 0); // no colour offsets
+  report.timeColour += SecondsSince(start);
   return true;
 }
 
-bool CWaveletDecoder::Decode() {
+DecodeReport CWaveletDecoder::Decode(const DecodeSettings& requested) noexcept {
   const Clock::time_point start = Clock::now();
-  timeTotal = timeEntropy = timeTransform = timeColour = 0;
-  errorStage = ERR_NONE;
-  errorBand = 0;
-  errorOffset = 0;
-  result = DEC_OK;
+  DecodeReport report;
   if (engine == nullptr) {
-    result = DEC_NO_MEMORY;
-    return false;
+    report.result = DEC_NO_MEMORY;
+    return report;
   }
-  if (!engine->Init(*this)) return Fail();
-
-  outHeight = engine->OutputLines();
-  outWidth = colEnd - colStart;
+  DecodeSettings settings = requested;
+  if (!engine->Init(width, height, settings)) {
+    Fail(report);
+    return report;
+  }
+  report.region = settings.region;
+  report.outHeight = engine->OutputLines();
+  report.outWidth = settings.region.colEnd - settings.region.colStart;
 
   // The frame must hold the whole picture: every placement below stays inside it.
-  const long required = static_cast<long>(width) * height * 3;
-  if (output == nullptr || outputSize <= 0 || outputSize < required) {
-    result = DEC_NO_OUTPUT;
-    return false;
+  const std::size_t required = static_cast<std::size_t>(width) * height * 3;
+  if (settings.output == nullptr || settings.outputSize < required) {
+    report.result = DEC_NO_OUTPUT;
+    return report;
   }
-  engine->SetOutput(output, outputSize);
-  outputSize = static_cast<int32_t>(required);
+  engine->SetOutput(settings.output, static_cast<long>(required));
 
   int convertedWidth = 0;
-  if (!DecodeOneField(firstFieldData, firstFieldLength, convertedWidth)) return false;
-  if (levels == 0) {
-    if (secondFieldData != nullptr) {
-      if (!DecodeOneField(secondFieldData, secondFieldLength, convertedWidth)) return false;
-    } else if (twoFields) {
+  if (!DecodeOneField(settings.firstFieldData, settings.firstFieldLength, report, convertedWidth)) return report;
+  if (settings.levels == 0) {
+    if (settings.secondFieldData != nullptr) {
+      if (!DecodeOneField(settings.secondFieldData, settings.secondFieldLength, report, convertedWidth)) return report;
+    } else if (settings.twoFields) {
       engine->DoubleLines(3 * convertedWidth);
     }
   }
 
-  outWidth = convertedWidth;
-  outputSize = outHeight * outWidth * 3;
-  timeTotal = SecondsSince(start);
-  return true;
+  report.outWidth = convertedWidth;
+  report.outputSize = report.outHeight * report.outWidth * 3;
+  report.timeTotal = SecondsSince(start);
+  return report;
 }
 
 } // namespace wavelet

@@ -2,7 +2,6 @@
 
 #include "decoder/BandDecoder.h"
 #include "decoder/SynthesisLine.h"
-#include "decoder/WaveletDecoder.h"
 
 #include <algorithm>
 #include <cstring>
@@ -22,33 +21,35 @@ bool CWaveletEngine::FailBand(int stage, int band) {
   return Fail(DEC_BAND_ERROR);
 }
 
-bool CWaveletEngine::Init(CWaveletDecoder& d) {
+bool CWaveletEngine::Init(int32_t width, int32_t height, DecodeSettings& settings) {
   error_ = {};
   result_ = DEC_OK;
 
   int standard = -1;
   for (int row = 0; row < 2 && standard < 0; ++row)
-    for (int height : kSizeTable[row])
-      if (height == d.height) standard = row;
-  if (standard < 0 || d.width <= 0 || d.width > kMaxWidth) return Fail(DEC_BAD_SIZE);
+    for (int h : kSizeTable[row])
+      if (h == height) standard = row;
+  if (standard < 0 || width <= 0 || width > kMaxWidth) return Fail(DEC_BAD_SIZE);
   standard625_ = standard == 0;
 
   // A region that does not lie inside the picture becomes the whole picture.
-  if (d.colStart < 0 || d.colEnd > d.width || d.colStart > d.colEnd) {
-    d.colStart = 0;
-    d.colEnd = d.width;
+  DecodeRegion& r = settings.region;
+  if (r.colStart < 0 || r.colEnd > width || r.colStart > r.colEnd) {
+    r.colStart = 0;
+    r.colEnd = width;
   }
-  if (d.rowStart < 0 || d.rowEnd > d.height || d.rowStart > d.rowEnd) {
-    d.rowStart = 0;
-    d.rowEnd = d.height;
+  if (r.rowStart < 0 || r.rowEnd > height || r.rowStart > r.rowEnd) {
+    r.rowStart = 0;
+    r.rowEnd = height;
   }
 
-  width_ = d.width;
-  fieldHeight_ = d.twoFields ? d.height / 2 : d.height;
-  rowStart_ = d.twoFields ? d.rowStart / 2 : d.rowStart;
-  rowEnd_ = d.twoFields ? d.rowEnd / 2 : d.rowEnd;
-  colStart_ = d.colStart;
-  colEnd_ = d.colEnd;
+  const bool twoFields = settings.twoFields;
+  width_ = width;
+  fieldHeight_ = twoFields ? height / 2 : height;
+  rowStart_ = twoFields ? r.rowStart / 2 : r.rowStart;
+  rowEnd_ = twoFields ? r.rowEnd / 2 : r.rowEnd;
+  colStart_ = r.colStart;
+  colEnd_ = r.colEnd;
 
   int w = width_;
   int h = fieldHeight_;
@@ -56,10 +57,9 @@ bool CWaveletEngine::Init(CWaveletDecoder& d) {
   for (int i = 0; i < 5; ++i) h = (h + 1) / 2;
   if (w < 4 || h < 4) return Fail(DEC_TOO_SMALL);
 
-  d.levels = std::clamp(d.levels, 0, kMaxSkippedLevels);
-  levels_ = d.levels;
-  lumaOnly_ = d.lumaOnly;
-  twoFields_ = d.twoFields;
+  settings.levels = std::clamp(settings.levels, 0, kMaxSkippedLevels);
+  levels_ = settings.levels;
+  twoFields_ = twoFields;
   parity_ = 0;
   std::memset(header_, 0, sizeof header_);
 

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "decoder/BitReader.h"
+#include "decoder/DecodeSettings.h"
 #include "decoder/DecodeStatus.h"
 #include "decoder/SubbandGeometry.h"
 
@@ -15,8 +16,6 @@
 #include <memory>
 
 namespace wavelet {
-
-class CWaveletDecoder;
 
 // Picture heights the decoder accepts: 625-line standard (first row), 525-line standard.
 constexpr int kSizeTable[2][6] = {{576, 288, 144, 72, 36, 18}, {486, 243, 122, 61, 31, 16}};
@@ -39,9 +38,9 @@ public:
   // Largest picture width accepted (the buffer grows with it).
   static constexpr int kMaxWidth = 4096;
 
-  // Validates the decoder's settings (writing a corrected region back), builds the geometry
-  // and sizes the working buffer. On failure the decoder's result says why.
-  bool Init(CWaveletDecoder& decoder);
+  // Checks the picture size and the settings, bringing the region and the level into range in
+  // place, builds the geometry and sizes the working buffer. On failure Result says why.
+  bool Init(int32_t width, int32_t height, DecodeSettings& settings);
   // Entropy-decodes one field stream into the planes; on failure sets result and error record.
   bool DecodeField(const uint8_t* data, uint32_t length);
   // Copies every converted line of the decoded field onto its neighbour of the missing field.
@@ -109,7 +108,6 @@ protected:
   int colStart_ = 0;
   int colEnd_ = 0;
   int levels_ = 0;
-  bool lumaOnly_ = false; // kept for completeness; every plane is always transformed
   bool twoFields_ = true;
   int parity_ = 0;
   bool standard625_ = true;

@@ -96,24 +96,23 @@ std::unique_ptr<Contestant> WaveletContestant(const WaveletSetup& setup, const s
   auto frame = std::make_shared<std::vector<uint8_t>>(size_t(kBenchWidth) * kBenchHeight * 3);
   auto size = std::make_shared<std::pair<int, int>>(0, 0);
   Contestant* self = c.get();
+  DecodeSettings settings;
+  settings.levels = levels;
+  settings.SetFields(*fields);
+  if (oneField) {
+    settings.secondFieldData = nullptr;
+    settings.secondFieldLength = 0;
+  }
+  settings.output = frame->data();
+  settings.outputSize = frame->size();
   c->decode = [=] {
     CWaveletDecoder decoder(kBenchWidth, kBenchHeight, *engine);
-    decoder.levels = levels;
-    decoder.colEnd = kBenchWidth;
-    decoder.firstFieldData = fields->firstData;
-    decoder.firstFieldLength = fields->firstLength;
-    if (!oneField) {
-      decoder.secondFieldData = fields->secondData;
-      decoder.secondFieldLength = fields->secondLength;
-    }
-    decoder.output = frame->data();
-    decoder.outputSize = int32_t(frame->size());
-    const bool ok = decoder.Decode();
-    *size = {decoder.outWidth, decoder.outHeight};
-    self->entropy += decoder.timeEntropy;
-    self->transform += decoder.timeTransform;
-    self->colour += decoder.timeColour;
-    return ok;
+    const DecodeReport report = decoder.Decode(settings);
+    *size = {report.outWidth, report.outHeight};
+    self->entropy += report.timeEntropy;
+    self->transform += report.timeTransform;
+    self->colour += report.timeColour;
+    return report.ok();
   };
   c->toRgb = [=] {
     std::vector<uint8_t> rgb(frame->size());

@@ -55,20 +55,17 @@ void BM_Decode(benchmark::State& state) {
   }
   std::vector<uint8_t> frame(1327104);
   std::unique_ptr<CWaveletEngine> engine = CreateWaveletEngine(variant.engine, variant.simd);
+  DecodeSettings settings;
+  settings.region.colEnd = kColumnLimit[levels];
+  settings.levels = levels;
+  settings.SetFields(fields);
+  settings.output = frame.data();
+  settings.outputSize = frame.size();
   auto decodeOnce = [&] {
     CWaveletDecoder decoder(720, 576, *engine);
-    decoder.rowEnd = 576;
-    decoder.colEnd = kColumnLimit[levels];
-    decoder.levels = levels;
-    decoder.firstFieldData = fields.firstData;
-    decoder.firstFieldLength = fields.firstLength;
-    decoder.secondFieldData = fields.secondData;
-    decoder.secondFieldLength = fields.secondLength;
-    decoder.output = frame.data();
-    decoder.outputSize = int32_t(frame.size());
-    const bool ok = decoder.Decode();
+    const DecodeReport report = decoder.Decode(settings);
     benchmark::DoNotOptimize(frame.data());
-    return ok ? long(decoder.outWidth) * decoder.outHeight : -1L;
+    return report.ok() ? long(report.outWidth) * report.outHeight : -1L;
   };
   const long pixels = decodeOnce(); // grows the working buffer
   if (pixels < 0) {
@@ -94,17 +91,15 @@ void BM_DecodeFreshEngine(benchmark::State& state) {
   FieldStreams fields;
   SplitPicturePayload(payload.data(), uint32_t(payload.size()), fields);
   std::vector<uint8_t> frame(1327104);
+  DecodeSettings settings;
+  settings.region.colEnd = 696;
+  settings.SetFields(fields);
+  settings.output = frame.data();
+  settings.outputSize = frame.size();
   const long allocationsBefore = testsupport::allocationCount();
   for (auto _ : state) {
     CWaveletDecoder decoder(720, 576);
-    decoder.colEnd = 696;
-    decoder.firstFieldData = fields.firstData;
-    decoder.firstFieldLength = fields.firstLength;
-    decoder.secondFieldData = fields.secondData;
-    decoder.secondFieldLength = fields.secondLength;
-    decoder.output = frame.data();
-    decoder.outputSize = int32_t(frame.size());
-    benchmark::DoNotOptimize(decoder.Decode());
+    benchmark::DoNotOptimize(decoder.Decode(settings));
   }
   state.counters["allocs/pic"] = double(testsupport::allocationCount() - allocationsBefore) / double(state.iterations());
 }

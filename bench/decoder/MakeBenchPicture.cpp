@@ -30,13 +30,12 @@ bool DecodeToRgb(const std::vector<uint8_t>& payload, std::vector<uint8_t>& rgb)
   if (!wavelet::SplitPicturePayload(payload.data(), uint32_t(payload.size()), fields)) return false;
   std::vector<uint8_t> frame(size_t(kBenchWidth) * kBenchHeight * 3);
   wavelet::CWaveletDecoder decoder(kBenchWidth, kBenchHeight);
-  decoder.firstFieldData = fields.firstData;
-  decoder.firstFieldLength = fields.firstLength;
-  decoder.secondFieldData = fields.secondData;
-  decoder.secondFieldLength = fields.secondLength;
-  decoder.output = frame.data();
-  decoder.outputSize = int32_t(frame.size());
-  if (!decoder.Decode() || decoder.outWidth != kBenchWidth) return false;
+  wavelet::DecodeSettings settings;
+  settings.SetFields(fields);
+  settings.output = frame.data();
+  settings.outputSize = frame.size();
+  const wavelet::DecodeReport report = decoder.Decode(settings);
+  if (!report.ok() || report.outWidth != kBenchWidth) return false;
   rgb.resize(frame.size());
   for (int row = 0; row < kBenchHeight; ++row)
     for (int x = 0; x < kBenchWidth; ++x)

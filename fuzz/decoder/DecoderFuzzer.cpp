@@ -28,26 +28,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const EngineKind engine = (settings & 1) != 0 ? EngineKind::Mmx : EngineKind::Portable;
   const SimdLevel simd = (region & 0x80) != 0 ? SimdLevel::Scalar : SimdLevel::Automatic;
   CWaveletDecoder decoder(width, height, engine, simd);
-  decoder.levels = (settings >> 1) % 6;
-  decoder.twoFields = small ? (settings & 0x10) != 0 && height >= 243 : (settings & 0x10) == 0;
-  decoder.colEnd = small ? width - (region & 7) : 720 - (region & 0x3F) * 4;
-  decoder.rowEnd = height;
+  DecodeSettings chosen;
+  chosen.levels = (settings >> 1) % 6;
+  chosen.twoFields = small ? (settings & 0x10) != 0 && height >= 243 : (settings & 0x10) == 0;
+  chosen.region.colEnd = small ? width - (region & 7) : 720 - (region & 0x3F) * 4;
+  chosen.region.rowEnd = height;
 
   std::vector<uint8_t> fieldBytes(data, data + size); // exact-size copy: reads past it are caught
   if ((settings & 0x20) != 0) {
     FieldStreams fields;
     if (!SplitPicturePayload(fieldBytes.data(), uint32_t(fieldBytes.size()), fields)) return 0;
-    decoder.firstFieldData = fields.firstData;
-    decoder.firstFieldLength = fields.firstLength;
-    decoder.secondFieldData = fields.secondData;
-    decoder.secondFieldLength = fields.secondLength;
+    chosen.SetFields(fields);
   } else {
-    decoder.firstFieldData = fieldBytes.data();
-    decoder.firstFieldLength = int32_t(fieldBytes.size());
+    chosen.firstFieldData = fieldBytes.data();
+    chosen.firstFieldLength = int32_t(fieldBytes.size());
   }
   std::vector<uint8_t> frame(size_t(width) * height * 3);
-  decoder.output = frame.data();
-  decoder.outputSize = int32_t(frame.size());
-  decoder.Decode();
+  chosen.output = frame.data();
+  chosen.outputSize = frame.size();
+  decoder.Decode(chosen);
   return 0;
 }

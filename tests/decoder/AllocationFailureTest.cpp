@@ -49,14 +49,16 @@ bool Decode(Picture& p, CWaveletEngine* engine, EngineKind kind, long failFrom, 
       result = -1;
       return false;
     }
-    decoder->firstFieldData = p.first.data();
-    decoder->firstFieldLength = int32_t(p.first.size());
-    decoder->secondFieldData = p.second.data();
-    decoder->secondFieldLength = int32_t(p.second.size());
-    decoder->output = p.frame.data();
-    decoder->outputSize = int32_t(p.frame.size());
-    ok = decoder->Decode();
-    result = decoder->result;
+    DecodeSettings settings;
+    settings.firstFieldData = p.first.data();
+    settings.firstFieldLength = int32_t(p.first.size());
+    settings.secondFieldData = p.second.data();
+    settings.secondFieldLength = int32_t(p.second.size());
+    settings.output = p.frame.data();
+    settings.outputSize = p.frame.size();
+    const DecodeReport report = decoder->Decode(settings);
+    ok = report.ok();
+    result = report.result;
   } catch (...) {
     threw = true;
   }

@@ -26,7 +26,7 @@ void EraseWords(std::vector<uint8_t>& bytes, size_t first, size_t count) {
 }
 
 void ExpectBandError(const DecodeRun& run, int stage, int band, long offset) {
-  EXPECT_FALSE(run.ok);
+  EXPECT_FALSE(run.ok());
   EXPECT_EQ(run.result, DEC_BAND_ERROR);
   EXPECT_EQ(run.errorStage, stage);
   EXPECT_EQ(run.errorBand, band);
@@ -34,7 +34,7 @@ void ExpectBandError(const DecodeRun& run, int stage, int band, long offset) {
 }
 
 void ExpectHeaderError(const DecodeRun& run) {
-  EXPECT_FALSE(run.ok);
+  EXPECT_FALSE(run.ok());
   EXPECT_EQ(run.result, DEC_BAD_HEADER);
   EXPECT_EQ(run.errorStage, ERR_FIELD_HEADER);
   EXPECT_EQ(run.errorBand, 0);
@@ -61,7 +61,7 @@ TEST(DecoderErrors, PictureSizesOutsideTheSizeTableOrTooSmall) {
   s = DecodeSetup();
   s.height = 288;
   s.twoFields = false;
-  EXPECT_TRUE(RunDecoder(s, &f.bytes, nullptr).ok);
+  EXPECT_TRUE(RunDecoder(s, &f.bytes, nullptr).ok());
   // 16 lines is in the table, but its fields are too small for five levels; so is a narrow picture.
   s = DecodeSetup();
   s.height = 16;
@@ -85,11 +85,11 @@ TEST(DecoderErrors, MissingOrSmallOutputFailsBeforeAnyStreamIsRead) {
     for (uint8_t b : run.frame) ASSERT_EQ(b, kUntouched);
   }
   CWaveletDecoder decoder(720, 576, EngineKind::Portable);
-  decoder.firstFieldData = garbage.data();
-  decoder.firstFieldLength = int32_t(garbage.size());
-  decoder.outputSize = 720 * 576 * 3;
-  EXPECT_FALSE(decoder.Decode());
-  EXPECT_EQ(decoder.result, DEC_NO_OUTPUT);
+  DecodeSettings noBuffer;
+  noBuffer.firstFieldData = garbage.data();
+  noBuffer.firstFieldLength = int32_t(garbage.size());
+  noBuffer.outputSize = 720 * 576 * 3;
+  EXPECT_EQ(decoder.Decode(noBuffer).result, DEC_NO_OUTPUT);
 }
 
 TEST(DecoderErrors, BadFieldHeadersAndShortStreams) {

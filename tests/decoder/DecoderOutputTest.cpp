@@ -38,7 +38,7 @@ std::vector<uint8_t> Expected(const ReferencePicture& p, const Fields& f, bool w
 }
 
 void ExpectSameFrame(const DecodeRun& run, const std::vector<uint8_t>& expected, int width, int rows) {
-  ASSERT_TRUE(run.ok) << "result " << run.result << " stage " << run.errorStage;
+  ASSERT_TRUE(run.ok()) << "result " << run.result << " stage " << run.errorStage;
   ASSERT_EQ(run.outWidth, width);
   ASSERT_EQ(run.outHeight, rows);
   ASSERT_EQ(run.outputSize, width * rows * 3);
@@ -112,7 +112,7 @@ TEST(DecoderOutput, The525LineStandardPutsParityZeroOnTheSecondLine) {
     // Only the first field: its lines are the odd picture lines, i.e. buffer rows 484, 482, ...
     s.levels = 0;
     const DecodeRun single = RunDecoder(s, &f.first, nullptr);
-    ASSERT_TRUE(single.ok);
+    ASSERT_TRUE(single.ok());
     const size_t rowBytes = size_t(width) * 3;
     for (int row = 0; row + 1 < 486; row += 2) // field rows are even, doubled onto the odd ones above
       ASSERT_EQ(0, memcmp(&single.frame[row * rowBytes], &expected[row * rowBytes], rowBytes)) << row;
@@ -128,7 +128,7 @@ TEST(DecoderOutput, OneFieldAtFullScaleRepeatsEveryLineIntoTheMissingField) {
       s.simd = e.simd;
       s.colEnd = 696;
       const DecodeRun run = RunDecoder(s, &f.first, nullptr);
-      ASSERT_TRUE(run.ok);
+      ASSERT_TRUE(run.ok());
       ASSERT_EQ(run.outHeight, 576);
       const size_t rowBytes = size_t(run.outWidth) * 3;
       ReferencePicture p;
@@ -183,11 +183,11 @@ TEST(DecoderOutput, SimdKernelsGiveTheScalarModelsBytesOnExtremeCoefficients) {
       s.levels = levels;
       s.simd = SimdLevel::Scalar;
       const DecodeRun scalar = RunDecoder(s, &f.first, &f.second);
-      ASSERT_TRUE(scalar.ok);
+      ASSERT_TRUE(scalar.ok());
       for (SimdLevel level : {SimdLevel::Sse2, SimdLevel::Avx2}) {
         s.simd = level;
         const DecodeRun simd = RunDecoder(s, &f.first, &f.second);
-        ASSERT_TRUE(simd.ok);
+        ASSERT_TRUE(simd.ok());
         EXPECT_EQ(scalar.frame, simd.frame) << "seed " << seed << " levels " << levels << " simd " << int(level);
       }
     }
@@ -210,7 +210,7 @@ TEST(DecoderOutput, EnginesAgreeWithinTheirRoundingDifference) {
     const DecodeRun portable = RunDecoder(s, &f.first, &f.second);
     s.engine = EngineKind::Mmx;
     const DecodeRun mmx = RunDecoder(s, &f.first, &f.second);
-    ASSERT_TRUE(portable.ok && mmx.ok);
+    ASSERT_TRUE(portable.ok() && mmx.ok());
     ASSERT_EQ(portable.outWidth, mmx.outWidth);
     int worst = 0;
     long total = 0;
@@ -237,7 +237,7 @@ TEST(DecoderOutput, EmptyBandsGiveMidGreyAndLevelFiveShowsTheLowestBandsOnly) {
     s.engine = e.engine;
     s.simd = e.simd;
     const DecodeRun run = RunDecoder(s, &grey, &otherGrey);
-    ASSERT_TRUE(run.ok);
+    ASSERT_TRUE(run.ok());
     for (int i = 0; i < run.outputSize; ++i) ASSERT_EQ(run.frame[i], 130) << i;
   }
 
@@ -259,7 +259,7 @@ TEST(DecoderOutput, EmptyBandsGiveMidGreyAndLevelFiveShowsTheLowestBandsOnly) {
     const DecodeRun portable = RunDecoder(s, &field, nullptr);
     s.engine = EngineKind::Mmx;
     const DecodeRun mmx = RunDecoder(s, &field, nullptr);
-    ASSERT_TRUE(portable.ok && mmx.ok);
+    ASSERT_TRUE(portable.ok() && mmx.ok());
     EXPECT_EQ(portable.outWidth, 22);
     EXPECT_EQ(portable.outHeight, 18);
     EXPECT_EQ(mmx.outWidth, 16);
@@ -280,14 +280,15 @@ TEST(DecoderOutput, AReusedEngineGivesAFreshEnginesBytesWhateverItDecodedBefore)
       for (bool useFresh : {false, true}) {
         std::unique_ptr<CWaveletEngine> own = CreateWaveletEngine(kind);
         CWaveletDecoder decoder(720, 576, useFresh ? *own : *engine);
-        decoder.levels = levels;
-        decoder.firstFieldData = f.first.data();
-        decoder.firstFieldLength = int32_t(f.first.size());
-        decoder.secondFieldData = f.second.data();
-        decoder.secondFieldLength = int32_t(f.second.size());
-        decoder.output = (useFresh ? fresh : reused).data();
-        decoder.outputSize = int32_t(reused.size());
-        ASSERT_TRUE(decoder.Decode());
+        DecodeSettings settings;
+        settings.levels = levels;
+        settings.firstFieldData = f.first.data();
+        settings.firstFieldLength = int32_t(f.first.size());
+        settings.secondFieldData = f.second.data();
+        settings.secondFieldLength = int32_t(f.second.size());
+        settings.output = (useFresh ? fresh : reused).data();
+        settings.outputSize = reused.size();
+        ASSERT_TRUE(decoder.Decode(settings).ok());
       }
       EXPECT_EQ(reused, fresh) << "engine " << int(kind) << " levels " << levels;
     }
@@ -313,7 +314,7 @@ TEST(DecoderOutput, GoldenChecksums) {
     s.levels = c.levels;
     s.colEnd = c.levels == 0 ? 696 : 688;
     const DecodeRun run = RunDecoder(s, &f.first, &f.second);
-    ASSERT_TRUE(run.ok);
+    ASSERT_TRUE(run.ok());
     EXPECT_EQ(Checksum(run.frame.data(), size_t(run.outputSize)), c.checksum)
         << "engine " << int(c.engine) << " levels " << c.levels;
   }

@@ -7,29 +7,23 @@ DecodeRun RunDecoder(const DecodeSetup& s, const std::vector<uint8_t>* first, co
   const long capacity = s.capacity >= 0 ? s.capacity : long(s.width) * s.height * 3;
   DecodeRun run;
   run.frame.assign(size_t(capacity) + 64, kUntouched);
-  decoder.levels = s.levels;
-  decoder.twoFields = s.twoFields;
-  decoder.colStart = s.colStart;
-  decoder.colEnd = s.colEnd >= 0 ? s.colEnd : s.width;
-  decoder.rowEnd = s.rowEnd >= 0 ? s.rowEnd : s.height;
+  DecodeSettings settings;
+  settings.levels = s.levels;
+  settings.twoFields = s.twoFields;
+  settings.region.colStart = s.colStart;
+  settings.region.colEnd = s.colEnd;
+  settings.region.rowEnd = s.rowEnd;
   if (first != nullptr) {
-    decoder.firstFieldData = first->data();
-    decoder.firstFieldLength = int32_t(first->size());
+    settings.firstFieldData = first->data();
+    settings.firstFieldLength = int32_t(first->size());
   }
   if (second != nullptr) {
-    decoder.secondFieldData = second->data();
-    decoder.secondFieldLength = int32_t(second->size());
+    settings.secondFieldData = second->data();
+    settings.secondFieldLength = int32_t(second->size());
   }
-  decoder.output = run.frame.data();
-  decoder.outputSize = int32_t(capacity);
-  run.ok = decoder.Decode();
-  run.result = decoder.result;
-  run.errorStage = decoder.errorStage;
-  run.errorBand = decoder.errorBand;
-  run.errorOffset = decoder.errorOffset;
-  run.outWidth = decoder.outWidth;
-  run.outHeight = decoder.outHeight;
-  run.outputSize = decoder.outputSize;
+  settings.output = run.frame.data();
+  settings.outputSize = size_t(capacity);
+  static_cast<DecodeReport&>(run) = decoder.Decode(settings);
   return run;
 }
 

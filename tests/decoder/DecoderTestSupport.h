@@ -13,11 +13,7 @@ namespace wavelet::test {
 
 constexpr uint8_t kUntouched = 0xCD; // fill of the output buffer before a decode
 
-struct DecodeRun {
-  bool ok = false;
-  int32_t result = -1;
-  int32_t errorStage = -1, errorBand = -1, errorOffset = -1;
-  int outWidth = 0, outHeight = 0, outputSize = 0;
+struct DecodeRun : DecodeReport {
   std::vector<uint8_t> frame; // capacity bytes, then 64 guard bytes
 };
 
@@ -29,8 +25,8 @@ struct DecodeSetup {
   int levels = 0;
   bool twoFields = true;
   int colStart = 0;
-  int colEnd = -1;    // -1: width
-  int rowEnd = -1;    // -1: height
+  int colEnd = DecodeRegion::kToEdge;
+  int rowEnd = DecodeRegion::kToEdge;
   long capacity = -1; // -1: width * height * 3
 };
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <random>
 
 using namespace wavelet;
@@ -25,9 +26,10 @@ std::vector<uint8_t> WordsToBytes(std::initializer_list<uint32_t> words) {
 // Entropy-decodes one field with the portable engine and returns the (dequantised) samples of
 // one band; with quantiser 8 they are the coded values.
 std::vector<int16_t> DecodedBand(const std::vector<uint8_t>& field, int band, bool& ok) {
-  CWaveletDecoder decoder(720, 576, EngineKind::Portable);
-  CWaveletEngine& engine = decoder.Engine();
-  ok = engine.Init(decoder) && engine.DecodeField(field.data(), uint32_t(field.size()));
+  std::unique_ptr<CWaveletEngine> owned = CreateWaveletEngine(EngineKind::Portable);
+  CWaveletEngine& engine = *owned;
+  DecodeSettings settings;
+  ok = engine.Init(720, 576, settings) && engine.DecodeField(field.data(), uint32_t(field.size()));
   const SubbandDescriptor& d = engine.Geometry().bands[band];
   std::vector<int16_t> samples;
   for (int y = 0; y < d.height; ++y)
@@ -234,7 +236,7 @@ TEST(EntropyDecoding, AllOnesDataWordsBeforeAMarkerAreData) {
     DecodeSetup s;
     s.engine = engine;
     const DecodeRun run = RunDecoder(s, &field, nullptr);
-    ASSERT_TRUE(run.ok) << run.errorStage << " band " << run.errorBand;
+    ASSERT_TRUE(run.ok()) << run.errorStage << " band " << run.errorBand;
     for (int row = 1; row < 576; row += 2)
       ASSERT_EQ(0, memcmp(&run.frame[size_t(row) * width * 3], &expected[size_t(row) * width * 3], size_t(width) * 3));
   }
@@ -267,7 +269,7 @@ TEST(EntropyDecoding, EmptyAndSkippedBandsStayZeroAndSkipToTheNextMarker) {
       s.engine = engine;
       s.levels = levels;
       const DecodeRun run = RunDecoder(s, &field, levels == 0 ? &second : nullptr);
-      ASSERT_TRUE(run.ok);
+      ASSERT_TRUE(run.ok());
       ASSERT_EQ(0, memcmp(run.frame.data(), expected.data(), size_t(width) * rows * 3));
     }
   }
@@ -280,9 +282,9 @@ TEST(EntropyDecoding, EmptyAndSkippedBandsStayZeroAndSkipToTheNextMarker) {
   });
   DecodeSetup s;
   s.levels = 2;
-  EXPECT_TRUE(RunDecoder(s, &damaged, nullptr).ok);
+  EXPECT_TRUE(RunDecoder(s, &damaged, nullptr).ok());
   s.levels = 0;
-  EXPECT_FALSE(RunDecoder(s, &damaged, nullptr).ok);
+  EXPECT_FALSE(RunDecoder(s, &damaged, nullptr).ok());
 }
 
 TEST(EntropyDecoding, SkippedLevelsIgnoreTheSecondField) {
@@ -292,7 +294,7 @@ TEST(EntropyDecoding, SkippedLevelsIgnoreTheSecondField) {
   DecodeSetup s;
   s.levels = 1;
   const DecodeRun run = RunDecoder(s, &field, &garbage);
-  ASSERT_TRUE(run.ok);
+  ASSERT_TRUE(run.ok());
   EXPECT_EQ(run.outHeight, 288);
   s.levels = 0;
   EXPECT_EQ(RunDecoder(s, &field, &garbage).result, DEC_BAD_HEADER);
@@ -304,29 +306,22 @@ TEST(DecoderRegion, RegionsOutsideThePictureBecomeTheWholePicture) {
   const std::vector<uint8_t> second = BuildField(0x41, RandomBands(g, 62));
   DecodeSetup s;
   const DecodeRun whole = RunDecoder(s, &first, &second);
-  ASSERT_TRUE(whole.ok);
+  ASSERT_TRUE(whole.ok());
   for (auto [start, end] : {std::pair{0, 800}, std::pair{10, 730}, std::pair{-8, 600}, std::pair{500, 400}}) {
-    CWaveletDecoder d(720, 576, EngineKind::Portable);
-    std::vector<uint8_t> frame(720 * 576 * 3);
-    d.colStart = start;
-    d.colEnd = end;
-    d.firstFieldData = first.data();
-    d.firstFieldLength = int32_t(first.size());
-    d.secondFieldData = second.data();
-    d.secondFieldLength = int32_t(second.size());
-    d.output = frame.data();
-    d.outputSize = int32_t(frame.size());
-    ASSERT_TRUE(d.Decode());
-    EXPECT_EQ(d.colStart, 0);
-    EXPECT_EQ(d.colEnd, 720);
-    EXPECT_EQ(d.outWidth, 720);
-    EXPECT_TRUE(std::equal(frame.begin(), frame.end(), whole.frame.begin()));
+    s.colStart = start;
+    s.colEnd = end;
+    const DecodeRun run = RunDecoder(s, &first, &second);
+    ASSERT_TRUE(run.ok());
+    EXPECT_EQ(run.region.colStart, 0);
+    EXPECT_EQ(run.region.colEnd, 720);
+    EXPECT_EQ(run.outWidth, 720);
+    EXPECT_EQ(run.frame, whole.frame);
   }
   // A region inside the picture stays and crops the columns.
   s.colStart = 100;
   s.colEnd = 500;
   const DecodeRun cropped = RunDecoder(s, &first, &second);
-  ASSERT_TRUE(cropped.ok);
+  ASSERT_TRUE(cropped.ok());
   EXPECT_EQ(cropped.outWidth, 400);
   for (int row = 0; row < 576; ++row)
     ASSERT_EQ(0, memcmp(&cropped.frame[size_t(row) * 400 * 3], &whole.frame[(size_t(row) * 720 + 100) * 3], 400 * 3));
@@ -362,13 +357,15 @@ TEST(PictureSplit, SecondFieldStartsPastTheGapAndLengthsAreChecked) {
 TEST(EntropyDecoding, MatchesANaiveReaderOnIntactAndDamagedStreams) {
   // Every kind of damage a stream may suffer, at random places: the fast reader must agree
   // with the bit-at-a-time model on the result, the error record and every decoded sample.
-  CWaveletDecoder decoder(200, 288, EngineKind::Mmx); // values stay as coded until the transform
-  CWaveletEngine& engine = decoder.Engine();
+  // The four-lane engine keeps values as coded until the transform.
+  std::unique_ptr<CWaveletEngine> owned = CreateWaveletEngine(EngineKind::Mmx);
+  CWaveletEngine& engine = *owned;
+  DecodeSettings settings;
   std::mt19937 rng(77);
   int failures = 0;
   for (int variant = 0; variant < 240; ++variant) {
-    decoder.levels = variant % 7 == 6 ? 2 : 0;
-    ASSERT_TRUE(engine.Init(decoder));
+    settings.levels = variant % 7 == 6 ? 2 : 0;
+    ASSERT_TRUE(engine.Init(200, 288, settings));
     const SubbandGeometry& g = engine.Geometry();
     std::vector<BandContent> bands = RandomBands(g, uint32_t(variant / 8), variant % 3 == 0 ? 400 : 40);
     if (variant % 5 == 0) bands[kBandOrder[3]].type = 143;
@@ -407,7 +404,7 @@ TEST(EntropyDecoding, MatchesANaiveReaderOnIntactAndDamagedStreams) {
       field.resize(std::min(field.size(), size_t(4 * (6 + rng() % 200))));
       break;
     }
-    const ReferenceFieldResult want = ReferenceDecodeField(field.data(), uint32_t(field.size()), g, decoder.levels);
+    const ReferenceFieldResult want = ReferenceDecodeField(field.data(), uint32_t(field.size()), g, settings.levels);
     const bool ok = engine.DecodeField(field.data(), uint32_t(field.size()));
     ASSERT_EQ(ok, want.ok) << "variant " << variant;
     if (!ok) {
@@ -419,7 +416,7 @@ TEST(EntropyDecoding, MatchesANaiveReaderOnIntactAndDamagedStreams) {
       continue;
     }
     for (const SubbandDescriptor& d : g.bands) {
-      if (d.level < decoder.levels) continue; // not decoded, not read
+      if (d.level < settings.levels) continue; // not decoded, not read
       for (int y = 0; y < d.height; ++y) {
         const long at = long(d.line + y) * g.stride[d.component] + d.column;
         ASSERT_TRUE(std::equal(d.firstSample() + long(y) * d.stride, d.firstSample() + long(y) * d.stride + d.width,

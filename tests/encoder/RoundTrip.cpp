@@ -44,25 +44,24 @@ DecodedPicture decodePayload(const std::vector<uint8_t>& payload, int height, in
   if (!SplitPicturePayload(payload.data(), static_cast<uint32_t>(payload.size()), fields)) return picture;
   std::vector<uint8_t> frame(kFrameBytes);
   CWaveletDecoder decoder(720, height, engine);
-  decoder.rowEnd = height;
-  decoder.colEnd = columnLimit(level);
-  decoder.levels = level;
-  decoder.twoFields = true;
-  decoder.firstFieldData = fields.firstData;
-  decoder.firstFieldLength = fields.firstLength;
-  if (!firstFieldOnly && fields.secondData != nullptr) {
-    decoder.secondFieldData = fields.secondData;
-    decoder.secondFieldLength = fields.secondLength;
+  DecodeSettings settings;
+  settings.region.colEnd = columnLimit(level);
+  settings.levels = level;
+  settings.SetFields(fields);
+  if (firstFieldOnly) {
+    settings.secondFieldData = nullptr;
+    settings.secondFieldLength = 0;
   }
-  decoder.output = frame.data();
-  decoder.outputSize = kFrameBytes;
-  picture.ok = decoder.Decode();
-  picture.result = decoder.result;
-  picture.errorStage = decoder.errorStage;
-  picture.errorBand = decoder.errorBand;
+  settings.output = frame.data();
+  settings.outputSize = kFrameBytes;
+  const DecodeReport report = decoder.Decode(settings);
+  picture.ok = report.ok();
+  picture.result = report.result;
+  picture.errorStage = report.errorStage;
+  picture.errorBand = report.errorBand;
   if (!picture.ok) return picture;
-  picture.width = decoder.outWidth;
-  picture.height = decoder.outHeight;
+  picture.width = report.outWidth;
+  picture.height = report.outHeight;
   // Bottom-up BGR rows to upright RGB.
   picture.rgb.resize(static_cast<size_t>(picture.width) * picture.height * 3);
   for (int row = 0; row < picture.height; ++row) {

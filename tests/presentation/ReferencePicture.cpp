@@ -100,16 +100,14 @@ bool referenceFrame(const PictureRecord& record, const CLanguageTable& language,
   if (!wavelet::SplitPicturePayload(record.data, std::uint32_t(record.length), fields)) return false;
   std::vector<std::uint8_t> decoded(720 * 576 * 3);
   wavelet::CWaveletDecoder decoder(720, standard576 ? 576 : 486);
-  decoder.rowEnd = standard576 ? 576 : 486;
-  decoder.colEnd = columnLimits[level];
-  decoder.levels = level;
-  decoder.firstFieldData = fields.firstData;
-  decoder.firstFieldLength = fields.firstLength;
-  decoder.secondFieldData = fields.secondData;
-  decoder.secondFieldLength = fields.secondLength;
-  decoder.output = decoded.data();
-  decoder.outputSize = std::int32_t(decoded.size());
-  if (!decoder.Decode()) return false;
+  wavelet::DecodeSettings settings;
+  settings.region.colEnd = columnLimits[level];
+  settings.levels = level;
+  settings.SetFields(fields);
+  settings.output = decoded.data();
+  settings.outputSize = decoded.size();
+  const wavelet::DecodeReport report = decoder.Decode(settings);
+  if (!report.ok()) return false;
 
   out.width = std::min(clientWidth, 768);
   out.height = std::min(clientHeight, 576);
@@ -117,9 +115,9 @@ bool referenceFrame(const PictureRecord& record, const CLanguageTable& language,
   out.bits.assign(std::size_t(stride) * out.height, 0);
   for (int i = 0; i < out.height; ++i)
     for (int j = 0; j < out.width; ++j) {
-      const int sy = int(std::int64_t(i) * decoder.outHeight / out.height);
-      const int sx = int(std::int64_t(j) * decoder.outWidth / out.width);
-      std::memcpy(&out.bits[std::size_t(i) * stride + j * 3], &decoded[(std::size_t(sy) * decoder.outWidth + sx) * 3],
+      const int sy = int(std::int64_t(i) * report.outHeight / out.height);
+      const int sx = int(std::int64_t(j) * report.outWidth / out.width);
+      std::memcpy(&out.bits[std::size_t(i) * stride + j * 3], &decoded[(std::size_t(sy) * report.outWidth + sx) * 3],
                   3);
     }
 

@@ -22,19 +22,16 @@ std::optional<RgbFrame> decodePayload(const std::vector<std::uint8_t>& payload, 
   const int height = standard576 ? 576 : 486;
   wavelet::CWaveletDecoder decoder(720, height);
   std::vector<std::uint8_t> output(768 * 576 * 3);
-  decoder.rowEnd = height;
-  decoder.colEnd = kColumnLimit[level];
-  decoder.levels = level;
-  decoder.twoFields = true;
-  decoder.firstFieldData = fields.firstData;
-  decoder.firstFieldLength = fields.firstLength;
-  decoder.secondFieldData = fields.secondData;
-  decoder.secondFieldLength = fields.secondLength;
-  decoder.output = output.data();
-  decoder.outputSize = static_cast<std::int32_t>(output.size());
-  if (!decoder.Decode()) return std::nullopt;
+  wavelet::DecodeSettings settings;
+  settings.region.colEnd = kColumnLimit[level];
+  settings.levels = level;
+  settings.SetFields(fields);
+  settings.output = output.data();
+  settings.outputSize = output.size();
+  const wavelet::DecodeReport report = decoder.Decode(settings);
+  if (!report.ok()) return std::nullopt;
   RgbFrame frame;
-  frame.resize(decoder.outWidth, decoder.outHeight);
+  frame.resize(report.outWidth, report.outHeight);
   for (int y = 0; y < frame.height; ++y) {
     const std::uint8_t* row = output.data() + static_cast<std::size_t>(frame.height - 1 - y) * frame.width * 3;
     for (int x = 0; x < frame.width; ++x) {

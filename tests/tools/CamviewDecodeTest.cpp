@@ -88,16 +88,14 @@ TEST_F(CamviewDecode, RawOutputIsTheDecodersBufferAndTheLineDescribesIt) {
   ASSERT_TRUE(wavelet::SplitPicturePayload(payload.data(), static_cast<uint32_t>(payload.size()), fields));
   std::vector<uint8_t> frame(768 * 576 * 3);
   wavelet::CWaveletDecoder decoder(720, 576, wavelet::EngineKind::Portable);
-  decoder.rowEnd = 576;
-  decoder.colEnd = 696;
-  decoder.firstFieldData = fields.firstData;
-  decoder.firstFieldLength = fields.firstLength;
-  decoder.secondFieldData = fields.secondData;
-  decoder.secondFieldLength = fields.secondLength;
-  decoder.output = frame.data();
-  decoder.outputSize = static_cast<int32_t>(frame.size());
-  ASSERT_TRUE(decoder.Decode());
-  frame.resize(static_cast<size_t>(decoder.outputSize));
+  wavelet::DecodeSettings settings;
+  settings.region.colEnd = 696;
+  settings.SetFields(fields);
+  settings.output = frame.data();
+  settings.outputSize = frame.size();
+  const wavelet::DecodeReport report = decoder.Decode(settings);
+  ASSERT_TRUE(report.ok());
+  frame.resize(static_cast<size_t>(report.outputSize));
   EXPECT_EQ(raw, frame);
 }
 

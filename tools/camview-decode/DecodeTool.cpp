@@ -156,33 +156,31 @@ Outcome decode(const std::vector<uint8_t>& payload, const Options& options) {
     fields.firstData = payload.data();
     fields.firstLength = 0;
   }
-  wavelet::CWaveletDecoder decoder = options.engine == wavelet::EngineKind::Automatic
-                                         ? wavelet::CWaveletDecoder(kPictureWidth, options.height)
-                                         : wavelet::CWaveletDecoder(kPictureWidth, options.height, options.engine);
+  wavelet::CWaveletDecoder decoder(kPictureWidth, options.height, options.engine);
   std::vector<uint8_t> frame(kFrameBytes);
-  decoder.rowEnd = options.height;
-  decoder.colEnd = options.colEnd >= 0 ? options.colEnd : columnLimit(options.level);
-  decoder.levels = options.level;
-  decoder.twoFields = true;
-  decoder.firstFieldData = fields.firstData;
-  decoder.firstFieldLength = fields.firstLength;
-  if (!options.oneField && fields.secondData != nullptr) {
-    decoder.secondFieldData = fields.secondData;
-    decoder.secondFieldLength = fields.secondLength;
+  wavelet::DecodeSettings settings;
+  settings.region.rowEnd = options.height;
+  settings.region.colEnd = options.colEnd >= 0 ? options.colEnd : columnLimit(options.level);
+  settings.levels = options.level;
+  settings.SetFields(fields);
+  if (options.oneField) {
+    settings.secondFieldData = nullptr;
+    settings.secondFieldLength = 0;
   }
-  decoder.output = frame.data();
-  decoder.outputSize = kFrameBytes;
+  settings.output = frame.data();
+  settings.outputSize = kFrameBytes;
 
+  const wavelet::DecodeReport report = decoder.Decode(settings);
   Outcome outcome;
-  outcome.success = decoder.Decode();
-  outcome.result = decoder.result;
-  outcome.width = decoder.outWidth;
-  outcome.height = decoder.outHeight;
-  outcome.errorStage = decoder.errorStage;
-  outcome.errorBand = decoder.errorBand;
-  outcome.errorOffset = decoder.errorOffset;
+  outcome.success = report.ok();
+  outcome.result = report.result;
+  outcome.width = report.outWidth;
+  outcome.height = report.outHeight;
+  outcome.errorStage = report.errorStage;
+  outcome.errorBand = report.errorBand;
+  outcome.errorOffset = report.errorOffset;
   if (outcome.success) {
-    frame.resize(static_cast<size_t>(std::clamp(decoder.outputSize, 0, kFrameBytes)));
+    frame.resize(static_cast<size_t>(std::clamp(report.outputSize, 0, kFrameBytes)));
     outcome.frame.swap(frame);
   }
   return outcome;

@@ -1,0 +1,68 @@
+// What one decode is asked to do (DecodeSettings) and what it did (DecodeReport).
+//
+// The settings name the region, the finest levels left out, the field streams and the output
+// buffer; the picture size belongs to the decoder (CWaveletDecoder). The engine's Init checks
+// them all at once: a region that does not lie inside the picture becomes the whole picture
+// and the level is brought into 0..5.
+#pragma once
+
+#include "decoder/DecodeStatus.h"
+#include "decoder/PictureSplit.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+
+namespace wavelet {
+
+// Picture lines rowStart..rowEnd-1 and columns colStart..colEnd-1.
+struct DecodeRegion {
+  // An end that runs to the picture's edge (it lies outside every picture, so the region
+  // becomes the whole picture).
+  static constexpr int32_t kToEdge = std::numeric_limits<int32_t>::max();
+
+  int32_t rowStart = 0;
+  int32_t rowEnd = kToEdge;
+  int32_t colStart = 0;
+  int32_t colEnd = kToEdge;
+};
+
+struct DecodeSettings {
+  DecodeRegion region;
+  int32_t levels = 0;    // finest levels left out (0..5): the frame shrinks by 2 to this power
+  bool twoFields = true; // the picture is made of two interlaced fields
+  const uint8_t* firstFieldData = nullptr;
+  int32_t firstFieldLength = 0;
+  const uint8_t* secondFieldData = nullptr; // null when absent
+  int32_t secondFieldLength = 0;
+  uint8_t* output = nullptr;
+  std::size_t outputSize = 0; // capacity in bytes: at least width * height * 3
+
+  // Takes both field streams of a split payload (the second may be absent).
+  void SetFields(const FieldStreams& fields) noexcept {
+    firstFieldData = fields.firstData;
+    firstFieldLength = fields.firstLength;
+    secondFieldData = fields.secondData;
+    secondFieldLength = fields.secondLength;
+  }
+};
+
+struct DecodeReport {
+  int32_t result = DEC_OK;
+  int32_t errorStage = ERR_NONE; // the error record of a stream error
+  int32_t errorBand = 0;
+  int32_t errorOffset = 0;
+  DecodeRegion region; // the region decoded, after the check
+  // Valid on success: outHeight rows of outWidth packed pixels, outputSize bytes written.
+  int32_t outWidth = 0;
+  int32_t outHeight = 0;
+  int32_t outputSize = 0;
+  double timeTotal = 0; // seconds
+  double timeEntropy = 0;
+  double timeTransform = 0;
+  double timeColour = 0;
+
+  bool ok() const noexcept { return result == DEC_OK; }
+};
+
+} // namespace wavelet

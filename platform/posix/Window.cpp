@@ -1,9 +1,11 @@
-// Linux stand-in for a window's message queue: a MessageWindow is a locked queue that its
-// owner pumps. Handles are looked up in a registry of live windows, so a post to a window
-// that no longer exists fails as PostMessageA does on Windows instead of touching freed memory.
+// Linux and browser stand-in for a window's message queue: a MessageWindow is a locked queue
+// that its owner pumps. Handles are looked up in a registry of live windows, so a post to a
+// window that no longer exists fails as PostMessageA does on Windows instead of touching freed
+// memory. Only the way a post wakes the pumping thread differs (posix/WindowWake.h).
 #include "platform/Window.h"
 
 #include "platform/SocketWaiter.h"
+#include "platform/posix/WindowWake.h"
 
 #include <atomic>
 #include <chrono>
@@ -39,6 +41,13 @@ Registry& registry() {
   return instance;
 }
 
+// Called under the registry's lock, after the window's own lock is released.
+void wakeOwner(MessageWindow::Impl& target) {
+  target.changed.notify_all();
+  if (SocketWaiter* waker = target.waker.load(std::memory_order_acquire)) waker->wake();
+  wakeWindowThread();
+}
+
 } // namespace
 
 MessageWindow::MessageWindow() : impl_(std::make_unique<Impl>()) {
@@ -72,8 +81,7 @@ bool postMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wPar
   } catch (...) {
     return false; // no memory for the queue: the post fails, as a full queue does on Windows
   }
-  target.changed.notify_all();
-  if (SocketWaiter* waker = target.waker.load(std::memory_order_acquire)) waker->wake();
+  wakeOwner(target);
   return true;
 }
 
@@ -89,8 +97,7 @@ void invalidate(WindowHandle window, bool erase) {
     target.invalidated = true;
     target.erase = target.erase || erase; // as with InvalidateRect, erase requests accumulate
   }
-  target.changed.notify_all();
-  if (SocketWaiter* waker = target.waker.load(std::memory_order_acquire)) waker->wake();
+  wakeOwner(target);
 }
 
 void MessageWindow::setWaker(SocketWaiter* waiter) {
@@ -100,6 +107,7 @@ void MessageWindow::setWaker(SocketWaiter* waiter) {
   impl_->waker.store(waiter, std::memory_order_release);
 }
 
+// A browser page's main thread must never block: it pumps with waitMs 0.
 int MessageWindow::pump(const std::function<void(const WindowMessage&)>& handler, int waitMs) {
   // The queue and the batch trade places, so both keep their capacity: a steady stream of
   // messages allocates nothing.

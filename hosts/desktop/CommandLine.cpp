@@ -1,30 +1,13 @@
 #include "hosts/desktop/CommandLine.h"
 
-#include <cerrno>
+#include "tools/cli/OptionValues.h"
+
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
-#include <cstring>
+#include <tuple>
 
 namespace desktop {
-namespace {
-
-bool parseInt(const char* text, long low, long high, int& out) {
-  if (!text || !*text) return false;
-  char* end = nullptr;
-  errno = 0;
-  long value = std::strtol(text, &end, 10);
-  if (errno != 0 || *end != '\0' || value < low || value > high) return false;
-  out = static_cast<int>(value);
-  return true;
-}
-
-bool parseSize(const char* text, int& width, int& height) {
-  const char* x = std::strchr(text, 'x');
-  if (!x) return false;
-  std::string w(text, x - text);
-  return parseInt(w.c_str(), 1, 8192, width) && parseInt(x + 1, 1, 8192, height);
-}
-
-} // namespace
 
 const char* usageText() {
   return "usage: camview [--host H] [--port P] [--id N] [--host H2 --port P2 --id N2 ...]\n"
@@ -50,70 +33,37 @@ bool parseCommandLine(int argc, const char* const* argv, Options& options, std::
     if (options.cameras.empty()) options.cameras.emplace_back();
     return options.cameras.back();
   };
-  for (int i = 1; i < argc; ++i) {
-    const std::string name = argv[i];
-    if (name == "--help" || name == "-h") {
-      options.help = true;
-      continue;
-    }
-    if (i + 1 >= argc) {
-      error = "missing value after " + name;
-      return false;
-    }
-    const char* value = argv[++i];
-    if (name == "--host") {
-      if (addressGiven || options.cameras.empty()) options.cameras.emplace_back();
-      options.cameras.back().host = value;
-      addressGiven = true;
-    } else if (name == "--port") {
-      if (!parseInt(value, 0, 65535, latest().port)) {
-        error = "bad port: " + std::string(value);
-        return false;
-      }
-    } else if (name == "--id") {
-      if (!parseInt(value, -2147483647L - 1, 2147483647L, latest().id)) {
-        error = "bad id: " + std::string(value);
-        return false;
-      }
-    } else if (name == "--grid") {
-      if (!parseInt(value, 1, 64, grid)) {
-        error = "bad grid (1 to 64 viewers): " + std::string(value);
-        return false;
-      }
-    } else if (name == "--size") {
-      if (!parseSize(value, options.width, options.height)) {
-        error = "bad size (WxH): " + std::string(value);
-        return false;
-      }
-    } else if (name == "--language") {
-      const std::string language = value;
-      if (language == "de")
-        options.language = 0;
-      else if (language == "en")
-        options.language = 1;
-      else {
-        error = "bad language (de or en): " + language;
-        return false;
-      }
-    } else if (name == "--snapshot") {
-      options.snapshot = value;
-    } else if (name == "--frames") {
-      if (!parseInt(value, 1, 1000000, options.frames)) {
-        error = "bad frame count: " + std::string(value);
-        return false;
-      }
-    } else if (name == "--timeout") {
-      char* end = nullptr;
-      options.timeoutSeconds = std::strtod(value, &end);
-      if (*end != '\0' || !(options.timeoutSeconds > 0) || options.timeoutSeconds > 86400) {
-        error = "bad timeout: " + std::string(value);
-        return false;
-      }
-    } else {
-      error = "unknown option: " + name;
-      return false;
-    }
-  }
+  camview::cli::Parser parser("camview", options.help);
+  parser.value("--host", [&](const std::string& host) {
+    if (addressGiven || options.cameras.empty()) options.cameras.emplace_back();
+    options.cameras.back().host = host;
+    addressGiven = true;
+  });
+  parser.value("--port", [&](const std::string& text) {
+    latest().port = static_cast<int>(camview::cli::Parser::checkedInteger("--port", text, 0, 65535));
+  });
+  parser.value("--id", [&](const std::string& text) {
+    latest().id = static_cast<int>(camview::cli::Parser::checkedInteger("--id", text, INT32_MIN, INT32_MAX));
+  });
+  parser.integer("--grid", grid, 1, 64);
+  parser.value("--size", [&](const std::string& text) {
+    const auto size = camview::cli::parseSize(text, 1, 8192);
+    if (!size) throw CLI::ValidationError("bad size (WxH): " + text);
+    std::tie(options.width, options.height) = *size;
+  });
+  parser.value("--language", [&](const std::string& text) {
+    if (text != "de" && text != "en") throw CLI::ValidationError("bad language (de or en): " + text);
+    options.language = text == "de" ? 0 : 1;
+  });
+  parser.text("--snapshot", options.snapshot);
+  parser.integer("--frames", options.frames, 1, 1000000);
+  parser.value("--timeout", [&](const std::string& text) {
+    char* end = nullptr;
+    options.timeoutSeconds = std::strtod(text.c_str(), &end);
+    if (*end != '\0' || !(options.timeoutSeconds > 0) || options.timeoutSeconds > 86400)
+      throw CLI::ValidationError("bad timeout: " + text);
+  });
+  if (!parser.parse(std::vector<std::string>(argv + std::min(argc, 1), argv + argc), error)) return false;
   if (options.cameras.empty()) options.cameras.emplace_back();
   const CameraAddress last = options.cameras.back();
   for (int n = 1; n < grid; ++n) {

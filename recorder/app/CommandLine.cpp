@@ -1,15 +1,12 @@
 #include "recorder/app/CommandLine.h"
 
-#include <charconv>
+#include "tools/cli/OptionValues.h"
+
 #include <cmath>
+#include <cstdint>
 
 namespace recorder {
 namespace {
-
-bool toInt(const std::string& text, long long low, long long high, long long& value) {
-  const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return problem == std::errc() && end == text.data() + text.size() && value >= low && value <= high;
-}
 
 bool toDouble(const std::string& text, double& value) {
   try {
@@ -114,124 +111,79 @@ Language table file (--language FILE), Windows-1252 or UTF-8 text:
 }
 
 bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& result, std::string& error) {
+  using camview::cli::Parser;
   CommandLine line;
   ServerOptions& options = line.server;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& option = arguments[i];
-    auto value = [&](std::string& out) {
-      if (i + 1 >= arguments.size()) {
-        error = option + " needs a value";
-        return false;
-      }
-      out = arguments[++i];
-      return true;
-    };
-    auto integer = [&](long long low, long long high, long long& out) {
-      std::string text;
-      if (!value(text)) return false;
-      if (!toInt(text, low, high, out)) {
-        error = option + " takes a number from " + std::to_string(low) + " to " + std::to_string(high) + ", not '" +
-                text + "'";
-        return false;
-      }
-      return true;
-    };
-    std::string text;
-    long long number = 0;
-    if (option == "--help" || option == "-h") {
-      line.help = true;
-    } else if (option == "--listen") {
-      if (!value(text)) return false;
-      const auto colon = text.rfind(':');
-      if (colon == std::string::npos || colon == 0 || !toInt(text.substr(colon + 1), 0, 65535, number)) {
-        error = "--listen takes HOST:PORT, e.g. 127.0.0.1:7070";
-        return false;
-      }
-      options.host = text.substr(0, colon);
-      options.port = static_cast<int>(number);
-    } else if (option == "--port") {
-      if (!integer(0, 65535, number)) return false;
-      options.port = static_cast<int>(number);
-    } else if (option == "--max-viewers") {
-      if (!integer(1, 10000, number)) return false;
-      options.maxViewers = static_cast<int>(number);
-    } else if (option == "--diagnostics") {
-      options.diagnostics = true;
-    } else if (option == "--language") {
-      if (!value(text)) return false;
-      if (text == "de" || text == "en") {
-        options.language = builtInLanguageTable(text == "de");
-      } else {
-        LanguageTable table;
-        if (!loadLanguageFile(text, table, error)) return false;
-        options.language = std::move(table);
-      }
-    } else if (option == "--camera") {
-      if (!value(options.camera)) return false;
-    } else if (option == "--text1") {
-      if (!value(options.text1)) return false;
-    } else if (option == "--text2") {
-      if (!value(options.text2)) return false;
-    } else if (option == "--text3") {
-      if (!value(options.text3)) return false;
-    } else if (option == "--standard") {
-      if (!value(text)) return false;
-      if (text != "576" && text != "486") {
-        error = "--standard takes 576 or 486";
-        return false;
-      }
-      options.encoding.standard576 = text == "576";
-    } else if (option == "--level") {
-      if (!integer(0, 4, number)) return false;
-      options.encoding.level = static_cast<int>(number);
-    } else if (option == "--quality") {
-      if (!integer(1, 100, number)) return false;
-      options.encoding.quality = static_cast<int>(number);
-    } else if (option == "--fields") {
-      if (!integer(1, 2, number)) return false;
-      options.encoding.fields = static_cast<int>(number);
-    } else if (option == "--fps") {
-      if (!value(text)) return false;
-      double rate = 0;
-      if (!toDouble(text, rate) || rate < 0 || rate > 1000) {
-        error = "--fps takes a rate from 0 (unlimited) to 1000";
-        return false;
-      }
-      options.picturesPerSecond = rate;
-    } else if (option == "--loop") {
-      if (!integer(1, 1000, number)) return false;
-      options.loopPictures = static_cast<int>(number);
-    } else if (option == "--image") {
-      if (!value(text)) return false;
-      line.images.push_back(text);
-    } else if (option == "--hold") {
-      if (!integer(1, 100000, number)) return false;
-      line.picturesPerStill = static_cast<int>(number);
-    } else if (option == "--fault") {
-      if (!value(text) || !options.faults.parse(text, error)) return false;
-    } else if (option == "--fault-script") {
-      if (!value(text) || !options.faults.parseFile(text, error)) return false;
-    } else if (option == "--close-after") {
-      if (!integer(0, 1LL << 40, number)) return false;
-      FaultRule rule;
-      rule.when = FaultWhen::At;
-      rule.count = static_cast<std::uint64_t>(number);
-      rule.action = FaultAction::Close;
-      options.faults.add(rule);
-    } else if (option == "--refuse") {
-      if (!integer(0, 24LL * 3600 * 1000, number)) return false;
-      options.refuseAtStartMs = static_cast<int>(number);
-    } else if (option == "--status-interval") {
-      if (!integer(0, 86400, number)) return false;
-      options.statusIntervalMs = static_cast<int>(number * 1000);
-    } else if (option == "--quiet" || option == "-q") {
-      options.quiet = true;
-    } else if (!option.empty() && option[0] == '-') {
-      error = "unknown option " + option + " (see --help)";
-      return false;
-    } else {
-      line.images.push_back(option);
+  Parser parser("camview-recorder", line.help);
+  parser.value("--listen", [&](const std::string& text) {
+    const auto address = camview::cli::parseHostPort(text);
+    if (!address) throw CLI::ValidationError("--listen takes HOST:PORT, e.g. 127.0.0.1:7070");
+    options.host = address->host;
+    options.port = address->port;
+  });
+  parser.integer("--port", options.port, 0, 65535);
+  parser.integer("--max-viewers", options.maxViewers, 1, 10000);
+  parser.flag("--diagnostics", options.diagnostics);
+  parser.value("--language", [&](const std::string& text) {
+    if (text == "de" || text == "en") {
+      options.language = builtInLanguageTable(text == "de");
+      return;
     }
+    LanguageTable table;
+    std::string problem;
+    if (!loadLanguageFile(text, table, problem)) throw CLI::ValidationError(problem);
+    options.language = std::move(table);
+  });
+  parser.text("--camera", options.camera);
+  parser.text("--text1", options.text1);
+  parser.text("--text2", options.text2);
+  parser.text("--text3", options.text3);
+  parser.value("--standard", [&](const std::string& text) {
+    if (text != "576" && text != "486") throw CLI::ValidationError("--standard takes 576 or 486");
+    options.encoding.standard576 = text == "576";
+  });
+  parser.integer("--level", options.encoding.level, 0, 4);
+  parser.integer("--quality", options.encoding.quality, 1, 100);
+  parser.integer("--fields", options.encoding.fields, 1, 2);
+  parser.value("--fps", [&](const std::string& text) {
+    double rate = 0;
+    if (!toDouble(text, rate) || rate < 0 || rate > 1000)
+      throw CLI::ValidationError("--fps takes a rate from 0 (unlimited) to 1000");
+    options.picturesPerSecond = rate;
+  });
+  parser.integer("--loop", options.loopPictures, 1, 1000);
+  // Images named by --image and plain arguments play in the order given.
+  std::vector<std::string> imageOptions, plainImages;
+  CLI::Option* image = parser.app().add_option("--image", imageOptions);
+  CLI::Option* plain = parser.app().add_option("images", plainImages);
+  parser.integer("--hold", line.picturesPerStill, 1, 100000);
+  auto addRules = [&](bool fromFile) {
+    return [&options, fromFile](const std::string& text) {
+      std::string problem;
+      if (!(fromFile ? options.faults.parseFile(text, problem) : options.faults.parse(text, problem)))
+        throw CLI::ValidationError(problem);
+    };
+  };
+  parser.value("--fault", addRules(false));
+  parser.value("--fault-script", addRules(true));
+  parser.value("--close-after", [&](const std::string& text) {
+    FaultRule rule;
+    rule.when = FaultWhen::At;
+    rule.count = static_cast<std::uint64_t>(Parser::checkedInteger("--close-after", text, 0, 1LL << 40));
+    rule.action = FaultAction::Close;
+    options.faults.add(rule);
+  });
+  parser.integer("--refuse", options.refuseAtStartMs, 0, 24LL * 3600 * 1000);
+  parser.value("--status-interval", [&](const std::string& text) {
+    options.statusIntervalMs = static_cast<int>(Parser::checkedInteger("--status-interval", text, 0, 86400) * 1000);
+  });
+  parser.flag("-q,--quiet", options.quiet);
+  if (!parser.parse(arguments, error)) return false;
+
+  std::size_t fromOption = 0, fromPlain = 0;
+  for (const CLI::Option* option : parser.app().parse_order()) {
+    if (option == image) line.images.push_back(imageOptions[fromOption++]);
+    if (option == plain) line.images.push_back(plainImages[fromPlain++]);
   }
   result = std::move(line);
   return true;

@@ -155,7 +155,8 @@ TEST(RecorderCommandLine, ReadsEveryOption) {
   const std::string faults = writeTempFile("recorder-faults.txt", "at 2 corrupt\n# end\n");
   CommandLine line;
   std::string error;
-  ASSERT_TRUE(parseCommandLine({"--listen",
+  ASSERT_TRUE(parseCommandLine({"z.png",
+                                "--listen",
                                 "0.0.0.0:8080",
                                 "--diagnostics",
                                 "--language",
@@ -197,7 +198,9 @@ TEST(RecorderCommandLine, ReadsEveryOption) {
                                 "2",
                                 "--quiet",
                                 "--max-viewers",
-                                "3"},
+                                "3",
+                                "--image",
+                                "c.png"},
                                line, error))
       << error;
   const ServerOptions& o = line.server;
@@ -216,7 +219,7 @@ TEST(RecorderCommandLine, ReadsEveryOption) {
   EXPECT_EQ(o.encoding.fields, 1);
   EXPECT_DOUBLE_EQ(o.picturesPerSecond, 12.5);
   EXPECT_EQ(o.loopPictures, 30);
-  EXPECT_EQ(line.images, (std::vector<std::string>{"a.png", "b.png"}));
+  EXPECT_EQ(line.images, (std::vector<std::string>{"z.png", "a.png", "b.png", "c.png"})); // in the order given
   EXPECT_EQ(line.picturesPerStill, 3);
   ASSERT_EQ(o.faults.rules().size(), 4u);
   EXPECT_EQ(o.faults.rules()[2].text(), "at 2 corrupt");

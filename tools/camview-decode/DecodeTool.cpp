@@ -1,7 +1,6 @@
 #include "tools/camview-decode/DecodeTool.h"
 
 #include <algorithm>
-#include <charconv>
 #include <fstream>
 #include <ostream>
 #include <sstream>
@@ -9,6 +8,7 @@
 #include "decoder/PictureSplit.h"
 #include "decoder/WaveletDecoder.h"
 #include "platform/paint/PngFile.h"
+#include "tools/cli/OptionValues.h"
 
 namespace camview::decodetool {
 namespace {
@@ -19,15 +19,6 @@ constexpr std::streamoff kMaxPayloadBytes = 64 << 20; // far above any picture
 
 const char* const kUsage = "usage: camview-decode [--engine auto|portable|mmx] [--level L] [--col-end C] [--height H]\n"
                            "                      [--one-field] (--raw OUT | --png OUT.png) PAYLOAD\n";
-
-bool parseInt(const std::string& text, int low, int high, int& value) {
-  int parsed = 0;
-  const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, parsed);
-  if (ec != std::errc() || ptr != end || text.empty() || parsed < low || parsed > high) return false;
-  value = parsed;
-  return true;
-}
 
 bool readFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
   std::ifstream file(path, std::ios::binary | std::ios::ate);
@@ -68,69 +59,33 @@ bool writeFrameAsPng(const std::string& path, const std::vector<uint8_t>& frame,
 
 bool parseArguments(const std::vector<std::string>& arguments, Options& options, std::string& error) {
   options = Options{};
-  for (size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    auto value = [&](std::string& out) {
-      if (i + 1 >= arguments.size()) {
-        error = argument + " needs a value";
-        return false;
-      }
-      out = arguments[++i];
-      return true;
+  cli::Parser parser("camview-decode", options.help);
+  parser.value("--engine", [&](const std::string& text) {
+    if (text == "auto")
+      options.engine = wavelet::EngineKind::Automatic;
+    else if (text == "portable")
+      options.engine = wavelet::EngineKind::Portable;
+    else if (text == "mmx")
+      options.engine = wavelet::EngineKind::Mmx;
+    else
+      throw CLI::ValidationError("unknown engine " + text);
+  });
+  parser.integer("--level", options.level, 0, 5);
+  parser.integer("--col-end", options.colEnd, 0, 65535);
+  parser.integer("--height", options.height, 1, 65535);
+  parser.flag("--one-field", options.oneField);
+  auto output = [&](std::string& path) {
+    return [&options, &path](const std::string& text) {
+      if (!options.rawPath.empty() || !options.pngPath.empty())
+        throw CLI::ValidationError("give one of --raw and --png");
+      path = text;
     };
-    std::string text;
-    if (argument == "--help" || argument == "-h") {
-      options.help = true;
-      return true;
-    }
-    if (argument == "--engine") {
-      if (!value(text)) return false;
-      if (text == "auto")
-        options.engine = wavelet::EngineKind::Automatic;
-      else if (text == "portable")
-        options.engine = wavelet::EngineKind::Portable;
-      else if (text == "mmx")
-        options.engine = wavelet::EngineKind::Mmx;
-      else {
-        error = "unknown engine " + text;
-        return false;
-      }
-    } else if (argument == "--level") {
-      if (!value(text)) return false;
-      if (!parseInt(text, 0, 5, options.level)) {
-        error = "--level takes 0 to 5";
-        return false;
-      }
-    } else if (argument == "--col-end") {
-      if (!value(text)) return false;
-      if (!parseInt(text, 0, 65535, options.colEnd)) {
-        error = "--col-end takes a column number";
-        return false;
-      }
-    } else if (argument == "--height") {
-      if (!value(text)) return false;
-      if (!parseInt(text, 1, 65535, options.height)) {
-        error = "--height takes a line count";
-        return false;
-      }
-    } else if (argument == "--one-field") {
-      options.oneField = true;
-    } else if (argument == "--raw" || argument == "--png") {
-      if (!options.rawPath.empty() || !options.pngPath.empty()) {
-        error = "give one of --raw and --png";
-        return false;
-      }
-      if (!value(argument == "--raw" ? options.rawPath : options.pngPath)) return false;
-    } else if (argument.size() > 1 && argument[0] == '-') {
-      error = "unknown option " + argument;
-      return false;
-    } else if (options.payloadPath.empty()) {
-      options.payloadPath = argument;
-    } else {
-      error = "more than one payload file";
-      return false;
-    }
-  }
+  };
+  parser.value("--raw", output(options.rawPath));
+  parser.value("--png", output(options.pngPath));
+  parser.app().add_option("payload", options.payloadPath);
+  if (!parser.parse(arguments, error)) return false;
+  if (options.help) return true;
   if (options.rawPath.empty() && options.pngPath.empty()) {
     error = "give --raw OUT or --png OUT.png";
     return false;

@@ -48,10 +48,6 @@ public:
   const int32_t height;
   bool portable; // true when the portable engine is in use
 
-  // The engine in use (tests and tools). A decoder whose engine could not be allocated has
-  // none: its Decode reports DEC_NO_MEMORY, and this must not be called.
-  CWaveletEngine& Engine() { return *engine; }
-
 private:
   bool Fail(DecodeReport& report) const;
   bool DecodeOneField(const uint8_t* data, int32_t length, DecodeReport& report, int& convertedWidth);

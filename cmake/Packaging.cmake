@@ -23,11 +23,12 @@ set(CAMVIEW_WASM_WEB_DIR ${PROJECT_SOURCE_DIR}/build/wasm/web CACHE PATH
     "The WebAssembly build's page files that the gateway package installs")
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
-# program | package (component) | summary for the manual page and the package
+# program | package (component) | summary for the manual page and the package | the package's
+# longer description
 set(camview_programs
-    "camview|camview|desktop viewer for networked video recorders"
-    "camview-recorder|camview-recorder|recorder simulator serving the camview recorder protocol"
-    "camview-gateway|camview-gateway|web gateway relaying video recorders to browsers")
+    "camview|camview|desktop viewer for networked video recorders|Shows the pictures of recorder connections, one viewer per camera, in an X11 window, or writes what it would show to PNG files without a window."
+    "camview-recorder|camview-recorder|recorder simulator serving the camview recorder protocol|Serves the recorder protocol on a TCP port with a live test pattern or PNG images, and can inject faults, for trying and testing the viewers."
+    "camview-gateway|camview-gateway|web gateway relaying video recorders to browsers|Serves the camera page with the viewer compiled to WebAssembly and relays the named recorders to browsers over WebSocket, one recorder connection per watched camera.")
 set(man_folder ${CMAKE_BINARY_DIR}/man)
 file(MAKE_DIRECTORY ${man_folder})
 add_custom_target(dist_programs)
@@ -37,6 +38,7 @@ foreach(entry ${camview_programs})
   list(GET entry 0 program)
   list(GET entry 1 component)
   list(GET entry 2 summary)
+  list(GET entry 3 details)
   if(NOT TARGET ${program})
     message(FATAL_ERROR "${program} is not built here (missing libraries?): it cannot be packaged")
   endif()
@@ -56,7 +58,7 @@ foreach(entry ${camview_programs})
   install(FILES ${page} DESTINATION share/man/man1 COMPONENT ${component})
   string(TOUPPER ${component} upper)
   set(CPACK_DEBIAN_${upper}_PACKAGE_NAME ${component})
-  set(CPACK_COMPONENT_${upper}_DESCRIPTION "${summary}")
+  set(CPACK_DEBIAN_${upper}_DESCRIPTION "${summary}\n${details}")
   list(APPEND packaged ${component})
 endforeach()
 
@@ -79,7 +81,7 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME camview)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "camview")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "viewer for networked digital video recorders")
+# Each package's Description is its own CPACK_DEBIAN_<PACKAGE>_DESCRIPTION (no shared summary line).
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_COMPONENTS_ALL ${packaged})

@@ -23,12 +23,12 @@ set(CAMVIEW_WASM_WEB_DIR ${PROJECT_SOURCE_DIR}/build/wasm/web CACHE PATH
     "The WebAssembly build's page files that the gateway package installs")
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
-# program | package (component) | summary for the manual page and the package | the package's
-# longer description
+# program (also its package and install component) | summary for the manual page and the
+# package | the package's longer description
 set(camview_programs
-    "camview|camview|desktop viewer for networked video recorders|Shows the pictures of recorder connections, one viewer per camera, in an X11 window, or writes what it would show to PNG files without a window."
-    "camview-recorder|camview-recorder|recorder simulator serving the camview recorder protocol|Serves the recorder protocol on a TCP port with a live test pattern or PNG images, and can inject faults, for trying and testing the viewers."
-    "camview-gateway|camview-gateway|web gateway relaying video recorders to browsers|Serves the camera page with the viewer compiled to WebAssembly and relays the named recorders to browsers over WebSocket, one recorder connection per watched camera.")
+    "camview|desktop viewer for networked video recorders|Shows the pictures of recorder connections, one viewer per camera, in an X11 window, or writes what it would show to PNG files without a window."
+    "camview-recorder|recorder simulator serving the camview recorder protocol|Serves the recorder protocol on a TCP port with a live test pattern or PNG images, and can inject faults, for trying and testing the viewers."
+    "camview-gateway|web gateway relaying video recorders to browsers|Serves the camera page with the viewer compiled to WebAssembly and relays the named recorders to browsers over WebSocket, one recorder connection per watched camera.")
 set(man_folder ${CMAKE_BINARY_DIR}/man)
 file(MAKE_DIRECTORY ${man_folder})
 add_custom_target(dist_programs)
@@ -36,9 +36,8 @@ set(packaged "")
 foreach(entry ${camview_programs})
   string(REPLACE "|" ";" entry "${entry}")
   list(GET entry 0 program)
-  list(GET entry 1 component)
-  list(GET entry 2 summary)
-  list(GET entry 3 details)
+  list(GET entry 1 summary)
+  list(GET entry 2 details)
   if(NOT TARGET ${program})
     message(FATAL_ERROR "${program} is not built here (missing libraries?): it cannot be packaged")
   endif()
@@ -54,12 +53,12 @@ foreach(entry ${camview_programs})
   add_custom_target(${program}_manpage DEPENDS ${page})
   add_dependencies(dist_programs ${program} ${program}_manpage)
 
-  install(TARGETS ${program} RUNTIME DESTINATION bin COMPONENT ${component})
-  install(FILES ${page} DESTINATION share/man/man1 COMPONENT ${component})
-  string(TOUPPER ${component} upper)
-  set(CPACK_DEBIAN_${upper}_PACKAGE_NAME ${component})
+  install(TARGETS ${program} RUNTIME DESTINATION bin COMPONENT ${program})
+  install(FILES ${page} DESTINATION share/man/man1 COMPONENT ${program})
+  string(TOUPPER ${program} upper)
+  set(CPACK_DEBIAN_${upper}_PACKAGE_NAME ${program})
   set(CPACK_DEBIAN_${upper}_DESCRIPTION "${summary}\n${details}")
-  list(APPEND packaged ${component})
+  list(APPEND packaged ${program})
 endforeach()
 
 # The gateway serves the page's files from /usr/share/camview-gateway/web (its default web root

@@ -2,7 +2,8 @@
 """Checks the Windows zips of the dist folder and the modules in them, statically (no machine
 here runs 32-bit code): what each zip holds, and for npcamview.dll and CamViewControl.ocx the
 PE machine, a fixed link time, no debug sections or symbols, imports from system DLLs only,
-exactly the exports of the .def files, the resources, and the version resource's keys.
+exactly the exports of the .def files, the resources, the version resource's keys, and no build
+time in the control's type library.
 Usage: check_windows_modules.py --dist DIR --version X.Y.Z --source DIR
 """
 import argparse
@@ -187,6 +188,13 @@ def check_module(path, name, kind, source, scratch):
     for resource in RESOURCES[name]:
         if resource not in present:
             fail(f"{label}: no resource of type {resource[0]} named {resource[1]}")
+    if name == "CamViewControl.ocx":
+        # widl writes its run time into the type library unless scripts/dist-widl fixes it.
+        library = subprocess.run(["wrestool", "-x", "--raw", "--type=TYPELIB", path], check=True,
+                                 capture_output=True).stdout
+        created = re.findall(rb"Created by WIDL version \S+ at (.{24})", library)
+        if any(when != b"Thu Jan  1 00:00:00 1970" for when in created):
+            fail(f"{label}: the type library carries its build time {created}")
     block_path = os.path.join(scratch, f"{kind}-{name}.version")
     subprocess.run(["wrestool", "-x", "--raw", "--type=16", "-o", block_path, path], check=True)
     table, keys = VERSION_KEYS[name]

@@ -8,6 +8,8 @@ source="$1" dist="$2"
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
 
+# With the time the dist folder was packed with (a commit since then changes the default).
+[ -f "$dist/.source-date-epoch" ] && export SOURCE_DATE_EPOCH="$(cat "$dist/.source-date-epoch")"
 (cd "$scratch" && "$source/scripts/dist-pack" "$scratch/again" >/dev/null) || { echo "FAIL: packing again failed" >&2; exit 1; }
 failures=0
 first="$(cd "$dist" && ls camview*.zip camview*.deb 2>/dev/null)"

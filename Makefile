@@ -4,9 +4,9 @@
 JOBS ?= $(shell nproc)
 CTEST = ctest --output-on-failure -j $(JOBS)
 
-.PHONY: test demo bootstrap native asan tsan windows mingw32 mingw64 fuzz bench clean wasm web web-deps
+.PHONY: test demo bootstrap native asan tsan windows mingw32 mingw64 fuzz bench clean wasm web web-deps dist dist-check
 
-test: bootstrap native asan tsan windows fuzz web
+test: bootstrap native asan tsan windows fuzz web dist-check
 	@echo "make test: all suites passed"
 
 bootstrap:
@@ -71,10 +71,22 @@ fuzz: bootstrap
 	cmake --build build/fuzz -j $(JOBS) --target fuzz_targets
 	$(CTEST) --test-dir build/fuzz -L fuzz
 
+# What ships, in dist/: the stripped Release modules npcamview.dll and CamViewControl.ocx for
+# i686 and x86_64 in camview-VERSION-win32.zip and -win64.zip, and the .deb packages of camview,
+# camview-recorder and camview-gateway. Only the shipped targets are built; the same tree gives
+# the same bytes (SOURCE_DATE_EPOCH: the last commit).
+dist: bootstrap
+	JOBS=$(JOBS) scripts/dist
+
+# The checks of dist/: the zips' contents, the modules' machine, imports, exports and version
+# resources, the packages' files and programs, and that packing again gives the same bytes.
+dist-check: dist
+	$(CTEST) --test-dir build/dist-native -L dist
+
 # Every Google Benchmark program of the native build, one after the other.
 bench: native
 	@for b in $$(find build/native/bench -mindepth 2 -maxdepth 2 -type f -executable -name '*bench*' ! -name '*_picture' | sort); do \
 	  echo "== $$b"; "$$b" || exit 1; done
 
 clean:
-	rm -rf build demo-output
+	rm -rf build demo-output dist

@@ -106,12 +106,12 @@ LRESULT CALLBACK parkingProcedure(HWND window, UINT message, WPARAM wParam, LPAR
       return 0;
     }
     // Without a window there is no size to render a picture for: it waits in the connection
-    // until the next window. Statuses, decoded frames and the offer go on.
-    if (message == platform::kMsgPictureWaiting) {
+    // until the next window, and so does one that a decoded frame would take in. Statuses,
+    // decoded frames and the offer go on.
+    if (message != platform::kMsgPictureWaiting) dispatch(*instance, window, message, wParam, lParam);
+    if (message == platform::kMsgPictureWaiting || message == platform::kMsgFrameDecoded) {
       instance->pictureAnnounced = true;
       instance->announcement = wParam;
-    } else {
-      dispatch(*instance, window, message, wParam, lParam);
     }
     return 0;
   } catch (...) {

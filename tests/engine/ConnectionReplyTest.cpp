@@ -42,9 +42,12 @@ protected:
   CLanguageTable language{CLanguageTable::kEnglish};
   platform::MessageWindow window;
   CConnection connection;
-};
 
-const char* textOf(const platform::WindowMessage& message) { return reinterpret_cast<const char*>(message.lParam); }
+  // A posted recorder error carries its code; the window side looks the text up.
+  const char* textOf(const platform::WindowMessage& message) const {
+    return language.errorText(std::int32_t(message.lParam));
+  }
+};
 
 } // namespace
 
@@ -154,7 +157,7 @@ TEST_F(ConnectionReplyTest, ErrorCodesPostTheirTexts) {
     ASSERT_EQ(messages.size(), 1u) << code;
     EXPECT_EQ(messages[0].message, platform::kMsgStatus);
     EXPECT_EQ(messages[0].wParam, 0u);
-    ASSERT_NE(messages[0].lParam, 0);
+    EXPECT_EQ(messages[0].lParam, code >= 2000 && code <= 2014 ? code : kErrorCodeUnknown) << code;
     EXPECT_STREQ(textOf(messages[0]), language.errorText(code)) << code;
   }
   EXPECT_STREQ(language.errorText(2014), "Internal error!");

@@ -63,11 +63,12 @@ public:
     for (const auto& m : log) n += m.message == message && m.wParam == wParam && m.lParam == 0;
     return n;
   }
-  std::vector<std::string> statusTexts() const {
+  // The texts of the recorder errors posted, as the window side looks them up.
+  std::vector<std::string> statusTexts(const CLanguageTable& language) const {
     std::vector<std::string> texts;
     for (const auto& m : log)
       if (m.message == platform::kMsgStatus && m.lParam != 0)
-        texts.emplace_back(reinterpret_cast<const char*>(m.lParam));
+        texts.emplace_back(language.errorText(std::int32_t(m.lParam)));
     return texts;
   }
 
@@ -224,8 +225,8 @@ TEST_F(ReceiverThreadTest, ErrorCodesArePostedAsTexts) {
     return replies;
   });
   startAgainst(recorder.port());
-  ASSERT_TRUE(window.pumpUntil([&] { return window.statusTexts().size() >= codes.size(); }));
-  const auto texts = window.statusTexts();
+  ASSERT_TRUE(window.pumpUntil([&] { return window.statusTexts(language).size() >= codes.size(); }));
+  const auto texts = window.statusTexts(language);
   for (std::size_t i = 0; i < codes.size(); ++i) EXPECT_EQ(texts[i], language.errorText(codes[i])) << codes[i];
   EXPECT_EQ(texts[2014 - 1999], "Internal error!");
   EXPECT_EQ(texts[0], "");                    // 1999
@@ -241,8 +242,8 @@ TEST_F(ReceiverThreadTest, RecorderLanguageTableChangesTheTexts) {
     return buildMessage({{protocol::kItemLang, lang}, {protocol::kItemPdat, pdat(protocol::kReplyError, 0, 0, 2000)}});
   });
   startAgainst(recorder.port());
-  ASSERT_TRUE(window.pumpUntil([&] { return !window.statusTexts().empty(); }));
-  EXPECT_EQ(window.statusTexts()[0], "Spur leer");
+  ASSERT_TRUE(window.pumpUntil([&] { return !window.statusTexts(language).empty(); }));
+  EXPECT_EQ(window.statusTexts(language)[0], "Spur leer");
   EXPECT_STREQ(language.lookup("waitconnect"), "Rekorder verbindet");
   EXPECT_STREQ(language.lookup("camera"), "");
   EXPECT_EQ(language.languageIndex(), 1);
@@ -508,7 +509,7 @@ TEST_F(ReceiverThreadTest, ErrorAnswerThenSilenceKeepsTheConnectionAndItsText) {
   // "Last picture reached" answers the request: no picture comes, and none is missing.
   FakeRecorder recorder([](const RecordedRequest&) { return join({established(), errorReply(2013)}); });
   startAgainst(recorder.port());
-  ASSERT_TRUE(window.pumpUntil([&] { return window.statusTexts().size() == 1; }));
+  ASSERT_TRUE(window.pumpUntil([&] { return window.statusTexts(language).size() == 1; }));
   window.pumpFor(11000); // longer than the watchdog's limit
   EXPECT_EQ(connection.watchdogExpiries(), 0u);
   EXPECT_EQ(recorder.connectionCount(), 1);

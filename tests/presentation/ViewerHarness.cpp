@@ -1,5 +1,7 @@
 #include "tests/presentation/ViewerHarness.h"
 
+#include "engine/RunTag.h"
+
 #include "platform/Socket.h"
 #include "platform/Time.h"
 #include "tests/presentation/ReferencePicture.h"
@@ -37,8 +39,8 @@ void ViewerHarness::park(const std::vector<std::uint8_t>& payload, std::uint32_t
   if (postIt) post(platform::kMsgPictureWaiting);
 }
 
-void ViewerHarness::post(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
-  platform::postMessage(window_.handle(), message, wParam, lParam);
+void ViewerHarness::post(std::uint32_t message, std::uintptr_t value, std::intptr_t lParam) {
+  platform::postMessage(window_.handle(), message, runtag::tag(viewer_->run(), value), lParam);
 }
 
 bool ViewerHarness::pumpUntil(const std::function<bool()>& done, int timeoutMs) {

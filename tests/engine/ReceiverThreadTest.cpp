@@ -32,6 +32,7 @@ struct TakenPicture {
   std::string pictureNumber;
   Bytes body;
   std::uint32_t receivedTick;
+  std::uint32_t requestedTick; // when the request this picture answers was sent
 };
 
 class WindowSide {
@@ -76,6 +77,8 @@ public:
   // Frees the slot through releaseWindowSlot, as the viewer does; else by clearing its flag,
   // as a host that does not tell the Receiver thread.
   bool releasing = false;
+  // Tells the connection after each take that the picture was painted, as the viewer does.
+  bool painting = false;
   std::vector<platform::WindowMessage> log;
   std::vector<TakenPicture> pictures;
 
@@ -91,7 +94,9 @@ private:
     else
       slot.valid.store(false, std::memory_order_release);
     pictures.push_back({current_.sequence, std::string(current_.pictureNumber()),
-                        Bytes(current_.data, current_.data + current_.length), current_.receivedTick});
+                        Bytes(current_.data, current_.data + current_.length), current_.receivedTick,
+                        current_.timing[PictureRecord::kTimingRequested]});
+    if (painting) connection_.picturePainted();
   }
 
   CConnection& connection_;
@@ -195,6 +200,25 @@ TEST_F(ReceiverThreadTest, PicturesArrivingWithinOneTickGetLaterStamps) {
     notLater += std::int32_t(window.pictures[i].receivedTick - window.pictures[i - 1].receivedTick) <= 0;
   EXPECT_EQ(notLater, 0);
   for (std::size_t i = 0; i < window.pictures.size(); ++i) EXPECT_EQ(window.pictures[i].sequence, std::int32_t(i));
+}
+
+TEST_F(ReceiverThreadTest, NextRequestsKeepTheirIntervalAndWaitForAPaint) {
+  // A recorder that answers at once. Pictures taken but never painted: each request waits
+  // for the paint limit. Then painted: the requests follow at the least interval, no sooner.
+  FakeRecorder recorder(streamingResponder());
+  window.releasing = true;
+  connection.setPaintGate(true);
+  startAgainst(recorder.port());
+  constexpr std::size_t kUnpainted = 4;
+  ASSERT_TRUE(window.pumpUntil([&] { return window.pictures.size() >= kUnpainted; }));
+  window.painting = true;
+  ASSERT_TRUE(window.pumpUntil([&] { return window.pictures.size() >= kUnpainted + 30; }, 4 * kLongWaitMs));
+  connection.stop();
+  // Picture 0 answers the open request; every later one a next-picture request.
+  for (std::size_t i = 2; i < window.pictures.size(); ++i) {
+    const std::uint32_t interval = window.pictures[i].requestedTick - window.pictures[i - 1].requestedTick;
+    EXPECT_GE(interval, i < kUnpainted ? CConnection::kPaintWaitLimitMs : CConnection::kLeastRequestIntervalMs) << i;
+  }
 }
 
 TEST_F(ReceiverThreadTest, EndOfCommunicationShowsStatusAndReconnects) {

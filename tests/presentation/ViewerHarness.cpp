@@ -14,6 +14,7 @@ namespace testsupport {
 ViewerHarness::ViewerHarness(int language, int width, int height, int port, int connectionId)
     : viewer_(std::make_unique<CViewer>(language)), width_(width), height_(height) {
   handled.reserve(4096);      // a benchmark's hundreds of pictures log their messages without growing it
+  screen_.resize(width, height);
   platform::networkStartup(); // as a host does (Windows Sockets); counted
   viewer_->setHost("127.0.0.1");
   viewer_->port = port;
@@ -72,9 +73,9 @@ bool ViewerHarness::pumpUntil(const std::function<bool()>& done, int timeoutMs) 
           b->reached = (*b->done)();
         },
         50);
-    // A repaint request counts as an event for the queue's wait: take it, as a host that
-    // paints would, so the next pump waits again.
-    window_.takeInvalidated();
+    // A repaint request counts as an event for the queue's wait: take it and paint, as a
+    // host does, so the next pump waits again and the viewer asks for its next picture.
+    if (window_.takeInvalidated()) viewer_->paint(screen_, {0, 0, screen_.width(), screen_.height()});
   }
   return true;
 }

@@ -53,6 +53,7 @@ private:
   PictureRecord shown_[2];
   int shownIndex_ = 0;
   platform::MessageWindow window_;
+  paint::SoftwareCanvas screen_; // what the pump paints on a repaint request
   std::unique_ptr<CViewer> viewer_;
   int width_;
   int height_;

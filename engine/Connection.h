@@ -175,8 +175,8 @@ private:
   std::atomic<std::uint32_t> connectAttempts_{0};
   std::atomic<std::uint32_t> watchdogExpiries_{0};
   std::atomic<std::uint32_t> picturesDropped_{0};
-  bool paintGate_ = false;                  // set before start
-  std::atomic<std::uint32_t> paints_{0};    // the window side's paints, counted
+  bool paintGate_ = false;               // set before start
+  std::atomic<std::uint32_t> paints_{0}; // the window side's paints, counted
   // Receiver thread only.
   bool requestWaiting_ = false; // a picture was handed over; its next request is not sent yet
   bool paintAwaited_ = false;   // ... and waits for a paint after paintsAtHandOver_

@@ -13,7 +13,7 @@ namespace testsupport {
 
 ViewerHarness::ViewerHarness(int language, int width, int height, int port, int connectionId)
     : viewer_(std::make_unique<CViewer>(language)), width_(width), height_(height) {
-  handled.reserve(4096);      // a benchmark's hundreds of pictures log their messages without growing it
+  handled.reserve(4096); // a benchmark's hundreds of pictures log their messages without growing it
   screen_.resize(width, height);
   platform::networkStartup(); // as a host does (Windows Sockets); counted
   viewer_->setHost("127.0.0.1");

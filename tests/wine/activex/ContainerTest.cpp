@@ -350,8 +350,8 @@ TEST_F(ContainerTest, ContainerHoldingTheControlWhileItGoesDoesNotDeleteItTwice)
       EmbeddedControl control(kWidth, kHeight);
       ASSERT_EQ(control.open(nullptr), S_OK);
       ASSERT_NE(control.window(), nullptr);
-      hostProcedure = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
-          control.hostWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&holdingHostProcedure)));
+      hostProcedure = reinterpret_cast<WNDPROC>(
+          SetWindowLongPtrW(control.hostWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&holdingHostProcedure)));
       heldOnParentNotify = control.object();
       control.site.holdWhenNotified = control.object();
       const int notified = parentNotifications;

@@ -221,7 +221,8 @@ TEST_F(OleTest, InvokeFillsAnUninitialisedResultAndRefusesArraysTheirCountsDoNot
   for (const auto& one : cases) {
     garbage();
     DISPPARAMS parameters = one.parameters;
-    EXPECT_EQ(dispatch->Invoke(kDispidPort, IID_NULL, 0, one.flags, &parameters, &result, nullptr, nullptr), one.expected)
+    EXPECT_EQ(dispatch->Invoke(kDispidPort, IID_NULL, 0, one.flags, &parameters, &result, nullptr, nullptr),
+              one.expected)
         << one.flags << " " << one.parameters.cArgs << " " << one.parameters.cNamedArgs;
     EXPECT_EQ(result.vt, VT_EMPTY);
   }

@@ -352,12 +352,13 @@ TEST_F(PluginTest, UnpacedRecorderGetsAtMostFiftyPicturesASecondAndThePagesTimer
   const int firesBefore = browser->taken(browser->frame(), WM_TIMER);
   const int framesBefore = browser->taken(site, 1028);
   const DWORD start = GetTickCount();
-  const bool fired = browser->pumpUntil([&] { return browser->taken(browser->frame(), WM_TIMER) - firesBefore >= kFires; },
-                                        120000);
+  const bool fired =
+      browser->pumpUntil([&] { return browser->taken(browser->frame(), WM_TIMER) - firesBefore >= kFires; }, 120000);
   const double seconds = double(GetTickCount() - start) / 1000.0;
   KillTimer(browser->frame(), 1);
   const int frames = browser->taken(site, 1028) - framesBefore;
-  ASSERT_TRUE(fired) << browser->taken(browser->frame(), WM_TIMER) - firesBefore << " timer events in " << seconds << " s";
+  ASSERT_TRUE(fired) << browser->taken(browser->frame(), WM_TIMER) - firesBefore << " timer events in " << seconds
+                     << " s";
   std::printf("%d pictures and %d timer events in %.2f s\n", frames, kFires, seconds);
   EXPECT_GT(frames, 0);
   EXPECT_LE(frames, 50 * seconds + 2);

@@ -31,7 +31,8 @@ struct HangingResolver {
     SetEvent(answer);
     CloseHandle(answer);
   }
-} *hangingResolver = nullptr;
+};
+HangingResolver* hangingResolver = nullptr;
 
 void* WINAPI hangingGethostbyname(const char* /*name*/) {
   HANDLE self = nullptr;
@@ -210,8 +211,9 @@ TEST_F(PluginLifecycleTest, UnloadedAfterShutdownWithNoThreadLeft) {
 TEST_F(PluginLifecycleTest, UnloadedWhileAHostNameLookupHangsAndTheLookupEndsLater) {
   HangingResolver resolver;
   hangingResolver = &resolver;
-  ASSERT_NE(replaceImport(plugin.module(), "ws2_32.dll", "gethostbyname", reinterpret_cast<void*>(&hangingGethostbyname)),
-            nullptr);
+  ASSERT_NE(
+      replaceImport(plugin.module(), "ws2_32.dll", "gethostbyname", reinterpret_cast<void*>(&hangingGethostbyname)),
+      nullptr);
   Element& element = browser->embed({{"ip", "recorder.camview.test"}, {"port", "5000"}, {"id", "1"}});
   browser->setWindow(element, browser->createSite(0, 0, 320, 240));
   ASSERT_TRUE(browser->pumpUntil([&] { return resolver.calls.load() >= 1; }));

@@ -97,7 +97,7 @@ void CConnection::storePicture(const CTaggedMessage::ItemEntry& head, const std:
     receiveSlot.length = 0;
     receiveSlot.valid.store(false, std::memory_order_relaxed);
     picturesDropped_.fetch_add(1, std::memory_order_acq_rel);
-    post(platform::kMsgStatus, 0, reinterpret_cast<std::intptr_t>(language_ ? language_->lookup("zemerr_intern") : ""));
+    post(platform::kMsgStatus, 0, kErrorCodeInternal);
     return;
   }
   if (body->dataLength > 0) std::memcpy(receiveSlot.data, message + body->dataOffset, std::size_t(body->dataLength));
@@ -120,8 +120,7 @@ void CConnection::handleStatus(const std::uint8_t* data, std::int32_t length, Re
     break;
   case protocol::kReplyError: {
     answered_ = true; // the recorder says why no picture comes
-    const char* text = language_ ? language_->errorText(status.words[3]) : "";
-    post(platform::kMsgStatus, 0, reinterpret_cast<std::intptr_t>(text));
+    post(platform::kMsgStatus, 0, errorCodeParam(status.words[3]));
     break;
   }
   default:

@@ -43,6 +43,13 @@ public:
   static constexpr std::uint32_t kIdleWaitMs = 1000;
   // Waits that cannot be woken (a connect, a name lookup) look for a stop this often.
   static constexpr std::uint32_t kWaitSliceMs = 10;
+  // The viewer's pace: a next-picture request goes out no sooner than this after the one
+  // before, so that a recorder answering at once costs a viewer at most 50 pictures a second.
+  static constexpr std::uint32_t kLeastRequestIntervalMs = 20;
+  // With the paint gate, the next request also waits for the window side to have painted
+  // since the last hand-over, at most this long (a hidden window is never painted; it still
+  // gets a few pictures a second).
+  static constexpr std::uint32_t kPaintWaitLimitMs = 250;
   // A connect not answered within this is given up (and retried after the backoff pause):
   // a recorder answers within milliseconds, TCP retransmits a lost SYN after 1 to 3 s.
   static constexpr std::uint32_t kConnectTimeoutMs = 10000;
@@ -68,6 +75,12 @@ public:
   // Window thread: the picture in windowSlot[0] has been taken; the Receiver thread hands the
   // next one over at once.
   void releaseWindowSlot();
+  // Before start: each next-picture request waits until the window side has painted after
+  // the picture before it was handed over (picturePainted). Between two pictures the window
+  // thread's queue then runs empty, and the host's own timers and input get their turn.
+  void setPaintGate(bool on) { paintGate_ = on; }
+  // Window thread, after painting: the next request may go (when its interval has passed).
+  void picturePainted();
 
   // Defines both messages (once) and starts the Receiver thread, on a fresh connection with
   // empty picture slots. Posts 1026 with status index 3 and returns false when the
@@ -89,9 +102,14 @@ public:
   // The open request (code 2 with the connection id) and the next-picture request (code 3).
   bool sendOpen();
   bool sendNext();
-  // Moves the complete picture in receiveSlot to the empty windowSlot[0], then asks for the
-  // next picture. False when that request cannot be sent.
-  bool handOver();
+  // Moves the complete picture in receiveSlot to the empty windowSlot[0]; the next picture is
+  // asked for once that is due (sendDueRequest).
+  void handOver();
+  // Sends the next-picture request held back since the last hand-over once the pace allows
+  // it. False when it could not be sent (the connection is lost).
+  bool sendDueRequest(std::uint32_t now);
+  // Milliseconds until the held-back request is due; 0 when it is due now.
+  std::uint32_t requestWaitMs(std::uint32_t now) const;
   // Receiver thread, on a connected pass: posts 1025 when a picture waits in the window slot
   // and no 1025 has been posted for it yet. One picture costs one 1025, however long the
   // window side takes.
@@ -157,7 +175,14 @@ private:
   std::atomic<std::uint32_t> connectAttempts_{0};
   std::atomic<std::uint32_t> watchdogExpiries_{0};
   std::atomic<std::uint32_t> picturesDropped_{0};
+  bool paintGate_ = false;               // set before start
+  std::atomic<std::uint32_t> paints_{0}; // the window side's paints, counted
   // Receiver thread only.
+  bool requestWaiting_ = false; // a picture was handed over; its next request is not sent yet
+  bool paintAwaited_ = false;   // ... and waits for a paint after paintsAtHandOver_
+  std::uint32_t paintsAtHandOver_ = 0;
+  std::uint32_t handOverTick_ = 0;
+  std::uint32_t lastRequestTick_ = 0;
   ReconnectBackoff backoff_;
   ReceiveWatchdog watchdog_;
   bool answered_ = false; // this pass brought a picture or an error code

@@ -81,6 +81,11 @@ void CConnection::releaseWindowSlot() {
   waiter_.wake();
 }
 
+void CConnection::picturePainted() {
+  paints_.fetch_add(1, std::memory_order_acq_rel);
+  waiter_.wake();
+}
+
 bool CConnection::pause(std::uint32_t milliseconds) {
   // Other wake-ups (a freed window slot) do not shorten a pause; only a stop does.
   const std::uint32_t begin = platform::tickCount();
@@ -99,7 +104,30 @@ std::uint32_t CConnection::nextWaitMs() const {
   const bool slotFull = anyWindowSlotFull();
   if (slotFull && receiveSlot.valid.load(std::memory_order_relaxed)) return kPassPauseMs;
   if (slotFull && !noticePosted_.load(std::memory_order_acquire) && notify_.window()) return kPassPauseMs;
+  // A held-back request: its interval runs out, or a paint wakes the thread.
+  if (requestWaiting_) {
+    const std::uint32_t due = requestWaitMs(platform::tickCount());
+    return due == 0 ? 1 : due;
+  }
   return kIdleWaitMs;
+}
+
+std::uint32_t CConnection::requestWaitMs(std::uint32_t now) const {
+  const std::uint32_t sinceRequest = now - lastRequestTick_;
+  if (sinceRequest < kLeastRequestIntervalMs) return kLeastRequestIntervalMs - sinceRequest;
+  if (!paintAwaited_ || paints_.load(std::memory_order_acquire) != paintsAtHandOver_) return 0;
+  const std::uint32_t sinceHandOver = now - handOverTick_;
+  return sinceHandOver < kPaintWaitLimitMs ? kPaintWaitLimitMs - sinceHandOver : 0;
+}
+
+bool CConnection::sendDueRequest(std::uint32_t now) {
+  if (!requestWaiting_ || requestWaitMs(now) > 0) return true;
+  requestWaiting_ = false;
+  lastRequestTick_ = now;
+  receiveSlot.timing[PictureRecord::kTimingRequested] = now;
+  if (!sendNext()) return false;
+  watchdog_.requestSent(now);
+  return true;
 }
 
 bool CConnection::waitForWork() {
@@ -162,20 +190,24 @@ CConnection::ConnectOutcome CConnection::connectToRecorder() {
   return ConnectOutcome::Connected;
 }
 
-bool CConnection::handOver() {
+void CConnection::handOver() {
   PictureRecord& slot = windowSlot[0];
-  receiveSlot.timing[PictureRecord::kTimingHandedOver] = platform::tickCount();
+  const std::uint32_t now = platform::tickCount();
+  receiveSlot.timing[PictureRecord::kTimingHandedOver] = now;
   // A picture that cannot be copied for lack of memory is dropped; the next one is asked
-  // for all the same.
-  if (slot.copyFrom(receiveSlot)) {
+  // for all the same, without waiting for a paint that will not show it.
+  const bool copied = slot.copyFrom(receiveSlot);
+  if (copied) {
     noticePosted_.store(false, std::memory_order_release);
     slot.valid.store(true, std::memory_order_release);
   } else {
     picturesDropped_.fetch_add(1, std::memory_order_acq_rel);
   }
   receiveSlot.valid.store(false, std::memory_order_relaxed);
-  receiveSlot.timing[PictureRecord::kTimingRequested] = platform::tickCount();
-  return sendNext();
+  requestWaiting_ = true;
+  paintAwaited_ = paintGate_ && copied;
+  paintsAtHandOver_ = paints_.load(std::memory_order_acquire);
+  handOverTick_ = now;
 }
 
 void CConnection::noticePictureWaiting() {
@@ -203,10 +235,9 @@ bool CConnection::connectedPass(ReplyStatus& status) {
     return false;
   }
   if (!lost && receiveSlot.valid.load(std::memory_order_relaxed) &&
-      !windowSlot[0].valid.load(std::memory_order_acquire)) {
-    lost = !handOver();
-    if (!lost) watchdog_.requestSent(platform::tickCount());
-  }
+      !windowSlot[0].valid.load(std::memory_order_acquire))
+    handOver();
+  if (!lost) lost = !sendDueRequest(platform::tickCount());
   if (lost) {
     post(platform::kMsgStatus, kStatusSocket, 0);
     closeStream();
@@ -233,6 +264,8 @@ void CConnection::run() {
       }
       if (outcome == ConnectOutcome::Failed) continue;
       pictureCount_ = 0;
+      requestWaiting_ = false;
+      lastRequestTick_ = platform::tickCount();
       if (!sendOpen()) {
         closeStream();
         continue;

@@ -14,8 +14,12 @@ class NameLookup {
 public:
   enum class State { Pending, Found, Failed };
 
+  // Lookups that may run at once in the process: a resolver that hangs (an unreachable name
+  // server) costs at most this many threads, however often viewers retry.
+  static constexpr int kMostRunning = 4;
+
   // Starts resolving `host` (copied, at most 255 characters). Null when there is no memory
-  // or no thread for it.
+  // or no thread for it, or kMostRunning lookups still run.
   static NameLookup* start(const char* host) noexcept;
 
   // Waits up to `milliseconds` for the answer; on Found, `address` holds it.
@@ -25,8 +29,8 @@ public:
   // own thread when the resolver returns. The pointer must not be used afterwards.
   void release() noexcept;
 
-  // Lookup threads that have not returned yet, released or not. Their code lives in the
-  // module that holds this one, which must stay loaded while any runs.
+  // Lookup threads that have not returned yet, released or not. Each holds the module its
+  // code lives in until it has ended (threadStartDetached), so a DLL may be freed under one.
   static int running() noexcept;
 
 private:

@@ -17,7 +17,8 @@ struct ThreadHandle {
 ThreadHandle threadStart(ThreadEntry entry, void* argument);
 
 // Starts `entry(argument)` on a thread that nobody waits for: it frees its own resources when
-// it returns. False when no thread could be started.
+// it returns. On Windows it holds the module (DLL) of this code until it has ended, so the
+// module may be freed while it still runs. False when no thread could be started.
 bool threadStartDetached(ThreadEntry entry, void* argument);
 
 // Releases the handle. Called after the thread has acknowledged its stop request, when it

@@ -121,8 +121,11 @@ bool CViewer::start() {
 
   // A start that failed after this step left the Receiver thread running: its address must
   // not change under it.
-  if (connection.state() == CConnection::ReceiverState::NotRunning)
+  if (connection.state() == CConnection::ReceiverState::NotRunning) {
     connection.configure(host, port, connectionId, &language);
+    // Every host paints what it shows: each picture waits for the paint of the one before.
+    connection.setPaintGate(true);
+  }
   connection.setNotifyWindow(window_);
   pipeline.setWindow(window_);
   // No thread: "Error while initializing!" (no memory for the messages posts "No memory!").
@@ -259,6 +262,7 @@ void CViewer::paint(paint::Canvas& dc, const paint::Rect& area) {
     drawStatusScreen(dc, area);
   }
   dc.setStretchMode(previousMode);
+  connection.picturePainted(); // the next picture may be asked for
 }
 
 void CViewer::drawStatusScreen(paint::Canvas& dc, const paint::Rect& area) {

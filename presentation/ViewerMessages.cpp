@@ -1,6 +1,7 @@
 #include "presentation/ViewerMessages.h"
 
 #include "engine/RunTag.h"
+#include "engine/StatusIndex.h"
 #include "presentation/Viewer.h"
 
 namespace {
@@ -13,22 +14,29 @@ void offerLater(CViewer& viewer, const ViewerHostWindow& host) {
 
 bool dispatchViewerMessage(CViewer& viewer, const platform::WindowMessage& message, const ViewerHostWindow& host) {
   if (message.message < platform::kMsgPictureWaiting || message.message > platform::kMsgOfferPicture) return false;
-  // A message of an earlier run (posted before a stop, handled after the next start) is
-  // ours but out of date: taken off the queue and ignored.
-  const std::uint32_t run = runtag::runOf(message.wParam);
-  if (run != 0 && run != viewer.run()) return true;
+  // Only a message of the current run is acted on. One of an earlier run (posted before a
+  // stop, handled after the next start), or one the viewer did not post at all (a browser's
+  // own WM_USER + n on the window it shares with the plug-in), is taken off the queue and
+  // ignored.
+  if (!runtag::isTagOf(viewer.run(), message.wParam)) return true;
   const std::uintptr_t value = runtag::valueOf(message.wParam);
+  // The viewer posts lParam 0 with everything but a recorder error, which carries its code.
+  const bool errorCode = message.message == platform::kMsgStatus && value == 0 && isErrorCodeParam(message.lParam);
+  if (message.lParam != 0 && !errorCode) return true;
+  // Without a size there is nothing to render a picture for: it waits in its slot until the
+  // host has a window again.
+  const bool canRender = host.clientWidth > 0 && host.clientHeight > 0;
 
   switch (message.message) {
   case platform::kMsgPictureWaiting:
-    if (viewer.takePicture(host.clientWidth, host.clientHeight)) offerLater(viewer, host);
+    if (canRender && viewer.takePicture(host.clientWidth, host.clientHeight)) offerLater(viewer, host);
     return true;
   case platform::kMsgStatus:
-    // A text in lParam lives in the viewer's language table; it is never freed here.
-    if (message.lParam != 0)
-      viewer.showStatusText(reinterpret_cast<const char*>(message.lParam), true);
-    else
+    // A recorder error comes as its code; the text is this viewer's, from its own table.
+    if (!errorCode)
       viewer.showStatus(static_cast<int>(value), true);
+    else
+      viewer.showStatusText(viewer.languageTable().errorText(static_cast<std::int32_t>(message.lParam)), true);
     return true;
   case platform::kMsgStatusIndex:
     viewer.showStatus(static_cast<int>(value), true);
@@ -37,7 +45,7 @@ bool dispatchViewerMessage(CViewer& viewer, const platform::WindowMessage& messa
     viewer.frameDecoded(static_cast<int>(value));
     // A picture that arrived while the Decoder thread was busy waits in the window slot; its
     // one 1025 came too early, so it is taken now.
-    if (viewer.takePicture(host.clientWidth, host.clientHeight)) offerLater(viewer, host);
+    if (canRender && viewer.takePicture(host.clientWidth, host.clientHeight)) offerLater(viewer, host);
     platform::invalidate(host.window, host.eraseOnFrame);
     return true;
   case platform::kMsgOfferPicture:

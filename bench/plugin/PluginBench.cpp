@@ -2,8 +2,11 @@
 // 127.0.0.1 (a process of its own, so its work is not counted here):
 //   - time from NPP_New to the first painted picture;
 //   - CPU time and memory per instance with 16 instances in one process;
-//   - how long NPP_Destroy takes in each state of the viewer's connection.
+//   - how long NPP_Destroy takes in each state of the viewer's connection;
+//   - with --unpaced: one instance (720 x 576) against a recorder that answers every request at
+//     once, and the page's own 50 ms timer: pictures per second, timer events per second, CPU.
 // Usage: plugin_bench [--rounds N] [--seconds S] [--skip-connecting] [--only-connecting]
+//                     [--unpaced]
 #include "tests/wine/plugin/PluginLibrary.h"
 #include "tests/wine/plugin/RecordingProxy.h"
 #include "tests/wine/plugin/TestBrowser.h"
@@ -52,6 +55,16 @@ void printSeries(const char* what, std::vector<double> values) {
   std::fflush(stdout);
 }
 
+// CPU time of this process so far (all threads, user and kernel).
+double processCpuMs() {
+  FILETIME created, exited, kernel, user;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  const auto ms = [](const FILETIME& t) {
+    return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0;
+  };
+  return ms(kernel) + ms(user);
+}
+
 struct Bench {
   PluginLibrary plugin;
   int rounds = 10;
@@ -86,15 +99,7 @@ struct Bench {
       GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
       return counters;
     };
-    const auto cpuMs = [] {
-      FILETIME created, exited, kernel, user;
-      GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-      const auto ms = [](const FILETIME& t) {
-        return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) /
-               10000.0;
-      };
-      return ms(kernel) + ms(user);
-    };
+    const auto cpuMs = processCpuMs;
     const auto before = memory();
     std::vector<HWND> sites;
     for (int i = 0; i < 16; ++i) {
@@ -126,6 +131,41 @@ struct Bench {
     std::printf("  working set                %+.1f MiB in all, %.2f MiB per instance\n",
                 (double(after.WorkingSetSize) - double(before.WorkingSetSize)) / 1048576.0,
                 (double(after.WorkingSetSize) - double(before.WorkingSetSize)) / 1048576.0 / 16);
+    std::fflush(stdout);
+  }
+
+  // One instance watching a recorder that answers at once, in the page's own timer's company.
+  void unpaced() {
+    RecorderProcess recorder({"simulator", "--fps", "0", "--loop", "8"});
+    if (recorder.port() == 0) {
+      std::printf("no recorder: %s\n", recorder.failure().c_str());
+      return;
+    }
+    TestBrowser browser(plugin);
+    Element& element = browser.embed(attributes(recorder.port(), 1));
+    HWND site = browser.createSite(0, 0, 720, 576);
+    browser.setWindow(element, site);
+    if (!browser.pumpUntil([&] { return browser.taken(site, 1028) >= 5; }, 60000)) {
+      std::printf("unpaced: no pictures\n");
+      return;
+    }
+    constexpr UINT kTimerMs = 50;
+    SetTimer(browser.frame(), 1, kTimerMs, nullptr);
+    const int framesBefore = browser.taken(site, 1028);
+    const int firesBefore = browser.taken(browser.frame(), WM_TIMER);
+    const double cpuBefore = processCpuMs();
+    const double start = nowMs();
+    browser.pumpUntil([] { return false; }, seconds * 1000);
+    const double wall = nowMs() - start;
+    const double cpu = processCpuMs() - cpuBefore;
+    KillTimer(browser.frame(), 1);
+    const int frames = browser.taken(site, 1028) - framesBefore;
+    const int fires = browser.taken(browser.frame(), WM_TIMER) - firesBefore;
+    std::printf("1 instance (720 x 576) against an unpaced recorder over %.1f s:\n", wall / 1000);
+    std::printf("  frames decoded and shown   %.1f per second\n", frames * 1000.0 / wall);
+    std::printf("  page's %u ms timer          %d events, %.0f %% of its rate\n", kTimerMs, fires,
+                100.0 * fires * kTimerMs / wall);
+    std::printf("  CPU time                   %.1f %% of one core\n", 100 * cpu / wall);
     std::fflush(stdout);
   }
 
@@ -164,11 +204,13 @@ int main(int argc, char** argv) {
   Bench bench;
   bool connecting = true; // an unanswered connect may hold NPP_Destroy for minutes
   bool others = true;
+  bool unpacedOnly = false;
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--rounds") && i + 1 < argc) bench.rounds = std::atoi(argv[++i]);
     if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc) bench.seconds = std::atoi(argv[++i]);
     if (!std::strcmp(argv[i], "--skip-connecting")) connecting = false;
     if (!std::strcmp(argv[i], "--only-connecting")) others = false;
+    if (!std::strcmp(argv[i], "--unpaced")) unpacedOnly = true;
   }
   const std::string folder = CAMVIEW_PLUGIN_FOLDER;
   const std::wstring path =
@@ -177,6 +219,10 @@ int main(int argc, char** argv) {
   if (path.empty() || !bench.plugin.load(path, error)) {
     std::printf("cannot load the plug-in: %s\n", error.c_str());
     return 1;
+  }
+  if (unpacedOnly) {
+    bench.unpaced();
+    return 0;
   }
   RecorderProcess recorder;
   RecorderProcess stalling({"simulator", "--fault", "at 2 stall 600000"});

@@ -26,7 +26,7 @@ const olecontrol::ControlDescription kDescription{
 
 // The status screen's blue (GDI colour reference), for a window without a viewer.
 constexpr std::uint32_t kStatusBlue = 0xDC5050;
-constexpr size_t kMaxHostCharacters = 255;
+constexpr size_t kMaxHostBytes = 255;
 
 } // namespace
 
@@ -34,12 +34,25 @@ CCamViewControlCtrl::CCamViewControlCtrl() : olecontrol::OleControl(kDescription
 
 CCamViewControlCtrl::~CCamViewControlCtrl() { destroyViewer(); }
 
-std::string CCamViewControlCtrl::viewerHost(const std::wstring& ip) {
-  const int units = static_cast<int>(ip.size() < kMaxHostCharacters ? ip.size() : kMaxHostCharacters);
+std::string CCamViewControlCtrl::viewerHost(const std::wstring& ip, unsigned codePage) {
+  // Every UTF-16 unit gives at least one byte, so the units past these cannot reach the kept
+  // bytes; the margin keeps a surrogate pair whole.
+  const int units = static_cast<int>(ip.size() < 2 * kMaxHostBytes ? ip.size() : 2 * kMaxHostBytes);
   if (units == 0) return {};
-  const int bytes = WideCharToMultiByte(CP_ACP, 0, ip.data(), units, nullptr, 0, nullptr, nullptr);
-  std::string host(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
-  if (bytes > 0) WideCharToMultiByte(CP_ACP, 0, ip.data(), units, host.data(), bytes, nullptr, nullptr);
+  const int bytes = WideCharToMultiByte(codePage, 0, ip.data(), units, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return {};
+  std::string host(static_cast<size_t>(bytes), '\0');
+  WideCharToMultiByte(codePage, 0, ip.data(), units, host.data(), bytes, nullptr, nullptr);
+  // The viewer keeps at most 255 bytes: cut after the last whole character that fits, never
+  // between the two bytes of a double-byte one.
+  size_t end = 0;
+  while (end < host.size()) {
+    const bool lead = IsDBCSLeadByteEx(codePage, static_cast<BYTE>(host[end])) && end + 1 < host.size();
+    const size_t next = end + (lead ? 2 : 1);
+    if (next > kMaxHostBytes) break;
+    end = next;
+  }
+  host.resize(end);
   return host;
 }
 

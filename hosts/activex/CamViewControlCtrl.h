@@ -23,7 +23,7 @@ public:
 
   // The recorder address as the viewer takes it: at most 255 characters, in the system's
   // code page.
-  static std::string viewerHost(const std::wstring& ip);
+  static std::string viewerHost(const std::wstring& ip, unsigned codePage = CP_ACP);
 
 protected:
   LRESULT OnCreate() override;

@@ -10,6 +10,9 @@ namespace plugin {
 namespace {
 
 const char kInstanceProperty[] = "instance->pdata";
+// The procedure our window procedure chains to on the browser's window. It stays while our
+// procedure is in the window's chain, also after the instance has let go of the window.
+const char kPreviousProperty[] = "npcamview.previousProcedure";
 const wchar_t kParkingClassName[] = L"npcamviewParkingWindow";
 constexpr UINT kFirstViewerMessage = platform::kMsgPictureWaiting;
 constexpr UINT kLastViewerMessage = platform::kMsgOfferPicture;
@@ -85,10 +88,20 @@ LRESULT handleWindowMessage(PluginInstance& instance, HWND window, UINT message,
   }
 }
 
+// Our procedure on a window no instance uses: it could not be taken out of the chain
+// because something subclassed the window after us (restoreProcedure), so it passes every
+// message on to the procedure it replaced until the window is gone.
+LRESULT passThrough(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  const auto previous = reinterpret_cast<WNDPROC>(GetPropA(window, kPreviousProperty));
+  if (message == WM_NCDESTROY) RemovePropA(window, kPreviousProperty);
+  return previous ? CallWindowProcW(previous, window, message, wParam, lParam)
+                  : DefWindowProcW(window, message, wParam, lParam);
+}
+
 LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   try {
     PluginInstance* instance = instanceOf(window);
-    if (!instance) return DefWindowProcW(window, message, wParam, lParam);
+    if (!instance) return passThrough(window, message, wParam, lParam);
     return handleWindowMessage(*instance, window, message, wParam, lParam);
   } catch (...) {
     return 0; // nothing may unwind into the browser's message loop
@@ -106,12 +119,12 @@ LRESULT CALLBACK parkingProcedure(HWND window, UINT message, WPARAM wParam, LPAR
       return 0;
     }
     // Without a window there is no size to render a picture for: it waits in the connection
-    // until the next window. Statuses, decoded frames and the offer go on.
-    if (message == platform::kMsgPictureWaiting) {
+    // until the next window, and so does one that a decoded frame would take in. Statuses,
+    // decoded frames and the offer go on.
+    if (message != platform::kMsgPictureWaiting) dispatch(*instance, window, message, wParam, lParam);
+    if (message == platform::kMsgPictureWaiting || message == platform::kMsgFrameDecoded) {
       instance->pictureAnnounced = true;
       instance->announcement = wParam;
-    } else {
-      dispatch(*instance, window, message, wParam, lParam);
     }
     return 0;
   } catch (...) {
@@ -134,11 +147,22 @@ HWND parkingWindowOf(PluginInstance& instance) {
   return window;
 }
 
-// Puts the browser's own procedure back on its window and forgets the window.
+// Puts the browser's own procedure back on its window and forgets the window. When another
+// procedure was installed over ours since, putting ours' predecessor back would cut that one
+// out of the chain: ours stays in as a pass-through instead, and so must its code, so the
+// module is then kept loaded for the rest of the process.
 void restoreProcedure(PluginInstance& instance) {
   if (!instance.window) return;
-  if (instance.previousProcedure)
-    SetWindowLongPtrW(instance.window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(instance.previousProcedure));
+  const auto ours = reinterpret_cast<LONG_PTR>(windowProcedure);
+  if (GetWindowLongPtrW(instance.window, GWLP_WNDPROC) == ours) {
+    if (instance.previousProcedure)
+      SetWindowLongPtrW(instance.window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(instance.previousProcedure));
+    RemovePropA(instance.window, kPreviousProperty);
+  } else {
+    HMODULE pinned = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       reinterpret_cast<LPCWSTR>(&windowProcedure), &pinned);
+  }
   RemovePropA(instance.window, kInstanceProperty);
   instance.window = nullptr;
   instance.previousProcedure = nullptr;
@@ -160,13 +184,19 @@ void parkViewer(PluginInstance& instance) {
 
 void attachTo(PluginInstance& instance, HWND window) {
   SetPropA(window, kInstanceProperty, &instance); // before the procedure can be called
-  const LONG_PTR previous = SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(windowProcedure));
-  if (!previous) { // not a window this thread may subclass: no window, then
-    RemovePropA(window, kInstanceProperty);
-    return;
+  if (const HANDLE kept = GetPropA(window, kPreviousProperty)) {
+    // Our procedure is still in this window's chain as a pass-through: it serves again.
+    instance.previousProcedure = reinterpret_cast<WNDPROC>(kept);
+  } else {
+    const LONG_PTR previous = SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(windowProcedure));
+    if (!previous) { // not a window this thread may subclass: no window, then
+      RemovePropA(window, kInstanceProperty);
+      return;
+    }
+    instance.previousProcedure = reinterpret_cast<WNDPROC>(previous);
+    SetPropA(window, kPreviousProperty, reinterpret_cast<HANDLE>(previous));
   }
   instance.window = window;
-  instance.previousProcedure = reinterpret_cast<WNDPROC>(previous);
   embed::attachWindow(instance.viewer, window);
   if (instance.parkingWindow) moveQueuedMessages(instance.parkingWindow, window);
   if (instance.pictureAnnounced) {

@@ -52,10 +52,11 @@ recorder::ServerOptions withFaults(const char* script) {
   return options;
 }
 
-bool sawStatusText(const ViewerHarness& h, const char* text) {
+// A recorder error's 1026 carries its code; the text is the viewer's.
+bool sawStatusText(ViewerHarness& h, const char* text) {
   for (const auto& m : h.handled)
     if (m.message == platform::kMsgStatus && m.lParam != 0 &&
-        std::strcmp(reinterpret_cast<const char*>(m.lParam), text) == 0)
+        std::strcmp(h.viewer().languageTable().errorText(std::int32_t(m.lParam)), text) == 0)
       return true;
   return false;
 }

@@ -32,6 +32,7 @@ struct TakenPicture {
   std::string pictureNumber;
   Bytes body;
   std::uint32_t receivedTick;
+  std::uint32_t requestedTick; // when the request this picture answers was sent
 };
 
 class WindowSide {
@@ -63,11 +64,12 @@ public:
     for (const auto& m : log) n += m.message == message && m.wParam == wParam && m.lParam == 0;
     return n;
   }
-  std::vector<std::string> statusTexts() const {
+  // The texts of the recorder errors posted, as the window side looks them up.
+  std::vector<std::string> statusTexts(const CLanguageTable& language) const {
     std::vector<std::string> texts;
     for (const auto& m : log)
       if (m.message == platform::kMsgStatus && m.lParam != 0)
-        texts.emplace_back(reinterpret_cast<const char*>(m.lParam));
+        texts.emplace_back(language.errorText(std::int32_t(m.lParam)));
     return texts;
   }
 
@@ -75,6 +77,8 @@ public:
   // Frees the slot through releaseWindowSlot, as the viewer does; else by clearing its flag,
   // as a host that does not tell the Receiver thread.
   bool releasing = false;
+  // Tells the connection after each take that the picture was painted, as the viewer does.
+  bool painting = false;
   std::vector<platform::WindowMessage> log;
   std::vector<TakenPicture> pictures;
 
@@ -90,7 +94,9 @@ private:
     else
       slot.valid.store(false, std::memory_order_release);
     pictures.push_back({current_.sequence, std::string(current_.pictureNumber()),
-                        Bytes(current_.data, current_.data + current_.length), current_.receivedTick});
+                        Bytes(current_.data, current_.data + current_.length), current_.receivedTick,
+                        current_.timing[PictureRecord::kTimingRequested]});
+    if (painting) connection_.picturePainted();
   }
 
   CConnection& connection_;
@@ -196,6 +202,25 @@ TEST_F(ReceiverThreadTest, PicturesArrivingWithinOneTickGetLaterStamps) {
   for (std::size_t i = 0; i < window.pictures.size(); ++i) EXPECT_EQ(window.pictures[i].sequence, std::int32_t(i));
 }
 
+TEST_F(ReceiverThreadTest, NextRequestsKeepTheirIntervalAndWaitForAPaint) {
+  // A recorder that answers at once. Pictures taken but never painted: each request waits
+  // for the paint limit. Then painted: the requests follow at the least interval, no sooner.
+  FakeRecorder recorder(streamingResponder());
+  window.releasing = true;
+  connection.setPaintGate(true);
+  startAgainst(recorder.port());
+  constexpr std::size_t kUnpainted = 4;
+  ASSERT_TRUE(window.pumpUntil([&] { return window.pictures.size() >= kUnpainted; }));
+  window.painting = true;
+  ASSERT_TRUE(window.pumpUntil([&] { return window.pictures.size() >= kUnpainted + 30; }, 4 * kLongWaitMs));
+  connection.stop();
+  // Picture 0 answers the open request; every later one a next-picture request.
+  for (std::size_t i = 2; i < window.pictures.size(); ++i) {
+    const std::uint32_t interval = window.pictures[i].requestedTick - window.pictures[i - 1].requestedTick;
+    EXPECT_GE(interval, i < kUnpainted ? CConnection::kPaintWaitLimitMs : CConnection::kLeastRequestIntervalMs) << i;
+  }
+}
+
 TEST_F(ReceiverThreadTest, EndOfCommunicationShowsStatusAndReconnects) {
   FakeRecorder recorder([](const RecordedRequest& request) -> Bytes {
     if (request.words.words[0] != protocol::kRequestOpen) return {};
@@ -224,8 +249,8 @@ TEST_F(ReceiverThreadTest, ErrorCodesArePostedAsTexts) {
     return replies;
   });
   startAgainst(recorder.port());
-  ASSERT_TRUE(window.pumpUntil([&] { return window.statusTexts().size() >= codes.size(); }));
-  const auto texts = window.statusTexts();
+  ASSERT_TRUE(window.pumpUntil([&] { return window.statusTexts(language).size() >= codes.size(); }));
+  const auto texts = window.statusTexts(language);
   for (std::size_t i = 0; i < codes.size(); ++i) EXPECT_EQ(texts[i], language.errorText(codes[i])) << codes[i];
   EXPECT_EQ(texts[2014 - 1999], "Internal error!");
   EXPECT_EQ(texts[0], "");                    // 1999
@@ -241,8 +266,8 @@ TEST_F(ReceiverThreadTest, RecorderLanguageTableChangesTheTexts) {
     return buildMessage({{protocol::kItemLang, lang}, {protocol::kItemPdat, pdat(protocol::kReplyError, 0, 0, 2000)}});
   });
   startAgainst(recorder.port());
-  ASSERT_TRUE(window.pumpUntil([&] { return !window.statusTexts().empty(); }));
-  EXPECT_EQ(window.statusTexts()[0], "Spur leer");
+  ASSERT_TRUE(window.pumpUntil([&] { return !window.statusTexts(language).empty(); }));
+  EXPECT_EQ(window.statusTexts(language)[0], "Spur leer");
   EXPECT_STREQ(language.lookup("waitconnect"), "Rekorder verbindet");
   EXPECT_STREQ(language.lookup("camera"), "");
   EXPECT_EQ(language.languageIndex(), 1);
@@ -508,7 +533,7 @@ TEST_F(ReceiverThreadTest, ErrorAnswerThenSilenceKeepsTheConnectionAndItsText) {
   // "Last picture reached" answers the request: no picture comes, and none is missing.
   FakeRecorder recorder([](const RecordedRequest&) { return join({established(), errorReply(2013)}); });
   startAgainst(recorder.port());
-  ASSERT_TRUE(window.pumpUntil([&] { return window.statusTexts().size() == 1; }));
+  ASSERT_TRUE(window.pumpUntil([&] { return window.statusTexts(language).size() == 1; }));
   window.pumpFor(11000); // longer than the watchdog's limit
   EXPECT_EQ(connection.watchdogExpiries(), 0u);
   EXPECT_EQ(recorder.connectionCount(), 1);

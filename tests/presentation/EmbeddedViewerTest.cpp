@@ -1,6 +1,7 @@
 // The hosts' facade: what a viewer made through it takes from the process (the socket
 // library, the font module) and gives back, and a window that goes away while the viewer's
 // threads run.
+#include "engine/RunTag.h"
 #include "platform/Socket.h"
 #include "platform/Time.h"
 #include "presentation/EmbeddedViewer.h"
@@ -75,7 +76,7 @@ TEST(EmbeddedViewer, WindowDestroyedAfterDetachGetsNothingAndTheNextOneHearsTheR
   testsupport::fillHeader(slot, 1, true, 0);
   slot.receivedTick = 1000;
   slot.valid.store(true, std::memory_order_release);
-  platform::postMessage(first->handle(), platform::kMsgPictureWaiting, 0, 0);
+  platform::postMessage(first->handle(), platform::kMsgPictureWaiting, runtag::tag(viewer->run(), 0), 0);
   ASSERT_TRUE(pumpUntil(*first, viewer, [&] { return !viewer->offerPending() && !viewer->pipelineFree(); }));
 
   // The host loses the window while the picture is decoded; a new window may get the same

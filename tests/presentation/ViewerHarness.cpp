@@ -1,5 +1,7 @@
 #include "tests/presentation/ViewerHarness.h"
 
+#include "engine/RunTag.h"
+
 #include "platform/Socket.h"
 #include "platform/Time.h"
 #include "tests/presentation/ReferencePicture.h"
@@ -11,7 +13,8 @@ namespace testsupport {
 
 ViewerHarness::ViewerHarness(int language, int width, int height, int port, int connectionId)
     : viewer_(std::make_unique<CViewer>(language)), width_(width), height_(height) {
-  handled.reserve(4096);      // a benchmark's hundreds of pictures log their messages without growing it
+  handled.reserve(4096); // a benchmark's hundreds of pictures log their messages without growing it
+  screen_.resize(width, height);
   platform::networkStartup(); // as a host does (Windows Sockets); counted
   viewer_->setHost("127.0.0.1");
   viewer_->port = port;
@@ -37,8 +40,8 @@ void ViewerHarness::park(const std::vector<std::uint8_t>& payload, std::uint32_t
   if (postIt) post(platform::kMsgPictureWaiting);
 }
 
-void ViewerHarness::post(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
-  platform::postMessage(window_.handle(), message, wParam, lParam);
+void ViewerHarness::post(std::uint32_t message, std::uintptr_t value, std::intptr_t lParam) {
+  platform::postMessage(window_.handle(), message, runtag::tag(viewer_->run(), value), lParam);
 }
 
 bool ViewerHarness::pumpUntil(const std::function<bool()>& done, int timeoutMs) {
@@ -70,9 +73,9 @@ bool ViewerHarness::pumpUntil(const std::function<bool()>& done, int timeoutMs) 
           b->reached = (*b->done)();
         },
         50);
-    // A repaint request counts as an event for the queue's wait: take it, as a host that
-    // paints would, so the next pump waits again.
-    window_.takeInvalidated();
+    // A repaint request counts as an event for the queue's wait: take it and paint, as a
+    // host does, so the next pump waits again and the viewer asks for its next picture.
+    if (window_.takeInvalidated()) viewer_->paint(screen_, {0, 0, screen_.width(), screen_.height()});
   }
   return true;
 }

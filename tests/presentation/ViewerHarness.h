@@ -31,7 +31,8 @@ public:
   // Puts a picture into the window slot and posts 1025, as the Receiver thread does.
   void park(const std::vector<std::uint8_t>& payload, std::uint32_t receivedTick, int pictureNumber,
             bool standard576 = true, int level = 0, bool post = true);
-  void post(std::uint32_t message, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);
+  // Posts as the viewer's threads do: `value` tagged with the current run.
+  void post(std::uint32_t message, std::uintptr_t value = 0, std::intptr_t lParam = 0);
 
   // Dispatches queued messages (waiting up to 50 ms for each batch) until `done` holds or
   // `timeoutMs` passes. Every message handled is appended to `handled`.
@@ -52,6 +53,7 @@ private:
   PictureRecord shown_[2];
   int shownIndex_ = 0;
   platform::MessageWindow window_;
+  paint::SoftwareCanvas screen_; // what the pump paints on a repaint request
   std::unique_ptr<CViewer> viewer_;
   int width_;
   int height_;

@@ -181,7 +181,8 @@ TEST(Viewer, StatusScreenForEveryStatusIndexInGermanAndEnglish) {
     for (int index = 0; index <= 7; ++index) {
       const std::string name = "status-" + std::to_string(language) + "-" + std::to_string(index);
       h.post(index == 6 ? platform::kMsgStatusIndex : platform::kMsgStatus, std::uintptr_t(index));
-      ASSERT_TRUE(h.pumpUntil([&] { return !h.handled.empty() && h.handled.back().wParam == std::uintptr_t(index); }));
+      ASSERT_TRUE(h.pumpUntil(
+          [&] { return !h.handled.empty() && runtag::valueOf(h.handled.back().wParam) == std::uintptr_t(index); }));
       const char* key = CViewer::statusKey(index);
       EXPECT_STREQ(h.viewer().statusText(), h.viewer().languageTable().lookup(key)) << name;
       EXPECT_TRUE(testsupport::sameImage(name, h.paint(),
@@ -195,7 +196,7 @@ TEST(Viewer, RecorderErrorTextsWrapInANarrowWindow) {
   ViewerHarness h(CLanguageTable::kGerman, 350, 260);
   for (int code : {2000, 2004, 2005, 2006, 2012, 2013}) {
     const char* text = h.viewer().languageTable().errorText(code);
-    h.post(platform::kMsgStatus, 0, reinterpret_cast<std::intptr_t>(text));
+    h.post(platform::kMsgStatus, 0, code);
     ASSERT_TRUE(h.pumpUntil([&] { return h.viewer().statusText() == text; }));
     EXPECT_TRUE(testsupport::sameImage("error-" + std::to_string(code), h.paint(),
                                        testsupport::referenceStatusScreen(text, 350, 260)));
@@ -218,26 +219,57 @@ TEST(Viewer, OverlongStatusTextsStayInsideTheWindowAndTheFrame) {
 TEST(Viewer, DispatcherFollowsTheMessageContract) {
   ViewerHarness h(CLanguageTable::kEnglish);
   ViewerHostWindow host{h.window(), 720, 576, false};
+  const auto ours = [&](std::uintptr_t value) { return runtag::tag(h.viewer().run(), value); };
   EXPECT_FALSE(dispatchViewerMessage(h.viewer(), {1030, 0, 0}, host));
   EXPECT_FALSE(dispatchViewerMessage(h.viewer(), {15, 0, 0}, host));
-  dispatchViewerMessage(h.viewer(), {platform::kMsgStatus, 9, 0}, host);
+  dispatchViewerMessage(h.viewer(), {platform::kMsgStatus, ours(9), 0}, host);
   EXPECT_STREQ(h.viewer().statusText(), "Internal error!");
-  dispatchViewerMessage(h.viewer(), {platform::kMsgStatusIndex, 6, 0}, host);
+  dispatchViewerMessage(h.viewer(), {platform::kMsgStatusIndex, ours(6), 0}, host);
   EXPECT_STREQ(h.viewer().statusText(), "Connection established.");
   // A frame index other than 0 or 1 is ignored.
   const int shown = h.viewer().showIndex();
-  dispatchViewerMessage(h.viewer(), {platform::kMsgFrameDecoded, 5, 0}, host);
+  dispatchViewerMessage(h.viewer(), {platform::kMsgFrameDecoded, ours(5), 0}, host);
   EXPECT_EQ(h.viewer().showIndex(), shown);
   // 1029 with nothing taken offers nothing and is not repeated.
   EXPECT_TRUE(h.viewer().submitPicture());
   EXPECT_FALSE(h.viewer().framePipeline().busy());
-  // A message of another run is taken off the queue and changes nothing; run 0 (a host's
-  // own message) counts as this run.
+  dispatchViewerMessage(h.viewer(), {platform::kMsgStatus, ours(0), kErrorCodeFirst + 6}, host);
+  EXPECT_STREQ(h.viewer().statusText(), "The picture has been overwritten!");
+
+  // What the viewer did not post in this run is taken off the queue and changes nothing: an
+  // earlier run, run 0, bits beyond the tag, a text pointer, a code with a status index, an
+  // lParam where the viewer posts none.
   const std::uint32_t otherRun = runtag::nextRun(h.viewer().run());
-  EXPECT_TRUE(dispatchViewerMessage(h.viewer(), {platform::kMsgStatusIndex, runtag::tag(otherRun, 1), 0}, host));
-  EXPECT_STREQ(h.viewer().statusText(), "Connection established.");
-  dispatchViewerMessage(h.viewer(), {platform::kMsgStatus, runtag::tag(h.viewer().run(), 1), 0}, host);
+  const char* pointer = "not read";
+  const platform::WindowMessage foreign[] = {
+      {platform::kMsgStatusIndex, runtag::tag(otherRun, 1), 0},
+      {platform::kMsgStatus, 1, 0},
+      {platform::kMsgStatus, ours(1) | (std::uintptr_t(1) << 31), 0},
+      {platform::kMsgStatus, ours(0), reinterpret_cast<std::intptr_t>(pointer)},
+      {platform::kMsgStatus, ours(0), -kErrorCodeFirst},
+      {platform::kMsgStatus, ours(1), kErrorCodeFirst},
+      {platform::kMsgStatusIndex, ours(1), 5},
+  };
+  for (const platform::WindowMessage& message : foreign) {
+    EXPECT_TRUE(dispatchViewerMessage(h.viewer(), message, host)) << message.wParam;
+    EXPECT_STREQ(h.viewer().statusText(), "The picture has been overwritten!") << message.wParam;
+  }
+  dispatchViewerMessage(h.viewer(), {platform::kMsgStatus, ours(1), 0}, host);
   EXPECT_STREQ(h.viewer().statusText(), "The socket connection was closed due to an error!");
+}
+
+TEST(Viewer, WithoutAWindowSizeAPictureWaitsInItsSlot) {
+  ViewerHarness h(CLanguageTable::kEnglish);
+  h.setWindowSize(0, 0);
+  h.park(picture(0), 1000, 1);
+  ASSERT_TRUE(h.pumpUntil([&] { return !h.handled.empty(); }));
+  h.post(platform::kMsgFrameDecoded);
+  ASSERT_TRUE(h.pumpUntil([&] { return h.handled.size() >= 2; }));
+  EXPECT_TRUE(h.viewer().connection.windowSlot[0].valid.load());
+  h.setWindowSize(720, 576);
+  h.post(platform::kMsgPictureWaiting);
+  ASSERT_TRUE(h.waitForFrames(1));
+  EXPECT_EQ(h.viewer().picturesShown(), 1);
 }
 
 TEST(Viewer, DetachTakesTheWorkersWindowTooAndStartsAgainAfterStop) {

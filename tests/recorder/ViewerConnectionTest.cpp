@@ -64,8 +64,8 @@ private:
       break;
     }
     case platform::kMsgStatus:
-      if (message.lParam != 0)
-        statusTexts.emplace_back(reinterpret_cast<const char*>(message.lParam));
+      if (message.lParam != 0) // a recorder error's code: its text is the window side's
+        statusTexts.emplace_back(language_.errorText(static_cast<std::int32_t>(message.lParam)));
       else
         statusIndices.push_back(static_cast<int>(message.wParam));
       break;

@@ -3,6 +3,7 @@
 #include "hosts/activex/olecontrol/OleControl.h"
 
 #include "hosts/activex/olecontrol/Module.h"
+#include "hosts/activex/olecontrol/VerbEnumerator.h"
 
 namespace olecontrol {
 namespace {
@@ -59,14 +60,18 @@ HRESULT OleControl::QueryInterface(REFIID iid, void** object) {
 ULONG OleControl::AddRef() { return references_.fetch_add(1) + 1; }
 
 ULONG OleControl::Release() {
-  ULONG left = references_.fetch_sub(1) - 1;
-  if (left == 0) {
-    // Containers deactivate before the last Release, but not all do. The window goes while
-    // the derived control is still whole, so that its OnDestroy runs.
-    destroyWindow();
-    delete this;
-  }
-  return left;
+  const ULONG left = references_.fetch_sub(1) - 1;
+  if (left != 0) return left;
+  // Going away notifies the container (DestroyWindow sends it WM_PARENTNOTIFY; the members
+  // release its site), and a container may AddRef and Release the control in there. The
+  // count is held at one meanwhile, so that such a nested Release never reaches zero and
+  // deletes the control a second time.
+  references_.store(1);
+  // Containers deactivate before the last Release, but not all do. The window goes while
+  // the derived control is still whole, so that its OnDestroy runs.
+  destroyWindow();
+  delete this;
+  return 0;
 }
 
 HRESULT OleControl::SetClientSite(IOleClientSite* site) {
@@ -101,11 +106,7 @@ HRESULT OleControl::GetClipboardData(DWORD, IDataObject** data) {
   return E_NOTIMPL;
 }
 
-HRESULT OleControl::EnumVerbs(IEnumOLEVERB** verbs) {
-  if (!verbs) return E_POINTER;
-  *verbs = nullptr;
-  return OLEOBJ_E_NOVERBS;
-}
+HRESULT OleControl::EnumVerbs(IEnumOLEVERB** verbs) { return enumerateVerbs(verbs); }
 
 HRESULT OleControl::GetUserClassID(CLSID* clsid) { return GetClassID(clsid); }
 

@@ -5,6 +5,7 @@
 
 namespace olecontrol {
 
+// The verbs carried out here are the ones EnumVerbs lists (VerbEnumerator.cpp).
 HRESULT OleControl::DoVerb(LONG verb, LPMSG, IOleClientSite* activeSite, LONG, HWND parent, LPCRECT position) {
   return guarded([&]() -> HRESULT {
     switch (verb) {

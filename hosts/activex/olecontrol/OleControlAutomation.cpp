@@ -63,30 +63,35 @@ HRESULT OleControl::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID,
 
 HRESULT OleControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* parameters, VARIANT* result, EXCEPINFO*,
                            UINT* argumentError) {
+  // The result is ours to fill, not to free: callers may pass it uninitialised.
+  if (result) VariantInit(result);
   if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-  if (!parameters) return E_INVALIDARG;
+  // The arrays must hold what their counts say; a caller's counts are not trusted beyond that.
+  if (!parameters || (parameters->cArgs > 0 && !parameters->rgvarg) ||
+      (parameters->cNamedArgs > 0 && !parameters->rgdispidNamedArgs) || parameters->cNamedArgs > parameters->cArgs)
+    return E_INVALIDARG;
   return guarded([&]() -> HRESULT {
     if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
       if (parameters->cArgs != 1) return DISP_E_BADPARAMCOUNT;
       // The value is the named argument DISPID_PROPERTYPUT (some callers leave the name out).
-      if (parameters->cNamedArgs > 1 ||
-          (parameters->cNamedArgs == 1 && parameters->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT))
+      if (parameters->cNamedArgs == 1 && parameters->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT) {
+        if (argumentError) *argumentError = 0;
         return DISP_E_PARAMNOTFOUND;
+      }
       HRESULT put = PutDispatchProperty(id, parameters->rgvarg[0]);
       if (put == DISP_E_TYPEMISMATCH && argumentError) *argumentError = 0;
       return put;
     }
     if (flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) {
+      if (parameters->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
       if (parameters->cArgs != 0) return DISP_E_BADPARAMCOUNT;
       VARIANT value;
       VariantInit(&value);
       HRESULT got = GetDispatchProperty(id, value);
-      if (SUCCEEDED(got) && result) {
-        VariantClear(result);
+      if (SUCCEEDED(got) && result)
         *result = value; // ownership passes to the caller
-      } else {
+      else
         VariantClear(&value);
-      }
       return got;
     }
     return DISP_E_MEMBERNOTFOUND;

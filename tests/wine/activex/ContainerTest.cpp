@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace {
 
 using activextest::EmbeddedControl;
@@ -75,6 +77,20 @@ HRESULT putProperty(IUnknown* control, const wchar_t* name, VARIANT value) {
   DISPPARAMS parameters{&value, &named, 1, 1};
   return dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &parameters, nullptr, nullptr,
                           nullptr);
+}
+
+// A container window that AddRefs and Releases the control when told that its window goes.
+IUnknown* heldOnParentNotify = nullptr;
+int parentNotifications = 0;
+WNDPROC hostProcedure = nullptr;
+
+LRESULT CALLBACK holdingHostProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_PARENTNOTIFY && LOWORD(wParam) == WM_DESTROY && heldOnParentNotify) {
+    ++parentNotifications;
+    heldOnParentNotify->AddRef();
+    heldOnParentNotify->Release();
+  }
+  return CallWindowProcW(hostProcedure, window, message, wParam, lParam);
 }
 
 class ContainerTest : public ::testing::Test {
@@ -287,6 +303,68 @@ TEST_F(ContainerTest, ClosingWhileDecodingOrStalledLeavesNoThread) {
 TEST_F(ContainerTest, ClosingWhileConnectingLeavesNoThread) {
   // The recorder's queue is full: the viewer's connect waits for an answer that never comes.
   closeWhile({"full"}, [](EmbeddedControl&) { return true; });
+}
+
+// Counts what reaches it: posted after a batch of messages to other windows of this thread,
+// it is handled after all of them (a thread's posted messages are taken in order).
+int marksTaken = 0;
+LRESULT CALLBACK markProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_APP) ++marksTaken;
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+TEST_F(ContainerTest, ForeignMessagesOnItsWindowChangeNothing) {
+  RecorderProcess recorder({"fixed:3"});
+  ASSERT_NE(recorder.port(), 0) << recorder.failure();
+  TextPropertyBag bag = recorderParameters(recorder.port(), 1);
+  EmbeddedControl control(kWidth, kHeight);
+  ASSERT_EQ(control.open(&bag), S_OK);
+  const paint::SoftwareCanvas picture = expectedPicture(3);
+  expectSameImage("activex-before-foreign", control, picture);
+
+  WNDCLASSW markClass{};
+  markClass.lpfnWndProc = markProcedure;
+  markClass.hInstance = GetModuleHandleW(nullptr);
+  markClass.lpszClassName = L"CamviewTestMark";
+  RegisterClassW(&markClass);
+  HWND mark = CreateWindowExW(0, L"CamviewTestMark", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  ASSERT_NE(mark, nullptr);
+  // The viewer's message numbers as another program might post them: small values with
+  // anything in lParam, or entirely random.
+  std::mt19937_64 random(20);
+  for (int sent = 0; sent < 10000;) {
+    for (int i = 0; i < 500; ++i, ++sent)
+      PostMessageW(control.window(), 1025 + UINT(random() % 5), sent % 2 ? WPARAM(random()) : WPARAM(random() % 256),
+                   LPARAM(random()));
+    const int marks = marksTaken;
+    PostMessageW(mark, WM_APP, 0, 0);
+    ASSERT_TRUE(winetest::pumpUntil([&] { return marksTaken > marks; }));
+  }
+  DestroyWindow(mark);
+  EXPECT_TRUE(control.waitForPicture(picture, 0));
+}
+
+TEST_F(ContainerTest, ContainerHoldingTheControlWhileItGoesDoesNotDeleteItTwice) {
+  for (bool deactivatedFirst : {true, false}) {
+    {
+      EmbeddedControl control(kWidth, kHeight);
+      ASSERT_EQ(control.open(nullptr), S_OK);
+      ASSERT_NE(control.window(), nullptr);
+      hostProcedure = reinterpret_cast<WNDPROC>(
+          SetWindowLongPtrW(control.hostWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&holdingHostProcedure)));
+      heldOnParentNotify = control.object();
+      control.site.holdWhenNotified = control.object();
+      const int notified = parentNotifications;
+      if (deactivatedFirst)
+        control.close();
+      else
+        control.releaseWhileActive(); // the window goes inside the last Release
+      EXPECT_EQ(parentNotifications, notified + 1) << deactivatedFirst;
+      heldOnParentNotify = nullptr;
+      control.site.holdWhenNotified = nullptr;
+    }
+    expectNothingLeft();
+  }
 }
 
 TEST_F(ContainerTest, ModuleUnloadedAndLoadedAgainMakesWorkingControls) {

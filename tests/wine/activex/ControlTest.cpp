@@ -14,6 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <string>
+#include <vector>
+
 namespace {
 
 using activextest::TextPropertyBag;
@@ -119,10 +123,15 @@ TEST_F(OleTest, StreamsRoundTripAndDamagedOnesFailWithDefaults) {
   EXPECT_EQ(loadBytes(refused.as<IPersistStreamInit>(), huge), STG_E_READFAULT);
 }
 
-TEST(ViewerHost, AddressIsCutTo255Characters) {
+TEST(ViewerHost, AddressIsCutTo255BytesBetweenCharacters) {
   EXPECT_EQ(CCamViewControlCtrl::viewerHost(L"10.1.2.3"), "10.1.2.3");
   EXPECT_EQ(CCamViewControlCtrl::viewerHost(std::wstring(300, L'x')), std::string(255, 'x'));
   EXPECT_EQ(CCamViewControlCtrl::viewerHost(L""), "");
+  // In a double-byte code page a character that would end past byte 255 is left out whole.
+  constexpr unsigned kShiftJis = 932;
+  EXPECT_EQ(CCamViewControlCtrl::viewerHost(std::wstring(254, L'x') + L"\u3042", kShiftJis), std::string(254, 'x'));
+  EXPECT_EQ(CCamViewControlCtrl::viewerHost(std::wstring(253, L'x') + L"\u3042y", kShiftJis),
+            std::string(253, 'x') + "\x82\xA0");
 }
 
 TEST_F(OleTest, PropertiesByNameThroughTheTypeLibrary) {
@@ -160,7 +169,8 @@ TEST_F(OleTest, PropertiesByNameThroughTheTypeLibrary) {
   VARIANT result;
   VariantInit(&result);
   DISPPARAMS none{};
-  EXPECT_EQ(dispatch->Invoke(kDispidPort, IID_NULL, 0, DISPATCH_PROPERTYGET, &put, &result, nullptr, nullptr),
+  DISPPARAMS oneArgument{&value, nullptr, 1, 0};
+  EXPECT_EQ(dispatch->Invoke(kDispidPort, IID_NULL, 0, DISPATCH_PROPERTYGET, &oneArgument, &result, nullptr, nullptr),
             DISP_E_BADPARAMCOUNT);
   EXPECT_EQ(dispatch->Invoke(42, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr),
             DISP_E_MEMBERNOTFOUND);
@@ -170,6 +180,86 @@ TEST_F(OleTest, PropertiesByNameThroughTheTypeLibrary) {
   EXPECT_STREQ(result.bstrVal, L"10.0.0.9");
   VariantClear(&result);
   VariantClear(&value);
+}
+
+TEST_F(OleTest, InvokeFillsAnUninitialisedResultAndRefusesArraysTheirCountsDoNotMatch) {
+  Control control;
+  IDispatch* dispatch = control.as<IDispatch>();
+  control->m_IP = L"10.0.0.9";
+  control->m_Port = 8080;
+  VARIANT result;
+  const auto garbage = [&] {
+    std::memset(&result, 0xAB, sizeof result); // freeing this would free a wild pointer
+    result.vt = VT_BSTR;
+  };
+  garbage();
+  DISPPARAMS none{};
+  ASSERT_EQ(dispatch->Invoke(kDispidIP, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr), S_OK);
+  EXPECT_EQ(result.vt, VT_BSTR);
+  EXPECT_STREQ(result.bstrVal, L"10.0.0.9");
+  VariantClear(&result);
+
+  VARIANT value;
+  VariantInit(&value);
+  value.vt = VT_I4;
+  value.lVal = 80;
+  DISPID named = DISPID_PROPERTYPUT;
+  DISPID otherName = 7;
+  const struct {
+    WORD flags;
+    DISPPARAMS parameters;
+    HRESULT expected;
+  } cases[] = {
+      {DISPATCH_PROPERTYPUT, {nullptr, nullptr, 1, 0}, E_INVALIDARG},
+      {DISPATCH_PROPERTYPUT, {&value, nullptr, 1, 1}, E_INVALIDARG},
+      {DISPATCH_PROPERTYPUT, {&value, &named, 1, 2}, E_INVALIDARG},
+      {DISPATCH_PROPERTYPUT, {&value, &otherName, 1, 1}, DISP_E_PARAMNOTFOUND},
+      {DISPATCH_PROPERTYGET, {nullptr, nullptr, 3, 0}, E_INVALIDARG},
+      {DISPATCH_PROPERTYGET, {&value, &named, 1, 1}, DISP_E_NONAMEDARGS},
+      {DISPATCH_METHOD, {&value, nullptr, 1, 0}, DISP_E_BADPARAMCOUNT},
+  };
+  for (const auto& one : cases) {
+    garbage();
+    DISPPARAMS parameters = one.parameters;
+    EXPECT_EQ(dispatch->Invoke(kDispidPort, IID_NULL, 0, one.flags, &parameters, &result, nullptr, nullptr),
+              one.expected)
+        << one.flags << " " << one.parameters.cArgs << " " << one.parameters.cNamedArgs;
+    EXPECT_EQ(result.vt, VT_EMPTY);
+  }
+  EXPECT_EQ(control->m_Port, 8080);
+}
+
+TEST_F(OleTest, VerbsListedAreTheOnesDoVerbCarriesOut) {
+  Control control;
+  ComRef<IEnumOLEVERB> verbs;
+  ASSERT_EQ(control.as<IOleObject>()->EnumVerbs(verbs.put()), S_OK);
+  std::vector<LONG> ids;
+  std::wstring menu;
+  OLEVERB verb{};
+  ULONG fetched = 0;
+  while (verbs->Next(1, &verb, &fetched) == S_OK) {
+    ASSERT_EQ(fetched, 1u);
+    ids.push_back(verb.lVerb);
+    if (verb.grfAttribs & OLEVERBATTRIB_ONCONTAINERMENU) menu += verb.lpszVerbName;
+    CoTaskMemFree(verb.lpszVerbName);
+  }
+  EXPECT_EQ(fetched, 0u);
+  EXPECT_EQ(ids, (std::vector<LONG>{OLEIVERB_PRIMARY, OLEIVERB_SHOW, OLEIVERB_INPLACEACTIVATE, OLEIVERB_UIACTIVATE,
+                                    OLEIVERB_PROPERTIES}));
+  EXPECT_EQ(menu, L"&Properties\u2026");
+
+  // A clone goes on from where the original is, in a batch that runs past the end.
+  ASSERT_EQ(verbs->Reset(), S_OK);
+  ASSERT_EQ(verbs->Skip(3), S_OK);
+  ComRef<IEnumOLEVERB> copy;
+  ASSERT_EQ(verbs->Clone(copy.put()), S_OK);
+  OLEVERB rest[4]{};
+  EXPECT_EQ(copy->Next(4, rest, &fetched), S_FALSE);
+  ASSERT_EQ(fetched, 2u);
+  EXPECT_EQ(rest[0].lVerb, OLEIVERB_UIACTIVATE);
+  EXPECT_EQ(rest[1].lVerb, OLEIVERB_PROPERTIES);
+  for (ULONG i = 0; i < fetched; ++i) CoTaskMemFree(rest[i].lpszVerbName);
+  EXPECT_EQ(verbs->Skip(5), S_FALSE);
 }
 
 class Sink final : public IDispatch, public activextest::StackObject {

@@ -102,6 +102,7 @@ HRESULT ContainerSite::OnInPlaceActivateEx(BOOL* noRedraw, DWORD) {
 
 HRESULT ContainerSite::OnInPlaceDeactivate() {
   ++deactivations;
+  hold();
   return S_OK;
 }
 

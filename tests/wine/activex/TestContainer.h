@@ -64,13 +64,18 @@ public:
   RECT position{};
   int activations = 0;
   int deactivations = 0;
+  // When set, the site AddRefs and Releases it in every notification, as some containers do.
+  IUnknown* holdWhenNotified = nullptr;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
   ULONG STDMETHODCALLTYPE AddRef() override { return addReference(); }
   ULONG STDMETHODCALLTYPE Release() override { return releaseReference(); }
 
   // IOleClientSite
-  HRESULT STDMETHODCALLTYPE SaveObject() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE SaveObject() override {
+    hold();
+    return S_OK;
+  }
   HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** moniker) override;
   HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer** container) override;
   HRESULT STDMETHODCALLTYPE ShowObject() override { return S_OK; }
@@ -88,6 +93,12 @@ public:
   HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override;
+  void hold() {
+    if (holdWhenNotified) {
+      holdWhenNotified->AddRef();
+      holdWhenNotified->Release();
+    }
+  }
   HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override { return E_NOTIMPL; }
@@ -161,6 +172,8 @@ public:
   bool waitForPicture(const paint::SoftwareCanvas& expected, int timeoutMs = 30000) const;
   // InPlaceDeactivate, Close, SetClientSite(null), and the last Release.
   void close();
+  // Only the last Release, while the control is still active with its site set.
+  void releaseWhileActive() { object_.reset(); }
 
   template <class Interface>
   bool query(REFIID iid, olecontrol::ComRef<Interface>& out) const {

@@ -11,6 +11,8 @@
 
 #include <climits>
 #include <cstddef>
+#include <cstdio>
+#include <random>
 
 namespace {
 
@@ -265,6 +267,102 @@ TEST_F(PluginTest, WindowRepaintedMovedResizedTakenBackAndGivenAgain) {
   EXPECT_EQ(browser->destroy(element), NPERR_NO_ERROR);
   EXPECT_EQ(TestBrowser::viewerMessagesSeenByBrowser(first), 0);
   EXPECT_EQ(TestBrowser::viewerMessagesSeenByBrowser(second), 0);
+}
+
+// What a careless or hostile browser posts to windows it shares with the plug-in: the
+// viewer's message numbers, half with small values in wParam and anything in lParam (as a
+// browser's own WM_USER + n would carry a pointer of its own), half entirely random.
+void postForeignMessages(TestBrowser& browser, const std::vector<HWND>& windows, int count) {
+  std::mt19937_64 random(20);
+  constexpr int kBatch = 500; // well within a thread's queue
+  for (int sent = 0; sent < count;) {
+    for (int i = 0; i < kBatch && sent < count; ++i, ++sent) {
+      const UINT message = 1025 + UINT(random() % 5);
+      const WPARAM wParam = sent % 2 ? WPARAM(random()) : WPARAM(random() % 256);
+      PostMessageW(windows[std::size_t(sent) % windows.size()], message, wParam, LPARAM(random()));
+    }
+    // The thread's queue is first in, first out: once this mark is taken, the batch was handled.
+    const int marks = browser.taken(browser.frame(), WM_APP);
+    PostMessageW(browser.frame(), WM_APP, 0, 0);
+    ASSERT_TRUE(browser.pumpUntil([&] { return browser.taken(browser.frame(), WM_APP) > marks; }));
+  }
+}
+
+TEST_F(PluginTest, ForeignMessagesOnItsWindowChangeNothingAndThePicturesGoOn) {
+  RecorderProcess recorder({"fixed:3", "simulator", "--fps", "5"});
+  ASSERT_NE(recorder.port(1), 0) << recorder.failure();
+  Element& still = browser->embed(recorderAttributes(recorder.port(0), 1));
+  Element& moving = browser->embed(recorderAttributes(recorder.port(1), 1));
+  HWND stillSite = browser->createSite(0, 0, 320, 240);
+  HWND movingSite = browser->createSite(330, 0, 320, 240);
+  browser->setWindow(still, stillSite);
+  browser->setWindow(moving, movingSite);
+  ASSERT_TRUE(waitForFrames(stillSite, 1));
+  ASSERT_TRUE(waitForFrames(movingSite, 1));
+  const paint::SoftwareCanvas before = readWindow(stillSite);
+  EXPECT_LT(countColour(before, kStatusBlue), 320 * 240 / 10); // a picture
+
+  postForeignMessages(*browser, {stillSite, movingSite}, 10000);
+  EXPECT_TRUE(samePixels(readWindow(stillSite), before)) << compareImages(readWindow(stillSite), before).describe();
+  EXPECT_TRUE(waitForFrames(movingSite, 3));
+  EXPECT_LT(countColour(readWindow(movingSite), kStatusBlue), 320 * 240 / 10);
+}
+
+// A second procedure installed on the element's window after the plug-in's, as another
+// plug-in or the browser's accessibility code may do.
+WNDPROC chainedFromSecond = nullptr;
+
+LRESULT CALLBACK secondSubclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return CallWindowProcW(chainedFromSecond, window, message, wParam, lParam);
+}
+
+TEST_F(PluginTest, ProcedureInstalledAfterThePluginsStaysInTheChain) {
+  Element& element = browser->embed({{"ip", "127.0.0.1"}}); // no port: stays on its first status
+  HWND site = browser->createSite(0, 0, 320, 240);
+  ASSERT_EQ(browser->setWindow(element, site), NPERR_NO_ERROR);
+  chainedFromSecond =
+      reinterpret_cast<WNDPROC>(SetWindowLongPtrW(site, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&secondSubclass)));
+  EXPECT_EQ(browser->destroy(element), NPERR_NO_ERROR);
+  EXPECT_EQ(GetWindowLongPtrW(site, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&secondSubclass));
+  // Whatever goes through the chain now reaches the browser's own procedure.
+  const int seen = TestBrowser::viewerMessagesSeenByBrowser(site);
+  SendMessageW(site, 1027, 0, 0);
+  EXPECT_EQ(TestBrowser::viewerMessagesSeenByBrowser(site), seen + 1);
+  EXPECT_EQ(countColour(readWindow(site), kMagenta), 320 * 240);
+
+  // A new instance on the same window paints through the chain it finds.
+  Element& again = browser->embed({{"ip", "127.0.0.1"}});
+  ASSERT_EQ(browser->setWindow(again, site), NPERR_NO_ERROR);
+  EXPECT_GT(countColour(readWindow(site), kStatusBlue), 320 * 240 / 2);
+  EXPECT_EQ(browser->destroy(again), NPERR_NO_ERROR);
+  EXPECT_EQ(GetWindowLongPtrW(site, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&secondSubclass));
+}
+
+TEST_F(PluginTest, UnpacedRecorderGetsAtMostFiftyPicturesASecondAndThePagesTimerItsTurn) {
+  RecorderProcess recorder({"simulator", "--fps", "0", "--loop", "8"});
+  ASSERT_NE(recorder.port(), 0) << recorder.failure();
+  Element& element = browser->embed(recorderAttributes(recorder.port(), 1));
+  HWND site = browser->createSite(0, 0, 720, 576);
+  browser->setWindow(element, site);
+  ASSERT_TRUE(waitForFrames(site, 5));
+  // The page's own timer, counted until it has fired kFires times.
+  constexpr UINT kTimerMs = 50;
+  constexpr int kFires = 40;
+  ASSERT_NE(SetTimer(browser->frame(), 1, kTimerMs, nullptr), 0u);
+  const int firesBefore = browser->taken(browser->frame(), WM_TIMER);
+  const int framesBefore = browser->taken(site, 1028);
+  const DWORD start = GetTickCount();
+  const bool fired =
+      browser->pumpUntil([&] { return browser->taken(browser->frame(), WM_TIMER) - firesBefore >= kFires; }, 120000);
+  const double seconds = double(GetTickCount() - start) / 1000.0;
+  KillTimer(browser->frame(), 1);
+  const int frames = browser->taken(site, 1028) - framesBefore;
+  ASSERT_TRUE(fired) << browser->taken(browser->frame(), WM_TIMER) - firesBefore << " timer events in " << seconds
+                     << " s";
+  std::printf("%d pictures and %d timer events in %.2f s\n", frames, kFires, seconds);
+  EXPECT_GT(frames, 0);
+  EXPECT_LE(frames, 50 * seconds + 2);
+  EXPECT_GE(kFires, 0.8 * seconds * 1000 / kTimerMs); // at least 80 % of the timer's rate
 }
 
 } // namespace

@@ -3,11 +3,14 @@
 // misbehaves, and unloading the DLL after NP_Shutdown.
 #include "tests/wine/plugin/PluginFixture.h"
 #include "tests/wine/plugin/RecordingProxy.h"
+#include "platform/NameLookup.h"
 #include "tests/wine/support/FullListener.h"
+#include "tests/wine/support/ImportHook.h"
 #include "tests/wine/support/RecorderProcess.h"
 #include "tests/wine/support/Threads.h"
 #include "tests/wine/support/Watchdog.h"
 
+#include <atomic>
 #include <functional>
 
 namespace {
@@ -17,6 +20,28 @@ using namespace winetest;
 
 // Generous: NPP_Destroy must return promptly, but a loaded machine is slow.
 constexpr int kDestroyLimitMs = 30000;
+
+// A resolver that hangs (an unreachable name server) until the test lets it answer "not
+// found": installed in place of gethostbyname in the module under test.
+struct HangingResolver {
+  HANDLE answer = CreateEventW(nullptr, TRUE, FALSE, nullptr); // set: every call returns
+  std::atomic<int> calls{0};
+  std::atomic<HANDLE> lastThread{nullptr}; // the thread of the latest call, to wait for
+  ~HangingResolver() {
+    SetEvent(answer);
+    CloseHandle(answer);
+  }
+};
+HangingResolver* hangingResolver = nullptr;
+
+void* WINAPI hangingGethostbyname(const char* /*name*/) {
+  HANDLE self = nullptr;
+  DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &self, SYNCHRONIZE, FALSE, 0);
+  if (HANDLE previous = hangingResolver->lastThread.exchange(self)) CloseHandle(previous);
+  hangingResolver->calls.fetch_add(1);
+  WaitForSingleObject(hangingResolver->answer, 120000);
+  return nullptr;
+}
 
 class PluginLifecycleTest : public PluginTest {
 protected:
@@ -181,6 +206,56 @@ TEST_F(PluginLifecycleTest, UnloadedAfterShutdownWithNoThreadLeft) {
   TestBrowser afterwards(plugin);
   EXPECT_TRUE(afterwards.pumpUntil([&] { return threadsOfThisProcess() <= threadsBefore; }))
       << threadsOfThisProcess() << " threads, " << threadsBefore << " before";
+}
+
+TEST_F(PluginLifecycleTest, UnloadedWhileAHostNameLookupHangsAndTheLookupEndsLater) {
+  HangingResolver resolver;
+  hangingResolver = &resolver;
+  ASSERT_NE(
+      replaceImport(plugin.module(), "ws2_32.dll", "gethostbyname", reinterpret_cast<void*>(&hangingGethostbyname)),
+      nullptr);
+  Element& element = browser->embed({{"ip", "recorder.camview.test"}, {"port", "5000"}, {"id", "1"}});
+  browser->setWindow(element, browser->createSite(0, 0, 320, 240));
+  ASSERT_TRUE(browser->pumpUntil([&] { return resolver.calls.load() >= 1; }));
+  EXPECT_EQ(browser->destroy(element), NPERR_NO_ERROR);
+  browser.reset();
+  EXPECT_EQ(plugin.unload(), NPERR_NO_ERROR);
+  // The browser has let go of the DLL; the lookup's thread holds it until it has ended.
+  EXPECT_NE(GetModuleHandleW(L"npcamview.dll"), nullptr);
+  SetEvent(resolver.answer);
+  HANDLE lookupThread = resolver.lastThread.exchange(nullptr);
+  ASSERT_NE(lookupThread, nullptr);
+  EXPECT_EQ(WaitForSingleObject(lookupThread, 60000), WAIT_OBJECT_0);
+  CloseHandle(lookupThread);
+  EXPECT_EQ(GetModuleHandleW(L"npcamview.dll"), nullptr); // and then let go of it
+}
+
+TEST(NameLookupLimit, AtMostFourLookupsRunAtOnce) {
+  HangingResolver resolver;
+  hangingResolver = &resolver;
+  ASSERT_NE(replaceImport(GetModuleHandleW(nullptr), "ws2_32.dll", "gethostbyname",
+                          reinterpret_cast<void*>(&hangingGethostbyname)),
+            nullptr);
+  using platform::NameLookup;
+  for (int i = 0; i < NameLookup::kMostRunning; ++i) {
+    NameLookup* lookup = NameLookup::start("recorder.camview.test");
+    ASSERT_NE(lookup, nullptr) << i;
+    lookup->release(); // left behind, as a stopped viewer leaves it
+  }
+  EXPECT_EQ(NameLookup::start("one.more.camview.test"), nullptr);
+  EXPECT_EQ(NameLookup::running(), NameLookup::kMostRunning);
+  SetEvent(resolver.answer);
+  for (int i = 0; i < 600 && NameLookup::running() > 0; ++i) Sleep(100); // ends by the lookups' own answers
+  ASSERT_EQ(NameLookup::running(), 0);
+  NameLookup* again = NameLookup::start("recorder.camview.test");
+  ASSERT_NE(again, nullptr);
+  platform::Address address = 0;
+  EXPECT_EQ(again->wait(60000, address), NameLookup::State::Failed);
+  again->release();
+  if (HANDLE thread = resolver.lastThread.exchange(nullptr)) {
+    WaitForSingleObject(thread, 60000);
+    CloseHandle(thread);
+  }
 }
 
 } // namespace

@@ -1,12 +1,13 @@
 #include "decoder/PictureSplit.h"
 
+#include "base/LittleEndian.h"
+
 namespace wavelet {
 
 bool SplitPicturePayload(const uint8_t* payload, uint32_t length, FieldStreams& fields) {
   fields = {};
   if (payload == nullptr || length < 4) return false;
-  const uint32_t first =
-      uint32_t(payload[0]) | uint32_t(payload[1]) << 8 | uint32_t(payload[2]) << 16 | uint32_t(payload[3]) << 24;
+  const uint32_t first = le::readU32(payload);
   // The first field must lie inside the payload (and fit the decoder's 32-bit lengths).
   if (first > length - 4 || first > 0x7FFFFFFFu - kSecondFieldOffset) return false;
   fields.firstData = payload + 4;

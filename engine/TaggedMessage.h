@@ -4,6 +4,7 @@
 // buffer and parses received bytes into a list of items; the same object serves both
 // directions, so the recorder side builds replies and parses requests with it too.
 // All integers on the wire are 32-bit little-endian.
+#include "base/LittleEndian.h"
 #include "engine/GrowableArray.h"
 
 #include <cstdint>
@@ -40,9 +41,10 @@ public:
   // top, so a four-character tag's little-endian bytes are its characters in order.
   static std::uint32_t tagWord(const char* text);
 
-  // Reads and writes little-endian 32-bit words at arbitrary (unaligned) addresses.
-  static std::int32_t readInt32(const std::uint8_t* bytes);
-  static void writeInt32(std::uint8_t* bytes, std::int32_t value);
+  // Little-endian 32-bit words at arbitrary (unaligned) addresses; base/LittleEndian.h is the
+  // one definition, these names stay for the gateway's callers.
+  static std::int32_t readInt32(const std::uint8_t* bytes) { return le::readI32(bytes); }
+  static void writeInt32(std::uint8_t* bytes, std::int32_t value) { le::writeI32(bytes, value); }
 
   // Sets the message tag and appends one item definition per tag text, with ids 0..count-1.
   // False only when a definition cannot be stored.

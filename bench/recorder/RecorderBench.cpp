@@ -46,7 +46,7 @@ private:
     }
     return true;
   }
-  bool readMessage() { return read(8) && read(getWord(buffer_.data() + 4) - 8); }
+  bool readMessage() { return read(8) && read(le::readU32(buffer_.data() + 4) - 8); }
 
   platform::SocketHandle socket_ = platform::kNoSocket;
   std::vector<std::uint8_t> buffer_;

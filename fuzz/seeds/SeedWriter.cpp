@@ -59,7 +59,7 @@ Bytes encodedPicture(wavelet::VideoStandard standard, int fields) {
 
 // The decoder target: two setting bytes (see DecoderFuzzer.cpp), then the data.
 bool decoderSeeds(const fs::path& folder, const Bytes& twoFields576, const Bytes& oneField486) {
-  const std::size_t firstLength = recorder::getWord(twoFields576.data());
+  const std::size_t firstLength = le::readU32(twoFields576.data());
   const Bytes firstField(twoFields576.begin() + 4, twoFields576.begin() + 4 + static_cast<std::ptrdiff_t>(firstLength));
   return writeSeed(folder, "payload_576_two_fields", concat({0x20, 0x00}, twoFields576)) &&
          writeSeed(folder, "payload_486_one_field_levels2_mmx_scalar",

@@ -7,7 +7,7 @@ namespace recorder {
 std::vector<std::uint8_t> assemblePayload(const std::vector<std::uint8_t>& firstField,
                                           const std::vector<std::uint8_t>* secondField) {
   std::vector<std::uint8_t> payload(4 + firstField.size());
-  putWord(payload.data(), static_cast<std::uint32_t>(firstField.size()));
+  le::writeU32(payload.data(), static_cast<std::uint32_t>(firstField.size()));
   std::copy(firstField.begin(), firstField.end(), payload.begin() + 4);
   if (secondField && !secondField->empty()) {
     payload.resize(payload.size() + kFieldGap, 0);
@@ -18,11 +18,11 @@ std::vector<std::uint8_t> assemblePayload(const std::vector<std::uint8_t>& first
 
 void corruptPayload(std::vector<std::uint8_t>& payload) {
   if (payload.size() < 8) return;
-  const std::size_t firstLength = getWord(payload.data());
+  const std::size_t firstLength = le::readU32(payload.data());
   if (firstLength < 4 || firstLength > payload.size() - 4) return;
-  putWord(payload.data() + 4, 0x00000000u); // first field: no opening marker
+  le::writeU32(payload.data() + 4, 0x00000000u); // first field: no opening marker
   const std::size_t second = 4 + firstLength + kFieldGap;
-  if (payload.size() >= second + 4) putWord(payload.data() + second, 0x00000000u);
+  if (payload.size() >= second + 4) le::writeU32(payload.data() + second, 0x00000000u);
 }
 
 void PictureEncoder::corrupt(std::vector<std::uint8_t>& payload) { corruptPayload(payload); }

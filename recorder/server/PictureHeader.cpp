@@ -26,7 +26,7 @@ PictureHeaderBytes buildPictureHeader(const PictureHeaderFields& fields) {
   putText(header, kHeaderNumber, fields.number);
   putText(header, kHeaderMark, fields.mark);
   header[kHeaderStandardOffset] = fields.standard576 ? 1 : 0;
-  putWord(header.data() + kHeaderLevelOffset, static_cast<std::uint32_t>(fields.level));
+  le::writeU32(header.data() + kHeaderLevelOffset, static_cast<std::uint32_t>(fields.level));
   return header;
 }
 

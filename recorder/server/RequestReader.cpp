@@ -6,13 +6,13 @@ std::optional<PdatWords> findPdat(const std::uint8_t* message, std::size_t lengt
   std::optional<PdatWords> found;
   std::size_t offset = kMessageHeaderSize;
   while (offset + kItemHeaderSize <= length) {
-    const std::uint32_t tag = getWord(message + offset);
-    const auto itemLength = static_cast<std::int32_t>(getWord(message + offset + 4));
+    const std::uint32_t tag = le::readU32(message + offset);
+    const auto itemLength = static_cast<std::int32_t>(le::readU32(message + offset + 4));
     if (itemLength < 0 || static_cast<std::size_t>(itemLength) > length - offset - kItemHeaderSize) return std::nullopt;
     const std::uint8_t* data = message + offset + kItemHeaderSize;
     if (!found && tag == kTagPdat && static_cast<std::size_t>(itemLength) >= kPdatSize) {
       PdatWords words;
-      for (int i = 0; i < 4; ++i) words[i] = static_cast<std::int32_t>(getWord(data + 4 * i));
+      for (int i = 0; i < 4; ++i) words[i] = static_cast<std::int32_t>(le::readU32(data + 4 * i));
       found = words;
     }
     offset += kItemHeaderSize + static_cast<std::size_t>(itemLength);
@@ -38,11 +38,11 @@ RequestReader::Result RequestReader::next(PdatWords& words) {
   if (invalid_) return Result::Invalid;
   if (buffered() < kMessageHeaderSize) return Result::NeedMore;
   const std::uint8_t* start = buffer_.data() + consumed_;
-  if (getWord(start) != kTagMessage) {
+  if (le::readU32(start) != kTagMessage) {
     consume(kMessageHeaderSize); // step like the protocol's receivers do: 8 bytes at a time
     return Result::Skipped;
   }
-  const auto total = static_cast<std::int32_t>(getWord(start + 4));
+  const auto total = static_cast<std::int32_t>(le::readU32(start + 4));
   if (total < static_cast<std::int32_t>(kMessageHeaderSize) || static_cast<std::size_t>(total) > kMaxRequestLength) {
     invalid_ = true;
     return Result::Invalid;

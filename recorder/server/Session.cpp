@@ -37,7 +37,7 @@ std::vector<std::uint8_t> noise(std::size_t length, std::uint64_t seed) {
   std::vector<std::uint8_t> bytes(length);
   for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random());
   for (std::size_t at = 0; at + 4 <= length; at += 8)
-    if (getWord(bytes.data() + at) == kTagMessage) bytes[at] ^= 0x01;
+    if (le::readU32(bytes.data() + at) == kTagMessage) bytes[at] ^= 0x01;
   return bytes;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // Byte layout of the recorder protocol as the recorder writes it: "PLPR" messages made of
 // tagged items, all integers 32-bit little-endian.
+#include "base/LittleEndian.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -37,9 +39,6 @@ enum : std::int32_t {
 };
 
 using PdatWords = std::array<std::int32_t, 4>;
-
-void putWord(std::uint8_t* destination, std::uint32_t value);
-std::uint32_t getWord(const std::uint8_t* source);
 
 // Builds one message. Items are appended in order; bytes() has the final total length.
 class MessageWriter {

@@ -19,7 +19,7 @@ Bytes buildMessage(const std::vector<Item>& items) {
 
 void appendInt32(Bytes& bytes, std::int32_t value) {
   std::uint8_t word[4];
-  CTaggedMessage::writeInt32(word, value);
+  le::writeI32(word, value);
   bytes.insert(bytes.end(), word, word + 4);
 }
 

@@ -31,11 +31,11 @@ TEST(RecorderWire, OpenRequestHasTheDocumentedBytes) {
   const auto bytes = request(kRequestOpen, 7);
   ASSERT_EQ(bytes.size(), 32u);
   EXPECT_EQ(std::memcmp(bytes.data(), "PLPR", 4), 0);
-  EXPECT_EQ(getWord(bytes.data() + 4), 32u);
+  EXPECT_EQ(le::readU32(bytes.data() + 4), 32u);
   EXPECT_EQ(std::memcmp(bytes.data() + 8, "PDAT", 4), 0);
-  EXPECT_EQ(getWord(bytes.data() + 12), 16u);
-  EXPECT_EQ(getWord(bytes.data() + 16), 2u);
-  EXPECT_EQ(getWord(bytes.data() + 24), 7u);
+  EXPECT_EQ(le::readU32(bytes.data() + 12), 16u);
+  EXPECT_EQ(le::readU32(bytes.data() + 16), 2u);
+  EXPECT_EQ(le::readU32(bytes.data() + 24), 7u);
 }
 
 TEST(RecorderWire, ShortTagsKeepTheirCharactersInTheHighBytes) {
@@ -104,7 +104,7 @@ TEST(RecorderRequestReader, RejectsImpossibleLengthsForGood) {
     RequestReader reader;
     PdatWords words{};
     auto bytes = request(kRequestOpen);
-    putWord(bytes.data() + 4, total);
+    le::writeU32(bytes.data() + 4, total);
     EXPECT_EQ(feed(reader, bytes, words), RequestReader::Result::Invalid) << total;
     const auto good = request(kRequestOpen);
     EXPECT_EQ(feed(reader, good, words), RequestReader::Result::Invalid);
@@ -116,13 +116,13 @@ TEST(RecorderRequestReader, DistrustsItemsThatDoNotFitTheirMessage) {
   {
     RequestReader reader; // PDAT claims 17 bytes in a 32-byte message
     auto bytes = request(kRequestOpen);
-    putWord(bytes.data() + 12, 17);
+    le::writeU32(bytes.data() + 12, 17);
     EXPECT_EQ(feed(reader, bytes, words), RequestReader::Result::Ignored);
   }
   {
     RequestReader reader; // negative item length
     auto bytes = request(kRequestOpen);
-    putWord(bytes.data() + 12, 0xFFFFFFF0u);
+    le::writeU32(bytes.data() + 12, 0xFFFFFFF0u);
     EXPECT_EQ(feed(reader, bytes, words), RequestReader::Result::Ignored);
   }
   {

@@ -156,7 +156,7 @@ TEST(RecorderServer, FlagsStandardLevelAndTextsFollowTheOptions) {
   ASSERT_TRUE(picture && picture->isPicture());
   const auto header = headerOf(*picture);
   EXPECT_EQ(header[kHeaderStandardOffset], 0);
-  EXPECT_EQ(getWord(header.data() + kHeaderLevelOffset), 2u);
+  EXPECT_EQ(le::readU32(header.data() + kHeaderLevelOffset), 2u);
   EXPECT_EQ(headerText(header, kHeaderCamera), "Gate");
   EXPECT_EQ(headerText(header, kHeaderShortText), "REC");
   EXPECT_EQ(headerText(header, kHeaderInfo), "Hall");
@@ -215,7 +215,7 @@ TEST(RecorderServer, ClosesAStreamWhoseRequestLengthIsImpossible) {
   MessageWriter request;
   request.addPdat({kRequestOpen, 0, 1, 0});
   auto bytes = request.take();
-  putWord(bytes.data() + 4, 1u << 30);
+  le::writeU32(bytes.data() + 4, 1u << 30);
   ASSERT_TRUE(viewer.sendBytes(bytes));
   EXPECT_TRUE(viewer.closedWithin(kCloseWaitMs));
 }
@@ -416,7 +416,7 @@ TEST(RecorderFaults, GarbageBadTagAndUnknownItemsPrecedeIntactMessages) {
   std::vector<std::uint8_t> noise;
   ASSERT_TRUE(viewer.readExactly(64, noise));
   for (std::size_t at = 0; at < 64; at += 8)
-    EXPECT_NE(getWord(noise.data() + at), kTagMessage); // a viewer stepping by 8 never locks on
+    EXPECT_NE(le::readU32(noise.data() + at), kTagMessage); // a viewer stepping by 8 never locks on
   ASSERT_TRUE(takePicture(viewer));
   const auto wrong = viewer.readMessage();
   ASSERT_TRUE(wrong.has_value());
@@ -437,7 +437,7 @@ TEST(RecorderFaults, HalfAPictureThenClose) {
   ASSERT_TRUE(takePicture(viewer, &whole));
   std::vector<std::uint8_t> header;
   ASSERT_TRUE(viewer.readExactly(8, header));
-  const std::uint32_t total = getWord(header.data() + 4);
+  const std::uint32_t total = le::readU32(header.data() + 4);
   std::size_t rest = 0;
   EXPECT_TRUE(viewer.closedWithin(kCloseWaitMs, &rest));
   EXPECT_EQ(rest + 8, total / 2);

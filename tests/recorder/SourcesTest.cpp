@@ -143,7 +143,7 @@ TEST(RecorderPayload, FieldStreamsSitWhereTheViewerCutsThem) {
   const std::vector<std::uint8_t> first(12, 1), second(8, 2);
   const auto payload = assemblePayload(first, &second);
   ASSERT_EQ(payload.size(), 4 + 12 + kFieldGap + 8);
-  EXPECT_EQ(getWord(payload.data()), 12u);
+  EXPECT_EQ(le::readU32(payload.data()), 12u);
   EXPECT_EQ(payload[4], 1);
   EXPECT_EQ(payload[4 + 12 + kFieldGap], 2); // L + 520 from the start
   EXPECT_EQ(assemblePayload(first, nullptr).size(), 16u);

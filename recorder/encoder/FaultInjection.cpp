@@ -11,8 +11,6 @@
 namespace wavelet {
 namespace {
 
-constexpr size_t kLengthWordBytes = 4;
-constexpr size_t kGapBytes = 516;
 constexpr uint32_t kMarker = 0xFFFFFFFFu;
 
 // Position in the band order of a lowest band whose record has at least `words` words, and
@@ -39,7 +37,7 @@ bool damagePayload(std::vector<uint8_t>& payload, FieldDamage damage) {
       !SplitPicturePayload(payload.data(), static_cast<uint32_t>(payload.size()), fields))
     return false;
   const size_t firstLength = static_cast<size_t>(fields.firstLength);
-  uint8_t* stream = payload.data() + kLengthWordBytes;
+  uint8_t* stream = payload.data() + kFirstLengthBytes;
   const std::vector<size_t> records = findBandRecords(stream, firstLength);
   if (records.empty()) return false;
 
@@ -57,13 +55,9 @@ bool damagePayload(std::vector<uint8_t>& payload, FieldDamage damage) {
     const int position = findLongLowestBand(stream, firstLength, records, 3);
     if (position < 0) return false;
     const size_t newLength = 4 * (records[static_cast<size_t>(position)] + 2);
-    std::vector<uint8_t> rebuilt(payload.begin(),
-                                 payload.begin() + static_cast<ptrdiff_t>(kLengthWordBytes + newLength));
-    le::writeU32(rebuilt.data(), static_cast<uint32_t>(newLength));
-    if (fields.secondData != nullptr) {
-      rebuilt.insert(rebuilt.end(), kGapBytes, uint8_t{0});
-      rebuilt.insert(rebuilt.end(), fields.secondData, fields.secondData + fields.secondLength);
-    }
+    std::vector<uint8_t> rebuilt;
+    AssemblePicturePayload(stream, static_cast<uint32_t>(newLength), fields.secondData,
+                           static_cast<uint32_t>(fields.secondLength), rebuilt);
     payload.swap(rebuilt);
     return true;
   }

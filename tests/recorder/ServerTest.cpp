@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "RecorderTestSupport.h"
+#include "decoder/PictureSplit.h"
 #include "engine/LanguageTable.h"
 #include "recorder/server/PictureHeader.h"
 #include "recorder/server/RecorderServer.h"
@@ -28,7 +29,7 @@ public:
   explicit FixedSizeEncoder(std::size_t size) : size_(size) {}
   bool encode(const RgbFrame& frame, const EncodeSettings&, std::vector<std::uint8_t>& payload, std::string&) override {
     const std::vector<std::uint8_t> field(size_, frame.pixels.empty() ? 0 : frame.pixels[0]);
-    payload = assemblePayload(field, nullptr);
+    wavelet::AssemblePicturePayload(field.data(), static_cast<std::uint32_t>(field.size()), nullptr, 0, payload);
     return true;
   }
 
@@ -347,7 +348,8 @@ TEST(RecorderServer, ViewersOfOneConnectionIdShareTheCamerasPictures) {
   public:
     bool encode(const RgbFrame&, const EncodeSettings&, std::vector<std::uint8_t>& payload, std::string&) override {
       const int number = ++calls;
-      payload = assemblePayload(std::vector<std::uint8_t>(64, static_cast<std::uint8_t>(number)), nullptr);
+      const std::vector<std::uint8_t> field(64, static_cast<std::uint8_t>(number));
+      wavelet::AssemblePicturePayload(field.data(), 64, nullptr, 0, payload);
       return true;
     }
     std::atomic<int> calls{0};

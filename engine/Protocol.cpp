@@ -1,10 +1,11 @@
 #include "engine/Protocol.h"
 
+#include <iterator>
+
 namespace protocol {
 
 bool defineMessage(CTaggedMessage& message) {
-  static const char* const kItemTags[] = {"PDAT", "HEAD", "BODY", "LANG"};
-  return message.define("PLPR", kItemTags, 4);
+  return message.define(kMessageTagText, kItemTagTexts, std::int32_t(std::size(kItemTagTexts)));
 }
 
 void encodePdat(const ReplyStatus& words, std::uint8_t bytes[kPdatSize]) {

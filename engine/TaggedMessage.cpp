@@ -6,14 +6,6 @@
 
 CTaggedMessage::~CTaggedMessage() { clear(true); }
 
-std::uint32_t CTaggedMessage::tagWord(const char* text) {
-  std::uint32_t value = 0;
-  for (int i = 0; i < 4 && text[i] != '\0'; ++i) {
-    value = (value >> 8) | (std::uint32_t(std::uint8_t(text[i])) << 24);
-  }
-  return value;
-}
-
 bool CTaggedMessage::define(const char* messageTagText, const char* const* itemTagTexts, std::int32_t count) {
   tag_ = tagWord(messageTagText);
   messageId_ = 0;
@@ -54,8 +46,7 @@ bool CTaggedMessage::beginMessage() {
   items_.clearKeeping(kKeptItemCapacity);
   length_ = 0; // nothing of an earlier request needs to survive a growth
   if (!reserve(kHeaderSize)) return false;
-  le::writeI32(buffer_, std::int32_t(tag_));
-  le::writeI32(buffer_ + 4, kHeaderSize);
+  writeHeader(buffer_, tag_, kHeaderSize);
   length_ = kHeaderSize;
   return true;
 }
@@ -67,8 +58,7 @@ bool CTaggedMessage::addItem(std::int32_t id, const void* data, std::int32_t len
   if (!reserve(std::int64_t(length_) + kItemHeaderSize + length)) return false;
   if (!items_.append(ItemEntry{definition->id, definition->tag, length_ + kItemHeaderSize, length})) return false;
   std::uint8_t* out = buffer_ + length_;
-  le::writeI32(out, std::int32_t(definition->tag));
-  le::writeI32(out + 4, length);
+  writeHeader(out, definition->tag, length);
   if (length > 0) std::memcpy(out + kItemHeaderSize, data, std::size_t(length));
   length_ += kItemHeaderSize + length;
   le::writeI32(buffer_ + 4, length_);
@@ -78,7 +68,7 @@ bool CTaggedMessage::addItem(std::int32_t id, const void* data, std::int32_t len
 bool CTaggedMessage::parseHeader(const std::uint8_t* bytes, std::int32_t available) {
   items_.clearKeeping(kKeptItemCapacity);
   if (available < kHeaderSize) return false;
-  if (std::uint32_t(le::readI32(bytes)) != tag_) return false;
+  if (le::readU32(bytes) != tag_) return false;
   length_ = le::readI32(bytes + 4);
   return true;
 }
@@ -88,7 +78,7 @@ bool CTaggedMessage::parseItems(const std::uint8_t* bytes, std::int32_t total) {
   // 64-bit offsets: item lengths come from outside and may be anything up to 2^31 - 1.
   std::int64_t offset = kHeaderSize;
   while (offset + kItemHeaderSize < total) {
-    const std::uint32_t itemTag = std::uint32_t(le::readI32(bytes + offset));
+    const std::uint32_t itemTag = le::readU32(bytes + offset);
     const std::int32_t length = le::readI32(bytes + offset + 4);
     if (length < 0) return false;
     const std::int64_t dataOffset = offset + kItemHeaderSize;

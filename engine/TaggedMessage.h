@@ -7,7 +7,9 @@
 #include "base/LittleEndian.h"
 #include "engine/GrowableArray.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 class CTaggedMessage {
 public:
@@ -39,7 +41,19 @@ public:
 
   // The tag word of a text: its first min(length, 4) characters, each shifted in from the
   // top, so a four-character tag's little-endian bytes are its characters in order.
-  static std::uint32_t tagWord(const char* text);
+  static constexpr std::uint32_t tagWord(std::string_view text) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < text.size() && i < 4; ++i)
+      value = (value >> 8) | (std::uint32_t(std::uint8_t(text[i])) << 24);
+    return value;
+  }
+
+  // The 8 bytes in front of a message (its tag, the total length) or of an item (its tag,
+  // the data length): both have this shape.
+  static void writeHeader(std::uint8_t* at, std::uint32_t tag, std::int32_t length) {
+    le::writeU32(at, tag);
+    le::writeI32(at + 4, length);
+  }
 
   // Little-endian 32-bit words at arbitrary (unaligned) addresses; base/LittleEndian.h is the
   // one definition, these names stay for the gateway's callers.

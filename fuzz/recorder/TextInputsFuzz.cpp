@@ -7,7 +7,7 @@
 
 #include "recorder/faults/FaultScript.h"
 #include "recorder/server/LanguageItem.h"
-#include "recorder/server/Wire.h"
+#include "base/LittleEndian.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "engine/LanguageTable.h"
-#include "recorder/server/Wire.h"
+#include "base/LittleEndian.h"
 
 namespace recorder {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "recorder/server/Wire.h"
+#include "base/LittleEndian.h"
 
 namespace recorder {
 namespace {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/LittleEndian.h"
 #include "decoder/PictureSplit.h"
 #include "decoder/WaveletDecoder.h"
 #include "platform/Time.h"
@@ -81,12 +82,10 @@ const Item* Message::find(std::uint32_t itemTag) const {
   return nullptr;
 }
 
-std::optional<PdatWords> Message::pdat() const {
-  const Item* item = find(kTagPdat);
+std::optional<ReplyStatus> Message::pdat() const {
+  const Item* item = find(protocol::kTagPdat);
   if (!item || item->data.size() < 16) return std::nullopt;
-  PdatWords words;
-  for (int i = 0; i < 4; ++i) words[i] = static_cast<std::int32_t>(le::readU32(item->data.data() + 4 * i));
-  return words;
+  return protocol::decodePdat(item->data.data(), static_cast<std::int32_t>(item->data.size()));
 }
 
 RawViewer::~RawViewer() { close(); }
@@ -121,9 +120,7 @@ bool RawViewer::sendBytes(const std::vector<std::uint8_t>& bytes) {
 }
 
 bool RawViewer::sendRequest(std::int32_t code, std::int32_t word2) {
-  MessageWriter request;
-  request.addPdat({code, 0, word2, 0});
-  return sendBytes(request.bytes());
+  return sendBytes(protocol::requestMessage(code, word2));
 }
 
 bool RawViewer::readExactly(std::size_t length, std::vector<std::uint8_t>& out, int timeoutMs) {

@@ -16,6 +16,7 @@
 
 using namespace recorder;
 using namespace recorder::test;
+using namespace protocol;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -83,7 +84,7 @@ std::optional<Message> open(RawViewer& viewer, int port, std::int32_t id) {
 bool isReply(const std::optional<Message>& message, std::int32_t code, std::int32_t parameter) {
   if (!message || message->tag != kTagMessage) return false;
   const auto words = message->pdat();
-  return words && (*words)[0] == code && (*words)[3] == parameter;
+  return words && words->words[0] == code && words->words[3] == parameter;
 }
 
 PictureHeaderBytes headerOf(const Message& message) {
@@ -213,9 +214,7 @@ TEST(RecorderServer, ClosesAStreamWhoseRequestLengthIsImpossible) {
   Recorder recorder(quickOptions());
   RawViewer viewer;
   ASSERT_TRUE(viewer.connect(recorder.port()));
-  MessageWriter request;
-  request.addPdat({kRequestOpen, 0, 1, 0});
-  auto bytes = request.take();
+  auto bytes = requestMessage(kRequestOpen, 1);
   le::writeU32(bytes.data() + 4, 1u << 30);
   ASSERT_TRUE(viewer.sendBytes(bytes));
   EXPECT_TRUE(viewer.closedWithin(kCloseWaitMs));

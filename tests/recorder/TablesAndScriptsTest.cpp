@@ -8,7 +8,7 @@
 #include "recorder/app/CommandLine.h"
 #include "recorder/faults/FaultScript.h"
 #include "recorder/server/LanguageItem.h"
-#include "recorder/server/Wire.h"
+#include "base/LittleEndian.h"
 
 using namespace recorder;
 

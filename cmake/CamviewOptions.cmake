@@ -57,7 +57,12 @@ function(camview_public_headers target area)
     file(MAKE_DIRECTORY ${root})
     file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${area} ${root}/${area} SYMBOLIC)
   endif()
-  target_include_directories(${target} PUBLIC ${root})
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "INTERFACE_LIBRARY") # header-only: nothing of its own to compile
+    target_include_directories(${target} INTERFACE ${root})
+  else()
+    target_include_directories(${target} PUBLIC ${root})
+  endif()
 endfunction()
 
 # Windows programs that run the viewer outside the control (test suites, benchmarks) carry its

@@ -6,6 +6,7 @@
 // [data, data + length) is ever touched. Errors are returned as ErrorStage codes (0 = fine).
 #pragma once
 
+#include "base/LittleEndian.h"
 #include "decoder/DecodeStatus.h"
 
 #include <cstdint>
@@ -26,10 +27,7 @@ public:
     bandCounter = -1;
   }
 
-  uint32_t Word(uint32_t index) const {
-    const uint8_t* p = words_ + static_cast<uintptr_t>(index) * 4;
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-  }
+  uint32_t Word(uint32_t index) const { return le::readU32(words_ + static_cast<uintptr_t>(index) * 4); }
 
   const uint8_t* Data() const { return words_; }
 

@@ -1,12 +1,19 @@
-// Splits a picture payload (the "BODY" bytes of a picture) into its two field streams.
+// The picture payload (the "BODY" bytes of a picture) and its two field streams: split here
+// for the decoder, assembled here for the encoders, so the layout is written down once.
 //
-// The payload starts with a 32-bit little-endian length L of the first field, which follows
-// directly; the second field starts L + 520 bytes after the start of the payload and runs to
-// its end, and is absent when the payload is not longer than that. A length word that points
-// beyond the payload (or a payload shorter than the word) makes the split fail.
+//   4 bytes    length L of the first field stream, 32-bit little-endian
+//   L bytes    first field stream
+//   516 bytes  not read by the decoder (zero when we write them); only before a second field
+//   rest       second field stream, from L + 520 to the end; absent when the payload ends
+//              before that
+//
+// A length word that points beyond the payload (or a payload shorter than the word) makes
+// the split fail.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace wavelet {
 
@@ -17,8 +24,16 @@ struct FieldStreams {
   int32_t secondLength = 0;
 };
 
-constexpr uint32_t kSecondFieldOffset = 520; // from the payload start, past the first field
+constexpr uint32_t kFirstLengthBytes = 4; // the length word in front of the first field
+constexpr uint32_t kFieldGapBytes = 516;  // between the two field streams
+// From the payload start, past the first field, to the second field.
+constexpr uint32_t kSecondFieldOffset = kFirstLengthBytes + kFieldGapBytes;
 
 bool SplitPicturePayload(const uint8_t* payload, uint32_t length, FieldStreams& fields);
+
+// Replaces `payload` with the payload of these field streams (its capacity is reused). With
+// no second stream (null or empty) the payload ends after the first, without the gap.
+void AssemblePicturePayload(const uint8_t* first, uint32_t firstLength, const uint8_t* second, uint32_t secondLength,
+                            std::vector<uint8_t>& payload);
 
 } // namespace wavelet

@@ -1,6 +1,6 @@
 #include "engine/LanguageTable.h"
 
-#include "engine/TaggedMessage.h"
+#include "base/LittleEndian.h"
 #include "platform/Language.h"
 
 #include <cstring>
@@ -118,9 +118,9 @@ const CLanguageTable::RecorderTable* CLanguageTable::findRetained(const Recorder
 void CLanguageTable::install(const std::uint8_t* data, std::int32_t length) {
   if (!data || length < kLangHeaderSize) return;
   RecorderTable candidate;
-  candidate.languageIndex = CTaggedMessage::readInt32(data);
-  candidate.rows = CTaggedMessage::readInt32(data + 4);
-  candidate.columns = CTaggedMessage::readInt32(data + 8);
+  candidate.languageIndex = le::readI32(data);
+  candidate.rows = le::readI32(data + 4);
+  candidate.columns = le::readI32(data + 8);
   if (candidate.rows < 0 || candidate.columns < 0) return;
   const std::int64_t entries = std::int64_t(candidate.rows) * candidate.columns;
   if (entries > (std::numeric_limits<std::int32_t>::max() - kLangHeaderSize) / 4) return;
@@ -133,7 +133,7 @@ void CLanguageTable::install(const std::uint8_t* data, std::int32_t length) {
   for (int slot = 0; rowExists && slot < candidate.slotCount; ++slot) {
     const std::int64_t entry = kLangHeaderSize + 4 * (std::int64_t(candidate.languageIndex) * candidate.columns + slot);
     if (entry + 4 > length) continue;
-    const std::int32_t offset = CTaggedMessage::readInt32(data + entry);
+    const std::int32_t offset = le::readI32(data + entry);
     if (offset < 0 || offset >= length) continue;
     const void* terminator = std::memchr(data + offset, 0, std::size_t(length - offset));
     if (!terminator) continue;

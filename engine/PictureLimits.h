@@ -9,7 +9,10 @@
 // 4 bytes per sample. Around the samples a field has its start marker and 16-byte header
 // (20 bytes) and, for each of its 42 bands, a marker word and at most one word for the band
 // header and the padding at the band's end (8 bytes). The picture data is the first field's
-// length word, the first field, 516 bytes the decoder does not read, and the second field.
+// length word, the first field, the gap the decoder does not read, and the second field
+// (decoder/PictureSplit.h).
+#include "decoder/PictureSplit.h"
+
 #include <cstdint>
 
 namespace limits {
@@ -21,7 +24,7 @@ constexpr std::int32_t kSamplesPerField = kFieldLines * (kWidestPicture + 2 * ((
 constexpr std::int32_t kWorstBytesPerSample = 4;
 constexpr std::int32_t kWorstFieldBytes = 4 + 16 + kBands * 8 + kSamplesPerField * kWorstBytesPerSample;
 // 3,318,992 bytes.
-constexpr std::int32_t kMaxPictureBytes = 4 + kWorstFieldBytes + 516 + kWorstFieldBytes;
+constexpr std::int32_t kMaxPictureBytes = wavelet::kSecondFieldOffset + 2 * kWorstFieldBytes;
 
 // A message: its 8-byte header, a 208-byte "HEAD" and a "BODY" item of at most
 // kMaxPictureBytes (each item with its 8-byte item header), a "PDAT" item, and room for a

@@ -1,7 +1,7 @@
 #include "engine/PictureRecord.h"
 
 #include "engine/PictureLimits.h"
-#include "engine/TaggedMessage.h"
+#include "base/LittleEndian.h"
 
 #include <cstring>
 #include <new>
@@ -45,19 +45,13 @@ void PictureRecord::release() {
   sequence = 0;
 }
 
-std::int32_t PictureRecord::resolutionLevel() const {
-  return CTaggedMessage::readInt32(header + kResolutionLevelOffset);
-}
+std::int32_t PictureRecord::resolutionLevel() const { return le::readI32(header + kResolutionLevelOffset); }
 
-std::int32_t PictureRecord::reservedWord() const { return CTaggedMessage::readInt32(header + kReservedWordOffset); }
+std::int32_t PictureRecord::reservedWord() const { return le::readI32(header + kReservedWordOffset); }
 
-void PictureRecord::setResolutionLevel(std::int32_t level) {
-  CTaggedMessage::writeInt32(header + kResolutionLevelOffset, level);
-}
+void PictureRecord::setResolutionLevel(std::int32_t level) { le::writeI32(header + kResolutionLevelOffset, level); }
 
-void PictureRecord::setReservedWord(std::int32_t value) {
-  CTaggedMessage::writeInt32(header + kReservedWordOffset, value);
-}
+void PictureRecord::setReservedWord(std::int32_t value) { le::writeI32(header + kReservedWordOffset, value); }
 
 std::string_view PictureRecord::text(int offset, int size) const {
   const char* field = reinterpret_cast<const char*>(header + offset);

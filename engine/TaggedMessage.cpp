@@ -6,28 +6,6 @@
 
 CTaggedMessage::~CTaggedMessage() { clear(true); }
 
-std::uint32_t CTaggedMessage::tagWord(const char* text) {
-  std::uint32_t value = 0;
-  for (int i = 0; i < 4 && text[i] != '\0'; ++i) {
-    value = (value >> 8) | (std::uint32_t(std::uint8_t(text[i])) << 24);
-  }
-  return value;
-}
-
-std::int32_t CTaggedMessage::readInt32(const std::uint8_t* bytes) {
-  const std::uint32_t value = std::uint32_t(bytes[0]) | (std::uint32_t(bytes[1]) << 8) |
-                              (std::uint32_t(bytes[2]) << 16) | (std::uint32_t(bytes[3]) << 24);
-  return std::int32_t(value);
-}
-
-void CTaggedMessage::writeInt32(std::uint8_t* bytes, std::int32_t value) {
-  const std::uint32_t word = std::uint32_t(value);
-  bytes[0] = std::uint8_t(word);
-  bytes[1] = std::uint8_t(word >> 8);
-  bytes[2] = std::uint8_t(word >> 16);
-  bytes[3] = std::uint8_t(word >> 24);
-}
-
 bool CTaggedMessage::define(const char* messageTagText, const char* const* itemTagTexts, std::int32_t count) {
   tag_ = tagWord(messageTagText);
   messageId_ = 0;
@@ -68,8 +46,7 @@ bool CTaggedMessage::beginMessage() {
   items_.clearKeeping(kKeptItemCapacity);
   length_ = 0; // nothing of an earlier request needs to survive a growth
   if (!reserve(kHeaderSize)) return false;
-  writeInt32(buffer_, std::int32_t(tag_));
-  writeInt32(buffer_ + 4, kHeaderSize);
+  writeHeader(buffer_, tag_, kHeaderSize);
   length_ = kHeaderSize;
   return true;
 }
@@ -81,19 +58,18 @@ bool CTaggedMessage::addItem(std::int32_t id, const void* data, std::int32_t len
   if (!reserve(std::int64_t(length_) + kItemHeaderSize + length)) return false;
   if (!items_.append(ItemEntry{definition->id, definition->tag, length_ + kItemHeaderSize, length})) return false;
   std::uint8_t* out = buffer_ + length_;
-  writeInt32(out, std::int32_t(definition->tag));
-  writeInt32(out + 4, length);
+  writeHeader(out, definition->tag, length);
   if (length > 0) std::memcpy(out + kItemHeaderSize, data, std::size_t(length));
   length_ += kItemHeaderSize + length;
-  writeInt32(buffer_ + 4, length_);
+  le::writeI32(buffer_ + 4, length_);
   return true;
 }
 
 bool CTaggedMessage::parseHeader(const std::uint8_t* bytes, std::int32_t available) {
   items_.clearKeeping(kKeptItemCapacity);
   if (available < kHeaderSize) return false;
-  if (std::uint32_t(readInt32(bytes)) != tag_) return false;
-  length_ = readInt32(bytes + 4);
+  if (le::readU32(bytes) != tag_) return false;
+  length_ = le::readI32(bytes + 4);
   return true;
 }
 
@@ -102,8 +78,8 @@ bool CTaggedMessage::parseItems(const std::uint8_t* bytes, std::int32_t total) {
   // 64-bit offsets: item lengths come from outside and may be anything up to 2^31 - 1.
   std::int64_t offset = kHeaderSize;
   while (offset + kItemHeaderSize < total) {
-    const std::uint32_t itemTag = std::uint32_t(readInt32(bytes + offset));
-    const std::int32_t length = readInt32(bytes + offset + 4);
+    const std::uint32_t itemTag = le::readU32(bytes + offset);
+    const std::int32_t length = le::readI32(bytes + offset + 4);
     if (length < 0) return false;
     const std::int64_t dataOffset = offset + kItemHeaderSize;
     if (dataOffset + length > total) break; // runs past the message: never handed on

@@ -4,9 +4,12 @@
 // buffer and parses received bytes into a list of items; the same object serves both
 // directions, so the recorder side builds replies and parses requests with it too.
 // All integers on the wire are 32-bit little-endian.
+#include "base/LittleEndian.h"
 #include "engine/GrowableArray.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 class CTaggedMessage {
 public:
@@ -38,11 +41,24 @@ public:
 
   // The tag word of a text: its first min(length, 4) characters, each shifted in from the
   // top, so a four-character tag's little-endian bytes are its characters in order.
-  static std::uint32_t tagWord(const char* text);
+  static constexpr std::uint32_t tagWord(std::string_view text) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < text.size() && i < 4; ++i)
+      value = (value >> 8) | (std::uint32_t(std::uint8_t(text[i])) << 24);
+    return value;
+  }
 
-  // Reads and writes little-endian 32-bit words at arbitrary (unaligned) addresses.
-  static std::int32_t readInt32(const std::uint8_t* bytes);
-  static void writeInt32(std::uint8_t* bytes, std::int32_t value);
+  // The 8 bytes in front of a message (its tag, the total length) or of an item (its tag,
+  // the data length): both have this shape.
+  static void writeHeader(std::uint8_t* at, std::uint32_t tag, std::int32_t length) {
+    le::writeU32(at, tag);
+    le::writeI32(at + 4, length);
+  }
+
+  // Little-endian 32-bit words at arbitrary (unaligned) addresses; base/LittleEndian.h is the
+  // one definition, these names stay for the gateway's callers.
+  static std::int32_t readInt32(const std::uint8_t* bytes) { return le::readI32(bytes); }
+  static void writeInt32(std::uint8_t* bytes, std::int32_t value) { le::writeI32(bytes, value); }
 
   // Sets the message tag and appends one item definition per tag text, with ids 0..count-1.
   // False only when a definition cannot be stored.

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "pixkit/PKBytes.h"
+#include "base/LittleEndian.h"
 #include "pixkit/PKImage.h"
 #include "pixkit/PKMemory.h"
 
@@ -42,7 +42,7 @@ bool CPKAnim::select(int frame) {
 }
 
 const unsigned char* CPKAnim::frameBlock(int frame) const {
-  return m_container + pixkit::readI32(m_container + kOffsetTable + 4 * static_cast<std::size_t>(frame));
+  return m_container + le::readI32(m_container + kOffsetTable + 4 * static_cast<std::size_t>(frame));
 }
 
 void CPKAnim::paint(CPKSurface& surface) {
@@ -59,7 +59,7 @@ bool hasAnimMagic(const unsigned char* container) {
 
 bool isValidAnimContainer(const unsigned char* container, std::size_t size) {
   if (container == nullptr || size < kOffsetTable || !hasAnimMagic(container)) return false;
-  const std::int32_t count = readI32(container + kCountOffset);
+  const std::int32_t count = le::readI32(container + kCountOffset);
   if (count <= 0 || static_cast<std::uint64_t>(count) > (size - kOffsetTable) / 4) return false;
   // Frames may share blocks and come in any order, but distinct blocks must not overlap
   // each other or the offset table: each block is then checked once and the work stays
@@ -68,7 +68,7 @@ bool isValidAnimContainer(const unsigned char* container, std::size_t size) {
   if (offsets == nullptr) return false;
   bool valid = true;
   for (std::int32_t i = 0; i < count && valid; ++i) {
-    const std::int32_t offset = readI32(container + kOffsetTable + 4 * static_cast<std::size_t>(i));
+    const std::int32_t offset = le::readI32(container + kOffsetTable + 4 * static_cast<std::size_t>(i));
     valid = offset >= 0 && static_cast<std::uint64_t>(offset) < size;
     offsets[i] = static_cast<std::uint32_t>(offset);
   }

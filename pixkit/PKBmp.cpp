@@ -1,7 +1,7 @@
 #include <cstdint>
 #include <new>
 
-#include "pixkit/PKBytes.h"
+#include "base/LittleEndian.h"
 #include "pixkit/PKIcon.h"
 #include "pixkit/PKTypes.h"
 
@@ -32,11 +32,11 @@ CPKIcon* makeIconFromBmp(bool infoHeaderOnly, const unsigned char* bmp, std::siz
   const std::uint64_t infoOffset = infoHeaderOnly ? 0 : kFileHeaderSize;
   if (!fits(size, infoOffset, kMinInfoHeaderSize)) return nullptr;
   const unsigned char* info = bmp + infoOffset;
-  const std::uint32_t headerSize = readU32(info);
-  const std::int32_t width = readI32(info + 4);
-  const std::int32_t storedHeight = readI32(info + 8);
-  const unsigned bits = readU16(info + 14);
-  const std::uint32_t compression = readU32(info + 16);
+  const std::uint32_t headerSize = le::readU32(info);
+  const std::int32_t width = le::readI32(info + 4);
+  const std::int32_t storedHeight = le::readI32(info + 8);
+  const unsigned bits = le::readU16(info + 14);
+  const std::uint32_t compression = le::readU32(info + 16);
 
   if (compression != 0 || headerSize < kMinInfoHeaderSize) return nullptr;
   if (bits != 1 && bits != 4 && bits != 8 && bits != 24) return nullptr; // no 16/32-bit path

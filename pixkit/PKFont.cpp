@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "pixkit/PKBytes.h"
+#include "base/LittleEndian.h"
 #include "pixkit/PKMemory.h"
 
 namespace {
@@ -18,11 +18,11 @@ int clampToInt(std::int64_t v) {
 PKGlyph readGlyph(const unsigned char* glyphTable, unsigned code) {
   const unsigned char* r = glyphTable + code * CPKFont::kGlyphRecordSize;
   PKGlyph g;
-  g.width = pixkit::readI32(r);
-  g.advance = pixkit::readI32(r + 4);
-  g.height = pixkit::readI32(r + 8);
-  g.top = pixkit::readI32(r + 12);
-  g.bitmapOffset = pixkit::readI32(r + 16);
+  g.width = le::readI32(r);
+  g.advance = le::readI32(r + 4);
+  g.height = le::readI32(r + 8);
+  g.top = le::readI32(r + 12);
+  g.bitmapOffset = le::readI32(r + 16);
   return g;
 }
 
@@ -30,7 +30,7 @@ bool withinExtent(int v, int low) { return v >= low && v <= CPKFont::kMaxGlyphEx
 
 } // namespace
 
-bool CPKFont::hasFourBitPixels(const unsigned char* block) { return pixkit::readI32(block + kBitsPerPixelOffset) == 4; }
+bool CPKFont::hasFourBitPixels(const unsigned char* block) { return le::readI32(block + kBitsPerPixelOffset) == 4; }
 
 bool CPKFont::isValidBlock(const unsigned char* block, std::size_t size) {
   if (block == nullptr || size < kBitmapAreaOffset || !hasFourBitPixels(block)) return false;

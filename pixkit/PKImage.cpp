@@ -4,7 +4,7 @@
 #include <climits>
 #include <new>
 
-#include "pixkit/PKBytes.h"
+#include "base/LittleEndian.h"
 #include "pixkit/PKMemory.h"
 
 CPKImage::CPKImage(unsigned char* block) : m_block(block) {}
@@ -26,7 +26,7 @@ public:
   WordWriter(unsigned char* block, std::size_t end, std::size_t start) : m_block(block), m_end(end), m_pos(start) {}
   bool put(std::uint16_t word) {
     if (m_pos + 2 > m_end) return false;
-    writeU16(m_block + m_pos, word);
+    le::writeU16(m_block + m_pos, word);
     m_pos += 2;
     return true;
   }
@@ -90,10 +90,10 @@ int bitLength(std::uint32_t n) {
   return bits;
 }
 
-std::int32_t imageWidth(const unsigned char* block) { return readI32(block); }
-std::int32_t imageHeight(const unsigned char* block) { return readI32(block + 4); }
-std::int32_t imageMode(const unsigned char* block) { return readI32(block + kModeOffset); }
-std::uint32_t imageSize(const unsigned char* block) { return readU32(block + kSizeOffset); }
+std::int32_t imageWidth(const unsigned char* block) { return le::readI32(block); }
+std::int32_t imageHeight(const unsigned char* block) { return le::readI32(block + 4); }
+std::int32_t imageMode(const unsigned char* block) { return le::readI32(block + kModeOffset); }
+std::uint32_t imageSize(const unsigned char* block) { return le::readU32(block + kSizeOffset); }
 
 } // namespace pixkit
 
@@ -106,8 +106,8 @@ unsigned char* encodeImage(const unsigned char* pixels, int width, int height, l
   if (rawSize > kMaxBlockSize || (count != 0 && pixels == nullptr)) return nullptr;
   unsigned char* block = pkAllocBlock(static_cast<std::size_t>(rawSize));
   if (block == nullptr) return nullptr;
-  writeU32(block, static_cast<std::uint32_t>(width));
-  writeU32(block + 4, static_cast<std::uint32_t>(height));
+  le::writeU32(block, static_cast<std::uint32_t>(width));
+  le::writeU32(block + 4, static_cast<std::uint32_t>(height));
 
   std::size_t used = 0;
   if (!raw && count != 0) {
@@ -119,17 +119,17 @@ unsigned char* encodeImage(const unsigned char* pixels, int width, int height, l
     }
   }
   if (used != 0) {
-    writeU32(block + kModeOffset, kModeRuns);
-    writeU32(block + kSizeOffset, static_cast<std::uint32_t>(used));
+    le::writeU32(block + kModeOffset, kModeRuns);
+    le::writeU32(block + kSizeOffset, static_cast<std::uint32_t>(used));
     return block;
   }
-  writeU32(block + kModeOffset, kModeRaw);
-  writeU32(block + kSizeOffset, static_cast<std::uint32_t>(rawSize));
+  le::writeU32(block + kModeOffset, kModeRaw);
+  le::writeU32(block + kSizeOffset, static_cast<std::uint32_t>(rawSize));
   if (count == 0) return block;
   unsigned char* out = block + CPKImage::kHeaderSize;
   for (int i = 0; i < height; ++i) {
     const unsigned char* row = pixels + i * stride;
-    for (int j = 0; j < width; ++j, out += 2) writeU16(out, colourIndex(row + 3 * j));
+    for (int j = 0; j < width; ++j, out += 2) le::writeU16(out, colourIndex(row + 3 * j));
   }
   return block;
 }
@@ -145,7 +145,7 @@ bool isValidImageBlock(const unsigned char* block, std::size_t available) {
   if (mode == kModeRaw) return CPKImage::kHeaderSize + 2 * count <= size;
   if (mode != kModeRuns) return false;
   if (size < CPKImage::kHeaderSize + 2) return false;
-  const std::uint32_t n = readU16(block + CPKImage::kHeaderSize);
+  const std::uint32_t n = le::readU16(block + CPKImage::kHeaderSize);
   std::uint64_t pos = CPKImage::kHeaderSize + 2 + 2ull * n;
   if (pos > size) return false;
   if (count == 0) return true;
@@ -157,7 +157,7 @@ bool isValidImageBlock(const unsigned char* block, std::size_t available) {
     std::int64_t covered = 0;
     while (covered < width) {
       if (pos + 2 > size) return false;
-      const std::uint32_t code = readU16(block + pos);
+      const std::uint32_t code = le::readU16(block + pos);
       pos += 2;
       if ((code & mask) >= n) return false;
       covered += (code >> b) + 1;
@@ -183,12 +183,12 @@ void paintImage(CPKSurface& surface, const unsigned char* block, int x, int y) {
     }
     for (int py = y0; py < y1; ++py) {
       const unsigned char* row = data + 2 * (static_cast<std::uint64_t>(py - y) * width);
-      for (int px = x0; px < x1; ++px) surface.setPixelIndexed(px, py, readU16(row + 2 * (px - x)));
+      for (int px = x0; px < x1; ++px) surface.setPixelIndexed(px, py, le::readU16(row + 2 * (px - x)));
     }
     return;
   }
   if (mode != kModeRuns) return;
-  const std::uint32_t n = readU16(data);
+  const std::uint32_t n = le::readU16(data);
   const unsigned char* palette = data + 2;
   const unsigned char* codes = palette + 2 * n;
   const int b = bitLength(n);
@@ -198,7 +198,7 @@ void paintImage(CPKSurface& surface, const unsigned char* block, int x, int y) {
     const bool rowVisible = row >= 0 && row < surfaceHeight;
     std::int64_t covered = 0;
     while (covered < width) {
-      const std::uint32_t code = readU16(codes);
+      const std::uint32_t code = le::readU16(codes);
       codes += 2;
       const std::int64_t length = (code >> b) + 1;
       if (rowVisible) {
@@ -206,7 +206,7 @@ void paintImage(CPKSurface& surface, const unsigned char* block, int x, int y) {
         const std::int64_t start = std::max<std::int64_t>(x + covered, 0);
         const std::int64_t end = std::min<std::int64_t>(x + covered + length, surfaceWidth);
         if (start < end) {
-          const std::uint16_t colour = readU16(palette + 2 * (code & mask));
+          const std::uint16_t colour = le::readU16(palette + 2 * (code & mask));
           surface.fillSpanIndexed(static_cast<int>(start), static_cast<int>(row), colour,
                                   static_cast<int>(end - start));
         }

@@ -3,7 +3,7 @@
 #include <new>
 
 #include "pixkit/PKAnim.h"
-#include "pixkit/PKBytes.h"
+#include "base/LittleEndian.h"
 #include "pixkit/PKFill.h"
 #include "pixkit/PKIcon.h"
 #include "pixkit/PKImage.h"
@@ -88,7 +88,7 @@ unsigned long CPixkit::animAdd(unsigned char* container, int x, int y) {
   // Only a container with the magic becomes the library's; anything else stays the
   // caller's. From here on every failure frees the container.
   if (!pixkit::hasAnimMagic(container)) return 0;
-  const std::int32_t count = pixkit::readI32(container + 4);
+  const std::int32_t count = le::readI32(container + 4);
   CPKAnim* anim = count > 0 ? new (std::nothrow) CPKAnim(x, y) : nullptr;
   if (anim == nullptr) {
     pkFreeBlock(container);
@@ -128,12 +128,12 @@ unsigned long CPixkit::animCreate(const unsigned long* images, int count) {
   unsigned char* container = pkAllocBlock(static_cast<std::size_t>(total));
   if (container == nullptr) return 0;
   std::memcpy(container, pixkit::kAnimMagic, 4);
-  pixkit::writeU32(container + 4, static_cast<std::uint32_t>(count));
+  le::writeU32(container + 4, static_cast<std::uint32_t>(count));
   std::size_t offset = 8 + 4 * static_cast<std::size_t>(count);
   for (int i = 0; i < count; ++i) {
     const unsigned char* block = m_images.find(images[i])->block();
     const std::size_t size = pixkit::imageSize(block);
-    pixkit::writeU32(container + 8 + 4 * static_cast<std::size_t>(i), static_cast<std::uint32_t>(offset));
+    le::writeU32(container + 8 + 4 * static_cast<std::size_t>(i), static_cast<std::uint32_t>(offset));
     std::memcpy(container + offset, block, size);
     offset += size;
   }

@@ -11,7 +11,8 @@
 #include "platform/Socket.h"
 #include "recorder/server/PictureEncoder.h"
 #include "recorder/server/RecorderServer.h"
-#include "recorder/server/Wire.h"
+#include "base/LittleEndian.h"
+#include "engine/MessageWriter.h"
 #include "recorder/sources/TestPattern.h"
 
 using namespace recorder;
@@ -24,15 +25,14 @@ public:
   bool open(int port, std::int32_t id) {
     socket_ = platform::socketCreate();
     return socket_ != platform::kNoSocket && platform::socketConnect(socket_, "127.0.0.1", port) &&
-           send(kRequestOpen, id) && readMessage() && readMessage(); // established, first picture
+           send(protocol::kRequestOpen, id) && readMessage() && readMessage(); // established, first picture
   }
   ~BenchViewer() { platform::socketClose(socket_); }
   bool send(std::int32_t code, std::int32_t word2 = 0) {
-    MessageWriter request;
-    request.addPdat({code, 0, word2, 0});
-    return platform::socketSend(socket_, request.bytes().data(), static_cast<int>(request.bytes().size())) == 32;
+    const std::vector<std::uint8_t> request = protocol::requestMessage(code, word2);
+    return platform::socketSend(socket_, request.data(), static_cast<int>(request.size())) == 32;
   }
-  bool nextPicture() { return send(kRequestNextPicture) && readMessage(); }
+  bool nextPicture() { return send(protocol::kRequestNext) && readMessage(); }
 
 private:
   bool read(std::size_t length) {
@@ -46,7 +46,7 @@ private:
     }
     return true;
   }
-  bool readMessage() { return read(8) && read(getWord(buffer_.data() + 4) - 8); }
+  bool readMessage() { return read(8) && read(le::readU32(buffer_.data() + 4) - 8); }
 
   platform::SocketHandle socket_ = platform::kNoSocket;
   std::vector<std::uint8_t> buffer_;

@@ -7,7 +7,7 @@
 
 #include "recorder/faults/FaultScript.h"
 #include "recorder/server/LanguageItem.h"
-#include "recorder/server/Wire.h"
+#include "base/LittleEndian.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
@@ -17,9 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (recorder::parseLanguageText(text, table, error)) {
     const auto item = recorder::buildLanguageItem(table);
     // Every offset in the item points at a NUL-terminated text inside it.
-    const std::uint32_t rows = recorder::getWord(item.data() + 4), columns = recorder::getWord(item.data() + 8);
+    const std::uint32_t rows = le::readU32(item.data() + 4), columns = le::readU32(item.data() + 8);
     for (std::uint32_t i = 0; i < rows * columns; ++i) {
-      const std::uint32_t offset = recorder::getWord(item.data() + 12 + 4 * i);
+      const std::uint32_t offset = le::readU32(item.data() + 12 + 4 * i);
       if (offset >= item.size()) std::abort();
       bool terminated = false;
       for (std::size_t at = offset; at < item.size() && !terminated; ++at) terminated = item[at] == 0;

@@ -13,7 +13,7 @@
 #include "platform/paint/PngFile.h"
 #include "recorder/encoder/PictureEncoder.h"
 #include "recorder/server/PictureHeader.h"
-#include "recorder/server/Wire.h"
+#include "engine/MessageWriter.h"
 #include "tests/pixkit/FontBuilder.h"
 
 namespace {
@@ -59,7 +59,7 @@ Bytes encodedPicture(wavelet::VideoStandard standard, int fields) {
 
 // The decoder target: two setting bytes (see DecoderFuzzer.cpp), then the data.
 bool decoderSeeds(const fs::path& folder, const Bytes& twoFields576, const Bytes& oneField486) {
-  const std::size_t firstLength = recorder::getWord(twoFields576.data());
+  const std::size_t firstLength = le::readU32(twoFields576.data());
   const Bytes firstField(twoFields576.begin() + 4, twoFields576.begin() + 4 + static_cast<std::ptrdiff_t>(firstLength));
   return writeSeed(folder, "payload_576_two_fields", concat({0x20, 0x00}, twoFields576)) &&
          writeSeed(folder, "payload_486_one_field_levels2_mmx_scalar",
@@ -99,17 +99,13 @@ bool presentationSeeds(const fs::path& folder, const Bytes& twoFields576, const 
 }
 
 // The request target: one byte chooses the piece size, then the bytes a viewer sends.
-Bytes request(std::int32_t code, std::int32_t word2 = 0) {
-  recorder::MessageWriter writer;
-  writer.addPdat({code, 0, word2, 0});
-  return writer.take();
-}
-
 bool recorderRequestSeeds(const fs::path& folder) {
-  const Bytes open = request(recorder::kRequestOpen, 7), next = request(recorder::kRequestNextPicture);
+  const Bytes open = protocol::requestMessage(protocol::kRequestOpen, 7);
+  const Bytes next = protocol::requestMessage(protocol::kRequestNext);
   return writeSeed(folder, "open_next_next", concat(concat(concat({5}, open), next), next)) &&
-         writeSeed(folder, "noise_unknown_code_then_open",
-                   concat(concat(concat({0}, {'n', 'o', 'i', 's', 'e', '!', '!', '!'}), request(77)), open));
+         writeSeed(
+             folder, "noise_unknown_code_then_open",
+             concat(concat(concat({0}, {'n', 'o', 'i', 's', 'e', '!', '!', '!'}), protocol::requestMessage(77)), open));
 }
 
 bool pngSeeds(const fs::path& folder) {
@@ -147,7 +143,7 @@ int main(int argc, char** argv) {
   }
   const bool written = decoderSeeds(fuzz / "decoder/corpus/payload", twoFields576, oneField486) &&
                        presentationSeeds(fuzz / "presentation/corpus/viewer_input", twoFields576, oneField486) &&
-                       recorderRequestSeeds(fuzz / "recorder/corpus/requests") &&
+                       recorderRequestSeeds(fuzz / "engine/corpus/requests") &&
                        pngSeeds(fuzz / "recorder/corpus/png") && fontSeeds(fuzz / "pixkit/corpus/font");
   return written ? 0 : 1;
 }

@@ -2,6 +2,8 @@
 // little-endian, which is how the decoder's bit reader takes them apart again.
 #pragma once
 
+#include "base/LittleEndian.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -44,11 +46,7 @@ public:
   size_t bitCount() const { return out_.size() * 8 + static_cast<size_t>(pendingCount_); }
 
 private:
-  void flushWord(uint32_t word) {
-    const uint8_t bytes[4] = {static_cast<uint8_t>(word), static_cast<uint8_t>(word >> 8),
-                              static_cast<uint8_t>(word >> 16), static_cast<uint8_t>(word >> 24)};
-    out_.insert(out_.end(), bytes, bytes + 4);
-  }
+  void flushWord(uint32_t word) { le::appendU32(out_, word); }
 
   std::vector<uint8_t>& out_;
   uint64_t pending_ = 0; // the low pendingCount_ bits are waiting, oldest bit highest

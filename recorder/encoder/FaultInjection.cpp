@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/LittleEndian.h"
 #include "decoder/PictureSplit.h"
 #include "decoder/SubbandGeometry.h"
 #include "recorder/encoder/StreamLayout.h"
@@ -10,13 +11,7 @@
 namespace wavelet {
 namespace {
 
-constexpr size_t kLengthWordBytes = 4;
-constexpr size_t kGapBytes = 516;
 constexpr uint32_t kMarker = 0xFFFFFFFFu;
-
-void putWord(uint8_t* stream, size_t index, uint32_t word) {
-  for (int i = 0; i < 4; ++i) stream[4 * index + static_cast<size_t>(i)] = static_cast<uint8_t>(word >> (8 * i));
-}
 
 // Position in the band order of a lowest band whose record has at least `words` words, and
 // whose word after the second is not all ones; -1 when there is none.
@@ -42,7 +37,7 @@ bool damagePayload(std::vector<uint8_t>& payload, FieldDamage damage) {
       !SplitPicturePayload(payload.data(), static_cast<uint32_t>(payload.size()), fields))
     return false;
   const size_t firstLength = static_cast<size_t>(fields.firstLength);
-  uint8_t* stream = payload.data() + kLengthWordBytes;
+  uint8_t* stream = payload.data() + kFirstLengthBytes;
   const std::vector<size_t> records = findBandRecords(stream, firstLength);
   if (records.empty()) return false;
 
@@ -53,20 +48,16 @@ bool damagePayload(std::vector<uint8_t>& payload, FieldDamage damage) {
   case FieldDamage::MarkerInBandData: {
     const int position = findLongLowestBand(stream, firstLength, records, 3);
     if (position < 0) return false;
-    putWord(stream, records[static_cast<size_t>(position)] + 1, kMarker);
+    le::writeU32(stream + 4 * (records[static_cast<size_t>(position)] + 1), kMarker);
     return true;
   }
   case FieldDamage::Truncated: {
     const int position = findLongLowestBand(stream, firstLength, records, 3);
     if (position < 0) return false;
     const size_t newLength = 4 * (records[static_cast<size_t>(position)] + 2);
-    std::vector<uint8_t> rebuilt(payload.begin(),
-                                 payload.begin() + static_cast<ptrdiff_t>(kLengthWordBytes + newLength));
-    for (int i = 0; i < 4; ++i) rebuilt[static_cast<size_t>(i)] = static_cast<uint8_t>(newLength >> (8 * i));
-    if (fields.secondData != nullptr) {
-      rebuilt.insert(rebuilt.end(), kGapBytes, uint8_t{0});
-      rebuilt.insert(rebuilt.end(), fields.secondData, fields.secondData + fields.secondLength);
-    }
+    std::vector<uint8_t> rebuilt;
+    AssemblePicturePayload(stream, static_cast<uint32_t>(newLength), fields.secondData,
+                           static_cast<uint32_t>(fields.secondLength), rebuilt);
     payload.swap(rebuilt);
     return true;
   }

@@ -3,16 +3,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "decoder/PictureSplit.h"
 #include "recorder/encoder/Quantisers.h"
 
 namespace wavelet {
-namespace {
-
-void appendLittleEndian32(std::vector<uint8_t>& out, uint32_t value) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-} // namespace
 
 bool PictureEncoder::encode(const uint8_t* pixels, int width, int height, ptrdiff_t stride,
                             const EncoderSettings& settings, std::vector<uint8_t>& payload) {
@@ -38,15 +32,9 @@ bool PictureEncoder::encode(const uint8_t* pixels, int width, int height, ptrdif
   }
 
   const std::vector<uint8_t>& first = fieldStreams_[0];
-  size_t total = 4 + first.size();
-  if (settings.fields == 2) total += kPayloadGapBytes + fieldStreams_[1].size();
-  payload.reserve(total);
-  appendLittleEndian32(payload, static_cast<uint32_t>(first.size()));
-  payload.insert(payload.end(), first.begin(), first.end());
-  if (settings.fields == 2) {
-    payload.insert(payload.end(), kPayloadGapBytes, uint8_t{0});
-    payload.insert(payload.end(), fieldStreams_[1].begin(), fieldStreams_[1].end());
-  }
+  const std::vector<uint8_t>& second = fieldStreams_[1];
+  AssemblePicturePayload(first.data(), static_cast<uint32_t>(first.size()),
+                         settings.fields == 2 ? second.data() : nullptr, static_cast<uint32_t>(second.size()), payload);
   return true;
 }
 

@@ -1,11 +1,8 @@
 // The wavelet picture encoder: turns a 24-bit picture into the picture payload that a recorder
 // sends as the body of a picture reply.
 //
-// Payload layout:
-//   4 bytes   length L of the first field stream, 32-bit little-endian
-//   L bytes   first field stream
-//   516 bytes reserved (zero); present only when a second field follows
-//   rest      second field stream (two-field pictures only)
+// Payload layout: decoder/PictureSplit.h (the first field stream with its length in front,
+// then, for two-field pictures, the gap and the second field stream).
 //
 // Input pixels: `height` rows of `width` pixels, 3 bytes each in the order given by
 // EncoderSettings::pixelOrder (red, green, blue by default; blue, green, red for a Windows
@@ -50,7 +47,6 @@ struct EncoderSettings {
 };
 
 constexpr int kPictureWidth = 720;
-constexpr int kPayloadGapBytes = 516; // between the first and the second field stream
 constexpr int pictureHeight(VideoStandard standard) { return standard == VideoStandard::Lines576 ? 576 : 486; }
 
 class PictureEncoder {

@@ -1,5 +1,6 @@
 #include "recorder/encoder/StreamLayout.h"
 
+#include "base/LittleEndian.h"
 #include "decoder/SubbandGeometry.h"
 
 namespace wavelet {
@@ -8,11 +9,7 @@ constexpr uint32_t kMarker = 0xFFFFFFFFu;
 constexpr size_t kHeaderWords = 4;
 } // namespace
 
-uint32_t streamWord(const uint8_t* stream, size_t index) {
-  const uint8_t* p = stream + 4 * index;
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
+uint32_t streamWord(const uint8_t* stream, size_t index) { return le::readU32(stream + 4 * index); }
 
 std::vector<size_t> findMarkers(const uint8_t* stream, size_t length) {
   std::vector<size_t> markers;

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "engine/LanguageTable.h"
-#include "recorder/server/Wire.h"
+#include "base/LittleEndian.h"
 
 namespace recorder {
 namespace {
@@ -79,9 +79,9 @@ std::vector<std::uint8_t> buildLanguageItem(const LanguageTable& table) {
   const std::size_t rows = table.rows.size();
   const std::size_t offsetsEnd = 12 + 4 * rows * static_cast<std::size_t>(columns);
   std::vector<std::uint8_t> item(offsetsEnd);
-  putWord(item.data(), static_cast<std::uint32_t>(table.languageIndex));
-  putWord(item.data() + 4, static_cast<std::uint32_t>(rows));
-  putWord(item.data() + 8, static_cast<std::uint32_t>(columns));
+  le::writeU32(item.data(), static_cast<std::uint32_t>(table.languageIndex));
+  le::writeU32(item.data() + 4, static_cast<std::uint32_t>(rows));
+  le::writeU32(item.data() + 8, static_cast<std::uint32_t>(columns));
 
   std::map<std::string, std::uint32_t> written;
   // Every entry needs an offset; an empty text points at a shared empty string.
@@ -94,7 +94,7 @@ std::vector<std::uint8_t> buildLanguageItem(const LanguageTable& table) {
         item.insert(item.end(), text.begin(), text.end());
         item.push_back(0);
       }
-      putWord(item.data() + 12 + 4 * (r * static_cast<std::size_t>(columns) + c), found->second);
+      le::writeU32(item.data() + 12 + 4 * (r * static_cast<std::size_t>(columns) + c), found->second);
     }
   }
   return item;

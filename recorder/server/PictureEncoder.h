@@ -1,7 +1,6 @@
 #pragma once
-// Turns a source picture into the compressed picture the "BODY" item carries: a 32-bit
-// little-endian length L of the first field stream, the L bytes of that stream, 516 bytes
-// the viewer does not read, and the second field stream (absent for one-field pictures).
+// Turns a source picture into the compressed picture the "BODY" item carries (its layout:
+// decoder/PictureSplit.h).
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -20,7 +19,6 @@ struct EncodeSettings {
 
 constexpr int kPictureWidth = 720;
 constexpr int pictureHeight(bool standard576) { return standard576 ? 576 : 486; }
-constexpr std::size_t kFieldGap = 516; // bytes between the two field streams
 
 class PictureEncoder {
 public:
@@ -35,10 +33,6 @@ public:
 
 // The project's wavelet encoder; null when this build has none.
 std::unique_ptr<PictureEncoder> makeWaveletEncoder();
-
-// Puts a payload together from its field streams.
-std::vector<std::uint8_t> assemblePayload(const std::vector<std::uint8_t>& firstField,
-                                          const std::vector<std::uint8_t>* secondField);
 
 // Damages every field stream of a payload so that decoding it fails: the marker that must
 // open each field is overwritten. A payload too short to hold a field is left alone. The

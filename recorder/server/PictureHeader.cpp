@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "recorder/server/Wire.h"
+#include "base/LittleEndian.h"
 
 namespace recorder {
 namespace {
@@ -26,7 +26,7 @@ PictureHeaderBytes buildPictureHeader(const PictureHeaderFields& fields) {
   putText(header, kHeaderNumber, fields.number);
   putText(header, kHeaderMark, fields.mark);
   header[kHeaderStandardOffset] = fields.standard576 ? 1 : 0;
-  putWord(header.data() + kHeaderLevelOffset, static_cast<std::uint32_t>(fields.level));
+  le::writeU32(header.data() + kHeaderLevelOffset, static_cast<std::uint32_t>(fields.level));
   return header;
 }
 

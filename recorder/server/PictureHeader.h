@@ -5,25 +5,28 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/PictureRecord.h"
+
 namespace recorder {
 
-constexpr std::size_t kPictureHeaderSize = 208;
+// The layout is the one the viewer reads (engine/PictureRecord.h).
+constexpr std::size_t kPictureHeaderSize = PictureRecord::kHeaderSize;
 
 // Offsets and sizes of the fields (texts are NUL-terminated within their size).
 struct HeaderField {
   std::size_t offset;
   std::size_t size;
 };
-constexpr HeaderField kHeaderWord{8, 4};
-constexpr HeaderField kHeaderDate{12, 16};
-constexpr HeaderField kHeaderTime{28, 16};
-constexpr HeaderField kHeaderShortText{44, 8};
-constexpr HeaderField kHeaderCamera{52, 32};
-constexpr HeaderField kHeaderInfo{84, 72};
-constexpr HeaderField kHeaderNumber{156, 8};
-constexpr HeaderField kHeaderMark{164, 2};
-constexpr std::size_t kHeaderStandardOffset = 190; // non-zero: 576 lines, zero: 486 lines
-constexpr std::size_t kHeaderLevelOffset = 192;    // int32
+constexpr HeaderField kHeaderWord{PictureRecord::kReservedWordOffset, 4};
+constexpr HeaderField kHeaderDate{PictureRecord::kDateOffset, PictureRecord::kDateSize};
+constexpr HeaderField kHeaderTime{PictureRecord::kTimeOffset, PictureRecord::kTimeSize};
+constexpr HeaderField kHeaderShortText{PictureRecord::kExtraText1Offset, PictureRecord::kExtraText1Size};
+constexpr HeaderField kHeaderCamera{PictureRecord::kCameraOffset, PictureRecord::kCameraSize};
+constexpr HeaderField kHeaderInfo{PictureRecord::kExtraText2Offset, PictureRecord::kExtraText2Size};
+constexpr HeaderField kHeaderNumber{PictureRecord::kPictureNumberOffset, PictureRecord::kPictureNumberSize};
+constexpr HeaderField kHeaderMark{PictureRecord::kExtraText3Offset, PictureRecord::kExtraText3Size};
+constexpr std::size_t kHeaderStandardOffset = PictureRecord::kVideoStandardOffset; // non-zero: 576 lines
+constexpr std::size_t kHeaderLevelOffset = PictureRecord::kResolutionLevelOffset;  // int32
 
 struct PictureHeaderFields {
   std::string date;      // "dd.mm.yy"

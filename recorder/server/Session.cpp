@@ -4,18 +4,19 @@
 #include <cstdio>
 #include <random>
 
+#include "base/LittleEndian.h"
+#include "engine/MessageWriter.h"
 #include "platform/Time.h"
 #include "recorder/server/PictureHeader.h"
 #include "recorder/server/WallClock.h"
-#include "recorder/server/Wire.h"
 
 namespace recorder {
 namespace {
 
 constexpr int kPollMs = 20;                     // longest wait before looking at stop again
 constexpr std::uint64_t kMaxOutstanding = 1000; // requests counted ahead at most
-constexpr std::uint32_t kTagUnknownItem = tagWord("XTRA");
-constexpr std::uint32_t kTagWrongMessage = tagWord("QLPR");
+constexpr std::uint32_t kTagUnknownItem = CTaggedMessage::tagWord("XTRA");
+constexpr std::uint32_t kTagWrongMessage = CTaggedMessage::tagWord("QLPR");
 
 std::string cameraName(const std::string& pattern, std::int32_t connectionId) {
   std::string name;
@@ -37,7 +38,7 @@ std::vector<std::uint8_t> noise(std::size_t length, std::uint64_t seed) {
   std::vector<std::uint8_t> bytes(length);
   for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random());
   for (std::size_t at = 0; at + 4 <= length; at += 8)
-    if (getWord(bytes.data() + at) == kTagMessage) bytes[at] ^= 0x01;
+    if (le::readU32(bytes.data() + at) == protocol::kTagMessage) bytes[at] ^= 0x01;
   return bytes;
 }
 
@@ -124,34 +125,34 @@ bool Session::receiveAvailable() {
 
 bool Session::handleRequests() {
   for (;;) {
-    PdatWords words{};
+    ReplyStatus words;
     switch (reader_.next(words)) {
-    case RequestReader::Result::NeedMore:
+    case protocol::RequestReader::Result::NeedMore:
       return true;
-    case RequestReader::Result::Ignored:
+    case protocol::RequestReader::Result::Ignored:
       status("ignored a message without a request");
       break;
-    case RequestReader::Result::Skipped:
+    case protocol::RequestReader::Result::Skipped:
       status("skipped 8 bytes that are not a message");
       break;
-    case RequestReader::Result::Invalid:
+    case protocol::RequestReader::Result::Invalid:
       closeReason_ = "request with an impossible length";
       return false;
-    case RequestReader::Result::Request:
-      if (words[0] == kRequestOpen) {
+    case protocol::RequestReader::Result::Request:
+      if (words.words[0] == protocol::kRequestOpen) {
         if (opened_) {
           status("ignored a second open request");
-        } else if (!handleOpen(words[2])) {
+        } else if (!handleOpen(words.words[2])) {
           return false;
         }
-      } else if (words[0] == kRequestNextPicture) {
+      } else if (words.words[0] == protocol::kRequestNext) {
         counters_.nextRequests.fetch_add(1);
         if (opened_)
           credits_ = std::min(credits_ + 1, kMaxOutstanding);
         else
           status("ignored a next-picture request before the open request");
       } else {
-        status("ignored request code " + std::to_string(words[0]));
+        status("ignored request code " + std::to_string(words.words[0]));
       }
       break;
     }
@@ -164,13 +165,13 @@ bool Session::handleOpen(std::int32_t connectionId) {
   openedAt_ = lastStatus_ = Clock::now();
   status("open request, camera \"" + cameraName(options_.camera, connectionId) + "\"");
   if (!applyFaults(options_.faults.atOpen(connectionId))) return false;
-  MessageWriter reply;
+  protocol::MessageWriter reply;
   std::vector<std::uint8_t> table;
   if (options_.language) {
     table = buildLanguageItem(*options_.language);
-    reply.addItem(kTagLang, table.data(), table.size());
+    reply.addItem(protocol::kTagLang, table.data(), table.size());
   }
-  reply.addPdat({kReplyEstablished, 0, 0, options_.diagnostics ? 1 : 0});
+  reply.addPdat(protocol::kReplyEstablished, 0, 0, options_.diagnostics ? 1 : 0);
   if (!sendMessage(reply.bytes())) return false;
   opened_ = true;
   counters_.opened.store(true);
@@ -197,11 +198,11 @@ bool Session::applyFaults(const std::vector<FaultRule>& rules) {
       closeReason_ = "fault: close";
       return false;
     case FaultAction::End:
-      sendReply(kReplyEnd, 0);
+      sendReply(protocol::kReplyEnd, 0);
       closeReason_ = "fault: end";
       return false;
     case FaultAction::Error:
-      if (!sendReply(kReplyError, static_cast<std::int32_t>(rule.argument))) return false;
+      if (!sendReply(protocol::kReplyError, static_cast<std::int32_t>(rule.argument))) return false;
       break;
     case FaultAction::Reply:
       if (!sendReply(static_cast<std::int32_t>(rule.argument), static_cast<std::int32_t>(rule.argument2))) return false;
@@ -210,8 +211,8 @@ bool Session::applyFaults(const std::vector<FaultRule>& rules) {
       if (!sendAll(noise(static_cast<std::size_t>(rule.argument), counters_.faultsFired.load()))) return false;
       break;
     case FaultAction::BadTag: {
-      MessageWriter wrong(kTagWrongMessage);
-      wrong.addPdat({kReplyError, 0, 0, 2001}); // would show an error if it were taken
+      protocol::MessageWriter wrong(kTagWrongMessage);
+      wrong.addPdat(protocol::kReplyError, 0, 0, 2001); // would show an error if it were taken
       if (!sendAll(wrong.bytes())) return false;
       break;
     }
@@ -273,8 +274,8 @@ bool Session::sendMessage(const std::vector<std::uint8_t>& message) {
 }
 
 bool Session::sendReply(std::int32_t code, std::int32_t parameter) {
-  MessageWriter reply;
-  reply.addPdat({code, 0, 0, parameter});
+  protocol::MessageWriter reply;
+  reply.addPdat(code, 0, 0, parameter);
   return sendMessage(reply.bytes());
 }
 
@@ -349,14 +350,14 @@ bool Session::sendPicture() {
   fields.level = options_.encoding.level;
   const PictureHeaderBytes header = buildPictureHeader(fields);
 
-  MessageWriter message;
-  message.addItem(kTagHead, header.data(), header.size());
+  protocol::MessageWriter message;
+  message.addItem(protocol::kTagHead, header.data(), header.size());
   if (badItemNext_) {
     badItemNext_ = false;
     const std::uint8_t filler[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     message.addItem(kTagUnknownItem, filler, sizeof filler);
   }
-  message.addItem(kTagBody, body->data(), body->size());
+  message.addItem(protocol::kTagBody, body->data(), body->size());
   pacer_.sent(start);
   if (!sendMessage(message.bytes())) return false;
   counters_.picturesSent.fetch_add(1);

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/RequestReader.h"
 #include "platform/Socket.h"
 #include "recorder/server/EncodedStills.h"
 #include "recorder/server/LiveCameras.h"
 #include "recorder/server/Pacer.h"
-#include "recorder/server/RequestReader.h"
 #include "recorder/server/ServerOptions.h"
 #include "recorder/server/StatusLog.h"
 #include "recorder/sources/TestPattern.h"
@@ -85,7 +85,7 @@ private:
   std::atomic<bool> finished_{false};
   SessionCounters counters_;
 
-  RequestReader reader_;
+  protocol::RequestReader reader_;
   Pacer pacer_;
   TestPattern testPattern_;                     // describes the live pictures
   std::shared_ptr<LiveCameras::Camera> camera_; // the live camera of this connection's id

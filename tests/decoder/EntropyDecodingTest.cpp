@@ -1,5 +1,6 @@
 // Bit reader rules, symbol meanings, runs, empty and skipped bands, regions, payload split.
 #include "DecoderTestSupport.h"
+#include "base/LittleEndian.h"
 #include "ReferenceEntropy.h"
 
 #include "decoder/BitReader.h"
@@ -18,8 +19,7 @@ namespace {
 
 std::vector<uint8_t> WordsToBytes(std::initializer_list<uint32_t> words) {
   std::vector<uint8_t> bytes;
-  for (uint32_t w : words)
-    for (int b = 0; b < 4; ++b) bytes.push_back(uint8_t(w >> (8 * b)));
+  for (uint32_t w : words) le::appendU32(bytes, w);
   return bytes;
 }
 
@@ -372,9 +372,7 @@ TEST(EntropyDecoding, MatchesANaiveReaderOnIntactAndDamagedStreams) {
     std::vector<uint8_t> field = BuildField(0x40 + variant % 2, bands);
     const size_t words = field.size() / 4;
     auto at = [&](size_t lo) { return std::uniform_int_distribution<size_t>(lo, words - 1)(rng); };
-    auto setWord = [&](size_t w, uint32_t v) {
-      for (int k = 0; k < 4; ++k) field[4 * w + k] = uint8_t(v >> (8 * k));
-    };
+    auto setWord = [&](size_t w, uint32_t v) { le::writeU32(field.data() + 4 * w, v); };
     switch (variant % 8) {
     case 0: // intact
       break;

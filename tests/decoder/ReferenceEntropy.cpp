@@ -1,5 +1,6 @@
 #include "ReferenceEntropy.h"
 
+#include "base/LittleEndian.h"
 #include "decoder/CodeTables.h"
 #include "decoder/DecodeStatus.h"
 
@@ -18,10 +19,7 @@ class NaiveReader {
 public:
   NaiveReader(const uint8_t* data, uint32_t length) : data_(data), count_(data != nullptr ? length / 4 : 0) {}
 
-  uint32_t Word(uint32_t i) const {
-    const uint8_t* p = data_ + std::size_t(i) * 4;
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-  }
+  uint32_t Word(uint32_t i) const { return le::readU32(data_ + std::size_t(i) * 4); }
   bool IsMarker() const { return next < count_ && Word(next) == ~0u && next + 1 < count_ && Word(next + 1) != ~0u; }
   bool Sync() {
     left_ = 0;

@@ -1,5 +1,7 @@
 #include "StreamWriter.h"
 
+#include "base/LittleEndian.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -36,8 +38,7 @@ std::vector<uint8_t> BitWriter::Bytes() const {
   BitWriter copy = *this;
   copy.PadWithOnes();
   std::vector<uint8_t> bytes;
-  for (uint32_t w : copy.words_)
-    for (int b = 0; b < 4; ++b) bytes.push_back(static_cast<uint8_t>(w >> (8 * b)));
+  for (uint32_t w : copy.words_) le::appendU32(bytes, w);
   return bytes;
 }
 

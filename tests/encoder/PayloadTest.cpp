@@ -7,6 +7,7 @@
 
 #include "RoundTrip.h"
 #include "SyntheticPicture.h"
+#include "base/LittleEndian.h"
 #include "decoder/CodeTables.h"
 #include "decoder/DecodeStatus.h"
 #include "decoder/PictureSplit.h"
@@ -224,7 +225,7 @@ TEST(FaultInjection, ArbitraryBytesAreNeverReadOutOfBounds) {
       for (auto& b : payload) b = static_cast<uint8_t>(random());
       if (payload.size() >= 4) {
         const uint32_t length = static_cast<uint32_t>(random() % (payload.size() + 8));
-        for (int i = 0; i < 4; ++i) payload[static_cast<size_t>(i)] = static_cast<uint8_t>(length >> (8 * i));
+        le::writeU32(payload.data(), length);
       }
       break;
     case 1: // an encoded payload cut short

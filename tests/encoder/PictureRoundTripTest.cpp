@@ -7,6 +7,7 @@
 
 #include "RoundTrip.h"
 #include "SyntheticPicture.h"
+#include "base/LittleEndian.h"
 #include "decoder/CodeTables.h"
 #include "recorder/encoder/PictureEncoder.h"
 
@@ -97,7 +98,7 @@ TEST(PictureRoundTrip, OneFieldPicturesCarryTheFirstLinesAndTheDecoderRepeatsThe
     settings.standard = s.standard;
     settings.fields = 1;
     const auto payload = encode(source, s.height, settings);
-    EXPECT_EQ(payload.size(), 4 + (payload[0] | payload[1] << 8 | payload[2] << 16 | size_t(payload[3]) << 24));
+    EXPECT_EQ(payload.size(), 4 + le::readU32(payload.data()));
     for (EngineKind engine : kEngines) {
       const DecodedPicture decoded = decodePayload(payload, s.height, 0, engine);
       ASSERT_TRUE(decoded.ok);

@@ -1,25 +1,19 @@
 #include "tests/engine/ProtocolBuilders.h"
 
-#include "engine/Protocol.h"
-#include "engine/TaggedMessage.h"
-
-#include <stdexcept>
+#include "engine/MessageWriter.h"
 
 namespace testsupport {
 
 Bytes buildMessage(const std::vector<Item>& items) {
-  CTaggedMessage message;
-  if (!protocol::defineMessage(message) || !message.beginMessage()) throw std::runtime_error("define");
-  for (const Item& item : items) {
-    if (!message.addItem(item.id, item.data.data(), std::int32_t(item.data.size())))
-      throw std::runtime_error("addItem");
-  }
-  return Bytes(message.bytes(), message.bytes() + message.length());
+  protocol::MessageWriter message;
+  for (const Item& item : items)
+    message.addItem(CTaggedMessage::tagWord(protocol::kItemTagTexts[item.id]), item.data.data(), item.data.size());
+  return message.take();
 }
 
 void appendInt32(Bytes& bytes, std::int32_t value) {
   std::uint8_t word[4];
-  CTaggedMessage::writeInt32(word, value);
+  le::writeI32(word, value);
   bytes.insert(bytes.end(), word, word + 4);
 }
 
@@ -93,7 +87,7 @@ Bytes established(std::int32_t flags) {
 }
 
 Bytes picture(const HeaderTexts& texts, const Bytes& bodyBytes) {
-  return buildMessage({{protocol::kItemHead, head(texts)}, {protocol::kItemBody, bodyBytes}});
+  return protocol::pictureMessage(head(texts).data(), bodyBytes.data(), bodyBytes.size());
 }
 
 } // namespace testsupport

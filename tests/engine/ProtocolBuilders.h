@@ -1,6 +1,6 @@
 #pragma once
-// Builds recorder-protocol bytes for tests: well-formed replies through CTaggedMessage (the
-// recorder's direction) and raw bytes for malformed input.
+// Builds recorder-protocol bytes for tests: well-formed replies through the protocol's
+// message writer (the recorder's direction) and raw bytes for malformed input.
 #include "engine/PictureRecord.h"
 
 #include <cstdint>
@@ -18,7 +18,7 @@ struct Item {
   Bytes data;
 };
 
-// A "PLPR" message with the given items, built with CTaggedMessage.
+// A "PLPR" message with the given items (by item id).
 Bytes buildMessage(const std::vector<Item>& items);
 
 // Raw pieces, for messages CTaggedMessage would never build.

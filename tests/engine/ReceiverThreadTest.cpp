@@ -2,6 +2,7 @@
 // test's thread plays the window side: it logs every posted message and, on 1025, takes
 // the picture out of the connection's window slot as the viewer does.
 // Timing is never asserted tightly: counts have generous bounds, waits have long time-outs.
+#include "base/LittleEndian.h"
 #include "engine/Connection.h"
 #include "engine/NotifyTarget.h"
 #include "engine/Protocol.h"
@@ -502,8 +503,7 @@ Bytes endReply() { return buildMessage({{protocol::kItemPdat, pdat(protocol::kRe
 // The message with its length field `short` bytes too small: the viewer reads a shorter
 // message and loses step with the stream.
 Bytes withShortLength(Bytes message, std::int32_t by) {
-  const std::int32_t total = std::int32_t(message[4] | message[5] << 8 | message[6] << 16 | message[7] << 24) - by;
-  for (int i = 0; i < 4; ++i) message[std::size_t(4 + i)] = std::uint8_t(total >> (8 * i));
+  le::writeI32(message.data() + 4, le::readI32(message.data() + 4) - by);
   return message;
 }
 

@@ -90,7 +90,7 @@ TEST_F(TaggedMessageTest, BuildingRejectsUnknownIdsAndNegativeLengths) {
   ASSERT_TRUE(message.beginMessage());
   EXPECT_EQ(message.length(), 8);
   EXPECT_EQ(message.itemCount(), 0);
-  EXPECT_EQ(CTaggedMessage::readInt32(message.bytes() + 4), 8);
+  EXPECT_EQ(le::readI32(message.bytes() + 4), 8);
 }
 
 TEST_F(TaggedMessageTest, ReplyWithAllItemsRoundTrips) {

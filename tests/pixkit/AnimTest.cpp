@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "pixkit/PKAnim.h"
-#include "pixkit/PKBytes.h"
+#include "base/LittleEndian.h"
 #include "pixkit/PKImage.h"
 #include "pixkit/PKMemory.h"
 #include "pixkit/Pixkit.h"
@@ -70,10 +70,10 @@ TEST(ImageEncoding, OneColourImageIsOnePaletteEntryAndOneRunPerRow) {
   EXPECT_EQ(pixkit::imageHeight(block), 2);
   EXPECT_EQ(pixkit::imageMode(block), 0);
   EXPECT_EQ(pixkit::imageSize(block), 24u);
-  EXPECT_EQ(pixkit::readU16(block + 16), 1);                             // n
-  EXPECT_EQ(pixkit::readU16(block + 18), (0xF8 << 8) | (0x80 << 3) | 2); // the 5-6-5 index
-  EXPECT_EQ(pixkit::readU16(block + 20), 18);                            // 9 << 1
-  EXPECT_EQ(pixkit::readU16(block + 22), 18);
+  EXPECT_EQ(le::readU16(block + 16), 1);                             // n
+  EXPECT_EQ(le::readU16(block + 18), (0xF8 << 8) | (0x80 << 3) | 2); // the 5-6-5 index
+  EXPECT_EQ(le::readU16(block + 20), 18);                            // 9 << 1
+  EXPECT_EQ(le::readU16(block + 22), 18);
 }
 
 TEST(ImageEncoding, FourColoursUseThreeIndexBits) {
@@ -84,17 +84,17 @@ TEST(ImageEncoding, FourColoursUseThreeIndexBits) {
   for (int x = 2; x < 20; ++x) s.set(x, 0, 0, 0, 16);
   const unsigned char* block = c.kit.imageBlock(makeImage(c.kit, s));
   ASSERT_EQ(pixkit::imageMode(block), 0);
-  EXPECT_EQ(pixkit::readU16(block + 16), 3);
-  EXPECT_EQ(pixkit::readU16(block + 18 + 6 + 4), 2 | (17 << 2));
+  EXPECT_EQ(le::readU16(block + 16), 3);
+  EXPECT_EQ(le::readU16(block + 18 + 6 + 4), 2 | (17 << 2));
   // Four colours: b = 3 although 2 bits would hold the positions.
   s.set(2, 0, 0, 0, 24);
   block = c.kit.imageBlock(makeImage(c.kit, s));
   ASSERT_EQ(pixkit::imageMode(block), 0);
-  EXPECT_EQ(pixkit::readU16(block + 16), 4);
+  EXPECT_EQ(le::readU16(block + 16), 4);
   const unsigned char* codes = block + 18 + 8;
-  EXPECT_EQ(pixkit::readU16(codes + 0), 0);             // position 0, length 1
-  EXPECT_EQ(pixkit::readU16(codes + 4), 3);             // blue 24 is position 3
-  EXPECT_EQ(pixkit::readU16(codes + 6), 2 | (16 << 3)); // position 2, length 17
+  EXPECT_EQ(le::readU16(codes + 0), 0);             // position 0, length 1
+  EXPECT_EQ(le::readU16(codes + 4), 3);             // blue 24 is position 3
+  EXPECT_EQ(le::readU16(codes + 6), 2 | (16 << 3)); // position 2, length 17
   EXPECT_EQ(pixkit::imageSize(block), 16u + 2 + 8 + 8);
 }
 
@@ -106,7 +106,7 @@ TEST(ImageEncoding, DistinctColoursThatDoNotFitAreStoredRaw) {
   const unsigned char* block = c.kit.imageBlock(makeImage(c.kit, s));
   EXPECT_EQ(pixkit::imageMode(block), 1);
   EXPECT_EQ(pixkit::imageSize(block), 16u + 2 * 32);
-  EXPECT_EQ(pixkit::readU16(block + 16 + 2 * 9), ((0x08 & 0xF8) << 8) | ((0x04 & 0xFC) << 3)); // pixel (1, 1)
+  EXPECT_EQ(le::readU16(block + 16 + 2 * 9), ((0x08 & 0xF8) << 8) | ((0x04 & 0xFC) << 3)); // pixel (1, 1)
   const unsigned char* raw = c.kit.imageBlock(makeImage(c.kit, pattern(6, 2, 1), true));
   EXPECT_EQ(pixkit::imageMode(raw), 1);
 }
@@ -116,8 +116,8 @@ TEST(ImageEncoding, RunsAreCutAtTheLongestRunLength) {
   Source s(40000, 1); // one colour: b = 1, longest run 32768
   const unsigned char* block = c.kit.imageBlock(makeImage(c.kit, s));
   ASSERT_EQ(pixkit::imageMode(block), 0);
-  EXPECT_EQ(pixkit::readU16(block + 20), 32767u << 1);
-  EXPECT_EQ(pixkit::readU16(block + 22), (40000u - 32768 - 1) << 1);
+  EXPECT_EQ(le::readU16(block + 20), 32767u << 1);
+  EXPECT_EQ(le::readU16(block + 22), (40000u - 32768 - 1) << 1);
   EXPECT_TRUE(pixkit::isValidImageBlock(block, pixkit::imageSize(block)));
 }
 
@@ -220,10 +220,10 @@ TEST(Animation, CreateRejectsUnknownOrMismatchedImagesAndAcceptsZeroFrames) {
 // A container assembled by hand from image blocks: "ANRL", count, offsets, blocks.
 std::vector<std::uint8_t> container(const std::vector<const unsigned char*>& blocks) {
   std::vector<std::uint8_t> out = {'A', 'N', 'R', 'L', 0, 0, 0, 0};
-  pixkit::writeU32(out.data() + 4, static_cast<std::uint32_t>(blocks.size()));
+  le::writeU32(out.data() + 4, static_cast<std::uint32_t>(blocks.size()));
   out.resize(8 + 4 * blocks.size());
   for (std::size_t i = 0; i < blocks.size(); ++i) {
-    pixkit::writeU32(out.data() + 8 + 4 * i, static_cast<std::uint32_t>(out.size()));
+    le::writeU32(out.data() + 8 + 4 * i, static_cast<std::uint32_t>(out.size()));
     out.insert(out.end(), blocks[i], blocks[i] + pixkit::imageSize(blocks[i]));
   }
   return out;
@@ -256,9 +256,9 @@ TEST(Animation, AddTakesContainersWithTheMagic) {
   pkFreeBlock(wrong);
   // Magic with a count of 0: rejected and freed by the library (a leak would show).
   std::vector<std::uint8_t> none = bytes;
-  pixkit::writeU32(none.data() + 4, 0);
+  le::writeU32(none.data() + 4, 0);
   EXPECT_EQ(c.kit.animAdd(libraryCopy(none), 0, 0), 0u);
-  pixkit::writeU32(none.data() + 4, 0x80000000u);
+  le::writeU32(none.data() + 4, 0x80000000u);
   EXPECT_EQ(c.kit.animAdd(libraryCopy(none), 0, 0), 0u);
   EXPECT_EQ(c.kit.animAdd(nullptr, 0, 0), 0u);
 
@@ -284,19 +284,19 @@ TEST(Animation, CheckedContainersMustBeConsistent) {
     return !pixkit::isValidAnimContainer(bad.data(), bad.size());
   };
   const std::size_t first = 8 + 12;                                                        // the first frame block
-  EXPECT_TRUE(rejects([](auto& b) { pixkit::writeU32(b.data() + 8, 0xFFFFFFF0u); }));      // offset negative
-  EXPECT_TRUE(rejects([](auto& b) { pixkit::writeU32(b.data() + 8, 4); }));                // inside the table
-  EXPECT_TRUE(rejects([](auto& b) { pixkit::writeU32(b.data() + 4, 1000); }));             // count beyond the data
-  EXPECT_TRUE(rejects([&](auto& b) { pixkit::writeU32(b.data() + first + 8, 2); }));       // unknown mode
-  EXPECT_TRUE(rejects([&](auto& b) { pixkit::writeU32(b.data() + first + 12, 100000); })); // size beyond the data
-  EXPECT_TRUE(rejects([&](auto& b) { pixkit::writeU32(b.data() + first, 6); }));           // runs no longer cover rows
-  EXPECT_TRUE(rejects([&](auto& b) { pixkit::writeU16(b.data() + first + 16, 0); }));      // no palette
-  EXPECT_TRUE(rejects([&](auto& b) { pixkit::writeU16(b.data() + first + 16 + 8, 3); }));  // position 3 >= n
-  EXPECT_TRUE(rejects([&](auto& b) { pixkit::writeU16(b.data() + first + 16 + 8, 0xFFF0); })); // run past the row
+  EXPECT_TRUE(rejects([](auto& b) { le::writeU32(b.data() + 8, 0xFFFFFFF0u); }));          // offset negative
+  EXPECT_TRUE(rejects([](auto& b) { le::writeU32(b.data() + 8, 4); }));                    // inside the table
+  EXPECT_TRUE(rejects([](auto& b) { le::writeU32(b.data() + 4, 1000); }));                 // count beyond the data
+  EXPECT_TRUE(rejects([&](auto& b) { le::writeU32(b.data() + first + 8, 2); }));           // unknown mode
+  EXPECT_TRUE(rejects([&](auto& b) { le::writeU32(b.data() + first + 12, 100000); }));     // size beyond the data
+  EXPECT_TRUE(rejects([&](auto& b) { le::writeU32(b.data() + first, 6); }));               // runs no longer cover rows
+  EXPECT_TRUE(rejects([&](auto& b) { le::writeU16(b.data() + first + 16, 0); }));          // no palette
+  EXPECT_TRUE(rejects([&](auto& b) { le::writeU16(b.data() + first + 16 + 8, 3); }));      // position 3 >= n
+  EXPECT_TRUE(rejects([&](auto& b) { le::writeU16(b.data() + first + 16 + 8, 0xFFF0); })); // run past the row
   // Overlapping distinct blocks.
-  EXPECT_TRUE(rejects([&](auto& b) { pixkit::writeU32(b.data() + 12, static_cast<std::uint32_t>(first + 2)); }));
+  EXPECT_TRUE(rejects([&](auto& b) { le::writeU32(b.data() + 12, static_cast<std::uint32_t>(first + 2)); }));
   // Frames may share one block.
-  EXPECT_FALSE(rejects([&](auto& b) { pixkit::writeU32(b.data() + 16, static_cast<std::uint32_t>(first)); }));
+  EXPECT_FALSE(rejects([&](auto& b) { le::writeU32(b.data() + 16, static_cast<std::uint32_t>(first)); }));
 }
 
 } // namespace

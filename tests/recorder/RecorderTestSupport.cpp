@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/LittleEndian.h"
 #include "decoder/PictureSplit.h"
 #include "decoder/WaveletDecoder.h"
 #include "platform/Time.h"
@@ -78,12 +79,10 @@ const Item* Message::find(std::uint32_t itemTag) const {
   return nullptr;
 }
 
-std::optional<PdatWords> Message::pdat() const {
-  const Item* item = find(kTagPdat);
+std::optional<ReplyStatus> Message::pdat() const {
+  const Item* item = find(protocol::kTagPdat);
   if (!item || item->data.size() < 16) return std::nullopt;
-  PdatWords words;
-  for (int i = 0; i < 4; ++i) words[i] = static_cast<std::int32_t>(getWord(item->data.data() + 4 * i));
-  return words;
+  return protocol::decodePdat(item->data.data(), static_cast<std::int32_t>(item->data.size()));
 }
 
 RawViewer::~RawViewer() { close(); }
@@ -118,9 +117,7 @@ bool RawViewer::sendBytes(const std::vector<std::uint8_t>& bytes) {
 }
 
 bool RawViewer::sendRequest(std::int32_t code, std::int32_t word2) {
-  MessageWriter request;
-  request.addPdat({code, 0, word2, 0});
-  return sendBytes(request.bytes());
+  return sendBytes(protocol::requestMessage(code, word2));
 }
 
 bool RawViewer::readExactly(std::size_t length, std::vector<std::uint8_t>& out, int timeoutMs) {
@@ -142,16 +139,16 @@ bool RawViewer::readExactly(std::size_t length, std::vector<std::uint8_t>& out, 
 std::optional<Message> RawViewer::readMessage(int timeoutMs) {
   std::vector<std::uint8_t> header, body;
   if (!readExactly(8, header, timeoutMs)) return std::nullopt;
-  const std::uint32_t total = getWord(header.data() + 4);
+  const std::uint32_t total = le::readU32(header.data() + 4);
   if (total < 8 || total > (64u << 20)) return std::nullopt;
   if (!readExactly(total - 8, body, timeoutMs)) return std::nullopt;
   Message message;
-  message.tag = getWord(header.data());
+  message.tag = le::readU32(header.data());
   std::size_t offset = 0;
   while (offset + 8 <= body.size()) {
     Item item;
-    item.tag = getWord(body.data() + offset);
-    const std::uint32_t length = getWord(body.data() + offset + 4);
+    item.tag = le::readU32(body.data() + offset);
+    const std::uint32_t length = le::readU32(body.data() + offset + 4);
     if (length > body.size() - offset - 8) return std::nullopt;
     item.data.assign(body.begin() + static_cast<std::ptrdiff_t>(offset + 8),
                      body.begin() + static_cast<std::ptrdiff_t>(offset + 8 + length));

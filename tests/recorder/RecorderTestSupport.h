@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/Socket.h"
-#include "recorder/server/Wire.h"
+#include "engine/MessageWriter.h"
 #include "recorder/sources/RgbFrame.h"
 
 namespace recorder::test {
@@ -33,8 +33,8 @@ struct Message {
   std::uint32_t tag = 0;
   std::vector<Item> items;
   const Item* find(std::uint32_t itemTag) const;
-  std::optional<PdatWords> pdat() const;
-  bool isPicture() const { return find(kTagHead) && find(kTagBody); }
+  std::optional<ReplyStatus> pdat() const;
+  bool isPicture() const { return find(protocol::kTagHead) && find(protocol::kTagBody); }
 };
 
 // A viewer reduced to bytes: connects, sends requests, reads whole messages.
@@ -47,8 +47,8 @@ public:
 
   bool connect(int port);
   bool sendRequest(std::int32_t code, std::int32_t word2 = 0);
-  bool sendOpen(std::int32_t connectionId) { return sendRequest(kRequestOpen, connectionId); }
-  bool sendNext() { return sendRequest(kRequestNextPicture); }
+  bool sendOpen(std::int32_t connectionId) { return sendRequest(protocol::kRequestOpen, connectionId); }
+  bool sendNext() { return sendRequest(protocol::kRequestNext); }
   bool sendBytes(const std::vector<std::uint8_t>& bytes);
 
   // Reads exactly `length` bytes; false on close, error or time-out.

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "RecorderTestSupport.h"
+#include "decoder/PictureSplit.h"
 #include "engine/LanguageTable.h"
 #include "recorder/server/PictureHeader.h"
 #include "recorder/server/RecorderServer.h"
@@ -15,6 +16,7 @@
 
 using namespace recorder;
 using namespace recorder::test;
+using namespace protocol;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -28,7 +30,7 @@ public:
   explicit FixedSizeEncoder(std::size_t size) : size_(size) {}
   bool encode(const RgbFrame& frame, const EncodeSettings&, std::vector<std::uint8_t>& payload, std::string&) override {
     const std::vector<std::uint8_t> field(size_, frame.pixels.empty() ? 0 : frame.pixels[0]);
-    payload = assemblePayload(field, nullptr);
+    wavelet::AssemblePicturePayload(field.data(), static_cast<std::uint32_t>(field.size()), nullptr, 0, payload);
     return true;
   }
 
@@ -82,7 +84,7 @@ std::optional<Message> open(RawViewer& viewer, int port, std::int32_t id) {
 bool isReply(const std::optional<Message>& message, std::int32_t code, std::int32_t parameter) {
   if (!message || message->tag != kTagMessage) return false;
   const auto words = message->pdat();
-  return words && (*words)[0] == code && (*words)[3] == parameter;
+  return words && words->words[0] == code && words->words[3] == parameter;
 }
 
 PictureHeaderBytes headerOf(const Message& message) {
@@ -156,7 +158,7 @@ TEST(RecorderServer, FlagsStandardLevelAndTextsFollowTheOptions) {
   ASSERT_TRUE(picture && picture->isPicture());
   const auto header = headerOf(*picture);
   EXPECT_EQ(header[kHeaderStandardOffset], 0);
-  EXPECT_EQ(getWord(header.data() + kHeaderLevelOffset), 2u);
+  EXPECT_EQ(le::readU32(header.data() + kHeaderLevelOffset), 2u);
   EXPECT_EQ(headerText(header, kHeaderCamera), "Gate");
   EXPECT_EQ(headerText(header, kHeaderShortText), "REC");
   EXPECT_EQ(headerText(header, kHeaderInfo), "Hall");
@@ -212,10 +214,8 @@ TEST(RecorderServer, ClosesAStreamWhoseRequestLengthIsImpossible) {
   Recorder recorder(quickOptions());
   RawViewer viewer;
   ASSERT_TRUE(viewer.connect(recorder.port()));
-  MessageWriter request;
-  request.addPdat({kRequestOpen, 0, 1, 0});
-  auto bytes = request.take();
-  putWord(bytes.data() + 4, 1u << 30);
+  auto bytes = requestMessage(kRequestOpen, 1);
+  le::writeU32(bytes.data() + 4, 1u << 30);
   ASSERT_TRUE(viewer.sendBytes(bytes));
   EXPECT_TRUE(viewer.closedWithin(kCloseWaitMs));
 }
@@ -347,7 +347,8 @@ TEST(RecorderServer, ViewersOfOneConnectionIdShareTheCamerasPictures) {
   public:
     bool encode(const RgbFrame&, const EncodeSettings&, std::vector<std::uint8_t>& payload, std::string&) override {
       const int number = ++calls;
-      payload = assemblePayload(std::vector<std::uint8_t>(64, static_cast<std::uint8_t>(number)), nullptr);
+      const std::vector<std::uint8_t> field(64, static_cast<std::uint8_t>(number));
+      wavelet::AssemblePicturePayload(field.data(), 64, nullptr, 0, payload);
       return true;
     }
     std::atomic<int> calls{0};
@@ -416,7 +417,7 @@ TEST(RecorderFaults, GarbageBadTagAndUnknownItemsPrecedeIntactMessages) {
   std::vector<std::uint8_t> noise;
   ASSERT_TRUE(viewer.readExactly(64, noise));
   for (std::size_t at = 0; at < 64; at += 8)
-    EXPECT_NE(getWord(noise.data() + at), kTagMessage); // a viewer stepping by 8 never locks on
+    EXPECT_NE(le::readU32(noise.data() + at), kTagMessage); // a viewer stepping by 8 never locks on
   ASSERT_TRUE(takePicture(viewer));
   const auto wrong = viewer.readMessage();
   ASSERT_TRUE(wrong.has_value());
@@ -437,7 +438,7 @@ TEST(RecorderFaults, HalfAPictureThenClose) {
   ASSERT_TRUE(takePicture(viewer, &whole));
   std::vector<std::uint8_t> header;
   ASSERT_TRUE(viewer.readExactly(8, header));
-  const std::uint32_t total = getWord(header.data() + 4);
+  const std::uint32_t total = le::readU32(header.data() + 4);
   std::size_t rest = 0;
   EXPECT_TRUE(viewer.closedWithin(kCloseWaitMs, &rest));
   EXPECT_EQ(rest + 8, total / 2);

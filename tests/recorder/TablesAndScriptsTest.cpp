@@ -8,7 +8,7 @@
 #include "recorder/app/CommandLine.h"
 #include "recorder/faults/FaultScript.h"
 #include "recorder/server/LanguageItem.h"
-#include "recorder/server/Wire.h"
+#include "base/LittleEndian.h"
 
 using namespace recorder;
 
@@ -45,10 +45,10 @@ TEST(RecorderLanguageItem, LayoutIsRowsTimesColumnsOfOffsetsToTexts) {
   table.rows[1][30] = "Bitte warten";
   const auto item = buildLanguageItem(table);
   ASSERT_GE(item.size(), 12u);
-  EXPECT_EQ(getWord(item.data()), 1u);
-  EXPECT_EQ(getWord(item.data() + 4), 2u);
-  EXPECT_EQ(getWord(item.data() + 8), 31u); // highest used slot + 1
-  const std::uint32_t offset = getWord(item.data() + 12 + 4 * (31 + 30));
+  EXPECT_EQ(le::readU32(item.data()), 1u);
+  EXPECT_EQ(le::readU32(item.data() + 4), 2u);
+  EXPECT_EQ(le::readU32(item.data() + 8), 31u); // highest used slot + 1
+  const std::uint32_t offset = le::readU32(item.data() + 12 + 4 * (31 + 30));
   ASSERT_LT(offset, item.size());
   EXPECT_STREQ(reinterpret_cast<const char*>(item.data() + offset), "Bitte warten");
   EXPECT_EQ(item.back(), 0);

@@ -1,5 +1,7 @@
 #include "tools/fontgen/FontBlock.h"
 
+#include "base/LittleEndian.h"
+
 #include <algorithm>
 #include <climits>
 
@@ -8,15 +10,10 @@ namespace fontgen {
 namespace {
 
 void putInt(std::vector<std::uint8_t>& out, std::size_t offset, std::int32_t value) {
-  const auto bits = static_cast<std::uint32_t>(value);
-  for (int i = 0; i < 4; ++i) out[offset + i] = static_cast<std::uint8_t>(bits >> (8 * i));
+  le::writeI32(out.data() + offset, value);
 }
 
-std::int32_t getInt(const std::vector<std::uint8_t>& in, std::size_t offset) {
-  std::uint32_t bits = 0;
-  for (int i = 0; i < 4; ++i) bits |= static_cast<std::uint32_t>(in[offset + i]) << (8 * i);
-  return static_cast<std::int32_t>(bits);
-}
+std::int32_t getInt(const std::vector<std::uint8_t>& in, std::size_t offset) { return le::readI32(in.data() + offset); }
 
 void appendBitmap(std::vector<std::uint8_t>& out, const GlyphImage& image) {
   for (int y = 0; y < image.height; ++y) {

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "base/LittleEndian.h"
 #include "tools/fontgen/FontBlock.h"
 
 namespace fontgen {
@@ -17,8 +18,7 @@ struct Record {
 Record readRecord(const std::vector<std::uint8_t>& block, int code) {
   auto word = [&](int index) {
     const std::size_t at = kHeaderSize + static_cast<std::size_t>(code) * kRecordSize + 4 * index;
-    return static_cast<int>(static_cast<std::uint32_t>(block[at]) | block[at + 1] << 8 | block[at + 2] << 16 |
-                            static_cast<std::uint32_t>(block[at + 3]) << 24);
+    return static_cast<int>(le::readI32(block.data() + at));
   };
   return Record{word(0), word(1), word(2), word(3), word(4)};
 }

@@ -13,8 +13,8 @@
 #include "platform/Socket.h"
 #include "recorder/app/CommandLine.h"
 #include "recorder/server/RecorderServer.h"
-#include "recorder/server/RequestReader.h"
-#include "recorder/server/Wire.h"
+#include "engine/MessageWriter.h"
+#include "engine/RequestReader.h"
 #include "tests/wine/support/FixedPicture.h"
 #include "tests/wine/support/FullListener.h"
 
@@ -58,13 +58,8 @@ public:
   explicit FixedPictureServer(int seed) {
     PictureRecord record;
     if (!winetest::fixedPicture(seed, record)) throw std::runtime_error("cannot encode the picture");
-    recorder::MessageWriter established;
-    established.addPdat({recorder::kReplyEstablished, 0, 0, 0});
-    opening_ = established.take();
-    recorder::MessageWriter picture;
-    picture.addItem(recorder::kTagHead, record.header, sizeof record.header);
-    picture.addItem(recorder::kTagBody, record.data, static_cast<std::size_t>(record.length));
-    picture_ = picture.take();
+    opening_ = protocol::MessageWriter().addPdat(protocol::kReplyEstablished, 0, 0, 0).take();
+    picture_ = protocol::pictureMessage(record.header, record.data, static_cast<std::size_t>(record.length));
     listener_ = platform::socketListen("127.0.0.1", 0);
     if (listener_ == platform::kNoSocket) throw std::runtime_error("cannot listen");
     std::thread([this] { acceptLoop(); }).detach();
@@ -83,17 +78,17 @@ private:
   }
 
   void serve(platform::SocketHandle viewer) {
-    recorder::RequestReader reader;
+    protocol::RequestReader reader;
     bool answered = false;
     std::uint8_t buffer[512];
     while (platform::socketWaitReadable(viewer, -1) == 1) {
       int received = platform::socketReceive(viewer, buffer, sizeof buffer);
       if (received < 0) break;
       reader.append(buffer, static_cast<std::size_t>(received));
-      recorder::PdatWords words{};
-      recorder::RequestReader::Result result;
-      while ((result = reader.next(words)) != recorder::RequestReader::Result::NeedMore) {
-        if (result != recorder::RequestReader::Result::Request || words[0] != recorder::kRequestOpen || answered)
+      ReplyStatus words;
+      protocol::RequestReader::Result result;
+      while ((result = reader.next(words)) != protocol::RequestReader::Result::NeedMore) {
+        if (result != protocol::RequestReader::Result::Request || words.words[0] != protocol::kRequestOpen || answered)
           continue;
         answered = true;
         if (!sendAll(viewer, opening_) || !sendAll(viewer, picture_)) break;

@@ -136,8 +136,10 @@ void ViewerGrid::paint(bool all) {
 
 int ViewerGrid::fewestPicturesShown() const {
   int fewest = -1;
-  for (const auto& cell : cells_)
-    if (fewest < 0 || cell->picturesShown() < fewest) fewest = cell->picturesShown();
+  for (const auto& cell : cells_) {
+    const int shown = cell->state().picturesShown;
+    if (fewest < 0 || shown < fewest) fewest = shown;
+  }
   return fewest < 0 ? 0 : fewest;
 }
 

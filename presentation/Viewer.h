@@ -68,7 +68,7 @@ public:
   // finds nothing finished and changes nothing).
   void frameDecoded(int frameIndex);
 
-  // --- state, for hosts and tests ---
+  // --- state, for the facade and tests ---
   platform::WindowHandle window() const { return window_; }
   const char* statusText() const { return statusText_ ? statusText_ : ""; }
   bool pipelineFree() const { return pipelineFree_; }

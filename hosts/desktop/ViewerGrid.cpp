@@ -1,7 +1,6 @@
 #include "hosts/desktop/ViewerGrid.h"
 
 #include "platform/Time.h"
-#include "presentation/ViewerMessages.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,7 +1,6 @@
 #include "hosts/web/WebViewerHost.h"
 
 #include "platform/Thread.h"
-#include "presentation/EmbeddedViewer.h"
 
 #include <emscripten.h>
 

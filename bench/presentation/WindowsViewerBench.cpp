@@ -11,6 +11,7 @@
 // Prints this process's CPU time per camera (and scaled to 25 pictures per second), heap
 // allocations per picture, pictures thrown away and pictures shown per second and viewer.
 #include "tests/support/CountedAllocation.h"
+#include "engine/LanguageTable.h"
 #include "presentation/EmbeddedViewer.h"
 #include "platform/paint/win32/GdiCanvas.h"
 

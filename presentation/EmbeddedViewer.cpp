@@ -35,8 +35,8 @@ CViewer* createViewer(const ViewerSettings& settings) noexcept {
   // socket error on the status screen.
   viewer->networkStarted = platform::networkStartup();
   viewer->setHost(settings.host ? settings.host : "");
-  viewer->port = settings.port;
-  viewer->connectionId = settings.connectionId;
+  viewer->setPort(settings.port);
+  viewer->setConnectionId(settings.connectionId);
   // A null module would name the browser's executable: the fonts live in the module that
   // holds this code.
   viewer->setResources(settings.fontModule ? settings.fontModule : paint::moduleOfThisCode(), settings.fontIds);
@@ -85,6 +85,20 @@ bool dispatchMessage(CViewer* viewer, const platform::WindowMessage& message, co
   } catch (...) {
     return false;
   }
+}
+
+ViewerState viewerState(const CViewer* viewer) noexcept {
+  ViewerState state;
+  if (!viewer) return state;
+  state.showingPicture = viewer->showingPicture();
+  state.statusText = viewer->statusText();
+  state.picturesShown = viewer->picturesShown();
+  state.picturesLost = viewer->picturesDropped() + viewer->decodeErrors() + int(viewer->picturesDroppedByReceiver());
+  return state;
+}
+
+bool copyCurrentPicture(const CViewer* viewer, PictureRecord& into) noexcept {
+  return viewer && into.copyFrom(viewer->currentPicture()); // copyFrom allocates without throwing
 }
 
 int liveViewers() noexcept { return viewersAlive.load(std::memory_order_acquire) + platform::NameLookup::running(); }

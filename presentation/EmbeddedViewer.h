@@ -6,6 +6,7 @@
 //
 // All functions run on the host's window thread; `viewer` may be null everywhere (the call
 // then does nothing and fails).
+#include "engine/PictureRecord.h"
 #include "platform/Window.h"
 #include "platform/paint/Canvas.h"
 #include "platform/paint/FontResource.h"
@@ -49,6 +50,28 @@ void detachWindow(CViewer* viewer) noexcept;
 void paint(CViewer* viewer, paint::Canvas& canvas, const paint::Rect& area) noexcept;
 // Handles the viewer's messages 1025 to 1029; false for any other message.
 bool dispatchMessage(CViewer* viewer, const platform::WindowMessage& message, const ViewerHostWindow& host) noexcept;
+
+// What a viewer shows and has counted, as its host may tell it: a snapshot taken on the
+// window thread, current until the next message the viewer handles.
+struct ViewerState {
+  bool showingPicture = false; // paint draws a decoded picture; else the status screen
+  // The status screen's text ("" before the first start). It lives in the viewer's language
+  // table: valid until the viewer is destroyed.
+  const char* statusText = "";
+  int picturesShown = 0; // decoded pictures made visible since the viewer was created
+  // Pictures received and never shown: lost by the Receiver thread (no memory, oversized),
+  // thrown away by the window side (not newer than the one shown, malformed, no memory) or
+  // failed to decode.
+  int picturesLost = 0;
+};
+
+// The state of `viewer`; the empty state for null.
+ViewerState viewerState(const CViewer* viewer) noexcept;
+// Copies the viewer's current picture (header, compressed bytes, the window size it is
+// decoded for) into `into`, whose memory grows as needed. Message 1028 shows this picture,
+// and handling it may take the next one in: a host that keeps what went on screen copies
+// before it dispatches the 1028. False for null or when `into` cannot grow.
+bool copyCurrentPicture(const CViewer* viewer, PictureRecord& into) noexcept;
 
 // Viewers created and not yet destroyed in this process, plus the name lookups that
 // destroyed viewers left running (a lookup cannot be interrupted; its thread ends when the

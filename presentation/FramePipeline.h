@@ -85,6 +85,7 @@ public:
   int fillIndex() const { return fillIndex_.load(std::memory_order_acquire); }
 
   COverlay& overlay() { return overlay_; }
+  const COverlay& overlay() const { return overlay_; }
   const presentation::SizeTable& sizeTable() const { return sizes_; }
 
   // Decoder thread's work on one picture, exposed for the benchmarks: decodes `record` into

@@ -54,6 +54,7 @@ public:
   void drawStats();
 
   presentation::StatsTexts& stats() { return stats_; }
+  const presentation::StatsTexts& stats() const { return stats_; }
   const Row& row(int i) const { return rows_[i]; }
   unsigned long font(int slot) const { return fonts_[slot]; }
   // Fonts held by the overlay's drawing library (5 once initialised).

@@ -30,8 +30,11 @@ public:
 
   void reset();
 
-  // Connection parameters, written by the host before start.
+  // Connection parameters, set by the host before start: the connection keeps reading
+  // `host` while its Receiver thread runs, so they take effect with the next start.
   void setHost(const char* address); // cut to 255 characters
+  void setPort(int recorderPort) { port = recorderPort; }
+  void setConnectionId(int id) { connectionId = id; }
   // Where the fonts come from: the module whose "FONTS" resources carry them and their ids
   // (the control's numbering unless the host says otherwise).
   void setResources(paint::ModuleHandle module, const presentation::FontIds& ids);
@@ -65,7 +68,7 @@ public:
   // finds nothing finished and changes nothing).
   void frameDecoded(int frameIndex);
 
-  // --- state, for hosts and tests ---
+  // --- state, for the facade and tests ---
   platform::WindowHandle window() const { return window_; }
   const char* statusText() const { return statusText_ ? statusText_ : ""; }
   bool pipelineFree() const { return pipelineFree_; }
@@ -73,6 +76,8 @@ public:
   int decodeErrors() const { return decodeErrors_; }
   bool diagnosticsOn() const { return (connection.recorderFlags() & 1) != 0; }
   const PictureRecord& currentPicture() const { return current; }
+  // What paint draws: the shown frame when it holds a decoded picture, else the status screen.
+  bool showingPicture() const { return pipeline.frameReady(showIndex_); }
   bool started() const { return started_; }
   // The number of the current run, carried by every message the viewer's threads post.
   std::uint32_t run() const { return run_; }
@@ -84,29 +89,30 @@ public:
   int picturesDropped() const { return picturesDropped_; }
   // Fonts held by the status screen's drawing library (1 once started).
   int statusFonts() const { return messageLib.core() ? messageLib.core()->fontCount() : 0; }
+  // Pictures the Receiver thread lost since construction (no memory, or larger than any
+  // picture can be).
+  std::uint32_t picturesDroppedByReceiver() const { return connection.picturesDropped(); }
   paint::ModuleHandle fontModule() const { return module_; }
   const CLanguageTable& languageTable() const { return language; }
-  CFramePipeline& framePipeline() { return pipeline; }
+  const CFramePipeline& framePipeline() const { return pipeline; }
+  const char* hostAddress() const { return host; }
+  int recorderPort() const { return port; }
 
   static const char* statusKey(int statusIndex);
-
-  // The members the hosts write before start (and that the connection reads while running).
-  char host[CConnection::kHostCapacity] = {};
-  std::int32_t port = -1;
-  std::int32_t connectionId = 0;
 
 private:
   class StatusMeasurer;
   void drawStatusScreen(paint::Canvas& dc, const paint::Rect& area);
   void countRates();
 
+  char host[CConnection::kHostCapacity] = {};
+  std::int32_t port = -1;
+  std::int32_t connectionId = 0;
   platform::WindowHandle window_ = nullptr;
+  // Constructed in this order, and destroyed the other way round: the connection's threads
+  // and buffers go before the frames the pipeline holds.
   CFramePipeline pipeline;
-
-public:
   CConnection connection;
-
-private:
   PictureRecord current;
   const char* statusText_ = nullptr;
   CPixkitLib messageLib;
@@ -132,5 +138,6 @@ private:
   presentation::FontIds fontIds_ = presentation::kControlFontIds;
   presentation::StatusLayout statusLayout_;
 
+  // Tests and benchmarks reach the connection's window slot and the pipeline's overlay.
   friend class CViewerTestAccess;
 };

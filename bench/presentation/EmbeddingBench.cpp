@@ -6,9 +6,9 @@
 // resident memory shows what the viewer holds rather than what malloc keeps in reserve.
 #include "platform/Time.h"
 #include "presentation/EmbeddedViewer.h"
-#include "presentation/Viewer.h"
 #include "tests/engine/FakeRecorder.h"
 #include "tests/presentation/ReferencePicture.h"
+#include "tests/presentation/ViewerTestAccess.h"
 
 #include <benchmark/benchmark.h>
 
@@ -124,7 +124,7 @@ void ResidentAfterHostilePicture(benchmark::State& state) {
     const long afterwards = residentKiB();
     // The picture buffers the viewer holds on to, read once its threads have stopped.
     hosted.viewer->stop();
-    CConnection& connection = hosted.viewer->connection;
+    CConnection& connection = CViewerTestAccess::connection(*hosted.viewer);
     const double held = double(connection.stream().capacity()) + connection.receiveSlot.capacity +
                         connection.windowSlot[0].capacity + hosted.viewer->currentPicture().capacity;
     state.counters["steady_MiB"] = steady / 1024.0;

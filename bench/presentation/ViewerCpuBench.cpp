@@ -16,6 +16,7 @@
 // viewers threw away, and how many pictures each viewer showed per second against the
 // recorder's 25.
 #include "tests/support/CountedAllocation.h"
+#include "engine/LanguageTable.h"
 #include "hosts/desktop/ViewerGrid.h"
 #include "platform/Time.h"
 
@@ -157,10 +158,10 @@ struct Counts {
 Counts count(desktop::ViewerGrid& grid) {
   Counts counts;
   for (auto& cell : grid.cells()) {
-    CViewer& viewer = cell->viewer();
-    counts.shown += viewer.picturesShown();
-    counts.dropped += viewer.picturesDropped() + viewer.decodeErrors() + viewer.connection.picturesDropped();
-    counts.shownPerViewer.push_back(viewer.picturesShown());
+    const embed::ViewerState state = cell->state();
+    counts.shown += state.picturesShown;
+    counts.dropped += state.picturesLost;
+    counts.shownPerViewer.push_back(state.picturesShown);
   }
   return counts;
 }
@@ -223,7 +224,8 @@ bool measure(const Settings& settings, const RecorderProcess& recorder, int widt
   const double perCamera = cpu / seconds / settings.cameras * 100.0;
   const double perPicture = shown > 0 ? cpu / double(shown) : 0;
   const long long missing = std::max(0LL, static_cast<long long>(25.0 * seconds * settings.cameras + 0.5) - shown);
-  const int bodyBytes = grid.cells().front()->viewer().currentPicture().length;
+  PictureRecord lastPicture;
+  const int bodyBytes = grid.cells().front()->copyPicture(lastPicture) ? lastPicture.length : 0;
 
   std::printf("  %d viewers of %d x %d, level %d pictures of about %d bytes, %.1f s\n", settings.cameras, width, height,
               settings.level, bodyBytes, seconds);

@@ -11,8 +11,8 @@
 // Prints this process's CPU time per camera (and scaled to 25 pictures per second), heap
 // allocations per picture, pictures thrown away and pictures shown per second and viewer.
 #include "tests/support/CountedAllocation.h"
+#include "engine/LanguageTable.h"
 #include "presentation/EmbeddedViewer.h"
-#include "presentation/Viewer.h"
 #include "platform/paint/win32/GdiCanvas.h"
 
 #include <windows.h>
@@ -99,10 +99,10 @@ Counts count(const std::vector<std::unique_ptr<Cell>>& cells) {
   Counts counts;
   counts.fewest = -1;
   for (const auto& cell : cells) {
-    CViewer& viewer = *cell->viewer;
-    counts.shown += viewer.picturesShown();
-    counts.dropped += viewer.picturesDropped() + viewer.decodeErrors() + viewer.connection.picturesDropped();
-    if (counts.fewest < 0 || viewer.picturesShown() < counts.fewest) counts.fewest = viewer.picturesShown();
+    const embed::ViewerState state = embed::viewerState(cell->viewer);
+    counts.shown += state.picturesShown;
+    counts.dropped += state.picturesLost;
+    if (counts.fewest < 0 || state.picturesShown < counts.fewest) counts.fewest = state.picturesShown;
   }
   return counts;
 }

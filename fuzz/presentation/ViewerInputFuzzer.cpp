@@ -31,7 +31,7 @@ struct Fixture {
     pipeline.startDecoderThread();
     pipeline.stopDecoderThread();
     viewer = std::make_unique<CViewer>(CLanguageTable::kEnglish);
-    viewer->port = -1; // never connects
+    viewer->setPort(-1); // never connects
     viewer->attachWindow(window.handle());
     viewer->start();
   }

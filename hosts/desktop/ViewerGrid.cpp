@@ -1,7 +1,6 @@
 #include "hosts/desktop/ViewerGrid.h"
 
 #include "platform/Time.h"
-#include "presentation/ViewerMessages.h"
 
 #include <cmath>
 #include <cstring>
@@ -136,8 +135,10 @@ void ViewerGrid::paint(bool all) {
 
 int ViewerGrid::fewestPicturesShown() const {
   int fewest = -1;
-  for (const auto& cell : cells_)
-    if (fewest < 0 || cell->picturesShown() < fewest) fewest = cell->picturesShown();
+  for (const auto& cell : cells_) {
+    const int shown = cell->state().picturesShown;
+    if (fewest < 0 || shown < fewest) fewest = shown;
+  }
   return fewest < 0 ? 0 : fewest;
 }
 

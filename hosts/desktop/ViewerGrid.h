@@ -8,8 +8,8 @@
 #include "platform/Window.h"
 #include "platform/paint/SoftwareCanvas.h"
 #include "presentation/EmbeddedViewer.h"
-#include "presentation/Viewer.h"
 
+#include <memory>
 #include <vector>
 
 namespace desktop {
@@ -45,8 +45,9 @@ public:
   void setRect(const CellRect& rect);
   const CellRect& rect() const { return rect_; }
   const paint::SoftwareCanvas& canvas() const { return canvas_; }
-  CViewer& viewer() { return *viewer_; }
-  int picturesShown() const { return viewer_->picturesShown(); }
+  embed::ViewerState state() const { return embed::viewerState(viewer_); }
+  // The viewer's current picture, copied into `into`; false when it cannot grow.
+  bool copyPicture(PictureRecord& into) const { return embed::copyCurrentPicture(viewer_, into); }
 
 private:
   platform::MessageWindow window_; // declared first: the viewer (and its threads) go first

@@ -1,8 +1,6 @@
 #include "hosts/web/WebViewerHost.h"
 
 #include "platform/Thread.h"
-#include "presentation/EmbeddedViewer.h"
-#include "presentation/Viewer.h"
 
 #include <emscripten.h>
 
@@ -79,10 +77,10 @@ int WebViewerHost::pump() {
     // So the current picture is copied first and kept if it went on screen. The copy lets
     // what is on screen be told and compared exactly.
     PictureRecord& candidate = shown_[1 - shownIndex_];
-    const bool copied = message.message == platform::kMsgFrameDecoded && candidate.copyFrom(viewer_->currentPicture());
-    const int shownBefore = viewer_->picturesShown();
+    const bool copied = message.message == platform::kMsgFrameDecoded && embed::copyCurrentPicture(viewer_, candidate);
+    const int shownBefore = embed::viewerState(viewer_).picturesShown;
     embed::dispatchMessage(viewer_, message, host);
-    if (viewer_->picturesShown() == shownBefore) return; // not a picture shown (or of an earlier run)
+    if (embed::viewerState(viewer_).picturesShown == shownBefore) return; // not a picture shown (or of an earlier run)
     result |= kNewPicture;
     ++picturesShown_;
     if (copied) shownIndex_ = 1 - shownIndex_; // else (no memory) the record stays behind
@@ -104,12 +102,9 @@ const std::uint8_t* WebViewerHost::paintRgba() {
   return rgba_.data();
 }
 
-const char* WebViewerHost::statusText() const { return viewer_->statusText(); }
+const char* WebViewerHost::statusText() const { return embed::viewerState(viewer_).statusText; }
 
-bool WebViewerHost::showingPicture() const {
-  CFramePipeline& pipeline = viewer_->framePipeline();
-  return pipeline.frameReady(viewer_->showIndex());
-}
+bool WebViewerHost::showingPicture() const { return embed::viewerState(viewer_).showingPicture; }
 
 } // namespace web
 

@@ -4,15 +4,13 @@
 // canvas of the element's size that the viewer paints into exactly as it paints a window on
 // Windows. The element's script (site/camview-viewer.js) drives it through the C functions
 // at the end of WebViewerHost.cpp.
-#include "engine/PictureRecord.h"
 #include "platform/Window.h"
 #include "platform/paint/SoftwareCanvas.h"
+#include "presentation/EmbeddedViewer.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
-
-class CViewer;
 
 namespace web {
 

@@ -90,7 +90,7 @@ TEST(EndToEnd, DiagnosticsDrawRowsAndRateLabels) {
   ASSERT_TRUE(h.viewer().diagnosticsOn());
   // The labels of the first rate window reach the overlay with the next offered picture.
   ASSERT_TRUE(h.waitForFrames(1, 10000));
-  presentation::StatsTexts& stats = h.viewer().framePipeline().overlay().stats();
+  const presentation::StatsTexts& stats = h.viewer().framePipeline().overlay().stats();
   EXPECT_EQ(std::string(stats.label(0).text).substr(0, 5), "FPS: ");
   EXPECT_EQ(std::string(stats.label(1).text).substr(0, 5), "DPS: ");
   EXPECT_EQ(stats.label(0).x, 400);

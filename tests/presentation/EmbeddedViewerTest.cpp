@@ -5,8 +5,8 @@
 #include "platform/Socket.h"
 #include "platform/Time.h"
 #include "presentation/EmbeddedViewer.h"
-#include "presentation/Viewer.h"
 #include "tests/presentation/ReferencePicture.h"
+#include "tests/presentation/ViewerTestAccess.h"
 
 #include <gtest/gtest.h>
 
@@ -47,7 +47,9 @@ TEST(EmbeddedViewer, TakesTheSocketLibraryAndTheFontsOfItsOwnModule) {
   // fonts are found.
   EXPECT_EQ(first->fontModule(), paint::moduleOfThisCode());
   EXPECT_TRUE(embed::startViewer(first));
-  EXPECT_STREQ(first->statusText(), "Connecting...");
+  const embed::ViewerState state = embed::viewerState(first);
+  EXPECT_STREQ(state.statusText, "Connecting...");
+  EXPECT_FALSE(state.showingPicture);
 
   embed::destroyViewer(first);
   EXPECT_TRUE(socketsUsable()); // the second still holds its start-up
@@ -68,7 +70,7 @@ TEST(EmbeddedViewer, WindowDestroyedAfterDetachGetsNothingAndTheNextOneHearsTheR
   ASSERT_TRUE(embed::startViewer(viewer));
 
   // A picture is taken and offered on the first window.
-  PictureRecord& slot = viewer->connection.windowSlot[0];
+  PictureRecord& slot = CViewerTestAccess::connection(*viewer).windowSlot[0];
   const std::vector<std::uint8_t> payload = testsupport::encodedTestPicture(0);
   slot.reserve(std::int32_t(payload.size()));
   std::memcpy(slot.data, payload.data(), payload.size());
@@ -91,9 +93,17 @@ TEST(EmbeddedViewer, WindowDestroyedAfterDetachGetsNothingAndTheNextOneHearsTheR
 
   // Attached, it is told about the finished frame and shows it.
   embed::attachWindow(viewer, second.handle());
-  ASSERT_TRUE(pumpUntil(second, viewer, [&] { return viewer->picturesShown() == 1; }));
-  EXPECT_TRUE(viewer->framePipeline().frameReady(viewer->showIndex()));
+  ASSERT_TRUE(pumpUntil(second, viewer, [&] { return embed::viewerState(viewer).picturesShown == 1; }));
+  EXPECT_TRUE(embed::viewerState(viewer).showingPicture);
+  PictureRecord shown;
+  ASSERT_TRUE(embed::copyCurrentPicture(viewer, shown));
+  EXPECT_EQ(shown.receivedTick, 1000u);
+  ASSERT_EQ(shown.length, std::int32_t(payload.size()));
+  EXPECT_EQ(std::memcmp(shown.data, payload.data(), payload.size()), 0);
   embed::destroyViewer(viewer);
+  // A null viewer has nothing to tell.
+  EXPECT_EQ(embed::viewerState(nullptr).picturesShown, 0);
+  EXPECT_FALSE(embed::copyCurrentPicture(nullptr, shown));
 }
 
 } // namespace

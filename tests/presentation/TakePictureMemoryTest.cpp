@@ -7,6 +7,7 @@
 #include "tests/engine/ProtocolBuilders.h"
 #include "tests/presentation/ReferencePicture.h"
 #include "tests/presentation/ViewerHarness.h"
+#include "tests/presentation/ViewerTestAccess.h"
 
 #include <gtest/gtest.h>
 
@@ -171,7 +172,7 @@ TEST(OutOfMemory, RecordThatCannotGrowIsNotOffered) {
   large.resize(small.size() + 4096, 0);
   h.park(large, 1001, 2); // the slot holds it; the 1025 is handled below
   arrayRefusal.arm(large.size());
-  ASSERT_TRUE(h.pumpUntil([&] { return !h.viewer().connection.windowSlot[0].valid.load(); }));
+  ASSERT_TRUE(h.pumpUntil([&] { return !CViewerTestAccess::connection(h.viewer()).windowSlot[0].valid.load(); }));
   arrayRefusal.disarm();
   h.pumpUntil([] { return false; }, 200); // let any wrongly posted message arrive
 

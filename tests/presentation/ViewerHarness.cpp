@@ -5,6 +5,7 @@
 #include "platform/Socket.h"
 #include "platform/Time.h"
 #include "tests/presentation/ReferencePicture.h"
+#include "tests/presentation/ViewerTestAccess.h"
 
 #include <algorithm>
 #include <cstring>
@@ -17,8 +18,8 @@ ViewerHarness::ViewerHarness(int language, int width, int height, int port, int 
   screen_.resize(width, height);
   platform::networkStartup(); // as a host does (Windows Sockets); counted
   viewer_->setHost("127.0.0.1");
-  viewer_->port = port;
-  viewer_->connectionId = connectionId;
+  viewer_->setPort(port);
+  viewer_->setConnectionId(connectionId);
   viewer_->attachWindow(window_.handle());
   viewer_->start();
 }
@@ -30,7 +31,7 @@ ViewerHarness::~ViewerHarness() {
 
 void ViewerHarness::park(const std::vector<std::uint8_t>& payload, std::uint32_t receivedTick, int pictureNumber,
                          bool standard576, int level, bool postIt) {
-  PictureRecord& slot = viewer_->connection.windowSlot[0];
+  PictureRecord& slot = CViewerTestAccess::connection(*viewer_).windowSlot[0];
   slot.reserve(std::int32_t(payload.size()));
   if (!payload.empty()) std::memcpy(slot.data, payload.data(), payload.size());
   slot.length = std::int32_t(payload.size());

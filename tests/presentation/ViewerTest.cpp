@@ -7,6 +7,7 @@
 #include "tests/presentation/GoldenImage.h"
 #include "tests/presentation/ReferencePicture.h"
 #include "tests/presentation/ViewerHarness.h"
+#include "tests/presentation/ViewerTestAccess.h"
 
 #include <gtest/gtest.h>
 
@@ -51,7 +52,7 @@ TEST(Viewer, PaintsTheDecodedScaledPictureWithItsOverlay) {
     ViewerHarness h(CLanguageTable::kEnglish, window.width, window.height);
     h.park(picture(0), 1000, 17);
     ASSERT_TRUE(h.waitForFrames(1));
-    CFramePipeline& pipeline = h.viewer().framePipeline();
+    const CFramePipeline& pipeline = h.viewer().framePipeline();
     ASSERT_TRUE(pipeline.frameReady(h.viewer().showIndex()));
     EXPECT_EQ(pipeline.frameWidth(h.viewer().showIndex()), std::min(window.width, 768));
     EXPECT_EQ(pipeline.frameHeight(h.viewer().showIndex()), std::min(window.height, 576));
@@ -85,14 +86,14 @@ TEST(Viewer, PictureWaitingWhileTheDecoderIsBusyStaysInTheSlot) {
   h.park(picture(1), 1001, 2, true, 0, false);
   ViewerHostWindow host{h.window(), 720, 576, false};
   EXPECT_TRUE(dispatchViewerMessage(h.viewer(), {platform::kMsgPictureWaiting, 0, 0}, host));
-  EXPECT_TRUE(h.viewer().connection.windowSlot[0].valid.load());
+  EXPECT_TRUE(CViewerTestAccess::connection(h.viewer()).windowSlot[0].valid.load());
   EXPECT_EQ(h.viewer().currentPicture().receivedTick, 1000u);
 
   // After the first frame is shown, the next 1025 takes the waiting picture.
   ASSERT_TRUE(h.waitForFrames(1));
   h.post(platform::kMsgPictureWaiting);
   ASSERT_TRUE(h.waitForFrames(1));
-  EXPECT_FALSE(h.viewer().connection.windowSlot[0].valid.load());
+  EXPECT_FALSE(CViewerTestAccess::connection(h.viewer()).windowSlot[0].valid.load());
   EXPECT_EQ(h.viewer().currentPicture().receivedTick, 1001u);
 }
 
@@ -102,7 +103,7 @@ TEST(Viewer, PictureNotNewerThanTheShownOneIsDropped) {
   ASSERT_TRUE(h.waitForFrames(1));
   for (std::uint32_t tick : {5000u, 4999u}) {
     h.park(picture(1), tick, 2);
-    ASSERT_TRUE(h.pumpUntil([&] { return !h.viewer().connection.windowSlot[0].valid.load(); }));
+    ASSERT_TRUE(h.pumpUntil([&] { return !CViewerTestAccess::connection(h.viewer()).windowSlot[0].valid.load(); }));
     EXPECT_EQ(h.viewer().currentPicture().receivedTick, 5000u);
     EXPECT_TRUE(h.viewer().pipelineFree());
   }
@@ -276,7 +277,7 @@ TEST(Viewer, DetachTakesTheWorkersWindowTooAndStartsAgainAfterStop) {
   ViewerHarness h(CLanguageTable::kEnglish);
   h.viewer().detachWindow();
   EXPECT_EQ(h.viewer().window(), nullptr);
-  EXPECT_EQ(h.viewer().connection.notifyWindow(), nullptr);
+  EXPECT_EQ(CViewerTestAccess::connection(h.viewer()).notifyWindow(), nullptr);
   EXPECT_EQ(h.viewer().framePipeline().window(), nullptr);
 
   h.viewer().attachWindow(h.window());
@@ -307,7 +308,7 @@ TEST(Viewer, MessagesOfTheRunBeforeARestartAreIgnored) {
   h.park(picture(1), 1001, 2);
   bool overlapped = false;
   ASSERT_TRUE(h.pumpUntil([&] {
-    CFramePipeline& pipeline = h.viewer().framePipeline();
+    const CFramePipeline& pipeline = h.viewer().framePipeline();
     overlapped |= pipeline.busy() && pipeline.fillIndex() == h.viewer().showIndex();
     return h.viewer().picturesShown() == 1; // the first picture's 1028 came too late
   }));
@@ -352,8 +353,8 @@ TEST(Viewer, HostAddressIsCutTo255Characters) {
   CViewer viewer(CLanguageTable::kEnglish);
   std::string longHost(300, 'h');
   viewer.setHost(longHost.c_str());
-  EXPECT_EQ(std::strlen(viewer.host), 255u);
-  EXPECT_EQ(viewer.port, -1);
+  EXPECT_EQ(std::strlen(viewer.hostAddress()), 255u);
+  EXPECT_EQ(viewer.recorderPort(), -1);
 }
 
 TEST(Viewer, StartWritesThePlaceholdersIntoTheOwnRecord) {

@@ -266,7 +266,7 @@ TEST(Viewer, WithoutAWindowSizeAPictureWaitsInItsSlot) {
   ASSERT_TRUE(h.pumpUntil([&] { return !h.handled.empty(); }));
   h.post(platform::kMsgFrameDecoded);
   ASSERT_TRUE(h.pumpUntil([&] { return h.handled.size() >= 2; }));
-  EXPECT_TRUE(h.viewer().connection.windowSlot[0].valid.load());
+  EXPECT_TRUE(CViewerTestAccess::connection(h.viewer()).windowSlot[0].valid.load());
   h.setWindowSize(720, 576);
   h.post(platform::kMsgPictureWaiting);
   ASSERT_TRUE(h.waitForFrames(1));

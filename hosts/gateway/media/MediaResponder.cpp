@@ -138,7 +138,8 @@ public:
   using MediaSession::MediaSession;
 
   void start() {
-    if (!join()) return;
+    // A camera that has the picture already answers while joining.
+    if (!join() || answered_) return;
     wait_.expires_after(kSnapshotWait);
     wait_.async_wait([self = std::static_pointer_cast<SnapshotSession>(shared_from_this())](
                          const beast::error_code& error) { self->onWaitOver(error); });
@@ -191,11 +192,13 @@ public:
     auto head = std::make_shared<std::string>(answerHead(http::status::ok, version_, type, 0, false));
     if (head_)
       return write(std::array<boost::asio::const_buffer, 1>{boost::asio::buffer(*head)}, [head] { return false; });
+    // Parts wait until the head is out: joining may hand over a picture at once.
     if (!join()) return;
     beast::error_code ignored;
     socket_.set_option(boost::asio::socket_base::send_buffer_size(kStreamSendBuffer), ignored);
     watchForClose();
     write(std::array<boost::asio::const_buffer, 1>{boost::asio::buffer(*head)}, [self = self(), head] {
+      self->headSent_ = true;
       self->writeWaiting();
       return true;
     });
@@ -215,7 +218,7 @@ public:
       nextDue_ = nextDue_ == Clock::time_point{} ? now + interval : std::max(nextDue_ + interval, now);
     }
     account(waiting_, jpeg); // the newest replaces one that waits
-    if (!writing_) writeWaiting();
+    writeWaiting();
   }
 
   void cameraLost(const std::string&) override {
@@ -238,7 +241,7 @@ private:
   }
 
   void writeWaiting() {
-    if (ended_ || writing_ || !waiting_) return;
+    if (ended_ || writing_ || !headSent_ || !waiting_) return;
     JpegBytes part = waiting_;
     account(waiting_, nullptr);
     account(sending_, part);
@@ -282,6 +285,7 @@ private:
   std::uint64_t taken_ = 0;
   Clock::time_point nextDue_{};
   std::array<char, 256> readBuffer_{};
+  bool headSent_ = false;
   bool ended_ = false;
 };
 

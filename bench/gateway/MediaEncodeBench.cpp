@@ -21,9 +21,11 @@ using gateway::media::JpegBytes;
 using gateway::media::PictureRenderer;
 using gateway::media::RenderSpec;
 
-// A recorder picture message of the bench picture, about 100 KB as recorders send them.
-const gateway::Bytes& pictureMessage(PictureRecord& record) {
-  static const gateway::Bytes message = [&] {
+// The bench picture as a recorder sends it (about 100 KB), as record and as picture message.
+struct BenchInput {
+  PictureRecord record;
+  gateway::Bytes message;
+  BenchInput() {
     std::vector<std::uint8_t> payload;
     wavelet::bench::EncodeNearSize(wavelet::bench::MakeBenchPicture(), 100 * 1024, payload);
     record.reserve(std::int32_t(payload.size()));
@@ -31,14 +33,16 @@ const gateway::Bytes& pictureMessage(PictureRecord& record) {
     record.length = std::int32_t(payload.size());
     record.setVideoStandard576(true);
     record.setText(PictureRecord::kCameraOffset, PictureRecord::kCameraSize, "Bench");
-    return gateway::RecorderLink::pictureMessage(record);
-  }();
-  return message;
+    message = gateway::RecorderLink::pictureMessage(record);
+  }
+};
+const BenchInput& input() {
+  static const BenchInput bench;
+  return bench;
 }
 
 void DecodeAndEncode(benchmark::State& state) {
-  PictureRecord record;
-  const gateway::Bytes& message = pictureMessage(record);
+  const gateway::Bytes& message = input().message;
   CLanguageTable language(CLanguageTable::kEnglish);
   PictureRenderer renderer(language);
   const std::vector<RenderSpec> specs = {{int(state.range(0)), 80, state.range(1) != 0}};
@@ -60,8 +64,8 @@ BENCHMARK(DecodeAndEncode)
 
 // PSNR of the JPEG against the viewer's decode, and its size, per quality (time: the encode).
 void Quality(benchmark::State& state) {
-  PictureRecord record;
-  const gateway::Bytes& message = pictureMessage(record);
+  const PictureRecord& record = input().record;
+  const gateway::Bytes& message = input().message;
   std::vector<std::uint8_t> native(presentation::kFrameBytes);
   auto engine = wavelet::CreateWaveletEngine();
   presentation::DecodeRequest request;

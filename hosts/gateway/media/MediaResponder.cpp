@@ -254,7 +254,7 @@ private:
             self->counters_.mediaBytes.fetch_add(self->sending_->size(), std::memory_order_relaxed);
             self->account(self->sending_, nullptr);
             self->writeWaiting();
-            return true;
+            return !self->ended_;
           });
   }
 
@@ -271,10 +271,10 @@ private:
     if (!ended_) close();
   }
 
+  // The part being written stays until its write ends: the socket may still read from it.
   void close() override {
     ended_ = true;
     account(waiting_, nullptr);
-    account(sending_, nullptr);
     MediaSession::close();
   }
 

@@ -1,8 +1,9 @@
 // Gateway CPU per watching browser: the recorder simulator (25 pictures per second per
 // camera, each camera's 25 pictures encoded once and served in a loop, so that the recorder's
-// encoding does not limit the rate on a busy machine) and camview-gateway run as processes of their own; this program plays N browsers
-// (WebSocket clients that take every picture and ask for the next, as the page's viewer
-// does) and reads the gateway's CPU time from /proc before and after a measured interval.
+// encoding does not limit the rate on a busy machine) and camview-gateway run as processes
+// of their own; this program plays N browsers (WebSocket clients that take every picture and
+// ask for the next, as the page's viewer does) and reads the gateway's CPU time from /proc
+// before and after a measured interval.
 //   gateway_cpu_bench [seconds] [browsers ...]
 // Each line: browsers, cameras, pictures received per second, the gateway's CPU in percent
 // of one core, and that per browser. A second table does the same for MJPEG clients of one

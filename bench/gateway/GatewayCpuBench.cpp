@@ -1,17 +1,22 @@
 // Gateway CPU per watching browser: the recorder simulator (25 pictures per second per
-// camera) and camview-gateway run as processes of their own; this program plays N browsers
-// (WebSocket clients that take every picture and ask for the next, as the page's viewer
-// does) and reads the gateway's CPU time from /proc before and after a measured interval.
+// camera, each camera's 25 pictures encoded once and served in a loop, so that the recorder's
+// encoding does not limit the rate on a busy machine) and camview-gateway run as processes
+// of their own; this program plays N browsers (WebSocket clients that take every picture and
+// ask for the next, as the page's viewer does) and reads the gateway's CPU time from /proc
+// before and after a measured interval.
 //   gateway_cpu_bench [seconds] [browsers ...]
 // Each line: browsers, cameras, pictures received per second, the gateway's CPU in percent
-// of one core, and that per browser.
+// of one core, and that per browser. A second table does the same for MJPEG clients of one
+// camera (/camera/NAME/ID.mjpg): the JPEG work is the camera's, whatever the number of clients.
 #include "hosts/gateway/ViewerRequests.h"
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/write.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/websocket.hpp>
 
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +25,7 @@
 #include <signal.h>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -122,6 +128,66 @@ private:
   int port_, id_;
 };
 
+// One MJPEG client: reads the stream and counts its parts.
+class MjpegClient : public std::enable_shared_from_this<MjpegClient> {
+public:
+  MjpegClient(boost::asio::io_context& io, int port, int id) : socket_(io), port_(port), id_(id) {}
+  void start() {
+    socket_.connect(tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), std::uint16_t(port_)));
+    const std::string request =
+        "GET /camera/bench/" + std::to_string(id_) + ".mjpg HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    boost::asio::write(socket_, boost::asio::buffer(request));
+    read();
+  }
+  long pictures = 0;
+
+private:
+  void read() {
+    socket_.async_read_some(
+        boost::asio::buffer(chunk_), [self = shared_from_this()](beast::error_code error, std::size_t bytes) {
+          if (error) return;
+          // Part boundaries, also one cut across two reads.
+          self->tail_.append(self->chunk_.data(), bytes);
+          for (std::size_t at = self->tail_.find(kPart); at != std::string::npos; at = self->tail_.find(kPart, at + 1))
+            ++self->pictures;
+          self->tail_.erase(0, self->tail_.size() > kPart.size() ? self->tail_.size() - kPart.size() + 1 : 0);
+          self->read();
+        });
+  }
+  static constexpr std::string_view kPart = "Content-Type: image/jpeg\r\nContent-Length";
+  tcp::socket socket_;
+  std::array<char, 65536> chunk_{};
+  std::string tail_;
+  int port_, id_;
+};
+
+template <typename Client>
+void measure(int port, pid_t gateway, int count, bool oneCamera, double seconds, int firstId) {
+  boost::asio::io_context io;
+  std::vector<std::shared_ptr<Client>> clients;
+  for (int i = 0; i < count; ++i) {
+    clients.push_back(std::make_shared<Client>(io, port, oneCamera ? firstId : firstId + i));
+    clients.back()->start();
+  }
+  std::thread runner([&] { io.run(); });
+  std::this_thread::sleep_for(std::chrono::seconds(2)); // connections made, pictures flowing
+  const double cpuBefore = cpuSeconds(gateway);
+  long picturesBefore = 0;
+  for (auto& client : clients) picturesBefore += client->pictures;
+  const auto start = std::chrono::steady_clock::now();
+  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+  const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double cpu = cpuSeconds(gateway) - cpuBefore;
+  long pictures = -picturesBefore;
+  for (auto& client : clients) pictures += client->pictures;
+  io.stop();
+  runner.join();
+  std::printf("%8d %7d %11.1f %14.2f %14.3f\n", count, oneCamera ? 1 : count, pictures / elapsed, 100.0 * cpu / elapsed,
+              100.0 * cpu / elapsed / count);
+  std::fflush(stdout);
+  std::this_thread::sleep_for(std::chrono::seconds(6)); // the gateway's cameras linger, then close
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -131,37 +197,17 @@ int main(int argc, char** argv) {
   if (counts.empty()) counts = {1, 4, 16};
   std::signal(SIGPIPE, SIG_IGN);
 
-  Child recorder = startListening({CAMVIEW_RECORDER_PROGRAM, "--port", "0", "--quiet", "--fps", "25"});
+  Child recorder = startListening({CAMVIEW_RECORDER_PROGRAM, "--port", "0", "--quiet", "--fps", "25", "--loop", "25"});
   Child gatewayProcess = startListening({CAMVIEW_GATEWAY_PROGRAM, "--listen", "127.0.0.1:0", "--recorder",
                                          "bench=127.0.0.1:" + std::to_string(recorder.port), "--quiet"});
   std::printf("browsers cameras  pictures/s  gateway CPU %%  per browser %%\n");
   for (int count : counts)
     for (bool oneCamera : {false, true}) {
       if (oneCamera && count == 1) continue;
-      boost::asio::io_context io;
-      std::vector<std::shared_ptr<Browser>> browsers;
-      for (int i = 0; i < count; ++i) {
-        browsers.push_back(std::make_shared<Browser>(io, gatewayProcess.port, oneCamera ? 100 : 100 + i));
-        browsers.back()->start();
-      }
-      std::thread runner([&] { io.run(); });
-      std::this_thread::sleep_for(std::chrono::seconds(2)); // connections made, pictures flowing
-      const double cpuBefore = cpuSeconds(gatewayProcess.pid);
-      long picturesBefore = 0;
-      for (auto& browser : browsers) picturesBefore += browser->pictures;
-      const auto start = std::chrono::steady_clock::now();
-      std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-      const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-      const double cpu = cpuSeconds(gatewayProcess.pid) - cpuBefore;
-      long pictures = -picturesBefore;
-      for (auto& browser : browsers) pictures += browser->pictures;
-      io.stop();
-      runner.join();
-      std::printf("%8d %7d %11.1f %14.2f %14.3f\n", count, oneCamera ? 1 : count, pictures / elapsed,
-                  100.0 * cpu / elapsed, 100.0 * cpu / elapsed / count);
-      std::fflush(stdout);
-      std::this_thread::sleep_for(std::chrono::seconds(6)); // the gateway's cameras linger, then close
+      measure<Browser>(gatewayProcess.port, gatewayProcess.pid, count, oneCamera, seconds, 100);
     }
+  std::printf("\n  mjpeg cameras  pictures/s  gateway CPU %%  per client %%   (full size, quality 80)\n");
+  for (int count : counts) measure<MjpegClient>(gatewayProcess.port, gatewayProcess.pid, count, true, seconds, 200);
   stop(gatewayProcess);
   stop(recorder);
   return 0;

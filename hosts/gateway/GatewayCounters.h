@@ -14,6 +14,9 @@ struct GatewayCounters {
   std::atomic<std::uint64_t> picturesSent{0};     // pictures written to browsers
   std::atomic<std::int64_t> queuedBytes{0};       // bytes waiting for browsers, all sessions
   std::atomic<std::int64_t> maxSessionQueued{0};  // the most one session ever had waiting
+  std::atomic<int> mediaClients{0};               // snapshot and MJPEG connections open now
+  std::atomic<std::uint64_t> mediaEncodes{0};     // JPEGs encoded (shared by their clients)
+  std::atomic<std::uint64_t> mediaBytes{0};       // JPEG bytes written to clients
 };
 
 // Counts one open connection for as long as it lives.

@@ -33,15 +33,6 @@ bool decode(std::string_view text, bool plusIsSpace, std::string& out) {
   return true;
 }
 
-bool parseInt(std::string_view text, std::int64_t low, std::int64_t high, std::int64_t& value) {
-  std::int64_t parsed = 0;
-  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), parsed);
-  if (text.empty() || ec != std::errc() || ptr != text.data() + text.size() || parsed < low || parsed > high)
-    return false;
-  value = parsed;
-  return true;
-}
-
 bool parseSize(std::string_view text, int& width, int& height) {
   const std::size_t x = text.find('x');
   std::int64_t w = 0, h = 0;
@@ -66,6 +57,15 @@ bool parseIds(std::string_view text, std::vector<std::int32_t>& ids) {
 }
 
 } // namespace
+
+bool parseInt(std::string_view text, std::int64_t low, std::int64_t high, std::int64_t& value) {
+  std::int64_t parsed = 0;
+  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+  if (text.empty() || ec != std::errc() || ptr != text.data() + text.size() || parsed < low || parsed > high)
+    return false;
+  value = parsed;
+  return true;
+}
 
 bool parseTarget(std::string_view target, Target& out) {
   out = Target{};

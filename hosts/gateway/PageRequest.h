@@ -22,6 +22,9 @@ struct Target {
   std::vector<std::pair<std::string, std::string>> query; // percent-decoded, in order
 };
 
+// A whole decimal number of low..high, the whole text and nothing else.
+bool parseInt(std::string_view text, std::int64_t low, std::int64_t high, std::int64_t& value);
+
 // Splits and decodes a request target. False for anything that is not an absolute path with
 // an optional query, is longer than kMaxTargetLength or has a bad %-escape.
 bool parseTarget(std::string_view target, Target& out);

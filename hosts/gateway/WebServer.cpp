@@ -2,6 +2,7 @@
 
 #include "hosts/gateway/PageRequest.h"
 #include "hosts/gateway/ViewerSession.h"
+#include "hosts/gateway/media/MediaResponder.h"
 
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
@@ -46,8 +47,9 @@ bool originAllowed(std::string_view origin, std::string_view host, const Gateway
 class HttpSession : public std::enable_shared_from_this<HttpSession> {
 public:
   HttpSession(tcp::socket&& socket, const GatewayOptions& options, std::weak_ptr<CameraHub> hub,
-              GatewayCounters& counters)
-      : stream_(std::move(socket)), options_(options), hub_(std::move(hub)), counters_(counters), slot_(counters) {}
+              std::weak_ptr<media::MediaService> media, GatewayCounters& counters)
+      : stream_(std::move(socket)), options_(options), hub_(std::move(hub)), media_(std::move(media)),
+        counters_(counters), slot_(counters) {}
 
   void run() { read(); }
 
@@ -83,6 +85,8 @@ private:
     }
     http::request<http::string_body> request = parser_->release();
     if (beast::websocket::is_upgrade(request)) return upgrade(std::move(request));
+    if (media::isMediaRequest(view(request.target())))
+      return media::serveMedia(stream_.release_socket(), std::move(request), media_, counters_, std::move(slot_));
     send(answer(request));
   }
 
@@ -185,6 +189,7 @@ private:
   std::shared_ptr<Response> response_;
   const GatewayOptions& options_;
   std::weak_ptr<CameraHub> hub_;
+  std::weak_ptr<media::MediaService> media_;
   GatewayCounters& counters_;
   ConnectionSlot slot_;
 };
@@ -193,7 +198,8 @@ private:
 
 WebServer::WebServer(boost::asio::io_context& io, const GatewayOptions& options, std::weak_ptr<CameraHub> hub,
                      GatewayCounters& counters, std::ostream& log)
-    : io_(io), options_(options), hub_(std::move(hub)), counters_(counters), log_(log), acceptor_(io) {}
+    : io_(io), options_(options), hub_(std::move(hub)), counters_(counters), log_(log), acceptor_(io),
+      media_(std::make_shared<media::MediaService>(io, hub_, counters)) {}
 
 bool WebServer::listen(std::string& error) {
   beast::error_code code;
@@ -229,7 +235,7 @@ void WebServer::accept() {
     if (!error) {
       // The new connection counts itself once its session exists.
       const bool full = counters_.connections.load() >= options_.maxConnections;
-      auto session = std::make_shared<HttpSession>(std::move(socket), options_, hub_, counters_);
+      auto session = std::make_shared<HttpSession>(std::move(socket), options_, hub_, media_, counters_);
       if (full)
         session->refuse();
       else

@@ -16,6 +16,10 @@
 
 namespace gateway {
 
+namespace media {
+class MediaService;
+}
+
 constexpr std::size_t kMaxHeaderBytes = 8192;
 constexpr std::size_t kMaxStaticFileBytes = 32u << 20;
 
@@ -41,6 +45,7 @@ private:
   std::ostream& log_;
   boost::asio::ip::tcp::acceptor acceptor_;
   int port_ = 0;
+  std::shared_ptr<media::MediaService> media_; // snapshots and MJPEG streams
 };
 
 } // namespace gateway

@@ -1,5 +1,6 @@
 #include "hosts/gateway/Gateway.h"
 
+#include "hosts/gateway/AccessToken.h"
 #include "hosts/gateway/CameraHub.h"
 #include "hosts/gateway/WebServer.h"
 
@@ -25,6 +26,18 @@ Gateway::~Gateway() { stop(); }
 
 bool Gateway::start(std::string& error) {
   if (thread_.joinable()) return true;
+  if (!options_.secretFile.empty() && !loadSecrets(options_.secretFile, options_.secrets, error)) return false;
+  if (options_.secrets.empty() && !isLoopbackAddress(options_.listenHost)) {
+    if (!options_.noAccessControl) {
+      error = "listening on " + options_.listenHost +
+              " lets anyone who reaches it watch every camera: give --secret-file FILE for signed links, or "
+              "--no-access-control to serve without them";
+      return false;
+    }
+    // Said at every start, quiet or not: nothing else tells the operator later.
+    log_ << "camview-gateway: WARNING: no access control; anyone who reaches " << options_.listenHost
+         << " may watch every camera" << std::endl;
+  }
   hub_ = std::make_shared<CameraHub>(io_, options_, log_);
   server_ = std::make_unique<WebServer>(io_, options_, hub_, counters_, log_);
   if (!server_->listen(error)) {

@@ -14,6 +14,15 @@ struct GatewayCounters {
   std::atomic<std::uint64_t> picturesSent{0};     // pictures written to browsers
   std::atomic<std::int64_t> queuedBytes{0};       // bytes waiting for browsers, all sessions
   std::atomic<std::int64_t> maxSessionQueued{0};  // the most one session ever had waiting
+  // Requests refused before they reached a page or a camera, by reason.
+  std::atomic<std::uint64_t> refusedHost{0};   // Host not one of the gateway's names (421)
+  std::atomic<std::uint64_t> refusedOrigin{0}; // WebSocket from a page of another origin
+  // Signed links refused, by reason.
+  std::atomic<std::uint64_t> tokenMissing{0};
+  std::atomic<std::uint64_t> tokenMalformed{0};
+  std::atomic<std::uint64_t> tokenForged{0};
+  std::atomic<std::uint64_t> tokenExpired{0};
+  std::atomic<std::uint64_t> tokenOtherCamera{0}; // valid, but for another recorder or camera
 };
 
 // Counts one open connection for as long as it lives.

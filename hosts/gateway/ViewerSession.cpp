@@ -9,10 +9,11 @@ namespace gateway {
 namespace beast = boost::beast;
 namespace websocket = beast::websocket;
 
-ViewerSession::ViewerSession(boost::asio::ip::tcp::socket&& socket, std::string recorder, std::weak_ptr<CameraHub> hub,
-                             GatewayCounters& counters, ConnectionSlot slot)
-    : ws_(std::move(socket)), recorder_(std::move(recorder)), hub_(std::move(hub)), counters_(counters),
-      slot_(std::move(slot)) {
+ViewerSession::ViewerSession(boost::asio::ip::tcp::socket&& socket, std::string recorder,
+                             std::optional<AccessGrant> grant, std::weak_ptr<CameraHub> hub, GatewayCounters& counters,
+                             ConnectionSlot slot)
+    : ws_(std::move(socket)), recorder_(std::move(recorder)), grant_(std::move(grant)), hub_(std::move(hub)),
+      counters_(counters), slot_(std::move(slot)) {
   counters_.viewers.fetch_add(1);
 }
 
@@ -71,6 +72,11 @@ void ViewerSession::handle(const ViewerRequest& request) {
     return writeNext();
   }
   if (open_) return closeWith(websocket::close_code::policy_error, "a second open request");
+  if (grant_ && !grant_->allows(recorder_, request.connectionId)) {
+    counters_.tokenOtherCamera.fetch_add(1);
+    return closeWith(websocket::close_code::policy_error,
+                     "the link does not allow camera " + std::to_string(request.connectionId));
+  }
   auto hub = hub_.lock();
   if (!hub) return closeWith(websocket::close_code::going_away, "the gateway is stopping");
   // The first picture goes out without being asked for, as a recorder sends it.

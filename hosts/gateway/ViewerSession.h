@@ -6,6 +6,7 @@
 // browser that is not ready for one, so a slow or stalled browser holds at most one picture
 // and a bounded number of control messages; a browser whose control messages pile up is
 // disconnected.
+#include "hosts/gateway/AccessToken.h"
 #include "hosts/gateway/CameraHub.h"
 #include "hosts/gateway/GatewayCounters.h"
 #include "hosts/gateway/ViewerRequests.h"
@@ -17,6 +18,7 @@
 
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace gateway {
@@ -26,8 +28,9 @@ public:
   static constexpr std::size_t kMaxRequestMessage = 4096; // WebSocket message limit
   static constexpr std::size_t kMaxControlQueued = 64;
 
-  ViewerSession(boost::asio::ip::tcp::socket&& socket, std::string recorder, std::weak_ptr<CameraHub> hub,
-                GatewayCounters& counters, ConnectionSlot slot);
+  // `grant`: what the browser's signed link allows; none when access is not controlled.
+  ViewerSession(boost::asio::ip::tcp::socket&& socket, std::string recorder, std::optional<AccessGrant> grant,
+                std::weak_ptr<CameraHub> hub, GatewayCounters& counters, ConnectionSlot slot);
   ~ViewerSession() override;
 
   // Completes the WebSocket handshake of this upgrade request and serves the browser.
@@ -51,6 +54,7 @@ private:
   boost::beast::websocket::stream<boost::beast::tcp_stream> ws_;
   boost::beast::flat_buffer buffer_;
   std::string recorder_;
+  std::optional<AccessGrant> grant_;
   std::weak_ptr<CameraHub> hub_;
   GatewayCounters& counters_;
   ConnectionSlot slot_;

@@ -1,5 +1,7 @@
 #include "hosts/gateway/WebServer.h"
 
+#include "hosts/gateway/AccessToken.h"
+#include "hosts/gateway/HostRules.h"
 #include "hosts/gateway/PageRequest.h"
 #include "hosts/gateway/ViewerSession.h"
 
@@ -8,6 +10,7 @@
 #include <boost/beast/websocket.hpp>
 
 #include <chrono>
+#include <ctime>
 #include <fstream>
 #include <optional>
 
@@ -36,18 +39,57 @@ bool readFile(const std::string& path, std::string& content) {
   return size == 0 || bool(file.read(content.data(), size));
 }
 
-bool originAllowed(std::string_view origin, std::string_view host, const GatewayOptions& options) {
-  if (origin.empty()) return true; // not a browser: browsers always name the page's origin
-  for (const std::string& allowed : options.allowedOrigins)
-    if (allowed == "*" || allowed == origin) return true;
-  return origin == "http://" + std::string(host);
+// Whether a signed link lets this request watch `recorder` (every id of `ids`; none: the
+// recorder only, the ids are checked when the WebSocket names its camera). Counts refusals.
+struct AccessDecision {
+  bool allowed = true;
+  http::status status = http::status::ok;
+  std::string reason;
+  std::optional<AccessGrant> grant; // set when access is controlled and allowed
+};
+
+AccessDecision decideAccess(const GatewayOptions& options, GatewayCounters& counters, std::string_view token,
+                            const std::string& recorder, const std::vector<std::int32_t>& ids) {
+  AccessDecision decision;
+  if (options.secrets.empty()) return decision; // loopback without a secret file, or --no-access-control
+  AccessGrant grant;
+  const TokenCheck check = verifyToken(token, options.secrets, std::int64_t(std::time(nullptr)), grant);
+  if (check != TokenCheck::Valid) {
+    (check == TokenCheck::Missing     ? counters.tokenMissing
+     : check == TokenCheck::Malformed ? counters.tokenMalformed
+     : check == TokenCheck::Forged    ? counters.tokenForged
+                                      : counters.tokenExpired)
+        .fetch_add(1);
+    decision.allowed = false;
+    decision.status = http::status::unauthorized;
+    decision.reason = std::string(tokenCheckText(check)) + "\n";
+    return decision;
+  }
+  bool allowed = grant.recorder == recorder;
+  for (std::int32_t id : ids) allowed = allowed && grant.allows(recorder, id);
+  if (!allowed) {
+    counters.tokenOtherCamera.fetch_add(1);
+    decision.allowed = false;
+    decision.status = http::status::forbidden;
+    decision.reason = "the link does not allow these cameras\n";
+    return decision;
+  }
+  decision.grant = std::move(grant);
+  return decision;
+}
+
+std::string_view queryValue(const Target& target, std::string_view name) {
+  for (const auto& [key, value] : target.query)
+    if (key == name) return value;
+  return {};
 }
 
 class HttpSession : public std::enable_shared_from_this<HttpSession> {
 public:
-  HttpSession(tcp::socket&& socket, const GatewayOptions& options, std::weak_ptr<CameraHub> hub,
+  HttpSession(tcp::socket&& socket, const GatewayOptions& options, const HostRules& rules, std::weak_ptr<CameraHub> hub,
               GatewayCounters& counters)
-      : stream_(std::move(socket)), options_(options), hub_(std::move(hub)), counters_(counters), slot_(counters) {}
+      : stream_(std::move(socket)), options_(options), rules_(rules), hub_(std::move(hub)), counters_(counters),
+        slot_(counters) {}
 
   void run() { read(); }
 
@@ -82,6 +124,11 @@ private:
       return shutdown();
     }
     http::request<http::string_body> request = parser_->release();
+    // Before any page, file or WebSocket: a name that is not the gateway's is a rebinding.
+    if (!rules_.hostAllowed(view(request[http::field::host]))) {
+      counters_.refusedHost.fetch_add(1);
+      return send(refusal(http::status::misdirected_request, "this gateway does not answer to that host name\n"));
+    }
     if (beast::websocket::is_upgrade(request)) return upgrade(std::move(request));
     send(answer(request));
   }
@@ -110,6 +157,12 @@ private:
     response.keep_alive(keepAlive);
     if (target.path == "/") {
       if (target.query.empty()) {
+        // The list of recorders is for whoever may watch them all.
+        if (!options_.secrets.empty()) {
+          counters_.tokenMissing.fetch_add(1);
+          return reply(http::status::unauthorized, std::string(tokenCheckText(TokenCheck::Missing)) + "\n", version,
+                       keepAlive);
+        }
         response.body() = renderIndexPage(options_);
       } else {
         PageSpec page;
@@ -118,6 +171,8 @@ private:
         if (!parsePageQuery(target, options_, page, reason, unknownRecorder))
           return reply(unknownRecorder ? http::status::not_found : http::status::bad_request, reason + "\n", version,
                        keepAlive);
+        const AccessDecision access = decideAccess(options_, counters_, page.token, page.recorder, page.ids);
+        if (!access.allowed) return reply(access.status, access.reason, version, keepAlive);
         response.body() = renderCameraPage(page);
       }
       response.set(http::field::content_type, "text/html; charset=utf-8");
@@ -150,9 +205,14 @@ private:
     const std::string name = target.path.substr(kCameraPrefix.size());
     if (!validRecorderName(name) || !findRecorder(options_, name))
       return send(refusal(http::status::not_found, "unknown recorder '" + name + "'\n"));
-    if (!originAllowed(view(request[http::field::origin]), view(request[http::field::host]), options_))
+    if (!rules_.originAllowed(view(request[http::field::origin]), view(request[http::field::host]), false)) {
+      counters_.refusedOrigin.fetch_add(1);
       return send(refusal(http::status::forbidden, "pages of this origin may not watch cameras here\n"));
-    auto session = std::make_shared<ViewerSession>(stream_.release_socket(), name, hub_, counters_, std::move(slot_));
+    }
+    AccessDecision access = decideAccess(options_, counters_, queryValue(target, "token"), name, {});
+    if (!access.allowed) return send(refusal(access.status, access.reason));
+    auto session = std::make_shared<ViewerSession>(stream_.release_socket(), name, std::move(access.grant), hub_,
+                                                   counters_, std::move(slot_));
     session->run(std::move(request));
   }
 
@@ -164,6 +224,8 @@ private:
     response.set("Cross-Origin-Resource-Policy", "same-origin");
     response.set(http::field::cache_control, "no-cache");
     response.set("X-Content-Type-Options", "nosniff");
+    if (response.result() == http::status::unauthorized)
+      response.set(http::field::www_authenticate, "Bearer realm=\"camview-gateway\"");
     response.prepare_payload();
     response_ = std::make_shared<Response>(std::move(response));
     http::async_write(stream_, *response_, [self = shared_from_this()](beast::error_code error, std::size_t) {
@@ -184,6 +246,7 @@ private:
   std::optional<http::request_parser<http::string_body>> parser_;
   std::shared_ptr<Response> response_;
   const GatewayOptions& options_;
+  const HostRules& rules_;
   std::weak_ptr<CameraHub> hub_;
   GatewayCounters& counters_;
   ConnectionSlot slot_;
@@ -213,6 +276,7 @@ bool WebServer::listen(std::string& error) {
     return false;
   }
   port_ = acceptor_.local_endpoint().port();
+  rules_.emplace(options_, port_);
   return true;
 }
 
@@ -229,7 +293,7 @@ void WebServer::accept() {
     if (!error) {
       // The new connection counts itself once its session exists.
       const bool full = counters_.connections.load() >= options_.maxConnections;
-      auto session = std::make_shared<HttpSession>(std::move(socket), options_, hub_, counters_);
+      auto session = std::make_shared<HttpSession>(std::move(socket), options_, *rules_, hub_, counters_);
       if (full)
         session->refuse();
       else

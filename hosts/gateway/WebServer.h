@@ -6,11 +6,13 @@
 #include "hosts/gateway/CameraHub.h"
 #include "hosts/gateway/GatewayCounters.h"
 #include "hosts/gateway/GatewayOptions.h"
+#include "hosts/gateway/HostRules.h"
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -41,6 +43,7 @@ private:
   std::ostream& log_;
   boost::asio::ip::tcp::acceptor acceptor_;
   int port_ = 0;
+  std::optional<HostRules> rules_; // known once the port is
 };
 
 } // namespace gateway

@@ -165,7 +165,8 @@ void FakeRecorder::serve(platform::SocketHandle socket) {
 
 // --- ViewerClient ---
 
-ViewerClient::ViewerClient(int gatewayPort, const std::string& recorder, const std::string& origin) {
+ViewerClient::ViewerClient(int gatewayPort, const std::string& recorder, const std::string& origin,
+                           const std::string& query, const std::string& host) {
   beast::error_code error;
   ws_.next_layer().connect(tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), std::uint16_t(gatewayPort)),
                            error);
@@ -174,7 +175,8 @@ ViewerClient::ViewerClient(int gatewayPort, const std::string& recorder, const s
     if (!origin.empty()) request.set(beast::http::field::origin, origin);
   }));
   websocket::response_type response;
-  ws_.handshake(response, "127.0.0.1:" + std::to_string(gatewayPort), "/camera/" + recorder, error);
+  ws_.handshake(response, host.empty() ? "127.0.0.1:" + std::to_string(gatewayPort) : host,
+                "/camera/" + recorder + query, error);
   connected_ = !error;
   ws_.binary(true);
 }
@@ -223,8 +225,11 @@ HttpAnswer httpGet(int port, const std::string& target, const std::string& extra
   beast::error_code error;
   socket.connect(tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), std::uint16_t(port)), error);
   if (error) return answer;
+  // The gateway's own name unless the test sends another.
+  const std::string host =
+      extraHeaders.find("Host:") == std::string::npos ? "Host: 127.0.0.1:" + std::to_string(port) + "\r\n" : "";
   const std::string request =
-      method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + extraHeaders + "Connection: close\r\n\r\n";
+      method + " " + target + " HTTP/1.1\r\n" + host + extraHeaders + "Connection: close\r\n\r\n";
   boost::asio::write(socket, boost::asio::buffer(request), error);
   beast::flat_buffer buffer;
   beast::http::response<beast::http::string_body> response;

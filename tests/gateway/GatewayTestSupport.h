@@ -66,7 +66,9 @@ private:
 // A browser viewer's WebSocket to /camera/NAME of the gateway.
 class ViewerClient {
 public:
-  ViewerClient(int gatewayPort, const std::string& recorder, const std::string& origin = "");
+  // `query` is appended to the path ("?token=..."); `host` replaces the gateway's own name.
+  ViewerClient(int gatewayPort, const std::string& recorder, const std::string& origin = "",
+               const std::string& query = "", const std::string& host = "");
   bool connected() const { return connected_; }
 
   void sendOpen(std::int32_t connectionId);

@@ -39,7 +39,7 @@ bool Gateway::start(std::string& error) {
          << " may watch every camera" << std::endl;
   }
   hub_ = std::make_shared<CameraHub>(io_, options_, log_);
-  server_ = std::make_unique<WebServer>(io_, options_, hub_, counters_, log_);
+  server_ = std::make_unique<WebServer>(io_, options_, hub_, counters_, connections_, log_);
   if (!server_->listen(error)) {
     server_.reset();
     hub_.reset();

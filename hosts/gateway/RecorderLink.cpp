@@ -1,5 +1,6 @@
 #include "hosts/gateway/RecorderLink.h"
 
+#include "engine/PictureLimits.h"
 #include "engine/Protocol.h"
 #include "engine/RunTag.h"
 #include "engine/StatusIndex.h"
@@ -28,7 +29,11 @@ public:
     for (std::int32_t i = 0; i < reply().itemCount(); ++i) {
       const CTaggedMessage::ItemEntry& item = reply().item(i);
       if (item.id != protocol::kItemPdat && item.id != protocol::kItemLang) continue;
-      if (!builder_.addItem(item.id, message + item.dataOffset, item.dataLength)) return;
+      // A text table is cut to the room viewers keep for one: a recorder's multi-megabyte
+      // table would otherwise be copied to, and held for, every browser.
+      const std::int32_t length =
+          item.id == protocol::kItemLang ? std::min(item.dataLength, limits::kTextTableRoom) : item.dataLength;
+      if (!builder_.addItem(item.id, message + item.dataOffset, length)) return;
       if (item.id == protocol::kItemPdat && replyCode == -1)
         replyCode = protocol::decodePdat(message + item.dataOffset, item.dataLength).words[0];
       any = true;

@@ -4,14 +4,18 @@
 // taken. The session answers as the recorder would, with the camera's replies: control
 // messages in order, and pictures one per request. It keeps only the newest picture for a
 // browser that is not ready for one, so a slow or stalled browser holds at most one picture
-// and a bounded number of control messages; a browser whose control messages pile up is
-// disconnected.
+// and a bounded number of control-message bytes; a browser whose control messages pile up
+// past the budget is disconnected. Deadlines: the open request within the request time-out,
+// every write within the write time-out (else the browser is dropped), and any request within
+// the idle time-out (else the WebSocket is closed with 1001, "going away").
 #include "hosts/gateway/AccessToken.h"
 #include "hosts/gateway/CameraHub.h"
+#include "hosts/gateway/ConnectionTable.h"
 #include "hosts/gateway/GatewayCounters.h"
 #include "hosts/gateway/ViewerRequests.h"
 
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <boost/beast/websocket.hpp>
@@ -26,11 +30,11 @@ namespace gateway {
 class ViewerSession final : public Subscriber, public std::enable_shared_from_this<ViewerSession> {
 public:
   static constexpr std::size_t kMaxRequestMessage = 4096; // WebSocket message limit
-  static constexpr std::size_t kMaxControlQueued = 64;
 
   // `grant`: what the browser's signed link allows; none when access is not controlled.
   ViewerSession(boost::asio::ip::tcp::socket&& socket, std::string recorder, std::optional<AccessGrant> grant,
-                std::weak_ptr<CameraHub> hub, GatewayCounters& counters, ConnectionSlot slot);
+                std::weak_ptr<CameraHub> hub, const GatewayOptions& options, GatewayCounters& counters,
+                ConnectionSlot slot);
   ~ViewerSession() override;
 
   // Completes the WebSocket handshake of this upgrade request and serves the browser.
@@ -48,6 +52,8 @@ private:
   void writeNext();
   void onWrite(boost::beast::error_code error);
   void closeWith(boost::beast::websocket::close_code code, const std::string& reason);
+  void drop(std::atomic<std::uint64_t>& reason);
+  void awaitRequest(int timeoutMs);
   void finish();
   void account(std::int64_t delta);
 
@@ -56,11 +62,15 @@ private:
   std::string recorder_;
   std::optional<AccessGrant> grant_;
   std::weak_ptr<CameraHub> hub_;
+  const GatewayOptions& options_;
   GatewayCounters& counters_;
   ConnectionSlot slot_;
   ViewerRequestReader reader_;
 
+  boost::asio::steady_timer requestDeadline_; // the open request, then any request
+  boost::asio::steady_timer writeDeadline_;
   std::deque<SharedBytes> control_;
+  std::int64_t controlBytes_ = 0;
   SharedBytes picture_; // the newest picture not yet sent
   std::uint64_t pictureSequence_ = 0, sentSequence_ = 0;
   bool wantsPicture_ = false;

@@ -22,7 +22,6 @@ using tcp = boost::asio::ip::tcp;
 
 namespace {
 
-constexpr auto kRequestTimeout = std::chrono::seconds(30);
 constexpr std::string_view kCameraPrefix = "/camera/";
 
 using Response = http::response<http::string_body>;
@@ -87,16 +86,20 @@ std::string_view queryValue(const Target& target, std::string_view name) {
 class HttpSession : public std::enable_shared_from_this<HttpSession> {
 public:
   HttpSession(tcp::socket&& socket, const GatewayOptions& options, const HostRules& rules, std::weak_ptr<CameraHub> hub,
-              GatewayCounters& counters)
+              GatewayCounters& counters, std::optional<ConnectionSlot> slot)
       : stream_(std::move(socket)), options_(options), rules_(rules), hub_(std::move(hub)), counters_(counters),
-        slot_(counters) {}
+        slot_(std::move(slot)) {}
 
   void run() { read(); }
 
-  // Over the connection limit: one answer, then the connection is closed.
-  void refuse() {
+  // Over a connection limit: one answer, then the connection is closed.
+  void refuse(ConnectionTable::Admission why) {
+    if (why == ConnectionTable::Admission::ClientFull) {
+      counters_.refusedClient.fetch_add(1);
+      return send(refusal(http::status::too_many_requests, "too many connections from your address\n"));
+    }
     counters_.refused.fetch_add(1);
-    send(reply(http::status::service_unavailable, "too many connections, try again later\n", 11, false));
+    send(refusal(http::status::service_unavailable, "too many connections, try again later\n"));
   }
 
 private:
@@ -104,13 +107,17 @@ private:
     parser_.emplace();
     parser_->header_limit(kMaxHeaderBytes);
     parser_->body_limit(0);
-    stream_.expires_after(kRequestTimeout);
+    stream_.expires_after(std::chrono::milliseconds(options_.requestTimeoutMs));
     http::async_read(stream_, buffer_, *parser_,
                      [self = shared_from_this()](beast::error_code error, std::size_t) { self->onRead(error); });
   }
 
   void onRead(beast::error_code error) {
-    if (error == http::error::end_of_stream || error == beast::error::timeout) return shutdown();
+    if (error == beast::error::timeout) {
+      counters_.requestTimeouts.fetch_add(1);
+      return shutdown();
+    }
+    if (error == http::error::end_of_stream) return shutdown();
     if (error == http::error::header_limit)
       return send(refusal(http::status::request_header_fields_too_large, "request header too large\n"));
     if (error == http::error::body_limit)
@@ -212,7 +219,7 @@ private:
     AccessDecision access = decideAccess(options_, counters_, queryValue(target, "token"), name, {});
     if (!access.allowed) return send(refusal(access.status, access.reason));
     auto session = std::make_shared<ViewerSession>(stream_.release_socket(), name, std::move(access.grant), hub_,
-                                                   counters_, std::move(slot_));
+                                                   options_, counters_, std::move(*slot_));
     session->run(std::move(request));
   }
 
@@ -228,7 +235,9 @@ private:
       response.set(http::field::www_authenticate, "Bearer realm=\"camview-gateway\"");
     response.prepare_payload();
     response_ = std::make_shared<Response>(std::move(response));
+    stream_.expires_after(std::chrono::milliseconds(options_.writeTimeoutMs));
     http::async_write(stream_, *response_, [self = shared_from_this()](beast::error_code error, std::size_t) {
+      if (error == beast::error::timeout) self->counters_.writeTimeouts.fetch_add(1);
       const bool close = error || !self->response_->keep_alive();
       self->response_.reset();
       if (close) return self->shutdown();
@@ -249,14 +258,21 @@ private:
   const HostRules& rules_;
   std::weak_ptr<CameraHub> hub_;
   GatewayCounters& counters_;
-  ConnectionSlot slot_;
+  std::optional<ConnectionSlot> slot_; // none for a connection that is refused
 };
+
+bool outOfDescriptorsOrBuffers(const beast::error_code& error) {
+  namespace errc = boost::system::errc;
+  return error == errc::too_many_files_open || error == errc::too_many_files_open_in_system ||
+         error == errc::no_buffer_space || error == errc::not_enough_memory;
+}
 
 } // namespace
 
 WebServer::WebServer(boost::asio::io_context& io, const GatewayOptions& options, std::weak_ptr<CameraHub> hub,
-                     GatewayCounters& counters, std::ostream& log)
-    : io_(io), options_(options), hub_(std::move(hub)), counters_(counters), log_(log), acceptor_(io) {}
+                     GatewayCounters& counters, std::shared_ptr<ConnectionTable> connections, std::ostream& log)
+    : io_(io), options_(options), hub_(std::move(hub)), counters_(counters), connections_(std::move(connections)),
+      log_(log), acceptor_(io), backoff_(io) {}
 
 bool WebServer::listen(std::string& error) {
   beast::error_code code;
@@ -285,19 +301,34 @@ void WebServer::startAccepting() { accept(); }
 void WebServer::close() {
   beast::error_code ignored;
   acceptor_.close(ignored);
+  backoff_.cancel();
 }
 
 void WebServer::accept() {
   acceptor_.async_accept(io_, [this](beast::error_code error, tcp::socket socket) {
     if (error == boost::asio::error::operation_aborted || !acceptor_.is_open()) return;
-    if (!error) {
-      // The new connection counts itself once its session exists.
-      const bool full = counters_.connections.load() >= options_.maxConnections;
-      auto session = std::make_shared<HttpSession>(std::move(socket), options_, *rules_, hub_, counters_);
-      if (full)
-        session->refuse();
-      else
+    if (outOfDescriptorsOrBuffers(error)) {
+      // Accepting again at once would fail at once, at full speed: pause instead, while the
+      // connections open now are served and some end.
+      counters_.acceptPauses.fetch_add(1);
+      backoff_.expires_after(std::chrono::milliseconds(options_.acceptBackoffMs));
+      backoff_.async_wait([this](const beast::error_code& waited) {
+        if (!waited && acceptor_.is_open()) accept();
+      });
+      return;
+    }
+    beast::error_code noPeer;
+    const tcp::endpoint peer = error ? tcp::endpoint() : socket.remote_endpoint(noPeer);
+    if (!error && !noPeer) {
+      std::optional<ConnectionSlot> slot;
+      const auto admission =
+          connections_->admit(peer.address().to_string(), options_.maxConnections, options_.maxPerClient, slot);
+      auto session =
+          std::make_shared<HttpSession>(std::move(socket), options_, *rules_, hub_, counters_, std::move(slot));
+      if (admission == ConnectionTable::Admission::Admitted)
         session->run();
+      else
+        session->refuse(admission);
     }
     accept();
   });

@@ -1,15 +1,17 @@
 #pragma once
-// The gateway's HTTP side: accepts connections up to the limit, serves the camera page and
+// The gateway's HTTP side: accepts connections up to the limits (in total, per client), serves the camera page and
 // its files, and hands WebSocket upgrades for /camera/NAME to viewer sessions. Requests are
 // read with fixed limits (header size, no request bodies, a read time-out); anything else
 // gets a plain-text error that says what was wrong.
 #include "hosts/gateway/CameraHub.h"
+#include "hosts/gateway/ConnectionTable.h"
 #include "hosts/gateway/GatewayCounters.h"
 #include "hosts/gateway/GatewayOptions.h"
 #include "hosts/gateway/HostRules.h"
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
 
 #include <memory>
 #include <optional>
@@ -24,7 +26,7 @@ constexpr std::size_t kMaxStaticFileBytes = 32u << 20;
 class WebServer {
 public:
   WebServer(boost::asio::io_context& io, const GatewayOptions& options, std::weak_ptr<CameraHub> hub,
-            GatewayCounters& counters, std::ostream& log);
+            GatewayCounters& counters, std::shared_ptr<ConnectionTable> connections, std::ostream& log);
 
   // Binds and listens. False with a reason.
   bool listen(std::string& error);
@@ -40,8 +42,10 @@ private:
   const GatewayOptions& options_;
   std::weak_ptr<CameraHub> hub_;
   GatewayCounters& counters_;
+  std::shared_ptr<ConnectionTable> connections_;
   std::ostream& log_;
   boost::asio::ip::tcp::acceptor acceptor_;
+  boost::asio::steady_timer backoff_; // accepting again after running out of descriptors
   int port_ = 0;
   std::optional<HostRules> rules_; // known once the port is
 };

@@ -1,15 +1,19 @@
 // What the gateway does with clients that are not the friendly browser it was written for,
 // over real sockets on 127.0.0.1: pages of other names (DNS rebinding), missing, forged,
 // expired and borrowed signed links, clients that take every slot, never send or never read.
+#include "engine/PictureLimits.h"
 #include "hosts/gateway/AccessToken.h"
 #include "hosts/gateway/Gateway.h"
 #include "tests/gateway/GatewayTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <ctime>
+#include <list>
 #include <memory>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -18,6 +22,17 @@ namespace websocket = boost::beast::websocket;
 
 constexpr char kSecret[] = "hostile-fixture-secret-0123456789";
 
+// Waits for a condition that the gateway's threads make true; bounded generously.
+template <typename Condition>
+bool eventually(Condition condition) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
 class HostileGateway : public ::testing::Test {
 protected:
   // Starts the gateway in front of the fake recorder, with signed links unless `signedLinks`
@@ -25,7 +40,7 @@ protected:
   void start(gateway::GatewayOptions options = {}, bool signedLinks = true) {
     options.listenPort = 0;
     options.quiet = true;
-    options.recorders = {{"gate", "127.0.0.1", recorder.port()}};
+    options.recorders = {{"gate", "127.0.0.1", recorder->port()}};
     if (signedLinks) options.secrets = {kSecret};
     gateway = std::make_unique<gateway::Gateway>(options, log);
     std::string error;
@@ -38,7 +53,8 @@ protected:
   }
   const gateway::GatewayCounters& counters() const { return gateway->counters(); }
 
-  FakeRecorder recorder;
+  // Replaced by tests that need another recorder before start().
+  std::unique_ptr<FakeRecorder> recorder = std::make_unique<FakeRecorder>();
   std::ostringstream log;
   std::unique_ptr<gateway::Gateway> gateway;
   int port = 0;
@@ -96,13 +112,13 @@ TEST_F(HostileGateway, RebindingAndLinksAreRefusedBeforeAnythingIsServed) {
   ASSERT_TRUE(allowed.connected());
   allowed.sendOpen(1);
   EXPECT_TRUE(allowed.readPicture(message));
-  EXPECT_EQ(recorder.connectionsAccepted(), 1); // only the allowed camera reached the recorder
+  EXPECT_EQ(recorder->connectionsAccepted(), 1); // only the allowed camera reached the recorder
 }
 
 TEST_F(HostileGateway, OffLoopbackOnlyWithAccessControl) {
   gateway::GatewayOptions options;
   options.listenHost = "0.0.0.0"; // refused before anything is bound
-  options.recorders = {{"gate", "127.0.0.1", recorder.port()}};
+  options.recorders = {{"gate", "127.0.0.1", recorder->port()}};
   options.quiet = true;
   gateway::Gateway open(options, log);
   std::string error;
@@ -113,6 +129,112 @@ TEST_F(HostileGateway, OffLoopbackOnlyWithAccessControl) {
   gateway::Gateway unreadable(options, log);
   EXPECT_FALSE(unreadable.start(error));
   EXPECT_EQ(unreadable.port(), 0);
+}
+
+TEST_F(HostileGateway, OneAddressCannotTakeEverySlot) {
+  start();
+  // 40 connections from one address that never send a request: 16 are kept (until their
+  // request time-out), the others are told why and closed at once.
+  std::list<SilentClient> idle;
+  for (int i = 0; i < 40; ++i) ASSERT_TRUE(idle.emplace_back(port, "127.0.0.1").connected());
+  ASSERT_TRUE(eventually([&] { return counters().refusedClient.load() == 24u; }));
+  EXPECT_EQ(counters().connections.load(), 16);
+  SilentClient more(port, "127.0.0.1");
+  ASSERT_TRUE(more.closedByGateway());
+  EXPECT_NE(more.received().find("429"), std::string::npos);
+
+  // Another address is served meanwhile.
+  ViewerClient other(port, "gate", "", "?token=" + token({1}), "", "127.0.0.2");
+  ASSERT_TRUE(other.connected());
+  other.sendOpen(1);
+  Message message;
+  EXPECT_TRUE(other.readPicture(message));
+}
+
+TEST_F(HostileGateway, SilentNeverReadingAndIdleClientsAreDropped) {
+  recorder = std::make_unique<FakeRecorder>(1 << 20);
+  gateway::GatewayOptions options;
+  options.requestTimeoutMs = 300;
+  options.writeTimeoutMs = 300;
+  options.idleTimeoutMs = 2000; // longer than a first picture takes to arrive
+  options.lingerMs = 0;
+  start(options, false);
+
+  SilentClient halfRequest(port, "127.0.0.1", "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n");
+  EXPECT_TRUE(halfRequest.closedByGateway());
+  ViewerClient silent(port, "gate"); // a WebSocket that never sends its open request
+  ASSERT_TRUE(silent.connected());
+  Message message;
+  EXPECT_FALSE(silent.read(message));
+  EXPECT_EQ(silent.closeCode(), int(websocket::close_code::policy_error));
+  EXPECT_EQ(counters().requestTimeouts.load(), 2u);
+
+  ViewerClient idle(port, "gate"); // takes its picture, then asks for nothing more
+  idle.sendOpen(1);
+  ASSERT_TRUE(idle.readPicture(message));
+  while (idle.read(message)) {}
+  EXPECT_EQ(idle.closeCode(), int(websocket::close_code::going_away));
+  EXPECT_EQ(counters().idleClosed.load(), 1u);
+
+  {
+    ViewerClient neverReads(port, "gate"); // asks for every picture, never reads one
+    neverReads.shrinkReceiveBuffer();
+    neverReads.sendOpen(1);
+    std::uint64_t sent = counters().picturesSent.load();
+    ASSERT_TRUE(eventually([&] {
+      if (counters().picturesSent.load() != sent) {
+        sent = counters().picturesSent.load();
+        neverReads.sendNext();
+      }
+      return counters().writeTimeouts.load() == 1u;
+    }));
+  }
+  EXPECT_TRUE(eventually([&] { return counters().viewers.load() == 0 && counters().connections.load() == 0; }));
+}
+
+TEST_F(HostileGateway, LanguageFloodIsCutAndBoundedPerBrowser) {
+  constexpr int kFlood = 3 << 20;
+  recorder = std::make_unique<FakeRecorder>(1000, 0, kFlood);
+  start({}, false);
+  ViewerClient stalled(port, "gate"), reader(port, "gate");
+  stalled.shrinkReceiveBuffer();
+  stalled.sendOpen(1); // and never reads
+  reader.sendOpen(1);
+  Message message;
+  int tables = 0;
+  while (counters().overBudget.load() == 0 && reader.read(message)) {
+    if (const Bytes* table = message.find("LANG")) {
+      EXPECT_LE(table->size(), std::size_t(limits::kTextTableRoom));
+      tables += table->size() == std::size_t(limits::kTextTableRoom);
+    }
+    if (message.find("HEAD")) reader.sendNext();
+  }
+  EXPECT_EQ(counters().overBudget.load(), 1u); // the stalled browser, not the reading one
+  EXPECT_GT(tables, 0);
+  // Control messages within the budget, one being written, and at most two pictures.
+  const std::int64_t controlMessage = limits::kTextTableRoom + 64, picture = 208 + 1000 + 64;
+  EXPECT_LE(counters().maxSessionQueued.load(), 256 * 1024 + controlMessage + 2 * picture);
+  reader.sendNext();
+  EXPECT_TRUE(reader.readPicture(message));
+}
+
+TEST_F(HostileGateway, LingeringCamerasMakeRoomForOnesAskedFor) {
+  gateway::GatewayOptions options;
+  options.maxCameras = 1;
+  options.lingerMs = 3600000;
+  start(options, false);
+  Message message;
+  {
+    ViewerClient gone(port, "gate");
+    gone.sendOpen(1);
+    ASSERT_TRUE(gone.readPicture(message));
+  }
+  ASSERT_TRUE(eventually([&] { return counters().viewers.load() == 0; }));
+  ViewerClient next(port, "gate");
+  next.sendOpen(2);
+  ASSERT_TRUE(next.readPicture(message));
+  EXPECT_EQ(gateway->cameraCount(), 1);
+  EXPECT_EQ(recorder->connectionsAccepted(), 2);
 }
 
 } // namespace

@@ -37,7 +37,8 @@ Bytes pdat(std::int32_t w0, std::int32_t w1, std::int32_t w2, std::int32_t w3);
 // (n * 7 + i) & 0xFF.
 class FakeRecorder {
 public:
-  explicit FakeRecorder(int bodySize = 1000, int port = 0);
+  // languageBytes > 0: every picture's reply also carries a "LANG" item of that size.
+  explicit FakeRecorder(int bodySize = 1000, int port = 0, int languageBytes = 0);
   ~FakeRecorder();
   int port() const { return port_; }
   int connectionsAccepted() const { return accepted_.load(); }
@@ -47,13 +48,15 @@ public:
   // The number `header` wrote into a picture header (-1 when it is too short).
   static int pictureNumber(const Bytes& header);
   static Bytes body(int n, int size);
-  static Bytes languageItem();
+  // A table of one text, "xx", padded with zero bytes to `size` when that is larger.
+  static Bytes languageItem(int size = 0);
 
 private:
   void acceptLoop();
   void serve(platform::SocketHandle socket);
 
   int bodySize_;
+  int languageBytes_;
   platform::SocketHandle listener_ = platform::kNoSocket;
   int port_ = 0;
   std::atomic<bool> stopping_{false};
@@ -67,8 +70,9 @@ private:
 class ViewerClient {
 public:
   // `query` is appended to the path ("?token=..."); `host` replaces the gateway's own name.
+  // `from`: the client's own address (127.0.0.2 is another client than 127.0.0.1).
   ViewerClient(int gatewayPort, const std::string& recorder, const std::string& origin = "",
-               const std::string& query = "", const std::string& host = "");
+               const std::string& query = "", const std::string& host = "", const std::string& from = "");
   bool connected() const { return connected_; }
 
   void sendOpen(std::int32_t connectionId);
@@ -93,6 +97,23 @@ struct HttpAnswer {
   int status = 0;
   std::string body;
 };
+// A TCP connection to the gateway from `from` that sends `bytes` and then nothing.
+class SilentClient {
+public:
+  SilentClient(int port, const std::string& from = "127.0.0.1", const std::string& bytes = "");
+  bool connected() const { return connected_; }
+  // Reads until the gateway closes the connection (true) or `seconds` pass (false); what was
+  // read is kept in received().
+  bool closedByGateway(int seconds = 20);
+  const std::string& received() const { return received_; }
+
+private:
+  boost::asio::io_context io_;
+  boost::asio::ip::tcp::socket socket_{io_};
+  bool connected_ = false;
+  std::string received_;
+};
+
 HttpAnswer httpGet(int port, const std::string& target, const std::string& extraHeaders = "",
                    const std::string& method = "GET");
 

@@ -6,9 +6,15 @@
 
 #include <boost/asio/post.hpp>
 
-#include <future>
+#include <chrono>
+#include <new>
+#include <thread>
 
 namespace gateway {
+
+namespace {
+constexpr auto kShutdownGrace = std::chrono::seconds(2);
+} // namespace
 
 std::string defaultWebRoot() {
 #ifdef CAMVIEW_DEFAULT_WEB_ROOT
@@ -48,7 +54,18 @@ bool Gateway::start(std::string& error) {
   port_ = server_->port();
   server_->startAccepting();
   try {
-    thread_ = std::thread([this] { io_.run(); });
+    thread_ = std::thread([this] {
+      // A handler that runs out of memory ends with its exception; the objects it held (its
+      // session) go with the unwinding, and the loop goes on serving everyone else.
+      for (;;) {
+        try {
+          io_.run();
+          return;
+        } catch (const std::bad_alloc&) {
+          counters_.allocationFailures.fetch_add(1);
+        }
+      }
+    });
   } catch (...) {
     error = "cannot start the I/O thread";
     return false;
@@ -58,7 +75,12 @@ bool Gateway::start(std::string& error) {
 
 void Gateway::stop() {
   if (!thread_.joinable()) return;
+  // Browsers are told the gateway is going away (1001) and get a moment to answer the close
+  // frame; without it they would see the connection break (1006) and show an error.
   boost::asio::post(io_, [this] { server_->close(); });
+  const auto end = std::chrono::steady_clock::now() + kShutdownGrace;
+  while (counters_.viewers.load() > 0 && std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
   io_.stop();
   thread_.join();
   // The I/O thread is gone: the hub is this thread's now. Its links' late events stay queued

@@ -163,6 +163,12 @@ std::string renderIndexPage(const GatewayOptions& options) {
   return html;
 }
 
+const std::vector<const char*>& staticFileNames() {
+  static const std::vector<const char*> names = {"camview-viewer.js", "camview-web.js", "camview-web.worker.js",
+                                                 "camview-web.wasm"};
+  return names;
+}
+
 const char* staticFileType(std::string_view name) {
   if (name == "camview-viewer.js" || name == "camview-web.js" || name == "camview-web.worker.js")
     return "text/javascript";

@@ -44,6 +44,7 @@ std::string renderIndexPage(const GatewayOptions& options);
 
 // The files the page loads, by name; null content type for any other name.
 const char* staticFileType(std::string_view name);
+const std::vector<const char*>& staticFileNames();
 
 // Text safe inside HTML text and double-quoted attributes.
 std::string escapeHtml(std::string_view text);

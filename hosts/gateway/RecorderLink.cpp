@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace gateway {
 
@@ -75,13 +76,22 @@ void RecorderLink::run() {
   connection_->configure(recorder_.host.c_str(), recorder_.port, connectionId_, nullptr);
   connection_->setNotifyWindow(window_.handle());
   connection_->setRun(kRun);
-  if (connection_->start()) {
-    while (!retiring_.load(std::memory_order_acquire))
-      window_.pump([this](const platform::WindowMessage& message) { handle(message); }, kPumpWaitMs);
+  try {
+    if (connection_->start()) {
+      while (!retiring_.load(std::memory_order_acquire))
+        window_.pump([this](const platform::WindowMessage& message) { handle(message); }, kPumpWaitMs);
+    }
+  } catch (const std::bad_alloc&) {
+    // No memory for a picture's copy: this camera ends (its browsers see the recorder
+    // connection break and reconnect), the gateway and its other cameras go on.
   }
   connection_->setNotifyWindow(nullptr);
   connection_->stop();
-  if (events_.ended) events_.ended();
+  try {
+    if (events_.ended) events_.ended();
+  } catch (const std::bad_alloc&) {
+    // The hub cannot be told: it finds the link when it retires or shuts down.
+  }
 }
 
 void RecorderLink::handle(const platform::WindowMessage& message) {

@@ -3,6 +3,7 @@
 #include <boost/asio/buffer.hpp>
 
 #include <algorithm>
+#include <sstream>
 
 namespace gateway {
 
@@ -24,7 +25,7 @@ ViewerSession::~ViewerSession() {
   counters_.viewers.fetch_sub(1);
 }
 
-void ViewerSession::run(beast::http::request<beast::http::string_body> request) {
+void ViewerSession::run(beast::http::request<beast::http::string_body> request, std::string following) {
   // The handshake and the closing handshake within the request time-out; requests and
   // writes have deadlines of their own below (Beast's idle time-out would let a client that
   // answers pings stay for ever).
@@ -39,7 +40,14 @@ void ViewerSession::run(beast::http::request<beast::http::string_body> request) 
   // A picture goes out as one frame: Beast would otherwise cut it into 4 KiB frames, one
   // socket write each.
   ws_.auto_fragment(false);
-  ws_.async_accept(request, [self = shared_from_this()](beast::error_code error) { self->onAccept(error); });
+  if (following.empty())
+    return ws_.async_accept(request, [self = shared_from_this()](beast::error_code error) { self->onAccept(error); });
+  // Beast takes bytes already read only together with the request they follow: the request
+  // is written out again in front of them (Beast copies both before returning).
+  std::ostringstream raw;
+  raw << request << following;
+  ws_.async_accept(boost::asio::buffer(raw.str()),
+                   [self = shared_from_this()](beast::error_code error) { self->onAccept(error); });
 }
 
 void ViewerSession::onAccept(beast::error_code error) {
@@ -147,6 +155,8 @@ void ViewerSession::upstreamLost() {
   // The browser's viewer sees its connection break, shows so and connects again.
   closeWith(websocket::close_code::internal_error, "recorder connection lost");
 }
+
+void ViewerSession::goAway() { closeWith(websocket::close_code::going_away, "the gateway is stopping"); }
 
 void ViewerSession::writeNext() {
   if (writing_ || closing_ || !ws_.is_open()) return;

@@ -38,11 +38,14 @@ public:
   ~ViewerSession() override;
 
   // Completes the WebSocket handshake of this upgrade request and serves the browser.
-  void run(boost::beast::http::request<boost::beast::http::string_body> request);
+  // `following`: bytes the browser sent right behind the request (its first frames).
+  void run(boost::beast::http::request<boost::beast::http::string_body> request, std::string following);
 
   void sendControl(const SharedBytes& message) override;
   void offerPicture(const SharedBytes& message, std::uint64_t sequence) override;
   void upstreamLost() override;
+  // The gateway is stopping: closes with 1001, "going away".
+  void goAway();
 
 private:
   void onAccept(boost::beast::error_code error);

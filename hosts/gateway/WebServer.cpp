@@ -11,7 +11,6 @@
 
 #include <chrono>
 #include <ctime>
-#include <fstream>
 #include <optional>
 
 namespace gateway {
@@ -27,16 +26,6 @@ constexpr std::string_view kCameraPrefix = "/camera/";
 using Response = http::response<http::string_body>;
 
 std::string_view view(beast::string_view text) { return {text.data(), text.size()}; }
-
-bool readFile(const std::string& path, std::string& content) {
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
-  if (!file) return false;
-  const std::streamoff size = file.tellg();
-  if (size < 0 || size > std::streamoff(kMaxStaticFileBytes)) return false;
-  content.resize(std::size_t(size));
-  file.seekg(0);
-  return size == 0 || bool(file.read(content.data(), size));
-}
 
 // Whether a signed link lets this request watch `recorder` (every id of `ids`; none: the
 // recorder only, the ids are checked when the WebSocket names its camera). Counts refusals.
@@ -85,10 +74,11 @@ std::string_view queryValue(const Target& target, std::string_view name) {
 
 class HttpSession : public std::enable_shared_from_this<HttpSession> {
 public:
-  HttpSession(tcp::socket&& socket, const GatewayOptions& options, const HostRules& rules, std::weak_ptr<CameraHub> hub,
+  HttpSession(tcp::socket&& socket, const GatewayOptions& options, const HostRules& rules, const StaticFiles& files,
+              std::vector<std::weak_ptr<ViewerSession>>& sessions, std::weak_ptr<CameraHub> hub,
               GatewayCounters& counters, std::optional<ConnectionSlot> slot)
-      : stream_(std::move(socket)), options_(options), rules_(rules), hub_(std::move(hub)), counters_(counters),
-        slot_(std::move(slot)) {}
+      : stream_(std::move(socket)), options_(options), rules_(rules), files_(files), sessions_(sessions),
+        hub_(std::move(hub)), counters_(counters), slot_(std::move(slot)) {}
 
   void run() { read(); }
 
@@ -183,13 +173,20 @@ private:
         response.body() = renderCameraPage(page);
       }
       response.set(http::field::content_type, "text/html; charset=utf-8");
-    } else if (const char* type = staticFileType(std::string_view(target.path).substr(1))) {
-      if (!readFile(options_.webRoot + target.path, response.body()))
-        return reply(http::status::service_unavailable,
-                     "the WebAssembly viewer is not built (no " + target.path.substr(1) + " in " + options_.webRoot +
-                         "): make web\n",
-                     version, keepAlive);
-      response.set(http::field::content_type, type);
+    } else if (staticFileType(std::string_view(target.path).substr(1))) {
+      // The operator's folders are not the browser's business: the text names no path.
+      const StaticFile* file = files_.find(std::string_view(target.path).substr(1));
+      if (!file)
+        return reply(http::status::service_unavailable, "the WebAssembly viewer is not built: make web\n", version,
+                     keepAlive);
+      response.set(http::field::etag, file->etag);
+      response.set(http::field::content_type, file->type);
+      if (view(request[http::field::if_none_match]) == file->etag) {
+        response.result(http::status::not_modified);
+        response.content_length(0);
+        return response;
+      }
+      response.body() = file->content;
     } else if (target.path == "/favicon.ico") {
       response.result(http::status::no_content);
     } else if (target.path.rfind(kCameraPrefix, 0) == 0) {
@@ -220,7 +217,10 @@ private:
     if (!access.allowed) return send(refusal(access.status, access.reason));
     auto session = std::make_shared<ViewerSession>(stream_.release_socket(), name, std::move(access.grant), hub_,
                                                    options_, counters_, std::move(*slot_));
-    session->run(std::move(request));
+    if (sessions_.size() >= 2 * std::size_t(options_.maxConnections))
+      std::erase_if(sessions_, [](const std::weak_ptr<ViewerSession>& s) { return s.expired(); });
+    sessions_.push_back(session);
+    session->run(std::move(request), beast::buffers_to_string(buffer_.data()));
   }
 
   void send(Response response) {
@@ -231,9 +231,13 @@ private:
     response.set("Cross-Origin-Resource-Policy", "same-origin");
     response.set(http::field::cache_control, "no-cache");
     response.set("X-Content-Type-Options", "nosniff");
+    // Which pages may show this one in a frame; a page framed elsewhere could be clicked
+    // through unseen.
+    response.set("Content-Security-Policy", "frame-ancestors " + options_.frameAncestors);
     if (response.result() == http::status::unauthorized)
       response.set(http::field::www_authenticate, "Bearer realm=\"camview-gateway\"");
-    response.prepare_payload();
+    // A HEAD answer and a 304 keep the length they were given; everything else is measured.
+    if (response.find(http::field::content_length) == response.end()) response.prepare_payload();
     response_ = std::make_shared<Response>(std::move(response));
     stream_.expires_after(std::chrono::milliseconds(options_.writeTimeoutMs));
     http::async_write(stream_, *response_, [self = shared_from_this()](beast::error_code error, std::size_t) {
@@ -256,6 +260,8 @@ private:
   std::shared_ptr<Response> response_;
   const GatewayOptions& options_;
   const HostRules& rules_;
+  const StaticFiles& files_;
+  std::vector<std::weak_ptr<ViewerSession>>& sessions_;
   std::weak_ptr<CameraHub> hub_;
   GatewayCounters& counters_;
   std::optional<ConnectionSlot> slot_; // none for a connection that is refused
@@ -293,6 +299,9 @@ bool WebServer::listen(std::string& error) {
   }
   port_ = acceptor_.local_endpoint().port();
   rules_.emplace(options_, port_);
+  if (files_.load(options_.webRoot) < int(staticFileNames().size()) && !options_.quiet)
+    log_ << "camview-gateway: the WebAssembly viewer is not built (its files are not all in the web root): make web"
+         << std::endl;
   return true;
 }
 
@@ -302,6 +311,9 @@ void WebServer::close() {
   beast::error_code ignored;
   acceptor_.close(ignored);
   backoff_.cancel();
+  for (const std::weak_ptr<ViewerSession>& weak : sessions_)
+    if (auto session = weak.lock()) session->goAway();
+  sessions_.clear();
 }
 
 void WebServer::accept() {
@@ -323,8 +335,8 @@ void WebServer::accept() {
       std::optional<ConnectionSlot> slot;
       const auto admission =
           connections_->admit(peer.address().to_string(), options_.maxConnections, options_.maxPerClient, slot);
-      auto session =
-          std::make_shared<HttpSession>(std::move(socket), options_, *rules_, hub_, counters_, std::move(slot));
+      auto session = std::make_shared<HttpSession>(std::move(socket), options_, *rules_, files_, sessions_, hub_,
+                                                   counters_, std::move(slot));
       if (admission == ConnectionTable::Admission::Admitted)
         session->run();
       else

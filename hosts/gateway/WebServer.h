@@ -8,6 +8,7 @@
 #include "hosts/gateway/GatewayCounters.h"
 #include "hosts/gateway/GatewayOptions.h"
 #include "hosts/gateway/HostRules.h"
+#include "hosts/gateway/StaticFiles.h"
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
@@ -17,11 +18,13 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace gateway {
 
+class ViewerSession;
+
 constexpr std::size_t kMaxHeaderBytes = 8192;
-constexpr std::size_t kMaxStaticFileBytes = 32u << 20;
 
 class WebServer {
 public:
@@ -31,7 +34,7 @@ public:
   // Binds and listens. False with a reason.
   bool listen(std::string& error);
   void startAccepting();
-  // Stops accepting (I/O thread).
+  // Stops accepting and closes every WebSocket with 1001, "going away" (I/O thread).
   void close();
   int port() const { return port_; }
 
@@ -48,6 +51,9 @@ private:
   boost::asio::steady_timer backoff_; // accepting again after running out of descriptors
   int port_ = 0;
   std::optional<HostRules> rules_; // known once the port is
+  StaticFiles files_;
+  // The WebSocket sessions started, to be closed at shutdown (expired ones pruned as it grows).
+  std::vector<std::weak_ptr<ViewerSession>> sessions_;
 };
 
 } // namespace gateway

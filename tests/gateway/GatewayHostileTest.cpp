@@ -4,12 +4,15 @@
 #include "engine/PictureLimits.h"
 #include "hosts/gateway/AccessToken.h"
 #include "hosts/gateway/Gateway.h"
+#include "hosts/gateway/ViewerRequests.h"
 #include "tests/gateway/GatewayTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
 #include <list>
 #include <memory>
 #include <sstream>
@@ -235,6 +238,62 @@ TEST_F(HostileGateway, LingeringCamerasMakeRoomForOnesAskedFor) {
   ASSERT_TRUE(next.readPicture(message));
   EXPECT_EQ(gateway->cameraCount(), 1);
   EXPECT_EQ(recorder->connectionsAccepted(), 2);
+}
+
+// A client-to-server WebSocket frame (binary, masked) carrying `payload`.
+std::string maskedFrame(const Bytes& payload) {
+  std::string frame = {char(0x82), char(0x80 | payload.size()), 1, 2, 3, 4};
+  for (std::size_t i = 0; i < payload.size(); ++i) frame.push_back(char(payload[i] ^ (1 + i % 4)));
+  return frame;
+}
+
+TEST_F(HostileGateway, HeadCachingFramingAndWhatFollowsAnUpgrade) {
+  const std::string webRoot = ::testing::TempDir() + "camview-gateway-web";
+  std::filesystem::create_directories(webRoot);
+  std::ofstream(webRoot + "/camview-viewer.js") << "// the viewer\n";
+  gateway::GatewayOptions options;
+  options.webRoot = webRoot;
+  options.frameAncestors = "https://portal.example";
+  start(options, false);
+  const std::string host = "Host: 127.0.0.1:" + std::to_string(port) + "\r\n";
+
+  SilentClient head(port, "127.0.0.1", "HEAD /camview-viewer.js HTTP/1.1\r\n" + host + "Connection: close\r\n\r\n");
+  ASSERT_TRUE(head.closedByGateway());
+  EXPECT_NE(head.received().find("Content-Length: 14\r\n"), std::string::npos) << head.received();
+  EXPECT_EQ(head.received().find("the viewer"), std::string::npos); // no body after a HEAD
+  EXPECT_NE(head.received().find("Content-Security-Policy: frame-ancestors https://portal.example\r\n"),
+            std::string::npos);
+  const std::size_t tag = head.received().find("ETag: ");
+  ASSERT_NE(tag, std::string::npos);
+  const std::string etag = head.received().substr(tag + 6, head.received().find('\r', tag) - tag - 6);
+  SilentClient again(port, "127.0.0.1",
+                     "GET /camview-viewer.js HTTP/1.1\r\n" + host + "If-None-Match: " + etag + "\r\n\r\n");
+  EXPECT_TRUE(again.receives("HTTP/1.1 304 Not Modified\r\n"));
+
+  // A missing file of the page says so without naming the operator's folders.
+  const HttpAnswer missing = httpGet(port, "/camview-web.wasm");
+  EXPECT_EQ(missing.status, 503);
+  EXPECT_EQ(missing.body.find(webRoot), std::string::npos);
+  EXPECT_EQ(missing.body.find('/'), std::string::npos);
+
+  // The open request sent in the same packet as the upgrade request is not lost.
+  SilentClient eager(port, "127.0.0.1",
+                     "GET /camera/gate HTTP/1.1\r\n" + host +
+                         "Connection: Upgrade\r\nUpgrade: websocket\r\nSec-WebSocket-Version: 13\r\n"
+                         "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n" +
+                         maskedFrame(gateway::encodeViewerRequest({gateway::ViewerRequest::Open, 4})));
+  EXPECT_TRUE(eager.receives("HEAD"));
+
+  // Stopping closes each WebSocket with 1001, which the browser answers.
+  ViewerClient viewer(port, "gate");
+  viewer.sendOpen(1);
+  Message message;
+  ASSERT_TRUE(viewer.readPicture(message));
+  std::thread stopping([&] { gateway->stop(); });
+  while (viewer.read(message)) {}
+  stopping.join();
+  EXPECT_EQ(viewer.closeCode(), int(websocket::close_code::going_away));
+  std::filesystem::remove_all(webRoot);
 }
 
 } // namespace

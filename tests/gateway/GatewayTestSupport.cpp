@@ -238,6 +238,15 @@ SilentClient::SilentClient(int port, const std::string& from, const std::string&
 }
 
 bool SilentClient::closedByGateway(int seconds) {
+  return readUntil([] { return false; }, seconds);
+}
+
+bool SilentClient::receives(const std::string& text, int seconds) {
+  readUntil([&] { return received_.find(text) != std::string::npos; }, seconds);
+  return received_.find(text) != std::string::npos;
+}
+
+bool SilentClient::readUntil(const std::function<bool()>& done, int seconds) {
   bool closed = false;
   char chunk[4096];
   std::function<void()> readMore = [&] {
@@ -247,13 +256,13 @@ bool SilentClient::closedByGateway(int seconds) {
         closed = true;
         return;
       }
-      readMore();
+      if (!done()) readMore();
     });
   };
   readMore();
   io_.restart();
   io_.run_for(std::chrono::seconds(seconds));
-  if (!closed) {
+  if (!io_.stopped()) {
     beast::error_code ignored;
     socket_.cancel(ignored);
     io_.restart();

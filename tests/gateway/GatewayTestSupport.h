@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <mutex>
 #include <string>
@@ -105,9 +106,14 @@ public:
   // Reads until the gateway closes the connection (true) or `seconds` pass (false); what was
   // read is kept in received().
   bool closedByGateway(int seconds = 20);
+  // Reads until `text` has been received (true), the connection closes or `seconds` pass.
+  bool receives(const std::string& text, int seconds = 20);
   const std::string& received() const { return received_; }
 
 private:
+  // Reads until `done` or the end of the connection (true when the connection ended).
+  bool readUntil(const std::function<bool()>& done, int seconds);
+
   boost::asio::io_context io_;
   boost::asio::ip::tcp::socket socket_{io_};
   bool connected_ = false;

@@ -187,6 +187,7 @@ void CameraHub::onPicture(const Key& key, std::uint64_t generation, const Shared
 void CameraHub::onLost(const Key& key, std::uint64_t generation) {
   Camera* camera = find(key, generation);
   if (!camera) return;
+  recorderLosses_.fetch_add(1, std::memory_order_acq_rel);
   if (!options_.quiet) log_ << "camera " << key.first << "/" << key.second << ": recorder connection lost" << std::endl;
   camera->established.reset();
   camera->picture.reset();

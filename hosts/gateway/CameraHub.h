@@ -51,6 +51,7 @@ public:
 
   int cameraCount() const { return cameraCount_.load(std::memory_order_acquire); }
   std::uint64_t linksStarted() const { return linksStarted_.load(std::memory_order_acquire); }
+  std::uint64_t recorderLosses() const { return recorderLosses_.load(std::memory_order_acquire); }
 
 private:
   using Key = std::pair<std::string, std::int32_t>;
@@ -87,6 +88,7 @@ private:
   std::uint64_t nextGeneration_ = 1;
   std::atomic<int> cameraCount_{0};
   std::atomic<std::uint64_t> linksStarted_{0};
+  std::atomic<std::uint64_t> recorderLosses_{0};
 };
 
 } // namespace gateway

@@ -12,6 +12,7 @@ struct GatewayCounters {
   std::atomic<std::uint64_t> rejectedRequests{0}; // HTTP requests answered with an error
   std::atomic<std::uint64_t> protocolErrors{0};   // WebSocket sessions ended for bad requests
   std::atomic<std::uint64_t> picturesSent{0};     // pictures written to browsers
+  std::atomic<std::uint64_t> bytesSent{0};        // bytes of messages written to browsers
   std::atomic<std::int64_t> queuedBytes{0};       // bytes waiting for browsers, all sessions
   std::atomic<std::int64_t> maxSessionQueued{0};  // the most one session ever had waiting
   // Requests refused before they reached a page or a camera, by reason.

@@ -183,6 +183,7 @@ void ViewerSession::writeNext() {
 
 void ViewerSession::onWrite(beast::error_code error) {
   writeDeadline_.cancel();
+  if (!error) counters_.bytesSent.fetch_add(writing_->size(), std::memory_order_relaxed);
   account(-std::int64_t(writing_->size()));
   writing_.reset();
   if (error) return finish();

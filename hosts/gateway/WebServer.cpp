@@ -2,6 +2,7 @@
 
 #include "hosts/gateway/AccessToken.h"
 #include "hosts/gateway/HostRules.h"
+#include "hosts/gateway/Metrics.h"
 #include "hosts/gateway/PageRequest.h"
 #include "hosts/gateway/ViewerSession.h"
 
@@ -152,7 +153,19 @@ private:
 
     Response response{http::status::ok, version};
     response.keep_alive(keepAlive);
-    if (target.path == "/") {
+    if (target.path == "/metrics" || target.path == "/healthz") {
+      if (!metricsAllowed())
+        return reply(http::status::forbidden, "figures are for the monitoring's address only\n", version, keepAlive);
+      if (target.path == "/healthz") {
+        response.body() = "ok\n";
+        response.set(http::field::content_type, "text/plain; charset=utf-8");
+      } else {
+        HubFigures figures;
+        if (auto hub = hub_.lock()) figures = {hub->cameraCount(), hub->recorderLosses()};
+        response.body() = renderMetrics(counters_, figures);
+        response.set(http::field::content_type, "text/plain; version=0.0.4; charset=utf-8");
+      }
+    } else if (target.path == "/") {
       if (target.query.empty()) {
         // The list of recorders is for whoever may watch them all.
         if (!options_.secrets.empty()) {
@@ -199,6 +212,19 @@ private:
       response.body().clear();
     }
     return response;
+  }
+
+  bool metricsAllowed() {
+    if (options_.metricsFrom.empty()) return true;
+    beast::error_code error;
+    const auto peer = stream_.socket().remote_endpoint(error);
+    if (error) return false;
+    for (const std::string& allowed : options_.metricsFrom) {
+      beast::error_code bad;
+      const auto address = boost::asio::ip::make_address(allowed, bad);
+      if (!bad && address == peer.address()) return true;
+    }
+    return false;
   }
 
   void upgrade(http::request<http::string_body> request) {
@@ -286,6 +312,13 @@ bool WebServer::listen(std::string& error) {
   if (code) {
     error = "--listen: '" + options_.listenHost + "' is not an IP address";
     return false;
+  }
+  for (const std::string& allowed : options_.metricsFrom) {
+    boost::asio::ip::make_address(allowed, code);
+    if (code) {
+      error = "--metrics-from: '" + allowed + "' is not an IP address";
+      return false;
+    }
   }
   const tcp::endpoint endpoint(address, static_cast<unsigned short>(options_.listenPort));
   acceptor_.open(endpoint.protocol(), code);

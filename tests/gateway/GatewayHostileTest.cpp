@@ -296,4 +296,23 @@ TEST_F(HostileGateway, HeadCachingFramingAndWhatFollowsAnUpgrade) {
   std::filesystem::remove_all(webRoot);
 }
 
+TEST_F(HostileGateway, FiguresForTheMonitoringOnly) {
+  gateway::GatewayOptions options;
+  options.metricsFrom = {"127.0.0.2"};
+  start(options);
+  const std::string host = "Host: 127.0.0.1:" + std::to_string(port) + "\r\n";
+  EXPECT_EQ(httpGet(port, "/", "Host: rebind.example\r\n").status, 421);
+  EXPECT_EQ(httpGet(port, "/?recorder=gate&id=1&token=gate.1.2.3").status, 401);
+  EXPECT_EQ(httpGet(port, "/metrics").status, 403); // from 127.0.0.1
+  SilentClient health(port, "127.0.0.2", "GET /healthz HTTP/1.1\r\n" + host + "Connection: close\r\n\r\n");
+  ASSERT_TRUE(health.closedByGateway());
+  EXPECT_NE(health.received().find("200 OK"), std::string::npos);
+  SilentClient metrics(port, "127.0.0.2", "GET /metrics HTTP/1.1\r\n" + host + "Connection: close\r\n\r\n");
+  ASSERT_TRUE(metrics.closedByGateway());
+  for (const char* line : {"camview_gateway_refusals_total{reason=\"host\"} 1\n",
+                           "camview_gateway_token_failures_total{reason=\"malformed\"} 1\n",
+                           "# TYPE camview_gateway_sessions gauge\n", "camview_gateway_cameras 0\n"})
+    EXPECT_NE(metrics.received().find(line), std::string::npos) << line;
+}
+
 } // namespace

@@ -144,7 +144,10 @@ private:
 
   Response answer(const http::request<http::string_body>& request) {
     const unsigned version = request.version();
-    const bool keepAlive = request.keep_alive();
+    // Every answer ends its connection: a browser would otherwise keep several idle HTTP
+    // connections per page, and with a page's 16 viewers they would not fit the per-client
+    // limit. The page's few files are answered from memory, so reconnecting costs little.
+    const bool keepAlive = false;
     if (request.method() != http::verb::get && request.method() != http::verb::head)
       return reply(http::status::method_not_allowed, "only GET and HEAD\n", version, keepAlive);
     Target target;

@@ -269,6 +269,7 @@ TEST_F(HostileGateway, HeadCachingFramingAndWhatFollowsAnUpgrade) {
   SilentClient again(port, "127.0.0.1",
                      "GET /camview-viewer.js HTTP/1.1\r\n" + host + "If-None-Match: " + etag + "\r\n\r\n");
   EXPECT_TRUE(again.receives("HTTP/1.1 304 Not Modified\r\n"));
+  EXPECT_TRUE(again.closedByGateway()); // no idle connections kept: a full page fits the per-client limit
 
   // A missing file of the page says so without naming the operator's folders.
   const HttpAnswer missing = httpGet(port, "/camview-web.wasm");

@@ -57,9 +57,12 @@ void ViewerSession::onAccept(beast::error_code error) {
 }
 
 void ViewerSession::awaitRequest(int timeoutMs) {
+  // A wait that has expired may already be queued when it is re-armed: it then runs without
+  // an error, and only its number tells it is stale.
+  const std::uint64_t wait = ++requestWaits_;
   requestDeadline_.expires_after(std::chrono::milliseconds(timeoutMs));
-  requestDeadline_.async_wait([self = shared_from_this()](const beast::error_code& error) {
-    if (error || self->closing_) return; // a request came, or the session ends anyway
+  requestDeadline_.async_wait([self = shared_from_this(), wait](const beast::error_code& error) {
+    if (error || wait != self->requestWaits_ || self->closing_) return; // a request came, or the session ends
     if (!self->open_) {
       // Connected but silent: the slot is not kept for it.
       self->counters_.requestTimeouts.fetch_add(1);
@@ -173,9 +176,11 @@ void ViewerSession::writeNext() {
   } else {
     return;
   }
+  const std::uint64_t write = ++writes_;
   writeDeadline_.expires_after(std::chrono::milliseconds(options_.writeTimeoutMs));
-  writeDeadline_.async_wait([self = shared_from_this()](const beast::error_code& error) {
-    if (!error && self->writing_) self->drop(self->counters_.writeTimeouts);
+  writeDeadline_.async_wait([self = shared_from_this(), write](const beast::error_code& error) {
+    // Only while this very write is still pending (a finished one may have queued its wait).
+    if (!error && write == self->writes_ && self->writing_) self->drop(self->counters_.writeTimeouts);
   });
   ws_.async_write(boost::asio::buffer(*writing_),
                   [self = shared_from_this()](beast::error_code error, std::size_t) { self->onWrite(error); });
@@ -183,6 +188,7 @@ void ViewerSession::writeNext() {
 
 void ViewerSession::onWrite(beast::error_code error) {
   writeDeadline_.cancel();
+  ++writes_;
   if (!error) counters_.bytesSent.fetch_add(writing_->size(), std::memory_order_relaxed);
   account(-std::int64_t(writing_->size()));
   writing_.reset();

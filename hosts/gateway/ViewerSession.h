@@ -72,6 +72,7 @@ private:
 
   boost::asio::steady_timer requestDeadline_; // the open request, then any request
   boost::asio::steady_timer writeDeadline_;
+  std::uint64_t requestWaits_ = 0, writes_ = 0; // tell a deadline's own wait from stale ones
   std::deque<SharedBytes> control_;
   std::int64_t controlBytes_ = 0;
   SharedBytes picture_; // the newest picture not yet sent

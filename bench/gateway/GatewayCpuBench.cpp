@@ -98,7 +98,7 @@ public:
   Browser(boost::asio::io_context& io, int port, int id) : ws_(io), port_(port), id_(id) {}
   void start() {
     ws_.next_layer().connect(tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), std::uint16_t(port_)));
-    ws_.handshake("127.0.0.1", "/camera/bench");
+    ws_.handshake("127.0.0.1:" + std::to_string(port_), "/camera/bench"); // the gateway answers its own name only
     ws_.binary(true);
     send(gateway::encodeViewerRequest({gateway::ViewerRequest::Open, id_}));
     read();
@@ -199,7 +199,8 @@ int main(int argc, char** argv) {
 
   Child recorder = startListening({CAMVIEW_RECORDER_PROGRAM, "--port", "0", "--quiet", "--fps", "25", "--loop", "25"});
   Child gatewayProcess = startListening({CAMVIEW_GATEWAY_PROGRAM, "--listen", "127.0.0.1:0", "--recorder",
-                                         "bench=127.0.0.1:" + std::to_string(recorder.port), "--quiet"});
+                                         "bench=127.0.0.1:" + std::to_string(recorder.port), "--quiet",
+                                         "--max-per-client", "1000", "--max-connections", "1000"});
   std::printf("browsers cameras  pictures/s  gateway CPU %%  per browser %%\n");
   for (int count : counts)
     for (bool oneCamera : {false, true}) {

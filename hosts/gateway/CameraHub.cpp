@@ -53,7 +53,7 @@ CameraHub::JoinResult CameraHub::subscribe(Subscriber* subscriber, const std::st
   const Key key{recorder, connectionId};
   auto found = cameras_.find(key);
   if (found == cameras_.end()) {
-    if (int(cameras_.size()) >= options_.maxCameras) return JoinResult::TooManyCameras;
+    if (int(cameras_.size()) >= options_.maxCameras && !retireOneLingering()) return JoinResult::TooManyCameras;
     const std::uint64_t generation = nextGeneration_++;
     auto link = std::make_unique<RecorderLink>(*address, connectionId, eventsFor(key, generation));
     if (!link->start()) return JoinResult::NoThread;
@@ -87,7 +87,10 @@ void CameraHub::unsubscribe(Subscriber* subscriber) {
   auto camera = cameras_.find(key);
   if (camera == cameras_.end()) return;
   camera->second.subscribers.erase(subscriber);
-  if (camera->second.subscribers.empty()) startLinger(key);
+  if (camera->second.subscribers.empty()) {
+    camera->second.unwatchedSince = std::chrono::steady_clock::now();
+    startLinger(key);
+  }
 }
 
 void CameraHub::startLinger(const Key& key) {
@@ -106,6 +109,19 @@ void CameraHub::startLinger(const Key& key) {
     if (camera != cameras_.end() && camera->second.generation == generation && camera->second.subscribers.empty())
       retire(camera);
   });
+}
+
+bool CameraHub::retireOneLingering() {
+  // A camera nobody watches is kept only in case someone comes back: a camera asked for now
+  // goes first. The one unwatched longest goes.
+  auto oldest = cameras_.end();
+  for (auto camera = cameras_.begin(); camera != cameras_.end(); ++camera)
+    if (camera->second.subscribers.empty() &&
+        (oldest == cameras_.end() || camera->second.unwatchedSince < oldest->second.unwatchedSince))
+      oldest = camera;
+  if (oldest == cameras_.end()) return false;
+  retire(oldest);
+  return true;
 }
 
 void CameraHub::retire(std::map<Key, Camera>::iterator camera) {
@@ -171,6 +187,7 @@ void CameraHub::onPicture(const Key& key, std::uint64_t generation, const Shared
 void CameraHub::onLost(const Key& key, std::uint64_t generation) {
   Camera* camera = find(key, generation);
   if (!camera) return;
+  recorderLosses_.fetch_add(1, std::memory_order_acq_rel);
   if (!options_.quiet) log_ << "camera " << key.first << "/" << key.second << ": recorder connection lost" << std::endl;
   camera->established.reset();
   camera->picture.reset();

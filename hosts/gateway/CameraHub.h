@@ -4,7 +4,8 @@
 // from the link are handed to every subscriber; a browser that joins late first gets the
 // recorder's last "connection established" reply and text table, so that it shows the same
 // diagnostics and texts as the others. A camera nobody watches any more keeps its link for
-// a linger time (a reloaded page finds it still connected), then retires it.
+// a linger time (a reloaded page finds it still connected), then retires it; a lingering
+// camera is also the first to go when a camera that is asked for needs its slot.
 //
 // Everything here runs on the gateway's I/O thread; the links' threads only post to it.
 #include "hosts/gateway/GatewayOptions.h"
@@ -14,6 +15,7 @@
 #include <boost/asio/steady_timer.hpp>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -49,6 +51,7 @@ public:
 
   int cameraCount() const { return cameraCount_.load(std::memory_order_acquire); }
   std::uint64_t linksStarted() const { return linksStarted_.load(std::memory_order_acquire); }
+  std::uint64_t recorderLosses() const { return recorderLosses_.load(std::memory_order_acquire); }
 
 private:
   using Key = std::pair<std::string, std::int32_t>;
@@ -61,6 +64,7 @@ private:
     SharedBytes picture;
     std::uint64_t sequence = 0;
     std::unique_ptr<boost::asio::steady_timer> linger;
+    std::chrono::steady_clock::time_point unwatchedSince;
   };
 
   LinkEvents eventsFor(const Key& key, std::uint64_t generation);
@@ -71,6 +75,8 @@ private:
   Camera* find(const Key& key, std::uint64_t generation);
   void startLinger(const Key& key);
   void retire(std::map<Key, Camera>::iterator camera);
+  // Retires the camera unwatched longest, to make room; false when every camera is watched.
+  bool retireOneLingering();
 
   boost::asio::io_context& io_;
   const GatewayOptions& options_;
@@ -82,6 +88,7 @@ private:
   std::uint64_t nextGeneration_ = 1;
   std::atomic<int> cameraCount_{0};
   std::atomic<std::uint64_t> linksStarted_{0};
+  std::atomic<std::uint64_t> recorderLosses_{0};
 };
 
 } // namespace gateway

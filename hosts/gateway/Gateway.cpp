@@ -1,13 +1,20 @@
 #include "hosts/gateway/Gateway.h"
 
+#include "hosts/gateway/AccessToken.h"
 #include "hosts/gateway/CameraHub.h"
 #include "hosts/gateway/WebServer.h"
 
 #include <boost/asio/post.hpp>
 
-#include <future>
+#include <chrono>
+#include <new>
+#include <thread>
 
 namespace gateway {
+
+namespace {
+constexpr auto kShutdownGrace = std::chrono::seconds(2);
+} // namespace
 
 std::string defaultWebRoot() {
 #ifdef CAMVIEW_DEFAULT_WEB_ROOT
@@ -25,8 +32,20 @@ Gateway::~Gateway() { stop(); }
 
 bool Gateway::start(std::string& error) {
   if (thread_.joinable()) return true;
+  if (!options_.secretFile.empty() && !loadSecrets(options_.secretFile, options_.secrets, error)) return false;
+  if (options_.secrets.empty() && !isLoopbackAddress(options_.listenHost)) {
+    if (!options_.noAccessControl) {
+      error = "listening on " + options_.listenHost +
+              " lets anyone who reaches it watch every camera: give --secret-file FILE for signed links, or "
+              "--no-access-control to serve without them";
+      return false;
+    }
+    // Said at every start, quiet or not: nothing else tells the operator later.
+    log_ << "camview-gateway: WARNING: no access control; anyone who reaches " << options_.listenHost
+         << " may watch every camera" << std::endl;
+  }
   hub_ = std::make_shared<CameraHub>(io_, options_, log_);
-  server_ = std::make_unique<WebServer>(io_, options_, hub_, counters_, log_);
+  server_ = std::make_unique<WebServer>(io_, options_, hub_, counters_, connections_, log_);
   if (!server_->listen(error)) {
     server_.reset();
     hub_.reset();
@@ -35,7 +54,18 @@ bool Gateway::start(std::string& error) {
   port_ = server_->port();
   server_->startAccepting();
   try {
-    thread_ = std::thread([this] { io_.run(); });
+    thread_ = std::thread([this] {
+      // A handler that runs out of memory ends with its exception; the objects it held (its
+      // session) go with the unwinding, and the loop goes on serving everyone else.
+      for (;;) {
+        try {
+          io_.run();
+          return;
+        } catch (const std::bad_alloc&) {
+          counters_.allocationFailures.fetch_add(1);
+        }
+      }
+    });
   } catch (...) {
     error = "cannot start the I/O thread";
     return false;
@@ -45,7 +75,12 @@ bool Gateway::start(std::string& error) {
 
 void Gateway::stop() {
   if (!thread_.joinable()) return;
+  // Browsers are told the gateway is going away (1001) and get a moment to answer the close
+  // frame; without it they would see the connection break (1006) and show an error.
   boost::asio::post(io_, [this] { server_->close(); });
+  const auto end = std::chrono::steady_clock::now() + kShutdownGrace;
+  while (counters_.viewers.load() > 0 && std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
   io_.stop();
   thread_.join();
   // The I/O thread is gone: the hub is this thread's now. Its links' late events stay queued

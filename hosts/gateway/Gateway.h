@@ -2,6 +2,7 @@
 // camview-gateway as an object: one I/O thread serving HTTP and the browsers' WebSockets,
 // and one RecorderLink per watched camera. The program (main.cpp) runs one; tests and
 // benchmarks run it in-process.
+#include "hosts/gateway/ConnectionTable.h"
 #include "hosts/gateway/GatewayCounters.h"
 #include "hosts/gateway/GatewayOptions.h"
 
@@ -40,6 +41,7 @@ private:
   GatewayOptions options_;
   std::ostream& log_;
   GatewayCounters counters_; // outlives the I/O context, whose handlers hold sessions
+  std::shared_ptr<ConnectionTable> connections_ = std::make_shared<ConnectionTable>(counters_);
   boost::asio::io_context io_{1};
   std::shared_ptr<CameraHub> hub_;
   std::unique_ptr<WebServer> server_;

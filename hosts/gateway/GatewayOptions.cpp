@@ -1,13 +1,17 @@
 #include "hosts/gateway/GatewayOptions.h"
 
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
 #include <charconv>
 
 namespace gateway {
 
 namespace {
 
-bool parseInt(const std::string& text, int low, int high, int& value) {
-  int parsed = 0;
+template <typename Int>
+bool parseInt(std::string_view text, Int low, Int high, Int& value) {
+  Int parsed = 0;
   const char* end = text.data() + text.size();
   const auto [ptr, ec] = std::from_chars(text.data(), end, parsed);
   if (text.empty() || ec != std::errc() || ptr != end || parsed < low || parsed > high) return false;
@@ -33,25 +37,112 @@ bool parseRecorder(const std::string& text, RecorderAddress& recorder, std::stri
   return true;
 }
 
+// One value per occurrence; repeat the option for more.
+CLI::Option* addRepeatable(CLI::App& app, const std::string& name, std::vector<std::string>& values,
+                           const std::string& text) {
+  return app.add_option(name, values, text)->allow_extra_args(false)->take_all();
+}
+
+// The command line of the gateway. `texts` receives what is checked after CLI11 has parsed.
+struct GatewayCommandLine {
+  std::string listen;
+  std::vector<std::string> recorders;
+  CLI::App app{"Serves the camera page and relays the named recorders to browsers over WebSocket.", "camview-gateway"};
+
+  explicit GatewayCommandLine(GatewayOptions& options) {
+    app.get_formatter()->column_width(30);
+    app.set_help_flag("-h,--help", "this text");
+    app.add_option("--listen", listen, "where to listen (default 127.0.0.1:8080; port 0 picks a free one)")
+        ->type_name("HOST:PORT");
+    addRepeatable(app, "--recorder", recorders, "a recorder browsers may watch, by NAME only (repeatable)")
+        ->type_name("NAME=HOST:PORT");
+    app.add_option("--web-root", options.webRoot, "folder with camview-viewer.js and the WebAssembly module")
+        ->type_name("DIR");
+    addRepeatable(app, "--allow-origin", options.allowedOrigins,
+                  "also accept WebSockets from pages of ORIGIN (repeatable; '*': any)")
+        ->type_name("ORIGIN");
+    addRepeatable(app, "--public-name", options.publicNames,
+                  "a host name browsers reach the gateway by, besides its address (repeatable)")
+        ->type_name("NAME");
+    app.add_option("--secret-file", options.secretFile,
+                   "secrets for signed links, one a line (the first signs); needed off loopback")
+        ->type_name("FILE");
+    app.add_flag("--no-access-control", options.noAccessControl,
+                 "serve off loopback without signed links (warned about at every start)");
+    app.add_option("--max-connections", options.maxConnections, "HTTP and WebSocket connections at once (default 64)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 100000).description(""));
+    app.add_option("--max-per-client", options.maxPerClient, "of those, from one client address (default 16)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 100000).description(""));
+    app.add_option("--max-cameras", options.maxCameras, "recorder connections at once (default 32)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 100000).description(""));
+    app.add_option("--linger", options.lingerMs, "keep an unwatched camera's recorder connection (default 5000)")
+        ->type_name("MS")
+        ->check(CLI::Range(0, 3600000).description(""));
+    app.add_option("--frame-ancestors", options.frameAncestors,
+                   "pages that may embed the camera page (CSP sources, default 'self')")
+        ->type_name("SOURCES");
+    addRepeatable(app, "--metrics-from", options.metricsFrom,
+                  "only this client address may read /metrics and /healthz (repeatable)")
+        ->type_name("ADDR");
+    app.add_flag("--quiet", options.quiet, "no status lines on stderr");
+    app.footer("Page: http://HOST:PORT/?recorder=NAME&id=N[,M ...][&size=WxH][&token=T]\n"
+               "Signed links: camview-gateway sign --help");
+  }
+};
+
+bool parseWith(CLI::App& app, const std::vector<std::string>& arguments, bool& help, std::string& error) {
+  std::vector<std::string> reversed(arguments.rbegin(), arguments.rend()); // CLI11 takes them from the back
+  try {
+    app.parse(reversed);
+  } catch (const CLI::CallForHelp&) {
+    help = true;
+  } catch (const CLI::ParseError& failure) {
+    error = failure.what();
+    return false;
+  }
+  return true;
+}
+
+struct SignCommandLine {
+  std::string ids, ttl;
+  CLI::App app{"Prints the camera page's path with a signed link that allows watching the given cameras of\n"
+               "one recorder until the link expires.",
+               "camview-gateway sign"};
+
+  explicit SignCommandLine(SignOptions& options) {
+    app.get_formatter()->column_width(30);
+    app.set_help_flag("-h,--help", "this text");
+    app.add_option("--secret-file", options.secretFile, "the gateway's secret file (its first secret signs)")
+        ->type_name("FILE");
+    app.add_option("--recorder", options.recorder, "the recorder's name")->type_name("NAME");
+    app.add_option("--id", ids, "the connection ids the link allows")->type_name("N[,M ...]");
+    app.add_option("--ttl", ttl, "how long the link works: 90s, 15m, 8h, 7d")->type_name("DURATION");
+  }
+};
+
+constexpr int kMaxSignedIds = 16;
+
 } // namespace
 
 const char* usageText() {
-  return "usage: camview-gateway --listen HOST:PORT --recorder NAME=HOST:PORT [--recorder ...]\n"
-         "                       [--web-root DIR] [--allow-origin ORIGIN ...] [--max-connections N]\n"
-         "                       [--max-cameras N] [--linger MS] [--quiet]\n"
-         "\n"
-         "Serves the camera page and relays the named recorders to browsers over WebSocket.\n"
-         "  --listen HOST:PORT     where to listen (default 127.0.0.1:8080; port 0 picks a free one)\n"
-         "  --recorder NAME=HOST:PORT\n"
-         "                         a recorder browsers may watch, by NAME only (repeatable)\n"
-         "  --web-root DIR         folder with camview-viewer.js and the WebAssembly module\n"
-         "  --allow-origin ORIGIN  also accept WebSockets from pages of ORIGIN (repeatable; '*': any)\n"
-         "  --max-connections N    HTTP and WebSocket connections at once (default 64)\n"
-         "  --max-cameras N        recorder connections at once (default 32)\n"
-         "  --linger MS            keep an unwatched camera's recorder connection (default 5000)\n"
-         "  --quiet                no status lines on stderr\n"
-         "\n"
-         "Page: http://HOST:PORT/?recorder=NAME&id=N[&id=M ...][&size=WxH]\n";
+  static const std::string text = [] {
+    GatewayOptions ignored;
+    GatewayCommandLine commandLine(ignored);
+    return commandLine.app.help();
+  }();
+  return text.c_str();
+}
+
+const char* signUsageText() {
+  static const std::string text = [] {
+    SignOptions ignored;
+    SignCommandLine commandLine(ignored);
+    return commandLine.app.help();
+  }();
+  return text.c_str();
 }
 
 bool validRecorderName(const std::string& name) {
@@ -66,9 +157,15 @@ bool validRecorderName(const std::string& name) {
 bool parseHostPort(const std::string& text, std::string& host, int& port, bool portZeroAllowed) {
   const std::size_t colon = text.rfind(':');
   if (colon == std::string::npos || colon > std::size_t(kMaxHostLength)) return false;
-  if (!parseInt(text.substr(colon + 1), portZeroAllowed ? 0 : 1, 65535, port)) return false;
+  if (!parseInt(std::string_view(text).substr(colon + 1), portZeroAllowed ? 0 : 1, 65535, port)) return false;
   host = text.substr(0, colon);
+  // An IPv6 address is written in brackets in front of its port.
+  if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
   return true;
+}
+
+bool isLoopbackAddress(const std::string& host) {
+  return host == "::1" || host.rfind("127.", 0) == 0 || host == "localhost";
 }
 
 const RecorderAddress* findRecorder(const GatewayOptions& options, const std::string& name) {
@@ -78,58 +175,107 @@ const RecorderAddress* findRecorder(const GatewayOptions& options, const std::st
 }
 
 bool parseGatewayArguments(const std::vector<std::string>& arguments, GatewayOptions& options, std::string& error) {
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& option = arguments[i];
-    auto value = [&](std::string& out) {
-      if (i + 1 >= arguments.size()) {
-        error = option + " needs a value";
-        return false;
-      }
-      out = arguments[++i];
-      return true;
-    };
-    std::string text;
-    if (option == "--help" || option == "-h") {
-      options.help = true;
-    } else if (option == "--quiet") {
-      options.quiet = true;
-    } else if (option == "--listen") {
-      if (!value(text)) return false;
-      if (!parseHostPort(text, options.listenHost, options.listenPort, true) || options.listenHost.empty()) {
-        error = "--listen wants HOST:PORT, got '" + text + "'";
-        return false;
-      }
-    } else if (option == "--recorder") {
-      if (!value(text)) return false;
-      RecorderAddress recorder;
-      if (!parseRecorder(text, recorder, error)) return false;
-      if (findRecorder(options, recorder.name)) {
-        error = "recorder " + recorder.name + " named twice";
-        return false;
-      }
-      options.recorders.push_back(recorder);
-    } else if (option == "--web-root") {
-      if (!value(options.webRoot)) return false;
-    } else if (option == "--allow-origin") {
-      if (!value(text)) return false;
-      options.allowedOrigins.push_back(text);
-    } else if (option == "--max-connections" || option == "--max-cameras" || option == "--linger") {
-      if (!value(text)) return false;
-      int* target = option == "--max-connections" ? &options.maxConnections
-                    : option == "--max-cameras"   ? &options.maxCameras
-                                                  : &options.lingerMs;
-      const int low = option == "--linger" ? 0 : 1;
-      if (!parseInt(text, low, option == "--linger" ? 3600000 : 100000, *target)) {
-        error = option + ": a number is expected, got '" + text + "'";
-        return false;
-      }
-    } else {
-      error = "unknown option '" + option + "'";
+  GatewayCommandLine commandLine(options);
+  if (!parseWith(commandLine.app, arguments, options.help, error)) return false;
+  if (options.help) return true;
+  if (!commandLine.listen.empty() &&
+      (!parseHostPort(commandLine.listen, options.listenHost, options.listenPort, true) ||
+       options.listenHost.empty())) {
+    error = "--listen wants HOST:PORT, got '" + commandLine.listen + "'";
+    return false;
+  }
+  for (const std::string& text : commandLine.recorders) {
+    RecorderAddress recorder;
+    if (!parseRecorder(text, recorder, error)) return false;
+    if (findRecorder(options, recorder.name)) {
+      error = "recorder " + recorder.name + " named twice";
+      return false;
+    }
+    options.recorders.push_back(recorder);
+  }
+  for (const std::string& name : options.publicNames) {
+    if (name.empty() || name.size() > std::size_t(kMaxHostLength) ||
+        name.find_first_of(" /:@\t") != std::string::npos) {
+      error = "--public-name wants a bare host name, got '" + name + "'";
       return false;
     }
   }
-  if (!options.help && options.recorders.empty()) {
+  if (options.frameAncestors.find_first_of("\r\n;,") != std::string::npos) {
+    error = "--frame-ancestors: CSP sources separated by spaces";
+    return false;
+  }
+  if (!options.secretFile.empty() && options.noAccessControl) {
+    error = "--secret-file and --no-access-control exclude each other";
+    return false;
+  }
+  if (options.recorders.empty()) {
     error = "name at least one recorder: --recorder NAME=HOST:PORT";
+    return false;
+  }
+  return true;
+}
+
+bool parseDuration(const std::string& text, std::int64_t& seconds) {
+  if (text.empty()) return false;
+  std::int64_t unit = 1;
+  std::string_view number = text;
+  switch (text.back()) {
+  case 's':
+    unit = 1;
+    break;
+  case 'm':
+    unit = 60;
+    break;
+  case 'h':
+    unit = 3600;
+    break;
+  case 'd':
+    unit = 86400;
+    break;
+  default:
+    unit = 0;
+  }
+  if (unit != 0)
+    number.remove_suffix(1);
+  else
+    unit = 1;
+  std::int64_t count = 0;
+  constexpr std::int64_t kMaxSeconds = 366 * 86400;
+  if (!parseInt<std::int64_t>(number, 1, kMaxSeconds, count) || count * unit > kMaxSeconds) return false;
+  seconds = count * unit;
+  return true;
+}
+
+bool parseIdList(std::string_view text, std::size_t limit, std::vector<std::int32_t>& ids) {
+  while (true) {
+    const std::size_t comma = text.find(',');
+    std::int32_t id = 0;
+    if (!parseInt<std::int32_t>(text.substr(0, comma), INT32_MIN, INT32_MAX, id)) return false;
+    if (ids.size() >= limit) return false;
+    ids.push_back(id);
+    if (comma == std::string_view::npos) return true;
+    text.remove_prefix(comma + 1);
+  }
+}
+
+bool parseSignArguments(const std::vector<std::string>& arguments, SignOptions& options, std::string& error) {
+  SignCommandLine commandLine(options);
+  if (!parseWith(commandLine.app, arguments, options.help, error)) return false;
+  if (options.help) return true;
+  if (options.secretFile.empty()) {
+    error = "--secret-file FILE is needed";
+    return false;
+  }
+  if (!validRecorderName(options.recorder)) {
+    error = "--recorder NAME, 1 to 32 letters, digits, '-' or '_'";
+    return false;
+  }
+  if (commandLine.ids.empty() || !parseIdList(commandLine.ids, kMaxSignedIds, options.ids)) {
+    error = "--id wants 1 to " + std::to_string(kMaxSignedIds) + " whole numbers separated by commas";
+    return false;
+  }
+  if (!parseDuration(commandLine.ttl, options.ttlSeconds)) {
+    error = "--ttl wants a duration of 1s to 366d such as 90s, 15m, 8h or 7d";
     return false;
   }
   return true;

@@ -1,11 +1,16 @@
 #pragma once
 // The gateway's command line: where it listens, which recorders a browser may watch (by
-// name only: the gateway never connects anywhere else), and its limits.
+// name only: the gateway never connects anywhere else), who may watch them, and its limits.
 //
 //   camview-gateway --listen 127.0.0.1:PORT --recorder NAME=HOST:PORT [--recorder ...]
-//                   [--web-root DIR] [--allow-origin ORIGIN ...] [--max-connections N]
-//                   [--max-cameras N] [--linger MS] [--quiet]
+//                   [--web-root DIR] [--allow-origin ORIGIN ...] [--public-name NAME ...]
+//                   [--secret-file FILE | --no-access-control] [--max-connections N]
+//                   [--max-per-client N] [--max-cameras N] [--linger MS]
+//                   [--frame-ancestors SOURCES] [--metrics-from ADDR ...] [--quiet]
+//   camview-gateway sign --secret-file FILE --recorder NAME --id N[,M ...] --ttl 8h
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace gateway {
@@ -20,13 +25,37 @@ struct GatewayOptions {
   std::string listenHost = "127.0.0.1";
   int listenPort = 8080; // 0: any free port (printed at start)
   std::vector<RecorderAddress> recorders;
-  // Where the page's scripts and the WebAssembly module are read from.
+  // Where the page's scripts and the WebAssembly module are read from (once, at start).
   std::string webRoot;
-  // Origins whose pages may open WebSockets. Empty: only the gateway's own origin; "*": any.
+  // Origins whose pages may open WebSockets besides the gateway's own; "*": any.
   std::vector<std::string> allowedOrigins;
+  // Host names the gateway answers to besides its listen address and the loopback names.
+  std::vector<std::string> publicNames;
+  // The file of secrets signed links are checked against; read at start, never logged.
+  std::string secretFile;
+  // The secrets themselves (from secretFile, or set by tests); the first one signs.
+  std::vector<std::string> secrets;
+  // Serve without signed links off loopback (warned about at every start).
+  bool noAccessControl = false;
+  // Who may read /metrics and /healthz; empty: every client.
+  std::vector<std::string> metricsFrom;
+  // The page's frame-ancestors: who may embed it.
+  std::string frameAncestors = "'self'";
+
   int maxConnections = 64; // HTTP and WebSocket connections at once
+  int maxPerClient = 16;   // of those, from one client address
   int maxCameras = 32;     // recorder connections at once
   int lingerMs = 5000;     // a camera nobody watches keeps its recorder connection this long
+  // Deadlines, settable for tests: a whole HTTP request (and the WebSocket's open request),
+  // every write to a browser, and a WebSocket without any request.
+  int requestTimeoutMs = 10000;
+  int writeTimeoutMs = 10000;
+  int idleTimeoutMs = 60000;
+  // Bytes of control messages (reply codes, text tables) one browser may have waiting.
+  std::int64_t controlBudgetBytes = 256 * 1024;
+  // How long accepting pauses when the process is out of descriptors or buffers.
+  int acceptBackoffMs = 100;
+
   bool quiet = false;
   bool help = false;
 };
@@ -43,5 +72,23 @@ bool validRecorderName(const std::string& name);
 bool parseHostPort(const std::string& text, std::string& host, int& port, bool portZeroAllowed);
 // The recorder of that name, or null.
 const RecorderAddress* findRecorder(const GatewayOptions& options, const std::string& name);
+// True when `host` is an IP address of the loopback interface.
+bool isLoopbackAddress(const std::string& host);
+
+// `camview-gateway sign ...`: what a signed link is to allow.
+struct SignOptions {
+  std::string secretFile;
+  std::string recorder;
+  std::vector<std::int32_t> ids;
+  std::int64_t ttlSeconds = 0;
+  bool help = false;
+};
+const char* signUsageText();
+// Parses the arguments after "sign". False with a message in `error`.
+bool parseSignArguments(const std::vector<std::string>& arguments, SignOptions& options, std::string& error);
+// "90", "90s", "15m", "8h", "7d": seconds, 1 second to 366 days. False for anything else.
+bool parseDuration(const std::string& text, std::int64_t& seconds);
+// "1,2,-3": connection ids, at most `limit`. False for anything else.
+bool parseIdList(std::string_view text, std::size_t limit, std::vector<std::int32_t>& ids);
 
 } // namespace gateway

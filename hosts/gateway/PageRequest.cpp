@@ -44,18 +44,6 @@ bool parseSize(std::string_view text, int& width, int& height) {
   return true;
 }
 
-bool parseIds(std::string_view text, std::vector<std::int32_t>& ids) {
-  while (true) {
-    const std::size_t comma = text.find(',');
-    std::int64_t id = 0;
-    if (!parseInt(text.substr(0, comma), INT32_MIN, INT32_MAX, id)) return false;
-    if (ids.size() >= std::size_t(kMaxViewersPerPage)) return false;
-    ids.push_back(std::int32_t(id));
-    if (comma == std::string_view::npos) return true;
-    text.remove_prefix(comma + 1);
-  }
-}
-
 } // namespace
 
 bool parseInt(std::string_view text, std::int64_t low, std::int64_t high, std::int64_t& value) {
@@ -96,10 +84,12 @@ bool parsePageQuery(const Target& target, const GatewayOptions& options, PageSpe
     if (name == "recorder") {
       page.recorder = value;
     } else if (name == "id") {
-      if (!parseIds(value, page.ids)) {
+      if (!parseIdList(value, std::size_t(kMaxViewersPerPage), page.ids)) {
         error = "id: whole numbers, at most " + std::to_string(kMaxViewersPerPage) + " viewers";
         return false;
       }
+    } else if (name == "token") {
+      page.token = value;
     } else if (name == "size") {
       if (!parseSize(value, page.width, page.height)) {
         error = "size: WxH with sides of " + std::to_string(kMinViewerSide) + " to " + std::to_string(kMaxViewerSide);
@@ -171,6 +161,12 @@ std::string renderIndexPage(const GatewayOptions& options) {
   }
   html += "</ul></body></html>\n";
   return html;
+}
+
+const std::vector<const char*>& staticFileNames() {
+  static const std::vector<const char*> names = {"camview-viewer.js", "camview-web.js", "camview-web.worker.js",
+                                                 "camview-web.wasm"};
+  return names;
 }
 
 const char* staticFileType(std::string_view name) {

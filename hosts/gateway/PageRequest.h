@@ -1,6 +1,6 @@
 #pragma once
 // What a browser asks the gateway for over HTTP, read from the request target: the camera
-// page (/?recorder=NAME&id=N[&id=M ...][&size=WxH]), the page's files, or a camera's
+// page (/?recorder=NAME&id=N[&id=M ...][&size=WxH][&token=T]), the page's files, or a camera's
 // WebSocket (/camera/NAME). Targets come from outside: parsing is bounded and every value is
 // checked; pages are written with escaped values only.
 #include "hosts/gateway/GatewayOptions.h"
@@ -14,7 +14,7 @@
 namespace gateway {
 
 constexpr std::size_t kMaxTargetLength = 2048;
-constexpr int kMaxViewersPerPage = 64;
+constexpr int kMaxViewersPerPage = 16;
 constexpr int kMinViewerSide = 16, kMaxViewerSide = 4096;
 
 struct Target {
@@ -33,6 +33,7 @@ struct PageSpec {
   std::string recorder;
   std::vector<std::int32_t> ids;
   int width = 720, height = 576;
+  std::string token; // the signed link's token, when the page carries one
 };
 
 // The camera page's parameters. False with a reason for the browser when they are missing,
@@ -46,6 +47,7 @@ std::string renderIndexPage(const GatewayOptions& options);
 
 // The files the page loads, by name; null content type for any other name.
 const char* staticFileType(std::string_view name);
+const std::vector<const char*>& staticFileNames();
 
 // Text safe inside HTML text and double-quoted attributes.
 std::string escapeHtml(std::string_view text);

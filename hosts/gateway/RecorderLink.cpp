@@ -1,11 +1,13 @@
 #include "hosts/gateway/RecorderLink.h"
 
+#include "engine/PictureLimits.h"
 #include "engine/Protocol.h"
 #include "engine/RunTag.h"
 #include "engine/StatusIndex.h"
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace gateway {
 
@@ -28,7 +30,11 @@ public:
     for (std::int32_t i = 0; i < reply().itemCount(); ++i) {
       const CTaggedMessage::ItemEntry& item = reply().item(i);
       if (item.id != protocol::kItemPdat && item.id != protocol::kItemLang) continue;
-      if (!builder_.addItem(item.id, message + item.dataOffset, item.dataLength)) return;
+      // A text table is cut to the room viewers keep for one: a recorder's multi-megabyte
+      // table would otherwise be copied to, and held for, every browser.
+      const std::int32_t length =
+          item.id == protocol::kItemLang ? std::min(item.dataLength, limits::kTextTableRoom) : item.dataLength;
+      if (!builder_.addItem(item.id, message + item.dataOffset, length)) return;
       if (item.id == protocol::kItemPdat && replyCode == -1)
         replyCode = protocol::decodePdat(message + item.dataOffset, item.dataLength).words[0];
       any = true;
@@ -70,13 +76,22 @@ void RecorderLink::run() {
   connection_->configure(recorder_.host.c_str(), recorder_.port, connectionId_, nullptr);
   connection_->setNotifyWindow(window_.handle());
   connection_->setRun(kRun);
-  if (connection_->start()) {
-    while (!retiring_.load(std::memory_order_acquire))
-      window_.pump([this](const platform::WindowMessage& message) { handle(message); }, kPumpWaitMs);
+  try {
+    if (connection_->start()) {
+      while (!retiring_.load(std::memory_order_acquire))
+        window_.pump([this](const platform::WindowMessage& message) { handle(message); }, kPumpWaitMs);
+    }
+  } catch (const std::bad_alloc&) {
+    // No memory for a picture's copy: this camera ends (its browsers see the recorder
+    // connection break and reconnect), the gateway and its other cameras go on.
   }
   connection_->setNotifyWindow(nullptr);
   connection_->stop();
-  if (events_.ended) events_.ended();
+  try {
+    if (events_.ended) events_.ended();
+  } catch (const std::bad_alloc&) {
+    // The hub cannot be told: it finds the link when it retires or shuts down.
+  }
 }
 
 void RecorderLink::handle(const platform::WindowMessage& message) {

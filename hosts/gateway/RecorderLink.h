@@ -5,7 +5,8 @@
 // recorder protocol's own bytes, so browsers receive what the recorder sent:
 //   - every picture, as a "PLPR" message with its 208-byte "HEAD" and its "BODY" unchanged;
 //   - every reply item other than pictures ("PDAT" reply codes, "LANG" text tables), as a
-//     "PLPR" message of those items, unchanged, in the order the recorder sent them;
+//     "PLPR" message of those items, unchanged but for text tables longer than a viewer's
+//     room for one, which are cut to it, in the order the recorder sent them;
 //   - the loss of the connection (the engine's socket status).
 // The callbacks run on the link's own threads and must only hand the bytes on.
 #include "engine/Connection.h"

@@ -3,16 +3,19 @@
 #include <boost/asio/buffer.hpp>
 
 #include <algorithm>
+#include <sstream>
 
 namespace gateway {
 
 namespace beast = boost::beast;
 namespace websocket = beast::websocket;
 
-ViewerSession::ViewerSession(boost::asio::ip::tcp::socket&& socket, std::string recorder, std::weak_ptr<CameraHub> hub,
-                             GatewayCounters& counters, ConnectionSlot slot)
-    : ws_(std::move(socket)), recorder_(std::move(recorder)), hub_(std::move(hub)), counters_(counters),
-      slot_(std::move(slot)) {
+ViewerSession::ViewerSession(boost::asio::ip::tcp::socket&& socket, std::string recorder,
+                             std::optional<AccessGrant> grant, std::weak_ptr<CameraHub> hub,
+                             const GatewayOptions& options, GatewayCounters& counters, ConnectionSlot slot)
+    : ws_(std::move(socket)), recorder_(std::move(recorder)), grant_(std::move(grant)), hub_(std::move(hub)),
+      options_(options), counters_(counters), slot_(std::move(slot)), requestDeadline_(ws_.get_executor()),
+      writeDeadline_(ws_.get_executor()) {
   counters_.viewers.fetch_add(1);
 }
 
@@ -22,20 +25,52 @@ ViewerSession::~ViewerSession() {
   counters_.viewers.fetch_sub(1);
 }
 
-void ViewerSession::run(beast::http::request<beast::http::string_body> request) {
-  beast::get_lowest_layer(ws_).expires_never(); // the WebSocket keeps its own time-outs
-  ws_.set_option(websocket::stream_base::timeout::suggested(beast::role_type::server));
+void ViewerSession::run(beast::http::request<beast::http::string_body> request, std::string following) {
+  // The handshake and the closing handshake within the request time-out; requests and
+  // writes have deadlines of their own below (Beast's idle time-out would let a client that
+  // answers pings stay for ever).
+  beast::get_lowest_layer(ws_).expires_never();
+  websocket::stream_base::timeout timeouts{};
+  timeouts.handshake_timeout = std::chrono::milliseconds(options_.requestTimeoutMs);
+  timeouts.idle_timeout = websocket::stream_base::none();
+  timeouts.keep_alive_pings = false;
+  ws_.set_option(timeouts);
   ws_.read_message_max(kMaxRequestMessage);
   ws_.binary(true);
   // A picture goes out as one frame: Beast would otherwise cut it into 4 KiB frames, one
   // socket write each.
   ws_.auto_fragment(false);
-  ws_.async_accept(request, [self = shared_from_this()](beast::error_code error) { self->onAccept(error); });
+  if (following.empty())
+    return ws_.async_accept(request, [self = shared_from_this()](beast::error_code error) { self->onAccept(error); });
+  // Beast takes bytes already read only together with the request they follow: the request
+  // is written out again in front of them (Beast copies both before returning).
+  std::ostringstream raw;
+  raw << request << following;
+  ws_.async_accept(boost::asio::buffer(raw.str()),
+                   [self = shared_from_this()](beast::error_code error) { self->onAccept(error); });
 }
 
 void ViewerSession::onAccept(beast::error_code error) {
   if (error) return finish();
+  awaitRequest(options_.requestTimeoutMs);
   read();
+}
+
+void ViewerSession::awaitRequest(int timeoutMs) {
+  // A wait that has expired may already be queued when it is re-armed: it then runs without
+  // an error, and only its number tells it is stale.
+  const std::uint64_t wait = ++requestWaits_;
+  requestDeadline_.expires_after(std::chrono::milliseconds(timeoutMs));
+  requestDeadline_.async_wait([self = shared_from_this(), wait](const beast::error_code& error) {
+    if (error || wait != self->requestWaits_ || self->closing_) return; // a request came, or the session ends
+    if (!self->open_) {
+      // Connected but silent: the slot is not kept for it.
+      self->counters_.requestTimeouts.fetch_add(1);
+      return self->closeWith(websocket::close_code::policy_error, "no open request in time");
+    }
+    self->counters_.idleClosed.fetch_add(1);
+    self->closeWith(websocket::close_code::going_away, "no request for too long");
+  });
 }
 
 void ViewerSession::read() {
@@ -56,6 +91,7 @@ void ViewerSession::onRead(beast::error_code error, std::size_t) {
   const auto data = buffer_.cdata();
   const bool ok = reader_.feed(static_cast<const std::uint8_t*>(data.data()), data.size(), requests, reason);
   buffer_.consume(buffer_.size());
+  if (!requests.empty()) awaitRequest(options_.idleTimeoutMs);
   for (const ViewerRequest& request : requests) {
     if (closing_) return;
     handle(request);
@@ -71,6 +107,11 @@ void ViewerSession::handle(const ViewerRequest& request) {
     return writeNext();
   }
   if (open_) return closeWith(websocket::close_code::policy_error, "a second open request");
+  if (grant_ && !grant_->allows(recorder_, request.connectionId)) {
+    counters_.tokenOtherCamera.fetch_add(1);
+    return closeWith(websocket::close_code::policy_error,
+                     "the link does not allow camera " + std::to_string(request.connectionId));
+  }
   auto hub = hub_.lock();
   if (!hub) return closeWith(websocket::close_code::going_away, "the gateway is stopping");
   // The first picture goes out without being asked for, as a recorder sends it.
@@ -90,22 +131,23 @@ void ViewerSession::handle(const ViewerRequest& request) {
 
 void ViewerSession::sendControl(const SharedBytes& message) {
   if (closing_) return;
-  if (control_.size() >= kMaxControlQueued) {
+  const auto size = std::int64_t(message->size());
+  if (controlBytes_ + size > options_.controlBudgetBytes) {
     // The browser does not read: drop it rather than keep its messages.
-    counters_.protocolErrors.fetch_add(1);
-    closing_ = true;
-    beast::error_code ignored;
-    beast::get_lowest_layer(ws_).socket().close(ignored);
-    return finish();
+    return drop(counters_.overBudget);
   }
   control_.push_back(message);
-  account(std::int64_t(message->size()));
+  controlBytes_ += size;
+  account(size);
   writeNext();
 }
 
 void ViewerSession::offerPicture(const SharedBytes& message, std::uint64_t sequence) {
   if (closing_) return;
-  if (picture_) account(-std::int64_t(picture_->size()));
+  if (picture_) {
+    counters_.picturesSkipped.fetch_add(1, std::memory_order_relaxed);
+    account(-std::int64_t(picture_->size()));
+  }
   picture_ = message;
   pictureSequence_ = sequence;
   account(std::int64_t(message->size()));
@@ -117,11 +159,14 @@ void ViewerSession::upstreamLost() {
   closeWith(websocket::close_code::internal_error, "recorder connection lost");
 }
 
+void ViewerSession::goAway() { closeWith(websocket::close_code::going_away, "the gateway is stopping"); }
+
 void ViewerSession::writeNext() {
   if (writing_ || closing_ || !ws_.is_open()) return;
   if (!control_.empty()) {
     writing_ = std::move(control_.front());
     control_.pop_front();
+    controlBytes_ -= std::int64_t(writing_->size());
   } else if (wantsPicture_ && picture_ && pictureSequence_ > sentSequence_) {
     writing_ = std::move(picture_);
     picture_.reset();
@@ -131,15 +176,35 @@ void ViewerSession::writeNext() {
   } else {
     return;
   }
+  const std::uint64_t write = ++writes_;
+  writeDeadline_.expires_after(std::chrono::milliseconds(options_.writeTimeoutMs));
+  writeDeadline_.async_wait([self = shared_from_this(), write](const beast::error_code& error) {
+    // Only while this very write is still pending (a finished one may have queued its wait).
+    if (!error && write == self->writes_ && self->writing_) self->drop(self->counters_.writeTimeouts);
+  });
   ws_.async_write(boost::asio::buffer(*writing_),
                   [self = shared_from_this()](beast::error_code error, std::size_t) { self->onWrite(error); });
 }
 
 void ViewerSession::onWrite(beast::error_code error) {
+  writeDeadline_.cancel();
+  ++writes_;
+  if (!error) counters_.bytesSent.fetch_add(writing_->size(), std::memory_order_relaxed);
   account(-std::int64_t(writing_->size()));
   writing_.reset();
   if (error) return finish();
   writeNext();
+}
+
+void ViewerSession::drop(std::atomic<std::uint64_t>& reason) {
+  // No close handshake with a browser that does not read: the socket goes, and with it every
+  // pending operation of the session.
+  if (finished_) return;
+  reason.fetch_add(1);
+  closing_ = true;
+  beast::error_code ignored;
+  beast::get_lowest_layer(ws_).socket().close(ignored);
+  finish();
 }
 
 void ViewerSession::closeWith(websocket::close_code code, const std::string& reason) {
@@ -150,6 +215,7 @@ void ViewerSession::closeWith(websocket::close_code code, const std::string& rea
   closing_ = true;
   for (const SharedBytes& message : control_) account(-std::int64_t(message->size()));
   control_.clear();
+  controlBytes_ = 0;
   if (picture_) account(-std::int64_t(picture_->size()));
   picture_.reset();
   if (auto hub = hub_.lock()) hub->unsubscribe(this);
@@ -162,6 +228,8 @@ void ViewerSession::finish() {
   if (finished_) return;
   finished_ = true;
   closing_ = true;
+  requestDeadline_.cancel();
+  writeDeadline_.cancel();
   if (auto hub = hub_.lock()) hub->unsubscribe(this);
 }
 

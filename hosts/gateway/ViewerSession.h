@@ -4,19 +4,25 @@
 // taken. The session answers as the recorder would, with the camera's replies: control
 // messages in order, and pictures one per request. It keeps only the newest picture for a
 // browser that is not ready for one, so a slow or stalled browser holds at most one picture
-// and a bounded number of control messages; a browser whose control messages pile up is
-// disconnected.
+// and a bounded number of control-message bytes; a browser whose control messages pile up
+// past the budget is disconnected. Deadlines: the open request within the request time-out,
+// every write within the write time-out (else the browser is dropped), and any request within
+// the idle time-out (else the WebSocket is closed with 1001, "going away").
+#include "hosts/gateway/AccessToken.h"
 #include "hosts/gateway/CameraHub.h"
+#include "hosts/gateway/ConnectionTable.h"
 #include "hosts/gateway/GatewayCounters.h"
 #include "hosts/gateway/ViewerRequests.h"
 
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <boost/beast/websocket.hpp>
 
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace gateway {
@@ -24,18 +30,22 @@ namespace gateway {
 class ViewerSession final : public Subscriber, public std::enable_shared_from_this<ViewerSession> {
 public:
   static constexpr std::size_t kMaxRequestMessage = 4096; // WebSocket message limit
-  static constexpr std::size_t kMaxControlQueued = 64;
 
-  ViewerSession(boost::asio::ip::tcp::socket&& socket, std::string recorder, std::weak_ptr<CameraHub> hub,
-                GatewayCounters& counters, ConnectionSlot slot);
+  // `grant`: what the browser's signed link allows; none when access is not controlled.
+  ViewerSession(boost::asio::ip::tcp::socket&& socket, std::string recorder, std::optional<AccessGrant> grant,
+                std::weak_ptr<CameraHub> hub, const GatewayOptions& options, GatewayCounters& counters,
+                ConnectionSlot slot);
   ~ViewerSession() override;
 
   // Completes the WebSocket handshake of this upgrade request and serves the browser.
-  void run(boost::beast::http::request<boost::beast::http::string_body> request);
+  // `following`: bytes the browser sent right behind the request (its first frames).
+  void run(boost::beast::http::request<boost::beast::http::string_body> request, std::string following);
 
   void sendControl(const SharedBytes& message) override;
   void offerPicture(const SharedBytes& message, std::uint64_t sequence) override;
   void upstreamLost() override;
+  // The gateway is stopping: closes with 1001, "going away".
+  void goAway();
 
 private:
   void onAccept(boost::beast::error_code error);
@@ -45,18 +55,26 @@ private:
   void writeNext();
   void onWrite(boost::beast::error_code error);
   void closeWith(boost::beast::websocket::close_code code, const std::string& reason);
+  void drop(std::atomic<std::uint64_t>& reason);
+  void awaitRequest(int timeoutMs);
   void finish();
   void account(std::int64_t delta);
 
   boost::beast::websocket::stream<boost::beast::tcp_stream> ws_;
   boost::beast::flat_buffer buffer_;
   std::string recorder_;
+  std::optional<AccessGrant> grant_;
   std::weak_ptr<CameraHub> hub_;
+  const GatewayOptions& options_;
   GatewayCounters& counters_;
   ConnectionSlot slot_;
   ViewerRequestReader reader_;
 
+  boost::asio::steady_timer requestDeadline_; // the open request, then any request
+  boost::asio::steady_timer writeDeadline_;
+  std::uint64_t requestWaits_ = 0, writes_ = 0; // tell a deadline's own wait from stale ones
   std::deque<SharedBytes> control_;
+  std::int64_t controlBytes_ = 0;
   SharedBytes picture_; // the newest picture not yet sent
   std::uint64_t pictureSequence_ = 0, sentSequence_ = 0;
   bool wantsPicture_ = false;

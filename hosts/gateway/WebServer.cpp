@@ -1,5 +1,8 @@
 #include "hosts/gateway/WebServer.h"
 
+#include "hosts/gateway/AccessToken.h"
+#include "hosts/gateway/HostRules.h"
+#include "hosts/gateway/Metrics.h"
 #include "hosts/gateway/PageRequest.h"
 #include "hosts/gateway/ViewerSession.h"
 #include "hosts/gateway/media/MediaResponder.h"
@@ -9,7 +12,7 @@
 #include <boost/beast/websocket.hpp>
 
 #include <chrono>
-#include <fstream>
+#include <ctime>
 #include <optional>
 
 namespace gateway {
@@ -20,43 +23,75 @@ using tcp = boost::asio::ip::tcp;
 
 namespace {
 
-constexpr auto kRequestTimeout = std::chrono::seconds(30);
 constexpr std::string_view kCameraPrefix = "/camera/";
 
 using Response = http::response<http::string_body>;
 
 std::string_view view(beast::string_view text) { return {text.data(), text.size()}; }
 
-bool readFile(const std::string& path, std::string& content) {
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
-  if (!file) return false;
-  const std::streamoff size = file.tellg();
-  if (size < 0 || size > std::streamoff(kMaxStaticFileBytes)) return false;
-  content.resize(std::size_t(size));
-  file.seekg(0);
-  return size == 0 || bool(file.read(content.data(), size));
+// Whether a signed link lets this request watch `recorder` (every id of `ids`; none: the
+// recorder only, the ids are checked when the WebSocket names its camera). Counts refusals.
+struct AccessDecision {
+  bool allowed = true;
+  http::status status = http::status::ok;
+  std::string reason;
+  std::optional<AccessGrant> grant; // set when access is controlled and allowed
+};
+
+AccessDecision decideAccess(const GatewayOptions& options, GatewayCounters& counters, std::string_view token,
+                            const std::string& recorder, const std::vector<std::int32_t>& ids) {
+  AccessDecision decision;
+  if (options.secrets.empty()) return decision; // loopback without a secret file, or --no-access-control
+  AccessGrant grant;
+  const TokenCheck check = verifyToken(token, options.secrets, std::int64_t(std::time(nullptr)), grant);
+  if (check != TokenCheck::Valid) {
+    (check == TokenCheck::Missing     ? counters.tokenMissing
+     : check == TokenCheck::Malformed ? counters.tokenMalformed
+     : check == TokenCheck::Forged    ? counters.tokenForged
+                                      : counters.tokenExpired)
+        .fetch_add(1);
+    decision.allowed = false;
+    decision.status = http::status::unauthorized;
+    decision.reason = std::string(tokenCheckText(check)) + "\n";
+    return decision;
+  }
+  bool allowed = grant.recorder == recorder;
+  for (std::int32_t id : ids) allowed = allowed && grant.allows(recorder, id);
+  if (!allowed) {
+    counters.tokenOtherCamera.fetch_add(1);
+    decision.allowed = false;
+    decision.status = http::status::forbidden;
+    decision.reason = "the link does not allow these cameras\n";
+    return decision;
+  }
+  decision.grant = std::move(grant);
+  return decision;
 }
 
-bool originAllowed(std::string_view origin, std::string_view host, const GatewayOptions& options) {
-  if (origin.empty()) return true; // not a browser: browsers always name the page's origin
-  for (const std::string& allowed : options.allowedOrigins)
-    if (allowed == "*" || allowed == origin) return true;
-  return origin == "http://" + std::string(host);
+std::string_view queryValue(const Target& target, std::string_view name) {
+  for (const auto& [key, value] : target.query)
+    if (key == name) return value;
+  return {};
 }
 
 class HttpSession : public std::enable_shared_from_this<HttpSession> {
 public:
-  HttpSession(tcp::socket&& socket, const GatewayOptions& options, std::weak_ptr<CameraHub> hub,
-              std::weak_ptr<media::MediaService> media, GatewayCounters& counters)
-      : stream_(std::move(socket)), options_(options), hub_(std::move(hub)), media_(std::move(media)),
-        counters_(counters), slot_(counters) {}
+  HttpSession(tcp::socket&& socket, const GatewayOptions& options, const HostRules& rules, const StaticFiles& files,
+              std::vector<std::weak_ptr<ViewerSession>>& sessions, std::weak_ptr<CameraHub> hub,
+              std::weak_ptr<media::MediaService> media, GatewayCounters& counters, std::optional<ConnectionSlot> slot)
+      : stream_(std::move(socket)), options_(options), rules_(rules), files_(files), sessions_(sessions),
+        hub_(std::move(hub)), media_(std::move(media)), counters_(counters), slot_(std::move(slot)) {}
 
   void run() { read(); }
 
-  // Over the connection limit: one answer, then the connection is closed.
-  void refuse() {
+  // Over a connection limit: one answer, then the connection is closed.
+  void refuse(ConnectionTable::Admission why) {
+    if (why == ConnectionTable::Admission::ClientFull) {
+      counters_.refusedClient.fetch_add(1);
+      return send(refusal(http::status::too_many_requests, "too many connections from your address\n"));
+    }
     counters_.refused.fetch_add(1);
-    send(reply(http::status::service_unavailable, "too many connections, try again later\n", 11, false));
+    send(refusal(http::status::service_unavailable, "too many connections, try again later\n"));
   }
 
 private:
@@ -64,13 +99,17 @@ private:
     parser_.emplace();
     parser_->header_limit(kMaxHeaderBytes);
     parser_->body_limit(0);
-    stream_.expires_after(kRequestTimeout);
+    stream_.expires_after(std::chrono::milliseconds(options_.requestTimeoutMs));
     http::async_read(stream_, buffer_, *parser_,
                      [self = shared_from_this()](beast::error_code error, std::size_t) { self->onRead(error); });
   }
 
   void onRead(beast::error_code error) {
-    if (error == http::error::end_of_stream || error == beast::error::timeout) return shutdown();
+    if (error == beast::error::timeout) {
+      counters_.requestTimeouts.fetch_add(1);
+      return shutdown();
+    }
+    if (error == http::error::end_of_stream) return shutdown();
     if (error == http::error::header_limit)
       return send(refusal(http::status::request_header_fields_too_large, "request header too large\n"));
     if (error == http::error::body_limit)
@@ -84,9 +123,13 @@ private:
       return shutdown();
     }
     http::request<http::string_body> request = parser_->release();
+    // Before any page, file or WebSocket: a name that is not the gateway's is a rebinding.
+    if (!rules_.hostAllowed(view(request[http::field::host]))) {
+      counters_.refusedHost.fetch_add(1);
+      return send(refusal(http::status::misdirected_request, "this gateway does not answer to that host name\n"));
+    }
     if (beast::websocket::is_upgrade(request)) return upgrade(std::move(request));
-    if (media::isMediaRequest(view(request.target())))
-      return media::serveMedia(stream_.release_socket(), std::move(request), media_, counters_, std::move(slot_));
+    if (media::isMediaRequest(view(request.target()))) return serveMedia(std::move(request));
     send(answer(request));
   }
 
@@ -103,7 +146,10 @@ private:
 
   Response answer(const http::request<http::string_body>& request) {
     const unsigned version = request.version();
-    const bool keepAlive = request.keep_alive();
+    // Every answer ends its connection: a browser would otherwise keep several idle HTTP
+    // connections per page, and with a page's 16 viewers they would not fit the per-client
+    // limit. The page's few files are answered from memory, so reconnecting costs little.
+    const bool keepAlive = false;
     if (request.method() != http::verb::get && request.method() != http::verb::head)
       return reply(http::status::method_not_allowed, "only GET and HEAD\n", version, keepAlive);
     Target target;
@@ -112,8 +158,26 @@ private:
 
     Response response{http::status::ok, version};
     response.keep_alive(keepAlive);
-    if (target.path == "/") {
+    if (target.path == "/metrics" || target.path == "/healthz") {
+      if (!metricsAllowed())
+        return reply(http::status::forbidden, "figures are for the monitoring's address only\n", version, keepAlive);
+      if (target.path == "/healthz") {
+        response.body() = "ok\n";
+        response.set(http::field::content_type, "text/plain; charset=utf-8");
+      } else {
+        HubFigures figures;
+        if (auto hub = hub_.lock()) figures = {hub->cameraCount(), hub->recorderLosses()};
+        response.body() = renderMetrics(counters_, figures);
+        response.set(http::field::content_type, "text/plain; version=0.0.4; charset=utf-8");
+      }
+    } else if (target.path == "/") {
       if (target.query.empty()) {
+        // The list of recorders is for whoever may watch them all.
+        if (!options_.secrets.empty()) {
+          counters_.tokenMissing.fetch_add(1);
+          return reply(http::status::unauthorized, std::string(tokenCheckText(TokenCheck::Missing)) + "\n", version,
+                       keepAlive);
+        }
         response.body() = renderIndexPage(options_);
       } else {
         PageSpec page;
@@ -122,16 +186,25 @@ private:
         if (!parsePageQuery(target, options_, page, reason, unknownRecorder))
           return reply(unknownRecorder ? http::status::not_found : http::status::bad_request, reason + "\n", version,
                        keepAlive);
+        const AccessDecision access = decideAccess(options_, counters_, page.token, page.recorder, page.ids);
+        if (!access.allowed) return reply(access.status, access.reason, version, keepAlive);
         response.body() = renderCameraPage(page);
       }
       response.set(http::field::content_type, "text/html; charset=utf-8");
-    } else if (const char* type = staticFileType(std::string_view(target.path).substr(1))) {
-      if (!readFile(options_.webRoot + target.path, response.body()))
-        return reply(http::status::service_unavailable,
-                     "the WebAssembly viewer is not built (no " + target.path.substr(1) + " in " + options_.webRoot +
-                         "): make web\n",
-                     version, keepAlive);
-      response.set(http::field::content_type, type);
+    } else if (staticFileType(std::string_view(target.path).substr(1))) {
+      // The operator's folders are not the browser's business: the text names no path.
+      const StaticFile* file = files_.find(std::string_view(target.path).substr(1));
+      if (!file)
+        return reply(http::status::service_unavailable, "the WebAssembly viewer is not built: make web\n", version,
+                     keepAlive);
+      response.set(http::field::etag, file->etag);
+      response.set(http::field::content_type, file->type);
+      if (view(request[http::field::if_none_match]) == file->etag) {
+        response.result(http::status::not_modified);
+        response.content_length(0);
+        return response;
+      }
+      response.body() = file->content;
     } else if (target.path == "/favicon.ico") {
       response.result(http::status::no_content);
     } else if (target.path.rfind(kCameraPrefix, 0) == 0) {
@@ -146,6 +219,33 @@ private:
     return response;
   }
 
+  bool metricsAllowed() {
+    if (options_.metricsFrom.empty()) return true;
+    beast::error_code error;
+    const auto peer = stream_.socket().remote_endpoint(error);
+    if (error) return false;
+    for (const std::string& allowed : options_.metricsFrom) {
+      beast::error_code bad;
+      const auto address = boost::asio::ip::make_address(allowed, bad);
+      if (!bad && address == peer.address()) return true;
+    }
+    return false;
+  }
+
+  // Snapshots and MJPEG streams: the same signed links as the WebSocket path, for the one
+  // camera they name; what does not parse is answered by the media responder.
+  void serveMedia(http::request<http::string_body> request) {
+    Target target;
+    media::MediaRequest wanted;
+    std::string error;
+    if (parseTarget(view(request.target()), target) && media::parseMediaRequest(target, wanted, error)) {
+      const AccessDecision access =
+          decideAccess(options_, counters_, queryValue(target, "token"), wanted.recorder, {wanted.connectionId});
+      if (!access.allowed) return send(refusal(access.status, access.reason));
+    }
+    media::serveMedia(stream_.release_socket(), std::move(request), media_, counters_, std::move(*slot_));
+  }
+
   void upgrade(http::request<http::string_body> request) {
     Target target;
     const bool parsed = parseTarget(view(request.target()), target);
@@ -154,10 +254,18 @@ private:
     const std::string name = target.path.substr(kCameraPrefix.size());
     if (!validRecorderName(name) || !findRecorder(options_, name))
       return send(refusal(http::status::not_found, "unknown recorder '" + name + "'\n"));
-    if (!originAllowed(view(request[http::field::origin]), view(request[http::field::host]), options_))
+    if (!rules_.originAllowed(view(request[http::field::origin]), view(request[http::field::host]), false)) {
+      counters_.refusedOrigin.fetch_add(1);
       return send(refusal(http::status::forbidden, "pages of this origin may not watch cameras here\n"));
-    auto session = std::make_shared<ViewerSession>(stream_.release_socket(), name, hub_, counters_, std::move(slot_));
-    session->run(std::move(request));
+    }
+    AccessDecision access = decideAccess(options_, counters_, queryValue(target, "token"), name, {});
+    if (!access.allowed) return send(refusal(access.status, access.reason));
+    auto session = std::make_shared<ViewerSession>(stream_.release_socket(), name, std::move(access.grant), hub_,
+                                                   options_, counters_, std::move(*slot_));
+    if (sessions_.size() >= 2 * std::size_t(options_.maxConnections))
+      std::erase_if(sessions_, [](const std::weak_ptr<ViewerSession>& s) { return s.expired(); });
+    sessions_.push_back(session);
+    session->run(std::move(request), beast::buffers_to_string(buffer_.data()));
   }
 
   void send(Response response) {
@@ -168,9 +276,17 @@ private:
     response.set("Cross-Origin-Resource-Policy", "same-origin");
     response.set(http::field::cache_control, "no-cache");
     response.set("X-Content-Type-Options", "nosniff");
-    response.prepare_payload();
+    // Which pages may show this one in a frame; a page framed elsewhere could be clicked
+    // through unseen.
+    response.set("Content-Security-Policy", "frame-ancestors " + options_.frameAncestors);
+    if (response.result() == http::status::unauthorized)
+      response.set(http::field::www_authenticate, "Bearer realm=\"camview-gateway\"");
+    // A HEAD answer and a 304 keep the length they were given; everything else is measured.
+    if (response.find(http::field::content_length) == response.end()) response.prepare_payload();
     response_ = std::make_shared<Response>(std::move(response));
+    stream_.expires_after(std::chrono::milliseconds(options_.writeTimeoutMs));
     http::async_write(stream_, *response_, [self = shared_from_this()](beast::error_code error, std::size_t) {
+      if (error == beast::error::timeout) self->counters_.writeTimeouts.fetch_add(1);
       const bool close = error || !self->response_->keep_alive();
       self->response_.reset();
       if (close) return self->shutdown();
@@ -188,18 +304,27 @@ private:
   std::optional<http::request_parser<http::string_body>> parser_;
   std::shared_ptr<Response> response_;
   const GatewayOptions& options_;
+  const HostRules& rules_;
+  const StaticFiles& files_;
+  std::vector<std::weak_ptr<ViewerSession>>& sessions_;
   std::weak_ptr<CameraHub> hub_;
   std::weak_ptr<media::MediaService> media_;
   GatewayCounters& counters_;
-  ConnectionSlot slot_;
+  std::optional<ConnectionSlot> slot_; // none for a connection that is refused
 };
+
+bool outOfDescriptorsOrBuffers(const beast::error_code& error) {
+  namespace errc = boost::system::errc;
+  return error == errc::too_many_files_open || error == errc::too_many_files_open_in_system ||
+         error == errc::no_buffer_space || error == errc::not_enough_memory;
+}
 
 } // namespace
 
 WebServer::WebServer(boost::asio::io_context& io, const GatewayOptions& options, std::weak_ptr<CameraHub> hub,
-                     GatewayCounters& counters, std::ostream& log)
-    : io_(io), options_(options), hub_(std::move(hub)), counters_(counters), log_(log), acceptor_(io),
-      media_(std::make_shared<media::MediaService>(io, hub_, counters)) {}
+                     GatewayCounters& counters, std::shared_ptr<ConnectionTable> connections, std::ostream& log)
+    : io_(io), options_(options), hub_(std::move(hub)), counters_(counters), connections_(std::move(connections)),
+      log_(log), acceptor_(io), backoff_(io), media_(std::make_shared<media::MediaService>(io, hub_, counters)) {}
 
 bool WebServer::listen(std::string& error) {
   beast::error_code code;
@@ -207,6 +332,13 @@ bool WebServer::listen(std::string& error) {
   if (code) {
     error = "--listen: '" + options_.listenHost + "' is not an IP address";
     return false;
+  }
+  for (const std::string& allowed : options_.metricsFrom) {
+    boost::asio::ip::make_address(allowed, code);
+    if (code) {
+      error = "--metrics-from: '" + allowed + "' is not an IP address";
+      return false;
+    }
   }
   const tcp::endpoint endpoint(address, static_cast<unsigned short>(options_.listenPort));
   acceptor_.open(endpoint.protocol(), code);
@@ -219,6 +351,10 @@ bool WebServer::listen(std::string& error) {
     return false;
   }
   port_ = acceptor_.local_endpoint().port();
+  rules_.emplace(options_, port_);
+  if (files_.load(options_.webRoot) < int(staticFileNames().size()) && !options_.quiet)
+    log_ << "camview-gateway: the WebAssembly viewer is not built (its files are not all in the web root): make web"
+         << std::endl;
   return true;
 }
 
@@ -227,19 +363,37 @@ void WebServer::startAccepting() { accept(); }
 void WebServer::close() {
   beast::error_code ignored;
   acceptor_.close(ignored);
+  backoff_.cancel();
+  for (const std::weak_ptr<ViewerSession>& weak : sessions_)
+    if (auto session = weak.lock()) session->goAway();
+  sessions_.clear();
 }
 
 void WebServer::accept() {
   acceptor_.async_accept(io_, [this](beast::error_code error, tcp::socket socket) {
     if (error == boost::asio::error::operation_aborted || !acceptor_.is_open()) return;
-    if (!error) {
-      // The new connection counts itself once its session exists.
-      const bool full = counters_.connections.load() >= options_.maxConnections;
-      auto session = std::make_shared<HttpSession>(std::move(socket), options_, hub_, media_, counters_);
-      if (full)
-        session->refuse();
-      else
+    if (outOfDescriptorsOrBuffers(error)) {
+      // Accepting again at once would fail at once, at full speed: pause instead, while the
+      // connections open now are served and some end.
+      counters_.acceptPauses.fetch_add(1);
+      backoff_.expires_after(std::chrono::milliseconds(options_.acceptBackoffMs));
+      backoff_.async_wait([this](const beast::error_code& waited) {
+        if (!waited && acceptor_.is_open()) accept();
+      });
+      return;
+    }
+    beast::error_code noPeer;
+    const tcp::endpoint peer = error ? tcp::endpoint() : socket.remote_endpoint(noPeer);
+    if (!error && !noPeer) {
+      std::optional<ConnectionSlot> slot;
+      const auto admission =
+          connections_->admit(peer.address().to_string(), options_.maxConnections, options_.maxPerClient, slot);
+      auto session = std::make_shared<HttpSession>(std::move(socket), options_, *rules_, files_, sessions_, hub_,
+                                                   media_, counters_, std::move(slot));
+      if (admission == ConnectionTable::Admission::Admitted)
         session->run();
+      else
+        session->refuse(admission);
     }
     accept();
   });

@@ -254,7 +254,8 @@ public:
       socket_.set_option(boost::asio::socket_base::receive_buffer_size(receiveBuffer));
     }
     socket_.connect(tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), std::uint16_t(port)));
-    const std::string request = "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    const std::string request =
+        "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\n\r\n";
     boost::asio::write(socket_, boost::asio::buffer(request));
     const std::size_t end = boost::asio::read_until(socket_, dynamic(), "\r\n\r\n");
     head_ = buffer_.substr(0, end);

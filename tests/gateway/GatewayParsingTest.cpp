@@ -1,10 +1,15 @@
 // What the gateway reads from outside before any socket is involved: its command line, the
 // request targets of pages, and the viewer's requests on a WebSocket.
+#include "hosts/gateway/AccessToken.h"
 #include "hosts/gateway/GatewayOptions.h"
+#include "hosts/gateway/HostRules.h"
 #include "hosts/gateway/PageRequest.h"
 #include "hosts/gateway/ViewerRequests.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
 
 namespace {
 
@@ -32,12 +37,153 @@ TEST(GatewayOptions, RecordersByNameOnly) {
       {"--recorder", "gate=:70"},                                           // no host
       {"--recorder", "gate=h:1", "--max-connections", "0"},
       {"--recorder", "gate=h:1", "--bogus"},
+      {"--recorder", "gate=h:1", "--public-name", "evil.example/x"},
+      {"--recorder", "gate=h:1", "--frame-ancestors", "'self'; script-src *"},
+      {"--recorder", "gate=h:1", "--secret-file", "s", "--no-access-control"},
+      {"--recorder", "gate=h:1", "--recorder"},
   };
   for (const auto& arguments : refused) {
     GatewayOptions ignored;
     EXPECT_FALSE(parseGatewayArguments(arguments, ignored, error)) << arguments.size();
     EXPECT_FALSE(error.empty());
   }
+}
+
+TEST(GatewayOptions, SignCommandLine) {
+  SignOptions sign;
+  std::string error;
+  ASSERT_TRUE(
+      parseSignArguments({"--secret-file", "F", "--recorder", "gate", "--id", "1,-2", "--ttl", "8h"}, sign, error))
+      << error;
+  EXPECT_EQ(sign.ids, (std::vector<std::int32_t>{1, -2}));
+  EXPECT_EQ(sign.ttlSeconds, 8 * 3600);
+  const std::vector<std::vector<std::string>> refused = {
+      {"--recorder", "gate", "--id", "1", "--ttl", "1h"},                        // no secret file
+      {"--secret-file", "F", "--recorder", "g/x", "--id", "1", "--ttl", "1h"},   // not a recorder name
+      {"--secret-file", "F", "--recorder", "gate", "--ttl", "1h"},               // no id
+      {"--secret-file", "F", "--recorder", "gate", "--id", "1,", "--ttl", "1h"}, // an empty id
+      {"--secret-file", "F", "--recorder", "gate", "--id", "1"},                 // no ttl
+  };
+  for (const auto& arguments : refused) {
+    SignOptions ignored;
+    EXPECT_FALSE(parseSignArguments(arguments, ignored, error)) << arguments.size();
+  }
+  struct Duration {
+    const char* text;
+    std::int64_t seconds; // 0: refused
+  };
+  for (const Duration d : {Duration{"90", 90},
+                           {"90s", 90},
+                           {"15m", 900},
+                           {"8h", 28800},
+                           {"7d", 604800},
+                           {"366d", 366 * 86400},
+                           {"367d", 0},
+                           {"0s", 0},
+                           {"h", 0},
+                           {"-1h", 0},
+                           {"1w", 0},
+                           {"", 0}}) {
+    std::int64_t seconds = 0;
+    EXPECT_EQ(parseDuration(d.text, seconds), d.seconds != 0) << d.text;
+    if (d.seconds != 0) {
+      EXPECT_EQ(seconds, d.seconds) << d.text;
+    }
+  }
+}
+
+TEST(HostRules, OnlyTheGatewaysOwnNamesAndOrigins) {
+  GatewayOptions options;
+  options.publicNames = {"Cams.Example"};
+  const HostRules rules(options, 8080);
+  struct Case {
+    const char* host;
+    bool allowed;
+  };
+  for (const Case c : {Case{"127.0.0.1:8080", true},
+                       {"localhost:8080", true},
+                       {"LocalHost:8080", true},
+                       {"[::1]:8080", true},
+                       {"cams.example", true}, // a public name, through any proxy port
+                       {"cams.example:443", true},
+                       {"rebind.example:8080", false}, // a rebinding page's own name
+                       {"127.0.0.1", false},           // port 80 is not this gateway's
+                       {"127.0.0.1:8081", false},
+                       {"127.0.0.1:8080:1", false},
+                       {"[::1", false},
+                       {"localhost:80a", false},
+                       {"", false}})
+    EXPECT_EQ(rules.hostAllowed(c.host), c.allowed) << c.host;
+
+  EXPECT_TRUE(rules.originAllowed("http://127.0.0.1:8080", "127.0.0.1:8080", false));
+  EXPECT_TRUE(rules.originAllowed("", "127.0.0.1:8080", false));
+  EXPECT_FALSE(rules.originAllowed("http://rebind.example:8080", "127.0.0.1:8080", false));
+  EXPECT_FALSE(rules.originAllowed("https://cams.example", "cams.example", false)); // https only via a proxy
+  EXPECT_TRUE(rules.originAllowed("https://cams.example", "cams.example", true));
+  options.allowedOrigins = {"https://portal.example"};
+  EXPECT_TRUE(rules.originAllowed("https://portal.example", "cams.example", false));
+}
+
+TEST(AccessToken, SignedLinksAllowOnlyWhatTheyName) {
+  const std::vector<std::string> secrets = {"new-secret-0123456789", "old-secret-0123456789"};
+  const std::int64_t now = 1765000000;
+  const std::string token = signToken({"gate", {1, 2}, now + 60}, secrets[1]); // signed before a rotation
+  AccessGrant grant;
+  ASSERT_EQ(verifyToken(token, secrets, now, grant), TokenCheck::Valid);
+  EXPECT_TRUE(grant.allows("gate", 2));
+  EXPECT_FALSE(grant.allows("gate", 3));
+  EXPECT_FALSE(grant.allows("yard", 1));
+
+  auto replaced = [&](const std::string& from, const std::string& to) {
+    std::string out = token;
+    out.replace(out.find(from), from.size(), to);
+    return out;
+  };
+  std::string lastCharFlipped = token;
+  lastCharFlipped.back() = lastCharFlipped.back() == 'A' ? 'E' : 'A'; // both spell the two padding bits as 0
+  struct Case {
+    std::string token;
+    TokenCheck expected;
+  };
+  const Case cases[] = {
+      {"", TokenCheck::Missing},
+      {"gate.1.99", TokenCheck::Malformed},
+      {token + ".x", TokenCheck::Malformed},
+      {token.substr(0, token.size() - 1), TokenCheck::Malformed},
+      {replaced("gate.", "ga/e."), TokenCheck::Malformed},
+      {replaced(".1,2.", ".1,,2."), TokenCheck::Malformed},
+      {std::string(kMaxTokenLength + 1, 'a'), TokenCheck::Malformed},
+      {replaced(".1,2.", ".1,3."), TokenCheck::Forged}, // another camera under the same MAC
+      {lastCharFlipped, TokenCheck::Forged},
+      {signToken({"gate", {1}, now + 60}, "someone-elses-secret"), TokenCheck::Forged},
+      {signToken({"gate", {1}, now}, secrets[0]), TokenCheck::Expired},
+  };
+  for (const Case& c : cases) {
+    AccessGrant ignored;
+    EXPECT_EQ(verifyToken(c.token, secrets, now, ignored), c.expected) << c.token;
+  }
+  std::string seventeen = "gate.0";
+  for (int i = 1; i < 17; ++i) seventeen += "," + std::to_string(i);
+  EXPECT_EQ(verifyToken(seventeen + ".1.AAAA", secrets, now, grant), TokenCheck::Malformed);
+}
+
+TEST(AccessToken, SecretFiles) {
+  const std::string path = ::testing::TempDir() + "camview-gateway-secrets";
+  auto load = [&](const std::string& content, std::vector<std::string>& secrets, std::string& error) {
+    std::ofstream(path, std::ios::binary) << content;
+    const bool ok = loadSecrets(path, secrets, error);
+    std::remove(path.c_str());
+    return ok;
+  };
+  std::vector<std::string> secrets;
+  std::string error;
+  ASSERT_TRUE(load("# rotated 2026-12\r\nfirst-secret-0123456789\r\n\nsecond-secret-0123456789\n", secrets, error))
+      << error;
+  EXPECT_EQ(secrets, (std::vector<std::string>{"first-secret-0123456789", "second-secret-0123456789"}));
+  EXPECT_FALSE(load("short-secret\n", secrets, error));
+  EXPECT_EQ(error.find("short-secret"), std::string::npos); // a secret is never quoted
+  EXPECT_FALSE(load("# only a comment\n", secrets, error));
+  EXPECT_FALSE(loadSecrets(path + "-missing", secrets, error));
 }
 
 TEST(PageRequest, TargetsAreDecodedAndBounded) {
@@ -65,7 +211,7 @@ TEST(PageRequest, TargetsAreDecodedAndBounded) {
     EXPECT_FALSE(parsePageQuery(target, options, page, error, unknown)) << query;
     EXPECT_FALSE(unknown);
   }
-  std::string many = "/?recorder=gate&id=0";
+  std::string many = "/?recorder=gate&id=0"; // a page asks for at most 16 viewers
   for (int i = 0; i < kMaxViewersPerPage; ++i) many += ",1";
   ASSERT_TRUE(parseTarget(many, target));
   EXPECT_FALSE(parsePageQuery(target, options, page, error, unknown));

@@ -8,7 +8,9 @@
 #include <boost/asio/read.hpp>
 #include <boost/asio/write.hpp>
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 
 namespace gatewaytest {
 
@@ -66,7 +68,8 @@ Bytes pdat(std::int32_t w0, std::int32_t w1, std::int32_t w2, std::int32_t w3) {
 
 // --- FakeRecorder ---
 
-FakeRecorder::FakeRecorder(int bodySize, int port) : bodySize_(bodySize) {
+FakeRecorder::FakeRecorder(int bodySize, int port, int languageBytes)
+    : bodySize_(bodySize), languageBytes_(languageBytes) {
   listener_ = platform::socketListen("127.0.0.1", port);
   port_ = platform::socketLocalPort(listener_);
   acceptThread_ = std::thread([this] { acceptLoop(); });
@@ -101,9 +104,9 @@ Bytes FakeRecorder::body(int n, int size) {
   return out;
 }
 
-Bytes FakeRecorder::languageItem() {
+Bytes FakeRecorder::languageItem(int size) {
   // One row, one column ("language" slot) holding "xx": the gateway passes it on untouched.
-  Bytes out(12 + 4 + 3);
+  Bytes out(std::max<std::size_t>(12 + 4 + 3, std::size_t(size)));
   CTaggedMessage::writeInt32(out.data(), 0);
   CTaggedMessage::writeInt32(out.data() + 4, 1);
   CTaggedMessage::writeInt32(out.data() + 8, 1);
@@ -156,8 +159,10 @@ void FakeRecorder::serve(platform::SocketHandle socket) {
     const std::int32_t connectionId = id;
     bool ok = sendAll(buildMessage({{"PDAT", pdat(5, 0, 0, 1)}, {"LANG", languageItem()}}));
     for (int n = 0; ok; ++n) {
-      ok = sendAll(buildMessage({{"HEAD", header(connectionId, n)}, {"BODY", body(n, bodySize_)}})) &&
-           readRequest(code, id) && code == 3;
+      std::vector<std::pair<std::string, Bytes>> items = {{"HEAD", header(connectionId, n)},
+                                                          {"BODY", body(n, bodySize_)}};
+      if (languageBytes_ > 0) items.emplace_back("LANG", languageItem(languageBytes_));
+      ok = sendAll(buildMessage(items)) && readRequest(code, id) && code == 3;
     }
   }
   platform::socketClose(socket);
@@ -165,8 +170,14 @@ void FakeRecorder::serve(platform::SocketHandle socket) {
 
 // --- ViewerClient ---
 
-ViewerClient::ViewerClient(int gatewayPort, const std::string& recorder, const std::string& origin) {
+ViewerClient::ViewerClient(int gatewayPort, const std::string& recorder, const std::string& origin,
+                           const std::string& query, const std::string& host, const std::string& from) {
   beast::error_code error;
+  if (!from.empty()) {
+    ws_.next_layer().open(tcp::v4(), error);
+    if (!error) ws_.next_layer().bind(tcp::endpoint(boost::asio::ip::make_address(from), 0), error);
+    if (error) return;
+  }
   ws_.next_layer().connect(tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), std::uint16_t(gatewayPort)),
                            error);
   if (error) return;
@@ -174,7 +185,8 @@ ViewerClient::ViewerClient(int gatewayPort, const std::string& recorder, const s
     if (!origin.empty()) request.set(beast::http::field::origin, origin);
   }));
   websocket::response_type response;
-  ws_.handshake(response, "127.0.0.1:" + std::to_string(gatewayPort), "/camera/" + recorder, error);
+  ws_.handshake(response, host.empty() ? "127.0.0.1:" + std::to_string(gatewayPort) : host,
+                "/camera/" + recorder + query, error);
   connected_ = !error;
   ws_.binary(true);
 }
@@ -216,6 +228,49 @@ void ViewerClient::shrinkReceiveBuffer() {
   ws_.next_layer().set_option(boost::asio::socket_base::receive_buffer_size(4096));
 }
 
+SilentClient::SilentClient(int port, const std::string& from, const std::string& bytes) {
+  beast::error_code error;
+  socket_.open(tcp::v4(), error);
+  if (!error) socket_.bind(tcp::endpoint(boost::asio::ip::make_address(from), 0), error);
+  if (!error) socket_.connect(tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), std::uint16_t(port)), error);
+  if (!error && !bytes.empty()) boost::asio::write(socket_, boost::asio::buffer(bytes), error);
+  connected_ = !error;
+}
+
+bool SilentClient::closedByGateway(int seconds) {
+  return readUntil([] { return false; }, seconds);
+}
+
+bool SilentClient::receives(const std::string& text, int seconds) {
+  readUntil([&] { return received_.find(text) != std::string::npos; }, seconds);
+  return received_.find(text) != std::string::npos;
+}
+
+bool SilentClient::readUntil(const std::function<bool()>& done, int seconds) {
+  bool closed = false;
+  char chunk[4096];
+  std::function<void()> readMore = [&] {
+    socket_.async_read_some(boost::asio::buffer(chunk), [&](beast::error_code error, std::size_t bytes) {
+      received_.append(chunk, bytes);
+      if (error) {
+        closed = true;
+        return;
+      }
+      if (!done()) readMore();
+    });
+  };
+  readMore();
+  io_.restart();
+  io_.run_for(std::chrono::seconds(seconds));
+  if (!io_.stopped()) {
+    beast::error_code ignored;
+    socket_.cancel(ignored);
+    io_.restart();
+    io_.run();
+  }
+  return closed;
+}
+
 HttpAnswer httpGet(int port, const std::string& target, const std::string& extraHeaders, const std::string& method) {
   HttpAnswer answer;
   boost::asio::io_context io;
@@ -223,8 +278,11 @@ HttpAnswer httpGet(int port, const std::string& target, const std::string& extra
   beast::error_code error;
   socket.connect(tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), std::uint16_t(port)), error);
   if (error) return answer;
+  // The gateway's own name unless the test sends another.
+  const std::string host =
+      extraHeaders.find("Host:") == std::string::npos ? "Host: 127.0.0.1:" + std::to_string(port) + "\r\n" : "";
   const std::string request =
-      method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + extraHeaders + "Connection: close\r\n\r\n";
+      method + " " + target + " HTTP/1.1\r\n" + host + extraHeaders + "Connection: close\r\n\r\n";
   boost::asio::write(socket, boost::asio::buffer(request), error);
   beast::flat_buffer buffer;
   beast::http::response<beast::http::string_body> response;

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <mutex>
 #include <string>
@@ -37,7 +38,8 @@ Bytes pdat(std::int32_t w0, std::int32_t w1, std::int32_t w2, std::int32_t w3);
 // (n * 7 + i) & 0xFF.
 class FakeRecorder {
 public:
-  explicit FakeRecorder(int bodySize = 1000, int port = 0);
+  // languageBytes > 0: every picture's reply also carries a "LANG" item of that size.
+  explicit FakeRecorder(int bodySize = 1000, int port = 0, int languageBytes = 0);
   ~FakeRecorder();
   int port() const { return port_; }
   int connectionsAccepted() const { return accepted_.load(); }
@@ -47,13 +49,15 @@ public:
   // The number `header` wrote into a picture header (-1 when it is too short).
   static int pictureNumber(const Bytes& header);
   static Bytes body(int n, int size);
-  static Bytes languageItem();
+  // A table of one text, "xx", padded with zero bytes to `size` when that is larger.
+  static Bytes languageItem(int size = 0);
 
 private:
   void acceptLoop();
   void serve(platform::SocketHandle socket);
 
   int bodySize_;
+  int languageBytes_;
   platform::SocketHandle listener_ = platform::kNoSocket;
   int port_ = 0;
   std::atomic<bool> stopping_{false};
@@ -66,7 +70,10 @@ private:
 // A browser viewer's WebSocket to /camera/NAME of the gateway.
 class ViewerClient {
 public:
-  ViewerClient(int gatewayPort, const std::string& recorder, const std::string& origin = "");
+  // `query` is appended to the path ("?token=..."); `host` replaces the gateway's own name.
+  // `from`: the client's own address (127.0.0.2 is another client than 127.0.0.1).
+  ViewerClient(int gatewayPort, const std::string& recorder, const std::string& origin = "",
+               const std::string& query = "", const std::string& host = "", const std::string& from = "");
   bool connected() const { return connected_; }
 
   void sendOpen(std::int32_t connectionId);
@@ -91,6 +98,28 @@ struct HttpAnswer {
   int status = 0;
   std::string body;
 };
+// A TCP connection to the gateway from `from` that sends `bytes` and then nothing.
+class SilentClient {
+public:
+  SilentClient(int port, const std::string& from = "127.0.0.1", const std::string& bytes = "");
+  bool connected() const { return connected_; }
+  // Reads until the gateway closes the connection (true) or `seconds` pass (false); what was
+  // read is kept in received().
+  bool closedByGateway(int seconds = 20);
+  // Reads until `text` has been received (true), the connection closes or `seconds` pass.
+  bool receives(const std::string& text, int seconds = 20);
+  const std::string& received() const { return received_; }
+
+private:
+  // Reads until `done` or the end of the connection (true when the connection ended).
+  bool readUntil(const std::function<bool()>& done, int seconds);
+
+  boost::asio::io_context io_;
+  boost::asio::ip::tcp::socket socket_{io_};
+  bool connected_ = false;
+  std::string received_;
+};
+
 HttpAnswer httpGet(int port, const std::string& target, const std::string& extraHeaders = "",
                    const std::string& method = "GET");
 

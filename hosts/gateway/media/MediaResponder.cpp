@@ -1,7 +1,6 @@
 #include "hosts/gateway/media/MediaResponder.h"
 
 #include "hosts/gateway/PageRequest.h"
-#include "hosts/gateway/media/MediaAccess.h"
 #include "hosts/gateway/media/MediaQuery.h"
 
 #include <boost/asio/steady_timer.hpp>
@@ -315,7 +314,6 @@ void serveMedia(tcp::socket&& socket, Request&& request, std::weak_ptr<MediaServ
   if (request.method() != http::verb::get && !head)
     return session->fail(http::status::method_not_allowed, "only GET and HEAD");
   if (!parsed) return session->fail(http::status::bad_request, error.empty() ? "malformed request target" : error);
-  if (!mediaAllowed(request, media, error)) return session->fail(http::status::forbidden, error);
   if (stream)
     std::static_pointer_cast<StreamSession>(session)->start();
   else

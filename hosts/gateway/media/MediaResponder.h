@@ -10,6 +10,7 @@
 // Malformed requests get a plain-text error. Every write must finish within kWriteTimeout
 // or the connection is closed. The connection closes after the answer (a snapshot) or with
 // the stream; clients poll snapshots on new connections.
+#include "hosts/gateway/ConnectionTable.h"
 #include "hosts/gateway/GatewayCounters.h"
 #include "hosts/gateway/media/MediaService.h"
 

@@ -16,6 +16,15 @@
   let wakeScheduled = false;
   const wakeChannel = new MessageChannel();
 
+  // A camera's WebSocket on the page's own gateway. A page opened through a signed link
+  // passes the link's token on: the gateway checks it again for every camera.
+  const pageToken = new URLSearchParams(location.search).get('token');
+  function cameraUrl(name) {
+    const url = (location.protocol === 'https:' ? 'wss://' : 'ws://') + location.host + '/camera/' +
+                encodeURIComponent(name);
+    return pageToken ? url + '?token=' + encodeURIComponent(pageToken) : url;
+  }
+
   function loadModule() {
     if (modulePromise) return modulePromise;
     modulePromise = new Promise((resolve, reject) => {
@@ -25,6 +34,7 @@
         createCamviewModule({
           locateFile: (name) => base + name,
           mainScriptUrlOrBlob: base + 'camview-web.js',
+          camviewCameraUrl: cameraUrl,
         }).then(resolve, reject);
       };
       script.onerror = () => reject(new Error('camview-web.js could not be loaded'));

@@ -1,0 +1,54 @@
+#pragma once
+// The connections open now, in total and per client address, so that no one client can take
+// every slot: a connection is admitted under both limits and counted until its slot is gone.
+// Slots may be released on whatever thread drops the last session (the I/O thread, or the
+// stopping thread once it is gone), hence the lock.
+#include "hosts/gateway/GatewayCounters.h"
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+namespace gateway {
+
+class ConnectionTable;
+
+// One admitted connection, counted for as long as it lives (moved from the HTTP session to the
+// WebSocket session on an upgrade).
+class ConnectionSlot {
+public:
+  ConnectionSlot(std::shared_ptr<ConnectionTable> table, std::string client);
+  ~ConnectionSlot();
+  ConnectionSlot(ConnectionSlot&& other) noexcept = default;
+  ConnectionSlot& operator=(ConnectionSlot&&) = delete;
+  ConnectionSlot(const ConnectionSlot&) = delete;
+  ConnectionSlot& operator=(const ConnectionSlot&) = delete;
+
+private:
+  std::shared_ptr<ConnectionTable> table_;
+  std::string client_;
+};
+
+class ConnectionTable : public std::enable_shared_from_this<ConnectionTable> {
+public:
+  enum class Admission { Admitted, ServerFull, ClientFull };
+
+  explicit ConnectionTable(GatewayCounters& counters) : counters_(counters) {}
+
+  // Counts a new connection from `client` into `slot` when both limits allow it.
+  Admission admit(const std::string& client, int maxTotal, int maxPerClient, std::optional<ConnectionSlot>& slot);
+  int openFrom(const std::string& client) const;
+
+private:
+  friend class ConnectionSlot;
+  void release(const std::string& client);
+
+  GatewayCounters& counters_;
+  mutable std::mutex mutex_;
+  std::unordered_map<std::string, int> perClient_;
+  int total_ = 0;
+};
+
+} // namespace gateway

@@ -222,9 +222,15 @@ TEST(OutOfMemory, FrameThatCannotBeAllocatedStopsTheStartWithNoMemory) {
 }
 
 TEST(OutOfMemory, ReceiverThreadThatCannotStartIsReported) {
-  // A thread's start record (two pointers) cannot be allocated: the first thread the start
-  // makes, the Receiver thread, is not created.
-  scalarRefusal.arm(2 * sizeof(void*), 0, 1);
+  // A thread's start record (the entry and its argument; on Windows also the module a detached
+  // thread holds) cannot be allocated: the first thread the start makes, the Receiver thread,
+  // is not created.
+#ifdef _WIN32
+  constexpr std::size_t kStartRecordBytes = 3 * sizeof(void*);
+#else
+  constexpr std::size_t kStartRecordBytes = 2 * sizeof(void*);
+#endif
+  scalarRefusal.arm(kStartRecordBytes, 0, 1);
   testsupport::ViewerHarness h(CLanguageTable::kEnglish);
   scalarRefusal.disarm();
   EXPECT_FALSE(h.viewer().started());

@@ -25,17 +25,6 @@ namespace websocket = boost::beast::websocket;
 
 constexpr char kSecret[] = "hostile-fixture-secret-0123456789";
 
-// Waits for a condition that the gateway's threads make true; bounded generously.
-template <typename Condition>
-bool eventually(Condition condition) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
-
 class HostileGateway : public ::testing::Test {
 protected:
   // Starts the gateway in front of the fake recorder, with signed links unless `signedLinks`

@@ -27,6 +27,8 @@
 
 namespace {
 
+using gatewaytest::eventually;
+
 using gateway::media::JpegBytes;
 using gateway::media::PictureRenderer;
 using gateway::media::RenderSpec;
@@ -254,8 +256,7 @@ public:
       socket_.set_option(boost::asio::socket_base::receive_buffer_size(receiveBuffer));
     }
     socket_.connect(tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), std::uint16_t(port)));
-    const std::string request =
-        "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\n\r\n";
+    const std::string request = "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\n\r\n";
     boost::asio::write(socket_, boost::asio::buffer(request));
     const std::size_t end = boost::asio::read_until(socket_, dynamic(), "\r\n\r\n");
     head_ = buffer_.substr(0, end);
@@ -289,16 +290,6 @@ private:
   tcp::socket socket_{io_};
   std::string buffer_, head_;
 };
-
-template <typename Condition>
-bool eventually(Condition condition) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
 
 TEST_F(MediaGateway, FfprobeAndFfmpegReadSnapshotsAndStreams) {
   int status = 0;

@@ -34,17 +34,6 @@ struct RunningGateway {
   bool started = false;
 };
 
-// Waits for a condition that other threads make true; bounded generously.
-template <typename Condition>
-bool eventually(Condition condition) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
-
 // A picture of connection `id`, numbered `after` + 1 or later: the recorder link takes
 // pictures as fast as they come, and a browser may skip those that came while it was busy,
 // never get an older one. Returns the picture's number.

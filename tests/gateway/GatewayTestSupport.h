@@ -10,6 +10,7 @@
 #include <boost/beast/websocket.hpp>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <list>
@@ -19,6 +20,18 @@
 #include <vector>
 
 namespace gatewaytest {
+
+// Waits for a condition that the gateway's threads make true; bounded generously for a slow
+// machine.
+template <typename Condition>
+bool eventually(Condition condition) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
 
 using Bytes = std::vector<std::uint8_t>;
 

@@ -55,11 +55,6 @@ public:
     le::writeI32(at + 4, length);
   }
 
-  // Little-endian 32-bit words at arbitrary (unaligned) addresses; base/LittleEndian.h is the
-  // one definition, these names stay for the gateway's callers.
-  static std::int32_t readInt32(const std::uint8_t* bytes) { return le::readI32(bytes); }
-  static void writeInt32(std::uint8_t* bytes, std::int32_t value) { le::writeI32(bytes, value); }
-
   // Sets the message tag and appends one item definition per tag text, with ids 0..count-1.
   // False only when a definition cannot be stored.
   bool define(const char* messageTagText, const char* const* itemTagTexts, std::int32_t count);

@@ -1,5 +1,6 @@
 #include "hosts/gateway/RecorderLink.h"
 
+#include "engine/MessageWriter.h"
 #include "engine/PictureLimits.h"
 #include "engine/Protocol.h"
 #include "engine/RunTag.h"
@@ -113,27 +114,8 @@ void RecorderLink::handle(const platform::WindowMessage& message) {
 }
 
 Bytes RecorderLink::pictureMessage(const PictureRecord& picture) {
-  // Written straight into the message (one copy of the picture), in the layout
-  // CTaggedMessage builds: "PLPR", total length, then each item's tag, length and data.
   const std::int32_t bodyLength = picture.data ? std::max(picture.length, 0) : 0;
-  const std::size_t total = std::size_t(CTaggedMessage::kHeaderSize) + 2 * CTaggedMessage::kItemHeaderSize +
-                            PictureRecord::kHeaderSize + std::size_t(bodyLength);
-  Bytes message(total);
-  std::uint8_t* at = message.data();
-  auto put = [&](std::uint32_t word) {
-    CTaggedMessage::writeInt32(at, static_cast<std::int32_t>(word));
-    at += 4;
-  };
-  put(CTaggedMessage::tagWord("PLPR"));
-  put(static_cast<std::uint32_t>(total));
-  put(CTaggedMessage::tagWord("HEAD"));
-  put(PictureRecord::kHeaderSize);
-  std::memcpy(at, picture.header, PictureRecord::kHeaderSize);
-  at += PictureRecord::kHeaderSize;
-  put(CTaggedMessage::tagWord("BODY"));
-  put(static_cast<std::uint32_t>(bodyLength));
-  if (bodyLength > 0) std::memcpy(at, picture.data, std::size_t(bodyLength));
-  return message;
+  return protocol::pictureMessage(picture.header, picture.data, std::size_t(bodyLength));
 }
 
 } // namespace gateway

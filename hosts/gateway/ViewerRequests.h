@@ -4,7 +4,7 @@
 // once, then a next-picture request (code 3) for every picture it has taken. The bytes come
 // from outside, so every length is checked before it is used; anything else is an error that
 // ends the session.
-#include "engine/TaggedMessage.h"
+#include "engine/RequestReader.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -20,22 +20,13 @@ struct ViewerRequest {
 
 class ViewerRequestReader {
 public:
-  // A request is 32 bytes; nothing a viewer sends comes near this.
-  static constexpr std::int32_t kMaxRequestBytes = 256;
-
-  ViewerRequestReader();
-
   // Takes the next bytes of the stream (requests may be split across or packed into
   // WebSocket messages) and appends every complete request to `requests`. False with a
   // reason on the first malformed request; the reader is then unusable.
   bool feed(const std::uint8_t* data, std::size_t length, std::vector<ViewerRequest>& requests, std::string& error);
 
 private:
-  bool takeMessage(const std::uint8_t* bytes, std::int32_t total, std::vector<ViewerRequest>& requests,
-                   std::string& error);
-
-  CTaggedMessage parser_;
-  std::vector<std::uint8_t> pending_;
+  protocol::RequestReader reader_;
   bool failed_ = false;
 };
 

@@ -1,5 +1,6 @@
 #include "tests/gateway/GatewayTestSupport.h"
 
+#include "base/LittleEndian.h"
 #include "engine/Protocol.h"
 #include "engine/TaggedMessage.h"
 #include "hosts/gateway/ViewerRequests.h"
@@ -26,17 +27,17 @@ const Bytes* Message::find(const std::string& tag) const {
 
 std::int32_t Message::code() const {
   const Bytes* words = find("PDAT");
-  return words && words->size() >= 4 ? CTaggedMessage::readInt32(words->data()) : -1;
+  return words && words->size() >= 4 ? le::readI32(words->data()) : -1;
 }
 
 bool parseMessage(const Bytes& bytes, Message& message) {
   message.items.clear();
   if (bytes.size() < 8 || std::memcmp(bytes.data(), "PLPR", 4) != 0) return false;
-  if (std::size_t(CTaggedMessage::readInt32(bytes.data() + 4)) != bytes.size()) return false;
+  if (std::size_t(le::readI32(bytes.data() + 4)) != bytes.size()) return false;
   std::size_t at = 8;
   while (at + 8 <= bytes.size()) {
     const std::string tag(reinterpret_cast<const char*>(bytes.data() + at), 4);
-    const auto length = std::size_t(CTaggedMessage::readInt32(bytes.data() + at + 4));
+    const auto length = std::size_t(le::readI32(bytes.data() + at + 4));
     if (at + 8 + length > bytes.size()) return false;
     message.items.emplace_back(
         tag, Bytes(bytes.begin() + std::ptrdiff_t(at + 8), bytes.begin() + std::ptrdiff_t(at + 8 + length)));
@@ -52,17 +53,17 @@ Bytes buildMessage(const std::vector<std::pair<std::string, Bytes>>& items) {
     const std::size_t at = out.size();
     out.resize(at + 8 + data.size());
     std::memcpy(out.data() + at, tag.data(), 4);
-    CTaggedMessage::writeInt32(out.data() + at + 4, std::int32_t(data.size()));
+    le::writeI32(out.data() + at + 4, std::int32_t(data.size()));
     std::memcpy(out.data() + at + 8, data.data(), data.size());
   }
-  CTaggedMessage::writeInt32(out.data() + 4, std::int32_t(out.size()));
+  le::writeI32(out.data() + 4, std::int32_t(out.size()));
   return out;
 }
 
 Bytes pdat(std::int32_t w0, std::int32_t w1, std::int32_t w2, std::int32_t w3) {
   Bytes out(16);
   const std::int32_t words[] = {w0, w1, w2, w3};
-  for (int i = 0; i < 4; ++i) CTaggedMessage::writeInt32(out.data() + 4 * i, words[i]);
+  for (int i = 0; i < 4; ++i) le::writeI32(out.data() + 4 * i, words[i]);
   return out;
 }
 
@@ -89,13 +90,11 @@ Bytes FakeRecorder::header(std::int32_t id, int n) {
   Bytes out(208);
   for (int i = 0; i < 208; ++i) out[std::size_t(i)] = std::uint8_t(id + n + i);
   // The number whole in the first four bytes: a fast link passes 256 pictures in no time.
-  CTaggedMessage::writeInt32(out.data(), n);
+  le::writeI32(out.data(), n);
   return out;
 }
 
-int FakeRecorder::pictureNumber(const Bytes& header) {
-  return header.size() < 4 ? -1 : CTaggedMessage::readInt32(header.data());
-}
+int FakeRecorder::pictureNumber(const Bytes& header) { return header.size() < 4 ? -1 : le::readI32(header.data()); }
 
 Bytes FakeRecorder::body(int n, int size) {
   Bytes out{};
@@ -107,10 +106,10 @@ Bytes FakeRecorder::body(int n, int size) {
 Bytes FakeRecorder::languageItem(int size) {
   // One row, one column ("language" slot) holding "xx": the gateway passes it on untouched.
   Bytes out(std::max<std::size_t>(12 + 4 + 3, std::size_t(size)));
-  CTaggedMessage::writeInt32(out.data(), 0);
-  CTaggedMessage::writeInt32(out.data() + 4, 1);
-  CTaggedMessage::writeInt32(out.data() + 8, 1);
-  CTaggedMessage::writeInt32(out.data() + 12, 16);
+  le::writeI32(out.data(), 0);
+  le::writeI32(out.data() + 4, 1);
+  le::writeI32(out.data() + 8, 1);
+  le::writeI32(out.data() + 12, 16);
   std::memcpy(out.data() + 16, "xx", 3);
   return out;
 }
@@ -141,8 +140,8 @@ void FakeRecorder::serve(platform::SocketHandle socket) {
       if (got <= 0) return false;
       have += got;
     }
-    code = CTaggedMessage::readInt32(request + 16);
-    id = CTaggedMessage::readInt32(request + 24);
+    code = le::readI32(request + 16);
+    id = le::readI32(request + 24);
     return true;
   };
   auto sendAll = [&](const Bytes& bytes) {

@@ -9,6 +9,7 @@
 // picture the window shows the status screen of a viewer that is connecting. The output is
 // the window's pixels, RGBA, rows top-down: the layout a canvas's getImageData gives.
 #include "engine/LanguageTable.h"
+#include "engine/RunTag.h"
 #include "platform/Time.h"
 #include "platform/Window.h"
 #include "platform/paint/SoftwareCanvas.h"
@@ -56,7 +57,8 @@ bool decodePicture(CViewer& viewer, platform::MessageWindow& window, const std::
   slot.length = bodyLength;
   slot.receivedTick = platform::tickCount() | 1;
   slot.valid.store(true, std::memory_order_release);
-  platform::postMessage(window.handle(), platform::kMsgPictureWaiting, 0, 0);
+  // Tagged with the viewer's run, as the Receiver thread posts it: others are not acted on.
+  platform::postMessage(window.handle(), platform::kMsgPictureWaiting, runtag::tag(viewer.run(), 0), 0);
 
   const ViewerHostWindow host{window.handle(), width, height, false};
   bool decoded = false;

@@ -27,6 +27,12 @@ def split_help(name, text):
     # A leading "name - summary" line repeats the NAME section.
     while lines and (not lines[0].strip() or lines[0].startswith(name + " - ")):
         lines.pop(0)
+    # CLI11 prints the program's description above its usage line: it leads the description.
+    lead = []
+    usage_at = next((i for i, line in enumerate(lines[:5]) if line.lower().startswith("usage:")), 0)
+    if usage_at:
+        lead = [line for line in lines[:usage_at] if line.strip()]
+        del lines[:usage_at]
     synopsis = []
     if lines and lines[0].lower().startswith("usage:"):
         synopsis.append(lines.pop(0)[len("usage:"):].strip())
@@ -35,7 +41,7 @@ def split_help(name, text):
             synopsis.append(lines.pop(0).strip())
     while lines and not lines[0].strip():
         lines.pop(0)
-    return synopsis, lines
+    return synopsis, (lead + [""] + lines if lead else lines)
 
 
 def manual_page(name, summary, version, date, help_text):

@@ -1,38 +1,91 @@
 // Feeds arbitrary bytes to the wavelet decoder as picture payloads or raw field streams.
 //
-// The first two bytes choose the settings (engine, SIMD level, levels, fields, picture size,
-// column end); the rest is the data. Besides the real 720-column pictures, small ones (fewer
-// columns, one short field) make most runs cheap so the fuzzer gets through many more inputs. The output buffer is
-// exactly as large as the decoder requires, so any write past it is caught by AddressSanitizer.
+// The first three bytes choose the settings; the rest is the data:
+//   byte 0  bit 0 MMX engine, bits 1-3 levels skipped (mod 6), bit 4 two fields, bit 5 the
+//           payload is split into its fields (else it is one raw field), bits 6-7 height
+//   byte 1  bit 7 scalar SIMD level, bit 6 a fresh engine (else the kept one of its kind and
+//           level, as the viewer keeps one), bits 0-5 columns cut off at the right
+//   byte 2  picture geometry: 0xFF is the real 720-column picture (576 or 486 rows); any
+//           other value a small one, 193..256 columns (the decoder's smallest width and
+//           up) of 122, 144, 243 or 288 rows, with bits 6-7 cutting rows off the bottom.
+// Small pictures keep each run cheap under the sanitizers while reaching the same engines,
+// levels, field layouts and regions; the full size stays one selector value away. A fresh
+// engine's working buffer is exactly as large as the picture needs. The output is a kept
+// buffer whose bytes past the size the decoder requires are poisoned, so any write past it
+// is caught by AddressSanitizer as it would be at the end of an exact-size buffer; keeping
+// the large buffers spares each run the kernel's clearing of fresh pages.
 #include "decoder/PictureSplit.h"
 #include "decoder/WaveletDecoder.h"
 
+#include <sanitizer/asan_interface.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 using namespace wavelet;
 
+namespace {
+
+constexpr std::uint8_t kFullSize = 0xFF;
+
+struct Geometry {
+  int width;
+  int height;
+  int rowsCut;
+};
+
+Geometry chooseGeometry(std::uint8_t settings, std::uint8_t geometry) {
+  const int choice = settings >> 6;
+  if (geometry == kFullSize) {
+    static const int kHeights[] = {576, 486, 576, 486};
+    return {720, kHeights[choice], 0};
+  }
+  static const int kSmallHeights[] = {122, 144, 243, 288};
+  return {193 + (geometry & 0x3F), kSmallHeights[choice], (geometry >> 6) * 8};
+}
+
+// The kept engine of each kind and SIMD level.
+CWaveletEngine& keptEngine(EngineKind kind, SimdLevel simd) {
+  static std::unique_ptr<CWaveletEngine> engines[2][2];
+  std::unique_ptr<CWaveletEngine>& engine = engines[kind == EngineKind::Mmx][simd == SimdLevel::Scalar];
+  if (!engine) engine = CreateWaveletEngine(kind, simd);
+  return *engine;
+}
+
+// The output for one run: `size` bytes at the start of a buffer for the largest picture, the
+// rest poisoned.
+std::uint8_t* outputOfSize(std::size_t size) {
+  static std::vector<std::uint8_t> buffer(std::size_t(720) * 576 * 3);
+  ASAN_UNPOISON_MEMORY_REGION(buffer.data(), buffer.size());
+  ASAN_POISON_MEMORY_REGION(buffer.data() + size, buffer.size() - size);
+  return buffer.data();
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 2) return 0;
+  if (size < 3) return 0;
   const uint8_t settings = data[0];
   const uint8_t region = data[1];
-  data += 2;
-  size -= 2;
+  const Geometry geometry = chooseGeometry(settings, data[2]);
+  data += 3;
+  size -= 3;
 
-  const bool small = (region & 0x40) != 0;
-  static const int kHeights[] = {576, 486, 288, 243};
-  static const int kSmallHeights[] = {144, 122, 288, 243};
-  const int height = (small ? kSmallHeights : kHeights)[(settings >> 6) & 3];
-  const int width = small ? 193 + (region & 0x3F) * 3 : 720;
   const EngineKind engine = (settings & 1) != 0 ? EngineKind::Mmx : EngineKind::Portable;
   const SimdLevel simd = (region & 0x80) != 0 ? SimdLevel::Scalar : SimdLevel::Automatic;
-  CWaveletDecoder decoder(width, height, engine, simd);
+  std::unique_ptr<CWaveletDecoder> decoder;
+  if ((region & 0x40) != 0)
+    decoder = std::make_unique<CWaveletDecoder>(geometry.width, geometry.height, engine, simd);
+  else
+    decoder = std::make_unique<CWaveletDecoder>(geometry.width, geometry.height, keptEngine(engine, simd));
   DecodeSettings chosen;
   chosen.levels = (settings >> 1) % 6;
-  chosen.twoFields = small ? (settings & 0x10) != 0 && height >= 243 : (settings & 0x10) == 0;
-  chosen.region.colEnd = small ? width - (region & 7) : 720 - (region & 0x3F) * 4;
-  chosen.region.rowEnd = height;
+  // One field of 122 or 144 rows is too short to split in two: those stay one field.
+  chosen.twoFields = (settings & 0x10) != 0 && geometry.height >= 243;
+  chosen.region.colEnd = geometry.width - (region & 0x3F);
+  chosen.region.rowEnd = geometry.height - geometry.rowsCut;
 
   std::vector<uint8_t> fieldBytes(data, data + size); // exact-size copy: reads past it are caught
   if ((settings & 0x20) != 0) {
@@ -43,9 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     chosen.firstFieldData = fieldBytes.data();
     chosen.firstFieldLength = int32_t(fieldBytes.size());
   }
-  std::vector<uint8_t> frame(size_t(width) * height * 3);
-  chosen.output = frame.data();
-  chosen.outputSize = frame.size();
-  decoder.Decode(chosen);
+  chosen.outputSize = size_t(geometry.width) * geometry.height * 3;
+  chosen.output = outputOfSize(chosen.outputSize);
+  decoder->Decode(chosen);
   return 0;
 }

@@ -2,8 +2,13 @@
 // picture header (overlay texts, video standard, resolution level), the picture payload with
 // its field-length word, the client size, and status texts of any length and content.
 //
-// Input layout: 2 bytes window width, 2 bytes window height (both mod 1100), 1 byte length of
-// the status text (mod 256 x 8), the status text, 208 header bytes, the rest is the payload.
+// Input layout: 1 byte window width, 1 byte window height, 1 byte length of the status text
+// (x 8), the status text, 208 header bytes, the rest is the payload. The window is small (0..99
+// x 0..99, so that empty, narrow and scaled-down windows all occur; a picture of the two
+// smallest resolution levels can fill it unscaled) and each run cheap under the sanitizers.
+// Width and height both 0xFF give the picture the full 720 x 576 window; the status screen,
+// whose layout caps its box whatever the window, stays small. The picture is decoded at its
+// own size from the header (standard, resolution level) either way.
 #include "engine/LanguageTable.h"
 #include "engine/PictureRecord.h"
 #include "platform/Window.h"
@@ -17,6 +22,9 @@
 #include <string>
 
 namespace {
+
+constexpr std::uint8_t kFullSize = 0xFF;
+constexpr int kSmallWindow = 100;
 
 struct Fixture {
   CLanguageTable language{CLanguageTable::kEnglish};
@@ -45,13 +53,14 @@ Fixture& fixture() {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size < 5) return 0;
+  if (size < 3) return 0;
   Fixture& f = fixture();
-  const int width = (data[0] | data[1] << 8) % 1100;
-  const int height = (data[2] | data[3] << 8) % 1100;
-  std::size_t textLength = std::size_t(data[4]) * 8;
-  data += 5;
-  size -= 5;
+  const bool fullSize = data[0] == kFullSize && data[1] == kFullSize;
+  const int width = data[0] % kSmallWindow;
+  const int height = data[1] % kSmallWindow;
+  std::size_t textLength = std::size_t(data[2]) * 8;
+  data += 3;
+  size -= 3;
   if (textLength > size) textLength = size;
   const std::string text(reinterpret_cast<const char*>(data), textLength);
   data += textLength;
@@ -70,8 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   f.record.reserve(std::int32_t(size) + 1);
   if (size > 0) std::memcpy(f.record.data, data, size);
   f.record.length = std::int32_t(size);
-  f.record.clientWidth = width;
-  f.record.clientHeight = height;
+  f.record.clientWidth = fullSize ? 720 : width;
+  f.record.clientHeight = fullSize ? 576 : height;
   f.pipeline.processPicture(f.record);
   return 0;
 }

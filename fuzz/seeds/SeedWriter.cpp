@@ -57,21 +57,24 @@ Bytes encodedPicture(wavelet::VideoStandard standard, int fields) {
   return payload;
 }
 
-// The decoder target: two setting bytes (see DecoderFuzzer.cpp), then the data.
+// The decoder target: three setting bytes (see DecoderFuzzer.cpp), then the data. The encoded
+// pictures are decoded at their full size; a field of one is also read as a small picture.
+constexpr std::uint8_t kFullSize = 0xFF;
+
 bool decoderSeeds(const fs::path& folder, const Bytes& twoFields576, const Bytes& oneField486) {
   const std::size_t firstLength = le::readU32(twoFields576.data());
   const Bytes firstField(twoFields576.begin() + 4, twoFields576.begin() + 4 + static_cast<std::ptrdiff_t>(firstLength));
-  return writeSeed(folder, "payload_576_two_fields", concat({0x20, 0x00}, twoFields576)) &&
+  return writeSeed(folder, "payload_576_two_fields", concat({0x20 | 0x10, 0x00, kFullSize}, twoFields576)) &&
          writeSeed(folder, "payload_486_one_field_levels2_mmx_scalar",
-                   concat({0x20 | 0x10 | 0x40 | 0x01 | (2 << 1), 0x80 | 3}, oneField486)) &&
-         writeSeed(folder, "field_small_picture", concat({0x80, 0x40 | 9}, firstField));
+                   concat({0x20 | 0x40 | 0x01 | (2 << 1), 0x80 | 3, kFullSize}, oneField486)) &&
+         writeSeed(folder, "field_small_picture", concat({0xC0, 1, 27}, firstField));
 }
 
-// The viewer-input target: window width and height (16 bits each), status text length / 8,
-// the text, the 208-byte picture header, the payload.
-Bytes viewerInput(int width, int height, const std::string& text, const Bytes& header, const Bytes& payload) {
-  Bytes out{static_cast<std::uint8_t>(width), static_cast<std::uint8_t>(width >> 8), static_cast<std::uint8_t>(height),
-            static_cast<std::uint8_t>(height >> 8), static_cast<std::uint8_t>(text.size() / 8)};
+// The viewer-input target: window width and height (a byte each, below 100, or both kFullSize
+// for 720 x 576), status text length / 8, the text, the 208-byte picture header, the payload.
+Bytes viewerInput(std::uint8_t width, std::uint8_t height, const std::string& text, const Bytes& header,
+                  const Bytes& payload) {
+  Bytes out{width, height, static_cast<std::uint8_t>(text.size() / 8)};
   out.insert(out.end(), text.begin(), text.begin() + static_cast<std::ptrdiff_t>(text.size() / 8 * 8));
   return concat(concat(out, header), payload);
 }
@@ -92,10 +95,10 @@ Bytes pictureHeader(bool standard576, int level) {
 }
 
 bool presentationSeeds(const fs::path& folder, const Bytes& twoFields576, const Bytes& oneField486) {
-  return writeSeed(folder, "status_text_only", viewerInput(640, 480, "Connecting to the recorder...", {}, {})) &&
-         writeSeed(folder, "picture_576", viewerInput(720, 576, "", pictureHeader(true, 0), twoFields576)) &&
+  return writeSeed(folder, "status_text_only", viewerInput(64, 48, "Connecting to the recorder...", {}, {})) &&
+         writeSeed(folder, "picture_576", viewerInput(kFullSize, kFullSize, "", pictureHeader(true, 0), twoFields576)) &&
          writeSeed(folder, "picture_486_level1_small_window",
-                   viewerInput(360, 243, "Status!\n", pictureHeader(false, 1), oneField486));
+                   viewerInput(90, 61, "Status!\n", pictureHeader(false, 1), oneField486));
 }
 
 // The request target: one byte chooses the piece size, then the bytes a viewer sends.

@@ -57,16 +57,20 @@ Bytes encodedPicture(wavelet::VideoStandard standard, int fields) {
   return payload;
 }
 
-// The decoder target: three setting bytes (see DecoderFuzzer.cpp), then the data. The encoded
-// pictures are decoded at their full size; a field of one is also read as a small picture.
+// The decoder target: three setting bytes (see DecoderFuzzer.cpp), then the data. One encoded
+// picture is decoded at its full size, the others with their finest levels left out; a field
+// of one is also read as a small picture.
 constexpr std::uint8_t kFullSize = 0xFF;
+constexpr std::uint8_t kCoarseLevels = 0x80;
 
 bool decoderSeeds(const fs::path& folder, const Bytes& twoFields576, const Bytes& oneField486) {
   const std::size_t firstLength = le::readU32(twoFields576.data());
   const Bytes firstField(twoFields576.begin() + 4, twoFields576.begin() + 4 + static_cast<std::ptrdiff_t>(firstLength));
   return writeSeed(folder, "payload_576_two_fields", concat({0x20 | 0x10, 0x00, kFullSize}, twoFields576)) &&
-         writeSeed(folder, "payload_486_one_field_levels2_mmx_scalar",
-                   concat({0x20 | 0x40 | 0x01 | (2 << 1), 0x80 | 3, kFullSize}, oneField486)) &&
+         writeSeed(folder, "payload_576_two_fields_levels4",
+                   concat({0x20 | 0x10 | (1 << 1), 0x00, kCoarseLevels}, twoFields576)) &&
+         writeSeed(folder, "payload_486_one_field_levels3_mmx_scalar",
+                   concat({0x20 | 0x40 | 0x01, 0x80 | 3, kCoarseLevels}, oneField486)) &&
          writeSeed(folder, "field_small_picture", concat({0xC0, 1, 27}, firstField));
 }
 
@@ -96,9 +100,12 @@ Bytes pictureHeader(bool standard576, int level) {
 
 bool presentationSeeds(const fs::path& folder, const Bytes& twoFields576, const Bytes& oneField486) {
   return writeSeed(folder, "status_text_only", viewerInput(64, 48, "Connecting to the recorder...", {}, {})) &&
-         writeSeed(folder, "picture_576", viewerInput(kFullSize, kFullSize, "", pictureHeader(true, 0), twoFields576)) &&
-         writeSeed(folder, "picture_486_level1_small_window",
-                   viewerInput(90, 61, "Status!\n", pictureHeader(false, 1), oneField486));
+         writeSeed(folder, "picture_576",
+                   viewerInput(kFullSize, kFullSize, "", pictureHeader(true, 0), twoFields576)) &&
+         writeSeed(folder, "picture_576_level3_small_window",
+                   viewerInput(90, 72, "", pictureHeader(true, 3), twoFields576)) &&
+         writeSeed(folder, "picture_486_level4_small_window",
+                   viewerInput(40, 30, "Status!\n", pictureHeader(false, 4), oneField486));
 }
 
 // The request target: one byte chooses the piece size, then the bytes a viewer sends.

@@ -72,6 +72,10 @@ void CPixkit::setFlipY(bool flip) {
 void CPixkit::close() {
   delete m_surface;
   m_surface = nullptr;
+  closeObjects();
+}
+
+void CPixkit::closeObjects() {
   m_icons.clear();
   m_anims.clear();
   m_fonts.clear();

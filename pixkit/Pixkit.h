@@ -40,6 +40,8 @@ public:
   void setFlipY(bool flip);
   // Destroys the surface and every object; the tables start empty again.
   void close();
+  // Destroys every object; the surface stays.
+  void closeObjects();
   CPKSurface* surface() const { return m_surface; }
 
   // ---- fonts ----

@@ -8,7 +8,7 @@
 #include "pixkit/PKMemory.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  FuzzCanvas& canvas = FuzzCanvas::forInput(size % 2 == 1);
+  FuzzCanvas canvas(size % 2 == 1);
   // The container becomes the library's when it has the magic: give it a block of the
   // library's allocator, of exactly the input's size.
   unsigned char* container = pkAllocBlock(size);

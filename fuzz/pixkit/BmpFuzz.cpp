@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The first byte chooses the call's options; the rest is the BMP data.
   const std::uint8_t options = data[0];
   std::vector<unsigned char> bmp(data + 1, data + size);
-  FuzzCanvas& canvas = FuzzCanvas::forInput((options & 0x10) != 0);
+  FuzzCanvas canvas((options & 0x10) != 0);
   const bool infoHeaderOnly = (options & 0x08) != 0;
   const int flags = options & 0x07;
   const int low = (options & 0x20) ? 255 : 0;

@@ -9,7 +9,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // An exact-size copy, so that any read past the end is caught.
   std::vector<unsigned char> block(data, data + size);
-  FuzzCanvas& canvas = FuzzCanvas::forInput(size % 2 == 1);
+  FuzzCanvas canvas(size % 2 == 1);
   const unsigned long font = canvas.kit.addFontChecked(block.data(), block.size(), false);
   if (font == 0) return 0;
 

@@ -148,6 +148,22 @@ TEST(Lifecycle, CloseEmptiesTheTables) {
   EXPECT_TRUE(pixkit_test::picturesEqual("closed", p, Picture(4, 4)));
 }
 
+TEST(Lifecycle, CloseObjectsKeepsTheSurface) {
+  Picture p(4, 4);
+  CPixkit kit;
+  ASSERT_TRUE(kit.Init(4, 4, 4, p.buffer(), PKLIB_DEST_RGB24, kR, kG, kB, 0, 0));
+  std::vector<std::uint8_t> block = dotFontBlock();
+  const unsigned long font = kit.addFont(block.data(), false);
+  ASSERT_NE(font, 0u);
+  kit.closeObjects();
+  EXPECT_EQ(kit.fontCount(), 0);
+  EXPECT_EQ(kit.font(font), nullptr);
+  kit.drawText(font, 0, 0, 0, 0xFFFFFF, "x"); // gone: nothing drawn
+  EXPECT_TRUE(pixkit_test::picturesEqual("objects closed", p, Picture(4, 4)));
+  kit.drawText(kit.addFont(block.data(), false), 0, 0, 0, 0xFFFFFF, "x"); // the surface is still there
+  EXPECT_EQ(p.at(0, 0), 0xFFFFFFu);
+}
+
 TEST(Fonts, OwnedBlocksAreFreedOnRejectionAndWithTheFont) {
   CPixkit kit;
   std::vector<std::uint8_t> bytes = dotFontBlock();

@@ -184,8 +184,8 @@ bool CFramePipeline::processPicture(PictureRecord& record) {
   const bool canDecode = frames_[index] && workFrame_ && engine_ && levelKnown;
   const int pictureHeight = sizes_.heights(standard576)[0];
   // Above the recorder's level only when the viewer decodes at the window's size.
-  const int level = canDecode ? presentation::decodeLevel(decodeMode(), resolutionLevel_, presentation::kDecoderMaxWidth,
-                                                          pictureHeight, width, height)
+  const int level = canDecode ? presentation::decodeLevel(decodeMode(), resolutionLevel_,
+                                                          presentation::kDecoderMaxWidth, pictureHeight, width, height)
                               : resolutionLevel_;
   if (canDecode && level != resolutionLevel_) {
     ok = decodeReduced(record, level, pictureHeight, sourceWidth, sourceHeight, reducedStride);

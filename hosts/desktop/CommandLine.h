@@ -18,12 +18,12 @@ struct Options {
   int width = 720;                    // the whole window
   int height = 576;
   int language = -1;            // CLanguageTable::kGerman / kEnglish, -1: the system's
-  // Grid cells are small: each viewer decodes at its cell's size unless told otherwise.
-  presentation::DecodeMode decode = presentation::DecodeMode::Fit;
   std::string snapshot;         // headless: write the window's picture to this PNG
   int frames = 1;               // ... after this many decoded pictures per viewer
   double timeoutSeconds = 10.0; // ... or at this time at the latest (status screen)
   bool help = false;
+  // Grid cells are small: each viewer decodes at its cell's size unless told otherwise.
+  presentation::DecodeMode decode = presentation::DecodeMode::Fit;
 };
 
 // Parses argv. --host starts a new camera; --port and --id set the latest one's port and

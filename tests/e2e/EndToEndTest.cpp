@@ -234,9 +234,8 @@ TEST(DesktopCommandLine, GroupsGridAndErrors) {
     const char* argv[] = {"camview", bad};
     EXPECT_FALSE(desktop::parseCommandLine(2, argv, options, error)) << bad;
   }
-  const char* badValues[][2] = {
-      {"--port", "70000"}, {"--size", "12x"}, {"--language", "fr"}, {"--grid", "0"}, {"--timeout", "-1"},
-      {"--decode", "half"}};
+  const char* badValues[][2] = {{"--port", "70000"}, {"--size", "12x"},   {"--language", "fr"},
+                                {"--grid", "0"},     {"--timeout", "-1"}, {"--decode", "half"}};
   for (const auto& pair : badValues) {
     const char* argv[] = {"camview", pair[0], pair[1]};
     EXPECT_FALSE(desktop::parseCommandLine(3, argv, options, error)) << pair[0] << " " << pair[1];

@@ -69,8 +69,8 @@ std::vector<std::uint8_t> exactFrame(ViewerHarness& h, int width, int height) {
     return {};
   std::vector<std::uint8_t> pixels(std::size_t(width) * height * 3);
   for (int row = 0; row < height; ++row)
-    std::memcpy(&pixels[std::size_t(row) * width * 3], &reference.bits[std::size_t(row) * presentation::frameStride(width)],
-                std::size_t(width) * 3);
+    std::memcpy(&pixels[std::size_t(row) * width * 3],
+                &reference.bits[std::size_t(row) * presentation::frameStride(width)], std::size_t(width) * 3);
   return pixels;
 }
 
@@ -80,13 +80,13 @@ TEST(DecodeFit, ChoosesTheLowestResolutionThatCoversTheWindow) {
     int recorderLevel, pictureHeight, width, height, level;
   };
   const Case cases[] = {
-      {DecodeMode::Fit, 0, 576, 720, 576, 0},   {DecodeMode::Fit, 0, 576, 361, 288, 0},
-      {DecodeMode::Fit, 0, 576, 360, 289, 0},   {DecodeMode::Fit, 0, 576, 360, 288, 1},
-      {DecodeMode::Fit, 0, 576, 180, 144, 2},   {DecodeMode::Fit, 0, 576, 181, 144, 1},
-      {DecodeMode::Fit, 0, 576, 90, 72, 3},     {DecodeMode::Fit, 0, 576, 40, 30, 3},
-      {DecodeMode::Fit, 0, 486, 180, 121, 2},   {DecodeMode::Fit, 0, 486, 180, 122, 1},
-      {DecodeMode::Fit, 2, 576, 720, 576, 2},   {DecodeMode::Fit, 4, 576, 20, 20, 4},
-      {DecodeMode::Full, 0, 576, 180, 144, 0},  {DecodeMode::Full, 1, 576, 90, 72, 1},
+      {DecodeMode::Fit, 0, 576, 720, 576, 0},  {DecodeMode::Fit, 0, 576, 361, 288, 0},
+      {DecodeMode::Fit, 0, 576, 360, 289, 0},  {DecodeMode::Fit, 0, 576, 360, 288, 1},
+      {DecodeMode::Fit, 0, 576, 180, 144, 2},  {DecodeMode::Fit, 0, 576, 181, 144, 1},
+      {DecodeMode::Fit, 0, 576, 90, 72, 3},    {DecodeMode::Fit, 0, 576, 40, 30, 3},
+      {DecodeMode::Fit, 0, 486, 180, 121, 2},  {DecodeMode::Fit, 0, 486, 180, 122, 1},
+      {DecodeMode::Fit, 2, 576, 720, 576, 2},  {DecodeMode::Fit, 4, 576, 20, 20, 4},
+      {DecodeMode::Full, 0, 576, 180, 144, 0}, {DecodeMode::Full, 1, 576, 90, 72, 1},
   };
   for (const Case& c : cases)
     EXPECT_EQ(presentation::decodeLevel(c.mode, c.recorderLevel, 720, c.pictureHeight, c.width, c.height), c.level)
@@ -122,8 +122,8 @@ TEST(DecodeFit, QuarterSizeStaysWithinOneDecibelOfTheFullDecode) {
   // The reference: the full picture (696 x 576, rows bottom-up) averaged over the box of
   // source pixels each window pixel stands for.
   wavelet::FieldStreams fields;
-  ASSERT_TRUE(wavelet::SplitPicturePayload(testPatternPicture().data(), std::uint32_t(testPatternPicture().size()),
-                                           fields));
+  ASSERT_TRUE(
+      wavelet::SplitPicturePayload(testPatternPicture().data(), std::uint32_t(testPatternPicture().size()), fields));
   std::vector<std::uint8_t> decoded(720 * 576 * 3);
   wavelet::CWaveletDecoder decoder(720, 576);
   wavelet::DecodeSettings settings;
@@ -142,8 +142,8 @@ TEST(DecodeFit, QuarterSizeStaysWithinOneDecibelOfTheFullDecode) {
         int sum = 0;
         for (int sy = y0; sy < y1; ++sy)
           for (int sx = x0; sx < x1; ++sx) sum += decoded[(std::size_t(sy) * report.outWidth + sx) * 3 + c];
-        reference[(std::size_t(y) * width + x) * 3 + c] = std::uint8_t((sum + (x1 - x0) * (y1 - y0) / 2) /
-                                                                       ((x1 - x0) * (y1 - y0)));
+        reference[(std::size_t(y) * width + x) * 3 + c] =
+            std::uint8_t((sum + (x1 - x0) * (y1 - y0) / 2) / ((x1 - x0) * (y1 - y0)));
       }
     }
   // The on-screen display is drawn at the window's size over both: its pixels are left out.
@@ -156,8 +156,28 @@ TEST(DecodeFit, QuarterSizeStaysWithinOneDecibelOfTheFullDecode) {
   std::vector<std::uint8_t> mask(std::size_t(width) * height, 0);
   for (int row = 0; row < height; ++row)
     for (int x = 0; x < width; ++x)
-      mask[std::size_t(row) * width + x] = std::memcmp(&marked[std::size_t(row) * presentation::frameStride(width) + x * 3],
-                                                       &reference[(std::size_t(row) * width + x) * 3], 3) != 0;
+      mask[std::size_t(row) * width + x] =
+          std::memcmp(&marked[std::size_t(row) * presentation::frameStride(width) + x * 3],
+                      &reference[(std::size_t(row) * width + x) * 3], 3) != 0;
+
+  // The display is drawn at the window's size over either picture: where it covers the
+  // picture (the same pixels over black and over white), both frames show the same.
+  std::vector<std::uint8_t> black(marked.size(), 0), white(marked.size(), 0xFF);
+  ASSERT_TRUE(testsupport::drawReferenceOverlay(black.data(), width, height, h.viewer().currentPicture(),
+                                                h.viewer().languageTable()));
+  ASSERT_TRUE(testsupport::drawReferenceOverlay(white.data(), width, height, h.viewer().currentPicture(),
+                                                h.viewer().languageTable()));
+  int covered = 0, differing = 0;
+  for (int row = 0; row < height; ++row)
+    for (int x = 0; x < width; ++x) {
+      const std::size_t at = std::size_t(row) * presentation::frameStride(width) + x * 3;
+      if (std::memcmp(&black[at], &white[at], 3) != 0) continue;
+      ++covered;
+      differing +=
+          std::memcmp(&fit[(std::size_t(row) * width + x) * 3], &full[(std::size_t(row) * width + x) * 3], 3) != 0;
+    }
+  EXPECT_GT(covered, 100);
+  EXPECT_EQ(differing, 0);
 
   const double fullPsnr = psnr(full, reference, mask), fitPsnr = psnr(fit, reference, mask);
   std::printf("test pattern at %d x %d against the full picture box-filtered: full %.2f dB, fit %.2f dB\n", width,
@@ -177,10 +197,10 @@ TEST(DecodeFit, WindowSizeSwitchesBetweenReducedAndExactOutput) {
     bool exact;
   };
   // A tile enlarged to the whole window, and one just over half the picture's size, decode
-  // in full again; half the picture's size and a level-2 picture at its own size do not
-  // change the output or are reduced.
-  for (const Window w : {Window{720, 576, 0, true}, Window{361, 289, 0, true}, Window{360, 288, 0, false},
-                         Window{180, 144, 2, true}}) {
+  // in full again; half the picture's size is reduced; a picture the recorder sends at level
+  // 2 is already as small as the tile and keeps the exact output.
+  for (const Window w :
+       {Window{720, 576, 0, true}, Window{361, 289, 0, true}, Window{360, 288, 0, false}, Window{180, 144, 2, true}}) {
     SCOPED_TRACE(std::to_string(w.width) + " x " + std::to_string(w.height));
     const std::vector<std::uint8_t> frame = show(h, w.width, w.height, w.level);
     ASSERT_FALSE(frame.empty());

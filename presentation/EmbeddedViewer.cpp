@@ -40,6 +40,7 @@ CViewer* createViewer(const ViewerSettings& settings) noexcept {
   // A null module would name the browser's executable: the fonts live in the module that
   // holds this code.
   viewer->setResources(settings.fontModule ? settings.fontModule : paint::moduleOfThisCode(), settings.fontIds);
+  viewer->setDecodeMode(settings.decode);
   return viewer;
 }
 
@@ -69,6 +70,10 @@ void attachWindow(CViewer* viewer, platform::WindowHandle window) noexcept {
 
 void detachWindow(CViewer* viewer) noexcept {
   if (viewer) viewer->detachWindow();
+}
+
+void setDecodeMode(CViewer* viewer, presentation::DecodeMode mode) noexcept {
+  if (viewer) viewer->setDecodeMode(mode);
 }
 
 void paint(CViewer* viewer, paint::Canvas& canvas, const paint::Rect& area) noexcept {

@@ -10,6 +10,7 @@
 #include "platform/Window.h"
 #include "platform/paint/Canvas.h"
 #include "platform/paint/FontResource.h"
+#include "presentation/DecodeLevel.h"
 #include "presentation/FontIds.h"
 #include "presentation/ViewerMessages.h"
 
@@ -26,6 +27,10 @@ struct ViewerSettings {
   paint::ModuleHandle fontModule = nullptr;
   presentation::FontIds fontIds = presentation::kControlFontIds;
   int language = -1; // CLanguageTable::kGerman, kEnglish, or -1 to follow the system
+  // Full: every picture as the recorder sends it, scaled to the window (the exact output the
+  // plug-in and the control keep). Fit: a window at most half the picture's size gets the
+  // picture decoded at the lowest resolution that still covers it, for a fraction of the work.
+  presentation::DecodeMode decode = presentation::DecodeMode::Full;
 };
 
 // A new viewer with these settings, not yet started; null when there is no memory. It
@@ -45,6 +50,10 @@ void destroyViewer(CViewer* viewer) noexcept;
 // the old window, so the host may destroy it.
 void attachWindow(CViewer* viewer, platform::WindowHandle window) noexcept;
 void detachWindow(CViewer* viewer) noexcept;
+
+// Changes how the viewer decodes (ViewerSettings::decode), also while it runs: the next
+// picture decoded follows it.
+void setDecodeMode(CViewer* viewer, presentation::DecodeMode mode) noexcept;
 
 // Paints the picture or the status screen into `area` of the device.
 void paint(CViewer* viewer, paint::Canvas& canvas, const paint::Rect& area) noexcept;

@@ -143,6 +143,27 @@ void CFramePipeline::run() {
   }
 }
 
+bool CFramePipeline::decodeReduced(const PictureRecord& record, int level, int maxHeight, int& width, int& height,
+                                   int& stride) {
+  // Every column of the picture: the columns shown may reach beyond the column limit of the
+  // level, and the decoder's output width is rounded by its engine.
+  presentation::DecodeRequest request;
+  request.maxWidth = presentation::kDecoderMaxWidth;
+  request.maxHeight = maxHeight;
+  request.columnLimit = presentation::kDecoderMaxWidth;
+  request.skipLevels = level;
+  const presentation::DecodeOutcome outcome =
+      presentation::decodePicture(record, request, *engine_, workFrame_, presentation::kFrameBytes);
+  if (!outcome.ok) return false;
+  // The picture columns the recorder's level shows (its decoded width there), so that the
+  // window shows the same part of the picture as a decode at that level.
+  const int shown = presentation::columnsAtLevel(sizes_.decodedWidth[resolutionLevel_] << resolutionLevel_, level);
+  width = std::min(shown, outcome.width);
+  height = outcome.height;
+  stride = outcome.width;
+  return true;
+}
+
 bool CFramePipeline::processPicture(PictureRecord& record) {
   const int index = fillIndex_.load(std::memory_order_relaxed);
   record.timing[PictureRecord::kTimingDecodeBegin] = platform::tickCount();
@@ -157,7 +178,18 @@ bool CFramePipeline::processPicture(PictureRecord& record) {
   const bool standard576 = record.isVideoStandard576();
   bool ok = false;
   bool direct = false; // decoded into the display frame itself
-  if (frames_[index] && workFrame_ && engine_ && levelKnown) {
+  int sourceWidth = 0; // the decoded picture, as the scaler reads it
+  int sourceHeight = 0;
+  int reducedStride = 0; // of a picture decoded above the recorder's level, else 0
+  const bool canDecode = frames_[index] && workFrame_ && engine_ && levelKnown;
+  const int pictureHeight = sizes_.heights(standard576)[0];
+  // Above the recorder's level only when the viewer decodes at the window's size.
+  const int level = canDecode ? presentation::decodeLevel(decodeMode(), resolutionLevel_,
+                                                          presentation::kDecoderMaxWidth, pictureHeight, width, height)
+                              : resolutionLevel_;
+  if (canDecode && level != resolutionLevel_) {
+    ok = decodeReduced(record, level, pictureHeight, sourceWidth, sourceHeight, reducedStride);
+  } else if (canDecode) {
     int* heights = sizes_.heights(standard576);
     // A picture of the frame's own size (as the last one of its level and standard was) needs
     // no scaling: the decoder writes straight into the display frame, saving a copy of the
@@ -175,6 +207,8 @@ bool CFramePipeline::processPicture(PictureRecord& record) {
       sizes_.decodedWidth[resolutionLevel_] = outcome.width;
       heights[resolutionLevel_] = outcome.height;
     }
+    sourceWidth = sizes_.decodedWidth[resolutionLevel_];
+    sourceHeight = heights[resolutionLevel_];
   }
   record.timing[PictureRecord::kTimingDecodeEnd] = platform::tickCount();
   frameWidth_[index] = width;
@@ -182,9 +216,9 @@ bool CFramePipeline::processPicture(PictureRecord& record) {
 
   if (ok) {
     std::uint8_t* frame = frames_[index];
-    const int sourceWidth = sizes_.decodedWidth[resolutionLevel_];
-    const int sourceHeight = sizes_.heights(standard576)[resolutionLevel_];
-    if (direct && sourceWidth == width && sourceHeight == height) {
+    if (reducedStride > 0) {
+      presentation::scaleReduced(workFrame_, reducedStride, sourceWidth, sourceHeight, level, frame, width, height);
+    } else if (direct && sourceWidth == width && sourceHeight == height) {
       presentation::spreadRows(frame, width, height);
     } else {
       // A picture decoded into the frame whose size changed is scaled from the work frame.

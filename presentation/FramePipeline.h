@@ -18,6 +18,7 @@
 #include "platform/Window.h"
 #include "platform/paint/FontResource.h"
 #include "presentation/FontIds.h"
+#include "presentation/DecodeLevel.h"
 #include "presentation/Overlay.h"
 #include "presentation/SizeTable.h"
 
@@ -70,6 +71,10 @@ public:
   platform::WindowHandle window() const { return notify_.window(); }
   void setRun(std::uint32_t run) { notify_.setRun(run); }
   void setStatisticsSwitch(bool on) { statistics_.store(on, std::memory_order_release); }
+  // Whether pictures are decoded at the window's size (DecodeLevel.h); any thread, at any
+  // time: the next picture the thread takes up follows it. Full until set.
+  void setDecodeMode(presentation::DecodeMode mode) { decodeMode_.store(mode, std::memory_order_release); }
+  presentation::DecodeMode decodeMode() const { return decodeMode_.load(std::memory_order_acquire); }
   bool busy() const { return busy_.load(std::memory_order_acquire); }
 
   // --- window side ---
@@ -99,6 +104,9 @@ private:
   void run();
   // processPicture, with any failure inside (also an exception) a failed decode.
   bool processPictureSafely(PictureRecord& record);
+  // Decodes `record` into the work frame at `level`, above the recorder's. width x height:
+  // the part the recorder's level shows, in rows `stride` pixels apart.
+  bool decodeReduced(const PictureRecord& record, int level, int maxHeight, int& width, int& height, int& stride);
   void freeFrames();
 
   std::uint8_t* frames_[2] = {nullptr, nullptr};
@@ -117,6 +125,7 @@ private:
   platform::ThreadHandle thread_;
   NotifyTarget notify_;
   std::atomic<bool> statistics_{false};
+  std::atomic<presentation::DecodeMode> decodeMode_{presentation::DecodeMode::Full};
   int resolutionLevel_ = 0;
   presentation::SizeTable sizes_;
   std::unique_ptr<wavelet::CWaveletEngine> engine_; // reused for every picture

@@ -11,6 +11,7 @@
 #include "platform/Window.h"
 #include "platform/paint/Canvas.h"
 #include "platform/paint/FontResource.h"
+#include "presentation/DecodeLevel.h"
 #include "presentation/FontIds.h"
 #include "presentation/FramePipeline.h"
 #include "presentation/StatusLayout.h"
@@ -38,6 +39,10 @@ public:
   // Where the fonts come from: the module whose "FONTS" resources carry them and their ids
   // (the control's numbering unless the host says otherwise).
   void setResources(paint::ModuleHandle module, const presentation::FontIds& ids);
+  // Decoding at the window's size (presentation/DecodeLevel.h), at any time: the next picture
+  // decoded follows it.
+  void setDecodeMode(presentation::DecodeMode mode) { pipeline.setDecodeMode(mode); }
+  presentation::DecodeMode decodeMode() const { return pipeline.decodeMode(); }
 
   // The window to paint and to post to: also the connection's and the pipeline's. May
   // change while the threads run; what the previous window was told and not yet handled

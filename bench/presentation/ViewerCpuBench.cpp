@@ -4,9 +4,13 @@
 // camview-recorder in ANOTHER process that serves a loop of pre-encoded pictures, so that no
 // encoding is counted. What the desktop host adds to show the canvases (X11) is not here.
 //
-//   build/native/bench/presentation/viewer_cpu_bench [--cameras N] [--size WxH ...]
+//   build/native/bench/presentation/viewer_cpu_bench [--cameras N] [--size WxH[:fit|:full] ...]
 //       [--seconds S] [--level L] [--quality Q] [--host-wait MS] [--compose 0|1]
 //       [--recorder PATH]
+// Each size is measured with the viewers decoding at the window's size (fit, the desktop
+// host's default) or every picture in full (full, what the plug-in and the control do); a
+// size without a mode is measured as full. The default sizes: the picture's own and 720 x 576
+// in full, and grid tiles of 180 x 144 in fit and in full.
 // --compose 1 also copies every painted cell into one window picture (as the desktop host did
 // before it showed the cells straight from their canvases).
 //
@@ -43,9 +47,15 @@ extern char** environ;
 
 namespace {
 
+struct Case {
+  int width = 0; // a cell's size
+  int height = 0;
+  presentation::DecodeMode decode = presentation::DecodeMode::Full;
+};
+
 struct Settings {
   int cameras = 16;
-  std::vector<std::pair<int, int>> sizes; // cell sizes; default: the picture's own and 720 x 576
+  std::vector<Case> cases;
   double seconds = 10;
   int level = 0;
   int quality = 75;
@@ -182,10 +192,12 @@ bool runHost(desktop::ViewerGrid& grid, const Settings& settings, std::uint32_t 
   return true;
 }
 
-bool measure(const Settings& settings, const RecorderProcess& recorder, int width, int height) {
+bool measure(const Settings& settings, const RecorderProcess& recorder, const Case& which) {
+  const int width = which.width, height = which.height;
   desktop::Options options;
   for (int id = 0; id < settings.cameras; ++id) options.cameras.push_back({"127.0.0.1", recorder.port(), id});
   options.language = CLanguageTable::kEnglish;
+  options.decode = which.decode;
   const int columns = 4;
   options.width = width * columns;
   options.height = height * ((settings.cameras + columns - 1) / columns);
@@ -227,8 +239,9 @@ bool measure(const Settings& settings, const RecorderProcess& recorder, int widt
   PictureRecord lastPicture;
   const int bodyBytes = grid.cells().front()->copyPicture(lastPicture) ? lastPicture.length : 0;
 
-  std::printf("  %d viewers of %d x %d, level %d pictures of about %d bytes, %.1f s\n", settings.cameras, width, height,
-              settings.level, bodyBytes, seconds);
+  std::printf("  %d viewers of %d x %d decoding %s, level %d pictures of about %d bytes, %.1f s\n", settings.cameras,
+              width, height, which.decode == presentation::DecodeMode::Fit ? "fit" : "full", settings.level, bodyBytes,
+              seconds);
   std::printf("  pictures shown per second and viewer: mean %.2f, slowest %.2f (the recorder serves 25)\n",
               double(shown) / seconds / settings.cameras, slowest);
   std::printf("  pictures thrown away: %lld; short of 25 per second: %lld of %lld\n", after.dropped - before.dropped,
@@ -254,9 +267,13 @@ bool parse(int argc, char** argv, Settings& settings) {
     if (option == "--cameras") {
       settings.cameras = std::max(1, std::atoi(value));
     } else if (option == "--size") {
-      int width = 0, height = 0;
-      if (std::sscanf(value, "%dx%d", &width, &height) != 2 || width <= 0 || height <= 0) return false;
-      settings.sizes.emplace_back(width, height);
+      Case size;
+      char mode[8] = "full";
+      const int fields = std::sscanf(value, "%dx%d:%7s", &size.width, &size.height, mode);
+      if (fields < 2 || size.width <= 0 || size.height <= 0) return false;
+      if (std::strcmp(mode, "fit") != 0 && std::strcmp(mode, "full") != 0) return false;
+      size.decode = std::strcmp(mode, "fit") == 0 ? presentation::DecodeMode::Fit : presentation::DecodeMode::Full;
+      settings.cases.push_back(size);
     } else if (option == "--seconds") {
       settings.seconds = std::max(1.0, std::atof(value));
     } else if (option == "--level") {
@@ -284,14 +301,19 @@ int main(int argc, char** argv) {
   Settings settings;
   if (!parse(argc, argv, settings)) {
     std::fprintf(stderr,
-                 "usage: %s [--cameras N] [--size WxH ...] [--seconds S] [--level L] [--quality Q] "
+                 "usage: %s [--cameras N] [--size WxH[:fit|:full] ...] [--seconds S] [--level L] [--quality Q] "
                  "[--loop N] [--host-wait MS] [--compose 0|1] [--recorder PATH]\n",
                  argv[0]);
     return 2;
   }
-  if (settings.sizes.empty()) {
-    // The picture's own size (decoded at level 0: 696 x 576) and a window it is stretched to.
-    settings.sizes = {{696 >> settings.level, 576 >> settings.level}, {720, 576}};
+  if (settings.cases.empty()) {
+    // The picture's own size (decoded at level 0: 696 x 576), a window it is stretched to, and
+    // the tiles of a 4 x 4 grid in a 720 x 576 window.
+    using presentation::DecodeMode;
+    settings.cases = {{696 >> settings.level, 576 >> settings.level, DecodeMode::Full},
+                      {720, 576, DecodeMode::Full},
+                      {180, 144, DecodeMode::Fit},
+                      {180, 144, DecodeMode::Full}};
   }
   RecorderProcess recorder;
   std::string error;
@@ -303,6 +325,6 @@ int main(int argc, char** argv) {
               "%d pre-encoded pictures per camera at 25 pictures/s, quality %d\n",
               settings.cameras, int(recorder.pid()), recorder.port(), settings.loop, settings.quality);
   bool ok = true;
-  for (const auto& [width, height] : settings.sizes) ok = measure(settings, recorder, width, height) && ok;
+  for (const Case& which : settings.cases) ok = measure(settings, recorder, which) && ok;
   return ok ? 0 : 1;
 }

@@ -11,7 +11,7 @@ namespace desktop {
 
 const char* usageText() {
   return "usage: camview [--host H] [--port P] [--id N] [--host H2 --port P2 --id N2 ...]\n"
-         "               [--grid N] [--size WxH] [--language de|en]\n"
+         "               [--grid N] [--size WxH] [--language de|en] [--decode fit|full]\n"
          "               [--snapshot FILE.png [--frames N] [--timeout S]]\n"
          "Shows the pictures of recorder connections, one viewer per camera, in one window.\n"
          "  --host H        recorder address (starts another camera when given again)\n"
@@ -20,6 +20,10 @@ const char* usageText() {
          "  --grid N        N viewers of the last camera, ids N, N+1, ... in a grid\n"
          "  --size WxH      window size (default 720x576)\n"
          "  --language L    de or en (default: the system's language)\n"
+         "  --decode M      fit: a viewer at most half the picture's size decodes the\n"
+         "                  picture at a lower resolution that still covers it, for a\n"
+         "                  fraction of the work (default); full: every picture at its\n"
+         "                  own resolution, scaled to the viewer's size\n"
          "  --snapshot F    no window: write what it would show to the PNG file F after\n"
          "                  --frames N decoded pictures per viewer (default 1), or the\n"
          "                  status screen after --timeout S seconds (default 10)\n";
@@ -54,6 +58,10 @@ bool parseCommandLine(int argc, const char* const* argv, Options& options, std::
   parser.value("--language", [&](const std::string& text) {
     if (text != "de" && text != "en") throw CLI::ValidationError("bad language (de or en): " + text);
     options.language = text == "de" ? 0 : 1;
+  });
+  parser.value("--decode", [&](const std::string& text) {
+    if (text != "fit" && text != "full") throw CLI::ValidationError("bad decode (fit or full): " + text);
+    options.decode = text == "fit" ? presentation::DecodeMode::Fit : presentation::DecodeMode::Full;
   });
   parser.text("--snapshot", options.snapshot);
   parser.integer("--frames", options.frames, 1, 1000000);

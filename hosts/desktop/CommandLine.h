@@ -1,5 +1,7 @@
 #pragma once
 // The desktop viewer's command line.
+#include "presentation/DecodeLevel.h"
+
 #include <string>
 #include <vector>
 
@@ -20,6 +22,8 @@ struct Options {
   int frames = 1;               // ... after this many decoded pictures per viewer
   double timeoutSeconds = 10.0; // ... or at this time at the latest (status screen)
   bool help = false;
+  // Grid cells are small: each viewer decodes at its cell's size unless told otherwise.
+  presentation::DecodeMode decode = presentation::DecodeMode::Fit;
 };
 
 // Parses argv. --host starts a new camera; --port and --id set the latest one's port and

@@ -26,13 +26,15 @@ std::vector<CellRect> gridLayout(int count, int windowWidth, int windowHeight) {
   return cells;
 }
 
-ViewerCell::ViewerCell(const CameraAddress& camera, int language, platform::SocketWaiter& waiter) {
+ViewerCell::ViewerCell(const CameraAddress& camera, int language, presentation::DecodeMode decode,
+                       platform::SocketWaiter& waiter) {
   window_.setWaker(&waiter);
   embed::ViewerSettings settings;
   settings.host = camera.host.c_str();
   settings.port = camera.port;
   settings.connectionId = camera.id;
   settings.language = language;
+  settings.decode = decode;
   viewer_ = embed::createViewer(settings);
   if (!viewer_) throw std::bad_alloc(); // a program of its own: no memory ends it
   embed::attachWindow(viewer_, window_.handle());
@@ -74,7 +76,7 @@ void ViewerCell::setRect(const CellRect& rect) {
 
 ViewerGrid::ViewerGrid(const Options& options) {
   for (const CameraAddress& camera : options.cameras)
-    cells_.push_back(std::make_unique<ViewerCell>(camera, options.language, waiter_));
+    cells_.push_back(std::make_unique<ViewerCell>(camera, options.language, options.decode, waiter_));
   resize(options.width, options.height);
 }
 

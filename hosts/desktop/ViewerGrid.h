@@ -28,7 +28,8 @@ std::vector<CellRect> gridLayout(int count, int windowWidth, int windowHeight);
 class ViewerCell {
 public:
   // Every message for the viewer (and every repaint request) wakes `waiter`.
-  ViewerCell(const CameraAddress& camera, int language, platform::SocketWaiter& waiter);
+  ViewerCell(const CameraAddress& camera, int language, presentation::DecodeMode decode,
+             platform::SocketWaiter& waiter);
   ~ViewerCell();
   ViewerCell(const ViewerCell&) = delete;
   ViewerCell& operator=(const ViewerCell&) = delete;

@@ -28,7 +28,8 @@ unsigned destroyViewerAside(void* viewer) {
 
 } // namespace
 
-WebViewerHost* WebViewerHost::create(const char* recorder, int connectionId, int width, int height) {
+WebViewerHost* WebViewerHost::create(const char* recorder, int connectionId, int width, int height,
+                                     presentation::DecodeMode decode) {
   installMemoryAccess();
   auto* host = new (std::nothrow) WebViewerHost;
   if (!host) return nullptr;
@@ -37,6 +38,7 @@ WebViewerHost* WebViewerHost::create(const char* recorder, int connectionId, int
   settings.host = recorder;
   settings.port = 0; // the gateway names the recorder; the port is not used in a page
   settings.connectionId = connectionId;
+  settings.decode = decode;
   host->viewer_ = embed::createViewer(settings);
   if (!host->viewer_) {
     delete host;
@@ -109,17 +111,28 @@ bool WebViewerHost::showingPicture() const { return embed::viewerState(viewer_).
 } // namespace web
 
 // The element script's interface. Every call runs on the page's main thread.
+namespace {
+presentation::DecodeMode decodeMode(int decodeFit) {
+  return decodeFit ? presentation::DecodeMode::Fit : presentation::DecodeMode::Full;
+}
+} // namespace
+
 extern "C" {
 
+// decodeFit: 1 decodes at the element's size, 0 every picture in full (the attribute decode).
 EMSCRIPTEN_KEEPALIVE web::WebViewerHost* camview_viewer_create(const char* recorder, int connectionId, int width,
-                                                               int height) {
-  return web::WebViewerHost::create(recorder, connectionId, width, height);
+                                                               int height, int decodeFit) {
+  return web::WebViewerHost::create(recorder, connectionId, width, height, decodeMode(decodeFit));
 }
 
 EMSCRIPTEN_KEEPALIVE void camview_viewer_destroy(web::WebViewerHost* host) { delete host; }
 
 EMSCRIPTEN_KEEPALIVE void camview_viewer_resize(web::WebViewerHost* host, int width, int height) {
   host->resize(width, height);
+}
+
+EMSCRIPTEN_KEEPALIVE void camview_viewer_set_decode(web::WebViewerHost* host, int decodeFit) {
+  host->setDecodeMode(decodeMode(decodeFit));
 }
 
 EMSCRIPTEN_KEEPALIVE int camview_viewer_pump(web::WebViewerHost* host) { return host->pump(); }

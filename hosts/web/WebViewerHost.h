@@ -20,12 +20,14 @@ public:
 
   // Creates and starts a viewer of camera `connectionId` of the gateway's recorder `recorder`;
   // null when there is no memory. A failed start leaves the viewer on its status screen.
-  static WebViewerHost* create(const char* recorder, int connectionId, int width, int height);
+  static WebViewerHost* create(const char* recorder, int connectionId, int width, int height,
+                               presentation::DecodeMode decode);
   ~WebViewerHost();
   WebViewerHost(const WebViewerHost&) = delete;
   WebViewerHost& operator=(const WebViewerHost&) = delete;
 
   void resize(int width, int height);
+  void setDecodeMode(presentation::DecodeMode decode) { embed::setDecodeMode(viewer_, decode); }
   // Handles the viewer's queued messages. PumpResult bits.
   int pump();
   // Paints the viewer into the canvas; RGBA pixels, rows top-down, width x 4 bytes apart.

@@ -226,12 +226,16 @@ TEST(DesktopCommandLine, GroupsGridAndErrors) {
   EXPECT_EQ(options.cameras[1].host, "cam2");
   EXPECT_EQ(options.cameras[1].port, 7070);
   EXPECT_EQ(options.language, 1);
+  EXPECT_EQ(options.decode, presentation::DecodeMode::Fit); // the grids' default
+  const char* full[] = {"camview", "--decode", "full"};
+  ASSERT_TRUE(desktop::parseCommandLine(int(std::size(full)), full, options, error));
+  EXPECT_EQ(options.decode, presentation::DecodeMode::Full);
   for (const char* bad : {"--port=1", "--size"}) {
     const char* argv[] = {"camview", bad};
     EXPECT_FALSE(desktop::parseCommandLine(2, argv, options, error)) << bad;
   }
-  const char* badValues[][2] = {
-      {"--port", "70000"}, {"--size", "12x"}, {"--language", "fr"}, {"--grid", "0"}, {"--timeout", "-1"}};
+  const char* badValues[][2] = {{"--port", "70000"}, {"--size", "12x"},   {"--language", "fr"},
+                                {"--grid", "0"},     {"--timeout", "-1"}, {"--decode", "half"}};
   for (const auto& pair : badValues) {
     const char* argv[] = {"camview", pair[0], pair[1]};
     EXPECT_FALSE(desktop::parseCommandLine(3, argv, options, error)) << pair[0] << " " << pair[1];

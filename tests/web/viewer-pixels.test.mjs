@@ -1,6 +1,7 @@
-// The page paints what the Windows hosts paint: the canvas of a <camview-viewer>, fed by the
-// gateway from the recorder simulator, equals the native viewer's painting of the same
-// picture at the same window size, pixel for pixel; and so does its status screen.
+// The page paints what the Windows hosts paint: the canvas of a <camview-viewer decode="full">,
+// fed by the gateway from the recorder simulator, equals the native viewer's painting of the
+// same picture at the same window size, pixel for pixel; and so does its status screen. A
+// small element decodes at its own size unless told decode="full".
 import { test, after, before } from 'node:test';
 import assert from 'node:assert/strict';
 import { startRecorder, startGateway, stopProcess, launchBrowser, openPage, waitForPictures, waitForStatus,
@@ -23,6 +24,8 @@ for (const [width, height] of [[720, 576], [350, 261]]) {
     const page = await openPage(browser.browser,
                                 `http://127.0.0.1:${gateway.port}/?recorder=gate&id=3&size=${width}x${height}`,
                                 width, height);
+    // Set after the element has started: the pictures from then on are decoded in full.
+    await page.evaluate(() => document.querySelector('camview-viewer').setAttribute('decode', 'full'));
     await waitForPictures(page, 2);
     const shot = await snapshot(page);
     assert.equal(shot.showingPicture, true);
@@ -33,6 +36,17 @@ for (const [width, height] of [[720, 576], [350, 261]]) {
     await page.close();
   });
 }
+
+test('a grid tile decodes at its own size by default', async () => {
+  const page = await openPage(browser.browser, `http://127.0.0.1:${gateway.port}/?recorder=gate&id=3&size=180x144`,
+                              720, 576);
+  await waitForPictures(page, 2);
+  const shot = await snapshot(page);
+  assert.equal(shot.showingPicture, true);
+  const { differing } = comparePixels(shot.rgba, referencePixels(shot, 'en'), shot.width);
+  assert.ok(differing > 0, 'the tile shows the full decode scaled down');
+  await page.close();
+});
 
 test('the status screen equals the native one', async () => {
   // A recorder name the gateway relays, whose recorder is not there: the viewer connects.

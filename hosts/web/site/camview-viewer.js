@@ -1,8 +1,12 @@
-// <camview-viewer recorder="NAME" id="N">: the camera viewer in a page. It shows camera N of
-// the recorder that the page's gateway relays under NAME, drawn by the viewer core compiled
-// to WebAssembly: the same picture, on-screen display, diagnostics and status screens as the
-// Windows plug-in and control paint. The viewer's Receiver and Decoder threads run in Web
-// Workers; this script is its window: it pumps the viewer's messages and paints the canvas.
+// <camview-viewer recorder="NAME" id="N" [decode="fit|full"]>: the camera viewer in a page.
+// It shows camera N of the recorder that the page's gateway relays under NAME, drawn by the
+// viewer core compiled to WebAssembly: the same picture, on-screen display, diagnostics and
+// status screens as the Windows plug-in and control paint. The viewer's Receiver and Decoder
+// threads run in Web Workers; this script is its window: it pumps the viewer's messages and
+// paints the canvas.
+// decode="fit" (the default): an element at most half the picture's size gets the picture
+// decoded at a lower resolution that still covers it, for a fraction of the work;
+// decode="full": every picture in full, scaled to the element, as the Windows hosts paint it.
 //
 // Events: 'camview-picture' when a new picture is on the canvas, 'camview-status' when the
 // status text changes. Properties: statusText, showingPicture, picturesShown; snapshot()
@@ -91,8 +95,9 @@
         if (!this.isConnected || this._host) return;
         this._module = module;
         const [width, height] = this._size();
-        this._host = module.ccall('camview_viewer_create', 'number', ['string', 'number', 'number', 'number'],
-                                  [this.recorder, this.connectionId, width, height]);
+        this._host = module.ccall('camview_viewer_create', 'number',
+                                  ['string', 'number', 'number', 'number', 'number'],
+                                  [this.recorder, this.connectionId, width, height, this._decodeFit()]);
         if (!this._host) throw new Error('camview: no memory for a viewer');
         viewers.add(this);
         this._pump();
@@ -108,6 +113,15 @@
       this._module._camview_viewer_destroy(this._host);
       this._host = 0;
     }
+
+    static get observedAttributes() { return ['decode']; }
+
+    attributeChangedCallback(name) {
+      if (name === 'decode' && this._host) this._module._camview_viewer_set_decode(this._host, this._decodeFit());
+    }
+
+    // Anything but "full" decodes at the element's size.
+    _decodeFit() { return this.getAttribute('decode') === 'full' ? 0 : 1; }
 
     get recorder() { return this.getAttribute('recorder') || ''; }
     get connectionId() { return parseInt(this.getAttribute('id') || '0', 10) | 0; }

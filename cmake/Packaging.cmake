@@ -64,7 +64,7 @@ endforeach()
 # The gateway serves the page's files from /usr/share/camview-gateway/web (its default web root
 # in this build, CAMVIEW_GATEWAY_WEB_ROOT); without them its page cannot load the viewer.
 install(DIRECTORY ${CAMVIEW_WASM_WEB_DIR}/ DESTINATION share/camview-gateway/web COMPONENT camview-gateway
-        FILES_MATCHING PATTERN "camview-*.js" PATTERN "camview-*.wasm")
+        FILES_MATCHING PATTERN "camview-*.js" PATTERN "camview-*.wasm" PATTERN "camview-*.css")
 if(NOT CAMVIEW_GATEWAY_WEB_ROOT STREQUAL "/usr/share/camview-gateway/web")
   message(WARNING "the packaged gateway looks for its page in ${CAMVIEW_GATEWAY_WEB_ROOT}, not where the package puts it")
 endif()

@@ -30,8 +30,21 @@ bool parseRecorder(const std::string& text, RecorderAddress& recorder, std::stri
     error = "recorder name '" + recorder.name + "': 1 to 32 letters, digits, '-' or '_'";
     return false;
   }
-  if (!parseHostPort(text.substr(equals + 1), recorder.host, recorder.port, false) || recorder.host.empty()) {
-    error = "--recorder " + recorder.name + ": HOST:PORT with a port of 1..65535 expected";
+  std::string address = text.substr(equals + 1);
+  // HOST:PORT:IDS lists the cameras. An IPv6 host is bracketed, and unbracketed it has two
+  // colons of its own besides the port's, so exactly two colons outside brackets mean a list.
+  const std::size_t bracket = address.rfind(']');
+  const std::size_t hostEnd = bracket == std::string::npos ? 0 : bracket;
+  if (std::count(address.begin() + std::ptrdiff_t(hostEnd), address.end(), ':') == 2) {
+    const std::size_t colon = address.rfind(':');
+    if (!parseCameraList(std::string_view(address).substr(colon + 1), recorder.cameras, error)) {
+      error = "--recorder " + recorder.name + ": " + error;
+      return false;
+    }
+    address.resize(colon);
+  }
+  if (!parseHostPort(address, recorder.host, recorder.port, false) || recorder.host.empty()) {
+    error = "--recorder " + recorder.name + ": HOST:PORT[:IDS] with a port of 1..65535 expected";
     return false;
   }
   return true;
@@ -54,8 +67,10 @@ struct GatewayCommandLine {
     app.set_help_flag("-h,--help", "this text");
     app.add_option("--listen", listen, "where to listen (default 127.0.0.1:8080; port 0 picks a free one)")
         ->type_name("HOST:PORT");
-    addRepeatable(app, "--recorder", recorders, "a recorder browsers may watch, by NAME only (repeatable)")
-        ->type_name("NAME=HOST:PORT");
+    addRepeatable(app, "--recorder", recorders,
+                  "a recorder browsers may watch, by NAME only; IDS: its cameras on the wall, e.g. 1-16 or "
+                  "0,3,5-7 (default 0); repeatable")
+        ->type_name("NAME=HOST:PORT[:IDS]");
     app.add_option("--web-root", options.webRoot, "folder with camview-viewer.js and the WebAssembly module")
         ->type_name("DIR");
     addRepeatable(app, "--allow-origin", options.allowedOrigins,
@@ -88,7 +103,8 @@ struct GatewayCommandLine {
                   "only this client address may read /metrics and /healthz (repeatable)")
         ->type_name("ADDR");
     app.add_flag("--quiet", options.quiet, "no status lines on stderr");
-    app.footer("Page: http://HOST:PORT/?recorder=NAME&id=N[,M ...][&size=WxH][&token=T]\n"
+    app.footer("Wall: http://HOST:PORT/[?page=P][&token=T]\n"
+               "Page: http://HOST:PORT/?recorder=NAME&id=N[,M ...][&size=WxH][&token=T]\n"
                "Signed links: camview-gateway sign --help");
   }
 };
@@ -244,6 +260,43 @@ bool parseDuration(const std::string& text, std::int64_t& seconds) {
   if (!parseInt<std::int64_t>(number, 1, kMaxSeconds, count) || count * unit > kMaxSeconds) return false;
   seconds = count * unit;
   return true;
+}
+
+bool parseCameraList(std::string_view text, std::vector<std::int32_t>& ids, std::string& error) {
+  ids.clear();
+  std::vector<bool> listed(std::size_t(kMaxWallCameraId) + 1, false);
+  while (true) {
+    const std::size_t comma = text.find(',');
+    const std::string_view item = text.substr(0, comma);
+    const std::size_t dash = item.find('-');
+    const std::string_view firstText = item.substr(0, dash);
+    const std::string_view lastText = dash == std::string_view::npos ? firstText : item.substr(dash + 1);
+    std::int32_t first = 0, last = 0;
+    if (!parseInt<std::int32_t>(firstText, 0, kMaxWallCameraId, first) ||
+        !parseInt<std::int32_t>(lastText, 0, kMaxWallCameraId, last)) {
+      error = "cameras are ids of 0 to " + std::to_string(kMaxWallCameraId) +
+              " or ranges such as 1-16, separated by commas; not '" + std::string(item) + "'";
+      return false;
+    }
+    if (last < first) {
+      error = "the range " + std::string(item) + " runs backwards";
+      return false;
+    }
+    for (std::int32_t id = first; id <= last; ++id) {
+      if (listed[std::size_t(id)]) {
+        error = "camera " + std::to_string(id) + " is listed twice";
+        return false;
+      }
+      if (ids.size() >= kMaxCamerasPerRecorder) {
+        error = "at most " + std::to_string(kMaxCamerasPerRecorder) + " cameras per recorder";
+        return false;
+      }
+      listed[std::size_t(id)] = true;
+      ids.push_back(id);
+    }
+    if (comma == std::string_view::npos) return true;
+    text.remove_prefix(comma + 1);
+  }
 }
 
 bool parseIdList(std::string_view text, std::size_t limit, std::vector<std::int32_t>& ids) {

@@ -2,7 +2,7 @@
 // The gateway's command line: where it listens, which recorders a browser may watch (by
 // name only: the gateway never connects anywhere else), who may watch them, and its limits.
 //
-//   camview-gateway --listen 127.0.0.1:PORT --recorder NAME=HOST:PORT [--recorder ...]
+//   camview-gateway --listen 127.0.0.1:PORT --recorder NAME=HOST:PORT[:IDS] [--recorder ...]
 //                   [--web-root DIR] [--allow-origin ORIGIN ...] [--public-name NAME ...]
 //                   [--secret-file FILE | --no-access-control] [--max-connections N]
 //                   [--max-per-client N] [--max-cameras N] [--linger MS]
@@ -15,10 +15,15 @@
 
 namespace gateway {
 
+constexpr std::int32_t kMaxWallCameraId = 255;
+constexpr std::size_t kMaxCamerasPerRecorder = 64;
+
 struct RecorderAddress {
   std::string name; // what pages and WebSocket paths name it by: letters, digits, '-', '_'
   std::string host; // dotted IPv4 address or a host name
   int port = 0;
+  // The cameras the wall shows for it, in the operator's order (camera 0 unless listed).
+  std::vector<std::int32_t> cameras{0};
 };
 
 struct GatewayOptions {
@@ -88,6 +93,9 @@ const char* signUsageText();
 bool parseSignArguments(const std::vector<std::string>& arguments, SignOptions& options, std::string& error);
 // "90", "90s", "15m", "8h", "7d": seconds, 1 second to 366 days. False for anything else.
 bool parseDuration(const std::string& text, std::int64_t& seconds);
+// "1-16" or "0,3,5-7": a recorder's cameras of 0..kMaxWallCameraId, each once, at most
+// kMaxCamerasPerRecorder. False with a plain reason in `error`.
+bool parseCameraList(std::string_view text, std::vector<std::int32_t>& ids, std::string& error);
 // "1,2,-3": connection ids, at most `limit`. False for anything else.
 bool parseIdList(std::string_view text, std::size_t limit, std::vector<std::int32_t>& ids);
 

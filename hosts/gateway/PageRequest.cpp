@@ -1,5 +1,7 @@
 #include "hosts/gateway/PageRequest.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 
 namespace gateway {
@@ -152,26 +154,133 @@ std::string renderCameraPage(const PageSpec& page) {
   return html;
 }
 
-std::string renderIndexPage(const GatewayOptions& options) {
-  std::string html = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>camview gateway</title></head>"
-                     "<body><h1>Recorders</h1><ul>\n";
-  for (const RecorderAddress& recorder : options.recorders) {
-    const std::string name = escapeHtml(recorder.name);
-    html += "<li><a href=\"/?recorder=" + name + "&amp;id=0\">" + name + "</a></li>\n";
+bool isCameraPageQuery(const Target& target) {
+  for (const auto& [name, value] : target.query)
+    if (name == "recorder") return true;
+  return false;
+}
+
+bool parseWallQuery(const Target& target, WallSpec& wall, std::string& error) {
+  wall = WallSpec{};
+  for (const auto& [name, value] : target.query) {
+    if (name == "page") {
+      if (!parseInt(value, 1, kMaxWallPage, wall.page)) {
+        error = "page: a page number from 1";
+        return false;
+      }
+    } else if (name == "token") {
+      wall.token = value;
+    }
   }
-  html += "</ul></body></html>\n";
+  return true;
+}
+
+std::vector<WallCamera> wallCameras(const GatewayOptions& options, const AccessGrant* grant) {
+  std::vector<WallCamera> cameras;
+  for (const RecorderAddress& recorder : options.recorders)
+    for (std::int32_t id : recorder.cameras)
+      if (!grant || grant->allows(recorder.name, id)) cameras.push_back({recorder.name, id});
+  return cameras;
+}
+
+std::int64_t wallPageCount(std::size_t cameras) {
+  return std::max<std::int64_t>(1, (std::int64_t(cameras) + kMaxViewersPerPage - 1) / kMaxViewersPerPage);
+}
+
+namespace {
+
+// A query value as a URL carries it: unreserved characters as they are, the rest %-escaped.
+std::string encodeQueryValue(std::string_view text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (std::isalnum(byte) || c == '-' || c == '.' || c == '_' || c == '~') {
+      out.push_back(c);
+    } else {
+      out.push_back('%');
+      out.push_back(kHex[byte >> 4]);
+      out.push_back(kHex[byte & 15]);
+    }
+  }
+  return out;
+}
+
+// A wall page's link to another page, with the signed link's token.
+std::string wallPageLink(std::int64_t page, const std::string& tokenQuery) {
+  return "/?page=" + std::to_string(page) + (tokenQuery.empty() ? "" : "&" + tokenQuery);
+}
+
+std::string renderTile(const WallCamera& camera, const std::string& tokenQuery) {
+  const std::string recorder = escapeHtml(camera.recorder);
+  const std::string id = std::to_string(camera.id);
+  const std::string media = "/camera/" + encodeQueryValue(camera.recorder) + "/" + id;
+  const std::string suffix = tokenQuery.empty() ? "" : "?" + tokenQuery;
+  std::string html = "<figure class=\"tile\" tabindex=\"0\">";
+  html += "<camview-viewer recorder=\"" + recorder + "\" id=\"" + id + "\"></camview-viewer>";
+  html += "<figcaption><span class=\"name\">" + recorder + " " + id + "</span>";
+  html += "<span class=\"status\">connecting</span>";
+  html += "<button type=\"button\" class=\"back\" title=\"back to the wall (Esc)\">wall</button>";
+  html += "<details class=\"menu\"><summary title=\"links of this camera\">links</summary><div>";
+  html += "<a class=\"snapshot\" href=\"" + escapeHtml(media + ".jpg" + suffix) +
+          "\" target=\"_blank\">snapshot (JPEG)</a>";
+  html += "<button type=\"button\" data-copy=\"snapshot\">copy</button>";
+  html +=
+      "<a class=\"stream\" href=\"" + escapeHtml(media + ".mjpg" + suffix) + "\" target=\"_blank\">stream (MJPEG)</a>";
+  html += "<button type=\"button\" data-copy=\"stream\">copy</button>";
+  html += "</div></details></figcaption></figure>\n";
+  return html;
+}
+
+} // namespace
+
+std::string renderWallPage(const std::vector<WallCamera>& cameras, const WallSpec& wall) {
+  const std::string tokenQuery = wall.token.empty() ? "" : "token=" + encodeQueryValue(wall.token);
+  const std::int64_t pages = wallPageCount(cameras.size());
+  const std::size_t first = std::size_t(std::clamp<std::int64_t>(wall.page - 1, 0, pages - 1)) * kMaxViewersPerPage;
+  const std::size_t end = std::min(cameras.size(), first + kMaxViewersPerPage);
+
+  std::string html = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">"
+                     "<meta name=\"viewport\" content=\"width=device-width\"><title>camview wall</title>\n"
+                     "<link rel=\"stylesheet\" href=\"/camview-wall.css\">\n"
+                     "<script src=\"/camview-viewer.js\"></script>\n"
+                     "<script src=\"/camview-wall.js\" defer></script></head><body>\n"
+                     "<header><h1>Cameras</h1>";
+  if (pages > 1) {
+    const std::int64_t page = std::int64_t(first / kMaxViewersPerPage) + 1;
+    html += "<nav>";
+    if (page > 1)
+      html += "<a rel=\"prev\" href=\"" + escapeHtml(wallPageLink(page - 1, tokenQuery)) + "\">previous</a>";
+    html += "<span>page " + std::to_string(page) + " of " + std::to_string(pages) + "</span>";
+    if (page < pages)
+      html += "<a rel=\"next\" href=\"" + escapeHtml(wallPageLink(page + 1, tokenQuery)) + "\">next</a>";
+    html += "</nav>";
+  }
+  html += "</header>\n<main>\n";
+  if (first == end) html += "<p>No cameras.</p>\n";
+  // One section per recorder, in command-line order; a recorder split across pages has a
+  // section on each.
+  for (std::size_t i = first; i < end; ++i) {
+    if (i == first || cameras[i].recorder != cameras[i - 1].recorder)
+      html += "<section><h2>" + escapeHtml(cameras[i].recorder) + "</h2><div class=\"tiles\">\n";
+    html += renderTile(cameras[i], tokenQuery);
+    if (i + 1 == end || cameras[i + 1].recorder != cameras[i].recorder) html += "</div></section>\n";
+  }
+  html += "</main></body></html>\n";
   return html;
 }
 
 const std::vector<const char*>& staticFileNames() {
-  static const std::vector<const char*> names = {"camview-viewer.js", "camview-web.js", "camview-web.worker.js",
-                                                 "camview-web.wasm"};
+  static const std::vector<const char*> names = {"camview-viewer.js", "camview-web.js",  "camview-web.worker.js",
+                                                 "camview-web.wasm",  "camview-wall.js", "camview-wall.css"};
   return names;
 }
 
 const char* staticFileType(std::string_view name) {
-  if (name == "camview-viewer.js" || name == "camview-web.js" || name == "camview-web.worker.js")
+  if (name == "camview-viewer.js" || name == "camview-web.js" || name == "camview-web.worker.js" ||
+      name == "camview-wall.js")
     return "text/javascript";
+  if (name == "camview-wall.css") return "text/css";
   if (name == "camview-web.wasm") return "application/wasm";
   return nullptr;
 }

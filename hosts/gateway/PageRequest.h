@@ -1,8 +1,10 @@
 #pragma once
 // What a browser asks the gateway for over HTTP, read from the request target: the camera
-// page (/?recorder=NAME&id=N[&id=M ...][&size=WxH][&token=T]), the page's files, or a camera's
-// WebSocket (/camera/NAME). Targets come from outside: parsing is bounded and every value is
-// checked; pages are written with escaped values only.
+// page (/?recorder=NAME&id=N[&id=M ...][&size=WxH][&token=T]), the wall of every configured
+// camera (/[?page=P][&token=T]), the page's files, or a camera's WebSocket (/camera/NAME).
+// Targets come from outside: parsing is bounded and every value is checked; pages are written
+// with escaped values only.
+#include "hosts/gateway/AccessToken.h"
 #include "hosts/gateway/GatewayOptions.h"
 
 #include <cstdint>
@@ -41,9 +43,30 @@ struct PageSpec {
 bool parsePageQuery(const Target& target, const GatewayOptions& options, PageSpec& page, std::string& error,
                     bool& unknownRecorder);
 
-// The HTML of the camera page, and of the index that lists the recorders.
+// The HTML of the camera page.
 std::string renderCameraPage(const PageSpec& page);
-std::string renderIndexPage(const GatewayOptions& options);
+
+// The wall: every camera the gateway is configured with (or that a signed link allows), as
+// tiles of kMaxViewersPerPage to a page.
+struct WallCamera {
+  std::string recorder;
+  std::int32_t id = 0;
+};
+struct WallSpec {
+  std::int64_t page = 1; // from 1
+  std::string token;     // carried into the page's links when the gateway checks them
+};
+constexpr std::int64_t kMaxWallPage = 1000000;
+
+// True when a request for "/" asks for one camera page rather than the wall.
+bool isCameraPageQuery(const Target& target);
+// The wall's parameters. False with a reason for the browser.
+bool parseWallQuery(const Target& target, WallSpec& wall, std::string& error);
+// The configured cameras in command-line order; with a grant, only the ones it allows.
+std::vector<WallCamera> wallCameras(const GatewayOptions& options, const AccessGrant* grant);
+std::int64_t wallPageCount(std::size_t cameras);
+// The HTML of one page of the wall (wall.page of 1..wallPageCount).
+std::string renderWallPage(const std::vector<WallCamera>& cameras, const WallSpec& wall);
 
 // The files the page loads, by name; null content type for any other name.
 const char* staticFileType(std::string_view name);

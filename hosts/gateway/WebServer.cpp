@@ -38,8 +38,8 @@ struct AccessDecision {
   std::optional<AccessGrant> grant; // set when access is controlled and allowed
 };
 
-AccessDecision decideAccess(const GatewayOptions& options, GatewayCounters& counters, std::string_view token,
-                            const std::string& recorder, const std::vector<std::int32_t>& ids) {
+// Whether the token is a valid signed link (always allowed when access is not controlled).
+AccessDecision checkToken(const GatewayOptions& options, GatewayCounters& counters, std::string_view token) {
   AccessDecision decision;
   if (options.secrets.empty()) return decision; // loopback without a secret file, or --no-access-control
   AccessGrant grant;
@@ -55,16 +55,26 @@ AccessDecision decideAccess(const GatewayOptions& options, GatewayCounters& coun
     decision.reason = std::string(tokenCheckText(check)) + "\n";
     return decision;
   }
-  bool allowed = grant.recorder == recorder;
-  for (std::int32_t id : ids) allowed = allowed && grant.allows(recorder, id);
-  if (!allowed) {
-    counters.tokenOtherCamera.fetch_add(1);
-    decision.allowed = false;
-    decision.status = http::status::forbidden;
-    decision.reason = "the link does not allow these cameras\n";
-    return decision;
-  }
   decision.grant = std::move(grant);
+  return decision;
+}
+
+AccessDecision refuseOtherCameras(GatewayCounters& counters, const char* reason) {
+  counters.tokenOtherCamera.fetch_add(1);
+  AccessDecision decision;
+  decision.allowed = false;
+  decision.status = http::status::forbidden;
+  decision.reason = reason;
+  return decision;
+}
+
+AccessDecision decideAccess(const GatewayOptions& options, GatewayCounters& counters, std::string_view token,
+                            const std::string& recorder, const std::vector<std::int32_t>& ids) {
+  AccessDecision decision = checkToken(options, counters, token);
+  if (!decision.grant) return decision;
+  bool allowed = decision.grant->recorder == recorder;
+  for (std::int32_t id : ids) allowed = allowed && decision.grant->allows(recorder, id);
+  if (!allowed) return refuseOtherCameras(counters, "the link does not allow these cameras\n");
   return decision;
 }
 
@@ -171,14 +181,24 @@ private:
         response.set(http::field::content_type, "text/plain; version=0.0.4; charset=utf-8");
       }
     } else if (target.path == "/") {
-      if (target.query.empty()) {
-        // The list of recorders is for whoever may watch them all.
-        if (!options_.secrets.empty()) {
-          counters_.tokenMissing.fetch_add(1);
-          return reply(http::status::unauthorized, std::string(tokenCheckText(TokenCheck::Missing)) + "\n", version,
+      if (!isCameraPageQuery(target)) {
+        WallSpec wall;
+        std::string reason;
+        if (!parseWallQuery(target, wall, reason))
+          return reply(http::status::bad_request, reason + "\n", version, keepAlive);
+        // With signed links the wall shows only the cameras the link allows, never a tile
+        // whose WebSocket would be refused.
+        AccessDecision access = checkToken(options_, counters_, wall.token);
+        const std::vector<WallCamera> cameras = wallCameras(options_, access.grant ? &*access.grant : nullptr);
+        if (access.allowed && cameras.empty())
+          access = refuseOtherCameras(counters_, "the link allows none of the wall's cameras\n");
+        if (!access.allowed) return reply(access.status, access.reason, version, keepAlive);
+        if (!access.grant) wall.token.clear();
+        if (wall.page > wallPageCount(cameras.size()))
+          return reply(http::status::not_found,
+                       "no such page: the wall has " + std::to_string(wallPageCount(cameras.size())) + "\n", version,
                        keepAlive);
-        }
-        response.body() = renderIndexPage(options_);
+        response.body() = renderWallPage(cameras, wall);
       } else {
         PageSpec page;
         std::string reason;

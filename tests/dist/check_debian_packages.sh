@@ -20,7 +20,7 @@ trap cleanup EXIT
 expected=(
   "camview|./usr/bin/camview ./usr/share/man/man1/camview.1.gz|libc6 libstdc++6 libpng16-16 libx11-6"
   "camview-recorder|./usr/bin/camview-recorder ./usr/share/man/man1/camview-recorder.1.gz|libc6 libstdc++6 libpng16-16"
-  "camview-gateway|./usr/bin/camview-gateway ./usr/share/man/man1/camview-gateway.1.gz ./usr/share/camview-gateway/web/camview-viewer.js ./usr/share/camview-gateway/web/camview-web.js ./usr/share/camview-gateway/web/camview-web.wasm|libc6 libstdc++6"
+  "camview-gateway|./usr/bin/camview-gateway ./usr/share/man/man1/camview-gateway.1.gz ./usr/share/camview-gateway/web/camview-viewer.js ./usr/share/camview-gateway/web/camview-web.js ./usr/share/camview-gateway/web/camview-web.wasm ./usr/share/camview-gateway/web/camview-wall.js ./usr/share/camview-gateway/web/camview-wall.css|libc6 libstdc++6"
 )
 if [ -f "$source/deploy/camview-gateway.service" ]; then
   expected[2]="${expected[2]/|libc6/ ./usr/lib/systemd/system/camview-gateway.service|libc6}"
@@ -105,7 +105,7 @@ if [ -x "$scratch/root/usr/bin/camview-gateway" ]; then
     stop_gateway
   fi
   if start_gateway --web-root "$web"; then
-    for file in camview-viewer.js camview-web.js camview-web.wasm; do
+    for file in camview-viewer.js camview-web.js camview-web.wasm camview-wall.js camview-wall.css; do
       request "$gateway_port" "/$file"
       [ "$status" = 200 ] && cmp -s "$scratch/body" "$web/$file" || fail "the gateway does not serve the packaged $file ($status)"
     done

@@ -79,6 +79,9 @@ TEST_F(HostileGateway, RebindingAndLinksAreRefusedBeforeAnythingIsServed) {
       {"/camera/gate/1.jpg", "", 401},
       {"/camera/gate/2.mjpg?token=" + token({1}), "", 403},
       {"/?recorder=gate&id=1,2&token=" + token({2, 1}), "", 200},
+      // The wall (camera 0 of gate here) for a link of other cameras only, and of its camera.
+      {"/?token=" + token({1}), "", 403},
+      {"/?token=" + token({0, 1}), "", 200},
   };
   for (const Case& c : cases) EXPECT_EQ(httpGet(port, c.target, c.headers).status, c.status) << c.target;
   EXPECT_EQ(counters().refusedHost.load(), 3u);
@@ -86,7 +89,7 @@ TEST_F(HostileGateway, RebindingAndLinksAreRefusedBeforeAnythingIsServed) {
   EXPECT_EQ(counters().tokenForged.load(), 1u);
   EXPECT_EQ(counters().tokenExpired.load(), 1u);
   EXPECT_EQ(counters().tokenMalformed.load(), 1u);
-  EXPECT_EQ(counters().tokenOtherCamera.load(), 3u);
+  EXPECT_EQ(counters().tokenOtherCamera.load(), 4u);
 
   // The page's token is passed on to the WebSocket, which checks the camera it opens.
   ViewerClient other(port, "gate", "", "?token=" + token({1}));
@@ -95,7 +98,7 @@ TEST_F(HostileGateway, RebindingAndLinksAreRefusedBeforeAnythingIsServed) {
   Message message;
   EXPECT_FALSE(other.read(message));
   EXPECT_EQ(other.closeCode(), int(websocket::close_code::policy_error));
-  EXPECT_EQ(counters().tokenOtherCamera.load(), 4u);
+  EXPECT_EQ(counters().tokenOtherCamera.load(), 5u);
   EXPECT_FALSE(
       ViewerClient(port, "gate", "", "?token=" + token({1}), "rebind.example:" + std::to_string(port)).connected());
   EXPECT_FALSE(

@@ -50,8 +50,10 @@ export function startRecorder(port = 0, extra = []) {
   return startListening(paths.recorder(), ['--port', String(port), '--quiet', ...extra]);
 }
 
-export function startGateway(recorderPort, extra = []) {
-  return startListening(paths.gateway(), ['--listen', '127.0.0.1:0', '--recorder', `gate=127.0.0.1:${recorderPort}`,
+// `cameras`: the recorder's cameras on the wall ("1-4"); none: camera 0.
+export function startGateway(recorderPort, extra = [], cameras = '') {
+  const recorder = `gate=127.0.0.1:${recorderPort}${cameras ? ':' + cameras : ''}`;
+  return startListening(paths.gateway(), ['--listen', '127.0.0.1:0', '--recorder', recorder,
                                           '--web-root', paths.webRoot(), '--quiet', ...extra]);
 }
 

@@ -156,18 +156,22 @@ bool CFramePipeline::processPicture(PictureRecord& record) {
   const bool levelKnown = presentation::SizeTable::validLevel(resolutionLevel_);
   const bool standard576 = record.isVideoStandard576();
   bool ok = false;
-  bool direct = false; // decoded into the display frame itself
+  bool direct = false;    // decoded into the display frame itself
+  bool stretched = false; // ... with its rows stretched to the window's width
   if (frames_[index] && workFrame_ && engine_ && levelKnown) {
     int* heights = sizes_.heights(standard576);
     // A picture of the frame's own size (as the last one of its level and standard was) needs
     // no scaling: the decoder writes straight into the display frame, saving a copy of the
-    // whole picture through the work frame.
-    direct = sizes_.decodedWidth[resolutionLevel_] == width && heights[resolutionLevel_] == height;
+    // whole picture through the work frame. One of the frame's height but another width has
+    // its rows stretched as they are decoded, into the display frame too.
+    direct = heights[resolutionLevel_] == height && width > 0;
+    stretched = direct && sizes_.decodedWidth[resolutionLevel_] != width;
     presentation::DecodeRequest request;
     request.maxWidth = presentation::kDecoderMaxWidth;
     request.maxHeight = heights[0];
     request.columnLimit = sizes_.columnLimit[resolutionLevel_];
     request.skipLevels = resolutionLevel_;
+    request.stretchWidth = stretched ? width : 0;
     presentation::DecodeOutcome outcome = presentation::decodePicture(
         record, request, *engine_, direct ? frames_[index] : workFrame_, presentation::kFrameBytes);
     ok = outcome.ok;
@@ -184,8 +188,17 @@ bool CFramePipeline::processPicture(PictureRecord& record) {
     std::uint8_t* frame = frames_[index];
     const int sourceWidth = sizes_.decodedWidth[resolutionLevel_];
     const int sourceHeight = sizes_.heights(standard576)[resolutionLevel_];
-    if (direct && sourceWidth == width && sourceHeight == height) {
-      presentation::spreadRows(frame, width, height);
+    if (direct && sourceHeight == height && (stretched || sourceWidth == width)) {
+      // Rows of the window's width in the frame layout already, or packed rows to spread.
+      if (!stretched) presentation::spreadRows(frame, width, height);
+    } else if (stretched) {
+      // The height changed since the last picture of this level: the rows have the window's
+      // width already and only rows are picked (the same pixels as scaling the decoded picture).
+      const std::size_t packed = std::size_t(width) * 3;
+      const std::size_t stride = std::size_t(presentation::frameStride(width));
+      for (int row = 0; row < sourceHeight; ++row)
+        std::memcpy(workFrame_ + std::size_t(row) * packed, frame + std::size_t(row) * stride, packed);
+      presentation::scaleNearest(workFrame_, width, sourceHeight, frame, width, height);
     } else {
       // A picture decoded into the frame whose size changed is scaled from the work frame.
       if (direct) std::memcpy(workFrame_, frame, std::size_t(sourceWidth) * std::size_t(sourceHeight) * 3);

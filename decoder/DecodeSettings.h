@@ -37,6 +37,13 @@ struct DecodeSettings {
   int32_t secondFieldLength = 0;
   uint8_t* output = nullptr;
   std::size_t outputSize = 0; // capacity in bytes: at least width * height * 3
+  // 0: rows as decoded, packed. Otherwise every row is stretched or shrunk to this many
+  // pixels as it is converted (pixel j takes decoded pixel floor(j * decoded width /
+  // outputWidth), RowStretch) and rows lie outputStride bytes apart (at least outputWidth * 3;
+  // then outputSize is at least outputStride * height). Saves the copy through a picture of
+  // the decoded width when the window is wider or narrower.
+  int32_t outputWidth = 0;
+  int32_t outputStride = 0;
 
   // Takes both field streams of a split payload (the second may be absent).
   void SetFields(const FieldStreams& fields) noexcept {
@@ -53,7 +60,8 @@ struct DecodeReport {
   int32_t errorBand = 0;
   int32_t errorOffset = 0;
   DecodeRegion region; // the region decoded, after the check
-  // Valid on success: outHeight rows of outWidth packed pixels, outputSize bytes written.
+  // Valid on success: outHeight rows of outWidth packed pixels, outputSize bytes written
+  // (rows of the settings' outputWidth when that was given: outWidth is still the decoded width).
   int32_t outWidth = 0;
   int32_t outHeight = 0;
   int32_t outputSize = 0;

@@ -49,17 +49,17 @@ int CMmxEngine::ConvertToBgr(int offsetRed, int offsetGreen, int offsetBlue) {
   const int scale = 1 << levels_;
   const int groups = (colEnd_ / scale - region.firstColumn) / 8;
   const int width = 8 * groups;
-  const int rowBytes = 3 * width;
   for (int i = 0; i < region.sourceLines; ++i) {
     const int row = OutputRow(region, i);
     if (row < 0) continue;
     const int16_t* y = planes_[0] + static_cast<long>(i) * geometry_.stride[0] + region.firstColumn;
     const int16_t* u = planes_[1] + static_cast<long>(i) * geometry_.stride[1] + region.firstColumn / 2;
     const int16_t* v = planes_[2] + static_cast<long>(i) * geometry_.stride[2] + region.firstColumn / 2;
-    uint8_t* out = OutputRowPointer(row, rowBytes);
+    uint8_t* out = ConvertedRow(row, width);
     if (out == nullptr) continue;
     kernels_->convert(y, u, v, groups, static_cast<int16_t>(offsetBlue), static_cast<int16_t>(offsetGreen),
                       static_cast<int16_t>(offsetRed), out);
+    FinishRow(row, out);
   }
   return width;
 }

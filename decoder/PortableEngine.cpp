@@ -113,14 +113,16 @@ int CPortableEngine::ConvertToBgr(int, int, int) {
   const int scale = 1 << levels_;
   const int pairs = (colEnd_ / scale - region.firstColumn) / 2;
   const int width = 2 * pairs;
-  const int rowBytes = 3 * width;
   for (int i = 0; i < region.sourceLines; ++i) {
     const int row = OutputRow(region, i);
     if (row < 0) continue;
     const int16_t* y = planes_[0] + static_cast<long>(i) * geometry_.stride[0] + region.firstColumn;
     const int16_t* u = planes_[1] + static_cast<long>(i) * geometry_.stride[1] + region.firstColumn / 2;
     const int16_t* v = planes_[2] + static_cast<long>(i) * geometry_.stride[2] + region.firstColumn / 2;
-    if (uint8_t* out = OutputRowPointer(row, rowBytes)) PortableConvertPairs(y, u, v, pairs, out);
+    if (uint8_t* out = ConvertedRow(row, width)) {
+      PortableConvertPairs(y, u, v, pairs, out);
+      FinishRow(row, out);
+    }
   }
   return width;
 }

@@ -4,6 +4,7 @@
 #include "decoder/MmxEngine.h"
 #include "decoder/PortableEngine.h"
 
+#include <algorithm>
 #include <chrono>
 #include <new>
 
@@ -77,12 +78,19 @@ DecodeReport CWaveletDecoder::Decode(const DecodeSettings& requested) noexcept {
   report.outWidth = settings.region.colEnd - settings.region.colStart;
 
   // The frame must hold the whole picture: every placement below stays inside it.
-  const std::size_t required = static_cast<std::size_t>(width) * height * 3;
+  const bool stretched = settings.outputWidth != 0;
+  const std::size_t rowBytes =
+      stretched ? static_cast<std::size_t>(std::max(settings.outputStride, 0)) : static_cast<std::size_t>(width) * 3;
+  const std::size_t required = rowBytes * static_cast<std::size_t>(height);
   if (settings.output == nullptr || settings.outputSize < required) {
     report.result = DEC_NO_OUTPUT;
     return report;
   }
   engine->SetOutput(settings.output, static_cast<long>(required));
+  if (stretched && !engine->SetStretchedOutput(settings.outputWidth, settings.outputStride)) {
+    report.result = DEC_NO_OUTPUT;
+    return report;
+  }
 
   int convertedWidth = 0;
   if (!DecodeOneField(settings.firstFieldData, settings.firstFieldLength, report, convertedWidth)) return report;
@@ -90,12 +98,12 @@ DecodeReport CWaveletDecoder::Decode(const DecodeSettings& requested) noexcept {
     if (settings.secondFieldData != nullptr) {
       if (!DecodeOneField(settings.secondFieldData, settings.secondFieldLength, report, convertedWidth)) return report;
     } else if (settings.twoFields) {
-      engine->DoubleLines(3 * convertedWidth);
+      engine->DoubleLines(engine->OutputPitch(convertedWidth));
     }
   }
 
   report.outWidth = convertedWidth;
-  report.outputSize = report.outHeight * report.outWidth * 3;
+  report.outputSize = report.outHeight * engine->OutputPitch(convertedWidth);
   report.timeTotal = SecondsSince(start);
   return report;
 }

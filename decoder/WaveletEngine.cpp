@@ -192,6 +192,20 @@ int CWaveletEngine::OutputRow(const OutputRegion& r, int i) const {
   return row >= 0 && row < OutputLines() ? row : -1;
 }
 
+uint8_t* CWaveletEngine::ConvertedRow(int row, int width) {
+  if (stretchWidth_ == 0) return OutputRowPointer(row, 3 * width);
+  // The line buffer is the transform's scratch, unused once the planes are rebuilt.
+  const long lineBytes = 2L * scratchSamples_;
+  if (3L * width > lineBytes || OutputRowPointer(row, stretchStride_) == nullptr) return nullptr;
+  if (!stretch_.prepare(width, stretchWidth_)) return nullptr;
+  return reinterpret_cast<uint8_t*>(scratch_);
+}
+
+void CWaveletEngine::FinishRow(int row, const uint8_t* converted) {
+  if (stretchWidth_ == 0) return;
+  stretch_.apply(converted, OutputRowPointer(row, stretchStride_));
+}
+
 void CWaveletEngine::DoubleLines(int rowBytes) {
   const OutputRegion r = Region();
   const int lines = OutputLines();

@@ -10,6 +10,7 @@
 #include "decoder/BitReader.h"
 #include "decoder/DecodeSettings.h"
 #include "decoder/DecodeStatus.h"
+#include "decoder/RowStretch.h"
 #include "decoder/SubbandGeometry.h"
 
 #include <cstdint>
@@ -54,7 +55,19 @@ public:
   void SetOutput(uint8_t* output, long capacity) {
     output_ = output;
     outputCapacity_ = capacity;
+    stretchWidth_ = 0;
+    stretchStride_ = 0;
   }
+  // After SetOutput: converted rows are stretched to `width` pixels, `stride` bytes apart
+  // (width 1..RowStretch::kMaxDestWidth, stride at least width * 3; false otherwise).
+  bool SetStretchedOutput(int width, int stride) {
+    if (width <= 0 || width > RowStretch::kMaxDestWidth || stride < 3 * width) return false;
+    stretchWidth_ = width;
+    stretchStride_ = stride;
+    return true;
+  }
+  // Bytes from one output row to the next for rows of `convertedWidth` pixels.
+  int OutputPitch(int convertedWidth) const { return stretchWidth_ > 0 ? stretchStride_ : 3 * convertedWidth; }
 
   // Read access for tests and tools.
   const SubbandGeometry& Geometry() const { return geometry_; }
@@ -80,6 +93,12 @@ protected:
     const long start = static_cast<long>(row) * rowBytes;
     return output_ != nullptr && row >= 0 && start + rowBytes <= outputCapacity_ ? output_ + start : nullptr;
   }
+
+  // Where the conversion writes output row `row` of `width` pixels: the row itself, or, when
+  // rows are stretched, the line buffer that FinishRow stretches into it. Null when the row
+  // does not fit the output.
+  uint8_t* ConvertedRow(int row, int width);
+  void FinishRow(int row, const uint8_t* converted);
 
   // One-dimensional synthesis kernels: extended arrays in (see SynthesisLine.h), samples out.
   using LineKernel = void (*)(const int16_t* low, const int16_t* high, int n, int16_t* out);
@@ -114,6 +133,9 @@ protected:
   uint8_t header_[BitReader::kHeaderBytes] = {};
   uint8_t* output_ = nullptr;
   long outputCapacity_ = 0;
+  int stretchWidth_ = 0; // 0: rows are written as converted
+  int stretchStride_ = 0;
+  RowStretch stretch_;
   int32_t result_ = DEC_OK;
   ErrorRecord error_;
   BitReader reader_;

@@ -7,7 +7,7 @@
 //   configure(host, port, connectionId, &language); setNotifyWindow(window); setRun(n);
 //   start();
 //   ... on message 1025: if windowSlot[0].valid (acquire), copy the picture out of
-//   windowSlot[0] (PictureRecord::copyFrom), then releaseWindowSlot() (a host that clears
+//   windowSlot[0] (PictureRecord::copyFrom, or takeFrom to move it), then releaseWindowSlot() (a host that clears
 //   windowSlot[0].valid itself is served too, a pass pause later);
 //   ... stop(); (also done by the destructor)
 // recorderFlags() may be read on any thread.

@@ -31,6 +31,24 @@ bool PictureRecord::copyFrom(const PictureRecord& source) {
   return true;
 }
 
+void PictureRecord::takeFrom(PictureRecord& source) noexcept {
+  if (&source == this) return;
+  std::uint8_t* const block = data;
+  const std::int32_t blockCapacity = capacity;
+  data = source.data;
+  capacity = source.capacity;
+  length = source.length;
+  source.data = block;
+  source.capacity = blockCapacity;
+  source.length = 0;
+  std::memcpy(header, source.header, sizeof header);
+  receivedTick = source.receivedTick;
+  clientWidth = source.clientWidth;
+  clientHeight = source.clientHeight;
+  std::memcpy(timing, source.timing, sizeof timing);
+  sequence = source.sequence;
+}
+
 void PictureRecord::release() {
   delete[] data;
   data = nullptr;

@@ -61,6 +61,10 @@ struct PictureRecord {
   // Copies the picture bytes, length, header, receivedTick, client size, timing and sequence
   // from `source`; `valid` is left to the caller. False (capacity 0) when `data` cannot grow.
   bool copyFrom(const PictureRecord& source);
+  // Moves a picture without copying its bytes: the two records exchange their data blocks,
+  // then the rest is copied as copyFrom does. `source` is left with this record's old block
+  // and length 0; `valid` of both is left to the caller. Cannot fail.
+  void takeFrom(PictureRecord& source) noexcept;
   // Frees the data block and empties the record (header and words zero, valid false).
   void release();
 

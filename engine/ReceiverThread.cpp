@@ -194,18 +194,14 @@ void CConnection::handOver() {
   PictureRecord& slot = windowSlot[0];
   const std::uint32_t now = platform::tickCount();
   receiveSlot.timing[PictureRecord::kTimingHandedOver] = now;
-  // A picture that cannot be copied for lack of memory is dropped; the next one is asked
-  // for all the same, without waiting for a paint that will not show it.
-  const bool copied = slot.copyFrom(receiveSlot);
-  if (copied) {
-    noticePosted_.store(false, std::memory_order_release);
-    slot.valid.store(true, std::memory_order_release);
-  } else {
-    picturesDropped_.fetch_add(1, std::memory_order_acq_rel);
-  }
+  // The empty window slot belongs to this thread: the picture moves in by exchanging the two
+  // records' blocks, without a copy of its bytes (and without an allocation that could fail).
+  slot.takeFrom(receiveSlot);
+  noticePosted_.store(false, std::memory_order_release);
+  slot.valid.store(true, std::memory_order_release);
   receiveSlot.valid.store(false, std::memory_order_relaxed);
   requestWaiting_ = true;
-  paintAwaited_ = paintGate_ && copied;
+  paintAwaited_ = paintGate_;
   paintsAtHandOver_ = paints_.load(std::memory_order_acquire);
   handOverTick_ = now;
 }

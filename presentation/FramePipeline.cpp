@@ -177,8 +177,9 @@ bool CFramePipeline::processPicture(PictureRecord& record) {
   const bool levelKnown = presentation::SizeTable::validLevel(resolutionLevel_);
   const bool standard576 = record.isVideoStandard576();
   bool ok = false;
-  bool direct = false; // decoded into the display frame itself
-  int sourceWidth = 0; // the decoded picture, as the scaler reads it
+  bool direct = false;    // decoded into the display frame itself
+  bool stretched = false; // ... with its rows stretched to the window's width
+  int sourceWidth = 0;    // the decoded picture, as the scaler reads it
   int sourceHeight = 0;
   int reducedStride = 0; // of a picture decoded above the recorder's level, else 0
   const bool canDecode = frames_[index] && workFrame_ && engine_ && levelKnown;
@@ -193,13 +194,16 @@ bool CFramePipeline::processPicture(PictureRecord& record) {
     int* heights = sizes_.heights(standard576);
     // A picture of the frame's own size (as the last one of its level and standard was) needs
     // no scaling: the decoder writes straight into the display frame, saving a copy of the
-    // whole picture through the work frame.
-    direct = sizes_.decodedWidth[resolutionLevel_] == width && heights[resolutionLevel_] == height;
+    // whole picture through the work frame. One of the frame's height but another width has
+    // its rows stretched as they are decoded, into the display frame too.
+    direct = heights[resolutionLevel_] == height && width > 0;
+    stretched = direct && sizes_.decodedWidth[resolutionLevel_] != width;
     presentation::DecodeRequest request;
     request.maxWidth = presentation::kDecoderMaxWidth;
     request.maxHeight = heights[0];
     request.columnLimit = sizes_.columnLimit[resolutionLevel_];
     request.skipLevels = resolutionLevel_;
+    request.stretchWidth = stretched ? width : 0;
     presentation::DecodeOutcome outcome = presentation::decodePicture(
         record, request, *engine_, direct ? frames_[index] : workFrame_, presentation::kFrameBytes);
     ok = outcome.ok;
@@ -218,8 +222,17 @@ bool CFramePipeline::processPicture(PictureRecord& record) {
     std::uint8_t* frame = frames_[index];
     if (reducedStride > 0) {
       presentation::scaleReduced(workFrame_, reducedStride, sourceWidth, sourceHeight, level, frame, width, height);
-    } else if (direct && sourceWidth == width && sourceHeight == height) {
-      presentation::spreadRows(frame, width, height);
+    } else if (direct && sourceHeight == height && (stretched || sourceWidth == width)) {
+      // Rows of the window's width in the frame layout already, or packed rows to spread.
+      if (!stretched) presentation::spreadRows(frame, width, height);
+    } else if (stretched) {
+      // The height changed since the last picture of this level: the rows have the window's
+      // width already and only rows are picked (the same pixels as scaling the decoded picture).
+      const std::size_t packed = std::size_t(width) * 3;
+      const std::size_t stride = std::size_t(presentation::frameStride(width));
+      for (int row = 0; row < sourceHeight; ++row)
+        std::memcpy(workFrame_ + std::size_t(row) * packed, frame + std::size_t(row) * stride, packed);
+      presentation::scaleNearest(workFrame_, width, sourceHeight, frame, width, height);
     } else {
       // A picture decoded into the frame whose size changed is scaled from the work frame.
       if (direct) std::memcpy(workFrame_, frame, std::size_t(sourceWidth) * std::size_t(sourceHeight) * 3);

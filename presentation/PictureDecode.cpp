@@ -2,6 +2,7 @@
 
 #include "decoder/PictureSplit.h"
 #include "decoder/WaveletDecoder.h"
+#include "presentation/FrameLayout.h"
 
 namespace presentation {
 
@@ -20,10 +21,16 @@ DecodeOutcome decodePicture(const PictureRecord& record, const DecodeRequest& re
   settings.SetFields(fields);
   settings.output = output;
   settings.outputSize = outputSize;
+  if (request.stretchWidth > 0) {
+    settings.outputWidth = request.stretchWidth;
+    settings.outputStride = frameStride(request.stretchWidth);
+  }
   const wavelet::DecodeReport report = decoder.Decode(settings);
   if (!report.ok()) return outcome;
-  // The scaler reads outWidth x outHeight packed pixels from the buffer.
-  if (report.outWidth <= 0 || report.outHeight <= 0 || std::size_t(report.outWidth) * report.outHeight * 3 > outputSize)
+  // The scaler reads outWidth x outHeight packed pixels from the buffer (or the stretched rows).
+  const std::size_t rowBytes =
+      request.stretchWidth > 0 ? std::size_t(frameStride(request.stretchWidth)) : std::size_t(report.outWidth) * 3;
+  if (report.outWidth <= 0 || report.outHeight <= 0 || rowBytes * std::size_t(report.outHeight) > outputSize)
     return outcome;
   outcome.ok = true;
   outcome.width = report.outWidth;

@@ -18,11 +18,14 @@ struct DecodeRequest {
   int maxHeight = 576;   // rows end at this height
   int columnLimit = 696; // the decoder's last column
   int skipLevels = 0;    // the resolution level
+  // 0: packed rows of the decoded width. Otherwise rows stretched to this width as they are
+  // decoded, frameStride(stretchWidth) apart (the frame layout).
+  int stretchWidth = 0;
 };
 
 struct DecodeOutcome {
   bool ok = false;
-  int width = 0;
+  int width = 0; // decoded, before any stretch
   int height = 0;
 };
 

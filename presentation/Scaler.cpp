@@ -1,21 +1,11 @@
 #include "presentation/Scaler.h"
 
+#include "decoder/RowStretch.h"
 #include "presentation/FrameLayout.h"
 
 #include <cstring>
 
 namespace presentation {
-
-namespace {
-
-// A stretch of output bytes whose source bytes follow one another in the source row.
-struct ColumnRun {
-  int destination; // byte offset in the output row
-  int source;      // byte offset in the source row
-  int length;      // bytes
-};
-
-} // namespace
 
 void scaleNearest(const std::uint8_t* source, int srcWidth, int srcHeight, std::uint8_t* destination, int destWidth,
                   int destHeight) {
@@ -25,26 +15,8 @@ void scaleNearest(const std::uint8_t* source, int srcWidth, int srcHeight, std::
   const std::size_t srcStride = std::size_t(srcWidth) * 3;
   const std::size_t destStride = std::size_t(frameStride(destWidth));
   const std::size_t rowBytes = std::size_t(destWidth) * 3;
-
-  // Source byte offset of each output column, from running sums of srcWidth (the same
-  // truncated quotients as j x srcWidth / destWidth), gathered into runs of consecutive
-  // source pixels. A row stretched from 696 to 720 pixels is 25 runs; a shrunk row is one
-  // run per pixel, and those are copied pixel by pixel.
-  int columnOffset[kFrameMaxWidth];
-  ColumnRun runs[kFrameMaxWidth];
-  int runCount = 0;
-  long long columnSum = 0;
-  for (int j = 0; j < destWidth; ++j, columnSum += srcWidth) {
-    const int offset = static_cast<int>(columnSum / destWidth) * 3;
-    columnOffset[j] = offset;
-    ColumnRun* last = runCount > 0 ? &runs[runCount - 1] : nullptr;
-    if (last && last->source + last->length == offset) {
-      last->length += 3;
-    } else {
-      runs[runCount++] = ColumnRun{j * 3, offset, 3};
-    }
-  }
-  const bool copyRuns = runCount * 4 <= destWidth; // runs of four pixels or more on average
+  wavelet::RowStretch columns;
+  if (!columns.prepare(srcWidth, destWidth)) return;
 
   long long rowSum = 0;
   long long previousSourceRow = -1;
@@ -57,19 +29,7 @@ void scaleNearest(const std::uint8_t* source, int srcWidth, int srcHeight, std::
       continue;
     }
     previousSourceRow = sourceRow;
-    const std::uint8_t* srcRow = source + static_cast<std::size_t>(sourceRow) * srcStride;
-    if (copyRuns) {
-      for (int r = 0; r < runCount; ++r)
-        std::memcpy(destRow + runs[r].destination, srcRow + runs[r].source, std::size_t(runs[r].length));
-      continue;
-    }
-    for (int j = 0; j < destWidth; ++j) {
-      const std::uint8_t* p = srcRow + columnOffset[j];
-      destRow[0] = p[0];
-      destRow[1] = p[1];
-      destRow[2] = p[2];
-      destRow += 3;
-    }
+    columns.apply(source + static_cast<std::size_t>(sourceRow) * srcStride, destRow);
   }
 }
 

@@ -184,16 +184,10 @@ bool CViewer::takePicture(int clientWidth, int clientHeight) {
     return false;
   }
 
+  // The pipeline is idle and the slot is the window side's until it is released: the
+  // picture moves over by exchanging blocks, without copying its bytes.
   pipelineFree_ = false;
-  if (!current.copyFrom(slot)) {
-    // No memory for the picture: drop it (the Receiver thread goes on with the next one)
-    // and offer nothing; the record is empty now.
-    ++picturesDropped_;
-    connection.releaseWindowSlot();
-    pipelineFree_ = true;
-    showStatus(kStatusMemory, true);
-    return false;
-  }
+  current.takeFrom(slot);
   current.valid.store(true, std::memory_order_relaxed);
   current.clientWidth = clientWidth;
   current.clientHeight = clientHeight;

@@ -17,8 +17,8 @@
 // For each window size: this process's CPU time per camera (as a share of one core, and
 // scaled to 25 pictures per second; and how much of it the window thread took), heap
 // allocations per picture (every operator new of the process while it runs), pictures the
-// viewers threw away, and how many pictures each viewer showed per second against the
-// recorder's 25.
+// viewers threw away, how many pictures each viewer showed per second against the
+// recorder's 25, and the resident memory each streaming viewer adds (with its cell's canvas).
 #include "tests/support/CountedAllocation.h"
 #include "engine/LanguageTable.h"
 #include "hosts/desktop/ViewerGrid.h"
@@ -64,6 +64,15 @@ struct Settings {
   bool compose = false;
   std::string recorder = CAMVIEW_RECORDER_PATH;
 };
+
+// Resident set of this process in KiB (VmRSS of /proc/self/status).
+long residentKiB() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+  return 0;
+}
 
 double cpuSeconds(clockid_t clock) {
   timespec now{};
@@ -201,6 +210,7 @@ bool measure(const Settings& settings, const RecorderProcess& recorder, const Ca
   const int columns = 4;
   options.width = width * columns;
   options.height = height * ((settings.cameras + columns - 1) / columns);
+  const long residentBefore = residentKiB();
   desktop::ViewerGrid grid(options);
   grid.start();
 
@@ -212,6 +222,8 @@ bool measure(const Settings& settings, const RecorderProcess& recorder, const Ca
     std::printf("  the viewers did not get going within 120 s (slowest: %d pictures)\n", grid.fewestPicturesShown());
     return false;
   }
+
+  const long residentStreaming = residentKiB();
 
   // The measurement's own allocations (these counters) fall outside the counted span.
   const Counts before = count(grid);
@@ -254,6 +266,8 @@ bool measure(const Settings& settings, const RecorderProcess& recorder, const Ca
   std::printf("  heap allocations: %lld for %lld pictures = %.3f per picture\n", allocated, shown,
               shown > 0 ? double(allocated) / double(shown) : 0.0);
   std::printf("  recorder process (pre-encoded loop): %.1f%% of one core\n", recorderCpu / seconds * 100.0);
+  std::printf("  resident memory per streaming viewer (with its canvas): %.2f MiB\n",
+              double(residentStreaming - residentBefore) / 1024.0 / settings.cameras);
   std::fflush(stdout);
   return true;
 }

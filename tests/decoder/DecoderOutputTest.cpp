@@ -147,6 +147,51 @@ TEST(DecoderOutput, OneFieldAtFullScaleRepeatsEveryLineIntoTheMissingField) {
   }
 }
 
+TEST(DecoderOutput, StretchedRowsAreTheDecodedRowsStretchedByNearestPixel) {
+  const Fields f = MakeFields(720, 288, 9);
+  struct Case {
+    int levels;
+    bool secondField; // without it the rows of the missing field are repeated
+    int outputWidth;
+    int outputStride;
+  };
+  const Case cases[] = {{0, true, 720, 2160},  {0, false, 720, 2160}, {0, true, 361, 1084},
+                        {2, true, 1024, 3072}, {0, true, 696, 2100},  {1, false, 100, 300}};
+  for (const EngineCase& e : kEngines)
+    for (const Case& c : cases) {
+      SCOPED_TRACE(testing::Message() << "engine " << int(e.engine) << " simd " << int(e.simd) << " levels " << c.levels
+                                      << " width " << c.outputWidth);
+      DecodeSetup s;
+      s.engine = e.engine;
+      s.simd = e.simd;
+      s.levels = c.levels;
+      s.colEnd = 696;
+      const std::vector<uint8_t>* second = c.secondField ? &f.second : nullptr;
+      const DecodeRun plain = RunDecoder(s, &f.first, second);
+      ASSERT_TRUE(plain.ok());
+      s.outputWidth = c.outputWidth;
+      s.outputStride = c.outputStride;
+      const DecodeRun run = RunDecoder(s, &f.first, second);
+      ASSERT_TRUE(run.ok()) << run.result;
+      ASSERT_EQ(run.outWidth, plain.outWidth);
+      ASSERT_EQ(run.outHeight, plain.outHeight);
+      for (int row = 0; row < run.outHeight; ++row)
+        for (int x = 0; x < c.outputWidth; ++x) {
+          const size_t from = (size_t(row) * plain.outWidth + size_t(x) * plain.outWidth / c.outputWidth) * 3;
+          const size_t to = size_t(row) * c.outputStride + size_t(x) * 3;
+          ASSERT_EQ(0, memcmp(&run.frame[to], &plain.frame[from], 3)) << "row " << row << " pixel " << x;
+        }
+      for (size_t i = size_t(run.outHeight) * c.outputStride; i < run.frame.size(); ++i)
+        ASSERT_EQ(run.frame[i], kUntouched) << "written past the rows at " << i;
+    }
+
+  // Rows wider than the stretch allows, a stride short of a row, a buffer short of the rows.
+  const DecodeSetup refused[] = {{.outputWidth = 1025, .outputStride = 3075},
+                                 {.outputWidth = 720, .outputStride = 2159},
+                                 {.capacity = 2160L * 576 - 1, .outputWidth = 720, .outputStride = 2160}};
+  for (const DecodeSetup& s : refused) EXPECT_EQ(RunDecoder(s, &f.first, &f.second).result, DEC_NO_OUTPUT);
+}
+
 TEST(DecoderOutput, SingleFieldPicturesWithOddLineCountsStayInsideTheFrame) {
   // 243 lines in one field: two source lines share an output line at levels >= 1.
   const SubbandGeometry g = buildSubbandGeometry(720, 243, 0);

@@ -4,7 +4,8 @@ namespace wavelet::test {
 
 DecodeRun RunDecoder(const DecodeSetup& s, const std::vector<uint8_t>* first, const std::vector<uint8_t>* second) {
   CWaveletDecoder decoder(s.width, s.height, s.engine, s.simd);
-  const long capacity = s.capacity >= 0 ? s.capacity : long(s.width) * s.height * 3;
+  const long rowBytes = s.outputWidth != 0 ? long(s.outputStride) : long(s.width) * 3;
+  const long capacity = s.capacity >= 0 ? s.capacity : rowBytes * s.height;
   DecodeRun run;
   run.frame.assign(size_t(capacity) + 64, kUntouched);
   DecodeSettings settings;
@@ -23,6 +24,8 @@ DecodeRun RunDecoder(const DecodeSetup& s, const std::vector<uint8_t>* first, co
   }
   settings.output = run.frame.data();
   settings.outputSize = size_t(capacity);
+  settings.outputWidth = s.outputWidth;
+  settings.outputStride = s.outputStride;
   static_cast<DecodeReport&>(run) = decoder.Decode(settings);
   return run;
 }

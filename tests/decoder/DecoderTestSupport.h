@@ -27,7 +27,9 @@ struct DecodeSetup {
   int colStart = 0;
   int colEnd = DecodeRegion::kToEdge;
   int rowEnd = DecodeRegion::kToEdge;
-  long capacity = -1; // -1: width * height * 3
+  long capacity = -1;  // -1: width * height * 3 (outputStride * height for stretched rows)
+  int outputWidth = 0; // rows stretched to this width, outputStride bytes apart
+  int outputStride = 0;
 };
 
 DecodeRun RunDecoder(const DecodeSetup& setup, const std::vector<uint8_t>* first, const std::vector<uint8_t>* second);

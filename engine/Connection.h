@@ -24,7 +24,7 @@
 #include "engine/ReconnectBackoff.h"
 #include "platform/Socket.h"
 #include "platform/SocketWaiter.h"
-#include "platform/Thread.h"
+#include "platform/Worker.h"
 #include "platform/Window.h"
 
 #include <atomic>
@@ -154,7 +154,7 @@ private:
   std::uint32_t nextWaitMs() const;
   // A stamp for a picture that has just arrived, later than the previous picture's.
   std::uint32_t receiveStamp();
-  bool stopRequested() const { return stopRequest_.load(std::memory_order_acquire); }
+  bool stopRequested() const { return worker_.stopRequested(); }
   bool post(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) const;
   void storePicture(const CTaggedMessage::ItemEntry& head, const std::uint8_t* message);
   void handleStatus(const std::uint8_t* data, std::int32_t length, ReplyStatus& status);
@@ -162,8 +162,7 @@ private:
   char host_[kHostCapacity] = {};
   int port_ = -1;
   std::int32_t connectionId_ = 0;
-  platform::ThreadHandle thread_;
-  std::atomic<bool> stopRequest_{false};
+  platform::Worker worker_; // the Receiver thread
   platform::SocketWaiter waiter_; // woken by stop, releaseWindowSlot and renotify
   std::atomic<bool> ended_{false};
   std::atomic<ReceiverState> state_{ReceiverState::NotRunning};

@@ -13,7 +13,7 @@
 #include "engine/LanguageTable.h"
 #include "engine/NotifyTarget.h"
 #include "engine/PictureRecord.h"
-#include "platform/Thread.h"
+#include "platform/Worker.h"
 #include "platform/WakeEvent.h"
 #include "platform/Window.h"
 #include "platform/paint/FontResource.h"
@@ -62,7 +62,7 @@ public:
   bool finishedWaiting() const { return finished_.load(std::memory_order_acquire) >= 0; }
   // Asks the thread to stop and waits until it has (a pending picture is finished first).
   void stopDecoderThread();
-  bool threadRunning() const { return thread_.running(); }
+  bool threadRunning() const { return worker_.running(); }
 
   // Where 1026 and 1028 go, and the run number they carry. After setWindow returns nothing
   // is posted into the previous window any more.
@@ -112,9 +112,8 @@ private:
   PictureRecord* record_ = nullptr;
   std::atomic<bool> busy_{false};
   std::atomic<int> finished_{-1}; // frame of a finished picture the window side has not taken
-  std::atomic<bool> stop_{false};
   platform::WakeEvent wake_; // signalled by offer and stopDecoderThread
-  platform::ThreadHandle thread_;
+  platform::Worker worker_;  // the Decoder thread
   NotifyTarget notify_;
   std::atomic<bool> statistics_{false};
   int resolutionLevel_ = 0;

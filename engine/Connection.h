@@ -162,7 +162,7 @@ private:
   char host_[kHostCapacity] = {};
   int port_ = -1;
   std::int32_t connectionId_ = 0;
-  platform::Worker worker_; // the Receiver thread
+  platform::Worker worker_;       // the Receiver thread
   platform::SocketWaiter waiter_; // woken by stop, releaseWindowSlot and renotify
   std::atomic<bool> ended_{false};
   std::atomic<ReceiverState> state_{ReceiverState::NotRunning};

@@ -112,8 +112,8 @@ private:
   PictureRecord* record_ = nullptr;
   std::atomic<bool> busy_{false};
   std::atomic<int> finished_{-1}; // frame of a finished picture the window side has not taken
-  platform::WakeEvent wake_; // signalled by offer and stopDecoderThread
-  platform::Worker worker_;  // the Decoder thread
+  platform::WakeEvent wake_;      // signalled by offer and stopDecoderThread
+  platform::Worker worker_;       // the Decoder thread
   NotifyTarget notify_;
   std::atomic<bool> statistics_{false};
   int resolutionLevel_ = 0;

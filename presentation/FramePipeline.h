@@ -6,8 +6,8 @@
 // Hand-over (no locks): the window thread offers a record only while `busy` is clear and
 // then leaves the record alone until it has taken the finished picture (takeFinished). The
 // Decoder thread fills frame `fillIndex`, publishes its ready flag, clears `busy`, marks the
-// picture finished and posts 1028 (after 1026 with status 2 when the decode failed). The
-// finished mark, not the message, is what the window side acts on: a 1028 that was lost
+// picture finished and posts kMsgFrameDecoded (after kMsgStatus with status 2 when the decode failed). The
+// finished mark, not the message, is what the window side acts on: a kMsgFrameDecoded that was lost
 // (no window at the time) or that belongs to an earlier run changes nothing. Flags are
 // atomics with release stores and acquire loads.
 #include "engine/LanguageTable.h"
@@ -64,7 +64,7 @@ public:
   void stopDecoderThread();
   bool threadRunning() const { return worker_.running(); }
 
-  // Where 1026 and 1028 go, and the run number they carry. After setWindow returns nothing
+  // Where kMsgStatus and kMsgFrameDecoded go, and the run number they carry. After setWindow returns nothing
   // is posted into the previous window any more.
   void setWindow(platform::WindowHandle window) { notify_.setWindow(window); }
   platform::WindowHandle window() const { return notify_.window(); }

@@ -170,7 +170,7 @@ TEST(OutOfMemory, RecordThatCannotGrowIsNotOffered) {
   // A larger picture whose copy cannot be allocated.
   std::vector<std::uint8_t> large = small;
   large.resize(small.size() + 4096, 0);
-  h.park(large, 1001, 2); // the slot holds it; the 1025 is handled below
+  h.park(large, 1001, 2); // the slot holds it; the kMsgPictureWaiting is handled below
   arrayRefusal.arm(large.size());
   ASSERT_TRUE(h.pumpUntil([&] { return !CViewerTestAccess::connection(h.viewer()).windowSlot[0].valid.load(); }));
   arrayRefusal.disarm();

@@ -4,13 +4,17 @@
 JOBS ?= $(shell nproc)
 CTEST = ctest --output-on-failure -j $(JOBS)
 
-.PHONY: test demo bootstrap native asan tsan windows mingw32 mingw64 fuzz bench clean wasm web web-deps dist dist-check
+.PHONY: test format-check demo bootstrap native asan tsan windows mingw32 mingw64 fuzz bench clean wasm web web-deps dist dist-check
 
-test: bootstrap native asan tsan windows fuzz web dist-check
+test: bootstrap format-check native asan tsan windows fuzz web dist-check
 	@echo "make test: all suites passed"
 
 bootstrap:
 	@scripts/bootstrap
+
+# Every C/C++ source follows .clang-format (the files that differ are listed).
+format-check: bootstrap
+	scripts/format-check
 
 # Optimised build with every suite.
 native: bootstrap

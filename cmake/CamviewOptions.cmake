@@ -37,14 +37,42 @@ endif()
 
 # Adds every subfolder of the current folder that has a CMakeLists.txt, in name order: each is
 # one independent piece (a tool, a host, a benchmark or test area).
+# With OWN_HEADERS each piece sees its own folder's headers only (camview_area_headers), not
+# those of the pieces beside it.
 function(camview_add_subfolders)
+  cmake_parse_arguments(S "OWN_HEADERS" "" "" ${ARGN})
   file(GLOB parts LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
   list(SORT parts)
+  get_directory_property(includes INCLUDE_DIRECTORIES)
   foreach(part ${parts})
     if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${part} AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${part}/CMakeLists.txt)
+      if(S_OWN_HEADERS) # a subfolder takes the include folders its parent has when it is added
+        file(RELATIVE_PATH area ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/${part})
+        camview_area_headers(${area})
+      endif()
       add_subdirectory(${part})
+      set_directory_properties(PROPERTIES INCLUDE_DIRECTORIES "${includes}")
     endif()
   endforeach()
+endfunction()
+
+# An include folder `root` holding a link named `area` (e.g. "tools/cli") to that source folder.
+function(camview_link_area root area)
+  if(NOT EXISTS ${root}/${area})
+    get_filename_component(parent ${root}/${area} DIRECTORY)
+    file(MAKE_DIRECTORY ${parent})
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${area} ${root}/${area} SYMBOLIC)
+  endif()
+endfunction()
+
+# Programs, tests, tools and benchmarks include their own headers as "area/Header.h" too, and
+# every other header through the libraries they link: the targets of the calling folder (and of
+# its subfolders) see the headers of `area` and nothing else of the tree.
+function(camview_area_headers area)
+  string(REPLACE "/" "." name ${area})
+  set(root ${CMAKE_BINARY_DIR}/include/area.${name})
+  camview_link_area(${root} ${area})
+  include_directories(${root})
 endfunction()
 
 # Headers are included as "area/Header.h". A library makes its area's headers visible only to
@@ -53,10 +81,7 @@ endfunction()
 # pixkit -> platform): a layer cannot include a header of a layer it does not link.
 function(camview_public_headers target area)
   set(root ${CMAKE_BINARY_DIR}/include/${target})
-  if(NOT EXISTS ${root}/${area})
-    file(MAKE_DIRECTORY ${root})
-    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${area} ${root}/${area} SYMBOLIC)
-  endif()
+  camview_link_area(${root} ${area})
   get_target_property(type ${target} TYPE)
   if(type STREQUAL "INTERFACE_LIBRARY") # header-only: nothing of its own to compile
     target_include_directories(${target} INTERFACE ${root})

@@ -6,7 +6,7 @@
 // Owner (the viewer, on its window thread):
 //   configure(host, port, connectionId, &language); setNotifyWindow(window); setRun(n);
 //   start();
-//   ... on message 1025: if windowSlot[0].valid (acquire), copy the picture out of
+//   ... on message kMsgPictureWaiting: if windowSlot[0].valid (acquire), copy the picture out of
 //   windowSlot[0] (PictureRecord::copyFrom, or takeFrom to move it), then releaseWindowSlot() (a host that clears
 //   windowSlot[0].valid itself is served too, a pass pause later);
 //   ... stop(); (also done by the destructor)
@@ -24,7 +24,7 @@
 #include "engine/ReconnectBackoff.h"
 #include "platform/Socket.h"
 #include "platform/SocketWaiter.h"
-#include "platform/Thread.h"
+#include "platform/Worker.h"
 #include "platform/Window.h"
 
 #include <atomic>
@@ -36,7 +36,7 @@ public:
   static constexpr int kHostCapacity = 256; // 255 characters and the terminating NUL
   // The longest pause between two passes while something is due that no event announces:
   // a request not yet sent out, a picture waiting for a window slot that a host frees without
-  // releaseWindowSlot, a 1025 whose post failed.
+  // releaseWindowSlot, a kMsgPictureWaiting whose post failed.
   static constexpr std::uint32_t kPassPauseMs = 20;
   // Otherwise a pass follows the socket becoming readable or a wake-up; without either the
   // thread looks again after this long (the receive watchdog's check).
@@ -63,13 +63,13 @@ public:
   // port, the identifier sent in the open request, and the table for texts and for
   // installing recorder tables (may be null: then texts are empty and tables are ignored).
   void configure(const char* host, int port, std::int32_t connectionId, CLanguageTable* language);
-  // Where messages 1025 to 1027 go; may be changed at any time, null stops the posting.
+  // Where messages kMsgPictureWaiting to kMsgStatusIndex go; may be changed at any time, null stops the posting.
   // After it returns nothing is posted into the previous window any more.
   void setNotifyWindow(platform::WindowHandle window);
   platform::WindowHandle notifyWindow() const { return notify_.window(); }
   // The run number the posted messages carry (engine/RunTag.h); before start.
   void setRun(std::uint32_t run) { notify_.setRun(run); }
-  // The window side asks for 1025 again: the next pass posts it if a picture waits (after
+  // The window side asks for kMsgPictureWaiting again: the next pass posts it if a picture waits (after
   // a new window was attached, the old one may never have seen it).
   void renotify();
   // Window thread: the picture in windowSlot[0] has been taken; the Receiver thread hands the
@@ -83,7 +83,7 @@ public:
   void picturePainted();
 
   // Defines both messages (once) and starts the Receiver thread, on a fresh connection with
-  // empty picture slots. Posts 1026 with status index 3 and returns false when the
+  // empty picture slots. Posts kMsgStatus with status index 3 and returns false when the
   // definitions cannot be stored; false when the thread cannot be created. True at once
   // when the thread already runs; a thread that has ended by itself is replaced.
   bool start();
@@ -110,8 +110,8 @@ public:
   bool sendDueRequest(std::uint32_t now);
   // Milliseconds until the held-back request is due; 0 when it is due now.
   std::uint32_t requestWaitMs(std::uint32_t now) const;
-  // Receiver thread, on a connected pass: posts 1025 when a picture waits in the window slot
-  // and no 1025 has been posted for it yet. One picture costs one 1025, however long the
+  // Receiver thread, on a connected pass: posts kMsgPictureWaiting when a picture waits in the window slot
+  // and no kMsgPictureWaiting has been posted for it yet. One picture costs one kMsgPictureWaiting, however long the
   // window side takes.
   void noticePictureWaiting();
 
@@ -154,7 +154,7 @@ private:
   std::uint32_t nextWaitMs() const;
   // A stamp for a picture that has just arrived, later than the previous picture's.
   std::uint32_t receiveStamp();
-  bool stopRequested() const { return stopRequest_.load(std::memory_order_acquire); }
+  bool stopRequested() const { return worker_.stopRequested(); }
   bool post(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) const;
   void storePicture(const CTaggedMessage::ItemEntry& head, const std::uint8_t* message);
   void handleStatus(const std::uint8_t* data, std::int32_t length, ReplyStatus& status);
@@ -162,13 +162,12 @@ private:
   char host_[kHostCapacity] = {};
   int port_ = -1;
   std::int32_t connectionId_ = 0;
-  platform::ThreadHandle thread_;
-  std::atomic<bool> stopRequest_{false};
+  platform::Worker worker_;       // the Receiver thread
   platform::SocketWaiter waiter_; // woken by stop, releaseWindowSlot and renotify
   std::atomic<bool> ended_{false};
   std::atomic<ReceiverState> state_{ReceiverState::NotRunning};
   NotifyTarget notify_;
-  std::atomic<bool> noticePosted_{false}; // a 1025 was posted for the picture in the window slot
+  std::atomic<bool> noticePosted_{false}; // a kMsgPictureWaiting was posted for the picture in the window slot
   CLanguageTable* language_ = nullptr;
   std::atomic<std::int32_t> recorderFlags_{0};
   std::int32_t pictureCount_ = 0;

@@ -1,5 +1,5 @@
 #pragma once
-// Which run of a viewer posted a message. The wParam of the messages 1025 to 1029 carries in
+// Which run of a viewer posted a message. The wParam of the messages kMsgPictureWaiting to kMsgOfferPicture carries in
 // its low 16 bits what the message contract defines (a status index, a frame index, or 0)
 // and in bits 16 to 30 the number of the viewer start (the run) whose thread posted it. A
 // message posted before a stop may still wait in the window's queue after the next start;

@@ -1,5 +1,5 @@
 #pragma once
-// Status indices carried in wParam of messages 1026 and 1027; the window side turns them
+// Status indices carried in wParam of messages kMsgStatus and kMsgStatusIndex; the window side turns them
 // into language keys.
 #include <cstdint>
 
@@ -13,10 +13,10 @@ enum StatusIndex : int {
   kStatusEstablished = 6,     // "info_establish"
 };
 
-// A recorder error shown by 1026 travels as its error code in lParam, never as a text
+// A recorder error shown by kMsgStatus travels as its error code in lParam, never as a text
 // pointer: the window side looks the text up in its own language table, so nothing a
 // message carries is ever read as an address. Codes outside 2000..2014 travel as
-// kErrorCodeUnknown; 1026 with any other non-zero lParam is not one of ours.
+// kErrorCodeUnknown; kMsgStatus with any other non-zero lParam is not one of ours.
 constexpr std::int32_t kErrorCodeFirst = 2000;
 constexpr std::int32_t kErrorCodeLast = 2014;
 constexpr std::int32_t kErrorCodeInternal = 2001; // "zemerr_intern": a picture that cannot be stored

@@ -57,7 +57,7 @@ void setDecodeMode(CViewer* viewer, presentation::DecodeMode mode) noexcept;
 
 // Paints the picture or the status screen into `area` of the device.
 void paint(CViewer* viewer, paint::Canvas& canvas, const paint::Rect& area) noexcept;
-// Handles the viewer's messages 1025 to 1029; false for any other message.
+// Handles the viewer's messages kMsgPictureWaiting to kMsgOfferPicture; false for any other message.
 bool dispatchMessage(CViewer* viewer, const platform::WindowMessage& message, const ViewerHostWindow& host) noexcept;
 
 // What a viewer shows and has counted, as its host may tell it: a snapshot taken on the
@@ -77,9 +77,9 @@ struct ViewerState {
 // The state of `viewer`; the empty state for null.
 ViewerState viewerState(const CViewer* viewer) noexcept;
 // Copies the viewer's current picture (header, compressed bytes, the window size it is
-// decoded for) into `into`, whose memory grows as needed. Message 1028 shows this picture,
+// decoded for) into `into`, whose memory grows as needed. Message kMsgFrameDecoded shows this picture,
 // and handling it may take the next one in: a host that keeps what went on screen copies
-// before it dispatches the 1028. False for null or when `into` cannot grow.
+// before it dispatches the kMsgFrameDecoded. False for null or when `into` cannot grow.
 bool copyCurrentPicture(const CViewer* viewer, PictureRecord& into) noexcept;
 
 // Viewers created and not yet destroyed in this process, plus the name lookups that

@@ -62,7 +62,7 @@ void CFramePipeline::clearReady() {
 }
 
 bool CFramePipeline::startDecoderThread() {
-  if (thread_.running()) return true;
+  if (worker_.running()) return true;
   busy_.store(false, std::memory_order_release);
   finished_.store(-1, std::memory_order_release);
   fillIndex_.store(0, std::memory_order_release);
@@ -79,10 +79,8 @@ bool CFramePipeline::startDecoderThread() {
   if (!engine_ || !overlay_.initOverlay(language_)) return false;
   overlay_.stats().setStatsHeader(kStatsHeader);
   overlay_.stats().publish();
-  stop_.store(false, std::memory_order_release);
   wake_.reset();
-  thread_ = platform::threadStart(&CFramePipeline::threadEntry, this);
-  return thread_.running();
+  return worker_.start(&CFramePipeline::threadEntry, this);
 }
 
 bool CFramePipeline::offer(PictureRecord* record) {
@@ -96,13 +94,9 @@ bool CFramePipeline::offer(PictureRecord* record) {
 }
 
 void CFramePipeline::stopDecoderThread() {
-  if (!thread_.running()) return;
-  stop_.store(true, std::memory_order_release);
-  wake_.signal();
-  // The thread leaves at its next look at the flag: at once from its wait, or after the
+  // The thread leaves at its next look at the request: at once from its wait, or after the
   // picture it is working on.
-  platform::threadRelease(thread_);
-  stop_.store(false, std::memory_order_release);
+  worker_.stop([this] { wake_.signal(); });
 }
 
 unsigned CFramePipeline::threadEntry(void* argument) {
@@ -137,7 +131,7 @@ void CFramePipeline::run() {
       if (!ok) notify_.post(platform::kMsgStatus, kStatusDecompressError, 0);
       notify_.post(platform::kMsgFrameDecoded, std::uintptr_t(index), 0);
     }
-    if (stop_.load(std::memory_order_acquire)) return;
+    if (worker_.stopRequested()) return;
     if (busy_.load(std::memory_order_acquire)) continue;
     wake_.wait(kIdleWaitMs);
   }

@@ -6,14 +6,14 @@
 // Hand-over (no locks): the window thread offers a record only while `busy` is clear and
 // then leaves the record alone until it has taken the finished picture (takeFinished). The
 // Decoder thread fills frame `fillIndex`, publishes its ready flag, clears `busy`, marks the
-// picture finished and posts 1028 (after 1026 with status 2 when the decode failed). The
-// finished mark, not the message, is what the window side acts on: a 1028 that was lost
+// picture finished and posts kMsgFrameDecoded (after kMsgStatus with status 2 when the decode failed). The
+// finished mark, not the message, is what the window side acts on: a kMsgFrameDecoded that was lost
 // (no window at the time) or that belongs to an earlier run changes nothing. Flags are
 // atomics with release stores and acquire loads.
 #include "engine/LanguageTable.h"
 #include "engine/NotifyTarget.h"
 #include "engine/PictureRecord.h"
-#include "platform/Thread.h"
+#include "platform/Worker.h"
 #include "platform/WakeEvent.h"
 #include "platform/Window.h"
 #include "platform/paint/FontResource.h"
@@ -63,9 +63,9 @@ public:
   bool finishedWaiting() const { return finished_.load(std::memory_order_acquire) >= 0; }
   // Asks the thread to stop and waits until it has (a pending picture is finished first).
   void stopDecoderThread();
-  bool threadRunning() const { return thread_.running(); }
+  bool threadRunning() const { return worker_.running(); }
 
-  // Where 1026 and 1028 go, and the run number they carry. After setWindow returns nothing
+  // Where kMsgStatus and kMsgFrameDecoded go, and the run number they carry. After setWindow returns nothing
   // is posted into the previous window any more.
   void setWindow(platform::WindowHandle window) { notify_.setWindow(window); }
   platform::WindowHandle window() const { return notify_.window(); }
@@ -120,9 +120,8 @@ private:
   PictureRecord* record_ = nullptr;
   std::atomic<bool> busy_{false};
   std::atomic<int> finished_{-1}; // frame of a finished picture the window side has not taken
-  std::atomic<bool> stop_{false};
-  platform::WakeEvent wake_; // signalled by offer and stopDecoderThread
-  platform::ThreadHandle thread_;
+  platform::WakeEvent wake_;      // signalled by offer and stopDecoderThread
+  platform::Worker worker_;       // the Decoder thread
   NotifyTarget notify_;
   std::atomic<bool> statistics_{false};
   std::atomic<presentation::DecodeMode> decodeMode_{presentation::DecodeMode::Full};

@@ -198,7 +198,7 @@ bool CViewer::takePicture(int clientWidth, int clientHeight) {
 }
 
 bool CViewer::submitPicture() {
-  // Nothing taken, or offered already (a stray, repeated or earlier run's 1029).
+  // Nothing taken, or offered already (a stray, repeated or earlier run's kMsgOfferPicture).
   if (!offerPending_) return true;
   pipeline.setStatisticsSwitch(diagnosticsOn());
   current.timing[PictureRecord::kTimingOffered] = platform::tickCount();

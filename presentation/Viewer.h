@@ -2,7 +2,7 @@
 // One embedded viewer: the connection to its recorder, the viewer's own picture record, the
 // frame pipeline with its Decoder thread and overlay, the status screen, the statistics
 // counters and the language table. Everything here runs on the host's window thread; the
-// worker threads reach it only through the posted messages 1025 to 1029, which every host
+// worker threads reach it only through the posted messages kMsgPictureWaiting to kMsgOfferPicture, which every host
 // hands to dispatchViewerMessage (presentation/ViewerMessages.h).
 #include "engine/Connection.h"
 #include "engine/LanguageTable.h"
@@ -62,14 +62,14 @@ public:
   bool showStatus(int statusIndex, bool repaint);
   bool showStatusText(const char* text, bool repaint);
   // Takes the picture waiting in the connection's window slot; the decoder renders it for a
-  // window of clientWidth x clientHeight. True when taken: then message 1029 offers it.
+  // window of clientWidth x clientHeight. True when taken: then message kMsgOfferPicture offers it.
   bool takePicture(int clientWidth, int clientHeight);
   // Offers the taken picture to the Decoder thread. True when there was nothing to offer or
   // the offer was accepted; false when the thread is busy, which its next finished picture
   // resolves (frameDecoded offers again). Never waits.
   bool submitPicture();
-  // Message 1028: shows the frame the Decoder thread has finished. The pipeline's finished
-  // mark decides; `frameIndex` is only what the message said (a stale or repeated 1028
+  // Message kMsgFrameDecoded: shows the frame the Decoder thread has finished. The pipeline's finished
+  // mark decides; `frameIndex` is only what the message said (a stale or repeated kMsgFrameDecoded
   // finds nothing finished and changes nothing).
   void frameDecoded(int frameIndex);
 
@@ -87,7 +87,7 @@ public:
   // The number of the current run, carried by every message the viewer's threads post.
   std::uint32_t run() const { return run_; }
   bool offerPending() const { return offerPending_; }
-  // Decoded pictures made visible since construction (1028 messages with a ready frame).
+  // Decoded pictures made visible since construction (kMsgFrameDecoded messages with a ready frame).
   int picturesShown() const { return picturesShown_; }
   // Pictures taken off the window slot and thrown away since construction: not newer than
   // the one shown, malformed, or no memory to copy them (decode failures: decodeErrors).
@@ -133,7 +133,7 @@ private:
   bool holdsPicture_ = false; // current has held a received picture
   bool offerPending_ = false; // current was taken and not yet accepted by the Decoder thread
   // A status came while a picture was on its way through the pipeline: that picture is older
-  // news than the status and must not cover it when its 1028 comes.
+  // news than the status and must not cover it when its kMsgFrameDecoded comes.
   bool statusAfterTake_ = false;
   bool started_ = false;
   std::uint32_t run_ = 0;

@@ -44,7 +44,7 @@ bool dispatchViewerMessage(CViewer& viewer, const platform::WindowMessage& messa
   case platform::kMsgFrameDecoded:
     viewer.frameDecoded(static_cast<int>(value));
     // A picture that arrived while the Decoder thread was busy waits in the window slot; its
-    // one 1025 came too early, so it is taken now.
+    // one kMsgPictureWaiting came too early, so it is taken now.
     if (canRender && viewer.takePicture(host.clientWidth, host.clientHeight)) offerLater(viewer, host);
     platform::invalidate(host.window, host.eraseOnFrame);
     return true;

@@ -12,6 +12,7 @@
 #include "tests/wine/plugin/TestBrowser.h"
 #include "tests/wine/support/FullListener.h"
 #include "tests/wine/support/RecorderProcess.h"
+#include "platform/Window.h"
 
 #include <windows.h>
 #include <psapi.h>
@@ -78,7 +79,8 @@ struct Bench {
       HWND site = browser.createSite(0, 0, 720, 576);
       double painted = -1;
       browser.afterDispatch = [&](const MSG& message) {
-        if (painted < 0 && message.hwnd == site && message.message == WM_PAINT && browser.taken(site, 1028) > 0)
+        if (painted < 0 && message.hwnd == site && message.message == WM_PAINT &&
+            browser.taken(site, platform::kMsgFrameDecoded) > 0)
           painted = nowMs();
       };
       const double start = nowMs();
@@ -109,19 +111,19 @@ struct Bench {
     }
     const auto allHave = [&](int frames) {
       for (HWND site : sites)
-        if (browser.taken(site, 1028) < frames) return false;
+        if (browser.taken(site, platform::kMsgFrameDecoded) < frames) return false;
       return true;
     };
     if (!browser.pumpUntil([&] { return allHave(5); }, 120000)) std::printf("16 instances: not all receiving\n");
     int framesBefore = 0;
-    for (HWND site : sites) framesBefore += browser.taken(site, 1028);
+    for (HWND site : sites) framesBefore += browser.taken(site, platform::kMsgFrameDecoded);
     const double cpuBefore = cpuMs();
     const double start = nowMs();
     browser.pumpUntil([] { return false; }, seconds * 1000);
     const double wall = nowMs() - start;
     const double cpu = cpuMs() - cpuBefore;
     int frames = -framesBefore;
-    for (HWND site : sites) frames += browser.taken(site, 1028);
+    for (HWND site : sites) frames += browser.taken(site, platform::kMsgFrameDecoded);
     const auto after = memory();
     std::printf("16 instances (240 x 165 windows, one camera at up to 25 pictures/s) over %.1f s:\n", wall / 1000);
     std::printf("  frames decoded and shown   %.1f per second in all, %.1f per instance\n", frames * 1000.0 / wall,
@@ -145,13 +147,13 @@ struct Bench {
     Element& element = browser.embed(attributes(recorder.port(), 1));
     HWND site = browser.createSite(0, 0, 720, 576);
     browser.setWindow(element, site);
-    if (!browser.pumpUntil([&] { return browser.taken(site, 1028) >= 5; }, 60000)) {
+    if (!browser.pumpUntil([&] { return browser.taken(site, platform::kMsgFrameDecoded) >= 5; }, 60000)) {
       std::printf("unpaced: no pictures\n");
       return;
     }
     constexpr UINT kTimerMs = 50;
     SetTimer(browser.frame(), 1, kTimerMs, nullptr);
-    const int framesBefore = browser.taken(site, 1028);
+    const int framesBefore = browser.taken(site, platform::kMsgFrameDecoded);
     const int firesBefore = browser.taken(browser.frame(), WM_TIMER);
     const double cpuBefore = processCpuMs();
     const double start = nowMs();
@@ -159,7 +161,7 @@ struct Bench {
     const double wall = nowMs() - start;
     const double cpu = processCpuMs() - cpuBefore;
     KillTimer(browser.frame(), 1);
-    const int frames = browser.taken(site, 1028) - framesBefore;
+    const int frames = browser.taken(site, platform::kMsgFrameDecoded) - framesBefore;
     const int fires = browser.taken(browser.frame(), WM_TIMER) - firesBefore;
     std::printf("1 instance (720 x 576) against an unpaced recorder over %.1f s:\n", wall / 1000);
     std::printf("  frames decoded and shown   %.1f per second\n", frames * 1000.0 / wall);
@@ -243,7 +245,7 @@ int main(int argc, char** argv) {
     bench.sixteenInstances(still.port());
     const auto frames = [](int count) {
       return [count](TestBrowser& browser, Element&, HWND site) {
-        return browser.pumpUntil([&] { return browser.taken(site, 1028) >= count; });
+        return browser.pumpUntil([&] { return browser.taken(site, platform::kMsgFrameDecoded) >= count; });
       };
     };
     bench.destroyIn("while pictures arrive", recorder.port(), bench.rounds, frames(3));
@@ -254,7 +256,7 @@ int main(int argc, char** argv) {
                       MSG message;
                       while (GetMessageW(&message, nullptr, 0, 0) > 0) {
                         DispatchMessageW(&message);
-                        if (message.hwnd == site && message.message == 1029) return true;
+                        if (message.hwnd == site && message.message == platform::kMsgOfferPicture) return true;
                       }
                       return false;
                     });

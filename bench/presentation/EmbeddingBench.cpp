@@ -59,8 +59,8 @@ struct HostedViewer {
   }
   ~HostedViewer() { embed::destroyViewer(viewer); }
 
-  // Pumps until `frames` more 1028 messages were handled or `timeoutMs` passed; after each
-  // 1028 the window thread is busy for `busyMs` (painting, other page work).
+  // Pumps until `frames` more kMsgFrameDecoded messages were handled or `timeoutMs` passed; after each
+  // kMsgFrameDecoded the window thread is busy for `busyMs` (painting, other page work).
   bool pumpFrames(int frames, std::uint32_t busyMs = 0, std::uint32_t timeoutMs = 60000) {
     const int target = counts[platform::kMsgFrameDecoded] + frames;
     const ViewerHostWindow host{window.handle(), 720, 576, false};

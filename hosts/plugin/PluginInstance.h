@@ -23,7 +23,7 @@ struct PluginInstance {
   // browser has taken its window back, so none reaches the browser's window procedure and
   // none is lost (a lost "frame decoded" would stop the pictures for good).
   HWND parkingWindow = nullptr;
-  // A picture announced there (message 1025, or one a decoded frame would take in) is not
+  // A picture announced there (message kMsgPictureWaiting, or one a decoded frame would take in) is not
   // taken without a window to render it for; the announcement is passed on to the next
   // window the browser gives.
   bool pictureAnnounced = false;

@@ -1,6 +1,6 @@
 #pragma once
 // The instance's window: the browser's child window whose procedure the plug-in replaces to
-// paint the viewer and to receive its messages 1025 to 1029, and the plug-in's own hidden
+// paint the viewer and to receive its messages kMsgPictureWaiting to kMsgOfferPicture, and the plug-in's own hidden
 // window that holds those messages while the browser has taken its window back.
 #include "hosts/plugin/PluginInstance.h"
 

@@ -74,7 +74,7 @@ int WebViewerHost::pump() {
   int result = 0;
   const ViewerHostWindow host{window_.handle(), canvas_.width(), canvas_.height(), false};
   window_.pump([&](const platform::WindowMessage& message) {
-    // A 1028 shows the picture the Decoder thread had, which is the viewer's current picture
+    // A kMsgFrameDecoded shows the picture the Decoder thread had, which is the viewer's current picture
     // only until the message is handled: handling it may take the next waiting picture in.
     // So the current picture is copied first and kept if it went on screen. The copy lets
     // what is on screen be told and compared exactly.

@@ -52,7 +52,7 @@ recorder::ServerOptions withFaults(const char* script) {
   return options;
 }
 
-// A recorder error's 1026 carries its code; the text is the viewer's.
+// A recorder error's kMsgStatus carries its code; the text is the viewer's.
 bool sawStatusText(ViewerHarness& h, const char* text) {
   for (const auto& m : h.handled)
     if (m.message == platform::kMsgStatus && m.lParam != 0 &&

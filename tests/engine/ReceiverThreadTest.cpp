@@ -1,5 +1,5 @@
 // The real Receiver thread against a fake recorder on loopback. A message window on the
-// test's thread plays the window side: it logs every posted message and, on 1025, takes
+// test's thread plays the window side: it logs every posted message and, on kMsgPictureWaiting, takes
 // the picture out of the connection's window slot as the viewer does.
 // Timing is never asserted tightly: counts have generous bounds, waits have long time-outs.
 #include "base/LittleEndian.h"
@@ -170,7 +170,7 @@ TEST_F(ReceiverThreadTest, OpenRequestThenEstablishedAndAStreamOfPictures) {
   for (std::size_t i = 1; i < requests.size(); ++i) {
     EXPECT_EQ(requests[i].bytes, rawMessage("PLPR", 32, rawItem("PDAT", 16, pdat(3)))) << i;
   }
-  // 1027 "established" comes before the first picture.
+  // kMsgStatusIndex "established" comes before the first picture.
   ASSERT_FALSE(window.log.empty());
   EXPECT_EQ(window.log[0].message, platform::kMsgStatusIndex);
   EXPECT_EQ(window.log[0].wParam, std::uintptr_t(kStatusEstablished));

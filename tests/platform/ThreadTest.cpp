@@ -5,6 +5,7 @@
 
 #include "platform/Thread.h"
 #include "platform/WakeEvent.h"
+#include "platform/Worker.h"
 #include "platform/Time.h"
 
 namespace {
@@ -68,6 +69,46 @@ TEST(Thread, ManyShortThreadsAllRunAndRelease) {
   }
   for (ThreadHandle& thread : threads) platform::threadRelease(thread);
   EXPECT_EQ(count.load(), 16);
+}
+
+struct WakeableWorker {
+  platform::Worker worker;
+  platform::WakeEvent wake;
+  std::atomic<int> runs{0};
+  bool sawStop = false; // written by the thread before it returns, read after stop
+};
+
+unsigned waitForStop(void* argument) {
+  auto& owner = *static_cast<WakeableWorker*>(argument);
+  owner.runs.fetch_add(1);
+  // Only the stop's wake-up ends this wait in time; without it the test would hang a minute.
+  while (!owner.worker.stopRequested()) {
+    owner.wake.wait(60000);
+    owner.wake.reset();
+  }
+  owner.sawStop = true;
+  return 0;
+}
+
+TEST(Worker, StopWakesTheThreadAndAStartAfterwardsRunsAgain) {
+  WakeableWorker owner;
+  int wakes = 0;
+  owner.worker.stop([&] { ++wakes; }); // nothing runs: no wake-up
+  EXPECT_EQ(wakes, 0);
+  for (int run = 1; run <= 2; ++run) {
+    ASSERT_TRUE(owner.worker.start(waitForStop, &owner));
+    EXPECT_TRUE(owner.worker.start(waitForStop, &owner)); // no second thread
+    owner.sawStop = false;
+    owner.worker.stop([&] {
+      ++wakes;
+      owner.wake.signal();
+    });
+    EXPECT_FALSE(owner.worker.running());
+    EXPECT_FALSE(owner.worker.stopRequested()); // cleared for the next start
+    EXPECT_TRUE(owner.sawStop);
+    EXPECT_EQ(owner.runs.load(), run);
+  }
+  EXPECT_EQ(wakes, 2);
 }
 
 TEST(WakeEvent, EndsAWaitAtOnceAndStaysUpUntilReset) {

@@ -85,7 +85,7 @@ TEST(MessageWindow, CarriesTheFullParameterWidths) {
   EXPECT_EQ(seen[1].lParam, -7);
 }
 
-// The window thread re-posts 1029 to itself while the Decoder thread is busy: each pump
+// The window thread re-posts kMsgOfferPicture to itself while the Decoder thread is busy: each pump
 // must end, with the re-posted message left for the next one.
 TEST(MessageWindow, MessagesPostedByTheHandlerWaitForTheNextPump) {
   MessageWindow window;

@@ -28,7 +28,7 @@ public:
     height_ = height;
   }
 
-  // Puts a picture into the window slot and posts 1025, as the Receiver thread does.
+  // Puts a picture into the window slot and posts kMsgPictureWaiting, as the Receiver thread does.
   void park(const std::vector<std::uint8_t>& payload, std::uint32_t receivedTick, int pictureNumber,
             bool standard576 = true, int level = 0, bool post = true);
   // Posts as the viewer's threads do: `value` tagged with the current run.
@@ -37,11 +37,11 @@ public:
   // Dispatches queued messages (waiting up to 50 ms for each batch) until `done` holds or
   // `timeoutMs` passes. Every message handled is appended to `handled`.
   bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 5000);
-  // Pumps until `count` more 1028 messages have been handled.
+  // Pumps until `count` more kMsgFrameDecoded messages have been handled.
   bool waitForFrames(int count, int timeoutMs = 5000);
 
   paint::SoftwareCanvas paint();
-  // A copy of the picture on screen, taken as its 1028 was handled: handling a 1028 may
+  // A copy of the picture on screen, taken as its kMsgFrameDecoded was handled: handling a kMsgFrameDecoded may
   // already take the next waiting picture in as the viewer's current picture.
   const PictureRecord& shownPicture() const { return shown_[shownIndex_]; }
 

@@ -89,7 +89,7 @@ TEST(Viewer, PictureWaitingWhileTheDecoderIsBusyStaysInTheSlot) {
   EXPECT_TRUE(CViewerTestAccess::connection(h.viewer()).windowSlot[0].valid.load());
   EXPECT_EQ(h.viewer().currentPicture().receivedTick, 1000u);
 
-  // After the first frame is shown, the next 1025 takes the waiting picture.
+  // After the first frame is shown, the next kMsgPictureWaiting takes the waiting picture.
   ASSERT_TRUE(h.waitForFrames(1));
   h.post(platform::kMsgPictureWaiting);
   ASSERT_TRUE(h.waitForFrames(1));
@@ -231,7 +231,7 @@ TEST(Viewer, DispatcherFollowsTheMessageContract) {
   const int shown = h.viewer().showIndex();
   dispatchViewerMessage(h.viewer(), {platform::kMsgFrameDecoded, ours(5), 0}, host);
   EXPECT_EQ(h.viewer().showIndex(), shown);
-  // 1029 with nothing taken offers nothing and is not repeated.
+  // kMsgOfferPicture with nothing taken offers nothing and is not repeated.
   EXPECT_TRUE(h.viewer().submitPicture());
   EXPECT_FALSE(h.viewer().framePipeline().busy());
   dispatchViewerMessage(h.viewer(), {platform::kMsgStatus, ours(0), kErrorCodeFirst + 6}, host);
@@ -294,7 +294,7 @@ TEST(Viewer, DetachTakesTheWorkersWindowTooAndStartsAgainAfterStop) {
 
 TEST(Viewer, MessagesOfTheRunBeforeARestartAreIgnored) {
   ViewerHarness h(CLanguageTable::kEnglish);
-  // Picture 1 is decoded, but its 1028 is still queued when the viewer stops.
+  // Picture 1 is decoded, but its kMsgFrameDecoded is still queued when the viewer stops.
   h.park(picture(0), 1000, 1);
   ASSERT_TRUE(h.pumpUntil([&] { return !h.viewer().pipelineFree() && !h.viewer().offerPending(); }));
   ASSERT_TRUE(waitWithoutPumping([&] { return !h.viewer().framePipeline().busy(); }));
@@ -310,7 +310,7 @@ TEST(Viewer, MessagesOfTheRunBeforeARestartAreIgnored) {
   ASSERT_TRUE(h.pumpUntil([&] {
     const CFramePipeline& pipeline = h.viewer().framePipeline();
     overlapped |= pipeline.busy() && pipeline.fillIndex() == h.viewer().showIndex();
-    return h.viewer().picturesShown() == 1; // the first picture's 1028 came too late
+    return h.viewer().picturesShown() == 1; // the first picture's kMsgFrameDecoded came too late
   }));
   EXPECT_FALSE(overlapped);
   EXPECT_EQ(h.viewer().currentPicture().receivedTick, 1001u);

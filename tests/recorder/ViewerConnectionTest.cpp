@@ -48,8 +48,8 @@ public:
   std::vector<std::vector<std::uint8_t>> bodies;
   std::vector<std::string> cameras;
   std::vector<std::int32_t> sequences;
-  std::vector<int> statusIndices;       // 1026 and 1027 by index
-  std::vector<std::string> statusTexts; // 1026 with a text
+  std::vector<int> statusIndices;       // kMsgStatus and kMsgStatusIndex by index
+  std::vector<std::string> statusTexts; // kMsgStatus with a text
 
 private:
   void handle(const platform::WindowMessage& message) {

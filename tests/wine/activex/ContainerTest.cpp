@@ -12,6 +12,7 @@
 #include "tests/wine/support/RecorderProcess.h"
 #include "tests/wine/support/Threads.h"
 #include "tests/wine/support/WindowReadBack.h"
+#include "platform/Window.h"
 
 #include <winsock2.h>
 
@@ -334,8 +335,8 @@ TEST_F(ContainerTest, ForeignMessagesOnItsWindowChangeNothing) {
   std::mt19937_64 random(20);
   for (int sent = 0; sent < 10000;) {
     for (int i = 0; i < 500; ++i, ++sent)
-      PostMessageW(control.window(), 1025 + UINT(random() % 5), sent % 2 ? WPARAM(random()) : WPARAM(random() % 256),
-                   LPARAM(random()));
+      PostMessageW(control.window(), platform::kMsgPictureWaiting + UINT(random() % 5),
+                   sent % 2 ? WPARAM(random()) : WPARAM(random() % 256), LPARAM(random()));
     const int marks = marksTaken;
     PostMessageW(mark, WM_APP, 0, 0);
     ASSERT_TRUE(winetest::pumpUntil([&] { return marksTaken > marks; }));

@@ -8,6 +8,7 @@
 #include "tests/wine/support/NativeViewer.h"
 #include "tests/wine/support/RecorderProcess.h"
 #include "tests/wine/support/WindowReadBack.h"
+#include "platform/Window.h"
 
 #include <climits>
 #include <cstddef>
@@ -129,7 +130,7 @@ Scene showScene(TestBrowser& browser, const std::vector<std::string>& recorderOp
 
 TEST_F(PluginTest, PictureIsPaintedAsTheCorePaintsIt) {
   // One picture, then the recorder stalls: the window keeps showing it.
-  const Scene scene = showScene(*browser, {"--fault", "at 1 stall 600000"}, 640, 480, 1028);
+  const Scene scene = showScene(*browser, {"--fault", "at 1 stall 600000"}, 640, 480, platform::kMsgFrameDecoded);
   EXPECT_LT(countColour(scene.plugin, kStatusBlue), 640 * 480 / 10); // a picture, not a status screen
   // The frame of 480 rows is blitted over 482 (GDI repeats two of them): the software canvas
   // picks the same rows as GDI, so the pictures are the same to the pixel.
@@ -140,7 +141,8 @@ TEST_F(PluginTest, PictureIsPaintedAsTheCorePaintsIt) {
 
 TEST_F(PluginTest, StatusScreensArePaintedAsTheCorePaintsThem) {
   // The recorder's error text, and nothing more.
-  const Scene scene = showScene(*browser, {"--fault", "at 0 error 2004; at 0 stall 600000"}, 400, 300, 1026, true);
+  const Scene scene =
+      showScene(*browser, {"--fault", "at 0 error 2004; at 0 stall 600000"}, 400, 300, platform::kMsgStatus, true);
   EXPECT_TRUE(testsupport::sameImage("plugin-recorder-error", scene.plugin, scene.native));
   EXPECT_TRUE(testsupport::sameImage("plugin-recorder-error-printed", scene.printed, scene.native));
 
@@ -247,7 +249,7 @@ TEST_F(PluginTest, WindowRepaintedMovedResizedTakenBackAndGivenAgain) {
   // browser's; given a window again, the pictures go on.
   bool takenBack = false;
   browser->afterDispatch = [&](const MSG& message) {
-    if (!takenBack && message.hwnd == second && message.message == 1029) {
+    if (!takenBack && message.hwnd == second && message.message == platform::kMsgOfferPicture) {
       takenBack = true;
       browser->setWindow(element, nullptr);
     }
@@ -255,15 +257,15 @@ TEST_F(PluginTest, WindowRepaintedMovedResizedTakenBackAndGivenAgain) {
   ASSERT_TRUE(browser->pumpUntil([&] { return takenBack; }));
   browser->afterDispatch = nullptr;
   EXPECT_EQ(GetWindowLongPtrW(second, GWLP_WNDPROC), ownProcedure);
-  const int parked = browser->takenElsewhere(1025);
-  ASSERT_TRUE(browser->pumpUntil([&] { return browser->takenElsewhere(1025) > parked; }));
+  const int parked = browser->takenElsewhere(platform::kMsgPictureWaiting);
+  ASSERT_TRUE(browser->pumpUntil([&] { return browser->takenElsewhere(platform::kMsgPictureWaiting) > parked; }));
   ASSERT_EQ(browser->setWindow(element, first), NPERR_NO_ERROR);
   ASSERT_TRUE(waitForFrames(first, 3));
 
   // The browser destroys the window without taking it back first.
   DestroyWindow(first);
-  const int orphaned = browser->takenElsewhere(1025);
-  ASSERT_TRUE(browser->pumpUntil([&] { return browser->takenElsewhere(1025) > orphaned; }));
+  const int orphaned = browser->takenElsewhere(platform::kMsgPictureWaiting);
+  ASSERT_TRUE(browser->pumpUntil([&] { return browser->takenElsewhere(platform::kMsgPictureWaiting) > orphaned; }));
   EXPECT_EQ(browser->destroy(element), NPERR_NO_ERROR);
   EXPECT_EQ(TestBrowser::viewerMessagesSeenByBrowser(first), 0);
   EXPECT_EQ(TestBrowser::viewerMessagesSeenByBrowser(second), 0);
@@ -277,7 +279,7 @@ void postForeignMessages(TestBrowser& browser, const std::vector<HWND>& windows,
   constexpr int kBatch = 500; // well within a thread's queue
   for (int sent = 0; sent < count;) {
     for (int i = 0; i < kBatch && sent < count; ++i, ++sent) {
-      const UINT message = 1025 + UINT(random() % 5);
+      const UINT message = platform::kMsgPictureWaiting + UINT(random() % 5);
       const WPARAM wParam = sent % 2 ? WPARAM(random()) : WPARAM(random() % 256);
       PostMessageW(windows[std::size_t(sent) % windows.size()], message, wParam, LPARAM(random()));
     }
@@ -326,7 +328,7 @@ TEST_F(PluginTest, ProcedureInstalledAfterThePluginsStaysInTheChain) {
   EXPECT_EQ(GetWindowLongPtrW(site, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&secondSubclass));
   // Whatever goes through the chain now reaches the browser's own procedure.
   const int seen = TestBrowser::viewerMessagesSeenByBrowser(site);
-  SendMessageW(site, 1027, 0, 0);
+  SendMessageW(site, platform::kMsgStatusIndex, 0, 0);
   EXPECT_EQ(TestBrowser::viewerMessagesSeenByBrowser(site), seen + 1);
   EXPECT_EQ(countColour(readWindow(site), kMagenta), 320 * 240);
 
@@ -350,13 +352,13 @@ TEST_F(PluginTest, UnpacedRecorderGetsAtMostFiftyPicturesASecondAndThePagesTimer
   constexpr int kFires = 40;
   ASSERT_NE(SetTimer(browser->frame(), 1, kTimerMs, nullptr), 0u);
   const int firesBefore = browser->taken(browser->frame(), WM_TIMER);
-  const int framesBefore = browser->taken(site, 1028);
+  const int framesBefore = browser->taken(site, platform::kMsgFrameDecoded);
   const DWORD start = GetTickCount();
   const bool fired =
       browser->pumpUntil([&] { return browser->taken(browser->frame(), WM_TIMER) - firesBefore >= kFires; }, 120000);
   const double seconds = double(GetTickCount() - start) / 1000.0;
   KillTimer(browser->frame(), 1);
-  const int frames = browser->taken(site, 1028) - framesBefore;
+  const int frames = browser->taken(site, platform::kMsgFrameDecoded) - framesBefore;
   ASSERT_TRUE(fired) << browser->taken(browser->frame(), WM_TIMER) - firesBefore << " timer events in " << seconds
                      << " s";
   std::printf("%d pictures and %d timer events in %.2f s\n", frames, kFires, seconds);

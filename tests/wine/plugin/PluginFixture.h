@@ -3,6 +3,7 @@
 // folder by MIME type and loads it; each test gets a fresh browser page.
 #include "tests/wine/plugin/PluginLibrary.h"
 #include "tests/wine/plugin/TestBrowser.h"
+#include "platform/Window.h"
 
 #include <gtest/gtest.h>
 
@@ -41,8 +42,8 @@ protected:
 
   // Pumps until the element's window has taken `count` more decoded frames than now.
   bool waitForFrames(HWND site, int count, int timeoutMs = 30000) {
-    const int target = browser->taken(site, 1028) + count;
-    return browser->pumpUntil([&] { return browser->taken(site, 1028) >= target; }, timeoutMs);
+    const int target = browser->taken(site, platform::kMsgFrameDecoded) + count;
+    return browser->pumpUntil([&] { return browser->taken(site, platform::kMsgFrameDecoded) >= target; }, timeoutMs);
   }
 
   PluginLibrary plugin;

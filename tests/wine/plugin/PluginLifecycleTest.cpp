@@ -9,6 +9,7 @@
 #include "tests/wine/support/RecorderProcess.h"
 #include "tests/wine/support/Threads.h"
 #include "tests/wine/support/Watchdog.h"
+#include "platform/Window.h"
 
 #include <atomic>
 #include <functional>
@@ -54,7 +55,7 @@ protected:
     }
     EXPECT_EQ(GetWindowLongPtrW(site, GWLP_WNDPROC), ownProcedure);
     MSG queued;
-    EXPECT_FALSE(PeekMessageW(&queued, site, 1025, 1029, PM_NOREMOVE));
+    EXPECT_FALSE(PeekMessageW(&queued, site, platform::kMsgPictureWaiting, platform::kMsgOfferPicture, PM_NOREMOVE));
     EXPECT_TRUE(browser->pumpUntil([&] { return threadsOfThisProcess() <= threadsBefore; }))
         << threadsOfThisProcess() << " threads, " << threadsBefore << " before";
     EXPECT_EQ(TestBrowser::viewerMessagesSeenByBrowser(site), 0);
@@ -76,8 +77,9 @@ TEST_F(PluginLifecycleTest, DestroyingOneOfTwoLeavesTheOtherReceiving) {
   ASSERT_TRUE(waitForFrames(siteTwo, 2));
 
   EXPECT_EQ(browser->destroy(one), NPERR_NO_ERROR);
-  const int established = browser->taken(siteTwo, 1027);
-  EXPECT_TRUE(browser->pumpUntil([&] { return browser->taken(siteTwo, 1027) >= established + 2; }));
+  const int established = browser->taken(siteTwo, platform::kMsgStatusIndex);
+  EXPECT_TRUE(
+      browser->pumpUntil([&] { return browser->taken(siteTwo, platform::kMsgStatusIndex) >= established + 2; }));
   EXPECT_TRUE(waitForFrames(siteTwo, 3));
 }
 
@@ -96,7 +98,7 @@ TEST_F(PluginLifecycleTest, SixteenInstancesInOneProcess) {
   EXPECT_TRUE(browser->pumpUntil(
       [&] {
         for (HWND site : sites)
-          if (browser->taken(site, 1028) < 2) return false;
+          if (browser->taken(site, platform::kMsgFrameDecoded) < 2) return false;
         return true;
       },
       120000));
@@ -132,7 +134,7 @@ TEST_F(PluginLifecycleTest, DestroyWhileDecoding) {
   // Right after a picture has been offered to the Decoder thread.
   bool destroyed = false;
   browser->afterDispatch = [&](const MSG& message) {
-    if (!destroyed && message.hwnd == site && message.message == 1029) {
+    if (!destroyed && message.hwnd == site && message.message == platform::kMsgOfferPicture) {
       destroyed = true;
       destroyAndExpectSilence(element, site, ownProcedure, threadsBefore);
     }
@@ -173,7 +175,7 @@ TEST_F(PluginLifecycleTest, MisbehavingRecorderNeitherCrashesNorHangsTheBrowser)
   EXPECT_TRUE(browser->pumpUntil(
       [&] {
         for (HWND site : sites)
-          if (browser->taken(site, 1028) < 12) return false;
+          if (browser->taken(site, platform::kMsgFrameDecoded) < 12) return false;
         return true;
       },
       120000));

@@ -1,6 +1,7 @@
 #include "tests/wine/plugin/TestBrowser.h"
 
 #include "tests/wine/support/MessageLoop.h"
+#include "platform/Window.h"
 
 #include <algorithm>
 
@@ -15,7 +16,9 @@ std::map<HWND, int>& viewerMessagesAtSite() {
   return counts;
 }
 
-bool isViewerMessage(UINT message) { return message >= 1025 && message <= 1029; }
+bool isViewerMessage(UINT message) {
+  return message >= platform::kMsgPictureWaiting && message <= platform::kMsgOfferPicture;
+}
 
 void paintBackground(HWND window, HDC dc) {
   RECT client;

@@ -4,7 +4,7 @@
 // element's attributes, NPP_SetWindow, and the message loop on this one thread.
 //
 // The loop records what it takes from the queue for each element window (the viewer's
-// messages 1025 to 1029, WM_PAINT), and each element window's own procedure counts the
+// messages kMsgPictureWaiting to kMsgOfferPicture, WM_PAINT), and each element window's own procedure counts the
 // viewer's messages that reach it: the plug-in must never let one through to the browser.
 #include "hosts/plugin/Npapi.h"
 #include "tests/wine/plugin/PluginLibrary.h"
@@ -63,7 +63,7 @@ public:
   // browser (the plug-in's own) with takenElsewhere.
   int taken(HWND site, UINT message) const;
   int takenElsewhere(UINT message) const;
-  // The viewer's messages (1025 to 1029) that reached the site's own procedure.
+  // The viewer's messages (kMsgPictureWaiting to kMsgOfferPicture) that reached the site's own procedure.
   static int viewerMessagesSeenByBrowser(HWND site);
   // Called after each message the loop dispatched.
   std::function<void(const MSG&)> afterDispatch;

@@ -23,7 +23,7 @@ public:
 
   // Handles the viewer's messages until `done` is true; false after `timeoutMs`.
   bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 30000);
-  // Messages of this number handled so far; for 1026, `withText` counts those with a text.
+  // Messages of this number handled so far; for kMsgStatus, `withText` counts those with a text.
   int handled(unsigned message, bool withText = false) const;
 
   paint::SoftwareCanvas paint() const;

@@ -11,7 +11,7 @@
 #include "platform/Time.h"
 
 bool CConnection::start() {
-  if (thread_.running()) {
+  if (worker_.running()) {
     if (!ended_.load(std::memory_order_acquire)) return true;
     stop(); // it ended by itself (no socket could be made): start a new one
   }
@@ -26,11 +26,9 @@ bool CConnection::start() {
   noticePosted_.store(false, std::memory_order_release);
   backoff_.reset();
   watchdog_.disarm();
-  stopRequest_.store(false, std::memory_order_release);
   ended_.store(false, std::memory_order_release);
   state_.store(ReceiverState::Connecting, std::memory_order_release);
-  thread_ = platform::threadStart(&CConnection::threadEntry, this);
-  if (!thread_.running()) {
+  if (!worker_.start(&CConnection::threadEntry, this)) {
     state_.store(ReceiverState::NotRunning, std::memory_order_release);
     return false;
   }
@@ -38,13 +36,10 @@ bool CConnection::start() {
 }
 
 void CConnection::stop() {
-  if (!thread_.running()) return;
-  stopRequest_.store(true, std::memory_order_release);
-  waiter_.wake();
-  // Every wait of the thread ends at the signal or within one short slice, so this join
+  if (!worker_.running()) return;
+  // Every wait of the thread ends at the wake-up or within one short slice, so this join
   // is brief.
-  platform::threadRelease(thread_);
-  stopRequest_.store(false, std::memory_order_release);
+  worker_.stop([this] { waiter_.wake(); });
   // The thread has returned: its stream may be closed here. A later start connects afresh.
   closeStream();
   state_.store(ReceiverState::NotRunning, std::memory_order_release);

@@ -15,10 +15,9 @@
 #include <list>
 #include <memory>
 #include <sstream>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
-
-extern char** environ;
+#include <unistd.h>
 
 namespace {
 
@@ -56,19 +55,27 @@ bool accepts(int port) {
   return !error;
 }
 
-// HAProxy in the foreground, ended (and waited for) however the test ends.
+// HAProxy in the foreground, ended (and waited for) however the test ends: by the destructor,
+// or by the kernel when the test process dies first (a crash, a time-out's kill).
 class Balancer {
 public:
   Balancer(const std::string& program, const std::string& config, const std::string& logFile) {
     const std::string args[] = {program, "-db", "-f", config};
     char* argv[] = {const_cast<char*>(args[0].c_str()), const_cast<char*>(args[1].c_str()),
                     const_cast<char*>(args[2].c_str()), const_cast<char*>(args[3].c_str()), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t parent = getpid();
+    pid_ = fork();
+    if (pid_ != 0) return;
+    // Only async-signal-safe calls from here on: the test is multi-threaded.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(127);
+    const int log = open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (log >= 0) {
+      dup2(log, 1);
+      dup2(log, 2);
+    }
+    execv(argv[0], argv);
+    _exit(127);
   }
   ~Balancer() {
     if (pid_ <= 0) return;

@@ -60,8 +60,12 @@ async function startNginx(program, dir, gatewayPort) {
     'http {', `  access_log ${dir}/access.log;`,
     ...temp.map((name) => `  ${name === 'body' ? 'client_body' : name}_temp_path ${dir}/${name};`),
     `  include ${dir}/camview.conf;`, '}', ''].join('\n'));
-  const child = spawn(program, ['-p', dir, '-c', path.join(dir, 'nginx.conf'), '-e', path.join(dir, 'error.log'),
-                                '-g', 'daemon off;'], { stdio: 'ignore' });
+  // Through a shell that ends nginx when this process closes its end of the pipe: on stopNginx(),
+  // and by itself when the test dies first (a crash, a time-out's kill).
+  const child = spawn('sh', ['-c', 'exec 3<&0; "$@" </dev/null 3<&- & pid=$!; (read _ <&3; kill $pid) & wait $pid',
+                             'sh', program, '-p', dir, '-c', path.join(dir, 'nginx.conf'), '-e',
+                             path.join(dir, 'error.log'), '-g', 'daemon off;'],
+                      { stdio: ['pipe', 'ignore', 'ignore'] });
   const deadline = Date.now() + kWait;
   while (true) {
     if (child.exitCode !== null) throw new Error(`nginx ended: ${readFileSync(path.join(dir, 'error.log'), 'utf8')}`);
@@ -73,6 +77,13 @@ async function startNginx(program, dir, gatewayPort) {
     if (Date.now() > deadline) throw new Error('nginx did not start listening');
     await new Promise((resolve) => setTimeout(resolve, 50));
   }
+}
+
+async function stopNginx(nginx) {
+  if (!nginx) return;
+  const ended = nginx.child.exitCode === null ? new Promise((resolve) => nginx.child.once('exit', resolve)) : null;
+  nginx.child.stdin.end();
+  await ended;
 }
 
 // One https GET through the proxy from `localAddress`: the status and the body.
@@ -94,7 +105,7 @@ if (missing) console.log(`SKIPPED: ${missing} is not installed (scripts/bootstra
 let recorder, gateway, nginx, browser, dir;
 after(async () => {
   await browser?.close();
-  await stopProcess(nginx?.child);
+  await stopNginx(nginx);
   await stopProcess(gateway?.child);
   await stopProcess(recorder?.child);
   if (dir) rmSync(dir, { recursive: true, force: true });

@@ -9,6 +9,13 @@ ConnectionSlot::~ConnectionSlot() {
   if (table_) table_->release(client_);
 }
 
+bool ConnectionSlot::recount(const std::string& client, int maxPerClient) {
+  if (!table_ || client == client_) return true;
+  if (!table_->move(client_, client, maxPerClient)) return false;
+  client_ = client;
+  return true;
+}
+
 ConnectionTable::Admission ConnectionTable::admit(const std::string& client, int maxTotal, int maxPerClient,
                                                   std::optional<ConnectionSlot>& slot) {
   {
@@ -28,6 +35,19 @@ int ConnectionTable::openFrom(const std::string& client) const {
   std::lock_guard lock(mutex_);
   const auto found = perClient_.find(client);
   return found == perClient_.end() ? 0 : found->second;
+}
+
+bool ConnectionTable::move(const std::string& from, const std::string& to, int maxPerClient) {
+  std::lock_guard lock(mutex_);
+  int& toClient = perClient_[to];
+  if (toClient >= maxPerClient) {
+    if (toClient == 0) perClient_.erase(to);
+    return false;
+  }
+  ++toClient;
+  const auto found = perClient_.find(from);
+  if (found != perClient_.end() && --found->second <= 0) perClient_.erase(found);
+  return true;
 }
 
 void ConnectionTable::release(const std::string& client) {

@@ -3,6 +3,10 @@
 // every slot: a connection is admitted under both limits and counted until its slot is gone.
 // Slots may be released on whatever thread drops the last session (the I/O thread, or the
 // stopping thread once it is gone), hence the lock.
+//
+// Behind a trusted proxy every connection comes from the proxy's address, and the client is
+// known only once the request head is read: such a connection is admitted under the proxy
+// with no per-client limit (the total still holds), and then counted for its client.
 #include "hosts/gateway/GatewayCounters.h"
 
 #include <memory>
@@ -26,6 +30,10 @@ public:
   ConnectionSlot(const ConnectionSlot&) = delete;
   ConnectionSlot& operator=(const ConnectionSlot&) = delete;
 
+  // Counts this connection for `client` instead, when that client has fewer than
+  // `maxPerClient` connections; false leaves it counted as it was.
+  bool recount(const std::string& client, int maxPerClient);
+
 private:
   std::shared_ptr<ConnectionTable> table_;
   std::string client_;
@@ -44,6 +52,7 @@ public:
 private:
   friend class ConnectionSlot;
   void release(const std::string& client);
+  bool move(const std::string& from, const std::string& to, int maxPerClient);
 
   GatewayCounters& counters_;
   mutable std::mutex mutex_;

@@ -31,6 +31,7 @@ struct GatewayCounters {
   std::atomic<std::uint64_t> picturesSkipped{0};    // replaced by a newer one before a slow browser took them
   std::atomic<std::uint64_t> allocationFailures{0}; // a session or camera ended for lack of memory
   std::atomic<std::uint64_t> acceptPauses{0};       // accepting paused for lack of descriptors or buffers
+  std::atomic<std::uint64_t> forwardedMalformed{0}; // a trusted proxy's forwarding headers did not parse
   // Signed links refused, by reason.
   std::atomic<std::uint64_t> tokenMissing{0};
   std::atomic<std::uint64_t> tokenMalformed{0};

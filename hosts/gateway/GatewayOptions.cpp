@@ -102,6 +102,9 @@ struct GatewayCommandLine {
     addRepeatable(app, "--metrics-from", options.metricsFrom,
                   "only this client address may read /metrics and /healthz (repeatable)")
         ->type_name("ADDR");
+    addRepeatable(app, "--trusted-proxy", options.trustedProxies,
+                  "believe X-Forwarded-For/-Proto from this proxy's address only (repeatable)")
+        ->type_name("ADDR");
     app.add_flag("--quiet", options.quiet, "no status lines on stderr");
     app.footer("Wall: http://HOST:PORT/[?page=P][&token=T]\n"
                "Page: http://HOST:PORT/?recorder=NAME&id=N[,M ...][&size=WxH][&token=T]\n"

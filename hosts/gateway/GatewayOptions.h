@@ -6,7 +6,8 @@
 //                   [--web-root DIR] [--allow-origin ORIGIN ...] [--public-name NAME ...]
 //                   [--secret-file FILE | --no-access-control] [--max-connections N]
 //                   [--max-per-client N] [--max-cameras N] [--linger MS]
-//                   [--frame-ancestors SOURCES] [--metrics-from ADDR ...] [--quiet]
+//                   [--frame-ancestors SOURCES] [--metrics-from ADDR ...] [--trusted-proxy ADDR ...]
+//                   [--quiet]
 //   camview-gateway sign --secret-file FILE --recorder NAME --id N[,M ...] --ttl 8h
 #include <cstdint>
 #include <string>
@@ -44,6 +45,8 @@ struct GatewayOptions {
   bool noAccessControl = false;
   // Who may read /metrics and /healthz; empty: every client.
   std::vector<std::string> metricsFrom;
+  // Reverse proxies (IP addresses) whose X-Forwarded-For and X-Forwarded-Proto are believed.
+  std::vector<std::string> trustedProxies;
   // The page's frame-ancestors: who may embed it.
   std::string frameAncestors = "'self'";
 

@@ -56,6 +56,9 @@ std::string renderMetrics(const GatewayCounters& c, const HubFigures& hub) {
             {"other_camera", &c.tokenOtherCamera}});
   metric(out, "camview_gateway_accept_pauses_total", "counter",
          "Times accepting paused because descriptors or buffers ran out.", c.acceptPauses.load());
+  metric(out, "camview_gateway_forwarded_malformed_total", "counter",
+         "Trusted proxy requests whose X-Forwarded-For or -Proto did not parse (the proxy taken as client).",
+         c.forwardedMalformed.load());
   return out;
 }
 

@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <ctime>
+#include <limits>
 #include <optional>
 
 namespace gateway {
@@ -78,6 +79,21 @@ AccessDecision decideAccess(const GatewayOptions& options, GatewayCounters& coun
   return decision;
 }
 
+// Every value of a header that may be repeated, joined with commas in their order (as a list
+// header means), within the request head's own bound.
+std::string joinedField(const http::request<http::string_body>& request, std::string_view name) {
+  std::string joined;
+  for (auto [field, end] = request.equal_range(beast::string_view(name.data(), name.size())); field != end; ++field) {
+    if (!joined.empty()) joined += ',';
+    joined += view(field->value());
+  }
+  return joined;
+}
+
+// The connection-table entry of a trusted proxy's connections while their client is unknown:
+// not a client address, so it never takes a client's slots.
+std::string proxyEntry(const boost::asio::ip::address& proxy) { return "via " + proxy.to_string(); }
+
 std::string_view queryValue(const Target& target, std::string_view name) {
   for (const auto& [key, value] : target.query)
     if (key == name) return value;
@@ -86,11 +102,15 @@ std::string_view queryValue(const Target& target, std::string_view name) {
 
 class HttpSession : public std::enable_shared_from_this<HttpSession> {
 public:
-  HttpSession(tcp::socket&& socket, const GatewayOptions& options, const HostRules& rules, const StaticFiles& files,
+  HttpSession(tcp::socket&& socket, const boost::asio::ip::address& peer, const GatewayOptions& options,
+              const HostRules& rules, const TrustedProxies& proxies, const StaticFiles& files,
               std::vector<std::weak_ptr<ViewerSession>>& sessions, std::weak_ptr<CameraHub> hub,
               std::weak_ptr<media::MediaService> media, GatewayCounters& counters, std::optional<ConnectionSlot> slot)
-      : stream_(std::move(socket)), options_(options), rules_(rules), files_(files), sessions_(sessions),
-        hub_(std::move(hub)), media_(std::move(media)), counters_(counters), slot_(std::move(slot)) {}
+      : stream_(std::move(socket)), peer_(peer), options_(options), rules_(rules), proxies_(proxies), files_(files),
+        sessions_(sessions), hub_(std::move(hub)), media_(std::move(media)), counters_(counters),
+        slot_(std::move(slot)) {
+    client_.address = peer;
+  }
 
   void run() { read(); }
 
@@ -133,6 +153,7 @@ private:
       return shutdown();
     }
     http::request<http::string_body> request = parser_->release();
+    if (!knowClient(request)) return;
     // Before any page, file or WebSocket: a name that is not the gateway's is a rebinding.
     if (!rules_.hostAllowed(view(request[http::field::host]))) {
       counters_.refusedHost.fetch_add(1);
@@ -141,6 +162,19 @@ private:
     if (beast::websocket::is_upgrade(request)) return upgrade(std::move(request));
     if (media::isMediaRequest(view(request.target()))) return serveMedia(std::move(request));
     send(answer(request));
+  }
+
+  // Who sent the request: the peer, or the client a trusted proxy names. A proxied connection
+  // is counted for its client from now on, under the client's own limit. False when that
+  // limit is reached (the client has been told).
+  bool knowClient(const http::request<http::string_body>& request) {
+    if (proxies_.empty()) return true;
+    client_ =
+        proxies_.resolve(peer_, joinedField(request, "X-Forwarded-For"), joinedField(request, "X-Forwarded-Proto"));
+    if (client_.malformed) counters_.forwardedMalformed.fetch_add(1);
+    if (!client_.viaProxy || !slot_ || slot_->recount(client_.address.to_string(), options_.maxPerClient)) return true;
+    refuse(ConnectionTable::Admission::ClientFull);
+    return false;
   }
 
   Response reply(http::status status, const std::string& text, unsigned version, bool keepAlive) {
@@ -241,13 +275,10 @@ private:
 
   bool metricsAllowed() {
     if (options_.metricsFrom.empty()) return true;
-    beast::error_code error;
-    const auto peer = stream_.socket().remote_endpoint(error);
-    if (error) return false;
     for (const std::string& allowed : options_.metricsFrom) {
       beast::error_code bad;
       const auto address = boost::asio::ip::make_address(allowed, bad);
-      if (!bad && address == peer.address()) return true;
+      if (!bad && plainAddress(address) == client_.address) return true;
     }
     return false;
   }
@@ -274,7 +305,8 @@ private:
     const std::string name = target.path.substr(kCameraPrefix.size());
     if (!validRecorderName(name) || !findRecorder(options_, name))
       return send(refusal(http::status::not_found, "unknown recorder '" + name + "'\n"));
-    if (!rules_.originAllowed(view(request[http::field::origin]), view(request[http::field::host]), false)) {
+    if (!rules_.originAllowed(view(request[http::field::origin]), view(request[http::field::host]),
+                              client_.overHttps)) {
       counters_.refusedOrigin.fetch_add(1);
       return send(refusal(http::status::forbidden, "pages of this origin may not watch cameras here\n"));
     }
@@ -320,11 +352,14 @@ private:
   }
 
   beast::tcp_stream stream_;
+  const boost::asio::ip::address peer_;
+  ForwardedClient client_;
   beast::flat_buffer buffer_{kMaxHeaderBytes};
   std::optional<http::request_parser<http::string_body>> parser_;
   std::shared_ptr<Response> response_;
   const GatewayOptions& options_;
   const HostRules& rules_;
+  const TrustedProxies& proxies_;
   const StaticFiles& files_;
   std::vector<std::weak_ptr<ViewerSession>>& sessions_;
   std::weak_ptr<CameraHub> hub_;
@@ -357,6 +392,12 @@ bool WebServer::listen(std::string& error) {
     boost::asio::ip::make_address(allowed, code);
     if (code) {
       error = "--metrics-from: '" + allowed + "' is not an IP address";
+      return false;
+    }
+  }
+  for (const std::string& proxy : options_.trustedProxies) {
+    if (!proxies_.add(proxy)) {
+      error = "--trusted-proxy: '" + proxy + "' is not an IP address";
       return false;
     }
   }
@@ -406,10 +447,14 @@ void WebServer::accept() {
     const tcp::endpoint peer = error ? tcp::endpoint() : socket.remote_endpoint(noPeer);
     if (!error && !noPeer) {
       std::optional<ConnectionSlot> slot;
+      const auto address = plainAddress(peer.address());
+      // A trusted proxy's connections are counted for their clients once their requests name them.
+      const bool proxy = proxies_.contains(address);
       const auto admission =
-          connections_->admit(peer.address().to_string(), options_.maxConnections, options_.maxPerClient, slot);
-      auto session = std::make_shared<HttpSession>(std::move(socket), options_, *rules_, files_, sessions_, hub_,
-                                                   media_, counters_, std::move(slot));
+          connections_->admit(proxy ? proxyEntry(address) : address.to_string(), options_.maxConnections,
+                              proxy ? std::numeric_limits<int>::max() : options_.maxPerClient, slot);
+      auto session = std::make_shared<HttpSession>(std::move(socket), address, options_, *rules_, proxies_, files_,
+                                                   sessions_, hub_, media_, counters_, std::move(slot));
       if (admission == ConnectionTable::Admission::Admitted)
         session->run();
       else

@@ -5,6 +5,7 @@
 // gets a plain-text error that says what was wrong.
 #include "hosts/gateway/CameraHub.h"
 #include "hosts/gateway/ConnectionTable.h"
+#include "hosts/gateway/ForwardedHeaders.h"
 #include "hosts/gateway/GatewayCounters.h"
 #include "hosts/gateway/GatewayOptions.h"
 #include "hosts/gateway/HostRules.h"
@@ -55,6 +56,7 @@ private:
   int port_ = 0;
   std::shared_ptr<media::MediaService> media_; // snapshots and MJPEG streams
   std::optional<HostRules> rules_; // known once the port is
+  TrustedProxies proxies_;
   StaticFiles files_;
   // The WebSocket sessions started, to be closed at shutdown (expired ones pruned as it grows).
   std::vector<std::weak_ptr<ViewerSession>> sessions_;

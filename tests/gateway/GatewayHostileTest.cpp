@@ -311,4 +311,49 @@ TEST_F(HostileGateway, FiguresForTheMonitoringOnly) {
     EXPECT_NE(metrics.received().find(line), std::string::npos) << line;
 }
 
+TEST_F(HostileGateway, ForwardingHeadersOnlyFromTrustedProxiesAndLimitsPerRealClient) {
+  gateway::GatewayOptions options;
+  options.trustedProxies = {"127.0.0.2"};
+  options.metricsFrom = {"192.0.2.50"};
+  start(options, false);
+  const std::string host = "Host: 127.0.0.1:" + std::to_string(port) + "\r\n";
+  const std::string upgrade = "Connection: Upgrade\r\nUpgrade: websocket\r\nSec-WebSocket-Version: 13\r\n"
+                              "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n";
+  // Held open: a WebSocket that has not sent its open request keeps its slot.
+  std::list<SilentClient> open;
+  const auto request = [&](const std::string& from, const std::string& target, const std::string& headers) {
+    return &open.emplace_back(port, from, "GET " + target + " HTTP/1.1\r\n" + host + headers + "\r\n");
+  };
+  const auto forwardedFor = [](const std::string& client) { return "X-Forwarded-For: " + client + "\r\n"; };
+
+  // Sixteen WebSockets of one client through the proxy fill that client's slots, not the proxy's.
+  for (int i = 0; i < 16; ++i)
+    ASSERT_TRUE(request("127.0.0.2", "/camera/gate", upgrade + forwardedFor("198.51.100.1"))->receives("101"));
+  EXPECT_TRUE(request("127.0.0.2", "/camera/gate", upgrade + forwardedFor("198.51.100.1"))->receives("429"));
+  EXPECT_TRUE(request("127.0.0.2", "/camera/gate", upgrade + forwardedFor("198.51.100.2"))->receives("101"));
+  EXPECT_EQ(counters().refusedClient.load(), 1u);
+
+  struct Case {
+    std::string from, target, headers, status;
+  };
+  const std::string proto = "X-Forwarded-Proto: https\r\n";
+  const std::string httpsPage = "Origin: https://127.0.0.1:" + std::to_string(port) + "\r\n";
+  const Case cases[] = {
+      // The figures are for the monitoring's address, which only a trusted proxy can name.
+      {"127.0.0.2", "/metrics", forwardedFor("192.0.2.50"), "200"},
+      {"127.0.0.3", "/metrics", forwardedFor("192.0.2.50"), "403"},
+      {"127.0.0.2", "/metrics", forwardedFor("192.0.2.50:80"), "403"}, // garbage: the proxy is the client
+      {"127.0.0.2", "/metrics", forwardedFor("192.0.2.50, 127.0.0.2"), "200"},
+      // The page's own https origin, when the trusted proxy says the browser came over https.
+      {"127.0.0.2", "/camera/gate", upgrade + httpsPage + proto + forwardedFor("198.51.100.3"), "101"},
+      {"127.0.0.3", "/camera/gate", upgrade + httpsPage + proto, "403"},
+      {"127.0.0.2", "/camera/gate", upgrade + httpsPage + forwardedFor("198.51.100.3"), "403"},
+  };
+  for (const Case& c : cases)
+    EXPECT_TRUE(request(c.from, c.target, c.headers)->receives("HTTP/1.1 " + c.status))
+        << c.from << " " << c.target << " " << c.headers;
+  EXPECT_EQ(counters().forwardedMalformed.load(), 1u);
+  EXPECT_EQ(counters().refusedOrigin.load(), 2u);
+}
+
 } // namespace

@@ -57,14 +57,15 @@ export function startGateway(recorderPort, extra = [], cameras = '') {
                                           '--web-root', paths.webRoot(), '--quiet', ...extra]);
 }
 
-export async function launchBrowser(language = 'en-US') {
+export async function launchBrowser(language = 'en-US', extraArgs = []) {
   const profile = mkdtempSync(path.join(tmpdir(), 'camview-chromium-'));
   const browser = await puppeteer.launch({
     executablePath: '/usr/bin/chromium',
     headless: true,
     userDataDir: profile,
     args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-           '--disable-component-update', '--disable-sync', `--lang=${language}`, `--accept-lang=${language}`],
+           '--disable-component-update', '--disable-sync', `--lang=${language}`, `--accept-lang=${language}`,
+           ...extraArgs],
   });
   const close = async () => {
     await browser.close();

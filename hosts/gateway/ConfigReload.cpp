@@ -74,19 +74,19 @@ void ConfigReload::reload() {
   std::string error;
   if (!source_(fresh, error)) {
     // Said whatever --quiet says: the operator is waiting for the outcome.
-    rejected_.fetch_add(1);
     log_ << "camview-gateway: reload refused, the settings stay as they were: " << error << std::endl;
+    rejected_.fetch_add(1); // after the line: whoever sees the count finds it written
     return;
   }
   const ReloadPlan plan = planReload(running_, fresh);
   applyReloadable(running_, fresh);
   for (const std::string& recorder : plan.closed) close_(recorder);
-  applied_.fetch_add(1);
   log_ << "camview-gateway: settings reloaded";
   if (!plan.added.empty()) log_ << "; recorders added: " << joined(plan.added);
   if (!plan.closed.empty()) log_ << "; recorders removed or moved: " << joined(plan.closed);
   if (!plan.needsRestart.empty()) log_ << "; changed, needs a restart: " << joined(plan.needsRestart);
   log_ << std::endl;
+  applied_.fetch_add(1);
 }
 
 } // namespace gateway

@@ -1,6 +1,7 @@
 // What the gateway does with clients that are not the friendly browser it was written for,
 // over real sockets on 127.0.0.1: pages of other names (DNS rebinding), missing, forged,
-// expired and borrowed signed links, clients that take every slot, never send or never read.
+// expired and borrowed signed links, clients that take every slot, never send or never read,
+// and a process out of descriptors.
 #include "engine/PictureLimits.h"
 #include "hosts/gateway/AccessToken.h"
 #include "hosts/gateway/Gateway.h"

@@ -13,6 +13,7 @@
 #include <boost/asio/read.hpp>
 #include <boost/asio/write.hpp>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -245,6 +246,7 @@ class NoMoreDescriptors {
 public:
   NoMoreDescriptors() {
     getrlimit(RLIMIT_NOFILE, &saved_);
+    spares_.push_back(open("/dev/null", O_RDONLY)); // copied below: standard input may be closed
     int highest = 0;
     for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
       highest = std::max(highest, std::stoi(entry.path().filename().string()));
@@ -252,7 +254,7 @@ public:
     lowered.rlim_cur = rlim_t(highest) + 1;
     setrlimit(RLIMIT_NOFILE, &lowered);
     // Descriptors below the highest one that are free are taken too.
-    for (int spare = dup(0); spare >= 0; spare = dup(0)) spares_.push_back(spare);
+    for (int spare = dup(spares_.front()); spare >= 0; spare = dup(spares_.front())) spares_.push_back(spare);
   }
   ~NoMoreDescriptors() {
     for (int spare : spares_) close(spare);

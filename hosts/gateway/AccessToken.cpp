@@ -1,6 +1,7 @@
 #include "hosts/gateway/AccessToken.h"
 
 #include "hosts/gateway/GatewayOptions.h"
+#include "hosts/gateway/SmallFile.h"
 
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
@@ -8,7 +9,6 @@
 
 #include <array>
 #include <charconv>
-#include <fstream>
 
 namespace gateway {
 
@@ -155,15 +155,14 @@ TokenCheck verifyToken(std::string_view token, const std::vector<std::string>& s
 }
 
 bool loadSecrets(const std::string& path, std::vector<std::string>& secrets, std::string& error) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
+  std::string content;
+  switch (readSmallFile(path, kMaxSecretFileBytes, content)) {
+  case SmallFileRead::Read:
+    break;
+  case SmallFileRead::Unreadable:
     error = "cannot read the secret file " + path;
     return false;
-  }
-  std::string content(kMaxSecretFileBytes + 1, '\0');
-  file.read(content.data(), std::streamsize(content.size()));
-  content.resize(std::size_t(file.gcount()));
-  if (content.size() > kMaxSecretFileBytes) {
+  case SmallFileRead::TooLarge:
     error = "the secret file " + path + " is larger than 64 KiB";
     return false;
   }

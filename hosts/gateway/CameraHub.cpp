@@ -5,6 +5,8 @@
 
 #include <boost/asio/post.hpp>
 
+#include <vector>
+
 namespace gateway {
 
 namespace {
@@ -90,6 +92,20 @@ void CameraHub::unsubscribe(Subscriber* subscriber) {
   if (camera->second.subscribers.empty()) {
     camera->second.unwatchedSince = std::chrono::steady_clock::now();
     startLinger(key);
+  }
+}
+
+void CameraHub::closeRecorder(const std::string& recorder) {
+  std::vector<Key> keys;
+  for (const auto& [key, camera] : cameras_)
+    if (key.first == recorder) keys.push_back(key);
+  for (const Key& key : keys) {
+    auto camera = cameras_.find(key);
+    if (camera == cameras_.end()) continue;
+    // A subscriber that leaves may retire the camera itself (no linger): look it up again.
+    for (Subscriber* subscriber : std::set<Subscriber*>(camera->second.subscribers)) subscriber->recorderRemoved();
+    camera = cameras_.find(key);
+    if (camera != cameras_.end()) retire(camera);
   }
 }
 

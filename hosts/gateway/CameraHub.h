@@ -36,6 +36,8 @@ public:
   virtual void offerPicture(const SharedBytes& message, std::uint64_t sequence) = 0;
   // The recorder connection broke: the browser is to see its connection break too.
   virtual void upstreamLost() = 0;
+  // The recorder was taken out of the settings, or moved: the camera goes.
+  virtual void recorderRemoved() { upstreamLost(); }
 };
 
 class CameraHub {
@@ -46,6 +48,9 @@ public:
   enum class JoinResult { Joined, UnknownRecorder, TooManyCameras, NoThread };
   JoinResult subscribe(Subscriber* subscriber, const std::string& recorder, std::int32_t connectionId);
   void unsubscribe(Subscriber* subscriber);
+  // The recorder is gone from the settings or has moved: its subscribers are told, its
+  // cameras retired at once.
+  void closeRecorder(const std::string& recorder);
   // Retires every camera and waits for their threads (the I/O thread must not be needed).
   void shutdown();
 

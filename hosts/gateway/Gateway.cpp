@@ -52,6 +52,12 @@ bool Gateway::start(std::string& error) {
     return false;
   }
   port_ = server_->port();
+  if (reloadSource_) {
+    reload_ = std::make_unique<ConfigReload>(
+        io_, options_, reloadSource_, [hub = hub_.get()](const std::string& recorder) { hub->closeRecorder(recorder); },
+        log_);
+    reload_->listen();
+  }
   server_->startAccepting();
   try {
     thread_ = std::thread([this] {
@@ -77,7 +83,10 @@ void Gateway::stop() {
   if (!thread_.joinable()) return;
   // Browsers are told the gateway is going away (1001) and get a moment to answer the close
   // frame; without it they would see the connection break (1006) and show an error.
-  boost::asio::post(io_, [this] { server_->close(); });
+  boost::asio::post(io_, [this] {
+    if (reload_) reload_->stop();
+    server_->close();
+  });
   const auto end = std::chrono::steady_clock::now() + kShutdownGrace;
   while (counters_.viewers.load() > 0 && std::chrono::steady_clock::now() < end)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -88,6 +97,11 @@ void Gateway::stop() {
   hub_->shutdown();
   hub_.reset();
   server_.reset();
+  reload_.reset();
+}
+
+void Gateway::reload() {
+  if (reload_) boost::asio::post(io_, [this] { reload_->reload(); });
 }
 
 int Gateway::cameraCount() const { return hub_ ? hub_->cameraCount() : 0; }

@@ -1,9 +1,12 @@
 #include "hosts/gateway/GatewayOptions.h"
 
+#include "hosts/gateway/ConfigFile.h"
+
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <charconv>
+#include <functional>
 
 namespace gateway {
 
@@ -65,6 +68,9 @@ struct GatewayCommandLine {
   explicit GatewayCommandLine(GatewayOptions& options) {
     app.get_formatter()->column_width(30);
     app.set_help_flag("-h,--help", "this text");
+    app.add_option("--config", options.configFile,
+                   "read settings from FILE: these options without '--', one a line (see below)")
+        ->type_name("FILE");
     app.add_option("--listen", listen, "where to listen (default 127.0.0.1:8080; port 0 picks a free one)")
         ->type_name("HOST:PORT");
     addRepeatable(app, "--recorder", recorders,
@@ -107,6 +113,8 @@ struct GatewayCommandLine {
         ->type_name("ADDR");
     app.add_flag("--quiet", options.quiet, "no status lines on stderr");
     app.footer("Wall: http://HOST:PORT/[?page=P][&token=T]\n"
+               "Config file: 'recorder = [\"gate=HOST:PORT\", ...]', 'max-cameras = 16', 'quiet = true'; the\n"
+               "command line overrides it, SIGHUP reads it again.\n"
                "Page: http://HOST:PORT/?recorder=NAME&id=N[,M ...][&size=WxH][&token=T]\n"
                "Signed links: camview-gateway sign --help");
   }
@@ -193,10 +201,64 @@ const RecorderAddress* findRecorder(const GatewayOptions& options, const std::st
   return nullptr;
 }
 
-bool parseGatewayArguments(const std::vector<std::string>& arguments, GatewayOptions& options, std::string& error) {
+namespace {
+
+using SettingsReader = std::function<bool(const std::string& path, std::vector<ConfigSetting>&, std::string&)>;
+
+// The file's settings as the options they stand for ("--name=value", one a value), leaving out
+// those the command line (already parsed by `given`) sets: the command line overrides the file.
+bool settingsAsArguments(const CLI::App& given, const std::vector<ConfigSetting>& settings,
+                         std::vector<std::string>& arguments, std::string& error) {
+  for (const ConfigSetting& setting : settings) {
+    const CLI::Option* option =
+        setting.name == "config" || setting.name == "help" ? nullptr : given.get_option_no_throw("--" + setting.name);
+    if (!option) {
+      error = "unknown setting '" + setting.name + "'";
+      return false;
+    }
+    if (option->count() > 0) continue;
+    if (option->get_expected_min() == 0) { // a flag
+      if (setting.values.size() != 1 || (setting.values[0] != "true" && setting.values[0] != "false")) {
+        error = setting.name + " wants true or false";
+        return false;
+      }
+      if (setting.values[0] == "true") arguments.push_back("--" + setting.name);
+      continue;
+    }
+    if (option->get_items_expected_max() == 1 && setting.values.size() != 1) {
+      error = setting.name + " takes one value (quote a value that has spaces)";
+      return false;
+    }
+    for (const std::string& value : setting.values) arguments.push_back("--" + setting.name + "=" + value);
+  }
+  return true;
+}
+
+bool parseCombined(const std::vector<std::string>& arguments, const SettingsReader& readSettings,
+                   GatewayOptions& options, std::string& error) {
+  // The command line alone first: it names the file, and says which of its settings it overrides.
+  std::vector<std::string> combined;
+  {
+    GatewayOptions given;
+    GatewayCommandLine commandLine(given);
+    if (!parseWith(commandLine.app, arguments, options.help, error)) return false;
+    if (options.help) return true;
+    if (!given.configFile.empty()) {
+      std::vector<ConfigSetting> settings;
+      if (!readSettings(given.configFile, settings, error)) return false;
+      if (!settingsAsArguments(commandLine.app, settings, combined, error)) {
+        error = "config file " + given.configFile + ": " + error;
+        return false;
+      }
+    }
+  }
+  combined.insert(combined.end(), arguments.begin(), arguments.end());
   GatewayCommandLine commandLine(options);
-  if (!parseWith(commandLine.app, arguments, options.help, error)) return false;
-  if (options.help) return true;
+  if (!parseWith(commandLine.app, combined, options.help, error)) {
+    // The command line alone was read without fault: what is wrong came from the file.
+    if (!options.configFile.empty()) error = "config file " + options.configFile + ": " + error;
+    return false;
+  }
   if (!commandLine.listen.empty() &&
       (!parseHostPort(commandLine.listen, options.listenHost, options.listenPort, true) ||
        options.listenHost.empty())) {
@@ -232,6 +294,31 @@ bool parseGatewayArguments(const std::vector<std::string>& arguments, GatewayOpt
     return false;
   }
   return true;
+}
+
+bool parseGatewayLine(const std::vector<std::string>& arguments, const SettingsReader& readSettings,
+                      GatewayOptions& options, std::string& error) {
+  if (parseCombined(arguments, readSettings, options, error)) return true;
+  // A value checked after both were read may be either's.
+  if (!options.configFile.empty() && error.rfind("config file ", 0) != 0)
+    error += " (on the command line or in config file " + options.configFile + ")";
+  return false;
+}
+
+} // namespace
+
+bool parseGatewayArguments(const std::vector<std::string>& arguments, GatewayOptions& options, std::string& error) {
+  return parseGatewayLine(arguments, readConfigFile, options, error);
+}
+
+bool parseGatewayArguments(const std::vector<std::string>& arguments, std::string_view configText,
+                           GatewayOptions& options, std::string& error) {
+  return parseGatewayLine(
+      arguments,
+      [configText](const std::string&, std::vector<ConfigSetting>& settings, std::string& error) {
+        return parseConfigText(configText, settings, error);
+      },
+      options, error);
 }
 
 bool parseDuration(const std::string& text, std::int64_t& seconds) {

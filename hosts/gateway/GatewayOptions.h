@@ -2,7 +2,7 @@
 // The gateway's command line: where it listens, which recorders a browser may watch (by
 // name only: the gateway never connects anywhere else), who may watch them, and its limits.
 //
-//   camview-gateway --listen 127.0.0.1:PORT --recorder NAME=HOST:PORT[:IDS] [--recorder ...]
+//   camview-gateway [--config FILE] --listen 127.0.0.1:PORT --recorder NAME=HOST:PORT[:IDS] [--recorder ...]
 //                   [--web-root DIR] [--allow-origin ORIGIN ...] [--public-name NAME ...]
 //                   [--secret-file FILE | --no-access-control] [--max-connections N]
 //                   [--max-per-client N] [--max-cameras N] [--linger MS]
@@ -28,6 +28,8 @@ struct RecorderAddress {
 };
 
 struct GatewayOptions {
+  // The settings file the command line named (read again on SIGHUP); empty: none.
+  std::string configFile;
   std::string listenHost = "127.0.0.1";
   int listenPort = 8080; // 0: any free port (printed at start)
   std::vector<RecorderAddress> recorders;
@@ -72,8 +74,12 @@ constexpr int kMaxRecorderNameLength = 32;
 constexpr int kMaxHostLength = 255;
 
 const char* usageText();
-// Parses the arguments after the program name. False with a message in `error`.
+// Parses the arguments after the program name, and the config file they name (the command
+// line overriding it). False with a message in `error`.
 bool parseGatewayArguments(const std::vector<std::string>& arguments, GatewayOptions& options, std::string& error);
+// The same with the config file's text given (`--config NAME` names it in messages only).
+bool parseGatewayArguments(const std::vector<std::string>& arguments, std::string_view configText,
+                           GatewayOptions& options, std::string& error);
 // A recorder name as pages and paths may carry it: 1 to 32 of [A-Za-z0-9_-].
 bool validRecorderName(const std::string& name);
 // "HOST:PORT" with a port of 1..65535 (the host may be empty only where allowed).

@@ -159,6 +159,12 @@ void ViewerSession::upstreamLost() {
   closeWith(websocket::close_code::internal_error, "recorder connection lost");
 }
 
+void ViewerSession::recorderRemoved() {
+  // Not an error: the browser's viewer connects again and finds the recorder's new address,
+  // or that it is gone.
+  closeWith(websocket::close_code::going_away, "the recorder was removed or moved");
+}
+
 void ViewerSession::goAway() { closeWith(websocket::close_code::going_away, "the gateway is stopping"); }
 
 void ViewerSession::writeNext() {

@@ -44,6 +44,7 @@ public:
   void sendControl(const SharedBytes& message) override;
   void offerPicture(const SharedBytes& message, std::uint64_t sequence) override;
   void upstreamLost() override;
+  void recorderRemoved() override;
   // The gateway is stopping: closes with 1001, "going away".
   void goAway();
 

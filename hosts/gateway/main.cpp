@@ -65,6 +65,10 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
 
   gateway::Gateway gateway(options, std::cerr);
+  // SIGHUP reads the same command line, and the config file it names, again.
+  gateway.reloadOnHangup([arguments](gateway::GatewayOptions& fresh, std::string& error) {
+    return gateway::parseGatewayArguments(arguments, fresh, error);
+  });
   if (!gateway.start(error)) {
     std::cerr << "camview-gateway: " << error << "\n";
     return 1;

@@ -1,6 +1,7 @@
 // What the gateway does with clients that are not the friendly browser it was written for,
 // over real sockets on 127.0.0.1: pages of other names (DNS rebinding), missing, forged,
-// expired and borrowed signed links, clients that take every slot, never send or never read.
+// expired and borrowed signed links, clients that take every slot, never send or never read,
+// and a process out of descriptors.
 #include "engine/PictureLimits.h"
 #include "hosts/gateway/AccessToken.h"
 #include "hosts/gateway/Gateway.h"
@@ -8,6 +9,13 @@
 #include "tests/gateway/GatewayTestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <boost/asio/read.hpp>
+#include <boost/asio/write.hpp>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <ctime>
@@ -233,6 +241,65 @@ TEST_F(HostileGateway, LingeringCamerasMakeRoomForOnesAskedFor) {
   ASSERT_TRUE(next.readPicture(message));
   EXPECT_EQ(gateway->cameraCount(), 1);
   EXPECT_EQ(recorder->connectionsAccepted(), 2);
+}
+
+// Holds this process at the descriptors it has open now: every new one fails with EMFILE
+// until the guard goes.
+class NoMoreDescriptors {
+public:
+  NoMoreDescriptors() {
+    getrlimit(RLIMIT_NOFILE, &saved_);
+    spares_.push_back(open("/dev/null", O_RDONLY)); // copied below: standard input may be closed
+    int highest = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+      highest = std::max(highest, std::stoi(entry.path().filename().string()));
+    rlimit lowered = saved_;
+    lowered.rlim_cur = rlim_t(highest) + 1;
+    setrlimit(RLIMIT_NOFILE, &lowered);
+    // Descriptors below the highest one that are free are taken too.
+    for (int spare = dup(spares_.front()); spare >= 0; spare = dup(spares_.front())) spares_.push_back(spare);
+  }
+  ~NoMoreDescriptors() {
+    for (int spare : spares_) close(spare);
+    setrlimit(RLIMIT_NOFILE, &saved_);
+  }
+
+private:
+  rlimit saved_{};
+  std::vector<int> spares_;
+};
+
+TEST_F(HostileGateway, OutOfDescriptorsAcceptingPausesThenServesAgain) {
+  gateway::GatewayOptions options;
+  options.acceptBackoffMs = 100;
+  start(options, false);
+  // The clients' sockets are made first: once the process is out of descriptors, only the
+  // gateway's accepts need new ones.
+  boost::asio::io_context io;
+  std::list<boost::asio::ip::tcp::socket> clients;
+  for (int i = 0; i < 4; ++i) clients.emplace_back(io).open(boost::asio::ip::tcp::v4());
+  const auto began = std::chrono::steady_clock::now();
+  std::uint64_t pauses = 0;
+  {
+    NoMoreDescriptors exhausted;
+    const boost::asio::ip::tcp::endpoint gatewayAddress(boost::asio::ip::make_address("127.0.0.1"), port);
+    for (auto& client : clients) client.connect(gatewayAddress); // into the listen backlog
+    ASSERT_TRUE(eventually([&] { return counters().acceptPauses.load() >= 3; }));
+    pauses = counters().acceptPauses.load();
+  }
+  // One pause per back-off at most: accepting again at once would count thousands by now.
+  const auto elapsed = std::chrono::steady_clock::now() - began;
+  EXPECT_LE(pauses, std::uint64_t(elapsed / std::chrono::milliseconds(100)) + 2);
+  // With descriptors free again, the waiting clients are served.
+  const std::string request =
+      "GET /healthz HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\nConnection: close\r\n\r\n";
+  for (auto& client : clients) {
+    boost::asio::write(client, boost::asio::buffer(request));
+    std::string answer;
+    boost::system::error_code end;
+    boost::asio::read(client, boost::asio::dynamic_buffer(answer), end);
+    EXPECT_NE(answer.find("200 OK"), std::string::npos) << answer;
+  }
 }
 
 // A client-to-server WebSocket frame (binary, masked) carrying `payload`.

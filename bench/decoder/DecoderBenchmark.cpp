@@ -101,7 +101,8 @@ void BM_DecodeFreshEngine(benchmark::State& state) {
     CWaveletDecoder decoder(720, 576);
     benchmark::DoNotOptimize(decoder.Decode(settings));
   }
-  state.counters["allocs/pic"] = double(testsupport::allocationCount() - allocationsBefore) / double(state.iterations());
+  state.counters["allocs/pic"] =
+      double(testsupport::allocationCount() - allocationsBefore) / double(state.iterations());
 }
 BENCHMARK(BM_DecodeFreshEngine)->Unit(benchmark::kMillisecond);
 

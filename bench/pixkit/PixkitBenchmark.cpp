@@ -27,8 +27,8 @@ class AllocationCounter {
 public:
   AllocationCounter() : m_start(testsupport::allocationCount()) {}
   void report(benchmark::State& state) const {
-    state.counters["allocs"] =
-        benchmark::Counter(static_cast<double>(testsupport::allocationCount() - m_start), benchmark::Counter::kAvgIterations);
+    state.counters["allocs"] = benchmark::Counter(static_cast<double>(testsupport::allocationCount() - m_start),
+                                                  benchmark::Counter::kAvgIterations);
   }
 
 private:

@@ -15,9 +15,9 @@ struct GatewayCounters {
   std::atomic<std::uint64_t> bytesSent{0};        // bytes of messages written to browsers
   std::atomic<std::int64_t> queuedBytes{0};       // bytes waiting for browsers, all sessions
   std::atomic<std::int64_t> maxSessionQueued{0};  // the most one session ever had waiting
-  std::atomic<int> mediaClients{0};           // snapshot and MJPEG connections open now
-  std::atomic<std::uint64_t> mediaEncodes{0}; // JPEGs encoded (shared by their clients)
-  std::atomic<std::uint64_t> mediaBytes{0};   // JPEG bytes written to clients
+  std::atomic<int> mediaClients{0};               // snapshot and MJPEG connections open now
+  std::atomic<std::uint64_t> mediaEncodes{0};     // JPEGs encoded (shared by their clients)
+  std::atomic<std::uint64_t> mediaBytes{0};       // JPEG bytes written to clients
   // Requests refused before they reached a page or a camera, by reason.
   std::atomic<std::uint64_t> refusedHost{0};   // Host not one of the gateway's names (421)
   std::atomic<std::uint64_t> refusedOrigin{0}; // WebSocket from a page of another origin

@@ -93,7 +93,7 @@ struct GatewayCommandLine {
     app.add_option("--max-connections", options.maxConnections, "HTTP and WebSocket connections at once (default 64)")
         ->type_name("N")
         ->check(CLI::Range(1, 100000).description(""));
-    app.add_option("--max-per-client", options.maxPerClient, "of those, from one client address (default 16)")
+    app.add_option("--max-per-client", options.maxPerClient, "of those, from one client address (default 32)")
         ->type_name("N")
         ->check(CLI::Range(1, 100000).description(""));
     app.add_option("--max-cameras", options.maxCameras, "recorder connections at once (default 32)")

@@ -53,9 +53,11 @@ struct GatewayOptions {
   std::string frameAncestors = "'self'";
 
   int maxConnections = 64; // HTTP and WebSocket connections at once
-  int maxPerClient = 16;   // of those, from one client address
-  int maxCameras = 32;     // recorder connections at once
-  int lingerMs = 5000;     // a camera nobody watches keeps its recorder connection this long
+  // Of those, from one client address: a page of 16 viewers holds 16 WebSockets while its
+  // workers still fetch the page's files, so a client needs room beyond its viewers.
+  int maxPerClient = 32;
+  int maxCameras = 32; // recorder connections at once
+  int lingerMs = 5000; // a camera nobody watches keeps its recorder connection this long
   // Deadlines, settable for tests: a whole HTTP request (and the WebSocket's open request),
   // every write to a browser, and a WebSocket without any request.
   int requestTimeoutMs = 10000;

@@ -55,7 +55,7 @@ private:
   boost::asio::steady_timer backoff_; // accepting again after running out of descriptors
   int port_ = 0;
   std::shared_ptr<media::MediaService> media_; // snapshots and MJPEG streams
-  std::optional<HostRules> rules_; // known once the port is
+  std::optional<HostRules> rules_;             // known once the port is
   TrustedProxies proxies_;
   StaticFiles files_;
   // The WebSocket sessions started, to be closed at shutdown (expired ones pruned as it grows).

@@ -139,12 +139,13 @@ TEST_F(HostileGateway, OffLoopbackOnlyWithAccessControl) {
 
 TEST_F(HostileGateway, OneAddressCannotTakeEverySlot) {
   start();
-  // 40 connections from one address that never send a request: 16 are kept (until their
-  // request time-out), the others are told why and closed at once.
+  // Connections from one address that never send a request: as many as one client may hold
+  // are kept (until their request time-out), the others are told why and closed at once.
+  const int perClient = gateway::GatewayOptions{}.maxPerClient;
   std::list<SilentClient> idle;
-  for (int i = 0; i < 40; ++i) ASSERT_TRUE(idle.emplace_back(port, "127.0.0.1").connected());
+  for (int i = 0; i < perClient + 24; ++i) ASSERT_TRUE(idle.emplace_back(port, "127.0.0.1").connected());
   ASSERT_TRUE(eventually([&] { return counters().refusedClient.load() == 24u; }));
-  EXPECT_EQ(counters().connections.load(), 16);
+  EXPECT_EQ(counters().connections.load(), perClient);
   SilentClient more(port, "127.0.0.1");
   ASSERT_TRUE(more.closedByGateway());
   EXPECT_NE(more.received().find("429"), std::string::npos);
@@ -393,8 +394,8 @@ TEST_F(HostileGateway, ForwardingHeadersOnlyFromTrustedProxiesAndLimitsPerRealCl
   };
   const auto forwardedFor = [](const std::string& client) { return "X-Forwarded-For: " + client + "\r\n"; };
 
-  // Sixteen WebSockets of one client through the proxy fill that client's slots, not the proxy's.
-  for (int i = 0; i < 16; ++i)
+  // WebSockets of one client through the proxy fill that client's slots, not the proxy's.
+  for (int i = 0; i < options.maxPerClient; ++i)
     ASSERT_TRUE(request("127.0.0.2", "/camera/gate", upgrade + forwardedFor("198.51.100.1"))->receives("101"));
   EXPECT_TRUE(request("127.0.0.2", "/camera/gate", upgrade + forwardedFor("198.51.100.1"))->receives("429"));
   EXPECT_TRUE(request("127.0.0.2", "/camera/gate", upgrade + forwardedFor("198.51.100.2"))->receives("101"));

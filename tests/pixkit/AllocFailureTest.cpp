@@ -37,7 +37,8 @@ long exhaust(const std::function<bool()>& create, const std::function<void()>& p
       return k;
     }
     EXPECT_FALSE(ok) << "allocation " << k << " failed but the operation reported success";
-    EXPECT_EQ(testsupport::blocksAlive(), aliveBefore - consumed) << "allocation " << k << " failed and left blocks behind";
+    EXPECT_EQ(testsupport::blocksAlive(), aliveBefore - consumed)
+        << "allocation " << k << " failed and left blocks behind";
   }
   ADD_FAILURE() << "the operation never succeeded";
   return -1;

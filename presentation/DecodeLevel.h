@@ -4,14 +4,11 @@
 // levels out and reads only the first field, a fraction of the work, and the picture it
 // gives is low-pass filtered by the wavelet itself, where scaling the whole picture down
 // drops rows and columns.
+#include "presentation/DecodeMode.h"
+
 #include <cstdint>
 
 namespace presentation {
-
-enum class DecodeMode : std::uint8_t {
-  Full, // every picture at the recorder's level, scaled to the window: the exact output
-  Fit,  // at the lowest resolution that still covers the window, scaled from there
-};
 
 // The lowest resolution Fit decodes at. One level further the four-lane engine's output
 // (whole groups of 8 pixels: 40 of 45 columns) falls short of the columns the viewer shows.

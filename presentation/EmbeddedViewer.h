@@ -10,7 +10,7 @@
 #include "platform/Window.h"
 #include "platform/paint/Canvas.h"
 #include "platform/paint/FontResource.h"
-#include "presentation/DecodeLevel.h"
+#include "presentation/DecodeMode.h"
 #include "presentation/FontIds.h"
 #include "presentation/ViewerMessages.h"
 

@@ -11,7 +11,7 @@
 #include "platform/Window.h"
 #include "platform/paint/Canvas.h"
 #include "platform/paint/FontResource.h"
-#include "presentation/DecodeLevel.h"
+#include "presentation/DecodeMode.h"
 #include "presentation/FontIds.h"
 #include "presentation/FramePipeline.h"
 #include "presentation/StatusLayout.h"

@@ -1,6 +1,6 @@
 #pragma once
 // The desktop viewer's command line.
-#include "presentation/DecodeLevel.h"
+#include "presentation/DecodeMode.h"
 
 #include <string>
 #include <vector>

@@ -33,7 +33,8 @@ TEST(GatewayConfigFile, SettingsAndWhatIsRefused) {
       {{}, recorders + "max-cameras = 0\n", "config file test.conf: --max-cameras"},
       {{},
        "recorder = \"gate=10.0.0.5:0\"\n",
-       "--recorder gate: HOST:PORT with a port of 1..65535 expected (on the command line or in config file test.conf)"},
+       "--recorder gate: HOST:PORT[:IDS] with a port of 1..65535 expected (on the command line or in config file "
+       "test.conf)"},
       {{}, recorders + std::string(70 * 1024, '#'), "larger than 64 KiB"},
   };
   for (const Case& c : cases) {

@@ -6,6 +6,20 @@
 #include <cstring>
 #include <new>
 
+namespace {
+
+// Everything of a picture but its bytes and `valid`.
+void copyDetails(PictureRecord& to, const PictureRecord& from) noexcept {
+  std::memcpy(to.header, from.header, sizeof to.header);
+  to.receivedTick = from.receivedTick;
+  to.clientWidth = from.clientWidth;
+  to.clientHeight = from.clientHeight;
+  std::memcpy(to.timing, from.timing, sizeof to.timing);
+  to.sequence = from.sequence;
+}
+
+} // namespace
+
 bool PictureRecord::reserve(std::int32_t size) {
   if (size < 0) return false;
   if (!limits::mustReallocate(capacity, size)) return true;
@@ -22,12 +36,7 @@ bool PictureRecord::copyFrom(const PictureRecord& source) {
   }
   if (source.length > 0) std::memcpy(data, source.data, std::size_t(source.length));
   length = source.length;
-  std::memcpy(header, source.header, sizeof header);
-  receivedTick = source.receivedTick;
-  clientWidth = source.clientWidth;
-  clientHeight = source.clientHeight;
-  std::memcpy(timing, source.timing, sizeof timing);
-  sequence = source.sequence;
+  copyDetails(*this, source);
   return true;
 }
 
@@ -41,12 +50,7 @@ void PictureRecord::takeFrom(PictureRecord& source) noexcept {
   source.data = block;
   source.capacity = blockCapacity;
   source.length = 0;
-  std::memcpy(header, source.header, sizeof header);
-  receivedTick = source.receivedTick;
-  clientWidth = source.clientWidth;
-  clientHeight = source.clientHeight;
-  std::memcpy(timing, source.timing, sizeof timing);
-  sequence = source.sequence;
+  copyDetails(*this, source);
 }
 
 void PictureRecord::release() {

@@ -156,16 +156,7 @@ TokenCheck verifyToken(std::string_view token, const std::vector<std::string>& s
 
 bool loadSecrets(const std::string& path, std::vector<std::string>& secrets, std::string& error) {
   std::string content;
-  switch (readSmallFile(path, kMaxSecretFileBytes, content)) {
-  case SmallFileRead::Read:
-    break;
-  case SmallFileRead::Unreadable:
-    error = "cannot read the secret file " + path;
-    return false;
-  case SmallFileRead::TooLarge:
-    error = "the secret file " + path + " is larger than 64 KiB";
-    return false;
-  }
+  if (!readSmallFile(path, kMaxSecretFileBytes, "secret", content, error)) return false;
   std::vector<std::string> read;
   std::size_t start = 0;
   while (start < content.size()) {

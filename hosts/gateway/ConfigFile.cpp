@@ -50,16 +50,7 @@ bool parseConfigText(std::string_view text, std::vector<ConfigSetting>& settings
 
 bool readConfigFile(const std::string& path, std::vector<ConfigSetting>& settings, std::string& error) {
   std::string text;
-  switch (readSmallFile(path, kMaxConfigFileBytes, text)) {
-  case SmallFileRead::Read:
-    break;
-  case SmallFileRead::Unreadable:
-    error = "cannot read the config file " + path;
-    return false;
-  case SmallFileRead::TooLarge:
-    error = "the config file " + path + " is larger than 64 KiB";
-    return false;
-  }
+  if (!readSmallFile(path, kMaxConfigFileBytes, "config", text, error)) return false;
   if (!parseConfigText(text, settings, error)) {
     error = "config file " + path + ": " + error;
     return false;

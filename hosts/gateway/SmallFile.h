@@ -6,8 +6,9 @@
 
 namespace gateway {
 
-enum class SmallFileRead { Read, Unreadable, TooLarge };
-
-SmallFileRead readSmallFile(const std::string& path, std::size_t maxBytes, std::string& content);
+// Reads the file at `path` into `content`. False, with `error` naming the file as "the WHAT
+// file" (`what`: "config", "secret"), when it cannot be read or holds more than maxBytes.
+bool readSmallFile(const std::string& path, std::size_t maxBytes, const char* what, std::string& content,
+                   std::string& error);
 
 } // namespace gateway

@@ -12,11 +12,12 @@ namespace beast = boost::beast;
 namespace websocket = beast::websocket;
 
 ViewerSession::ViewerSession(boost::asio::ip::tcp::socket&& socket, std::string recorder,
-                             std::optional<AccessGrant> grant, std::weak_ptr<CameraHub> hub,
-                             const GatewayOptions& options, GatewayCounters& counters, ConnectionSlot slot)
-    : ws_(std::move(socket)), recorder_(std::move(recorder)), grant_(std::move(grant)), hub_(std::move(hub)),
-      options_(options), counters_(counters), slot_(std::move(slot)), requestDeadline_(ws_.get_executor()),
-      writeDeadline_(ws_.get_executor()) {
+                             std::optional<std::int32_t> camera, std::optional<AccessGrant> grant,
+                             std::weak_ptr<CameraHub> hub, const GatewayOptions& options, GatewayCounters& counters,
+                             ConnectionSlot slot)
+    : ws_(std::move(socket)), recorder_(std::move(recorder)), camera_(camera), grant_(std::move(grant)),
+      hub_(std::move(hub)), options_(options), counters_(counters), slot_(std::move(slot)),
+      requestDeadline_(ws_.get_executor()), writeDeadline_(ws_.get_executor()) {
   counters_.viewers.fetch_add(1);
 }
 
@@ -106,6 +107,11 @@ void ViewerSession::handle(const ViewerRequest& request) {
     return writeNext();
   }
   if (open_) return closeWith(websocket::close_code::policy_error, "a second open request");
+  // The URL's camera is the one the link was checked for (and a balancer routed by).
+  if (camera_ && request.connectionId != *camera_)
+    return closeWith(websocket::close_code::policy_error, "the open request names camera " +
+                                                              std::to_string(request.connectionId) +
+                                                              ", the URL camera " + std::to_string(*camera_));
   if (grant_ && !grant_->allows(recorder_, request.connectionId)) {
     counters_.tokenOtherCamera.fetch_add(1);
     return closeWith(websocket::close_code::policy_error,

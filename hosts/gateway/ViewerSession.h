@@ -32,10 +32,12 @@ class ViewerSession final : public Subscriber, public std::enable_shared_from_th
 public:
   static constexpr std::size_t kMaxRequestMessage = 4096; // WebSocket message limit
 
-  // `grant`: what the browser's signed link allows; none when access is not controlled.
-  ViewerSession(boost::asio::ip::tcp::socket&& socket, std::string recorder, std::optional<AccessGrant> grant,
-                std::weak_ptr<CameraHub> hub, const GatewayOptions& options, GatewayCounters& counters,
-                ConnectionSlot slot);
+  // `camera`: the connection id the WebSocket's URL names, if any: the open request must name
+  // the same. `grant`: what the browser's signed link allows; none when access is not
+  // controlled.
+  ViewerSession(boost::asio::ip::tcp::socket&& socket, std::string recorder, std::optional<std::int32_t> camera,
+                std::optional<AccessGrant> grant, std::weak_ptr<CameraHub> hub, const GatewayOptions& options,
+                GatewayCounters& counters, ConnectionSlot slot);
   ~ViewerSession() override;
 
   // Completes the WebSocket handshake of this upgrade request and serves the browser.
@@ -88,6 +90,7 @@ private:
   boost::beast::websocket::stream<boost::beast::tcp_stream> ws_;
   boost::beast::flat_buffer buffer_;
   std::string recorder_;
+  std::optional<std::int32_t> camera_;
   std::optional<AccessGrant> grant_;
   std::weak_ptr<CameraHub> hub_;
   const GatewayOptions& options_;

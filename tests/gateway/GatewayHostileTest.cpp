@@ -84,6 +84,8 @@ TEST_F(HostileGateway, RebindingAndLinksAreRefusedBeforeAnythingIsServed) {
       {"/?recorder=gate&id=1,2&token=" + token({1}), "", 403},
       {"/camera/gate", upgrade, 401},
       {"/camera/gate?token=" + token({1}, 600, "yard"), upgrade, 403},
+      {"/camera/gate/2?token=" + token({1}), upgrade, 403}, // the camera in the URL
+      {"/camera/gate/two?token=" + token({1}), upgrade, 404},
       // Snapshots and MJPEG streams take the same links, for the one camera they name.
       {"/camera/gate/1.jpg", "", 401},
       {"/camera/gate/2.mjpg?token=" + token({1}), "", 403},
@@ -98,7 +100,7 @@ TEST_F(HostileGateway, RebindingAndLinksAreRefusedBeforeAnythingIsServed) {
   EXPECT_EQ(counters().tokenForged.load(), 1u);
   EXPECT_EQ(counters().tokenExpired.load(), 1u);
   EXPECT_EQ(counters().tokenMalformed.load(), 1u);
-  EXPECT_EQ(counters().tokenOtherCamera.load(), 4u);
+  EXPECT_EQ(counters().tokenOtherCamera.load(), 5u);
 
   // The page's token is passed on to the WebSocket, which checks the camera it opens.
   ViewerClient other(port, "gate", "", "?token=" + token({1}));
@@ -107,7 +109,15 @@ TEST_F(HostileGateway, RebindingAndLinksAreRefusedBeforeAnythingIsServed) {
   Message message;
   EXPECT_FALSE(other.read(message));
   EXPECT_EQ(other.closeCode(), int(websocket::close_code::policy_error));
-  EXPECT_EQ(counters().tokenOtherCamera.load(), 5u);
+  EXPECT_EQ(counters().tokenOtherCamera.load(), 6u);
+  // A URL that names its camera opens that camera only, whatever the open request names.
+  for (const auto& ids : {std::vector<std::int32_t>{1}, std::vector<std::int32_t>{1, 2}}) {
+    ViewerClient named(port, "gate/1", "", "?token=" + token(ids));
+    ASSERT_TRUE(named.connected());
+    named.sendOpen(2);
+    EXPECT_FALSE(named.read(message));
+    EXPECT_EQ(named.closeCode(), int(websocket::close_code::policy_error));
+  }
   EXPECT_FALSE(
       ViewerClient(port, "gate", "", "?token=" + token({1}), "rebind.example:" + std::to_string(port)).connected());
   EXPECT_FALSE(

@@ -217,7 +217,7 @@ TEST_F(HostileGateway, LanguageFloodIsCutAndBoundedPerBrowser) {
   // here on. Tables relayed uncut and queued without a byte budget for the browser that does
   // not read took it past 170 MB within 80 pictures.
   testsupport::resetPeakResident(); // else the peak since the suite began: a weaker bound
-  const long residentAtStart = testsupport::statusKiB("self", "VmHWM");
+  [[maybe_unused]] const long residentAtStart = testsupport::statusKiB("self", "VmHWM");
   start({}, false);
   ViewerClient stalled(port, "gate"), reader(port, "gate");
   stalled.shrinkReceiveBuffer();

@@ -1,7 +1,7 @@
 #pragma once
 // What a browser asks the gateway for over HTTP, read from the request target: the camera
 // page (/?recorder=NAME&id=N[&id=M ...][&size=WxH][&token=T]), the wall of every configured
-// camera (/[?page=P][&token=T]), the page's files, or a camera's WebSocket (/camera/NAME).
+// camera (/[?page=P][&token=T]), the page's files, or a camera's WebSocket (/camera/NAME/ID).
 // Targets come from outside: parsing is bounded and every value is checked; pages are written
 // with escaped values only.
 #include "hosts/gateway/AccessToken.h"

@@ -9,13 +9,13 @@
 // a picture differed or a browser could not watch.
 #include "hosts/gateway/Gateway.h"
 #include "tests/gateway/GatewayTestSupport.h"
+#include "tests/support/ProcessMemory.h"
 
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
@@ -57,13 +57,7 @@ constexpr int kBodyBytes = 12000;
   _exit(0);
 }
 
-// Kilobytes of a /proc/PID/status line ("VmRSS", "VmHWM").
-long statusKiB(pid_t pid, const std::string& name) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.rfind(name + ":", 0) == 0) return std::atol(line.c_str() + name.size() + 1);
-  return -1;
-}
+long statusKiB(pid_t pid, const std::string& name) { return testsupport::statusKiB(std::to_string(pid), name); }
 
 struct Totals {
   std::atomic<long> pictures{0}, rejoins{0}, mismatches{0}, refused{0}, lost{0};

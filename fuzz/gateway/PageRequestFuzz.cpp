@@ -1,5 +1,6 @@
-// Request targets as a browser (or anyone) sends them: parsing, the camera page's or the wall's
-// parameters and the page written from them. Every value that reaches the page is checked or escaped.
+// Request targets as a browser (or anyone) sends them: parsing, a camera's WebSocket path, the
+// camera page's or the wall's parameters and the page written from them. Every value that
+// reaches the page is checked or escaped.
 #include "hosts/gateway/PageRequest.h"
 
 #include <cstdint>
@@ -12,6 +13,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   options.recorders = {{"gate", "127.0.0.1", 7070, {1, 2, 3}}, {"yard-2", "127.0.0.1", 7071}};
   gateway::Target target;
   if (!gateway::parseTarget(text, target)) return 0;
+  // A camera's WebSocket path: a recorder name, and an id only where the path has one more part.
+  gateway::CameraSocketPath camera;
+  if (gateway::parseCameraSocketPath(target.path, camera) &&
+      (!gateway::validRecorderName(camera.recorder) ||
+       camera.connectionId.has_value() != (target.path.find('/', 8) != std::string::npos)))
+    std::abort();
   std::string error;
   if (!gateway::isCameraPageQuery(target)) {
     gateway::WallSpec wall;

@@ -73,8 +73,10 @@ CameraHub::JoinResult CameraHub::subscribe(Subscriber* subscriber, const std::st
     camera.linger->cancel();
     camera.linger.reset();
   }
-  camera.subscribers.insert(subscriber);
+  // Noted as watching first: should the camera's set have no memory for it, unsubscribe
+  // still finds the camera, and no camera keeps a browser that has gone.
   watching_[subscriber] = key;
+  camera.subscribers.insert(subscriber);
   if (camera.established) subscriber->sendControl(camera.established);
   if (camera.language && camera.language != camera.established) subscriber->sendControl(camera.language);
   if (camera.picture) subscriber->offerPicture(camera.picture, camera.sequence);

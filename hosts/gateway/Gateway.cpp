@@ -61,8 +61,9 @@ bool Gateway::start(std::string& error) {
   server_->startAccepting();
   try {
     thread_ = std::thread([this] {
-      // A handler that runs out of memory ends with its exception; the objects it held (its
-      // session) go with the unwinding, and the loop goes on serving everyone else.
+      // A handler that runs out of memory ends with its exception: a browser's session whose
+      // handler it was drops itself as the handler unwinds (ViewerSession::Hold), a camera's
+      // event is lost, and the loop goes on serving everyone else.
       for (;;) {
         try {
           io_.run();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cstdint>
 
 namespace gateway {
 
@@ -54,6 +55,21 @@ bool parseInt(std::string_view text, std::int64_t low, std::int64_t high, std::i
   if (text.empty() || ec != std::errc() || ptr != text.data() + text.size() || parsed < low || parsed > high)
     return false;
   value = parsed;
+  return true;
+}
+
+bool parseCameraSocketPath(std::string_view path, CameraSocketPath& out) {
+  constexpr std::string_view kPrefix = "/camera/";
+  out = CameraSocketPath{};
+  if (path.rfind(kPrefix, 0) != 0) return false;
+  path.remove_prefix(kPrefix.size());
+  const std::size_t slash = path.find('/');
+  out.recorder = std::string(path.substr(0, slash));
+  if (!validRecorderName(out.recorder)) return false;
+  if (slash == std::string_view::npos) return true;
+  std::int64_t id = 0;
+  if (!parseInt(path.substr(slash + 1), INT32_MIN, INT32_MAX, id)) return false;
+  out.connectionId = std::int32_t(id);
   return true;
 }
 

@@ -1,13 +1,14 @@
 #pragma once
 // What a browser asks the gateway for over HTTP, read from the request target: the camera
 // page (/?recorder=NAME&id=N[&id=M ...][&size=WxH][&token=T]), the wall of every configured
-// camera (/[?page=P][&token=T]), the page's files, or a camera's WebSocket (/camera/NAME).
+// camera (/[?page=P][&token=T]), the page's files, or a camera's WebSocket (/camera/NAME/ID).
 // Targets come from outside: parsing is bounded and every value is checked; pages are written
 // with escaped values only.
 #include "hosts/gateway/AccessToken.h"
 #include "hosts/gateway/GatewayOptions.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -26,6 +27,16 @@ struct Target {
 
 // A whole decimal number of low..high, the whole text and nothing else.
 bool parseInt(std::string_view text, std::int64_t low, std::int64_t high, std::int64_t& value);
+
+// A camera's WebSocket path: /camera/NAME, or /camera/NAME/ID that names the camera too, so
+// that a balancer in front of several gateways can route each camera by its URL alone.
+struct CameraSocketPath {
+  std::string recorder;
+  std::optional<std::int32_t> connectionId;
+};
+// False for anything but /camera/ followed by a recorder name and an optional /ID, a whole
+// number.
+bool parseCameraSocketPath(std::string_view path, CameraSocketPath& out);
 
 // Splits and decodes a request target. False for anything that is not an absolute path with
 // an optional query, is longer than kMaxTargetLength or has a bad %-escape.

@@ -79,7 +79,10 @@ void RecorderLink::run() {
   connection_->setRun(kRun);
   try {
     if (connection_->start()) {
-      while (!retiring_.load(std::memory_order_acquire))
+      // The Receiver thread ends by itself when no socket can be made, or when something it
+      // runs failed (no memory for a reply's copy): the link ends with it, so that the camera
+      // is closed and its browsers reconnect rather than wait on a camera that sends nothing.
+      while (!retiring_.load(std::memory_order_acquire) && connection_->state() != CConnection::ReceiverState::Ended)
         window_.pump([this](const platform::WindowMessage& message) { handle(message); }, kPumpWaitMs);
     }
   } catch (const std::bad_alloc&) {

@@ -3,6 +3,7 @@
 #include <boost/asio/buffer.hpp>
 
 #include <algorithm>
+#include <new>
 #include <sstream>
 
 namespace gateway {
@@ -11,11 +12,12 @@ namespace beast = boost::beast;
 namespace websocket = beast::websocket;
 
 ViewerSession::ViewerSession(boost::asio::ip::tcp::socket&& socket, std::string recorder,
-                             std::optional<AccessGrant> grant, std::weak_ptr<CameraHub> hub,
-                             const GatewayOptions& options, GatewayCounters& counters, ConnectionSlot slot)
-    : ws_(std::move(socket)), recorder_(std::move(recorder)), grant_(std::move(grant)), hub_(std::move(hub)),
-      options_(options), counters_(counters), slot_(std::move(slot)), requestDeadline_(ws_.get_executor()),
-      writeDeadline_(ws_.get_executor()) {
+                             std::optional<std::int32_t> camera, std::optional<AccessGrant> grant,
+                             std::weak_ptr<CameraHub> hub, const GatewayOptions& options, GatewayCounters& counters,
+                             ConnectionSlot slot)
+    : ws_(std::move(socket)), recorder_(std::move(recorder)), camera_(camera), grant_(std::move(grant)),
+      hub_(std::move(hub)), options_(options), counters_(counters), slot_(std::move(slot)),
+      requestDeadline_(ws_.get_executor()), writeDeadline_(ws_.get_executor()) {
   counters_.viewers.fetch_add(1);
 }
 
@@ -41,13 +43,12 @@ void ViewerSession::run(beast::http::request<beast::http::string_body> request, 
   // socket write each.
   ws_.auto_fragment(false);
   if (following.empty())
-    return ws_.async_accept(request, [self = shared_from_this()](beast::error_code error) { self->onAccept(error); });
+    return ws_.async_accept(request, [self = hold()](beast::error_code error) { self->onAccept(error); });
   // Beast takes bytes already read only together with the request they follow: the request
   // is written out again in front of them (Beast copies both before returning).
   std::ostringstream raw;
   raw << request << following;
-  ws_.async_accept(boost::asio::buffer(raw.str()),
-                   [self = shared_from_this()](beast::error_code error) { self->onAccept(error); });
+  ws_.async_accept(boost::asio::buffer(raw.str()), [self = hold()](beast::error_code error) { self->onAccept(error); });
 }
 
 void ViewerSession::onAccept(beast::error_code error) {
@@ -61,7 +62,7 @@ void ViewerSession::awaitRequest(int timeoutMs) {
   // an error, and only its number tells it is stale.
   const std::uint64_t wait = ++requestWaits_;
   requestDeadline_.expires_after(std::chrono::milliseconds(timeoutMs));
-  requestDeadline_.async_wait([self = shared_from_this(), wait](const beast::error_code& error) {
+  requestDeadline_.async_wait([self = hold(), wait](const beast::error_code& error) {
     if (error || wait != self->requestWaits_ || self->closing_) return; // a request came, or the session ends
     if (!self->open_) {
       // Connected but silent: the slot is not kept for it.
@@ -74,8 +75,7 @@ void ViewerSession::awaitRequest(int timeoutMs) {
 }
 
 void ViewerSession::read() {
-  ws_.async_read(
-      buffer_, [self = shared_from_this()](beast::error_code error, std::size_t bytes) { self->onRead(error, bytes); });
+  ws_.async_read(buffer_, [self = hold()](beast::error_code error, std::size_t bytes) { self->onRead(error, bytes); });
 }
 
 void ViewerSession::onRead(beast::error_code error, std::size_t) {
@@ -107,6 +107,11 @@ void ViewerSession::handle(const ViewerRequest& request) {
     return writeNext();
   }
   if (open_) return closeWith(websocket::close_code::policy_error, "a second open request");
+  // The URL's camera is the one the link was checked for (and a balancer routed by).
+  if (camera_ && request.connectionId != *camera_)
+    return closeWith(websocket::close_code::policy_error, "the open request names camera " +
+                                                              std::to_string(request.connectionId) +
+                                                              ", the URL camera " + std::to_string(*camera_));
   if (grant_ && !grant_->allows(recorder_, request.connectionId)) {
     counters_.tokenOtherCamera.fetch_add(1);
     return closeWith(websocket::close_code::policy_error,
@@ -136,10 +141,16 @@ void ViewerSession::sendControl(const SharedBytes& message) {
     // The browser does not read: drop it rather than keep its messages.
     return drop(counters_.overBudget);
   }
-  control_.push_back(message);
-  controlBytes_ += size;
-  account(size);
-  writeNext();
+  // The hub hands the message to every browser of the camera in turn: one that has no
+  // memory for it is dropped, the others still get it.
+  try {
+    control_.push_back(message);
+    controlBytes_ += size;
+    account(size);
+    writeNext();
+  } catch (const std::bad_alloc&) {
+    drop(counters_.allocationFailures);
+  }
 }
 
 void ViewerSession::offerPicture(const SharedBytes& message, std::uint64_t sequence) {
@@ -151,7 +162,11 @@ void ViewerSession::offerPicture(const SharedBytes& message, std::uint64_t seque
   picture_ = message;
   pictureSequence_ = sequence;
   account(std::int64_t(message->size()));
-  writeNext();
+  try {
+    writeNext();
+  } catch (const std::bad_alloc&) {
+    drop(counters_.allocationFailures);
+  }
 }
 
 void ViewerSession::upstreamLost() {
@@ -184,12 +199,12 @@ void ViewerSession::writeNext() {
   }
   const std::uint64_t write = ++writes_;
   writeDeadline_.expires_after(std::chrono::milliseconds(options_.writeTimeoutMs));
-  writeDeadline_.async_wait([self = shared_from_this(), write](const beast::error_code& error) {
+  writeDeadline_.async_wait([self = hold(), write](const beast::error_code& error) {
     // Only while this very write is still pending (a finished one may have queued its wait).
     if (!error && write == self->writes_ && self->writing_) self->drop(self->counters_.writeTimeouts);
   });
   ws_.async_write(boost::asio::buffer(*writing_),
-                  [self = shared_from_this()](beast::error_code error, std::size_t) { self->onWrite(error); });
+                  [self = hold()](beast::error_code error, std::size_t) { self->onWrite(error); });
 }
 
 void ViewerSession::onWrite(beast::error_code error) {
@@ -207,10 +222,24 @@ void ViewerSession::drop(std::atomic<std::uint64_t>& reason) {
   // pending operation of the session.
   if (finished_) return;
   reason.fetch_add(1);
+  closeSocket();
+  finish();
+}
+
+void ViewerSession::closeSocket() {
   closing_ = true;
   beast::error_code ignored;
   beast::get_lowest_layer(ws_).socket().close(ignored);
-  finish();
+}
+
+void ViewerSession::abandon() noexcept {
+  // Counted where the failure is caught (the I/O thread's loop). Leaving the hub may need
+  // memory too: the socket is closed first, so that the browser learns at once.
+  if (finished_) return;
+  closeSocket();
+  try {
+    finish();
+  } catch (...) {}
 }
 
 void ViewerSession::closeWith(websocket::close_code code, const std::string& reason) {
@@ -227,7 +256,7 @@ void ViewerSession::closeWith(websocket::close_code code, const std::string& rea
   if (auto hub = hub_.lock()) hub->unsubscribe(this);
   // A close frame's reason is at most 123 bytes.
   websocket::close_reason why(code, reason.substr(0, 120));
-  ws_.async_close(why, [self = shared_from_this()](beast::error_code) { self->finish(); });
+  ws_.async_close(why, [self = hold()](beast::error_code) { self->finish(); });
 }
 
 void ViewerSession::finish() {

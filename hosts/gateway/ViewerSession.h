@@ -21,6 +21,7 @@
 #include <boost/beast/websocket.hpp>
 
 #include <deque>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,10 +32,12 @@ class ViewerSession final : public Subscriber, public std::enable_shared_from_th
 public:
   static constexpr std::size_t kMaxRequestMessage = 4096; // WebSocket message limit
 
-  // `grant`: what the browser's signed link allows; none when access is not controlled.
-  ViewerSession(boost::asio::ip::tcp::socket&& socket, std::string recorder, std::optional<AccessGrant> grant,
-                std::weak_ptr<CameraHub> hub, const GatewayOptions& options, GatewayCounters& counters,
-                ConnectionSlot slot);
+  // `camera`: the connection id the WebSocket's URL names, if any: the open request must name
+  // the same. `grant`: what the browser's signed link allows; none when access is not
+  // controlled.
+  ViewerSession(boost::asio::ip::tcp::socket&& socket, std::string recorder, std::optional<std::int32_t> camera,
+                std::optional<AccessGrant> grant, std::weak_ptr<CameraHub> hub, const GatewayOptions& options,
+                GatewayCounters& counters, ConnectionSlot slot);
   ~ViewerSession() override;
 
   // Completes the WebSocket handshake of this upgrade request and serves the browser.
@@ -49,6 +52,28 @@ public:
   void goAway();
 
 private:
+  // A completion handler's hold on its session. A handler destroyed while an exception unwinds
+  // past it (an allocation failed in its operation or in the handler itself) leaves the session
+  // without the read or write it waits for: the session is then dropped at once instead of
+  // staying half-served until a deadline.
+  class Hold {
+  public:
+    explicit Hold(std::shared_ptr<ViewerSession> session) : session_(std::move(session)) {}
+    Hold(const Hold&) = default;
+    Hold(Hold&&) = default;
+    ~Hold() {
+      if (session_ && std::uncaught_exceptions() > unwinding_) session_->abandon();
+    }
+    ViewerSession* operator->() const { return session_.get(); }
+
+  private:
+    std::shared_ptr<ViewerSession> session_;
+    int unwinding_ = std::uncaught_exceptions();
+  };
+  Hold hold() { return Hold(shared_from_this()); }
+  // Drops the session after an allocation failure; never throws.
+  void abandon() noexcept;
+
   void onAccept(boost::beast::error_code error);
   void read();
   void onRead(boost::beast::error_code error, std::size_t bytes);
@@ -57,6 +82,7 @@ private:
   void onWrite(boost::beast::error_code error);
   void closeWith(boost::beast::websocket::close_code code, const std::string& reason);
   void drop(std::atomic<std::uint64_t>& reason);
+  void closeSocket(); // ends every pending operation
   void awaitRequest(int timeoutMs);
   void finish();
   void account(std::int64_t delta);
@@ -64,6 +90,7 @@ private:
   boost::beast::websocket::stream<boost::beast::tcp_stream> ws_;
   boost::beast::flat_buffer buffer_;
   std::string recorder_;
+  std::optional<std::int32_t> camera_;
   std::optional<AccessGrant> grant_;
   std::weak_ptr<CameraHub> hub_;
   const GatewayOptions& options_;

@@ -299,21 +299,26 @@ private:
 
   void upgrade(http::request<http::string_body> request) {
     Target target;
-    const bool parsed = parseTarget(view(request.target()), target);
-    if (!parsed || target.path.rfind(kCameraPrefix, 0) != 0)
-      return send(refusal(http::status::not_found, "WebSockets are served at /camera/NAME\n"));
-    const std::string name = target.path.substr(kCameraPrefix.size());
-    if (!validRecorderName(name) || !findRecorder(options_, name))
+    CameraSocketPath camera;
+    if (!parseTarget(view(request.target()), target) || !parseCameraSocketPath(target.path, camera))
+      return send(refusal(http::status::not_found, "WebSockets are served at /camera/NAME/ID\n"));
+    const std::string& name = camera.recorder;
+    if (!findRecorder(options_, name))
       return send(refusal(http::status::not_found, "unknown recorder '" + name + "'\n"));
     if (!rules_.originAllowed(view(request[http::field::origin]), view(request[http::field::host]),
                               client_.overHttps)) {
       counters_.refusedOrigin.fetch_add(1);
       return send(refusal(http::status::forbidden, "pages of this origin may not watch cameras here\n"));
     }
-    AccessDecision access = decideAccess(options_, counters_, queryValue(target, "token"), name, {});
+    // A camera named in the URL is checked against the link here, before the upgrade; its
+    // session then opens that camera only.
+    std::vector<std::int32_t> ids;
+    if (camera.connectionId) ids.push_back(*camera.connectionId);
+    AccessDecision access = decideAccess(options_, counters_, queryValue(target, "token"), name, ids);
     if (!access.allowed) return send(refusal(access.status, access.reason));
-    auto session = std::make_shared<ViewerSession>(stream_.release_socket(), name, std::move(access.grant), hub_,
-                                                   options_, counters_, std::move(*slot_));
+    auto session =
+        std::make_shared<ViewerSession>(stream_.release_socket(), name, camera.connectionId, std::move(access.grant),
+                                        hub_, options_, counters_, std::move(*slot_));
     if (sessions_.size() >= 2 * std::size_t(options_.maxConnections))
       std::erase_if(sessions_, [](const std::weak_ptr<ViewerSession>& s) { return s.expired(); });
     sessions_.push_back(session);

@@ -1,6 +1,6 @@
 #pragma once
 // The gateway's HTTP side: accepts connections up to the limits (in total, per client), serves the camera page and
-// its files, and hands WebSocket upgrades for /camera/NAME to viewer sessions. Requests are
+// its files, and hands WebSocket upgrades for /camera/NAME/ID to viewer sessions. Requests are
 // read with fixed limits (header size, no request bodies, a read time-out); anything else
 // gets a plain-text error that says what was wrong.
 #include "hosts/gateway/CameraHub.h"

@@ -5,6 +5,7 @@
 #include <emscripten.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <new>
 
 namespace web {
@@ -14,6 +15,9 @@ namespace {
 // stretches beyond.
 constexpr int kMaxSide = 4096;
 int clampSide(int side) { return std::clamp(side, 1, kMaxSide); }
+// A recorder's name (at most 32 characters), '/' and a connection id, within the viewer's
+// host text.
+constexpr std::size_t kCameraPathCapacity = 64;
 
 // The module's memory grows while worker threads run; the page's script reads it through
 // the current buffer, never through a view made before a growth.
@@ -35,7 +39,13 @@ WebViewerHost* WebViewerHost::create(const char* recorder, int connectionId, int
   if (!host) return nullptr;
   host->resize(width, height);
   embed::ViewerSettings settings;
-  settings.host = recorder;
+  // The viewer's host text is the camera's path under the gateway's /camera/: NAME/ID. The
+  // page's sockets open it as the WebSocket's URL, so that a balancer in front of several
+  // gateways can route each camera by its URL. (A name too long to be a recorder's is passed
+  // on alone; the gateway refuses it.)
+  char camera[kCameraPathCapacity];
+  const int length = std::snprintf(camera, sizeof camera, "%s/%d", recorder, int(connectionId));
+  settings.host = length > 0 && std::size_t(length) < sizeof camera ? camera : recorder;
   settings.port = 0; // the gateway names the recorder; the port is not used in a page
   settings.connectionId = connectionId;
   settings.decode = decode;

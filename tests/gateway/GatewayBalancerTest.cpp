@@ -1,7 +1,7 @@
 // Two gateways behind Debian's HAProxy with the shipped deploy/haproxy.cfg (its addresses
 // replaced by loopback ports): however many browsers watch a camera through the balancer, the
-// recorder serves it one connection; when that camera's gateway stops, its browsers come back
-// through the other one.
+// recorder serves it one connection, while the recorder's cameras spread over both gateways;
+// when a camera's gateway stops, its browsers come back through the other one.
 #include "hosts/gateway/Gateway.h"
 #include "tests/gateway/GatewayTestSupport.h"
 
@@ -121,32 +121,44 @@ TEST(GatewayBalancer, OneRecorderConnectionPerCameraAndFailover) {
   ASSERT_TRUE(eventually([&] { return accepts(port) || !balancer.running(); }));
   ASSERT_TRUE(balancer.running()) << std::ifstream(dir / "haproxy.log").rdbuf();
 
-  // Eight browsers watch camera 1 of "gate" through the balancer.
-  const auto watch = [&](std::unique_ptr<ViewerClient>& viewer) {
-    viewer = std::make_unique<ViewerClient>(port, "gate", "", "", "cameras.example.com");
+  // Browsers open the camera's URL, /camera/gate/ID, which the balancer routes by.
+  const auto watch = [&](std::unique_ptr<ViewerClient>& viewer, std::int32_t id) {
+    viewer = std::make_unique<ViewerClient>(port, "gate/" + std::to_string(id), "", "", "cameras.example.com");
     if (!viewer->connected()) return false;
-    viewer->sendOpen(1);
+    viewer->sendOpen(id);
     Message picture;
     return viewer->readPicture(picture);
   };
+  // Eight browsers watch camera 1.
   std::unique_ptr<ViewerClient> viewers[8];
-  for (auto& viewer : viewers) ASSERT_TRUE(watch(viewer));
+  for (auto& viewer : viewers) ASSERT_TRUE(watch(viewer, 1));
   EXPECT_EQ(recorder.connectionsAccepted(), 1);
   const int serving = gateways[0]->counters().viewers.load() == 8 ? 0 : 1;
   EXPECT_EQ(gateways[serving]->counters().viewers.load(), 8);
   EXPECT_EQ(gateways[1 - serving]->counters().viewers.load(), 0);
   EXPECT_EQ(gateways[0]->cameraCount() + gateways[1]->cameraCount(), 1);
 
-  // Its gateway stops: each browser sees its WebSocket close and comes back through the other.
+  // Cameras 2 to 8, two browsers each: one recorder connection per camera in all, and the
+  // cameras on both gateways.
+  std::unique_ptr<ViewerClient> others[14];
+  for (int i = 0; i < 14; ++i) ASSERT_TRUE(watch(others[i], 2 + i / 2));
+  EXPECT_EQ(recorder.connectionsAccepted(), 8);
+  EXPECT_EQ(gateways[0]->cameraCount() + gateways[1]->cameraCount(), 8);
+  EXPECT_GT(gateways[0]->cameraCount(), 0);
+  EXPECT_GT(gateways[1]->cameraCount(), 0);
+  const int camerasLeft = gateways[1 - serving]->cameraCount();
+
+  // Camera 1's gateway stops: each of its browsers sees its WebSocket close and comes back
+  // through the other.
   gateways[serving]->stop();
   for (auto& viewer : viewers) {
     Message message;
     while (viewer->read(message)) {}
-    ASSERT_TRUE(eventually([&] { return watch(viewer); }));
+    ASSERT_TRUE(eventually([&] { return watch(viewer, 1); }));
   }
-  EXPECT_EQ(gateways[1 - serving]->counters().viewers.load(), 8);
-  EXPECT_EQ(gateways[1 - serving]->cameraCount(), 1);
-  EXPECT_EQ(recorder.connectionsAccepted(), 2); // the first gateway's connection ended with it
+  EXPECT_EQ(gateways[1 - serving]->counters().viewers.load(), 8 + 2 * camerasLeft);
+  EXPECT_EQ(gateways[1 - serving]->cameraCount(), 1 + camerasLeft);
+  EXPECT_EQ(recorder.connectionsAccepted(), 9); // the first gateway's connections ended with it
   // The health checks find the stopped gateway down, and only that one.
   const auto balancerLog = [&] {
     std::ostringstream text;

@@ -4,6 +4,7 @@
 #include "engine/Protocol.h"
 #include "engine/TaggedMessage.h"
 #include "hosts/gateway/ViewerRequests.h"
+#include "tests/support/AllocationExemption.h"
 
 #include <boost/asio/connect.hpp>
 #include <boost/asio/read.hpp>
@@ -115,6 +116,8 @@ Bytes FakeRecorder::languageItem(int size) {
 }
 
 void FakeRecorder::acceptLoop() {
+  // The simulated recorder is never the code under test of an allocation failure.
+  testsupport::exemptThisThreadFromFailures();
   while (!stopping_) {
     if (platform::socketWaitReadable(listener_, 50) != 1) continue;
     const platform::SocketHandle socket = platform::socketAccept(listener_);
@@ -125,7 +128,10 @@ void FakeRecorder::acceptLoop() {
       break;
     }
     ++accepted_;
-    connections_.emplace_back([this, socket] { serve(socket); });
+    connections_.emplace_back([this, socket] {
+      testsupport::exemptThisThreadFromFailures();
+      serve(socket);
+    });
   }
 }
 

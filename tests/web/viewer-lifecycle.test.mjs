@@ -53,7 +53,7 @@ test('a refused camera is asked for again after growing pauses', async () => {
   const times = await page.evaluate((wait) => new Promise((resolve, reject) => {
     const timer = setTimeout(() => reject(new Error('fewer than four connects to the refused camera')), wait);
     const look = () => {
-      const refused = window.socketsOpened.filter((socket) => socket.url.endsWith('/camera/nosuch'));
+      const refused = window.socketsOpened.filter((socket) => socket.url.endsWith('/camera/nosuch/1'));
       if (refused.length < 4) return setTimeout(look, 50);
       clearTimeout(timer);
       resolve(refused.slice(0, 4).map((socket) => socket.at));

@@ -1,13 +1,13 @@
 // The viewer's sockets in a browser page: each socket is a WebSocket to the gateway, which
-// relays the recorder named by the viewer's host text (/camera/NAME on the page's own
-// origin); the port is not used. WebSockets live on the page's main thread, while the
+// relays the camera named by the viewer's host text, NAME/ID (/camera/NAME/ID on the page's
+// own origin); the port is not used. WebSockets live on the page's main thread, while the
 // viewer's Receiver thread (a Web Worker) calls these functions: received bytes wait in a
 // queue per socket, and connect, send and close ask the main thread to act. Nothing here
 // waits for the main thread: connecting is started, then looked at in the caller's slices,
 // so a stop of the viewer, which the main thread waits for, is never held up by a socket.
 //
 // Addresses: a page has no name service and no IP addresses, and the gateway knows its
-// recorders by name only. The address of a name is its number in this page's table of
+// cameras by name only. The address of a name is its number in this page's table of
 // names, given at once by parseDottedAddress (and resolveName) without asking anyone.
 //
 // Every socket and name lives in a fixed table and received bytes in malloc'd buffers, so
@@ -37,7 +37,7 @@ namespace platform {
 namespace {
 
 constexpr int kMaxSockets = 256; // a viewer holds one at a time
-constexpr int kMaxNames = 64;    // distinct recorder names one page connects to
+constexpr int kMaxNames = 256;   // distinct cameras one page connects to
 constexpr std::size_t kMaxNameLength = 255;
 // A gateway sends one picture (at most a few MiB) per request, and texts; far more than that
 // waiting means something is wrong, and the connection is given up rather than memory.
@@ -155,14 +155,16 @@ bool nameOfAddress(Address address, char (&name)[kMaxNameLength + 1]) {
 // --- the main thread's half (JavaScript; kept out of the C++ formatter's hands) ---
 // clang-format off
 
-// Opens the WebSocket for socket `id` to the camera named `name` (a heap copy, freed here).
+// Opens the WebSocket for socket `id` to the camera named `name` (a heap copy, freed here),
+// each of its '/'-separated parts %-escaped.
 void openOnMainThread(int id, char* name) {
   MAIN_THREAD_ASYNC_EM_ASM({
     var id = $0;
     var name = UTF8ToString($1);
     _free($1);
     var url = Module['camviewCameraUrl'] ? Module['camviewCameraUrl'](name)
-        : (location.protocol === 'https:' ? 'wss://' : 'ws://') + location.host + '/camera/' + encodeURIComponent(name);
+        : (location.protocol === 'https:' ? 'wss://' : 'ws://') + location.host + '/camera/' +
+          name.split('/').map(encodeURIComponent).join('/');
     var sockets = Module['camviewSockets'] = Module['camviewSockets'] || new Map();
     var ws;
     try {

@@ -20,12 +20,14 @@
   let wakeScheduled = false;
   const wakeChannel = new MessageChannel();
 
-  // A camera's WebSocket on the page's own gateway. A page opened through a signed link
-  // passes the link's token on: the gateway checks it again for every camera.
+  // A camera's WebSocket on the page's own gateway: /camera/NAME/ID (the viewer names its
+  // camera so, and a balancer in front of several gateways routes by it). A page opened
+  // through a signed link passes the link's token on: the gateway checks it again for every
+  // camera.
   const pageToken = new URLSearchParams(location.search).get('token');
   function cameraUrl(name) {
     const url = (location.protocol === 'https:' ? 'wss://' : 'ws://') + location.host + '/camera/' +
-                encodeURIComponent(name);
+                name.split('/').map(encodeURIComponent).join('/');
     return pageToken ? url + '?token=' + encodeURIComponent(pageToken) : url;
   }
 

@@ -7,6 +7,7 @@
 #include "tests/presentation/ReferencePicture.h"
 #include "tests/wine/activex/ControlModule.h"
 #include "tests/wine/activex/TestContainer.h"
+#include "tests/support/WaitUntil.h"
 #include "tests/wine/support/MessageLoop.h"
 #include "tests/wine/support/NativeViewer.h"
 #include "tests/wine/support/RecorderProcess.h"
@@ -377,10 +378,12 @@ TEST_F(ContainerTest, ModuleUnloadedAndLoadedAgainMakesWorkingControls) {
     }
     // A thread of an earlier viewer (a name lookup no one waits for) may end a moment later:
     // the module goes as soon as it says it can, within a generous bound.
-    const DWORD start = GetTickCount();
-    for (CoFreeUnusedLibrariesEx(0, 0); activextest::loadedControl() && GetTickCount() - start < 20000;
-         CoFreeUnusedLibrariesEx(0, 0))
-      Sleep(10);
+    CoFreeUnusedLibrariesEx(0, 0);
+    testsupport::waitUntil([] { return activextest::loadedControl() == nullptr; }, std::chrono::seconds(20),
+                           [] {
+                             Sleep(10);
+                             CoFreeUnusedLibrariesEx(0, 0);
+                           });
     EXPECT_EQ(activextest::loadedControl(), nullptr)
         << "round " << round << ", DllCanUnloadNow: " << std::hex << activextest::controlCanUnloadNow();
   }

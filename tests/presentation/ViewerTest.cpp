@@ -4,7 +4,7 @@
 #include "engine/StatusIndex.h"
 #include "platform/Time.h"
 #include "recorder/server/PictureEncoder.h"
-#include "tests/presentation/GoldenImage.h"
+#include "tests/support/GoldenImage.h"
 #include "tests/presentation/ReferencePicture.h"
 #include "tests/presentation/ViewerHarness.h"
 #include "tests/presentation/ViewerTestAccess.h"

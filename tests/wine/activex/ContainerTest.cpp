@@ -3,7 +3,7 @@
 // process of its own. What the control's window shows is read back and compared with what
 // the viewer core paints for the same picture or status text.
 #include "engine/LanguageTable.h"
-#include "tests/presentation/GoldenImage.h"
+#include "tests/support/GoldenImage.h"
 #include "tests/presentation/ReferencePicture.h"
 #include "tests/wine/activex/ControlModule.h"
 #include "tests/wine/activex/TestContainer.h"

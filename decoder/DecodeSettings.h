@@ -28,8 +28,8 @@ struct DecodeRegion {
   int32_t colEnd = kToEdge;
 };
 
-// The column end of the region the viewer decodes at levels 0..4 of a 720-column picture: the
-// picture's 696 columns, cut at coarser levels to the engines' whole pixel groups.
+// The column end of the region the viewer decodes at levels 0..4 of a 720-column picture (the
+// first 696 columns at the finer levels, fewer at the coarser ones).
 inline constexpr std::array<int32_t, 5> kColumnLimits{696, 696, 688, 672, 640};
 
 struct DecodeSettings {

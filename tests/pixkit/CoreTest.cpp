@@ -234,4 +234,20 @@ TEST(Fonts, TrustedBlocksWithExtremeMetricsStayDefined) {
   kit.drawText(h, 0, 0, PKTEXT_HCENTER | PKTEXT_VCENTER, 0xFFFFFF, "abab\nab");
 }
 
+// The comparison every golden test rests on: it must see one differing pixel past a padded
+// row, a different channel order and a different size.
+TEST(GoldenImage, FindsEveryDifference) {
+  const Picture expected(5, 3, 0x102030); // rows of 15 bytes padded to 16
+  Picture actual(5, 3, 0x102030);
+  EXPECT_TRUE(testsupport::sameImage("golden-same", actual, expected));
+  actual.set(4, 2, 0x102031);
+  const ::testing::AssertionResult one = testsupport::sameImage("golden-one-pixel", actual, expected);
+  EXPECT_FALSE(one);
+  EXPECT_NE(std::string(one.message()).find("1 pixels differ, first at (4, 2)"), std::string::npos) << one.message();
+  paint::PixelRows swapped = expected;
+  swapped.order = paint::ChannelOrder::Rgb;
+  EXPECT_FALSE(testsupport::sameImage("golden-order", swapped, expected));
+  EXPECT_FALSE(testsupport::sameImage("golden-size", Picture(4, 3, 0x102030), expected));
+}
+
 } // namespace

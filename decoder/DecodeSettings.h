@@ -9,6 +9,7 @@
 #include "decoder/DecodeStatus.h"
 #include "decoder/PictureSplit.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -26,6 +27,10 @@ struct DecodeRegion {
   int32_t colStart = 0;
   int32_t colEnd = kToEdge;
 };
+
+// The column end of the region the viewer decodes at levels 0..4 of a 720-column picture (the
+// first 696 columns at the finer levels, fewer at the coarser ones).
+inline constexpr std::array<int32_t, 5> kColumnLimits{696, 696, 688, 672, 640};
 
 struct DecodeSettings {
   DecodeRegion region;

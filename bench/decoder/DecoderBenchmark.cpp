@@ -30,8 +30,6 @@ const Payloads& BenchPayloads() {
   return payloads;
 }
 
-constexpr int kColumnLimit[] = {696, 696, 688, 672, 640};
-
 struct Variant {
   EngineKind engine;
   SimdLevel simd;
@@ -56,7 +54,7 @@ void BM_Decode(benchmark::State& state) {
   std::vector<uint8_t> frame(1327104);
   std::unique_ptr<CWaveletEngine> engine = CreateWaveletEngine(variant.engine, variant.simd);
   DecodeSettings settings;
-  settings.region.colEnd = kColumnLimit[levels];
+  settings.region.colEnd = wavelet::kColumnLimits[levels];
   settings.levels = levels;
   settings.SetFields(fields);
   settings.output = frame.data();

@@ -5,6 +5,7 @@
 #include "platform/Socket.h"
 #include "platform/Time.h"
 #include "tests/engine/FakeRecorder.h"
+#include "tests/support/WaitUntil.h"
 
 #include <benchmark/benchmark.h>
 
@@ -21,15 +22,6 @@ double timeStop(CConnection& connection) {
   const auto begin = std::chrono::steady_clock::now();
   connection.stop();
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-}
-
-bool waitFor(const std::function<bool()>& done, int timeoutMs = 10000) {
-  const std::uint32_t start = platform::tickCount();
-  while (!done()) {
-    if (platform::tickCount() - start > std::uint32_t(timeoutMs)) return false;
-    platform::sleepMs(1);
-  }
-  return true;
 }
 
 int closedPort() {
@@ -55,7 +47,7 @@ void StopConnectingRefused(benchmark::State& state) {
     CConnection connection;
     connection.configure("127.0.0.1", port, 0, nullptr);
     connection.start();
-    waitFor([&] { return connection.connectAttempts() >= 1; });
+    testsupport::waitUntil([&] { return connection.connectAttempts() >= 1; });
     platform::sleepMs(std::uint32_t(round++ * 53 % 500)); // spread over the pause
     state.SetIterationTime(timeStop(connection));
   }
@@ -67,7 +59,7 @@ void StopConnectingBadPort(benchmark::State& state) {
     CConnection connection;
     connection.configure("127.0.0.1", 70000, 0, nullptr);
     connection.start();
-    waitFor([&] { return connection.connectAttempts() >= 1; });
+    testsupport::waitUntil([&] { return connection.connectAttempts() >= 1; });
     platform::sleepMs(std::uint32_t(round++ * 53 % 500));
     state.SetIterationTime(timeStop(connection));
   }
@@ -107,7 +99,7 @@ void StopConnectingBacklogFull(benchmark::State& state) {
     CConnection connection;
     connection.configure("127.0.0.1", listener.port(), 0, nullptr);
     connection.start();
-    waitFor([&] { return connection.connectAttempts() >= 1; });
+    testsupport::waitUntil([&] { return connection.connectAttempts() >= 1; });
     platform::sleepMs(100); // inside the connect
     state.SetIterationTime(timeStop(connection));
   }
@@ -120,7 +112,7 @@ void StopConnectingByName(benchmark::State& state) {
     CConnection connection;
     connection.configure("localhost", closedPort(), 0, nullptr);
     connection.start();
-    waitFor([&] { return connection.connectAttempts() >= 1; });
+    testsupport::waitUntil([&] { return connection.connectAttempts() >= 1; });
     platform::sleepMs(std::uint32_t(round++ * 53 % 500));
     state.SetIterationTime(timeStop(connection));
   }
@@ -135,7 +127,7 @@ void TenStartStopCyclesWithoutRecorder(benchmark::State& state) {
     const auto begin = std::chrono::steady_clock::now();
     for (int i = 0; i < 10; ++i) {
       connection.start();
-      waitFor([&] { return connection.connectAttempts() >= std::uint32_t(i + 1); });
+      testsupport::waitUntil([&] { return connection.connectAttempts() >= std::uint32_t(i + 1); });
       connection.stop();
     }
     state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count());
@@ -150,7 +142,7 @@ void StopConnectedIdle(benchmark::State& state) {
     CConnection connection;
     connection.configure("127.0.0.1", recorder.port(), 0, nullptr);
     connection.start();
-    waitFor([&] { return connection.state() == CConnection::ReceiverState::Connected; });
+    testsupport::waitUntil([&] { return connection.state() == CConnection::ReceiverState::Connected; });
     platform::sleepMs(std::uint32_t(round++ * 7 % 20));
     state.SetIterationTime(timeStop(connection));
   }
@@ -170,7 +162,7 @@ void StopConnectedStreaming(benchmark::State& state) {
     connection.configure("127.0.0.1", recorder.port(), 0, nullptr);
     connection.start();
     int taken = 0;
-    waitFor([&] {
+    testsupport::waitUntil([&] {
       if (connection.windowSlot[0].valid.load(std::memory_order_acquire)) {
         connection.windowSlot[0].valid.store(false, std::memory_order_release);
         ++taken;

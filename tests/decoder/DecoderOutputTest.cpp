@@ -82,13 +82,12 @@ TEST(DecoderOutput, TwoFieldPicturesMatchTheReferenceAtEveryLevel) {
 
 TEST(DecoderOutput, OutputWidthsFollowEachEnginesPixelGrouping) {
   const Fields f = MakeFields(720, 288, 2);
-  const int columnEnds[] = {696, 696, 688, 672, 640};
   const int portableWidths[] = {696, 348, 172, 84, 40};
   const int mmxWidths[] = {696, 344, 168, 80, 40};
   for (int levels = 0; levels <= 4; ++levels) {
     DecodeSetup s;
     s.levels = levels;
-    s.colEnd = columnEnds[levels];
+    s.colEnd = wavelet::kColumnLimits[levels];
     s.engine = EngineKind::Portable;
     EXPECT_EQ(RunDecoder(s, &f.first, &f.second).outWidth, portableWidths[levels]);
     s.engine = EngineKind::Mmx;

@@ -8,7 +8,7 @@
 #include "platform/Time.h"
 #include "recorder/server/RecorderServer.h"
 #include "recorder/sources/PngImage.h"
-#include "tests/presentation/GoldenImage.h"
+#include "tests/support/GoldenImage.h"
 #include "tests/presentation/ReferencePicture.h"
 #include "tests/presentation/ViewerHarness.h"
 

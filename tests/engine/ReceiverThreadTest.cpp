@@ -10,6 +10,7 @@
 #include "engine/StatusIndex.h"
 #include "platform/Time.h"
 #include "tests/engine/FakeRecorder.h"
+#include "tests/support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -44,12 +45,9 @@ public:
 
   // Pumps until `done` holds or `timeoutMs` passed; true when it holds.
   bool pumpUntil(const std::function<bool()>& done, int timeoutMs = kLongWaitMs) {
-    const std::uint32_t start = platform::tickCount();
-    while (!done()) {
-      if (platform::tickCount() - start > std::uint32_t(timeoutMs)) return false;
+    return testsupport::waitUntil(done, std::chrono::milliseconds(timeoutMs), [this] {
       window_.pump([this](const platform::WindowMessage& message) { handle(message); }, 10);
-    }
-    return true;
+    });
   }
   void pumpFor(int ms) {
     pumpUntil([] { return false; }, ms);
@@ -588,8 +586,7 @@ TEST(NotifyTarget, NothingReachesAWindowAfterItWasTakenAway) {
     while (!done.load())
       if (target.post(platform::kMsgStatus, kStatusSocket, 0)) posted.fetch_add(1);
   });
-  const std::uint32_t begin = platform::tickCount();
-  while (posted.load() < 100 && platform::tickCount() - begin < 60000) platform::sleepMs(1);
+  testsupport::waitUntil([&] { return posted.load() >= 100; });
   target.setWindow(nullptr);
   // What was posted before is queued; from now on nothing arrives, however long the poster
   // goes on (a host may destroy the window now).

@@ -63,19 +63,19 @@ TEST(GatewayAllocation, AFailureOnAGatewayThreadDropsOneSessionOrOneCamera) {
       }
       first.sendRaw(requests);
     }
-    const bool failed = eventually([&] { return testsupport::failedAllocations() > failedBefore; });
+    const bool failed = waitUntil([&] { return testsupport::failedAllocations() > failedBefore; });
     testsupport::stopFailingAllocations();
     ASSERT_TRUE(failed);
 
     if (c.cameraEnds) {
       // The camera is closed and both its browsers are told, as when the recorder is lost.
-      ASSERT_TRUE(eventually([&] { return gateway.cameraCount() == 0; }));
+      ASSERT_TRUE(waitUntil([&] { return gateway.cameraCount() == 0; }));
       for (ViewerClient* browser : {&first, &second}) {
         while (browser->read(message)) {}
         EXPECT_EQ(browser->closeCode(), 1011);
       }
     } else {
-      ASSERT_TRUE(eventually([&] { return counters.allocationFailures.load() == 1u && counters.viewers.load() == 1; }));
+      ASSERT_TRUE(waitUntil([&] { return counters.allocationFailures.load() == 1u && counters.viewers.load() == 1; }));
       while (first.read(message)) {}
       // The other browser of the camera is still served.
       second.sendNext();

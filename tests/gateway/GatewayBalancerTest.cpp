@@ -118,7 +118,7 @@ TEST(GatewayBalancer, OneRecorderConnectionPerCameraAndFailover) {
   std::ofstream(dir / "haproxy.cfg") << replaced(config, "    bind :80\n",
                                                  "    bind 127.0.0.1:" + std::to_string(port) + "\n");
   Balancer balancer(haproxy, (dir / "haproxy.cfg").string(), (dir / "haproxy.log").string());
-  ASSERT_TRUE(eventually([&] { return accepts(port) || !balancer.running(); }));
+  ASSERT_TRUE(waitUntil([&] { return accepts(port) || !balancer.running(); }));
   ASSERT_TRUE(balancer.running()) << std::ifstream(dir / "haproxy.log").rdbuf();
 
   // Browsers open the camera's URL, /camera/gate/ID, which the balancer routes by.
@@ -154,7 +154,7 @@ TEST(GatewayBalancer, OneRecorderConnectionPerCameraAndFailover) {
   for (auto& viewer : viewers) {
     Message message;
     while (viewer->read(message)) {}
-    ASSERT_TRUE(eventually([&] { return watch(viewer, 1); }));
+    ASSERT_TRUE(waitUntil([&] { return watch(viewer, 1); }));
   }
   EXPECT_EQ(gateways[1 - serving]->counters().viewers.load(), 8 + 2 * camerasLeft);
   EXPECT_EQ(gateways[1 - serving]->cameraCount(), 1 + camerasLeft);
@@ -166,7 +166,7 @@ TEST(GatewayBalancer, OneRecorderConnectionPerCameraAndFailover) {
     return text.str();
   };
   const std::string down = "gateway" + std::to_string(serving + 1) + " is DOWN";
-  EXPECT_TRUE(eventually([&] { return balancerLog().find(down) != std::string::npos; })) << balancerLog();
+  EXPECT_TRUE(waitUntil([&] { return balancerLog().find(down) != std::string::npos; })) << balancerLog();
   EXPECT_EQ(balancerLog().find("gateway" + std::to_string(2 - serving) + " is DOWN"), std::string::npos);
   fs::remove_all(dir);
 }

@@ -155,7 +155,7 @@ TEST_F(HostileGateway, OneAddressCannotTakeEverySlot) {
   const int perClient = gateway::GatewayOptions{}.maxPerClient;
   std::list<SilentClient> idle;
   for (int i = 0; i < perClient + 24; ++i) ASSERT_TRUE(idle.emplace_back(port, "127.0.0.1").connected());
-  ASSERT_TRUE(eventually([&] { return counters().refusedClient.load() == 24u; }));
+  ASSERT_TRUE(waitUntil([&] { return counters().refusedClient.load() == 24u; }));
   EXPECT_EQ(counters().connections.load(), perClient);
   SilentClient more(port, "127.0.0.1");
   ASSERT_TRUE(more.closedByGateway());
@@ -199,7 +199,7 @@ TEST_F(HostileGateway, SilentNeverReadingAndIdleClientsAreDropped) {
     neverReads.shrinkReceiveBuffer();
     neverReads.sendOpen(1);
     std::uint64_t sent = counters().picturesSent.load();
-    ASSERT_TRUE(eventually([&] {
+    ASSERT_TRUE(waitUntil([&] {
       if (counters().picturesSent.load() != sent) {
         sent = counters().picturesSent.load();
         neverReads.sendNext();
@@ -207,7 +207,7 @@ TEST_F(HostileGateway, SilentNeverReadingAndIdleClientsAreDropped) {
       return counters().writeTimeouts.load() == 1u;
     }));
   }
-  EXPECT_TRUE(eventually([&] { return counters().viewers.load() == 0 && counters().connections.load() == 0; }));
+  EXPECT_TRUE(waitUntil([&] { return counters().viewers.load() == 0 && counters().connections.load() == 0; }));
 }
 
 TEST_F(HostileGateway, LanguageFloodIsCutAndBoundedPerBrowser) {
@@ -257,7 +257,7 @@ TEST_F(HostileGateway, LingeringCamerasMakeRoomForOnesAskedFor) {
     gone.sendOpen(1);
     ASSERT_TRUE(gone.readPicture(message));
   }
-  ASSERT_TRUE(eventually([&] { return counters().viewers.load() == 0; }));
+  ASSERT_TRUE(waitUntil([&] { return counters().viewers.load() == 0; }));
   ViewerClient next(port, "gate");
   next.sendOpen(2);
   ASSERT_TRUE(next.readPicture(message));
@@ -306,7 +306,7 @@ TEST_F(HostileGateway, OutOfDescriptorsAcceptingPausesThenServesAgain) {
     NoMoreDescriptors exhausted;
     const boost::asio::ip::tcp::endpoint gatewayAddress(boost::asio::ip::make_address("127.0.0.1"), port);
     for (auto& client : clients) client.connect(gatewayAddress); // into the listen backlog
-    ASSERT_TRUE(eventually([&] { return counters().acceptPauses.load() >= 3; }));
+    ASSERT_TRUE(waitUntil([&] { return counters().acceptPauses.load() >= 3; }));
     pauses = counters().acceptPauses.load();
   }
   // One pause per back-off at most: accepting again at once would count thousands by now.

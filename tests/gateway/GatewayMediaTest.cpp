@@ -27,7 +27,7 @@
 
 namespace {
 
-using gatewaytest::eventually;
+using gatewaytest::waitUntil;
 
 using gateway::media::JpegBytes;
 using gateway::media::PictureRenderer;
@@ -315,7 +315,7 @@ TEST_F(MediaGateway, FfprobeAndFfmpegReadSnapshotsAndStreams) {
   for (std::string line; std::getline(lines, line);)
     if (!line.empty() && line[0] != '#') ++count;
   EXPECT_EQ(count, 50) << frames;
-  EXPECT_TRUE(eventually([&] { return counters().mediaClients.load() == 0; }));
+  EXPECT_TRUE(waitUntil([&] { return counters().mediaClients.load() == 0; }));
 }
 
 TEST_F(MediaGateway, RequestsThatCannotBeServedSayWhy) {
@@ -363,7 +363,7 @@ TEST_F(MediaGateway, WatchersOfOneCameraShareOneEncodePerPicture) {
   // Every picture the recorder sent since is encoded once at most, whatever the watchers.
   EXPECT_LE(snapshotEncodes, recorderServer->picturesSent() - sentBefore + 1);
   readers.clear();
-  EXPECT_TRUE(eventually([&] { return counters().mediaClients.load() == 0; }));
+  EXPECT_TRUE(waitUntil([&] { return counters().mediaClients.load() == 0; }));
 }
 
 TEST_F(MediaGateway, ASlowReaderGetsTheNewestPictureNotABacklog) {

@@ -135,7 +135,7 @@ TEST(GatewayRelay, LimitsOnCamerasAndConnections) {
   two.sendOpen(2); // a second camera is one too many
   EXPECT_FALSE(two.read(message));
   EXPECT_EQ(two.closeCode(), int(websocket::close_code::try_again_later));
-  ASSERT_TRUE(eventually([&] { return running.gateway.counters().connections.load() == 1; }));
+  ASSERT_TRUE(waitUntil([&] { return running.gateway.counters().connections.load() == 1; }));
   ViewerClient three(running.gateway.port(), "gate"), four(running.gateway.port(), "gate");
   EXPECT_TRUE(three.connected() && four.connected());
   EXPECT_EQ(httpGet(running.gateway.port(), "/").status, 503);

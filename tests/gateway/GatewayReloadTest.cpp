@@ -88,7 +88,7 @@ protected:
   bool hangUp() {
     const std::uint64_t before = gateway->reloadsApplied() + gateway->reloadsRejected();
     std::raise(SIGHUP);
-    return eventually([&] { return gateway->reloadsApplied() + gateway->reloadsRejected() > before; });
+    return waitUntil([&] { return gateway->reloadsApplied() + gateway->reloadsRejected() > before; });
   }
   static int pictureNumber(const Message& picture) { return FakeRecorder::pictureNumber(*picture.find("HEAD")); }
 
@@ -138,7 +138,7 @@ TEST_F(ReloadingGateway, UnchangedRecordersKeepTheirViewers) {
   fresh.sendOpen(2);
   ASSERT_TRUE(fresh.readPicture(picture));
   EXPECT_EQ(added.connectionsAccepted(), 1);
-  EXPECT_TRUE(eventually([&] { return gateway->cameraCount() == 2; }));
+  EXPECT_TRUE(waitUntil([&] { return gateway->cameraCount() == 2; }));
 }
 
 } // namespace

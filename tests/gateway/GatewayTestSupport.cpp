@@ -1,7 +1,9 @@
 #include "tests/gateway/GatewayTestSupport.h"
 
 #include "base/LittleEndian.h"
+#include "engine/MessageWriter.h"
 #include "engine/Protocol.h"
+#include "engine/RequestReader.h"
 #include "engine/TaggedMessage.h"
 #include "hosts/gateway/ViewerRequests.h"
 #include "tests/support/AllocationExemption.h"
@@ -48,23 +50,14 @@ bool parseMessage(const Bytes& bytes, Message& message) {
 }
 
 Bytes buildMessage(const std::vector<std::pair<std::string, Bytes>>& items) {
-  Bytes out(8);
-  std::memcpy(out.data(), "PLPR", 4);
-  for (const auto& [tag, data] : items) {
-    const std::size_t at = out.size();
-    out.resize(at + 8 + data.size());
-    std::memcpy(out.data() + at, tag.data(), 4);
-    le::writeI32(out.data() + at + 4, std::int32_t(data.size()));
-    std::memcpy(out.data() + at + 8, data.data(), data.size());
-  }
-  le::writeI32(out.data() + 4, std::int32_t(out.size()));
-  return out;
+  protocol::MessageWriter message;
+  for (const auto& [tag, data] : items) message.addItem(CTaggedMessage::tagWord(tag), data.data(), data.size());
+  return message.take();
 }
 
 Bytes pdat(std::int32_t w0, std::int32_t w1, std::int32_t w2, std::int32_t w3) {
-  Bytes out(16);
-  const std::int32_t words[] = {w0, w1, w2, w3};
-  for (int i = 0; i < 4; ++i) le::writeI32(out.data() + 4 * i, words[i]);
+  Bytes out(protocol::kPdatSize);
+  protocol::encodePdat(ReplyStatus{{w0, w1, w2, w3}}, out.data());
   return out;
 }
 
@@ -136,18 +129,24 @@ void FakeRecorder::acceptLoop() {
 }
 
 void FakeRecorder::serve(platform::SocketHandle socket) {
+  // The viewer's requests, read by the protocol's own bounded reader.
+  protocol::RequestReader requests;
   auto readRequest = [&](std::int32_t& code, std::int32_t& id) {
-    std::uint8_t request[32];
-    int have = 0;
-    while (have < 32) {
+    ReplyStatus words;
+    for (;;) {
+      const protocol::RequestReader::Result result = requests.next(words);
+      if (result == protocol::RequestReader::Result::Request) break;
+      if (result == protocol::RequestReader::Result::Invalid) return false;
+      if (result != protocol::RequestReader::Result::NeedMore) continue;
       if (stopping_ || platform::socketWaitReadable(socket, 50) < 0) return false;
       if (platform::socketWaitReadable(socket, 0) != 1) continue;
-      const int got = platform::socketReceive(socket, request + have, 32 - have);
+      std::uint8_t chunk[256];
+      const int got = platform::socketReceive(socket, chunk, sizeof chunk);
       if (got <= 0) return false;
-      have += got;
+      requests.append(chunk, std::size_t(got));
     }
-    code = le::readI32(request + 16);
-    id = le::readI32(request + 24);
+    code = words.words[0];
+    id = words.words[2];
     return true;
   };
   auto sendAll = [&](const Bytes& bytes) {
@@ -160,14 +159,14 @@ void FakeRecorder::serve(platform::SocketHandle socket) {
     return sent == bytes.size();
   };
   std::int32_t code = 0, id = 0;
-  if (readRequest(code, id) && code == 2) {
+  if (readRequest(code, id) && code == protocol::kRequestOpen) {
     const std::int32_t connectionId = id;
-    bool ok = sendAll(buildMessage({{"PDAT", pdat(5, 0, 0, 1)}, {"LANG", languageItem()}}));
+    bool ok = sendAll(buildMessage({{"PDAT", pdat(protocol::kReplyEstablished, 0, 0, 1)}, {"LANG", languageItem()}}));
     for (int n = 0; ok; ++n) {
       std::vector<std::pair<std::string, Bytes>> items = {{"HEAD", header(connectionId, n)},
                                                           {"BODY", body(n, bodySize_)}};
       if (languageBytes_ > 0) items.emplace_back("LANG", languageItem(languageBytes_));
-      ok = sendAll(buildMessage(items)) && readRequest(code, id) && code == 3;
+      ok = sendAll(buildMessage(items)) && readRequest(code, id) && code == protocol::kRequestNext;
     }
   }
   platform::socketClose(socket);

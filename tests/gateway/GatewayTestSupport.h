@@ -2,6 +2,7 @@
 // A recorder whose every byte the test knows, and a browser viewer reduced to its protocol:
 // a WebSocket client that sends the viewer's requests and reads the gateway's replies.
 #include "platform/Socket.h"
+#include "tests/support/WaitUntil.h"
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
@@ -21,17 +22,8 @@
 
 namespace gatewaytest {
 
-// Waits for a condition that the gateway's threads make true; bounded generously for a slow
-// machine.
-template <typename Condition>
-bool eventually(Condition condition) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
+// Waits for a condition that the gateway's threads make true.
+using testsupport::waitUntil;
 
 using Bytes = std::vector<std::uint8_t>;
 

@@ -9,7 +9,8 @@
 #include "pixkit/PKImage.h"
 #include "pixkit/PKMemory.h"
 #include "pixkit/Pixkit.h"
-#include "tests/pixkit/GoldenImage.h"
+#include "tests/pixkit/TestPicture.h"
+#include "tests/support/GoldenImage.h"
 #include "tests/pixkit/TestCanvas.h"
 
 using pixkit_test::Canvas;
@@ -139,16 +140,16 @@ TEST(ImagePaint, BothModesShowTheFiveSixFiveColours) {
     const unsigned long image = makeImage(c.kit, s, raw);
     ASSERT_EQ(pixkit::imageMode(c.kit.imageBlock(image)), raw ? 1 : 0);
     c.kit.imagePaint(image, 3, 2);
-    EXPECT_TRUE(pixkit_test::picturesEqual(raw ? "image-raw" : "image-runs", c.picture,
-                                           expectedPaint(s, 20, 8, 3, 2, 0x0A0B0C)));
+    EXPECT_TRUE(
+        testsupport::sameImage(raw ? "image-raw" : "image-runs", c.picture, expectedPaint(s, 20, 8, 3, 2, 0x0A0B0C)));
     // Clipped on the left and at the bottom.
     Canvas d(20, 8, 0x0A0B0C);
     d.kit.imagePaint(image, -4, 5); // unknown to d: nothing happens
-    EXPECT_TRUE(pixkit_test::picturesEqual("image-foreign", d.picture, Picture(20, 8, 0x0A0B0C)));
+    EXPECT_TRUE(testsupport::sameImage("image-foreign", d.picture, Picture(20, 8, 0x0A0B0C)));
     const unsigned long own = makeImage(d.kit, s, raw);
     d.kit.imagePaint(own, -4, 5);
-    EXPECT_TRUE(pixkit_test::picturesEqual(raw ? "image-raw-clipped" : "image-runs-clipped", d.picture,
-                                           expectedPaint(s, 20, 8, -4, 5, 0x0A0B0C)));
+    EXPECT_TRUE(testsupport::sameImage(raw ? "image-raw-clipped" : "image-runs-clipped", d.picture,
+                                       expectedPaint(s, 20, 8, -4, 5, 0x0A0B0C)));
     d.kit.imagePaint(own, INT_MAX - 2, INT_MIN + 1);
   }
 }
@@ -166,10 +167,10 @@ TEST(Animation, CreateStepAndPaint) {
   EXPECT_EQ(c.kit.animGetPicture(anim), 0);
   c.kit.animSetPosition(anim, 1, 1);
   c.kit.animPaint(anim);
-  EXPECT_TRUE(pixkit_test::picturesEqual("anim-frame0", c.picture, expectedPaint(a, 8, 4, 1, 1)));
+  EXPECT_TRUE(testsupport::sameImage("anim-frame0", c.picture, expectedPaint(a, 8, 4, 1, 1)));
   c.kit.animNextPicture(anim);
   c.kit.animPaint(anim);
-  EXPECT_TRUE(pixkit_test::picturesEqual("anim-frame1", c.picture, expectedPaint(b, 8, 4, 1, 1)));
+  EXPECT_TRUE(testsupport::sameImage("anim-frame1", c.picture, expectedPaint(b, 8, 4, 1, 1)));
   c.kit.animNextPicture(anim);
   EXPECT_EQ(c.kit.animGetPicture(anim), 2);
   c.kit.animNextPicture(anim); // wraps
@@ -183,7 +184,7 @@ TEST(Animation, CreateStepAndPaint) {
   Picture expected = expectedPaint(b, 8, 4, 1, 1);
   for (int y = 0; y < 3; ++y)
     for (int x = 0; x < 6; ++x) expected.set(x + 2, y, 0);
-  EXPECT_TRUE(pixkit_test::picturesEqual("anim-frame2", c.picture, expected));
+  EXPECT_TRUE(testsupport::sameImage("anim-frame2", c.picture, expected));
 
   c.kit.animClose(anim); // the handle stays valid, without frames
   EXPECT_EQ(c.kit.animGetCnt(anim), 0);
@@ -191,7 +192,7 @@ TEST(Animation, CreateStepAndPaint) {
   c.kit.animNextPicture(anim);
   EXPECT_EQ(c.kit.animGetPicture(anim), 0);
   c.kit.animPaint(anim);
-  EXPECT_TRUE(pixkit_test::picturesEqual("anim-closed", c.picture, expected));
+  EXPECT_TRUE(testsupport::sameImage("anim-closed", c.picture, expected));
 }
 
 TEST(Animation, CreateRejectsUnknownOrMismatchedImagesAndAcceptsZeroFrames) {
@@ -245,7 +246,7 @@ TEST(Animation, AddTakesContainersWithTheMagic) {
   EXPECT_EQ(c.kit.animGetCnt(anim), 2);
   c.kit.animNextPicture(anim);
   c.kit.animPaint(anim);
-  EXPECT_TRUE(pixkit_test::picturesEqual("anim-added", c.picture, expectedPaint(b, 8, 4, 2, 1)));
+  EXPECT_TRUE(testsupport::sameImage("anim-added", c.picture, expectedPaint(b, 8, 4, 2, 1)));
 
   // Fourth byte wrong: rejected and still the caller's (freed here; a double free
   // would show under ASan).

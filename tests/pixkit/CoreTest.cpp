@@ -10,7 +10,8 @@
 #include "pixkit/Pixkit.h"
 #include "pixkit/PixkitLib.h"
 #include "tests/pixkit/FontBuilder.h"
-#include "tests/pixkit/GoldenImage.h"
+#include "tests/pixkit/TestPicture.h"
+#include "tests/support/GoldenImage.h"
 
 using pixkit_test::FontBlockBuilder;
 using pixkit_test::Picture;
@@ -37,7 +38,7 @@ TEST(Init, RejectsUnknownFormatsAndBadMasks) {
   const CPKRectangle all{0, 0, 3, 3};
   lib.paintFill(&all, 0xFFFFFF);
   EXPECT_EQ(lib.core(), nullptr); // a failed first Init leaves the facade empty
-  EXPECT_TRUE(pixkit_test::picturesEqual("init-failed", p, Picture(4, 4)));
+  EXPECT_TRUE(testsupport::sameImage("init-failed", p, Picture(4, 4)));
   EXPECT_TRUE(lib.Init(4, 4, 4, p.buffer(), PKLIB_DEST_RGB24, kR, kG, kB, 0, 0));
   EXPECT_TRUE(lib.Init(4, 4, 4, p.buffer(), PKLIB_DEST_RGB16, 0xF800, 0x07E0, 0x001F, 0, 0));
   // A failing later Init keeps the core (and its objects) without a surface.
@@ -47,7 +48,7 @@ TEST(Init, RejectsUnknownFormatsAndBadMasks) {
   lib.paintFill(&all, 0xFFFFFF);
   lib.setNewDestination(4, 4, 4, p.buffer());
   lib.core()->setFlipY(true);
-  EXPECT_TRUE(pixkit_test::picturesEqual("init-failed-later", p, Picture(4, 4)));
+  EXPECT_TRUE(testsupport::sameImage("init-failed-later", p, Picture(4, 4)));
 }
 
 TEST(Init, FlipYKeepsOnlyBitZero) {
@@ -92,7 +93,7 @@ TEST(Handles, AreDistinctNonZeroAndFoundOnlyInTheirOwnTable) {
   // A font handle drawn as an icon does nothing; an unknown handle neither.
   kit.iconPaint(f1, 0, 0, 0xFFFFFF);
   kit.drawText(f1 + f2, 0, 0, 0, 0xFFFFFF, "x");
-  EXPECT_TRUE(pixkit_test::picturesEqual("handles-foreign", p, Picture(4, 4)));
+  EXPECT_TRUE(testsupport::sameImage("handles-foreign", p, Picture(4, 4)));
   // Handles of one core are not found in another.
   CPixkit other;
   EXPECT_EQ(other.font(f1), nullptr);
@@ -123,8 +124,8 @@ TEST(Lifecycle, ReInitKeepsObjectsThatThenDrawOnTheNewSurface) {
   Picture expected(6, 6);
   expected.set(5, 5, 0xFFFFFF);
   expected.set(4, 4, 0x00FF00);
-  EXPECT_TRUE(pixkit_test::picturesEqual("reinit-second", second, expected));
-  EXPECT_TRUE(pixkit_test::picturesEqual("reinit-first", first, Picture(4, 4)));
+  EXPECT_TRUE(testsupport::sameImage("reinit-second", second, expected));
+  EXPECT_TRUE(testsupport::sameImage("reinit-first", first, Picture(4, 4)));
   // A new destination is used by the same objects.
   Picture third(3, 3);
   lib.setNewDestination(3, 3, 3, third.buffer());
@@ -145,7 +146,7 @@ TEST(Lifecycle, CloseEmptiesTheTables) {
   EXPECT_EQ(lib.core()->fontCount(), 0);
   EXPECT_EQ(lib.core()->font(font), nullptr);
   lib.drawText(font, 0, 0, 0, 0xFFFFFF, "x");
-  EXPECT_TRUE(pixkit_test::picturesEqual("closed", p, Picture(4, 4)));
+  EXPECT_TRUE(testsupport::sameImage("closed", p, Picture(4, 4)));
 }
 
 TEST(Lifecycle, CloseObjectsKeepsTheSurface) {
@@ -159,7 +160,7 @@ TEST(Lifecycle, CloseObjectsKeepsTheSurface) {
   EXPECT_EQ(kit.fontCount(), 0);
   EXPECT_EQ(kit.font(font), nullptr);
   kit.drawText(font, 0, 0, 0, 0xFFFFFF, "x"); // gone: nothing drawn
-  EXPECT_TRUE(pixkit_test::picturesEqual("objects closed", p, Picture(4, 4)));
+  EXPECT_TRUE(testsupport::sameImage("objects closed", p, Picture(4, 4)));
   kit.drawText(kit.addFont(block.data(), false), 0, 0, 0, 0xFFFFFF, "x"); // the surface is still there
   EXPECT_EQ(p.at(0, 0), 0xFFFFFFu);
 }
@@ -231,6 +232,22 @@ TEST(Fonts, TrustedBlocksWithExtremeMetricsStayDefined) {
   kit.getTextSize(h, "bbbb\nb", &size, 0);
   EXPECT_EQ(size.right, INT32_MAX); // saturated
   kit.drawText(h, 0, 0, PKTEXT_HCENTER | PKTEXT_VCENTER, 0xFFFFFF, "abab\nab");
+}
+
+// The comparison every golden test rests on: it must see one differing pixel past a padded
+// row, a different channel order and a different size.
+TEST(GoldenImage, FindsEveryDifference) {
+  const Picture expected(5, 3, 0x102030); // rows of 15 bytes padded to 16
+  Picture actual(5, 3, 0x102030);
+  EXPECT_TRUE(testsupport::sameImage("golden-same", actual, expected));
+  actual.set(4, 2, 0x102031);
+  const ::testing::AssertionResult one = testsupport::sameImage("golden-one-pixel", actual, expected);
+  EXPECT_FALSE(one);
+  EXPECT_NE(std::string(one.message()).find("1 pixels differ, first at (4, 2)"), std::string::npos) << one.message();
+  paint::PixelRows swapped = expected;
+  swapped.order = paint::ChannelOrder::Rgb;
+  EXPECT_FALSE(testsupport::sameImage("golden-order", swapped, expected));
+  EXPECT_FALSE(testsupport::sameImage("golden-size", Picture(4, 3, 0x102030), expected));
 }
 
 } // namespace

@@ -7,7 +7,8 @@
 #include "pixkit/PKColourSpace.h"
 #include "pixkit/Pixkit.h"
 #include "pixkit/PixkitLib.h"
-#include "tests/pixkit/GoldenImage.h"
+#include "tests/pixkit/TestPicture.h"
+#include "tests/support/GoldenImage.h"
 #include "tests/pixkit/TestCanvas.h"
 
 using pixkit_test::Canvas;
@@ -38,12 +39,12 @@ TEST(PaintFill, InclusiveEdgesAndEmptyRectangles) {
   c.kit.paintFill(&one, 0xABCDEF);
   Picture expected(10, 10, 0x111111);
   expected.set(5, 5, 0xABCDEF);
-  EXPECT_TRUE(pixkit_test::picturesEqual("fill-one", c.picture, expected));
+  EXPECT_TRUE(testsupport::sameImage("fill-one", c.picture, expected));
   const CPKRectangle inverted{6, 6, 5, 8}, upside{1, 8, 3, 7};
   c.kit.paintFill(&inverted, 0xFFFFFF);
   c.kit.paintFill(&upside, 0xFFFFFF);
   c.kit.paintFill(nullptr, 0xFFFFFF);
-  EXPECT_TRUE(pixkit_test::picturesEqual("fill-empty", c.picture, expected));
+  EXPECT_TRUE(testsupport::sameImage("fill-empty", c.picture, expected));
 }
 
 TEST(PaintFill, ClipsAtTheSurfaceEdgesWithoutWalkingHugeRectangles) {
@@ -53,11 +54,11 @@ TEST(PaintFill, ClipsAtTheSurfaceEdgesWithoutWalkingHugeRectangles) {
   Picture expected(7, 5);
   for (int y = 3; y < 5; ++y)
     for (int x = 0; x <= 2; ++x) expected.set(x, y, 0x00FF00);
-  EXPECT_TRUE(pixkit_test::picturesEqual("fill-partial", c.picture, expected));
+  EXPECT_TRUE(testsupport::sameImage("fill-partial", c.picture, expected));
   // The whole integer plane: fills the surface at once.
   const CPKRectangle all{INT_MIN, INT_MIN, INT_MAX, INT_MAX};
   c.kit.paintFillAlpha(&all, 0xFFFFFF, 255);
-  EXPECT_TRUE(pixkit_test::picturesEqual("fill-all", c.picture, Picture(7, 5, 0xFFFFFF)));
+  EXPECT_TRUE(testsupport::sameImage("fill-all", c.picture, Picture(7, 5, 0xFFFFFF)));
   c.kit.paintFillGradient(&all, 0, 0, 0xFFFFFF, 0xFFFFFF);
   EXPECT_EQ(c.picture.at(0, 0), 0x7F7F7Fu); // the middle of the plane is about half way
 }
@@ -71,7 +72,7 @@ TEST(PaintFillAlpha, BlendsEveryPixelWithTheSurfaceArithmetic) {
                               ((0xFF * 64 + 0x20 * 191) >> 8);
   for (int y = 0; y < 3; ++y)
     for (int x = 1; x <= 2; ++x) expected.set(x, y, mixed);
-  EXPECT_TRUE(pixkit_test::picturesEqual("fill-alpha", c.picture, expected));
+  EXPECT_TRUE(testsupport::sameImage("fill-alpha", c.picture, expected));
 }
 
 TEST(PaintFillGradient, CornersAndSteps) {
@@ -108,7 +109,7 @@ TEST(PaintFillGradient, FourCornersMatchTheDefinitionAlsoWhenClipped) {
   const int H = 28 + 5 + 1, W = 36 + 7 + 1;
   for (int y = 0; y < 20; ++y)
     for (int x = 0; x < 30; ++x) expected.set(x, y, gradientAt(y + 5, x + 7, H, W, tl, tr, bl, br));
-  EXPECT_TRUE(pixkit_test::picturesEqual("gradient-clipped", c.picture, expected));
+  EXPECT_TRUE(testsupport::sameImage("gradient-clipped", c.picture, expected));
 }
 
 TEST(PaintFillGradient, YCbCrPairsTakeTheChromaOfTheSecondPixel) {

@@ -7,7 +7,8 @@
 #include "pixkit/Pixkit.h"
 #include "pixkit/PixkitLib.h"
 #include "tests/pixkit/BmpBuilder.h"
-#include "tests/pixkit/GoldenImage.h"
+#include "tests/pixkit/TestPicture.h"
+#include "tests/support/GoldenImage.h"
 #include "tests/pixkit/TestCanvas.h"
 
 using pixkit_test::BmpLayout;
@@ -82,13 +83,13 @@ TEST(IconPaint, ColourIsExactAtFullAlphaAndZeroAlphaIsSkipped) {
   expected.set(2, 1, 0x12AB34);
   const auto mix = [](unsigned s, unsigned o) { return (s * 128 + o * 127) >> 8; };
   expected.set(4, 1, (mix(0x12, 0x40) << 16) | (mix(0xAB, 0x40) << 8) | mix(0x34, 0x40));
-  EXPECT_TRUE(pixkit_test::picturesEqual("icon-paint", c.picture, expected));
+  EXPECT_TRUE(testsupport::sameImage("icon-paint", c.picture, expected));
   // Partly outside and far outside: only the visible pixels change.
   c.kit.iconPaint(icon, -2, 0, 0xFFFFFF);
   expected.set(0, 0, mix(0xFF, 0x40) * 0x010101);
   c.kit.iconPaint(icon, INT_MAX - 1, INT_MAX - 1, 0xFFFFFF);
   c.kit.iconPaint(icon, INT_MIN, 0, 0xFFFFFF);
-  EXPECT_TRUE(pixkit_test::picturesEqual("icon-paint-clipped", c.picture, expected));
+  EXPECT_TRUE(testsupport::sameImage("icon-paint-clipped", c.picture, expected));
 }
 
 TEST(IconHandles, OtherKindsAndUnknownHandlesDoNothing) {
@@ -104,7 +105,7 @@ TEST(IconHandles, OtherKindsAndUnknownHandlesDoNothing) {
   c.kit.iconPaint(0, 0, 0, 0xFFFFFF);
   EXPECT_EQ(c.kit.iconGetWidth(font), 0);
   EXPECT_EQ(c.kit.iconGetHeight(icon + 1000), 0);
-  EXPECT_TRUE(pixkit_test::picturesEqual("icon-wrong-handle", c.picture, Picture(4, 4)));
+  EXPECT_TRUE(testsupport::sameImage("icon-wrong-handle", c.picture, Picture(4, 4)));
   // An empty icon is valid and paints nothing; a negative size is not.
   const unsigned long empty = c.kit.iconCreateFromMem(nullptr, 0, 5, 0, 0, 0, 255);
   EXPECT_NE(empty, 0u);

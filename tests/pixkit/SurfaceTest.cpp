@@ -10,7 +10,8 @@
 #include "pixkit/PKSurface16.h"
 #include "pixkit/PKSurfaceRGB24.h"
 #include "pixkit/PKSurfaceYUV422.h"
-#include "tests/pixkit/GoldenImage.h"
+#include "tests/pixkit/TestPicture.h"
+#include "tests/support/GoldenImage.h"
 
 using pixkit_test::Picture;
 
@@ -76,7 +77,7 @@ TEST(SurfaceRGB24, PixelsOutsideTheSurfaceAreDropped) {
       s.surface.fillSpanIndexed(xy[0], xy[1], 0xF800, 1);
     }
   }
-  EXPECT_TRUE(pixkit_test::picturesEqual("rgb24-outside", s.picture, before));
+  EXPECT_TRUE(testsupport::sameImage("rgb24-outside", s.picture, before));
 }
 
 TEST(SurfaceRGB24, BlendUsesDivisor256AndCopiesAtFullAlpha) {

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "pixkit/Pixkit.h"
-#include "tests/pixkit/GoldenImage.h"
+#include "tests/pixkit/TestPicture.h"
 
 namespace pixkit_test {
 

@@ -12,7 +12,8 @@
 #include "pixkit/PixkitLib.h"
 #include "resources/fonts/EmbeddedFonts.h"
 #include "tests/pixkit/FontBuilder.h"
-#include "tests/pixkit/GoldenImage.h"
+#include "tests/pixkit/TestPicture.h"
+#include "tests/support/GoldenImage.h"
 
 using pixkit_test::FontBlockBuilder;
 using pixkit_test::Picture;
@@ -189,7 +190,7 @@ TEST(DrawText, ProportionalGlyphsMatchTheReference) {
   referenceGlyph(expected, f.glyphOf('A'), 3, 2, 0xE0C0A0);
   referenceGlyph(expected, f.glyphOf('B'), 10, 2, 0xE0C0A0);
   referenceGlyph(expected, f.glyphOf('W'), 13, 2, 0xE0C0A0);
-  EXPECT_TRUE(pixkit_test::picturesEqual("text-proportional", c.picture, expected));
+  EXPECT_TRUE(testsupport::sameImage("text-proportional", c.picture, expected));
 }
 
 TEST(DrawText, FullCoverageWritesTheColourAndLowCoverageBlends) {
@@ -214,7 +215,7 @@ TEST(DrawText, CentringMovesByHalfTheMeasuredSize) {
   referenceGlyph(expected, f.glyphOf('A'), 16, 8, 0xFFFFFF);
   referenceGlyph(expected, f.glyphOf('B'), 21, 8, 0xFFFFFF);
   referenceGlyph(expected, f.glyphOf('A'), 16, 15, 0xFFFFFF);
-  EXPECT_TRUE(pixkit_test::picturesEqual("text-centred", c.picture, expected));
+  EXPECT_TRUE(testsupport::sameImage("text-centred", c.picture, expected));
 
   // An odd width truncates: "ABW" minus... a width of 7 moves left by 3.
   FontBlockBuilder seven;
@@ -235,7 +236,7 @@ TEST(DrawText, FixedCellsCentreNarrowGlyphsAndLetWideOnesOverlap) {
   referenceGlyph(expected, f.glyphOf('B'), 8 + 2, 0, 0x00FF80);  // d = 4 -> 2 right
   referenceGlyph(expected, f.glyphOf('W'), 15, 0, 0x00FF80);     // wider: at the pen
   referenceGlyph(expected, f.glyphOf('A'), 29 + 1, 0, 0x00FF80); // after the space's cell
-  EXPECT_TRUE(pixkit_test::picturesEqual("text-fixed", c.picture, expected));
+  EXPECT_TRUE(testsupport::sameImage("text-fixed", c.picture, expected));
 }
 
 TEST(DrawText, ClipRectangleCutsGlyphsInPlace) {
@@ -247,7 +248,7 @@ TEST(DrawText, ClipRectangleCutsGlyphsInPlace) {
     c.kit.drawText(c.font, x, 1, 0, 0xFFFF00, "AW", &clip);
     referenceGlyph(expected, f.glyphOf('A'), x, 1, 0xFFFF00, &clip);
     referenceGlyph(expected, f.glyphOf('W'), x + 5, 1, 0xFFFF00, &clip);
-    EXPECT_TRUE(pixkit_test::picturesEqual("text-clipped-" + std::to_string(x), c.picture, expected));
+    EXPECT_TRUE(testsupport::sameImage("text-clipped-" + std::to_string(x), c.picture, expected));
     // The glyph's lower rows are in their own places; nothing outside the clip changes.
     int inside = 0;
     for (int y = 0; y < 12; ++y) {
@@ -270,7 +271,7 @@ TEST(DrawText, TextOffTheSurfaceOrAtExtremesIsDropped) {
   c.kit.drawText(c.font, INT_MIN, INT_MIN, PKTEXT_HCENTER | PKTEXT_VCENTER, 0xFFFFFF, "AAAA\nA");
   c.kit.drawText(c.font, 0, INT_MAX, 0, 0xFFFFFF, "A\nA\nA");
   c.kit.drawText(c.font, 0, 0, 0, 0xFFFFFF, nullptr);
-  EXPECT_TRUE(pixkit_test::picturesEqual("text-offsurface", c.picture, before));
+  EXPECT_TRUE(testsupport::sameImage("text-offsurface", c.picture, before));
 }
 
 TEST(DrawText, ShippedFontThroughTheFacadeOnAFlippedSurface) {
@@ -291,7 +292,7 @@ TEST(DrawText, ShippedFontThroughTheFacadeOnAFlippedSurface) {
   kit.drawText(kit.addFont(const_cast<unsigned char*>(data), false), 2, 1, 0, 0xFFFFFF, "Kamera 12");
   Picture flipped(60, 20, 0);
   for (int y = 0; y < 20; ++y) std::memcpy(flipped.row(y), upright.row(19 - y), 180);
-  EXPECT_TRUE(pixkit_test::picturesEqual("text-flipped", picture, flipped));
+  EXPECT_TRUE(testsupport::sameImage("text-flipped", picture, flipped));
   int lit = 0;
   for (int y = 0; y < 20; ++y)
     for (int x = 0; x < 60; ++x) lit += upright.at(x, y) != 0;

@@ -7,6 +7,7 @@
 #include "platform/WakeEvent.h"
 #include "platform/Worker.h"
 #include "platform/Time.h"
+#include "tests/support/WaitUntil.h"
 
 namespace {
 
@@ -34,13 +35,10 @@ TEST(Thread, RunsWithItsArgumentAndStopsByHandshake) {
   ThreadHandle thread = platform::threadStart(runUntilStopped, &worker);
   ASSERT_TRUE(thread.running());
 
-  for (int i = 0; i < 5000 && worker.passes.load() < 3; ++i) platform::sleepMs(1);
-  EXPECT_GE(worker.passes.load(), 3);
+  EXPECT_TRUE(testsupport::waitUntil([&] { return worker.passes.load() >= 3; }));
 
   worker.stopRequest.store(true, std::memory_order_release);
-  int polls = 0;
-  while (worker.stopRequest.load(std::memory_order_acquire) && polls++ < 10000) platform::sleepMs(10);
-  EXPECT_FALSE(worker.stopRequest.load());
+  EXPECT_TRUE(testsupport::waitUntil([&] { return !worker.stopRequest.load(std::memory_order_acquire); }));
 
   platform::threadRelease(thread);
   EXPECT_FALSE(thread.running());

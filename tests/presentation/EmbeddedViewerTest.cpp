@@ -3,10 +3,10 @@
 // threads run.
 #include "engine/RunTag.h"
 #include "platform/Socket.h"
-#include "platform/Time.h"
 #include "presentation/EmbeddedViewer.h"
 #include "tests/presentation/ReferencePicture.h"
 #include "tests/presentation/ViewerTestAccess.h"
+#include "tests/support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -26,13 +26,10 @@ bool socketsUsable() {
 bool pumpUntil(platform::MessageWindow& window, CViewer* viewer, const std::function<bool()>& done,
                int timeoutMs = 10000) {
   const ViewerHostWindow host{window.handle(), 720, 576, false};
-  const std::uint32_t begin = platform::tickCount();
-  while (!done()) {
-    if (platform::tickCount() - begin > std::uint32_t(timeoutMs)) return false;
+  return testsupport::waitUntil(done, std::chrono::milliseconds(timeoutMs), [&] {
     window.pump([&](const platform::WindowMessage& message) { embed::dispatchMessage(viewer, message, host); }, 20);
     window.takeInvalidated();
-  }
-  return true;
+  });
 }
 
 TEST(EmbeddedViewer, TakesTheSocketLibraryAndTheFontsOfItsOwnModule) {
@@ -86,9 +83,7 @@ TEST(EmbeddedViewer, WindowDestroyedAfterDetachGetsNothingAndTheNextOneHearsTheR
   embed::detachWindow(viewer);
   first.reset();
   platform::MessageWindow second;
-  const std::uint32_t begin = platform::tickCount();
-  while (!viewer->framePipeline().finishedWaiting() && platform::tickCount() - begin < 10000) platform::sleepMs(1);
-  ASSERT_TRUE(viewer->framePipeline().finishedWaiting());
+  ASSERT_TRUE(testsupport::waitUntil([&] { return viewer->framePipeline().finishedWaiting(); }));
   EXPECT_EQ(second.pump([](const platform::WindowMessage&) {}, 0), 0);
 
   // Attached, it is told about the finished frame and shows it.

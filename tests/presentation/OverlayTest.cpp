@@ -2,7 +2,7 @@
 // that lack their NUL, and narrow frames.
 #include "presentation/FrameLayout.h"
 #include "presentation/Overlay.h"
-#include "tests/presentation/GoldenImage.h"
+#include "tests/support/GoldenImage.h"
 #include "tests/presentation/ReferencePicture.h"
 
 #include <gtest/gtest.h>

@@ -94,14 +94,13 @@ bool referenceFrame(const PictureRecord& record, const CLanguageTable& language,
                     ReferenceFrame& out) {
   const bool standard576 = record.isVideoStandard576();
   const int level = record.resolutionLevel();
-  const int columnLimits[5] = {696, 696, 688, 672, 640};
   if (level < 0 || level > 4) return false;
   wavelet::FieldStreams fields;
   if (!wavelet::SplitPicturePayload(record.data, std::uint32_t(record.length), fields)) return false;
   std::vector<std::uint8_t> decoded(720 * 576 * 3);
   wavelet::CWaveletDecoder decoder(720, standard576 ? 576 : 486);
   wavelet::DecodeSettings settings;
-  settings.region.colEnd = columnLimits[level];
+  settings.region.colEnd = wavelet::kColumnLimits[level];
   settings.levels = level;
   settings.SetFields(fields);
   settings.output = decoded.data();

@@ -3,9 +3,9 @@
 #include "engine/RunTag.h"
 
 #include "platform/Socket.h"
-#include "platform/Time.h"
 #include "tests/presentation/ReferencePicture.h"
 #include "tests/presentation/ViewerTestAccess.h"
+#include "tests/support/WaitUntil.h"
 
 #include <algorithm>
 #include <cstring>
@@ -46,11 +46,9 @@ void ViewerHarness::post(std::uint32_t message, std::uintptr_t value, std::intpt
 }
 
 bool ViewerHarness::pumpUntil(const std::function<bool()>& done, int timeoutMs) {
-  const std::uint32_t begin = platform::tickCount();
   ViewerHostWindow host;
   host.window = window_.handle();
-  while (!done()) {
-    if (platform::tickCount() - begin > std::uint32_t(timeoutMs)) return false;
+  return testsupport::waitUntil(done, std::chrono::milliseconds(timeoutMs), [&] {
     host.clientWidth = width_;
     host.clientHeight = height_;
     // Once `done` holds, the rest of the batch is posted again, not handled: the state the
@@ -77,8 +75,7 @@ bool ViewerHarness::pumpUntil(const std::function<bool()>& done, int timeoutMs) 
     // A repaint request counts as an event for the queue's wait: take it and paint, as a
     // host does, so the next pump waits again and the viewer asks for its next picture.
     if (window_.takeInvalidated()) viewer_->paint(screen_, {0, 0, screen_.width(), screen_.height()});
-  }
-  return true;
+  });
 }
 
 void ViewerHarness::dispatch(const platform::WindowMessage& message, const ViewerHostWindow& host) {

@@ -4,10 +4,11 @@
 #include "engine/StatusIndex.h"
 #include "platform/Time.h"
 #include "recorder/server/PictureEncoder.h"
-#include "tests/presentation/GoldenImage.h"
+#include "tests/support/GoldenImage.h"
 #include "tests/presentation/ReferencePicture.h"
 #include "tests/presentation/ViewerHarness.h"
 #include "tests/presentation/ViewerTestAccess.h"
+#include "tests/support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -30,16 +31,6 @@ std::vector<std::uint32_t> messagesOf(const ViewerHarness& h, std::uint32_t mess
   for (const auto& m : h.handled)
     if (m.message == message) params.push_back(std::uint32_t(runtag::valueOf(m.wParam)));
   return params;
-}
-
-// Waits for another thread's work while the window's queue is left alone.
-bool waitWithoutPumping(const std::function<bool()>& done, int timeoutMs = 10000) {
-  const std::uint32_t begin = platform::tickCount();
-  while (!done()) {
-    if (platform::tickCount() - begin > std::uint32_t(timeoutMs)) return false;
-    platform::sleepMs(1);
-  }
-  return true;
 }
 
 TEST(Viewer, PaintsTheDecodedScaledPictureWithItsOverlay) {
@@ -297,7 +288,7 @@ TEST(Viewer, MessagesOfTheRunBeforeARestartAreIgnored) {
   // Picture 1 is decoded, but its kMsgFrameDecoded is still queued when the viewer stops.
   h.park(picture(0), 1000, 1);
   ASSERT_TRUE(h.pumpUntil([&] { return !h.viewer().pipelineFree() && !h.viewer().offerPending(); }));
-  ASSERT_TRUE(waitWithoutPumping([&] { return !h.viewer().framePipeline().busy(); }));
+  ASSERT_TRUE(testsupport::waitUntil([&] { return !h.viewer().framePipeline().busy(); }));
   // An earlier run's status is queued as well.
   h.post(platform::kMsgStatus, runtag::tag(h.viewer().run(), kStatusSocket));
   h.viewer().stop();

@@ -11,7 +11,6 @@
 namespace recorder::test {
 namespace {
 
-constexpr int kColumnLimit[5] = {696, 696, 688, 672, 640};
 using Clock = std::chrono::steady_clock;
 
 } // namespace
@@ -24,7 +23,7 @@ std::optional<RgbFrame> decodePayload(const std::vector<std::uint8_t>& payload, 
   wavelet::CWaveletDecoder decoder(720, height);
   std::vector<std::uint8_t> output(768 * 576 * 3);
   wavelet::DecodeSettings settings;
-  settings.region.colEnd = kColumnLimit[level];
+  settings.region.colEnd = wavelet::kColumnLimits[level];
   settings.levels = level;
   settings.SetFields(fields);
   settings.output = output.data();

@@ -10,6 +10,7 @@
 #include "RecorderTestSupport.h"
 #include "decoder/PictureSplit.h"
 #include "engine/LanguageTable.h"
+#include "tests/support/WaitUntil.h"
 #include "recorder/server/PictureHeader.h"
 #include "recorder/server/RecorderServer.h"
 #include "recorder/sources/ImageListSource.h"
@@ -114,13 +115,9 @@ void expectRefusedWhileRefusing(int port, Clock::time_point refusingUntil) {
 
 // Tries to connect until the server accepts again (bounded generously).
 bool waitUntilAccepted(int port) {
-  const auto deadline = Clock::now() + std::chrono::seconds(20);
   RawViewer viewer;
-  while (!viewer.connect(port)) {
-    if (Clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
+  return testsupport::waitUntil([&] { return viewer.connect(port); }, std::chrono::seconds(20),
+                                [] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); });
 }
 
 } // namespace

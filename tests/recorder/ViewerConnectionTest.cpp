@@ -14,6 +14,7 @@
 #include "recorder/server/PictureHeader.h"
 #include "recorder/server/RecorderServer.h"
 #include "recorder/sources/ImageListSource.h"
+#include "tests/support/WaitUntil.h"
 
 using namespace recorder;
 using Clock = std::chrono::steady_clock;
@@ -35,12 +36,9 @@ public:
   // Pumps until `done` holds or the time is up.
   template <typename Done>
   bool pumpUntil(Done done, int timeoutMs = 10000) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-      if (Clock::now() > deadline) return false;
+    return testsupport::waitUntil(done, std::chrono::milliseconds(timeoutMs), [this] {
       window_.pump([this](const platform::WindowMessage& message) { handle(message); }, 20);
-    }
-    return true;
+    });
   }
 
   CConnection connection_;

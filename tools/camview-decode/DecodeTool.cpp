@@ -98,8 +98,7 @@ bool parseArguments(const std::vector<std::string>& arguments, Options& options,
 }
 
 int columnLimit(int level) {
-  static const int limits[] = {696, 696, 688, 672, 640};
-  return limits[std::clamp(level, 0, 4)];
+  return wavelet::kColumnLimits[std::clamp(level, 0, int(wavelet::kColumnLimits.size()) - 1)];
 }
 
 Outcome decode(const std::vector<uint8_t>& payload, const Options& options) {

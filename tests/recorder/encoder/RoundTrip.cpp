@@ -33,8 +33,7 @@ std::vector<double> lowPassHalve(const std::vector<double>& x) {
 } // namespace
 
 int columnLimit(int level) {
-  static const int limits[] = {696, 696, 688, 672, 640};
-  return limits[std::clamp(level, 0, 4)];
+  return wavelet::kColumnLimits[std::clamp(level, 0, int(wavelet::kColumnLimits.size()) - 1)];
 }
 
 DecodedPicture decodePayload(const std::vector<uint8_t>& payload, int height, int level, EngineKind engine,

@@ -3,10 +3,11 @@
 // process of its own. What the control's window shows is read back and compared with what
 // the viewer core paints for the same picture or status text.
 #include "engine/LanguageTable.h"
-#include "tests/presentation/GoldenImage.h"
+#include "tests/support/GoldenImage.h"
 #include "tests/presentation/ReferencePicture.h"
 #include "tests/wine/activex/ControlModule.h"
 #include "tests/wine/activex/TestContainer.h"
+#include "tests/support/WaitUntil.h"
 #include "tests/wine/support/MessageLoop.h"
 #include "tests/wine/support/NativeViewer.h"
 #include "tests/wine/support/RecorderProcess.h"
@@ -377,10 +378,12 @@ TEST_F(ContainerTest, ModuleUnloadedAndLoadedAgainMakesWorkingControls) {
     }
     // A thread of an earlier viewer (a name lookup no one waits for) may end a moment later:
     // the module goes as soon as it says it can, within a generous bound.
-    const DWORD start = GetTickCount();
-    for (CoFreeUnusedLibrariesEx(0, 0); activextest::loadedControl() && GetTickCount() - start < 20000;
-         CoFreeUnusedLibrariesEx(0, 0))
-      Sleep(10);
+    CoFreeUnusedLibrariesEx(0, 0);
+    testsupport::waitUntil([] { return activextest::loadedControl() == nullptr; }, std::chrono::seconds(20),
+                           [] {
+                             Sleep(10);
+                             CoFreeUnusedLibrariesEx(0, 0);
+                           });
     EXPECT_EQ(activextest::loadedControl(), nullptr)
         << "round " << round << ", DllCanUnloadNow: " << std::hex << activextest::controlCanUnloadNow();
   }

@@ -7,7 +7,7 @@
 #include "hosts/activex/ControlIdentifiers.h"
 #include "hosts/activex/olecontrol/Module.h"
 #include "hosts/activex/olecontrol/PropertyStream.h"
-#include "tests/presentation/GoldenImage.h"
+#include "tests/support/GoldenImage.h"
 #include "tests/presentation/ReferencePicture.h"
 #include "tests/wine/activex/TestContainer.h"
 #include "tests/wine/support/WindowReadBack.h"

@@ -2,7 +2,7 @@
 // attributes, pictures and status screens painted exactly as the same core paints them,
 // streams, printing, and the windows the browser gives, moves, resizes and takes back.
 #include "hosts/plugin/EmbedAttributes.h"
-#include "tests/presentation/GoldenImage.h"
+#include "tests/support/GoldenImage.h"
 #include "tests/wine/plugin/PluginFixture.h"
 #include "tests/wine/plugin/RecordingProxy.h"
 #include "tests/wine/support/NativeViewer.h"

@@ -4,6 +4,7 @@
 #include "tests/wine/plugin/PluginFixture.h"
 #include "tests/wine/plugin/RecordingProxy.h"
 #include "platform/NameLookup.h"
+#include "tests/support/WaitUntil.h"
 #include "tests/wine/support/FullListener.h"
 #include "tests/wine/support/ImportHook.h"
 #include "tests/wine/support/RecorderProcess.h"
@@ -247,7 +248,8 @@ TEST(NameLookupLimit, AtMostFourLookupsRunAtOnce) {
   EXPECT_EQ(NameLookup::start("one.more.camview.test"), nullptr);
   EXPECT_EQ(NameLookup::running(), NameLookup::kMostRunning);
   SetEvent(resolver.answer);
-  for (int i = 0; i < 600 && NameLookup::running() > 0; ++i) Sleep(100); // ends by the lookups' own answers
+  // The lookups end by their own answers.
+  testsupport::waitUntil([] { return NameLookup::running() == 0; }, std::chrono::seconds(60));
   ASSERT_EQ(NameLookup::running(), 0);
   NameLookup* again = NameLookup::start("recorder.camview.test");
   ASSERT_NE(again, nullptr);

@@ -1,4 +1,5 @@
 #include "tests/wine/support/MessageLoop.h"
+#include "tests/support/WaitUntil.h"
 
 #include <windows.h>
 
@@ -13,13 +14,11 @@ void dispatchPending() {
 }
 
 bool pumpUntil(const std::function<bool()>& done, int timeoutMs, const std::function<void()>& pump) {
-  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeoutMs);
-  for (;;) {
-    pump();
-    if (done()) return true;
-    if (GetTickCount64() >= deadline) return false;
+  pump();
+  return testsupport::waitUntil(done, std::chrono::milliseconds(timeoutMs), [&] {
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  }
+    pump();
+  });
 }
 
 } // namespace winetest

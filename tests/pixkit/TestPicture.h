@@ -1,6 +1,6 @@
 #pragma once
-
-#include <gtest/gtest.h>
+// The pixkit suites' pictures; they compare with testsupport::sameImage (tests/support).
+#include "platform/paint/PngFile.h"
 
 #include <cstdint>
 #include <string>
@@ -23,11 +23,8 @@ struct Picture {
   std::uint32_t at(int x, int y) const;
   void set(int x, int y, std::uint32_t rgb);
   char* buffer() { return reinterpret_cast<char*>(bytes.data()); }
+  // The rows as the golden-image comparison and the PNG writer take them.
+  operator paint::PixelRows() const { return {width, height, bytes.data(), stride, paint::ChannelOrder::Bgr}; }
 };
-
-// Exact comparison. On a mismatch both pictures are written as PNG files (in builds with
-// the PNG writer) under the folder named by CAMVIEW_TEST_OUTPUT, as <name>-actual.png and
-// <name>-expected.png.
-::testing::AssertionResult picturesEqual(const std::string& name, const Picture& actual, const Picture& expected);
 
 } // namespace pixkit_test

@@ -88,17 +88,17 @@ std::unique_ptr<Contestant> WaveletContestant(const WaveletSetup& setup, const s
                                               int levels, bool oneField) {
   auto c = std::make_unique<Contestant>();
   c->name = setup.name;
-  if (mmx::ResolveSimdLevel(setup.simd) != setup.simd && setup.engine == EngineKind::Mmx) return nullptr;
+  if (mmx::resolveSimdLevel(setup.simd) != setup.simd && setup.engine == EngineKind::Mmx) return nullptr;
   c->compressedBytes = payload.size();
   auto fields = std::make_shared<FieldStreams>();
-  if (!SplitPicturePayload(payload.data(), uint32_t(payload.size()), *fields)) return nullptr;
-  auto engine = std::shared_ptr<CWaveletEngine>(CreateWaveletEngine(setup.engine, setup.simd));
+  if (!splitPicturePayload(payload.data(), uint32_t(payload.size()), *fields)) return nullptr;
+  auto engine = std::shared_ptr<CWaveletEngine>(createWaveletEngine(setup.engine, setup.simd));
   auto frame = std::make_shared<std::vector<uint8_t>>(size_t(kBenchWidth) * kBenchHeight * 3);
   auto size = std::make_shared<std::pair<int, int>>(0, 0);
   Contestant* self = c.get();
   DecodeSettings settings;
   settings.levels = levels;
-  settings.SetFields(*fields);
+  settings.setFields(*fields);
   if (oneField) {
     settings.secondFieldData = nullptr;
     settings.secondFieldLength = 0;

@@ -49,16 +49,16 @@ void BM_Decode(benchmark::State& state) {
   const Payloads& payloads = BenchPayloads();
   const std::vector<uint8_t>& payload = large ? payloads.large : payloads.small;
   FieldStreams fields;
-  if (!SplitPicturePayload(payload.data(), uint32_t(payload.size()), fields)) {
+  if (!splitPicturePayload(payload.data(), uint32_t(payload.size()), fields)) {
     state.SkipWithError("bad payload");
     return;
   }
   std::vector<uint8_t> frame(1327104);
-  std::unique_ptr<CWaveletEngine> engine = CreateWaveletEngine(variant.engine, variant.simd);
+  std::unique_ptr<CWaveletEngine> engine = createWaveletEngine(variant.engine, variant.simd);
   DecodeSettings settings;
   settings.region.colEnd = kColumnLimit[levels];
   settings.levels = levels;
-  settings.SetFields(fields);
+  settings.setFields(fields);
   settings.output = frame.data();
   settings.outputSize = frame.size();
   auto decodeOnce = [&] {
@@ -89,11 +89,11 @@ BENCHMARK(BM_Decode)
 void BM_DecodeFreshEngine(benchmark::State& state) {
   const std::vector<uint8_t>& payload = BenchPayloads().large;
   FieldStreams fields;
-  SplitPicturePayload(payload.data(), uint32_t(payload.size()), fields);
+  splitPicturePayload(payload.data(), uint32_t(payload.size()), fields);
   std::vector<uint8_t> frame(1327104);
   DecodeSettings settings;
   settings.region.colEnd = 696;
-  settings.SetFields(fields);
+  settings.setFields(fields);
   settings.output = frame.data();
   settings.outputSize = frame.size();
   const long allocationsBefore = testsupport::allocationCount();

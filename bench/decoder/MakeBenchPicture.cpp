@@ -27,11 +27,11 @@ bool WritePpm(const std::string& name, const uint8_t* rgbTopDown, int width, int
 // Decodes a payload and turns the bottom-up BGR frame into top-down RGB.
 bool DecodeToRgb(const std::vector<uint8_t>& payload, std::vector<uint8_t>& rgb) {
   wavelet::FieldStreams fields;
-  if (!wavelet::SplitPicturePayload(payload.data(), uint32_t(payload.size()), fields)) return false;
+  if (!wavelet::splitPicturePayload(payload.data(), uint32_t(payload.size()), fields)) return false;
   std::vector<uint8_t> frame(size_t(kBenchWidth) * kBenchHeight * 3);
   wavelet::CWaveletDecoder decoder(kBenchWidth, kBenchHeight);
   wavelet::DecodeSettings settings;
-  settings.SetFields(fields);
+  settings.setFields(fields);
   settings.output = frame.data();
   settings.outputSize = frame.size();
   const wavelet::DecodeReport report = decoder.Decode(settings);

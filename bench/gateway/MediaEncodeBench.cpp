@@ -67,7 +67,7 @@ void Quality(benchmark::State& state) {
   const PictureRecord& record = input().record;
   const gateway::Bytes& message = input().message;
   std::vector<std::uint8_t> native(presentation::kFrameBytes);
-  auto engine = wavelet::CreateWaveletEngine();
+  auto engine = wavelet::createWaveletEngine();
   presentation::DecodeRequest request;
   const presentation::DecodeOutcome outcome =
       presentation::decodePicture(record, request, *engine, native.data(), native.size());

@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
     record.length = std::int32_t(payload.size());
     record.setVideoStandard576(true);
     for (const Engine& choice : engines) {
-      auto engine = wavelet::CreateWaveletEngine(choice.kind, choice.simd);
+      auto engine = wavelet::createWaveletEngine(choice.kind, choice.simd);
       const Timing timing = msPerPicture(record, *engine, perBatch);
       std::printf("%s: %3zu KB picture, engine %-24s %7.2f ms per picture (fastest batch %.2f)\n", build,
                   payload.size() / 1000, choice.name, timing.median, timing.fastest);

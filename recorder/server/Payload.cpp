@@ -8,7 +8,7 @@ namespace recorder {
 void corruptPayload(std::vector<std::uint8_t>& payload) {
   wavelet::FieldStreams fields;
   if (payload.size() > UINT32_MAX ||
-      !wavelet::SplitPicturePayload(payload.data(), static_cast<std::uint32_t>(payload.size()), fields))
+      !wavelet::splitPicturePayload(payload.data(), static_cast<std::uint32_t>(payload.size()), fields))
     return;
   // Each field must open with a marker; a zero word is none.
   if (fields.firstLength < 4) return;

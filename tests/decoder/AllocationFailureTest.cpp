@@ -92,7 +92,7 @@ TEST(DecoderAllocation, EveryFailedAllocationGivesNoMemoryWithoutLeaks) {
 }
 
 TEST(DecoderAllocation, AReusedEngineKeepsDecodingAfterItsBufferCouldNotGrow) {
-  std::unique_ptr<CWaveletEngine> engine = CreateWaveletEngine(EngineKind::Mmx);
+  std::unique_ptr<CWaveletEngine> engine = createWaveletEngine(EngineKind::Mmx);
   ASSERT_TRUE(engine);
   Picture small = MakePicture(200, 288);
   Picture large = MakePicture(720, 576);
@@ -114,7 +114,7 @@ TEST(DecoderAllocation, AReusedEngineKeepsDecodingAfterItsBufferCouldNotGrow) {
 
 TEST(DecoderAllocation, NoEngineWithoutMemory) {
   testsupport::failAllocation(0, true);
-  std::unique_ptr<CWaveletEngine> engine = CreateWaveletEngine(EngineKind::Portable);
+  std::unique_ptr<CWaveletEngine> engine = createWaveletEngine(EngineKind::Portable);
   testsupport::stopFailingAllocations();
   EXPECT_EQ(engine, nullptr);
 }

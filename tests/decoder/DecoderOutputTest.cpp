@@ -318,12 +318,12 @@ TEST(DecoderOutput, AReusedEngineGivesAFreshEnginesBytesWhateverItDecodedBefore)
   // larger earlier picture left behind may show through at a smaller scale.
   const Fields loud = MakeFields(720, 288, 21, 400), quiet = MakeFields(720, 288, 22);
   for (EngineKind kind : {EngineKind::Portable, EngineKind::Mmx}) {
-    std::unique_ptr<CWaveletEngine> engine = CreateWaveletEngine(kind);
+    std::unique_ptr<CWaveletEngine> engine = createWaveletEngine(kind);
     for (int levels : {0, 3, 1, 5, 2, 4}) {
       const Fields& f = levels % 2 == 0 ? loud : quiet;
       std::vector<uint8_t> reused(720 * 576 * 3, 0), fresh(720 * 576 * 3, 0);
       for (bool useFresh : {false, true}) {
-        std::unique_ptr<CWaveletEngine> own = CreateWaveletEngine(kind);
+        std::unique_ptr<CWaveletEngine> own = createWaveletEngine(kind);
         CWaveletDecoder decoder(720, 576, useFresh ? *own : *engine);
         DecodeSettings settings;
         settings.levels = levels;

@@ -26,11 +26,11 @@ std::vector<uint8_t> WordsToBytes(std::initializer_list<uint32_t> words) {
 // Entropy-decodes one field with the portable engine and returns the (dequantised) samples of
 // one band; with quantiser 8 they are the coded values.
 std::vector<int16_t> DecodedBand(const std::vector<uint8_t>& field, int band, bool& ok) {
-  std::unique_ptr<CWaveletEngine> owned = CreateWaveletEngine(EngineKind::Portable);
+  std::unique_ptr<CWaveletEngine> owned = createWaveletEngine(EngineKind::Portable);
   CWaveletEngine& engine = *owned;
   DecodeSettings settings;
   ok = engine.Init(720, 576, settings) && engine.DecodeField(field.data(), uint32_t(field.size()));
-  const SubbandDescriptor& d = engine.Geometry().bands[band];
+  const SubbandDescriptor& d = engine.geometry().bands[band];
   std::vector<int16_t> samples;
   for (int y = 0; y < d.height; ++y)
     for (int x = 0; x < d.width; ++x) samples.push_back(d.firstSample()[y * d.stride + x]);
@@ -96,38 +96,38 @@ TEST(EntropyDecoding, EscapeValuesAtTheEdgesOfTheirRanges) {
         const CodeTableId t = CodeTableId::ClassA;
         for (uint32_t a : {128u, 127u, 0u}) {
           w.Symbol(t, 0);
-          w.Bits(a, 8);
+          w.bits(a, 8);
         }
         for (uint32_t a : {2048u, 2047u}) {
           w.Symbol(t, 1);
-          w.Bits(a, 12);
+          w.bits(a, 12);
         }
         for (uint32_t a : {32768u, 32767u, 0xFFFFu}) {
           w.Symbol(t, 128);
-          w.Bits(a, 16);
+          w.bits(a, 16);
         }
         w.Symbol(t, 5);   // -123
         w.Symbol(t, 251); // 123
         w.Symbol(t, 4);   // run of 277 + 4095: far past the band's end
-        w.Bits(4095, 12);
+        w.bits(4095, 12);
       } else {
         const CodeTableId t = CodeTableId::ClassBType131;
         for (uint32_t g : {512u, 511u, 0u, 1023u}) {
           w.Symbol(t, 255);
-          w.Bits(g, 10);
+          w.bits(g, 10);
         }
         for (uint32_t e : {8192u, 8191u}) {
           w.Symbol(t, 254);
-          w.Bits(e, 14);
+          w.bits(e, 14);
         }
         w.Symbol(t, 0);   // -32
         w.Symbol(t, 64);  // 32
         w.Symbol(t, 239); // run of 18490 + r, modulo 65536: 18490 + 47046 = 0
-        w.Bits(47046, 16);
+        w.bits(47046, 16);
         w.Symbol(t, 123); // run of 59
         w.Symbol(t, 33);  // 1
         w.Symbol(t, 239); // to the end
-        w.Bits(0, 16);
+        w.bits(0, 16);
       }
       return true;
     };
@@ -175,7 +175,7 @@ TEST(EntropyDecoding, ZeroRunsCrossLineEndsAndFillFourSamplesPerShortCode) {
   auto write = [](int b, BitWriter& w) {
     if (b != 39) return false;
     w.Symbol(CodeTableId::ClassA, 2); // 5 + 15 = 20 zeros
-    w.Bits(15, 4);
+    w.bits(15, 4);
     w.Symbol(CodeTableId::ClassA, 200); // 72 at (line 0, column 20)
     w.Symbol(CodeTableId::ClassA, 255); // 4 zeros: columns 21, 22 and line 1 columns 0, 1
     w.Symbol(CodeTableId::ClassA, 100); // -28 at (1, 2)
@@ -250,8 +250,8 @@ TEST(EntropyDecoding, EmptyAndSkippedBandsStayZeroAndSkipToTheNextMarker) {
   auto junkNoMarker = [&](int b, BitWriter& w) {
     if (b != kBandOrder[3]) return false;
     w.PadWithOnes();
-    w.Word(0x12345678);
-    w.Word(0x0000FFFF);
+    w.word(0x12345678);
+    w.word(0x0000FFFF);
     return true;
   };
   const std::vector<uint8_t> field = BuildField(0x40, bands, nullptr, junkNoMarker);
@@ -277,7 +277,7 @@ TEST(EntropyDecoding, EmptyAndSkippedBandsStayZeroAndSkipToTheNextMarker) {
   std::vector<uint8_t> damaged = BuildField(0x40, bands, nullptr, [](int b, BitWriter& w) {
     if (levelOfSlot(slotOfBand(b)) >= 2) return false;
     w.PadWithOnes();
-    w.Word(0xFFFFFFFF); // followed by a marker: data, never read
+    w.word(0xFFFFFFFF); // followed by a marker: data, never read
     return true;
   });
   DecodeSetup s;
@@ -332,33 +332,33 @@ TEST(PictureSplit, SecondFieldStartsPastTheGapAndLengthsAreChecked) {
   payload[0] = 10;
   payload[1] = payload[2] = payload[3] = 0;
   FieldStreams f;
-  ASSERT_TRUE(SplitPicturePayload(payload.data(), uint32_t(payload.size()), f));
+  ASSERT_TRUE(splitPicturePayload(payload.data(), uint32_t(payload.size()), f));
   EXPECT_EQ(f.firstData, payload.data() + 4);
   EXPECT_EQ(f.firstLength, 10);
   EXPECT_EQ(f.secondData, nullptr);
   payload.push_back(0x77); // one byte more: a second field of one byte
-  ASSERT_TRUE(SplitPicturePayload(payload.data(), uint32_t(payload.size()), f));
+  ASSERT_TRUE(splitPicturePayload(payload.data(), uint32_t(payload.size()), f));
   ASSERT_NE(f.secondData, nullptr);
   EXPECT_EQ(f.secondLength, 1);
   EXPECT_EQ(*f.secondData, 0x77);
   // A first field right up to the end is fine; one byte more is not.
   payload[0] = uint8_t(payload.size() - 4);
   payload[1] = uint8_t((payload.size() - 4) >> 8);
-  EXPECT_TRUE(SplitPicturePayload(payload.data(), uint32_t(payload.size()), f));
+  EXPECT_TRUE(splitPicturePayload(payload.data(), uint32_t(payload.size()), f));
   EXPECT_EQ(f.secondData, nullptr);
   payload[0] = uint8_t(payload.size() - 3);
-  EXPECT_FALSE(SplitPicturePayload(payload.data(), uint32_t(payload.size()), f));
+  EXPECT_FALSE(splitPicturePayload(payload.data(), uint32_t(payload.size()), f));
   payload[3] = 0xFF; // a huge length word
-  EXPECT_FALSE(SplitPicturePayload(payload.data(), uint32_t(payload.size()), f));
-  EXPECT_FALSE(SplitPicturePayload(payload.data(), 3, f));
-  EXPECT_FALSE(SplitPicturePayload(nullptr, 100, f));
+  EXPECT_FALSE(splitPicturePayload(payload.data(), uint32_t(payload.size()), f));
+  EXPECT_FALSE(splitPicturePayload(payload.data(), 3, f));
+  EXPECT_FALSE(splitPicturePayload(nullptr, 100, f));
 }
 
 TEST(EntropyDecoding, MatchesANaiveReaderOnIntactAndDamagedStreams) {
   // Every kind of damage a stream may suffer, at random places: the fast reader must agree
   // with the bit-at-a-time model on the result, the error record and every decoded sample.
   // The four-lane engine keeps values as coded until the transform.
-  std::unique_ptr<CWaveletEngine> owned = CreateWaveletEngine(EngineKind::Mmx);
+  std::unique_ptr<CWaveletEngine> owned = createWaveletEngine(EngineKind::Mmx);
   CWaveletEngine& engine = *owned;
   DecodeSettings settings;
   std::mt19937 rng(77);
@@ -366,7 +366,7 @@ TEST(EntropyDecoding, MatchesANaiveReaderOnIntactAndDamagedStreams) {
   for (int variant = 0; variant < 240; ++variant) {
     settings.levels = variant % 7 == 6 ? 2 : 0;
     ASSERT_TRUE(engine.Init(200, 288, settings));
-    const SubbandGeometry& g = engine.Geometry();
+    const SubbandGeometry& g = engine.geometry();
     std::vector<BandContent> bands = RandomBands(g, uint32_t(variant / 8), variant % 3 == 0 ? 400 : 40);
     if (variant % 5 == 0) bands[kBandOrder[3]].type = 143;
     std::vector<uint8_t> field = BuildField(0x40 + variant % 2, bands);
@@ -407,10 +407,10 @@ TEST(EntropyDecoding, MatchesANaiveReaderOnIntactAndDamagedStreams) {
     ASSERT_EQ(ok, want.ok) << "variant " << variant;
     if (!ok) {
       ++failures;
-      EXPECT_EQ(engine.Result(), want.result) << "variant " << variant;
-      EXPECT_EQ(engine.Error().stage, want.stage) << "variant " << variant;
-      EXPECT_EQ(engine.Error().band, want.band) << "variant " << variant;
-      EXPECT_EQ(engine.Error().offset, want.offset) << "variant " << variant;
+      EXPECT_EQ(engine.result(), want.result) << "variant " << variant;
+      EXPECT_EQ(engine.error().stage, want.stage) << "variant " << variant;
+      EXPECT_EQ(engine.error().band, want.band) << "variant " << variant;
+      EXPECT_EQ(engine.error().offset, want.offset) << "variant " << variant;
       continue;
     }
     for (const SubbandDescriptor& d : g.bands) {

@@ -19,8 +19,8 @@ class NaiveReader {
 public:
   NaiveReader(const uint8_t* data, uint32_t length) : data_(data), count_(data != nullptr ? length / 4 : 0) {}
 
-  uint32_t Word(uint32_t i) const { return le::readU32(data_ + std::size_t(i) * 4); }
-  bool IsMarker() const { return next < count_ && Word(next) == ~0u && next + 1 < count_ && Word(next + 1) != ~0u; }
+  uint32_t word(uint32_t i) const { return le::readU32(data_ + std::size_t(i) * 4); }
+  bool IsMarker() const { return next < count_ && word(next) == ~0u && next + 1 < count_ && word(next + 1) != ~0u; }
   bool Sync() {
     left_ = 0;
     if (!IsMarker()) return false;
@@ -36,13 +36,13 @@ public:
     if (left_ == 0) {
       if (next >= count_) throw StreamError{ERR_END_OF_DATA};
       if (IsMarker()) throw StreamError{ERR_MARKER_IN_DATA};
-      word_ = Word(next++);
+      word_ = word(next++);
       left_ = 32;
     }
     --left_;
     return (word_ >> left_) & 1u;
   }
-  uint32_t Bits(int n) {
+  uint32_t bits(int n) {
     uint32_t v = 0;
     for (int i = 0; i < n; ++i) v = v << 1 | Bit();
     return v;
@@ -91,19 +91,19 @@ bool ClassASymbol(NaiveReader& r, int s, int32_t& value, uint32_t& run) {
   else if (s >= 252)
     run = uint32_t(s - 251);
   else if (s == 2)
-    run = 5 + r.Bits(4);
+    run = 5 + r.bits(4);
   else if (s == 3)
-    run = 21 + r.Bits(8);
+    run = 21 + r.bits(8);
   else if (s == 4)
-    run = 277 + r.Bits(12);
+    run = 277 + r.bits(12);
   else if (s == 0) {
-    const int a = int(r.Bits(8));
+    const int a = int(r.bits(8));
     value = a < 128 ? 124 + a : (a - 128) - 251;
   } else if (s == 1) {
-    const int a = int(r.Bits(12));
+    const int a = int(r.bits(12));
     value = a < 2048 ? 252 + a : (a - 2048) - 2299;
   } else { // 128
-    const int a = int(r.Bits(16));
+    const int a = int(r.bits(16));
     value = a < 32768 ? 2300 + a : (a - 32768) - 35067;
   }
   return true;
@@ -124,16 +124,16 @@ bool ClassBSymbol(NaiveReader& r, int s, int32_t& value, uint32_t& run) {
   }
   for (const auto& e : kEscapes)
     if (s == e[0]) {
-      run = (uint32_t(e[2]) + 1 + r.Bits(e[1])) % 65536;
+      run = (uint32_t(e[2]) + 1 + r.bits(e[1])) % 65536;
       return true;
     }
   if (s == 255) {
-    const int g = int(r.Bits(10));
+    const int g = int(r.bits(10));
     value = (g & 512) == 0 ? 33 + g : g - 1056;
     return true;
   }
   if (s == 254) {
-    const int e = int(r.Bits(14));
+    const int e = int(r.bits(14));
     value = (e & 8192) == 0 ? 545 + e : e - 16928;
     return true;
   }
@@ -148,9 +148,9 @@ ReferenceFieldResult ReferenceDecodeField(const uint8_t* data, uint32_t length, 
   NaiveReader r(data, length);
   try {
     if (!r.Sync()) throw StreamError{ERR_FIELD_HEADER};
-    const uint32_t parity = r.Bits(8), format = r.Bits(8);
+    const uint32_t parity = r.bits(8), format = r.bits(8);
     if ((parity != 0x40 && parity != 0x41) || format != 0) throw StreamError{ERR_FIELD_HEADER};
-    r.Bits(32), r.Bits(32), r.Bits(32), r.Bits(16);
+    r.bits(32), r.bits(32), r.bits(32), r.bits(16);
   } catch (StreamError) {
     out.result = DEC_BAD_HEADER;
     out.stage = ERR_FIELD_HEADER;
@@ -163,9 +163,9 @@ ReferenceFieldResult ReferenceDecodeField(const uint8_t* data, uint32_t length, 
       if (r.AtEnd()) throw StreamError{ERR_END_OF_DATA};
       r.Empty();
       if (i > 0 && !r.Sync()) throw StreamError{ERR_NO_BAND_MARKER};
-      const int type = int(r.Bits(8));
+      const int type = int(r.bits(8));
       if (type != 143 && (type < 129 || type > 132)) throw StreamError{ERR_BAD_BAND_TYPE};
-      r.Bits(16); // quantiser
+      r.bits(16); // quantiser
       const SubbandDescriptor& d = g.bands[b];
       if (d.level < levels || type == 143) {
         if (i != kBandCount - 1) r.SkipToMarker();

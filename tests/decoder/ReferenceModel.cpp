@@ -15,7 +15,7 @@ struct Grid {
   int16_t& at(int x, int y) { return v[size_t(y) * w + x]; }
 };
 
-int16_t P(int v, int k) { return int16_t((v * k) >> 16); }
+int16_t mulHigh(int v, int k) { return int16_t((v * k) >> 16); }
 int16_t W(int v) { return int16_t(v); }
 
 // One-dimensional synthesis of low samples followed by high samples.
@@ -40,11 +40,11 @@ std::vector<int16_t> Synthesise(const std::vector<int16_t>& low, const std::vect
     } else {
       int sum;
       if (m % 2 == 0)
-        sum = P(e(m), 18270) - P(W(e(m - 1) + e(m + 1)), 8745) + P(W(e(m - 2) + e(m + 2)), -942) -
-              P(W(e(m - 3) + e(m + 3)), -552);
+        sum = mulHigh(e(m), 18270) - mulHigh(W(e(m - 1) + e(m + 1)), 8745) + mulHigh(W(e(m - 2) + e(m + 2)), -942) -
+              mulHigh(W(e(m - 3) + e(m + 3)), -552);
       else
-        sum = P(e(m), 19757) + P(W(e(m - 1) + e(m + 1)), 9687) + P(W(e(m - 2) + e(m + 2)), -2562) +
-              P(W(e(m - 3) + e(m + 3)), -1494) + P(W(e(m - 4) + e(m + 4)), 877);
+        sum = mulHigh(e(m), 19757) + mulHigh(W(e(m - 1) + e(m + 1)), 9687) + mulHigh(W(e(m - 2) + e(m + 2)), -2562) +
+              mulHigh(W(e(m - 3) + e(m + 3)), -1494) + mulHigh(W(e(m - 4) + e(m + 4)), 877);
       y[m] = W(W(sum) * 4);
     }
   }
@@ -166,8 +166,8 @@ int ReferenceField(const ReferencePicture& p, const std::vector<BandContent>& ba
         out[3 * px + 1] = PortableByte(Y + (kCrG * float(v) + kCbG * float(u)));
         out[3 * px + 2] = PortableByte(Y + kCrR * float(v));
       } else {
-        const int yt = P(Sat(y + 7168), 1191);
-        const int bt = P(u, 2066), gt = Sat(P(u, -400) + P(v, -832)), rt = P(v, 1634);
+        const int yt = mulHigh(Sat(y + 7168), 1191);
+        const int bt = mulHigh(u, 2066), gt = Sat(mulHigh(u, -400) + mulHigh(v, -832)), rt = mulHigh(v, 1634);
         out[3 * px + 0] = uint8_t(std::clamp<int>(Sat(yt + bt), 0, 255));
         out[3 * px + 1] = uint8_t(std::clamp<int>(Sat(yt + gt), 0, 255));
         out[3 * px + 2] = uint8_t(std::clamp<int>(Sat(yt + rt), 0, 255));

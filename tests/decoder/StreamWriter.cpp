@@ -8,7 +8,7 @@
 
 namespace wavelet::test {
 
-void BitWriter::Bits(uint32_t value, int count) {
+void BitWriter::bits(uint32_t value, int count) {
   for (int i = count - 1; i >= 0; --i) {
     pending_ = pending_ << 1 | ((value >> i) & 1u);
     if (++count_ == 32) {
@@ -22,14 +22,14 @@ void BitWriter::Bits(uint32_t value, int count) {
 void BitWriter::Symbol(CodeTableId table, int symbol) {
   const EncodingEntry e = encodingTable(table).symbols[symbol];
   ASSERT_GT(e.length, 0) << "symbol " << symbol << " has no code";
-  Bits(e.code, e.length);
+  bits(e.code, e.length);
 }
 
 void BitWriter::PadWithOnes() {
-  while (count_ != 0) Bits(1, 1);
+  while (count_ != 0) bits(1, 1);
 }
 
-void BitWriter::Word(uint32_t word) {
+void BitWriter::word(uint32_t word) {
   EXPECT_TRUE(Aligned());
   words_.push_back(word);
 }
@@ -62,15 +62,15 @@ void EncodeClassA(BitWriter& w, const BandSamples& samples) {
       if (zeros >= 277) {
         run = std::min(zeros, 277 + 4095);
         w.Symbol(t, 4);
-        w.Bits(run - 277, 12);
+        w.bits(run - 277, 12);
       } else if (zeros >= 21) {
         run = std::min(zeros, 21 + 255);
         w.Symbol(t, 3);
-        w.Bits(run - 21, 8);
+        w.bits(run - 21, 8);
       } else if (zeros >= 5) {
         run = std::min(zeros, 20);
         w.Symbol(t, 2);
-        w.Bits(run - 5, 4);
+        w.bits(run - 5, 4);
       } else {
         run = zeros;
         w.Symbol(t, 251 + run);
@@ -83,22 +83,22 @@ void EncodeClassA(BitWriter& w, const BandSamples& samples) {
       w.Symbol(t, v + 128);
     } else if (v >= 124 && v <= 251) {
       w.Symbol(t, 0);
-      w.Bits(v - 124, 8);
+      w.bits(v - 124, 8);
     } else if (v >= -251 && v <= -124) {
       w.Symbol(t, 0);
-      w.Bits(v + 251 + 128, 8);
+      w.bits(v + 251 + 128, 8);
     } else if (v >= 252 && v <= 2299) {
       w.Symbol(t, 1);
-      w.Bits(v - 252, 12);
+      w.bits(v - 252, 12);
     } else if (v >= -2299 && v <= -252) {
       w.Symbol(t, 1);
-      w.Bits(v + 2299 + 2048, 12);
+      w.bits(v + 2299 + 2048, 12);
     } else if (v >= 2300) {
       w.Symbol(t, 128);
-      w.Bits(v - 2300, 16);
+      w.bits(v - 2300, 16);
     } else {
       w.Symbol(t, 128);
-      w.Bits(v + 35067 + 32768, 16);
+      w.bits(v + 35067 + 32768, 16);
     }
   }
 }
@@ -117,7 +117,7 @@ void EncodeClassB(BitWriter& w, CodeTableId t, const BandSamples& samples) {
           if (e.base + 1 <= zeros) chosen = &e;
         run = std::min(zeros, chosen->base + 1 + (1 << chosen->extraBits) - 1);
         w.Symbol(t, chosen->symbol);
-        w.Bits(run - chosen->base - 1, chosen->extraBits);
+        w.bits(run - chosen->base - 1, chosen->extraBits);
       }
       at += run;
       continue;
@@ -127,17 +127,17 @@ void EncodeClassB(BitWriter& w, CodeTableId t, const BandSamples& samples) {
       w.Symbol(t, v + 32);
     } else if (v >= 33 && v <= 544) {
       w.Symbol(t, 255);
-      w.Bits(v - 33, 10);
+      w.bits(v - 33, 10);
     } else if (v >= -544 && v <= -33) {
       w.Symbol(t, 255);
-      w.Bits(v + 1056, 10);
+      w.bits(v + 1056, 10);
     } else if (v >= 545 && v <= 8736) {
       w.Symbol(t, 254);
-      w.Bits(v - 545, 14);
+      w.bits(v - 545, 14);
     } else {
       ASSERT_GE(v, -8736) << "class B cannot code " << v;
       w.Symbol(t, 254);
-      w.Bits(v + 16928, 14);
+      w.bits(v + 16928, 14);
     }
   }
 }
@@ -146,15 +146,15 @@ std::vector<uint8_t> BuildField(int parityByte, const std::vector<BandContent>& 
                                 const CustomBandWriter& custom) {
   BitWriter w;
   w.Marker();
-  w.Bits(uint32_t(parityByte), 8);
-  w.Bits(0, 8);
-  for (int i = 0; i < 14; ++i) w.Bits(uint32_t(0x10 + i), 8);
+  w.bits(uint32_t(parityByte), 8);
+  w.bits(0, 8);
+  for (int i = 0; i < 14; ++i) w.bits(uint32_t(0x10 + i), 8);
   for (int i = 0; i < kBandCount; ++i) {
     const BandContent& band = bands[kBandOrder[i]];
     if (layout != nullptr) layout->recordStart.push_back(w.WordCount());
     if (i > 0) w.Marker();
-    w.Bits(uint32_t(band.type), 8);
-    w.Bits(uint16_t(band.quantiser), 16);
+    w.bits(uint32_t(band.type), 8);
+    w.bits(uint16_t(band.quantiser), 16);
     if (custom && custom(kBandOrder[i], w)) {
       w.PadWithOnes();
       continue;

@@ -14,12 +14,12 @@ namespace wavelet::test {
 
 class BitWriter {
 public:
-  void Bits(uint32_t value, int count); // count 1..32, most significant first
+  void bits(uint32_t value, int count); // count 1..32, most significant first
   void Symbol(CodeTableId table, int symbol);
   // Pads the current word with 1 bits.
   void PadWithOnes();
-  void Word(uint32_t word); // a whole word (the writer must be on a word boundary)
-  void Marker() { Word(0xFFFFFFFFu); }
+  void word(uint32_t word); // a whole word (the writer must be on a word boundary)
+  void Marker() { word(0xFFFFFFFFu); }
   bool Aligned() const { return count_ == 0; }
   std::vector<uint8_t> Bytes() const; // whole words only (pads first)
   size_t WordCount() const { return words_.size(); }

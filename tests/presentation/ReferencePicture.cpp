@@ -97,13 +97,13 @@ bool referenceFrame(const PictureRecord& record, const CLanguageTable& language,
   const int columnLimits[5] = {696, 696, 688, 672, 640};
   if (level < 0 || level > 4) return false;
   wavelet::FieldStreams fields;
-  if (!wavelet::SplitPicturePayload(record.data, std::uint32_t(record.length), fields)) return false;
+  if (!wavelet::splitPicturePayload(record.data, std::uint32_t(record.length), fields)) return false;
   std::vector<std::uint8_t> decoded(720 * 576 * 3);
   wavelet::CWaveletDecoder decoder(720, standard576 ? 576 : 486);
   wavelet::DecodeSettings settings;
   settings.region.colEnd = columnLimits[level];
   settings.levels = level;
-  settings.SetFields(fields);
+  settings.setFields(fields);
   settings.output = decoded.data();
   settings.outputSize = decoded.size();
   const wavelet::DecodeReport report = decoder.Decode(settings);

@@ -61,7 +61,7 @@ const PictureRenderer::Frame* PictureRenderer::decoded(int level) {
   if (levelDone_[level]) return frame.width > 0 ? &frame : nullptr;
   levelDone_[level] = true;
   frame.width = frame.height = 0;
-  if (!engine_) engine_ = wavelet::CreateWaveletEngine();
+  if (!engine_) engine_ = wavelet::createWaveletEngine();
   if (!engine_) return nullptr;
   frame.bits.resize(presentation::kFrameBytes);
   presentation::DecodeRequest request;

@@ -103,7 +103,7 @@ JpegBytes PictureRenderer::encode(const Frame& frame, const RenderSpec& spec) {
   const Frame* picture = &frame;
   if (spec.overlay) {
     if (!overlay_ && !overlayFailed_) {
-      overlay_ = std::make_unique<COverlay>();
+      overlay_ = std::make_unique<Overlay>();
       overlay_->setResources(paint::moduleOfThisCode(), presentation::kControlFontIds);
       overlayFailed_ = !overlay_->initOverlay(&language_);
     }

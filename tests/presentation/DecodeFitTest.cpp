@@ -5,7 +5,7 @@
 #include "decoder/WaveletDecoder.h"
 #include "presentation/EmbeddedViewer.h"
 #include "presentation/FrameLayout.h"
-#include "recorder/server/PictureEncoder.h"
+#include "recorder/server/PayloadEncoder.h"
 #include "recorder/sources/TestPattern.h"
 #include "tests/presentation/ReferencePicture.h"
 #include "tests/presentation/ViewerHarness.h"

@@ -3,7 +3,7 @@
 #include "decoder/PictureSplit.h"
 #include "decoder/WaveletDecoder.h"
 #include "pixkit/PixkitLib.h"
-#include "recorder/server/PictureEncoder.h"
+#include "recorder/server/PayloadEncoder.h"
 #include "resources/fonts/EmbeddedFonts.h"
 
 #include <algorithm>
@@ -70,7 +70,7 @@ std::vector<std::uint8_t> encodedTestPicture(int seed, bool standard576, int lev
   recorder::EncodeSettings settings;
   settings.standard576 = standard576;
   settings.level = level;
-  std::unique_ptr<recorder::PictureEncoder> encoder = recorder::makeWaveletEncoder();
+  std::unique_ptr<recorder::PayloadEncoder> encoder = recorder::makeWaveletEncoder();
   std::vector<std::uint8_t> payload;
   std::string error;
   if (!encoder || !encoder->encode(frame, settings, payload, error)) throw std::runtime_error("encoder: " + error);

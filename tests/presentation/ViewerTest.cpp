@@ -3,7 +3,7 @@
 #include "engine/RunTag.h"
 #include "engine/StatusIndex.h"
 #include "platform/Time.h"
-#include "recorder/server/PictureEncoder.h"
+#include "recorder/server/PayloadEncoder.h"
 #include "tests/presentation/GoldenImage.h"
 #include "tests/presentation/ReferencePicture.h"
 #include "tests/presentation/ViewerHarness.h"

@@ -25,7 +25,7 @@ namespace {
 constexpr int kCloseWaitMs = 20000;
 
 // A stand-in encoder for tests about the exchange: cheap, and its payload size is chosen.
-class FixedSizeEncoder final : public PictureEncoder {
+class FixedSizeEncoder final : public PayloadEncoder {
 public:
   explicit FixedSizeEncoder(std::size_t size) : size_(size) {}
   bool encode(const RgbFrame& frame, const EncodeSettings&, std::vector<std::uint8_t>& payload, std::string&) override {
@@ -343,7 +343,7 @@ TEST(RecorderServer, LivePatternDecodesAtEveryLevel) {
 }
 
 TEST(RecorderServer, ViewersOfOneConnectionIdShareTheCamerasPictures) {
-  class CountingEncoder final : public PictureEncoder {
+  class CountingEncoder final : public PayloadEncoder {
   public:
     bool encode(const RgbFrame&, const EncodeSettings&, std::vector<std::uint8_t>& payload, std::string&) override {
       const int number = ++calls;

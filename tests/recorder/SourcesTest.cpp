@@ -8,7 +8,7 @@
 #include "RecorderTestSupport.h"
 #include "decoder/PictureSplit.h"
 #include "recorder/server/LiveCameras.h"
-#include "recorder/server/PictureEncoder.h"
+#include "recorder/server/PayloadEncoder.h"
 #include "recorder/sources/ImageListSource.h"
 #include "recorder/sources/PngImage.h"
 #include "recorder/sources/Resample.h"
@@ -197,7 +197,7 @@ TEST(RecorderPayload, TheFallbackDamageAlsoDefeatsTheDecoder) {
 
 namespace {
 
-class CountingEncoder final : public PictureEncoder {
+class CountingEncoder final : public PayloadEncoder {
 public:
   bool encode(const RgbFrame&, const EncodeSettings&, std::vector<std::uint8_t>& payload, std::string&) override {
     payload.assign(8, static_cast<std::uint8_t>(++calls));

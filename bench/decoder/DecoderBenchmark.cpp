@@ -19,12 +19,12 @@ struct Payloads {
   int smallQuality = 0, largeQuality = 0;
 };
 
-const Payloads& BenchPayloads() {
+const Payloads& benchPayloads() {
   static const Payloads payloads = [] {
     Payloads p;
-    const std::vector<uint8_t> rgb = bench::MakeBenchPicture();
-    p.smallQuality = bench::EncodeNearSize(rgb, 40 * 1024, p.small);
-    p.largeQuality = bench::EncodeNearSize(rgb, 120 * 1024, p.large);
+    const std::vector<uint8_t> rgb = bench::makeBenchPicture();
+    p.smallQuality = bench::encodeNearSize(rgb, 40 * 1024, p.small);
+    p.largeQuality = bench::encodeNearSize(rgb, 120 * 1024, p.large);
     return p;
   }();
   return payloads;
@@ -46,7 +46,7 @@ void BM_Decode(benchmark::State& state) {
   const Variant& variant = kVariants[state.range(0)];
   const bool large = state.range(1) != 0;
   const int levels = int(state.range(2));
-  const Payloads& payloads = BenchPayloads();
+  const Payloads& payloads = benchPayloads();
   const std::vector<uint8_t>& payload = large ? payloads.large : payloads.small;
   FieldStreams fields;
   if (!splitPicturePayload(payload.data(), uint32_t(payload.size()), fields)) {
@@ -87,7 +87,7 @@ BENCHMARK(BM_Decode)
 
 // The decoder as the Decoder thread uses it today: a new decoder and engine per picture.
 void BM_DecodeFreshEngine(benchmark::State& state) {
-  const std::vector<uint8_t>& payload = BenchPayloads().large;
+  const std::vector<uint8_t>& payload = benchPayloads().large;
   FieldStreams fields;
   splitPicturePayload(payload.data(), uint32_t(payload.size()), fields);
   std::vector<uint8_t> frame(1327104);

@@ -27,12 +27,12 @@ public:
     ++next;
     return true;
   }
-  void Empty() { left_ = 0; }
+  void empty() { left_ = 0; }
   void SkipToMarker() {
     left_ = 0;
     while (next < count_ && !IsMarker()) ++next;
   }
-  uint32_t Bit() {
+  uint32_t bit() {
     if (left_ == 0) {
       if (next >= count_) throw StreamError{ERR_END_OF_DATA};
       if (IsMarker()) throw StreamError{ERR_MARKER_IN_DATA};
@@ -44,10 +44,10 @@ public:
   }
   uint32_t bits(int n) {
     uint32_t v = 0;
-    for (int i = 0; i < n; ++i) v = v << 1 | Bit();
+    for (int i = 0; i < n; ++i) v = v << 1 | bit();
     return v;
   }
-  bool AtEnd() const { return next >= count_; }
+  bool atEnd() const { return next >= count_; }
 
   uint32_t next = 0;
 
@@ -59,7 +59,7 @@ private:
 };
 
 // (length, code) -> symbol of one table, from its canonical code list.
-const std::map<std::pair<int, uint32_t>, int>& Codes(CodeTableId id) {
+const std::map<std::pair<int, uint32_t>, int>& codes(CodeTableId id) {
   static std::map<std::pair<int, uint32_t>, int> maps[3];
   std::map<std::pair<int, uint32_t>, int>& m = maps[int(id) - 1];
   if (m.empty()) {
@@ -70,11 +70,11 @@ const std::map<std::pair<int, uint32_t>, int>& Codes(CodeTableId id) {
   return m;
 }
 
-int ReadSymbol(NaiveReader& r, CodeTableId id) {
-  const auto& codes = Codes(id);
+int readSymbol(NaiveReader& r, CodeTableId id) {
+  const auto& codes = codes(id);
   uint32_t code = 0;
   for (int length = 1; length <= 16; ++length) {
-    code = code << 1 | r.Bit();
+    code = code << 1 | r.bit();
     const auto found = codes.find({length, code});
     if (found != codes.end()) return found->second;
   }
@@ -84,7 +84,7 @@ int ReadSymbol(NaiveReader& r, CodeTableId id) {
 }
 
 // Returns the value to write (advance 1) or sets `run`.
-bool ClassASymbol(NaiveReader& r, int s, int32_t& value, uint32_t& run) {
+bool classASymbol(NaiveReader& r, int s, int32_t& value, uint32_t& run) {
   run = 0;
   if ((s >= 5 && s <= 127) || (s >= 129 && s <= 251))
     value = s - 128;
@@ -109,7 +109,7 @@ bool ClassASymbol(NaiveReader& r, int s, int32_t& value, uint32_t& run) {
   return true;
 }
 
-bool ClassBSymbol(NaiveReader& r, int s, int32_t& value, uint32_t& run) {
+bool classBSymbol(NaiveReader& r, int s, int32_t& value, uint32_t& run) {
   static const int kEscapes[12][3] = {{250, 1, 59},  {249, 2, 61},    {248, 3, 65},    {247, 4, 73},
                                       {246, 5, 89},  {245, 6, 121},   {244, 7, 185},   {243, 8, 313},
                                       {242, 9, 569}, {241, 10, 1081}, {240, 14, 2105}, {239, 16, 18489}};
@@ -142,7 +142,7 @@ bool ClassBSymbol(NaiveReader& r, int s, int32_t& value, uint32_t& run) {
 
 } // namespace
 
-ReferenceFieldResult ReferenceDecodeField(const uint8_t* data, uint32_t length, const SubbandGeometry& g, int levels) {
+ReferenceFieldResult referenceDecodeField(const uint8_t* data, uint32_t length, const SubbandGeometry& g, int levels) {
   ReferenceFieldResult out;
   for (int c = 0; c < kComponentCount; ++c) out.planes.emplace_back(std::size_t(g.stride[c]) * g.planeHeight, 0);
   NaiveReader r(data, length);
@@ -160,8 +160,8 @@ ReferenceFieldResult ReferenceDecodeField(const uint8_t* data, uint32_t length, 
   try {
     for (int i = 0; i < kBandCount; ++i) {
       b = kBandOrder[i];
-      if (r.AtEnd()) throw StreamError{ERR_END_OF_DATA};
-      r.Empty();
+      if (r.atEnd()) throw StreamError{ERR_END_OF_DATA};
+      r.empty();
       if (i > 0 && !r.Sync()) throw StreamError{ERR_NO_BAND_MARKER};
       const int type = int(r.bits(8));
       if (type != 143 && (type < 129 || type > 132)) throw StreamError{ERR_BAD_BAND_TYPE};
@@ -178,10 +178,10 @@ ReferenceFieldResult ReferenceDecodeField(const uint8_t* data, uint32_t length, 
       long position = 0;
       const long samples = long(d.width) * d.height;
       while (position < samples) {
-        const int s = ReadSymbol(r, id);
+        const int s = readSymbol(r, id);
         int32_t value = 0;
         uint32_t run = 0;
-        const bool known = id == CodeTableId::ClassA ? ClassASymbol(r, s, value, run) : ClassBSymbol(r, s, value, run);
+        const bool known = id == CodeTableId::ClassA ? classASymbol(r, s, value, run) : classBSymbol(r, s, value, run);
         if (!known) throw StreamError{ERR_BAD_SYMBOL};
         if (run == 0) {
           const long line = position / d.width, column = position % d.width;

@@ -15,14 +15,14 @@ using namespace wavelet::mmx;
 
 namespace {
 
-std::vector<const Kernels*> SimdKernels() {
+std::vector<const Kernels*> simdKernels() {
   std::vector<const Kernels*> kernels;
   if (resolveSimdLevel(SimdLevel::Sse2) == SimdLevel::Sse2) kernels.push_back(sse2Kernels());
   if (resolveSimdLevel(SimdLevel::Avx2) == SimdLevel::Avx2) kernels.push_back(avx2Kernels());
   return kernels;
 }
 
-int16_t RandomSample(std::mt19937& rng, bool extreme) {
+int16_t randomSample(std::mt19937& rng, bool extreme) {
   if (extreme) return int16_t(std::uniform_int_distribution<int>(-32768, 32767)(rng));
   return int16_t(std::uniform_int_distribution<int>(-3000, 3000)(rng));
 }
@@ -30,13 +30,13 @@ int16_t RandomSample(std::mt19937& rng, bool extreme) {
 // Every kernel set's line and column kernels against its scalar definition, for every length
 // and lane count that exercises their blocks and tails.
 template <typename KernelSet>
-void ExpectKernelsMatch(const KernelSet& scalar, const std::vector<const KernelSet*>& simd, uint32_t seed) {
+void expectKernelsMatch(const KernelSet& scalar, const std::vector<const KernelSet*>& simd, uint32_t seed) {
   std::mt19937 rng(seed);
   constexpr int kLaneStride = 32;
   for (bool extreme : {false, true})
     for (int n = 5; n <= 80; ++n) {
       std::vector<int16_t> line(size_t(n) + 40);
-      for (int16_t& v : line) v = RandomSample(rng, extreme);
+      for (int16_t& v : line) v = randomSample(rng, extreme);
       std::vector<int16_t> scratch(size_t(n) + 16);
       int16_t *low = nullptr, *high = nullptr;
       extendLine(line.data(), 3, line.data() + (n + 1) / 2, -7, n, scratch.data(), low, high);
@@ -51,7 +51,7 @@ void ExpectKernelsMatch(const KernelSet& scalar, const std::vector<const KernelS
       for (int lanes : {1, 4, 8, 13, 16, 31, 32}) {
         const long planeStride = 40;
         std::vector<int16_t> plane(size_t(n) * planeStride);
-        for (int16_t& v : plane) v = RandomSample(rng, extreme);
+        for (int16_t& v : plane) v = randomSample(rng, extreme);
         std::vector<int16_t> columnScratch(size_t(n + 8) * kLaneStride);
         extendColumns(plane.data(), plane.data() + ((n + 1) / 2) * planeStride, planeStride, n, lanes, kLaneStride,
                       columnScratch.data(), low, high);
@@ -75,25 +75,25 @@ TEST(MmxKernels, WebAssemblyRunsTheSse2Kernels) { EXPECT_EQ(resolveSimdLevel(Sim
 #endif
 
 TEST(MmxKernels, LineAndColumnKernelsMatchTheScalarModel) {
-  const std::vector<const Kernels*> simd = SimdKernels();
+  const std::vector<const Kernels*> simd = simdKernels();
   if (simd.empty()) GTEST_SKIP() << "no SIMD on this processor";
-  ExpectKernelsMatch(scalarKernels(), simd, 5);
+  expectKernelsMatch(scalarKernels(), simd, 5);
 }
 
 TEST(PortableKernels, LineAndColumnKernelsMatchTheScalarDefinition) {
   if (portable::sse2Kernels() == nullptr) GTEST_SKIP() << "no SIMD in this build";
-  ExpectKernelsMatch(portable::scalarKernels(), {portable::sse2Kernels()}, 6);
+  expectKernelsMatch(portable::scalarKernels(), {portable::sse2Kernels()}, 6);
 }
 
 TEST(MmxKernels, ColourConversionMatchesTheScalarModelIncludingSaturation) {
-  const std::vector<const Kernels*> simd = SimdKernels();
+  const std::vector<const Kernels*> simd = simdKernels();
   if (simd.empty()) GTEST_SKIP() << "no SIMD on this processor";
   std::mt19937 rng(9);
   for (bool extreme : {false, true}) {
     std::vector<int16_t> y(8 * 40), u(4 * 40), v(4 * 40);
-    for (int16_t& s : y) s = RandomSample(rng, extreme);
-    for (int16_t& s : u) s = RandomSample(rng, extreme);
-    for (int16_t& s : v) s = RandomSample(rng, extreme);
+    for (int16_t& s : y) s = randomSample(rng, extreme);
+    for (int16_t& s : u) s = randomSample(rng, extreme);
+    for (int16_t& s : v) s = randomSample(rng, extreme);
     y[0] = 32767; // saturating luminance offset
     y[1] = -32768;
     for (int16_t offset : {int16_t(0), int16_t(-300), int16_t(32000)})
@@ -124,9 +124,9 @@ TEST(PortableColour, FastPathMatchesTheScalarDefinition) {
     for (int pairs : {1, 3, 4, 5, 8, 31, 348}) {
       std::vector<int16_t> y(2 * static_cast<size_t>(pairs)), u(static_cast<size_t>(pairs)),
           v(static_cast<size_t>(pairs));
-      for (int16_t& s : y) s = RandomSample(rng, extreme);
-      for (int16_t& s : u) s = RandomSample(rng, extreme);
-      for (int16_t& s : v) s = RandomSample(rng, extreme);
+      for (int16_t& s : y) s = randomSample(rng, extreme);
+      for (int16_t& s : u) s = randomSample(rng, extreme);
+      for (int16_t& s : v) s = randomSample(rng, extreme);
       y[0] = -3584; // studio black: 0 before clamping
       std::vector<uint8_t> expected(size_t(6 * pairs)), actual(size_t(6 * pairs));
       portableConvertPairsScalar(y.data(), u.data(), v.data(), pairs, expected.data());

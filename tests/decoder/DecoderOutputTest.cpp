@@ -29,7 +29,7 @@ Fields makeFields(int width, int fieldLines, uint32_t seed, int maxDetail = 40, 
 }
 
 // Expected frame: the reference model run on the same band contents.
-std::vector<uint8_t> expected(const ReferencePicture& p, const Fields& f, bool withSecond, int& width) {
+std::vector<uint8_t> expectedFrame(const ReferencePicture& p, const Fields& f, bool withSecond, int& width) {
   const int rows = referenceOutputLines(p);
   std::vector<uint8_t> frame(size_t(p.width) * p.height * 3 + 64, kUntouched);
   width = referenceField(p, f.firstBands, f.first[7] == 0x41 ? 1 : 0, frame, rows);
@@ -70,7 +70,7 @@ TEST(DecoderOutput, TwoFieldPicturesMatchTheReferenceAtEveryLevel) {
       p.mmx = e.engine == EngineKind::Mmx;
       p.colEnd = levels >= 2 ? 688 : 696;
       int width = 0;
-      const std::vector<uint8_t> expected = expected(p, f, true, width);
+      const std::vector<uint8_t> expected = expectedFrame(p, f, true, width);
       DecodeSetup s;
       s.engine = e.engine;
       s.simd = e.simd;
@@ -103,7 +103,7 @@ TEST(DecoderOutput, The525LineStandardPutsParityZeroOnTheSecondLine) {
     p.height = 486;
     p.mmx = e.engine == EngineKind::Mmx;
     int width = 0;
-    const std::vector<uint8_t> expected = expected(p, f, true, width);
+    const std::vector<uint8_t> expected = expectedFrame(p, f, true, width);
     DecodeSetup s;
     s.engine = e.engine;
     s.simd = e.simd;
@@ -135,7 +135,7 @@ TEST(DecoderOutput, OneFieldAtFullScaleRepeatsEveryLineIntoTheMissingField) {
       p.mmx = e.engine == EngineKind::Mmx;
       p.colEnd = 696;
       int width = 0;
-      const std::vector<uint8_t> expected = expected(p, f, false, width);
+      const std::vector<uint8_t> expected = expectedFrame(p, f, false, width);
       const int fieldRow = parityByte == 0x40 ? 1 : 0; // parity 0 fills the top line = highest odd row
       for (int k = 0; k < 288; ++k) {
         const uint8_t* field = &run.frame[(2 * k + fieldRow) * rowBytes];

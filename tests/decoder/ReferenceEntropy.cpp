@@ -59,7 +59,7 @@ private:
 };
 
 // (length, code) -> symbol of one table, from its canonical code list.
-const std::map<std::pair<int, uint32_t>, int>& codes(CodeTableId id) {
+const std::map<std::pair<int, uint32_t>, int>& symbolsByCode(CodeTableId id) {
   static std::map<std::pair<int, uint32_t>, int> maps[3];
   std::map<std::pair<int, uint32_t>, int>& m = maps[int(id) - 1];
   if (m.empty()) {
@@ -71,7 +71,7 @@ const std::map<std::pair<int, uint32_t>, int>& codes(CodeTableId id) {
 }
 
 int readSymbol(NaiveReader& r, CodeTableId id) {
-  const auto& codes = codes(id);
+  const auto& codes = symbolsByCode(id);
   uint32_t code = 0;
   for (int length = 1; length <= 16; ++length) {
     code = code << 1 | r.bit();

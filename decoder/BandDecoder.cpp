@@ -84,7 +84,7 @@ struct PlainSymbol {
 
 // The symbol that the top `valid` of kPairBits bits `index` begin with, if it needs no more
 // bits than those and is a value or a run.
-PlainSymbol ResolvePlain(CodeTableId id, const ActionTable& actions, uint32_t index, uint32_t valid) {
+PlainSymbol resolvePlain(CodeTableId id, const ActionTable& actions, uint32_t index, uint32_t valid) {
   const FastEntry code = fastTable(id).entries[index << (kFastBits - kPairBits)];
   if (code.length == 0 || code.length > valid) return {};
   const SymbolAction& a = actions.symbols[code.symbol];
@@ -108,14 +108,14 @@ PlainSymbol ResolvePlain(CodeTableId id, const ActionTable& actions, uint32_t in
   return {};
 }
 
-PairTable BuildPairs(CodeTableId id, const ActionTable& actions) {
+PairTable buildPairs(CodeTableId id, const ActionTable& actions) {
   PairTable t{};
   for (uint32_t index = 0; index < kPairEntries; ++index) {
-    const PlainSymbol first = ResolvePlain(id, actions, index, kPairBits);
+    const PlainSymbol first = resolvePlain(id, actions, index, kPairBits);
     if (first.length == 0 || first.advance > 0xFF) continue;
     PlainSymbol second;
     if (first.length < kPairBits)
-      second = ResolvePlain(id, actions, (index << first.length) & (kPairEntries - 1), kPairBits - first.length);
+      second = resolvePlain(id, actions, (index << first.length) & (kPairEntries - 1), kPairBits - first.length);
     if (second.advance > 0xFF) second = {};
     t.entries[index] = uint64_t(first.length + second.length) | uint64_t(first.length) << 8 |
                        uint64_t(first.advance) << 16 | uint64_t(second.advance) << 24 |
@@ -132,20 +132,20 @@ struct BandTables {
   const ActionTable* actions;
 };
 
-BandTables BuildTables(CodeTableId id, const ActionTable& actions) {
-  return {BuildPairs(id, actions), &fastTable(id), &decodingTable(id), &actions};
+BandTables buildTables(CodeTableId id, const ActionTable& actions) {
+  return {buildPairs(id, actions), &fastTable(id), &decodingTable(id), &actions};
 }
 
 // Built at module load, before any decoder exists, and read-only afterwards: the first
 // picture costs no more than the others, and no decoder thread builds a table.
-const BandTables gTables[3] = {BuildTables(CodeTableId::ClassA, classAActions()),
-                               BuildTables(CodeTableId::ClassBType132, classBActions()),
-                               BuildTables(CodeTableId::ClassBType131, classBActions())};
+const BandTables gTables[3] = {buildTables(CodeTableId::ClassA, classAActions()),
+                               buildTables(CodeTableId::ClassBType132, classBActions()),
+                               buildTables(CodeTableId::ClassBType131, classBActions())};
 
-const BandTables& TablesFor(CodeTableId id) { return gTables[static_cast<int>(id) - 1]; }
+const BandTables& tablesFor(CodeTableId id) { return gTables[static_cast<int>(id) - 1]; }
 
 // Codes longer than 14 bits: bisection of the decoding form by the next 16 bits.
-inline const CodeEntry& LongCode(const CodeTable& table, uint32_t lookAhead) {
+inline const CodeEntry& longCode(const CodeTable& table, uint32_t lookAhead) {
   const uint32_t key = lookAhead >> 16;
   int lower = table.firstLong;
   int upper = table.count;
@@ -161,9 +161,9 @@ inline const CodeEntry& LongCode(const CodeTable& table, uint32_t lookAhead) {
 
 // Index of the first word from `from` on that a band may not read: the next marker, or the
 // stream's end. A read that needs it fails; everything before it is band data.
-uint32_t FirstUnreadableWord(const BitReader& reader, uint32_t from) {
+uint32_t firstUnreadableWord(const BitReader& reader, uint32_t from) {
   for (uint32_t w = from; w < reader.count; ++w)
-    if (reader.Word(w) == 0xFFFFFFFFu && w + 1 < reader.count && reader.Word(w + 1) != 0xFFFFFFFFu) return w;
+    if (reader.word(w) == 0xFFFFFFFFu && w + 1 < reader.count && reader.word(w + 1) != 0xFFFFFFFFu) return w;
   return reader.count;
 }
 
@@ -175,42 +175,42 @@ uint32_t FirstUnreadableWord(const BitReader& reader, uint32_t from) {
 class Window {
 public:
   explicit Window(const BitReader& reader)
-      : words_(reader), data_(reader.Data()), count_(reader.count), bits_(uint64_t(reader.pendingBits) << 32),
+      : words_(reader), data_(reader.data()), count_(reader.count), bits_(uint64_t(reader.pendingBits) << 32),
         available_(reader.pendingCount), next_(reader.next) {}
 
   // Afterwards at least 32 bits are available: a code and its extra bits.
-  void Refill() {
+  void refill() {
     const bool inside = next_ < count_; // count_ >= 1: the field header was read
-    const uint32_t word = LoadWord(inside ? next_ : count_ - 1) & (inside ? ~0u : 0u);
+    const uint32_t word = loadWord(inside ? next_ : count_ - 1) & (inside ? ~0u : 0u);
     bits_ |= (uint64_t(word) << 32) >> available_; // the word's first bit right after the valid ones
     next_ += (63 - available_) >> 5;               // it counts as loaded when all of it fitted
     available_ |= 32;
   }
 
-  uint64_t Bits() const { return bits_; }
-  void Consume(uint32_t n) {
+  uint64_t bits() const { return bits_; }
+  void consume(uint32_t n) {
     bits_ <<= n;
     available_ -= n;
   }
   // Bits consumed since the stream's start.
-  uint64_t Position() const { return 32 * uint64_t(next_) - available_; }
+  uint64_t bitPosition() const { return 32 * uint64_t(next_) - available_; }
 
   // Leaves the reader as if it had read the consumed bits one word at a time.
-  void WriteBack(BitReader& reader) const {
-    const uint64_t position = Position();
+  void writeBack(BitReader& reader) const {
+    const uint64_t position = bitPosition();
     reader.next = uint32_t((position + 31) / 32);
     reader.pendingCount = uint32_t(32 * uint64_t(reader.next) - position);
-    reader.pendingBits = reader.pendingCount == 0 ? 0 : reader.Word(reader.next - 1) << (32 - reader.pendingCount);
+    reader.pendingBits = reader.pendingCount == 0 ? 0 : reader.word(reader.next - 1) << (32 - reader.pendingCount);
   }
 
 private:
-  uint32_t LoadWord(uint32_t index) const {
+  uint32_t loadWord(uint32_t index) const {
     if constexpr (std::endian::native == std::endian::little) {
       uint32_t word;
       std::memcpy(&word, data_ + static_cast<size_t>(index) * 4, 4);
       return word;
     } else {
-      return words_.Word(index);
+      return words_.word(index);
     }
   }
 
@@ -232,13 +232,13 @@ struct GeneralSymbol {
 
 // Decodes the symbol at the top of `bits` (at least 32 valid bits) without consuming it, so
 // that the caller's window stays in registers.
-GeneralSymbol DecodeGeneralSymbol(uint64_t bits, const BandTables& tables) {
+GeneralSymbol decodeGeneralSymbol(uint64_t bits, const BandTables& tables) {
   const uint32_t lookAhead = uint32_t(bits >> 32);
   const FastEntry fast = tables.fast->entries[lookAhead >> (32 - kFastBits)];
   uint32_t length = fast.length;
   uint32_t symbol = fast.symbol;
   if (length == 0) {
-    const CodeEntry& code = LongCode(*tables.decoding, lookAhead);
+    const CodeEntry& code = longCode(*tables.decoding, lookAhead);
     length = code.length;
     symbol = code.symbol;
   }
@@ -269,13 +269,13 @@ GeneralSymbol DecodeGeneralSymbol(uint64_t bits, const BandTables& tables) {
 // line ends and on the general path (a sticky check: samples written after such a read stay
 // inside the band and the field fails anyway), always before any later error is reported.
 template <bool kScaled>
-int DecodeBand(BitReader& reader, const SubbandDescriptor& band, const BandTables& tables, int32_t quantiser) {
+int decodeBand(BitReader& reader, const SubbandDescriptor& band, const BandTables& tables, int32_t quantiser) {
   auto sample = [quantiser](int64_t value) {
     const int16_t coded = static_cast<int16_t>(value); // wraps modulo 65536
     return kScaled ? static_cast<int16_t>((quantiser * coded + 4) >> 3) : coded;
   };
   const uint64_t* pairs = tables.pairs.entries;
-  const uint32_t unreadable = FirstUnreadableWord(reader, reader.next);
+  const uint32_t unreadable = firstUnreadableWord(reader, reader.next);
   const uint64_t limit = 32 * uint64_t(unreadable);
   const int width = band.width;
   const int height = band.height;
@@ -287,22 +287,22 @@ int DecodeBand(BitReader& reader, const SubbandDescriptor& band, const BandTable
   Window in(reader);
   int error = ERR_NONE;
   for (;;) {
-    in.Refill();
-    const uint64_t entry = pairs[in.Bits() >> (64 - kPairBits)];
+    in.refill();
+    const uint64_t entry = pairs[in.bits() >> (64 - kPairBits)];
     const int firstAdvance = int(entry >> 16) & 0xFF;
     const int second = column + firstAdvance; // where the second symbol writes
     if (firstAdvance != 0 && second < width) {
       row[column] = sample(int64_t(entry) << 16 >> 48);
       row[second] = sample(int64_t(entry) >> 48);
       column = second + (int(entry >> 24) & 0xFF);
-      in.Consume(uint32_t(entry) & 63u);
+      in.consume(uint32_t(entry) & 63u);
     } else if (firstAdvance != 0) { // the first symbol ends the line: the second is not read yet
       row[column] = sample(int64_t(entry) << 16 >> 48);
       column = second;
-      in.Consume(uint32_t(entry >> 8) & 63u);
+      in.consume(uint32_t(entry >> 8) & 63u);
     } else {
-      const GeneralSymbol symbol = DecodeGeneralSymbol(in.Bits(), tables);
-      in.Consume(symbol.length);
+      const GeneralSymbol symbol = decodeGeneralSymbol(in.bits(), tables);
+      in.consume(symbol.length);
       if (!symbol.valid) {
         error = ERR_BAD_SYMBOL;
         break;
@@ -319,29 +319,29 @@ int DecodeBand(BitReader& reader, const SubbandDescriptor& band, const BandTable
       line += column / width;
       column %= width;
     }
-    if (in.Position() > limit || line >= height) break;
+    if (in.bitPosition() > limit || line >= height) break;
     row = band.firstSample() + line * stride;
   }
-  if (in.Position() > limit) { // an earlier read went past the band's data
+  if (in.bitPosition() > limit) { // an earlier read went past the band's data
     reader.next = unreadable;
     return unreadable >= reader.count ? ERR_END_OF_DATA : ERR_MARKER_IN_DATA;
   }
-  in.WriteBack(reader);
+  in.writeBack(reader);
   return error;
 }
 
 } // namespace
 
 int DecodeBandA(BitReader& reader, const SubbandDescriptor& band, BandScaling scaling) {
-  const BandTables& tables = TablesFor(CodeTableId::ClassA);
-  return scaling.enabled ? DecodeBand<true>(reader, band, tables, scaling.quantiser)
-                         : DecodeBand<false>(reader, band, tables, 0);
+  const BandTables& tables = tablesFor(CodeTableId::ClassA);
+  return scaling.enabled ? decodeBand<true>(reader, band, tables, scaling.quantiser)
+                         : decodeBand<false>(reader, band, tables, 0);
 }
 
 int DecodeBandB(BitReader& reader, const SubbandDescriptor& band, CodeTableId table, BandScaling scaling) {
-  const BandTables& tables = TablesFor(table);
-  return scaling.enabled ? DecodeBand<true>(reader, band, tables, scaling.quantiser)
-                         : DecodeBand<false>(reader, band, tables, 0);
+  const BandTables& tables = tablesFor(table);
+  return scaling.enabled ? decodeBand<true>(reader, band, tables, scaling.quantiser)
+                         : decodeBand<false>(reader, band, tables, 0);
 }
 
 } // namespace wavelet

@@ -27,12 +27,12 @@ public:
     bandCounter = -1;
   }
 
-  uint32_t Word(uint32_t index) const { return le::readU32(words_ + static_cast<uintptr_t>(index) * 4); }
+  uint32_t word(uint32_t index) const { return le::readU32(words_ + static_cast<uintptr_t>(index) * 4); }
 
-  const uint8_t* Data() const { return words_; }
+  const uint8_t* data() const { return words_; }
 
   bool IsMarker() const {
-    return next < count && Word(next) == 0xFFFFFFFFu && next + 1 < count && Word(next + 1) != 0xFFFFFFFFu;
+    return next < count && word(next) == 0xFFFFFFFFu && next + 1 < count && word(next + 1) != 0xFFFFFFFFu;
   }
 
   // Empties the window; steps over a marker at the read position and returns true if there is one.
@@ -52,13 +52,13 @@ public:
   }
 
   // The next 32 bits without consuming them; bits past the stream's end read as 0.
-  uint32_t Peek32() const {
-    const uint32_t following = next < count ? Word(next) : 0;
+  uint32_t peek32() const {
+    const uint32_t following = next < count ? word(next) : 0;
     return pendingBits | (following >> pendingCount); // pendingCount <= 31
   }
 
   // Consumes n bits (1..16), loading the next word when the window runs short.
-  int Consume(uint32_t n) {
+  int consume(uint32_t n) {
     if (pendingCount >= n) {
       pendingBits <<= n;
       pendingCount -= n;
@@ -67,15 +67,15 @@ public:
     if (next >= count) return ERR_END_OF_DATA;
     if (IsMarker()) return ERR_MARKER_IN_DATA;
     const uint32_t need = n - pendingCount;
-    pendingBits = Word(next++) << need;
+    pendingBits = word(next++) << need;
     pendingCount = 32 - need;
     return ERR_NONE;
   }
 
   // Reads n bits (1..16) as an unsigned number, first bit most significant.
   int Read(uint32_t n, uint32_t& value) {
-    value = Peek32() >> (32 - n);
-    return Consume(n);
+    value = peek32() >> (32 - n);
+    return consume(n);
   }
 
   // Marker, parity byte (0x40 or 0x41), format byte (0x00) and 14 stored bytes.

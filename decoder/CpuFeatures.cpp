@@ -11,7 +11,7 @@ namespace wavelet {
 namespace {
 
 #if defined(CAMVIEW_X86)
-bool DetectMmx() {
+bool detectMmx() {
   unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
   const unsigned maxStandard = __get_cpuid_max(0, nullptr);
   if (maxStandard == 0) return false; // no CPUID
@@ -47,7 +47,7 @@ bool DetectMmx() {
   return false;
 }
 
-SimdLevel DetectSimd() {
+SimdLevel detectSimd() {
   __builtin_cpu_init();
 #if !defined(_WIN32)
   // Windows builds leave AVX2 out: GCC does not keep 32-byte stack alignment there.
@@ -61,22 +61,22 @@ SimdLevel DetectSimd() {
 // WebAssembly SIMD, which every browser that runs this build has. The four-lane engine runs
 // there as it runs on every Windows host (a page must decode to the same pixels), with its
 // SSE2 kernels.
-bool DetectMmx() { return true; }
-SimdLevel DetectSimd() { return SimdLevel::Sse2; }
+bool detectMmx() { return true; }
+SimdLevel detectSimd() { return SimdLevel::Sse2; }
 #else
-bool DetectMmx() { return false; }
-SimdLevel DetectSimd() { return SimdLevel::Scalar; }
+bool detectMmx() { return false; }
+SimdLevel detectSimd() { return SimdLevel::Scalar; }
 #endif
 
 // Computed at load, before any decoder exists.
-const bool gHasMmx = DetectMmx();
+const bool gHasMmx = detectMmx();
 
 } // namespace
 
-bool ProcessorHasMmx() { return gHasMmx; }
+bool processorHasMmx() { return gHasMmx; }
 
-SimdLevel BestSimdLevel() {
-  static const SimdLevel level = DetectSimd();
+SimdLevel bestSimdLevel() {
+  static const SimdLevel level = detectSimd();
   return level;
 }
 

@@ -12,9 +12,9 @@ namespace wavelet {
 //   No CPUID or any other vendor: no MMX.
 // WebAssembly built with SIMD (-msimd128 -msse2) reports MMX and SSE2: the four-lane engine
 // runs there on its SSE2 kernels, carried over to WebAssembly SIMD.
-bool ProcessorHasMmx();
+bool processorHasMmx();
 
 // Widest SIMD the four-lane engine's kernels may use on this processor and build.
-SimdLevel BestSimdLevel();
+SimdLevel bestSimdLevel();
 
 } // namespace wavelet

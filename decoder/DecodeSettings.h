@@ -51,7 +51,7 @@ struct DecodeSettings {
   int32_t outputStride = 0;
 
   // Takes both field streams of a split payload (the second may be absent).
-  void SetFields(const FieldStreams& fields) noexcept {
+  void setFields(const FieldStreams& fields) noexcept {
     firstFieldData = fields.firstData;
     firstFieldLength = fields.firstLength;
     secondFieldData = fields.secondData;

@@ -6,16 +6,16 @@ namespace wavelet {
 namespace {
 
 // Scale factor of a detail band, applied as a 16-bit product.
-int DetailFactor(const SubbandDescriptor& band) { return (int(band.quantiser) + 2) >> 2; }
+int detailFactor(const SubbandDescriptor& band) { return (int(band.quantiser) + 2) >> 2; }
 
 } // namespace
 
-CMmxEngine::CMmxEngine(SimdLevel simd) : simd_(mmx::ResolveSimdLevel(simd)), kernels_(&mmx::KernelsFor(simd_)) {}
+CMmxEngine::CMmxEngine(SimdLevel simd) : simd_(mmx::resolveSimdLevel(simd)), kernels_(&mmx::kernelsFor(simd_)) {}
 
 void CMmxEngine::InverseTransform() {
   // Every plane, also when the caller asked for luminance only (no caller does).
   for (int c = 0; c < kComponentCount; ++c) {
-    const SubbandDescriptor& lowest = Band(bandIndex(13, c));
+    const SubbandDescriptor& lowest = band(bandIndex(13, c));
     const int32_t q = lowest.quantiser;
     for (int line = 0; line < lowest.height; ++line) {
       int16_t* row = lowest.firstSample() + static_cast<long>(line) * lowest.stride;
@@ -25,41 +25,41 @@ void CMmxEngine::InverseTransform() {
     int lowWidth = lowest.width;
     int lowHeight = lowest.height;
     for (int k = 4; k >= std::max(levels_, 1); --k) {
-      const SubbandDescriptor& highColumns = Band(bandIndex(slotOf(BandKind::HighColumns, k), c));
-      const SubbandDescriptor& highLines = Band(bandIndex(slotOf(BandKind::HighLines, k), c));
-      const SubbandDescriptor& highBoth = Band(bandIndex(slotOf(BandKind::HighBoth, k), c));
-      SynthesiseLines(c, 0, lowHeight, lowWidth, highColumns.column, highColumns.width, 1, DetailFactor(highColumns),
+      const SubbandDescriptor& highColumns = band(bandIndex(slotOf(BandKind::HighColumns, k), c));
+      const SubbandDescriptor& highLines = band(bandIndex(slotOf(BandKind::HighLines, k), c));
+      const SubbandDescriptor& highBoth = band(bandIndex(slotOf(BandKind::HighBoth, k), c));
+      synthesiseLines(c, 0, lowHeight, lowWidth, highColumns.column, highColumns.width, 1, detailFactor(highColumns),
                       kernels_->line);
-      SynthesiseLines(c, highLines.line, highLines.height, lowWidth, highBoth.column, highBoth.width,
-                      DetailFactor(highLines), DetailFactor(highBoth), kernels_->line);
+      synthesiseLines(c, highLines.line, highLines.height, lowWidth, highBoth.column, highBoth.width,
+                      detailFactor(highLines), detailFactor(highBoth), kernels_->line);
       const int width = lowWidth + highColumns.width;
-      SynthesiseColumns(c, width, lowHeight, highLines.line, highLines.height, kernels_->columns);
+      synthesiseColumns(c, width, lowHeight, highLines.line, highLines.height, kernels_->columns);
       lowWidth = width;
       lowHeight += highLines.height;
     }
     if (levels_ == 0) {
-      const SubbandDescriptor& level0 = Band(bandIndex(0, c));
-      SynthesiseLines(c, 0, lowHeight, lowWidth, level0.column, level0.width, 1, DetailFactor(level0), kernels_->line);
+      const SubbandDescriptor& level0 = band(bandIndex(0, c));
+      synthesiseLines(c, 0, lowHeight, lowWidth, level0.column, level0.width, 1, detailFactor(level0), kernels_->line);
     }
   }
 }
 
 int CMmxEngine::ConvertToBgr(int offsetRed, int offsetGreen, int offsetBlue) {
-  const OutputRegion region = Region();
+  const OutputRegion region = outputRegion();
   const int scale = 1 << levels_;
   const int groups = (colEnd_ / scale - region.firstColumn) / 8;
   const int width = 8 * groups;
   for (int i = 0; i < region.sourceLines; ++i) {
-    const int row = OutputRow(region, i);
+    const int row = outputRow(region, i);
     if (row < 0) continue;
     const int16_t* y = planes_[0] + static_cast<long>(i) * geometry_.stride[0] + region.firstColumn;
     const int16_t* u = planes_[1] + static_cast<long>(i) * geometry_.stride[1] + region.firstColumn / 2;
     const int16_t* v = planes_[2] + static_cast<long>(i) * geometry_.stride[2] + region.firstColumn / 2;
-    uint8_t* out = ConvertedRow(row, width);
+    uint8_t* out = convertedRow(row, width);
     if (out == nullptr) continue;
     kernels_->convert(y, u, v, groups, static_cast<int16_t>(offsetBlue), static_cast<int16_t>(offsetGreen),
                       static_cast<int16_t>(offsetRed), out);
-    FinishRow(row, out);
+    finishRow(row, out);
   }
   return width;
 }

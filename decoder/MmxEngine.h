@@ -19,11 +19,11 @@ public:
 
   void InverseTransform() override;
   int ConvertToBgr(int offsetRed, int offsetGreen, int offsetBlue) override;
-  bool DequantisesWhileDecoding() const override { return false; }
+  bool dequantisesWhileDecoding() const override { return false; }
   int RoundDimension(int n) const override { return roundUpToFour(n); }
-  bool IsPortable() const override { return false; }
+  bool isPortable() const override { return false; }
 
-  SimdLevel Simd() const { return simd_; }
+  SimdLevel simd() const { return simd_; }
 
 private:
   SimdLevel simd_;

@@ -1,5 +1,5 @@
 // Arithmetic of the four-lane engine: 16-bit samples, wrap-around additions in the filters,
-// taps P(v, k) = floor(v * k / 65536), saturating additions in the colour conversion.
+// taps mulHigh(v, k) = floor(v * k / 65536), saturating additions in the colour conversion.
 //
 // Three implementations compute identical bytes: a scalar model (the reference the tests
 // keep), SSE2 and AVX2. Each kernel works on extended arrays (see SynthesisLine.h).
@@ -12,21 +12,22 @@
 namespace wavelet::mmx {
 
 // Floor of v * k / 65536: the upper half of the 32-bit product.
-inline int16_t P(int16_t v, int16_t k) { return static_cast<int16_t>((int32_t(v) * k) >> 16); }
-inline int16_t Wrap(int32_t v) { return static_cast<int16_t>(v); }
-inline int16_t Saturate(int32_t v) { return static_cast<int16_t>(v < -32768 ? -32768 : (v > 32767 ? 32767 : v)); }
+inline int16_t mulHigh(int16_t v, int16_t k) { return static_cast<int16_t>((int32_t(v) * k) >> 16); }
+inline int16_t wrap(int32_t v) { return static_cast<int16_t>(v); }
+inline int16_t saturate(int32_t v) { return static_cast<int16_t>(v < -32768 ? -32768 : (v > 32767 ? 32767 : v)); }
 
 // Output at even position 2i (L and H point at L[i] and H[i]) and at odd position 2i + 1;
 // s is the distance between neighbouring elements (1 in a line, the lane stride in columns).
-inline int16_t EvenAt(const int16_t* L, const int16_t* H, long s) {
-  const int16_t sum = Wrap(P(L[0], 18270) - P(Wrap(H[-s] + H[0]), 8745) + P(Wrap(L[-s] + L[s]), -942) -
-                           P(Wrap(H[-2 * s] + H[s]), -552));
-  return Wrap(uint16_t(sum) << 2);
+inline int16_t evenAt(const int16_t* L, const int16_t* H, long s) {
+  const int16_t sum = wrap(mulHigh(L[0], 18270) - mulHigh(wrap(H[-s] + H[0]), 8745) +
+                           mulHigh(wrap(L[-s] + L[s]), -942) - mulHigh(wrap(H[-2 * s] + H[s]), -552));
+  return wrap(uint16_t(sum) << 2);
 }
-inline int16_t OddAt(const int16_t* L, const int16_t* H, long s) {
-  const int16_t sum = Wrap(P(H[0], 19757) + P(Wrap(L[0] + L[s]), 9687) + P(Wrap(H[-s] + H[s]), -2562) +
-                           P(Wrap(L[-s] + L[2 * s]), -1494) + P(Wrap(H[-2 * s] + H[2 * s]), 877));
-  return Wrap(uint16_t(sum) << 2);
+inline int16_t oddAt(const int16_t* L, const int16_t* H, long s) {
+  const int16_t sum =
+      wrap(mulHigh(H[0], 19757) + mulHigh(wrap(L[0] + L[s]), 9687) + mulHigh(wrap(H[-s] + H[s]), -2562) +
+           mulHigh(wrap(L[-s] + L[2 * s]), -1494) + mulHigh(wrap(H[-2 * s] + H[2 * s]), 877));
+  return wrap(uint16_t(sum) << 2);
 }
 
 struct Kernels {
@@ -41,19 +42,19 @@ struct Kernels {
 };
 
 // Scalar pieces that the SIMD kernels use for their tails.
-void LineScalarFrom(const int16_t* low, const int16_t* high, int n, int16_t* out, int firstIndex);
-void ColumnsScalar(const int16_t* low, const int16_t* high, int n, int firstLane, int lanes, int laneStride,
+void lineScalarFrom(const int16_t* low, const int16_t* high, int n, int16_t* out, int firstIndex);
+void columnsScalar(const int16_t* low, const int16_t* high, int n, int firstLane, int lanes, int laneStride,
                    int16_t* out, long outStride);
-void ConvertScalar(const int16_t* y, const int16_t* u, const int16_t* v, int groups, int16_t offsetBlue,
+void convertScalar(const int16_t* y, const int16_t* u, const int16_t* v, int groups, int16_t offsetBlue,
                    int16_t offsetGreen, int16_t offsetRed, uint8_t* out);
 
-const Kernels& ScalarKernels();
-const Kernels* Sse2Kernels(); // null when not built for this target
-const Kernels* Avx2Kernels(); // null when not built for this target
+const Kernels& scalarKernels();
+const Kernels* sse2Kernels(); // null when not built for this target
+const Kernels* avx2Kernels(); // null when not built for this target
 
 // The kernels of a level; Automatic picks the best the processor runs, a level the
 // processor or build lacks falls back to the next lower one.
-const Kernels& KernelsFor(SimdLevel level);
-SimdLevel ResolveSimdLevel(SimdLevel level);
+const Kernels& kernelsFor(SimdLevel level);
+SimdLevel resolveSimdLevel(SimdLevel level);
 
 } // namespace wavelet::mmx

@@ -12,48 +12,48 @@
 namespace wavelet::mmx {
 namespace {
 
-CAMVIEW_AVX2 inline __m256i Load(const int16_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
-CAMVIEW_AVX2 inline void Store(int16_t* p, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
-CAMVIEW_AVX2 inline __m256i K(int16_t k) { return _mm256_set1_epi16(k); }
+CAMVIEW_AVX2 inline __m256i load(const int16_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+CAMVIEW_AVX2 inline void store(int16_t* p, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+CAMVIEW_AVX2 inline __m256i broadcast(int16_t k) { return _mm256_set1_epi16(k); }
 
-CAMVIEW_AVX2 inline __m256i Even(const int16_t* L, const int16_t* H, long s) {
-  __m256i sum = _mm256_mulhi_epi16(Load(L), K(18270));
-  sum = _mm256_sub_epi16(sum, _mm256_mulhi_epi16(_mm256_add_epi16(Load(H - s), Load(H)), K(8745)));
-  sum = _mm256_add_epi16(sum, _mm256_mulhi_epi16(_mm256_add_epi16(Load(L - s), Load(L + s)), K(-942)));
-  sum = _mm256_sub_epi16(sum, _mm256_mulhi_epi16(_mm256_add_epi16(Load(H - 2 * s), Load(H + s)), K(-552)));
+CAMVIEW_AVX2 inline __m256i evenLanes(const int16_t* L, const int16_t* H, long s) {
+  __m256i sum = _mm256_mulhi_epi16(load(L), broadcast(18270));
+  sum = _mm256_sub_epi16(sum, _mm256_mulhi_epi16(_mm256_add_epi16(load(H - s), load(H)), broadcast(8745)));
+  sum = _mm256_add_epi16(sum, _mm256_mulhi_epi16(_mm256_add_epi16(load(L - s), load(L + s)), broadcast(-942)));
+  sum = _mm256_sub_epi16(sum, _mm256_mulhi_epi16(_mm256_add_epi16(load(H - 2 * s), load(H + s)), broadcast(-552)));
   return _mm256_slli_epi16(sum, 2);
 }
 
-CAMVIEW_AVX2 inline __m256i Odd(const int16_t* L, const int16_t* H, long s) {
-  __m256i sum = _mm256_mulhi_epi16(Load(H), K(19757));
-  sum = _mm256_add_epi16(sum, _mm256_mulhi_epi16(_mm256_add_epi16(Load(L), Load(L + s)), K(9687)));
-  sum = _mm256_add_epi16(sum, _mm256_mulhi_epi16(_mm256_add_epi16(Load(H - s), Load(H + s)), K(-2562)));
-  sum = _mm256_add_epi16(sum, _mm256_mulhi_epi16(_mm256_add_epi16(Load(L - s), Load(L + 2 * s)), K(-1494)));
-  sum = _mm256_add_epi16(sum, _mm256_mulhi_epi16(_mm256_add_epi16(Load(H - 2 * s), Load(H + 2 * s)), K(877)));
+CAMVIEW_AVX2 inline __m256i oddLanes(const int16_t* L, const int16_t* H, long s) {
+  __m256i sum = _mm256_mulhi_epi16(load(H), broadcast(19757));
+  sum = _mm256_add_epi16(sum, _mm256_mulhi_epi16(_mm256_add_epi16(load(L), load(L + s)), broadcast(9687)));
+  sum = _mm256_add_epi16(sum, _mm256_mulhi_epi16(_mm256_add_epi16(load(H - s), load(H + s)), broadcast(-2562)));
+  sum = _mm256_add_epi16(sum, _mm256_mulhi_epi16(_mm256_add_epi16(load(L - s), load(L + 2 * s)), broadcast(-1494)));
+  sum = _mm256_add_epi16(sum, _mm256_mulhi_epi16(_mm256_add_epi16(load(H - 2 * s), load(H + 2 * s)), broadcast(877)));
   return _mm256_slli_epi16(sum, 2);
 }
 
-CAMVIEW_AVX2 void LineAvx2(const int16_t* low, const int16_t* high, int n, int16_t* out) {
+CAMVIEW_AVX2 void lineAvx2(const int16_t* low, const int16_t* high, int n, int16_t* out) {
   // As the SSE2 kernel, in blocks of sixteen output pairs; short lines go to SSE2.
   const int nHigh = n / 2;
-  if (nHigh < 16) return Sse2Kernels()->line(low, high, n, out);
+  if (nHigh < 16) return sse2Kernels()->line(low, high, n, out);
   for (int i = 0;; i += 16) {
     i = std::min(i, nHigh - 16);
-    const __m256i even = Even(low + i, high + i, 1);
-    const __m256i odd = Odd(low + i, high + i, 1);
+    const __m256i even = evenLanes(low + i, high + i, 1);
+    const __m256i odd = oddLanes(low + i, high + i, 1);
     // unpack works per 128-bit half: reorder the halves to get natural order.
     const __m256i a = _mm256_unpacklo_epi16(even, odd);
     const __m256i b = _mm256_unpackhi_epi16(even, odd);
-    Store(out + 2 * i, _mm256_permute2x128_si256(a, b, 0x20));
-    Store(out + 2 * i + 16, _mm256_permute2x128_si256(a, b, 0x31));
+    store(out + 2 * i, _mm256_permute2x128_si256(a, b, 0x20));
+    store(out + 2 * i + 16, _mm256_permute2x128_si256(a, b, 0x31));
     if (i + 16 == nHigh) break;
   }
-  LineScalarFrom(low, high, n, out, nHigh); // the last even output of an odd length
+  lineScalarFrom(low, high, n, out, nHigh); // the last even output of an odd length
 }
 
-CAMVIEW_AVX2 void ColumnsAvx2(const int16_t* low, const int16_t* high, int n, int lanes, int laneStride, int16_t* out,
+CAMVIEW_AVX2 void columnsAvx2(const int16_t* low, const int16_t* high, int n, int lanes, int laneStride, int16_t* out,
                               long outStride) {
-  if (lanes < 16) return Sse2Kernels()->columns(low, high, n, lanes, laneStride, out, outStride);
+  if (lanes < 16) return sse2Kernels()->columns(low, high, n, lanes, laneStride, out, outStride);
   const int nLow = (n + 1) / 2;
   const int nHigh = n / 2;
   for (int i = 0; i < nLow; ++i) {
@@ -61,15 +61,15 @@ CAMVIEW_AVX2 void ColumnsAvx2(const int16_t* low, const int16_t* high, int n, in
     int16_t* evenRow = out + 2 * i * outStride;
     for (int lane = 0;; lane += 16) {
       lane = std::min(lane, lanes - 16);
-      Store(evenRow + lane, Even(low + at + lane, high + at + lane, laneStride));
-      if (i < nHigh) Store(evenRow + outStride + lane, Odd(low + at + lane, high + at + lane, laneStride));
+      store(evenRow + lane, evenLanes(low + at + lane, high + at + lane, laneStride));
+      if (i < nHigh) store(evenRow + outStride + lane, oddLanes(low + at + lane, high + at + lane, laneStride));
       if (lane + 16 == lanes) break;
     }
   }
 }
 
 // Interleaves 16 blue, 16 green and 16 red bytes into 48 bytes blue, green, red.
-CAMVIEW_AVX2 inline void StoreBgr16(__m128i b, __m128i g, __m128i r, uint8_t* out) {
+CAMVIEW_AVX2 inline void storeBgr16(__m128i b, __m128i g, __m128i r, uint8_t* out) {
   // Output byte k of each 16-byte part takes byte k / 3 (+ 5 or 10 in the later parts) of its
   // channel; -1 leaves a zero for the other two channels to fill.
   const auto pick = [](int part, int channel) {
@@ -92,14 +92,14 @@ CAMVIEW_AVX2 inline void StoreBgr16(__m128i b, __m128i g, __m128i r, uint8_t* ou
 
 // Sixteen pixels per step with the SSE2 kernel's arithmetic in 256-bit registers; an odd last
 // group of eight goes to the SSE2 kernel.
-CAMVIEW_AVX2 void ConvertAvx2(const int16_t* y, const int16_t* u, const int16_t* v, int groups, int16_t offsetBlue,
+CAMVIEW_AVX2 void convertAvx2(const int16_t* y, const int16_t* u, const int16_t* v, int groups, int16_t offsetBlue,
                               int16_t offsetGreen, int16_t offsetRed, uint8_t* out) {
   const __m256i offB = _mm256_set1_epi16(offsetBlue);
   const __m256i offG = _mm256_set1_epi16(offsetGreen);
   const __m256i offR = _mm256_set1_epi16(offsetRed);
   int g = 0;
   for (; g + 2 <= groups; g += 2) {
-    const __m256i luma = Load(y + 8 * g);
+    const __m256i luma = load(y + 8 * g);
     // Each colour difference serves two pixels: duplicate the eight samples in natural order.
     const __m256i cu8 = _mm256_permute4x64_epi64(
         _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(u + 4 * g))), 0x50);
@@ -107,28 +107,29 @@ CAMVIEW_AVX2 void ConvertAvx2(const int16_t* y, const int16_t* u, const int16_t*
         _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(v + 4 * g))), 0x50);
     const __m256i cu = _mm256_unpacklo_epi16(cu8, cu8);
     const __m256i cv = _mm256_unpacklo_epi16(cv8, cv8);
-    const __m256i yt = _mm256_mulhi_epi16(_mm256_adds_epi16(luma, K(7168)), K(1191));
-    const __m256i bt = _mm256_mulhi_epi16(cu, K(2066));
-    const __m256i gt = _mm256_adds_epi16(_mm256_mulhi_epi16(cu, K(-400)), _mm256_mulhi_epi16(cv, K(-832)));
-    const __m256i rt = _mm256_mulhi_epi16(cv, K(1634));
+    const __m256i yt = _mm256_mulhi_epi16(_mm256_adds_epi16(luma, broadcast(7168)), broadcast(1191));
+    const __m256i bt = _mm256_mulhi_epi16(cu, broadcast(2066));
+    const __m256i gt =
+        _mm256_adds_epi16(_mm256_mulhi_epi16(cu, broadcast(-400)), _mm256_mulhi_epi16(cv, broadcast(-832)));
+    const __m256i rt = _mm256_mulhi_epi16(cv, broadcast(1634));
     const __m256i b16 = _mm256_adds_epi16(_mm256_adds_epi16(yt, bt), offB);
     const __m256i g16 = _mm256_adds_epi16(_mm256_adds_epi16(yt, gt), offG);
     const __m256i r16 = _mm256_adds_epi16(_mm256_adds_epi16(yt, rt), offR);
     // packus works per 128-bit half: [b0-7 g0-7 | b8-15 g8-15] becomes [b0-15 | g0-15].
     const __m256i bg = _mm256_permute4x64_epi64(_mm256_packus_epi16(b16, g16), 0xD8);
     const __m256i rr = _mm256_permute4x64_epi64(_mm256_packus_epi16(r16, r16), 0xD8);
-    StoreBgr16(_mm256_castsi256_si128(bg), _mm256_extracti128_si256(bg, 1), _mm256_castsi256_si128(rr), out + 24 * g);
+    storeBgr16(_mm256_castsi256_si128(bg), _mm256_extracti128_si256(bg, 1), _mm256_castsi256_si128(rr), out + 24 * g);
   }
   if (g < groups)
-    Sse2Kernels()->convert(y + 8 * g, u + 4 * g, v + 4 * g, groups - g, offsetBlue, offsetGreen, offsetRed,
+    sse2Kernels()->convert(y + 8 * g, u + 4 * g, v + 4 * g, groups - g, offsetBlue, offsetGreen, offsetRed,
                            out + 24 * g);
 }
 
 } // namespace
 
-const Kernels* Avx2Kernels() {
-  if (Sse2Kernels() == nullptr) return nullptr;
-  static const Kernels kernels{LineAvx2, ColumnsAvx2, ConvertAvx2};
+const Kernels* avx2Kernels() {
+  if (sse2Kernels() == nullptr) return nullptr;
+  static const Kernels kernels{lineAvx2, columnsAvx2, convertAvx2};
   return &kernels;
 }
 
@@ -137,7 +138,7 @@ const Kernels* Avx2Kernels() {
 #else
 
 namespace wavelet::mmx {
-const Kernels* Avx2Kernels() { return nullptr; }
+const Kernels* avx2Kernels() { return nullptr; }
 } // namespace wavelet::mmx
 
 #endif

@@ -10,48 +10,48 @@
 namespace wavelet::mmx {
 namespace {
 
-inline __m128i Load(const int16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
-inline void Store(int16_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
-inline __m128i K(int16_t k) { return _mm_set1_epi16(k); }
+inline __m128i load(const int16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline void store(int16_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+inline __m128i broadcast(int16_t k) { return _mm_set1_epi16(k); }
 
 // Eight even outputs; L and H address element i, s is the element distance.
-inline __m128i Even(const int16_t* L, const int16_t* H, long s) {
-  __m128i sum = _mm_mulhi_epi16(Load(L), K(18270));
-  sum = _mm_sub_epi16(sum, _mm_mulhi_epi16(_mm_add_epi16(Load(H - s), Load(H)), K(8745)));
-  sum = _mm_add_epi16(sum, _mm_mulhi_epi16(_mm_add_epi16(Load(L - s), Load(L + s)), K(-942)));
-  sum = _mm_sub_epi16(sum, _mm_mulhi_epi16(_mm_add_epi16(Load(H - 2 * s), Load(H + s)), K(-552)));
+inline __m128i evenLanes(const int16_t* L, const int16_t* H, long s) {
+  __m128i sum = _mm_mulhi_epi16(load(L), broadcast(18270));
+  sum = _mm_sub_epi16(sum, _mm_mulhi_epi16(_mm_add_epi16(load(H - s), load(H)), broadcast(8745)));
+  sum = _mm_add_epi16(sum, _mm_mulhi_epi16(_mm_add_epi16(load(L - s), load(L + s)), broadcast(-942)));
+  sum = _mm_sub_epi16(sum, _mm_mulhi_epi16(_mm_add_epi16(load(H - 2 * s), load(H + s)), broadcast(-552)));
   return _mm_slli_epi16(sum, 2);
 }
 
-inline __m128i Odd(const int16_t* L, const int16_t* H, long s) {
-  __m128i sum = _mm_mulhi_epi16(Load(H), K(19757));
-  sum = _mm_add_epi16(sum, _mm_mulhi_epi16(_mm_add_epi16(Load(L), Load(L + s)), K(9687)));
-  sum = _mm_add_epi16(sum, _mm_mulhi_epi16(_mm_add_epi16(Load(H - s), Load(H + s)), K(-2562)));
-  sum = _mm_add_epi16(sum, _mm_mulhi_epi16(_mm_add_epi16(Load(L - s), Load(L + 2 * s)), K(-1494)));
-  sum = _mm_add_epi16(sum, _mm_mulhi_epi16(_mm_add_epi16(Load(H - 2 * s), Load(H + 2 * s)), K(877)));
+inline __m128i oddLanes(const int16_t* L, const int16_t* H, long s) {
+  __m128i sum = _mm_mulhi_epi16(load(H), broadcast(19757));
+  sum = _mm_add_epi16(sum, _mm_mulhi_epi16(_mm_add_epi16(load(L), load(L + s)), broadcast(9687)));
+  sum = _mm_add_epi16(sum, _mm_mulhi_epi16(_mm_add_epi16(load(H - s), load(H + s)), broadcast(-2562)));
+  sum = _mm_add_epi16(sum, _mm_mulhi_epi16(_mm_add_epi16(load(L - s), load(L + 2 * s)), broadcast(-1494)));
+  sum = _mm_add_epi16(sum, _mm_mulhi_epi16(_mm_add_epi16(load(H - 2 * s), load(H + 2 * s)), broadcast(877)));
   return _mm_slli_epi16(sum, 2);
 }
 
-void LineSse2(const int16_t* low, const int16_t* high, int n, int16_t* out) {
+void lineSse2(const int16_t* low, const int16_t* high, int n, int16_t* out) {
   // Blocks of eight output pairs; the last block is moved back to end at the last pair,
   // recomputing a few outputs with the same values (the inputs are not in the output row).
   const int nHigh = n / 2;
-  if (nHigh < 8) return LineScalarFrom(low, high, n, out, 0);
+  if (nHigh < 8) return lineScalarFrom(low, high, n, out, 0);
   for (int i = 0;; i += 8) {
     i = std::min(i, nHigh - 8);
-    const __m128i even = Even(low + i, high + i, 1);
-    const __m128i odd = Odd(low + i, high + i, 1);
-    Store(out + 2 * i, _mm_unpacklo_epi16(even, odd));
-    Store(out + 2 * i + 8, _mm_unpackhi_epi16(even, odd));
+    const __m128i even = evenLanes(low + i, high + i, 1);
+    const __m128i odd = oddLanes(low + i, high + i, 1);
+    store(out + 2 * i, _mm_unpacklo_epi16(even, odd));
+    store(out + 2 * i + 8, _mm_unpackhi_epi16(even, odd));
     if (i + 8 == nHigh) break;
   }
-  LineScalarFrom(low, high, n, out, nHigh); // the last even output of an odd length
+  lineScalarFrom(low, high, n, out, nHigh); // the last even output of an odd length
 }
 
-void ColumnsSse2(const int16_t* low, const int16_t* high, int n, int lanes, int laneStride, int16_t* out,
+void columnsSse2(const int16_t* low, const int16_t* high, int n, int lanes, int laneStride, int16_t* out,
                  long outStride) {
   // Blocks of eight lanes; as in a line, the last block may overlap the one before it.
-  if (lanes < 8) return ColumnsScalar(low, high, n, 0, lanes, laneStride, out, outStride);
+  if (lanes < 8) return columnsScalar(low, high, n, 0, lanes, laneStride, out, outStride);
   const int nLow = (n + 1) / 2;
   const int nHigh = n / 2;
   for (int i = 0; i < nLow; ++i) {
@@ -59,48 +59,48 @@ void ColumnsSse2(const int16_t* low, const int16_t* high, int n, int lanes, int 
     int16_t* evenRow = out + 2 * i * outStride;
     for (int lane = 0;; lane += 8) {
       lane = std::min(lane, lanes - 8);
-      Store(evenRow + lane, Even(low + at + lane, high + at + lane, laneStride));
-      if (i < nHigh) Store(evenRow + outStride + lane, Odd(low + at + lane, high + at + lane, laneStride));
+      store(evenRow + lane, evenLanes(low + at + lane, high + at + lane, laneStride));
+      if (i < nHigh) store(evenRow + outStride + lane, oddLanes(low + at + lane, high + at + lane, laneStride));
       if (lane + 8 == lanes) break;
     }
   }
 }
 
-void ConvertSse2(const int16_t* y, const int16_t* u, const int16_t* v, int groups, int16_t offsetBlue,
+void convertSse2(const int16_t* y, const int16_t* u, const int16_t* v, int groups, int16_t offsetBlue,
                  int16_t offsetGreen, int16_t offsetRed, uint8_t* out) {
   const __m128i offB = _mm_set1_epi16(offsetBlue);
   const __m128i offG = _mm_set1_epi16(offsetGreen);
   const __m128i offR = _mm_set1_epi16(offsetRed);
   const __m128i zero = _mm_setzero_si128();
   for (int g = 0; g < groups; ++g) {
-    const __m128i luma = Load(y + 8 * g);
+    const __m128i luma = load(y + 8 * g);
     const __m128i cu4 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(u + 4 * g));
     const __m128i cv4 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(v + 4 * g));
     const __m128i cu = _mm_unpacklo_epi16(cu4, cu4); // each colour difference serves two pixels
     const __m128i cv = _mm_unpacklo_epi16(cv4, cv4);
-    const __m128i yt = _mm_mulhi_epi16(_mm_adds_epi16(luma, K(7168)), K(1191));
-    const __m128i bt = _mm_mulhi_epi16(cu, K(2066));
-    const __m128i gt = _mm_adds_epi16(_mm_mulhi_epi16(cu, K(-400)), _mm_mulhi_epi16(cv, K(-832)));
-    const __m128i rt = _mm_mulhi_epi16(cv, K(1634));
+    const __m128i yt = _mm_mulhi_epi16(_mm_adds_epi16(luma, broadcast(7168)), broadcast(1191));
+    const __m128i bt = _mm_mulhi_epi16(cu, broadcast(2066));
+    const __m128i gt = _mm_adds_epi16(_mm_mulhi_epi16(cu, broadcast(-400)), _mm_mulhi_epi16(cv, broadcast(-832)));
+    const __m128i rt = _mm_mulhi_epi16(cv, broadcast(1634));
     const __m128i b = _mm_packus_epi16(_mm_adds_epi16(_mm_adds_epi16(yt, bt), offB), zero);
     const __m128i gr =
         _mm_packus_epi16(_mm_adds_epi16(_mm_adds_epi16(yt, gt), offG), _mm_adds_epi16(_mm_adds_epi16(yt, rt), offR));
-    StoreBgr8(b, gr, out + 24 * g, g + 1 == groups);
+    storeBgr8(b, gr, out + 24 * g, g + 1 == groups);
   }
 }
 
-const Kernels kSse2{LineSse2, ColumnsSse2, ConvertSse2};
+const Kernels kSse2{lineSse2, columnsSse2, convertSse2};
 
 } // namespace
 
-const Kernels* Sse2Kernels() { return &kSse2; }
+const Kernels* sse2Kernels() { return &kSse2; }
 
 } // namespace wavelet::mmx
 
 #else
 
 namespace wavelet::mmx {
-const Kernels* Sse2Kernels() { return nullptr; }
+const Kernels* sse2Kernels() { return nullptr; }
 } // namespace wavelet::mmx
 
 #endif

@@ -6,7 +6,7 @@
 
 namespace wavelet {
 
-bool SplitPicturePayload(const uint8_t* payload, uint32_t length, FieldStreams& fields) {
+bool splitPicturePayload(const uint8_t* payload, uint32_t length, FieldStreams& fields) {
   fields = {};
   if (payload == nullptr || length < kFirstLengthBytes) return false;
   const uint32_t first = le::readU32(payload);
@@ -22,7 +22,7 @@ bool SplitPicturePayload(const uint8_t* payload, uint32_t length, FieldStreams& 
   return true;
 }
 
-void AssemblePicturePayload(const uint8_t* first, uint32_t firstLength, const uint8_t* second, uint32_t secondLength,
+void assemblePicturePayload(const uint8_t* first, uint32_t firstLength, const uint8_t* second, uint32_t secondLength,
                             std::vector<uint8_t>& payload) {
   const bool hasSecond = second != nullptr && secondLength > 0;
   const std::size_t secondStart = std::size_t(kSecondFieldOffset) + firstLength;

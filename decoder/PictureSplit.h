@@ -29,11 +29,11 @@ constexpr uint32_t kFieldGapBytes = 516;  // between the two field streams
 // From the payload start, past the first field, to the second field.
 constexpr uint32_t kSecondFieldOffset = kFirstLengthBytes + kFieldGapBytes;
 
-bool SplitPicturePayload(const uint8_t* payload, uint32_t length, FieldStreams& fields);
+bool splitPicturePayload(const uint8_t* payload, uint32_t length, FieldStreams& fields);
 
 // Replaces `payload` with the payload of these field streams (its capacity is reused). With
 // no second stream (null or empty) the payload ends after the first, without the gap.
-void AssemblePicturePayload(const uint8_t* first, uint32_t firstLength, const uint8_t* second, uint32_t secondLength,
+void assemblePicturePayload(const uint8_t* first, uint32_t firstLength, const uint8_t* second, uint32_t secondLength,
                             std::vector<uint8_t>& payload);
 
 } // namespace wavelet

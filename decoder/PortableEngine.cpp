@@ -17,14 +17,14 @@ const PortableColourConstants kPortableColour{static_cast<float>(1.164 / 32.0), 
 
 namespace {
 
-inline uint8_t ToByte(float value) {
+inline uint8_t toByte(float value) {
   const int truncated = static_cast<int>(value); // towards zero
   return static_cast<uint8_t>(std::clamp(truncated, 1, 254));
 }
 
 } // namespace
 
-void PortableConvertPairsScalar(const int16_t* y, const int16_t* u, const int16_t* v, int pairs, uint8_t* out) {
+void portableConvertPairsScalar(const int16_t* y, const int16_t* u, const int16_t* v, int pairs, uint8_t* out) {
   const PortableColourConstants k = kPortableColour;
   for (int j = 0; j < pairs; ++j) {
     const float cu = static_cast<float>(u[j]);
@@ -34,15 +34,15 @@ void PortableConvertPairsScalar(const int16_t* y, const int16_t* u, const int16_
     const float red = k.crToRed * cv;
     for (int p = 0; p < 2; ++p) {
       const float luma = k.luma * static_cast<float>(y[2 * j + p] + 3584);
-      out[6 * j + 3 * p + 0] = ToByte(luma + blue);
-      out[6 * j + 3 * p + 1] = ToByte(luma + green);
-      out[6 * j + 3 * p + 2] = ToByte(luma + red);
+      out[6 * j + 3 * p + 0] = toByte(luma + blue);
+      out[6 * j + 3 * p + 1] = toByte(luma + green);
+      out[6 * j + 3 * p + 2] = toByte(luma + red);
     }
   }
 }
 
 #if defined(__SSE2__)
-void PortableConvertPairs(const int16_t* y, const int16_t* u, const int16_t* v, int pairs, uint8_t* out) {
+void portableConvertPairs(const int16_t* y, const int16_t* u, const int16_t* v, int pairs, uint8_t* out) {
   // Four pairs (eight pixels) per step; every float operation is the scalar one, in the
   // same order, and _mm_cvttps_epi32 truncates like the scalar conversion.
   const PortableColourConstants k = kPortableColour;
@@ -73,55 +73,55 @@ void PortableConvertPairs(const int16_t* y, const int16_t* u, const int16_t* v, 
     };
     const __m128i b = _mm_packus_epi16(channel(blue), zero);
     const __m128i gr = _mm_packus_epi16(channel(green), channel(red));
-    StoreBgr8(b, gr, out + 6 * j, j + 4 == pairs); // a scalar tail overwrites the spill
+    storeBgr8(b, gr, out + 6 * j, j + 4 == pairs); // a scalar tail overwrites the spill
   }
-  PortableConvertPairsScalar(y + 2 * j, u + j, v + j, pairs - j, out + 6 * j);
+  portableConvertPairsScalar(y + 2 * j, u + j, v + j, pairs - j, out + 6 * j);
 }
 #else
-void PortableConvertPairs(const int16_t* y, const int16_t* u, const int16_t* v, int pairs, uint8_t* out) {
-  PortableConvertPairsScalar(y, u, v, pairs, out);
+void portableConvertPairs(const int16_t* y, const int16_t* u, const int16_t* v, int pairs, uint8_t* out) {
+  portableConvertPairsScalar(y, u, v, pairs, out);
 }
 #endif
 
 CPortableEngine::CPortableEngine(SimdLevel simd)
-    : kernels_(simd == SimdLevel::Scalar ? &portable::ScalarKernels() : &portable::BestKernels()) {}
+    : kernels_(simd == SimdLevel::Scalar ? &portable::scalarKernels() : &portable::bestKernels()) {}
 
 void CPortableEngine::InverseTransform() {
   // Every plane, also when the caller asked for luminance only (no caller does).
   for (int c = 0; c < kComponentCount; ++c) {
-    int lowWidth = Band(bandIndex(13, c)).width;
-    int lowHeight = Band(bandIndex(13, c)).height;
+    int lowWidth = band(bandIndex(13, c)).width;
+    int lowHeight = band(bandIndex(13, c)).height;
     for (int k = 4; k >= std::max(levels_, 1); --k) {
-      const SubbandDescriptor& highColumns = Band(bandIndex(slotOf(BandKind::HighColumns, k), c));
-      const SubbandDescriptor& highLines = Band(bandIndex(slotOf(BandKind::HighLines, k), c));
+      const SubbandDescriptor& highColumns = band(bandIndex(slotOf(BandKind::HighColumns, k), c));
+      const SubbandDescriptor& highLines = band(bandIndex(slotOf(BandKind::HighLines, k), c));
       const int width = lowWidth + highColumns.width;
       const int height = lowHeight + highLines.height;
-      SynthesiseColumns(c, width, lowHeight, highLines.line, highLines.height, kernels_->columns);
-      SynthesiseLines(c, 0, height, lowWidth, highColumns.column, highColumns.width, 1, 1, kernels_->line);
+      synthesiseColumns(c, width, lowHeight, highLines.line, highLines.height, kernels_->columns);
+      synthesiseLines(c, 0, height, lowWidth, highColumns.column, highColumns.width, 1, 1, kernels_->line);
       lowWidth = width;
       lowHeight = height;
     }
     if (levels_ == 0) {
-      const SubbandDescriptor& level0 = Band(bandIndex(0, c));
-      SynthesiseLines(c, 0, lowHeight, lowWidth, level0.column, level0.width, 1, 1, kernels_->line);
+      const SubbandDescriptor& level0 = band(bandIndex(0, c));
+      synthesiseLines(c, 0, lowHeight, lowWidth, level0.column, level0.width, 1, 1, kernels_->line);
     }
   }
 }
 
 int CPortableEngine::ConvertToBgr(int, int, int) {
-  const OutputRegion region = Region();
+  const OutputRegion region = outputRegion();
   const int scale = 1 << levels_;
   const int pairs = (colEnd_ / scale - region.firstColumn) / 2;
   const int width = 2 * pairs;
   for (int i = 0; i < region.sourceLines; ++i) {
-    const int row = OutputRow(region, i);
+    const int row = outputRow(region, i);
     if (row < 0) continue;
     const int16_t* y = planes_[0] + static_cast<long>(i) * geometry_.stride[0] + region.firstColumn;
     const int16_t* u = planes_[1] + static_cast<long>(i) * geometry_.stride[1] + region.firstColumn / 2;
     const int16_t* v = planes_[2] + static_cast<long>(i) * geometry_.stride[2] + region.firstColumn / 2;
-    if (uint8_t* out = ConvertedRow(row, width)) {
-      PortableConvertPairs(y, u, v, pairs, out);
-      FinishRow(row, out);
+    if (uint8_t* out = convertedRow(row, width)) {
+      portableConvertPairs(y, u, v, pairs, out);
+      finishRow(row, out);
     }
   }
   return width;

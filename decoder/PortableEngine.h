@@ -18,9 +18,9 @@ public:
 
   void InverseTransform() override;
   int ConvertToBgr(int offsetRed, int offsetGreen, int offsetBlue) override;
-  bool DequantisesWhileDecoding() const override { return true; }
+  bool dequantisesWhileDecoding() const override { return true; }
   int RoundDimension(int n) const override { return n; }
-  bool IsPortable() const override { return true; }
+  bool isPortable() const override { return true; }
 
 private:
   const portable::Kernels* kernels_;
@@ -39,7 +39,7 @@ extern const PortableColourConstants kPortableColour;
 // Converts `pairs` pixel pairs (luminance y[2j], y[2j+1] with colour differences u[j], v[j])
 // to bytes blue, green, red, clamped to 1..254. The scalar version is the definition; the
 // default one uses SSE2 where built, with identical results.
-void PortableConvertPairsScalar(const int16_t* y, const int16_t* u, const int16_t* v, int pairs, uint8_t* out);
-void PortableConvertPairs(const int16_t* y, const int16_t* u, const int16_t* v, int pairs, uint8_t* out);
+void portableConvertPairsScalar(const int16_t* y, const int16_t* u, const int16_t* v, int pairs, uint8_t* out);
+void portableConvertPairs(const int16_t* y, const int16_t* u, const int16_t* v, int pairs, uint8_t* out);
 
 } // namespace wavelet

@@ -12,7 +12,7 @@ namespace wavelet {
 // `blue` holds 8 blue bytes in its low half, `greenRed` 8 green bytes then 8 red bytes.
 // Writes 24 bytes at out; unless `exact`, it may also write (garbage) into the 2 bytes after
 // them, which is faster: callers pass exact for the last group of a line.
-inline void StoreBgr8(__m128i blue, __m128i greenRed, uint8_t* out, bool exact) {
+inline void storeBgr8(__m128i blue, __m128i greenRed, uint8_t* out, bool exact) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i bg = _mm_unpacklo_epi8(blue, greenRed);                               // b0 g0 b1 g1 ...
   const __m128i r0 = _mm_unpacklo_epi8(_mm_srli_si128(greenRed, 8), zero);            // r0 0 r1 0 ...

@@ -4,7 +4,7 @@
 
 namespace wavelet {
 
-void ExtendLine(const int16_t* low, int lowFactor, const int16_t* high, int highFactor, int n, int16_t* scratch,
+void extendLine(const int16_t* low, int lowFactor, const int16_t* high, int highFactor, int n, int16_t* scratch,
                 int16_t*& lowExtended, int16_t*& highExtended) {
   const int nLow = (n + 1) / 2;
   const int nHigh = n / 2;
@@ -19,15 +19,15 @@ void ExtendLine(const int16_t* low, int lowFactor, const int16_t* high, int high
       for (int i = 0; i < count; ++i) out[i] = static_cast<int16_t>(static_cast<uint16_t>(in[i]) * f);
     }
     for (int k = 1; k <= kExtension; ++k) {
-      out[-k] = out[MirroredIndex(-k, isHigh, n)];
-      out[count - 1 + k] = out[MirroredIndex(count - 1 + k, isHigh, n)];
+      out[-k] = out[mirroredIndex(-k, isHigh, n)];
+      out[count - 1 + k] = out[mirroredIndex(count - 1 + k, isHigh, n)];
     }
   };
   fill(lowExtended, low, nLow, lowFactor, false);
   fill(highExtended, high, nHigh, highFactor, true);
 }
 
-void ExtendColumns(const int16_t* lowFirst, const int16_t* highFirst, long planeStride, int n, int lanes,
+void extendColumns(const int16_t* lowFirst, const int16_t* highFirst, long planeStride, int n, int lanes,
                    int laneStride, int16_t* scratch, int16_t*& lowExtended, int16_t*& highExtended) {
   const int nLow = (n + 1) / 2;
   const int nHigh = n / 2;
@@ -43,10 +43,10 @@ void ExtendColumns(const int16_t* lowFirst, const int16_t* highFirst, long plane
   for (int i = 0; i < nLow; ++i) copy(lowExtended + i * laneStride, lowFirst + i * planeStride);
   for (int i = 0; i < nHigh; ++i) copy(highExtended + i * laneStride, highFirst + i * planeStride);
   for (int k = 1; k <= kExtension; ++k) {
-    copy(lowExtended - k * laneStride, lowFirst + MirroredIndex(-k, false, n) * planeStride);
-    copy(lowExtended + (nLow - 1 + k) * laneStride, lowFirst + MirroredIndex(nLow - 1 + k, false, n) * planeStride);
-    copy(highExtended - k * laneStride, highFirst + MirroredIndex(-k, true, n) * planeStride);
-    copy(highExtended + (nHigh - 1 + k) * laneStride, highFirst + MirroredIndex(nHigh - 1 + k, true, n) * planeStride);
+    copy(lowExtended - k * laneStride, lowFirst + mirroredIndex(-k, false, n) * planeStride);
+    copy(lowExtended + (nLow - 1 + k) * laneStride, lowFirst + mirroredIndex(nLow - 1 + k, false, n) * planeStride);
+    copy(highExtended - k * laneStride, highFirst + mirroredIndex(-k, true, n) * planeStride);
+    copy(highExtended + (nHigh - 1 + k) * laneStride, highFirst + mirroredIndex(nHigh - 1 + k, true, n) * planeStride);
   }
 }
 

@@ -18,7 +18,7 @@ constexpr int kExtension = 2; // extension samples before and after each extende
 
 // Source index inside L (isHigh false) or H (isHigh true) of extended element i, for a
 // sequence of n samples.
-inline int MirroredIndex(int i, bool isHigh, int n) {
+inline int mirroredIndex(int i, bool isHigh, int n) {
   int p = 2 * i + (isHigh ? 1 : 0);
   if (p < 0) p = -p;
   if (p > n - 1) p = 2 * (n - 1) - p;
@@ -29,13 +29,13 @@ inline int MirroredIndex(int i, bool isHigh, int n) {
 // Copies a line's low and high samples into extended arrays (scratch needs n + 8 samples;
 // the returned pointers address element 0), multiplying each by a 16-bit factor and
 // keeping the low 16 bits (factor 1: a plain copy).
-void ExtendLine(const int16_t* low, int lowFactor, const int16_t* high, int highFactor, int n, int16_t* scratch,
+void extendLine(const int16_t* low, int lowFactor, const int16_t* high, int highFactor, int n, int16_t* scratch,
                 int16_t*& lowExtended, int16_t*& highExtended);
 
 // Copies `lanes` columns of a column pass into extended arrays whose elements are rows
 // `laneStride` samples apart. Low sample i of the first column is lowFirst[i * planeStride],
 // high sample i is highFirst[i * planeStride]. Scratch needs (n + 8) * laneStride samples.
-void ExtendColumns(const int16_t* lowFirst, const int16_t* highFirst, long planeStride, int n, int lanes,
+void extendColumns(const int16_t* lowFirst, const int16_t* highFirst, long planeStride, int n, int lanes,
                    int laneStride, int16_t* scratch, int16_t*& lowExtended, int16_t*& highExtended);
 
 } // namespace wavelet

@@ -13,12 +13,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 } // namespace
 
-std::unique_ptr<CWaveletEngine> CreateWaveletEngine(EngineKind kind, SimdLevel simd) {
-  if (kind == EngineKind::Automatic) kind = ProcessorHasMmx() ? EngineKind::Mmx : EngineKind::Portable;
+std::unique_ptr<CWaveletEngine> createWaveletEngine(EngineKind kind, SimdLevel simd) {
+  if (kind == EngineKind::Automatic) kind = processorHasMmx() ? EngineKind::Mmx : EngineKind::Portable;
   if (kind == EngineKind::Mmx) return std::unique_ptr<CWaveletEngine>(new (std::nothrow) CMmxEngine(simd));
   return std::unique_ptr<CWaveletEngine>(new (std::nothrow) CPortableEngine(simd));
 }
@@ -27,37 +27,37 @@ CWaveletDecoder::CWaveletDecoder(int32_t width, int32_t height)
     : CWaveletDecoder(width, height, EngineKind::Automatic) {}
 
 CWaveletDecoder::CWaveletDecoder(int32_t width_, int32_t height_, EngineKind kind, SimdLevel simd)
-    : width(width_), height(height_), ownEngine(CreateWaveletEngine(kind, simd)), engine(ownEngine.get()) {
+    : width(width_), height(height_), ownEngine(createWaveletEngine(kind, simd)), engine(ownEngine.get()) {
   // Without an engine (no memory) Decode fails with DEC_NO_MEMORY.
-  portable = engine != nullptr ? engine->IsPortable()
-                               : kind == EngineKind::Portable || (kind == EngineKind::Automatic && !ProcessorHasMmx());
+  portable = engine != nullptr ? engine->isPortable()
+                               : kind == EngineKind::Portable || (kind == EngineKind::Automatic && !processorHasMmx());
 }
 
 CWaveletDecoder::CWaveletDecoder(int32_t width_, int32_t height_, CWaveletEngine& borrowed)
     : width(width_), height(height_), engine(&borrowed) {
-  portable = engine->IsPortable();
+  portable = engine->isPortable();
 }
 
 CWaveletDecoder::~CWaveletDecoder() = default;
 
-bool CWaveletDecoder::Fail(DecodeReport& report) const {
-  report.result = engine->Result();
-  report.errorStage = engine->Error().stage;
-  report.errorBand = engine->Error().band;
-  report.errorOffset = engine->Error().offset;
+bool CWaveletDecoder::fail(DecodeReport& report) const {
+  report.result = engine->result();
+  report.errorStage = engine->error().stage;
+  report.errorBand = engine->error().band;
+  report.errorOffset = engine->error().offset;
   return false;
 }
 
-bool CWaveletDecoder::DecodeOneField(const uint8_t* data, int32_t length, DecodeReport& report, int& convertedWidth) {
+bool CWaveletDecoder::decodeOneField(const uint8_t* data, int32_t length, DecodeReport& report, int& convertedWidth) {
   Clock::time_point start = Clock::now();
-  if (!engine->DecodeField(data, length > 0 ? static_cast<uint32_t>(length) : 0u)) return Fail(report);
-  report.timeEntropy += SecondsSince(start);
+  if (!engine->DecodeField(data, length > 0 ? static_cast<uint32_t>(length) : 0u)) return fail(report);
+  report.timeEntropy += secondsSince(start);
   start = Clock::now();
   engine->InverseTransform();
-  report.timeTransform += SecondsSince(start);
+  report.timeTransform += secondsSince(start);
   start = Clock::now();
   convertedWidth = engine->ConvertToBgr(0, 0, 0); // no colour offsets
-  report.timeColour += SecondsSince(start);
+  report.timeColour += secondsSince(start);
   return true;
 }
 
@@ -70,11 +70,11 @@ DecodeReport CWaveletDecoder::Decode(const DecodeSettings& requested) noexcept {
   }
   DecodeSettings settings = requested;
   if (!engine->Init(width, height, settings)) {
-    Fail(report);
+    fail(report);
     return report;
   }
   report.region = settings.region;
-  report.outHeight = engine->OutputLines();
+  report.outHeight = engine->outputLines();
   report.outWidth = settings.region.colEnd - settings.region.colStart;
 
   // The frame must hold the whole picture: every placement below stays inside it.
@@ -86,25 +86,25 @@ DecodeReport CWaveletDecoder::Decode(const DecodeSettings& requested) noexcept {
     report.result = DEC_NO_OUTPUT;
     return report;
   }
-  engine->SetOutput(settings.output, static_cast<long>(required));
-  if (stretched && !engine->SetStretchedOutput(settings.outputWidth, settings.outputStride)) {
+  engine->setOutput(settings.output, static_cast<long>(required));
+  if (stretched && !engine->setStretchedOutput(settings.outputWidth, settings.outputStride)) {
     report.result = DEC_NO_OUTPUT;
     return report;
   }
 
   int convertedWidth = 0;
-  if (!DecodeOneField(settings.firstFieldData, settings.firstFieldLength, report, convertedWidth)) return report;
+  if (!decodeOneField(settings.firstFieldData, settings.firstFieldLength, report, convertedWidth)) return report;
   if (settings.levels == 0) {
     if (settings.secondFieldData != nullptr) {
-      if (!DecodeOneField(settings.secondFieldData, settings.secondFieldLength, report, convertedWidth)) return report;
+      if (!decodeOneField(settings.secondFieldData, settings.secondFieldLength, report, convertedWidth)) return report;
     } else if (settings.twoFields) {
-      engine->DoubleLines(engine->OutputPitch(convertedWidth));
+      engine->DoubleLines(engine->outputPitch(convertedWidth));
     }
   }
 
   report.outWidth = convertedWidth;
-  report.outputSize = report.outHeight * engine->OutputPitch(convertedWidth);
-  report.timeTotal = SecondsSince(start);
+  report.outputSize = report.outHeight * engine->outputPitch(convertedWidth);
+  report.timeTotal = secondsSince(start);
   return report;
 }
 

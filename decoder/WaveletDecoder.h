@@ -5,17 +5,17 @@
 //     CWaveletDecoder decoder(720, 576);
 //     DecodeSettings settings;
 //     settings.region.colEnd = 696;
-//     settings.SetFields(fields);                                  // SplitPicturePayload
+//     settings.setFields(fields);                                  // splitPicturePayload
 //     settings.output = frame; settings.outputSize = frameBytes;   // >= width * height * 3
 //     const DecodeReport report = decoder.Decode(settings);
 //     if (report.ok()) { ... report.outWidth x report.outHeight pixels in frame ... }
 //     else { ... report.result, report.errorStage/errorBand/errorOffset ... }
 //
-// A picture payload ("BODY" bytes) is cut into its two field streams by SplitPicturePayload
+// A picture payload ("BODY" bytes) is cut into its two field streams by splitPicturePayload
 // (decoder/PictureSplit.h).
 //
 // The decoder normally creates its own engine, chosen by the processor detection. To decode a
-// stream of pictures without any allocation per picture, keep one engine (CreateWaveletEngine)
+// stream of pictures without any allocation per picture, keep one engine (createWaveletEngine)
 // and pass it to each decoder: its working buffer only grows. An engine serves one decoder at
 // a time; different engines may run on different threads at once.
 #pragma once
@@ -49,8 +49,8 @@ public:
   bool portable; // true when the portable engine is in use
 
 private:
-  bool Fail(DecodeReport& report) const;
-  bool DecodeOneField(const uint8_t* data, int32_t length, DecodeReport& report, int& convertedWidth);
+  bool fail(DecodeReport& report) const;
+  bool decodeOneField(const uint8_t* data, int32_t length, DecodeReport& report, int& convertedWidth);
 
   std::unique_ptr<CWaveletEngine> ownEngine;
   CWaveletEngine* engine;

@@ -11,14 +11,14 @@ namespace wavelet {
 
 CWaveletEngine::~CWaveletEngine() = default;
 
-bool CWaveletEngine::Fail(int32_t result) {
+bool CWaveletEngine::fail(int32_t result) {
   result_ = result;
   return false;
 }
 
-bool CWaveletEngine::FailBand(int stage, int band) {
+bool CWaveletEngine::failBand(int stage, int band) {
   error_ = {stage, band, static_cast<int32_t>(4 * reader_.next)};
-  return Fail(DEC_BAND_ERROR);
+  return fail(DEC_BAND_ERROR);
 }
 
 bool CWaveletEngine::Init(int32_t width, int32_t height, DecodeSettings& settings) {
@@ -29,7 +29,7 @@ bool CWaveletEngine::Init(int32_t width, int32_t height, DecodeSettings& setting
   for (int row = 0; row < 2 && standard < 0; ++row)
     for (int h : kSizeTable[row])
       if (h == height) standard = row;
-  if (standard < 0 || width <= 0 || width > kMaxWidth) return Fail(DEC_BAD_SIZE);
+  if (standard < 0 || width <= 0 || width > kMaxWidth) return fail(DEC_BAD_SIZE);
   standard625_ = standard == 0;
 
   // A region that does not lie inside the picture becomes the whole picture.
@@ -55,7 +55,7 @@ bool CWaveletEngine::Init(int32_t width, int32_t height, DecodeSettings& setting
   int h = fieldHeight_;
   for (int i = 0; i < 6; ++i) w = (w + 1) / 2;
   for (int i = 0; i < 5; ++i) h = (h + 1) / 2;
-  if (w < 4 || h < 4) return Fail(DEC_TOO_SMALL);
+  if (w < 4 || h < 4) return fail(DEC_TOO_SMALL);
 
   settings.levels = std::clamp(settings.levels, 0, kMaxSkippedLevels);
   levels_ = settings.levels;
@@ -64,17 +64,17 @@ bool CWaveletEngine::Init(int32_t width, int32_t height, DecodeSettings& setting
   std::memset(header_, 0, sizeof header_);
 
   // The four-lane engine places bands on multiples of 4; sizes are the same for both.
-  geometry_ = buildSubbandGeometry(width_, fieldHeight_, levels_, IsPortable() ? nullptr : roundUpToFour);
+  geometry_ = buildSubbandGeometry(width_, fieldHeight_, levels_, isPortable() ? nullptr : roundUpToFour);
   const SubbandDescriptor& crLowest = geometry_.bands[bandIndex(13, 2)];
   const SubbandDescriptor& crHighColumns = geometry_.bands[bandIndex(slotOf(BandKind::HighColumns, 4), 2)];
   const SubbandDescriptor& crHighLines = geometry_.bands[bandIndex(slotOf(BandKind::HighLines, 4), 2)];
-  if (crLowest.width + crHighColumns.width < 5 || crLowest.height + crHighLines.height < 5) return Fail(DEC_TOO_SMALL);
+  if (crLowest.width + crHighColumns.width < 5 || crLowest.height + crHighLines.height < 5) return fail(DEC_TOO_SMALL);
 
-  if (!LayOutBuffer()) return Fail(DEC_NO_MEMORY);
+  if (!layOutBuffer()) return fail(DEC_NO_MEMORY);
   return true;
 }
 
-bool CWaveletEngine::LayOutBuffer() {
+bool CWaveletEngine::layOutBuffer() {
   // Each plane and the scratch area start on a 32-byte boundary (16 samples).
   auto alignUp = [](long n) { return (n + 15) & ~15L; };
   long planeSamples[kComponentCount];
@@ -110,7 +110,7 @@ bool CWaveletEngine::LayOutBuffer() {
   return true;
 }
 
-void CWaveletEngine::ClearDecodedArea() {
+void CWaveletEngine::clearDecodedArea() {
   // Only the bands that are decoded are read later (the transform and the conversion stay
   // inside them): with finest levels left out that is a small corner of each plane.
   for (int c = 0; c < kComponentCount; ++c) {
@@ -136,10 +136,10 @@ bool CWaveletEngine::DecodeField(const uint8_t* data, uint32_t length) {
   int parity = 0;
   if (!reader_.ReadFieldHeader(parity, header_)) {
     error_ = {ERR_FIELD_HEADER, 0, 0};
-    return Fail(DEC_BAD_HEADER);
+    return fail(DEC_BAD_HEADER);
   }
   parity_ = parity;
-  ClearDecodedArea();
+  clearDecodedArea();
 
   for (int i = 0; i < kBandCount; ++i) {
     const int b = kBandOrder[i];
@@ -147,7 +147,7 @@ bool CWaveletEngine::DecodeField(const uint8_t* data, uint32_t length) {
     int type = 0;
     int16_t quantiser = 0;
     bool empty = false;
-    if (int error = reader_.ReadBandHeader(type, quantiser, empty)) return FailBand(error, b);
+    if (int error = reader_.ReadBandHeader(type, quantiser, empty)) return failBand(error, b);
     band.quantiser = quantiser;
     if (band.level < levels_ || empty) {
       if (i != kBandCount - 1) reader_.SkipToMarker();
@@ -155,20 +155,20 @@ bool CWaveletEngine::DecodeField(const uint8_t* data, uint32_t length) {
     }
     CodeTableId table{};
     codeTableForBandType(type, table);
-    const BandScaling scaling{DequantisesWhileDecoding(), quantiser};
+    const BandScaling scaling{dequantisesWhileDecoding(), quantiser};
     const int error =
         table == CodeTableId::ClassA ? DecodeBandA(reader_, band, scaling) : DecodeBandB(reader_, band, table, scaling);
-    if (error != ERR_NONE) return FailBand(error, b);
+    if (error != ERR_NONE) return failBand(error, b);
   }
   return true;
 }
 
-int CWaveletEngine::OutputLines() const {
+int CWaveletEngine::outputLines() const {
   const int lines = (rowEnd_ - rowStart_) * (twoFields_ ? 2 : 1);
   return lines >> levels_;
 }
 
-CWaveletEngine::OutputRegion CWaveletEngine::Region() const {
+CWaveletEngine::OutputRegion CWaveletEngine::outputRegion() const {
   const int s = 1 << levels_;
   const int t = (s + 1) / 2;
   OutputRegion r{};
@@ -186,40 +186,40 @@ CWaveletEngine::OutputRegion CWaveletEngine::Region() const {
   return r;
 }
 
-int CWaveletEngine::OutputRow(const OutputRegion& r, int i) const {
+int CWaveletEngine::outputRow(const OutputRegion& r, int i) const {
   const int o = r.linesPerOutput;
   const int row = r.lineStep * (r.sourceLines / o - i / o) - r.fieldOffset - 1;
-  return row >= 0 && row < OutputLines() ? row : -1;
+  return row >= 0 && row < outputLines() ? row : -1;
 }
 
-uint8_t* CWaveletEngine::ConvertedRow(int row, int width) {
-  if (stretchWidth_ == 0) return OutputRowPointer(row, 3 * width);
+uint8_t* CWaveletEngine::convertedRow(int row, int width) {
+  if (stretchWidth_ == 0) return outputRowPointer(row, 3 * width);
   // The line buffer is the transform's scratch, unused once the planes are rebuilt.
   const long lineBytes = 2L * scratchSamples_;
-  if (3L * width > lineBytes || OutputRowPointer(row, stretchStride_) == nullptr) return nullptr;
+  if (3L * width > lineBytes || outputRowPointer(row, stretchStride_) == nullptr) return nullptr;
   if (!stretch_.prepare(width, stretchWidth_)) return nullptr;
   return reinterpret_cast<uint8_t*>(scratch_);
 }
 
-void CWaveletEngine::FinishRow(int row, const uint8_t* converted) {
+void CWaveletEngine::finishRow(int row, const uint8_t* converted) {
   if (stretchWidth_ == 0) return;
-  stretch_.apply(converted, OutputRowPointer(row, stretchStride_));
+  stretch_.apply(converted, outputRowPointer(row, stretchStride_));
 }
 
 void CWaveletEngine::DoubleLines(int rowBytes) {
-  const OutputRegion r = Region();
-  const int lines = OutputLines();
+  const OutputRegion r = outputRegion();
+  const int lines = outputLines();
   if (rowBytes <= 0) return;
   for (int k = 0; 2 * k + 1 < lines && k < r.sourceLines; ++k) {
     const int from = r.fieldOffset == 1 ? 2 * k : 2 * k + 1;
     const int to = r.fieldOffset == 1 ? 2 * k + 1 : 2 * k;
-    uint8_t* target = OutputRowPointer(to, rowBytes);
-    const uint8_t* source = OutputRowPointer(from, rowBytes);
+    uint8_t* target = outputRowPointer(to, rowBytes);
+    const uint8_t* source = outputRowPointer(from, rowBytes);
     if (target != nullptr && source != nullptr) std::memcpy(target, source, static_cast<size_t>(rowBytes));
   }
 }
 
-void CWaveletEngine::SynthesiseLines(int component, int firstLine, int lines, int nLow, int highColumn, int nHigh,
+void CWaveletEngine::synthesiseLines(int component, int firstLine, int lines, int nLow, int highColumn, int nHigh,
                                      int lowFactor, int highFactor, LineKernel kernel) {
   const long stride = geometry_.stride[component];
   const int n = nLow + nHigh;
@@ -227,12 +227,12 @@ void CWaveletEngine::SynthesiseLines(int component, int firstLine, int lines, in
     int16_t* row = planes_[component] + line * stride;
     int16_t* low = nullptr;
     int16_t* high = nullptr;
-    ExtendLine(row, lowFactor, row + highColumn, highFactor, n, scratch_, low, high);
+    extendLine(row, lowFactor, row + highColumn, highFactor, n, scratch_, low, high);
     kernel(low, high, n, row);
   }
 }
 
-void CWaveletEngine::SynthesiseColumns(int component, int columns, int nLow, int highLine, int nHigh,
+void CWaveletEngine::synthesiseColumns(int component, int columns, int nLow, int highLine, int nHigh,
                                        ColumnsKernel kernel) {
   const long stride = geometry_.stride[component];
   const int n = nLow + nHigh;
@@ -241,7 +241,7 @@ void CWaveletEngine::SynthesiseColumns(int component, int columns, int nLow, int
     const int lanes = std::min(kColumnLanes, columns - first);
     int16_t* low = nullptr;
     int16_t* high = nullptr;
-    ExtendColumns(plane + first, plane + highLine * stride + first, stride, n, lanes, kColumnLanes, scratch_, low,
+    extendColumns(plane + first, plane + highLine * stride + first, stride, n, lanes, kColumnLanes, scratch_, low,
                   high);
     kernel(low, high, n, lanes, kColumnLanes, plane + first, stride);
   }

@@ -31,10 +31,10 @@ public:
   virtual int ConvertToBgr(int offsetRed, int offsetGreen, int offsetBlue) = 0;
   // True when band values are dequantised as they are decoded ((q * x + 4) >> 3, the portable
   // engine); the four-lane engine scales bands later, in its transform.
-  virtual bool DequantisesWhileDecoding() const = 0;
+  virtual bool dequantisesWhileDecoding() const = 0;
   // Rounds a plane extent when the layout is built.
   virtual int RoundDimension(int n) const = 0;
-  virtual bool IsPortable() const = 0;
+  virtual bool isPortable() const = 0;
 
   // Largest picture width accepted (the buffer grows with it).
   static constexpr int kMaxWidth = 4096;
@@ -47,34 +47,34 @@ public:
   // Copies every converted line of the decoded field onto its neighbour of the missing field.
   void DoubleLines(int rowBytes);
   // Output lines of the frame (both fields, reduced by the skipped levels).
-  int OutputLines() const;
+  int outputLines() const;
 
-  int32_t Result() const { return result_; }
-  const ErrorRecord& Error() const { return error_; }
+  int32_t result() const { return result_; }
+  const ErrorRecord& error() const { return error_; }
 
-  void SetOutput(uint8_t* output, long capacity) {
+  void setOutput(uint8_t* output, long capacity) {
     output_ = output;
     outputCapacity_ = capacity;
     stretchWidth_ = 0;
     stretchStride_ = 0;
   }
-  // After SetOutput: converted rows are stretched to `width` pixels, `stride` bytes apart
+  // After setOutput: converted rows are stretched to `width` pixels, `stride` bytes apart
   // (width 1..RowStretch::kMaxDestWidth, stride at least width * 3; false otherwise).
-  bool SetStretchedOutput(int width, int stride) {
+  bool setStretchedOutput(int width, int stride) {
     if (width <= 0 || width > RowStretch::kMaxDestWidth || stride < 3 * width) return false;
     stretchWidth_ = width;
     stretchStride_ = stride;
     return true;
   }
   // Bytes from one output row to the next for rows of `convertedWidth` pixels.
-  int OutputPitch(int convertedWidth) const { return stretchWidth_ > 0 ? stretchStride_ : 3 * convertedWidth; }
+  int outputPitch(int convertedWidth) const { return stretchWidth_ > 0 ? stretchStride_ : 3 * convertedWidth; }
 
   // Read access for tests and tools.
-  const SubbandGeometry& Geometry() const { return geometry_; }
-  int Parity() const { return parity_; }
-  bool Standard625() const { return standard625_; }
-  const uint8_t* HeaderBytes() const { return header_; }
-  const int16_t* Plane(int component) const { return planes_[component]; }
+  const SubbandGeometry& geometry() const { return geometry_; }
+  int parity() const { return parity_; }
+  bool standard625() const { return standard625_; }
+  const uint8_t* headerBytes() const { return header_; }
+  const int16_t* plane(int component) const { return planes_[component]; }
 
 protected:
   // The region in output terms at the current scale, shared by both conversions.
@@ -85,20 +85,20 @@ protected:
     int linesPerOutput; // o
     int fieldOffset;    // f
   };
-  OutputRegion Region() const;
+  OutputRegion outputRegion() const;
   // Buffer row of source line i, or -1 when it falls outside the frame.
-  int OutputRow(const OutputRegion& region, int sourceLine) const;
+  int outputRow(const OutputRegion& region, int sourceLine) const;
   // Start of an output row, or null when the row would not fit the output buffer.
-  uint8_t* OutputRowPointer(int row, int rowBytes) const {
+  uint8_t* outputRowPointer(int row, int rowBytes) const {
     const long start = static_cast<long>(row) * rowBytes;
     return output_ != nullptr && row >= 0 && start + rowBytes <= outputCapacity_ ? output_ + start : nullptr;
   }
 
   // Where the conversion writes output row `row` of `width` pixels: the row itself, or, when
-  // rows are stretched, the line buffer that FinishRow stretches into it. Null when the row
+  // rows are stretched, the line buffer that finishRow stretches into it. Null when the row
   // does not fit the output.
-  uint8_t* ConvertedRow(int row, int width);
-  void FinishRow(int row, const uint8_t* converted);
+  uint8_t* convertedRow(int row, int width);
+  void finishRow(int row, const uint8_t* converted);
 
   // One-dimensional synthesis kernels: extended arrays in (see SynthesisLine.h), samples out.
   using LineKernel = void (*)(const int16_t* low, const int16_t* high, int n, int16_t* out);
@@ -107,16 +107,16 @@ protected:
   // Synthesises `lines` lines of a plane starting at firstLine: the low samples are columns
   // 0..nLow-1, the high samples nHigh columns from highColumn on, each multiplied by its
   // factor (low 16 bits kept); the result replaces columns 0..nLow+nHigh-1.
-  void SynthesiseLines(int component, int firstLine, int lines, int nLow, int highColumn, int nHigh, int lowFactor,
+  void synthesiseLines(int component, int firstLine, int lines, int nLow, int highColumn, int nHigh, int lowFactor,
                        int highFactor, LineKernel kernel);
   // Synthesises columns 0..columns-1: low samples in lines 0..nLow-1, high samples nHigh lines
   // from highLine on; the result replaces lines 0..nLow+nHigh-1.
-  void SynthesiseColumns(int component, int columns, int nLow, int highLine, int nHigh, ColumnsKernel kernel);
+  void synthesiseColumns(int component, int columns, int nLow, int highLine, int nHigh, ColumnsKernel kernel);
 
   // Scratch for the transform: at least `samples` 16-bit samples, 32-byte aligned.
-  int16_t* Scratch() const { return scratch_; }
-  int ScratchSamples() const { return scratchSamples_; }
-  SubbandDescriptor& Band(int band) { return geometry_.bands[band]; }
+  int16_t* scratch() const { return scratch_; }
+  int scratchSamples() const { return scratchSamples_; }
+  SubbandDescriptor& band(int band) { return geometry_.bands[band]; }
 
   SubbandGeometry geometry_;
   int16_t* planes_[kComponentCount] = {};
@@ -144,11 +144,11 @@ protected:
   static constexpr int kColumnLanes = 32;
 
 private:
-  bool Fail(int32_t result);
-  bool FailBand(int stage, int band);
-  bool LayOutBuffer(); // false when the buffer cannot grow
+  bool fail(int32_t result);
+  bool failBand(int stage, int band);
+  bool layOutBuffer(); // false when the buffer cannot grow
   // Zeroes the part of each plane that the decoded bands cover (runs of zeros skip samples).
-  void ClearDecodedArea();
+  void clearDecodedArea();
 
   std::unique_ptr<int16_t[]> buffer_;
   long bufferSamples_ = 0;
@@ -162,7 +162,7 @@ enum class EngineKind { Automatic, Portable, Mmx };
 enum class SimdLevel { Automatic, Scalar, Sse2, Avx2 };
 
 // Creates an engine; Automatic follows the processor detection. Null when there is no memory.
-std::unique_ptr<CWaveletEngine> CreateWaveletEngine(EngineKind kind = EngineKind::Automatic,
+std::unique_ptr<CWaveletEngine> createWaveletEngine(EngineKind kind = EngineKind::Automatic,
                                                     SimdLevel simd = SimdLevel::Automatic);
 
 } // namespace wavelet

@@ -71,7 +71,7 @@ bool CFramePipeline::startDecoderThread() {
     // The decoder's engine allocates with new: no memory ends in an exception, which must
     // not leave the viewer. Without an engine no thread starts.
     try {
-      engine_ = wavelet::CreateWaveletEngine();
+      engine_ = wavelet::createWaveletEngine();
     } catch (...) {
       engine_.reset();
     }

@@ -89,8 +89,8 @@ public:
   int frameHeight(int index) const { return validIndex(index) ? frameHeight_[index] : 0; }
   int fillIndex() const { return fillIndex_.load(std::memory_order_acquire); }
 
-  COverlay& overlay() { return overlay_; }
-  const COverlay& overlay() const { return overlay_; }
+  Overlay& overlay() { return overlay_; }
+  const Overlay& overlay() const { return overlay_; }
   const presentation::SizeTable& sizeTable() const { return sizes_; }
 
   // Decoder thread's work on one picture, exposed for the benchmarks: decodes `record` into
@@ -128,6 +128,6 @@ private:
   int resolutionLevel_ = 0;
   presentation::SizeTable sizes_;
   std::unique_ptr<wavelet::CWaveletEngine> engine_; // reused for every picture
-  COverlay overlay_;
+  Overlay overlay_;
   CLanguageTable* language_ = nullptr;
 };

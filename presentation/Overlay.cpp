@@ -10,7 +10,7 @@ namespace {
 
 // Base positions, font slots, colours and flags of the eleven rows; final positions add
 // (40, 1) and move the picture number behind its label.
-constexpr COverlay::Row kBaseRows[COverlay::kRows] = {
+constexpr Overlay::Row kBaseRows[Overlay::kRows] = {
     {4, 0, 3, 0x6060FF, 0},               // label "date"
     {183, 0, 3, 0x6060FF, 0},             // label "time"
     {4, 10, 0, 0x40FF40, PKTEXT_FIXED},   // date
@@ -25,7 +25,7 @@ constexpr COverlay::Row kBaseRows[COverlay::kRows] = {
 };
 constexpr int kPictureNumberRow = 8;
 
-constexpr float kFixedMultipliers[COverlay::kFontSlots] = {0.9f, 0.9f, 0.64f, 0.75f, 0.75f};
+constexpr float kFixedMultipliers[Overlay::kFontSlots] = {0.9f, 0.9f, 0.64f, 0.75f, 0.75f};
 
 constexpr int kStatsFontSlot = 2;
 constexpr std::uint32_t kStatsHeaderColour = 0xFFFF00;
@@ -47,16 +47,16 @@ void fieldText(const PictureRecord* record, int offset, int size, char* out) {
 
 } // namespace
 
-COverlay::COverlay() : fontIds_(presentation::kControlFontIds) {
+Overlay::Overlay() : fontIds_(presentation::kControlFontIds) {
   for (int i = 0; i < kRows; ++i) rows_[i] = kBaseRows[i];
 }
 
-void COverlay::setResources(paint::ModuleHandle module, const presentation::FontIds& ids) {
+void Overlay::setResources(paint::ModuleHandle module, const presentation::FontIds& ids) {
   module_ = module;
   fontIds_ = ids;
 }
 
-bool COverlay::initOverlay(CLanguageTable* language) {
+bool Overlay::initOverlay(CLanguageTable* language) {
   language_ = language;
   if (initialised_) return true;
   // A failed earlier attempt may have left fonts behind: start from an empty library.
@@ -84,18 +84,18 @@ bool COverlay::initOverlay(CLanguageTable* language) {
   return true;
 }
 
-void COverlay::placePictureNumber(const char* pictureLabel) {
+void Overlay::placePictureNumber(const char* pictureLabel) {
   const Row& numberRow = kBaseRows[kPictureNumberRow];
   CPKRectangle size;
   lib_.getTextSize(fonts_[numberRow.fontSlot], pictureLabel, &size, 0);
   rows_[kPictureNumberRow].x = numberRow.x + kOffsetX + size.right + 8;
 }
 
-void COverlay::setDestination(int width, int height, std::uint8_t* frame) {
+void Overlay::setDestination(int width, int height, std::uint8_t* frame) {
   lib_.setNewDestination(width, height, width, reinterpret_cast<char*>(frame));
 }
 
-void COverlay::gatherTexts(char texts[kRows][80]) const {
+void Overlay::gatherTexts(char texts[kRows][80]) const {
   auto label = [this](const char* key) { return language_ ? language_->lookup(key) : ""; };
   presentation::copyText(texts[0], 80, label("date"));
   presentation::copyText(texts[1], 80, label("time"));
@@ -110,7 +110,7 @@ void COverlay::gatherTexts(char texts[kRows][80]) const {
   fieldText(record_, PictureRecord::kExtraText3Offset, PictureRecord::kExtraText3Size, texts[10]);
 }
 
-void COverlay::drawOverlay(bool shadow) {
+void Overlay::drawOverlay(bool shadow) {
   if (!initialised_) return;
   char texts[kRows][80];
   gatherTexts(texts);
@@ -123,7 +123,7 @@ void COverlay::drawOverlay(bool shadow) {
     lib_.drawText(fonts_[rows_[i].fontSlot], rows_[i].x, rows_[i].y, rows_[i].flags, rows_[i].colour, texts[i]);
 }
 
-void COverlay::drawStats() {
+void Overlay::drawStats() {
   if (!initialised_) return;
   const unsigned long font = fonts_[kStatsFontSlot];
   CPKRectangle size;

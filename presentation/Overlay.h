@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <memory>
 
-class COverlay {
+class Overlay {
 public:
   static constexpr int kFontSlots = 5;
   static constexpr int kRows = 11;
@@ -30,9 +30,9 @@ public:
     int flags;            // 0 proportional, PKTEXT_FIXED
   };
 
-  COverlay();
-  COverlay(const COverlay&) = delete;
-  COverlay& operator=(const COverlay&) = delete;
+  Overlay();
+  Overlay(const Overlay&) = delete;
+  Overlay& operator=(const Overlay&) = delete;
 
   // Which module and resource numbers the fonts come from (before initOverlay).
   void setResources(paint::ModuleHandle module, const presentation::FontIds& ids);

@@ -11,14 +11,14 @@ DecodeOutcome decodePicture(const PictureRecord& record, const DecodeRequest& re
   DecodeOutcome outcome;
   if (!record.data || record.length <= 0 || !output) return outcome;
   wavelet::FieldStreams fields;
-  if (!wavelet::SplitPicturePayload(record.data, static_cast<std::uint32_t>(record.length), fields)) return outcome;
+  if (!wavelet::splitPicturePayload(record.data, static_cast<std::uint32_t>(record.length), fields)) return outcome;
 
   wavelet::CWaveletDecoder decoder(request.maxWidth, request.maxHeight, engine);
   wavelet::DecodeSettings settings;
   settings.region.rowEnd = request.maxHeight;
   settings.region.colEnd = request.columnLimit;
   settings.levels = request.skipLevels;
-  settings.SetFields(fields);
+  settings.setFields(fields);
   settings.output = output;
   settings.outputSize = outputSize;
   if (request.stretchWidth > 0) {

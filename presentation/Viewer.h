@@ -144,5 +144,5 @@ private:
   presentation::StatusLayout statusLayout_;
 
   // Tests and benchmarks reach the connection's window slot and the pipeline's overlay.
-  friend class CViewerTestAccess;
+  friend class ViewerTestAccess;
 };

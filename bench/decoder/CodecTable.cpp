@@ -44,16 +44,16 @@ using namespace wavelet::bench;
 // clock() measures wall time on Windows: there each figure is the fastest round instead of
 // the median, the round least disturbed by other work.
 constexpr bool kCpuTime = false;
-double CpuSeconds() {
+double cpuSeconds() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 #else
 constexpr bool kCpuTime = true;
-double CpuSeconds() { return double(std::clock()) / CLOCKS_PER_SEC; }
+double cpuSeconds() { return double(std::clock()) / CLOCKS_PER_SEC; }
 #endif
 
 // PSNR over all three channels of two top-down RGB pictures.
-double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+double psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
   double squares = 0;
   for (size_t i = 0; i < a.size(); ++i) {
     const double d = double(a[i]) - double(b[i]);
@@ -84,21 +84,21 @@ const WaveletSetup kEngines[] = {{EngineKind::Portable, SimdLevel::Automatic, "p
                                  {EngineKind::Mmx, SimdLevel::Sse2, "mmx, SSE2 kernels"},
                                  {EngineKind::Mmx, SimdLevel::Avx2, "mmx, AVX2 kernels"}};
 
-std::unique_ptr<Contestant> WaveletContestant(const WaveletSetup& setup, const std::vector<uint8_t>& payload,
+std::unique_ptr<Contestant> waveletContestant(const WaveletSetup& setup, const std::vector<uint8_t>& payload,
                                               int levels, bool oneField) {
   auto c = std::make_unique<Contestant>();
   c->name = setup.name;
-  if (mmx::ResolveSimdLevel(setup.simd) != setup.simd && setup.engine == EngineKind::Mmx) return nullptr;
+  if (mmx::resolveSimdLevel(setup.simd) != setup.simd && setup.engine == EngineKind::Mmx) return nullptr;
   c->compressedBytes = payload.size();
   auto fields = std::make_shared<FieldStreams>();
-  if (!SplitPicturePayload(payload.data(), uint32_t(payload.size()), *fields)) return nullptr;
-  auto engine = std::shared_ptr<CWaveletEngine>(CreateWaveletEngine(setup.engine, setup.simd));
+  if (!splitPicturePayload(payload.data(), uint32_t(payload.size()), *fields)) return nullptr;
+  auto engine = std::shared_ptr<CWaveletEngine>(createWaveletEngine(setup.engine, setup.simd));
   auto frame = std::make_shared<std::vector<uint8_t>>(size_t(kBenchWidth) * kBenchHeight * 3);
   auto size = std::make_shared<std::pair<int, int>>(0, 0);
   Contestant* self = c.get();
   DecodeSettings settings;
   settings.levels = levels;
-  settings.SetFields(*fields);
+  settings.setFields(*fields);
   if (oneField) {
     settings.secondFieldData = nullptr;
     settings.secondFieldLength = 0;
@@ -129,7 +129,7 @@ std::unique_ptr<Contestant> WaveletContestant(const WaveletSetup& setup, const s
 
 #if defined(CAMVIEW_WITH_TURBOJPEG)
 // The libjpeg-turbo quality whose file is closest in size to `target` bytes.
-std::vector<unsigned char> JpegNear(const std::vector<uint8_t>& rgb, size_t target, int sampling) {
+std::vector<unsigned char> jpegNear(const std::vector<uint8_t>& rgb, size_t target, int sampling) {
   tjhandle compressor = tjInitCompress();
   std::vector<unsigned char> best;
   size_t bestDistance = SIZE_MAX;
@@ -150,10 +150,10 @@ std::vector<unsigned char> JpegNear(const std::vector<uint8_t>& rgb, size_t targ
   return best;
 }
 
-std::unique_ptr<Contestant> JpegContestant(const std::vector<uint8_t>& rgb, size_t target, int sampling) {
+std::unique_ptr<Contestant> jpegContestant(const std::vector<uint8_t>& rgb, size_t target, int sampling) {
   auto c = std::make_unique<Contestant>();
   c->name = sampling == TJSAMP_422 ? "libjpeg-turbo 4:2:2" : "libjpeg-turbo 4:2:0";
-  auto jpeg = std::make_shared<std::vector<unsigned char>>(JpegNear(rgb, target, sampling));
+  auto jpeg = std::make_shared<std::vector<unsigned char>>(jpegNear(rgb, target, sampling));
   c->compressedBytes = jpeg->size();
   auto frame = std::make_shared<std::vector<uint8_t>>(size_t(kBenchWidth) * kBenchHeight * 3);
   auto handle = std::shared_ptr<void>(tjInitDecompress(), [](void* h) { tjDestroy(h); });
@@ -179,7 +179,7 @@ std::unique_ptr<Contestant> JpegContestant(const std::vector<uint8_t>& rgb, size
 // One round: every contestant decodes for at least `budget` CPU seconds (3 pictures at least).
 // With wall time, short rounds (3 pictures) and three times as many of them make a round
 // without interruption likely.
-void MeasureRounds(std::vector<Contestant*>& contestants, int rounds, double budget) {
+void measureRounds(std::vector<Contestant*>& contestants, int rounds, double budget) {
   if (!kCpuTime) {
     budget = 0;
     rounds *= 3;
@@ -189,7 +189,7 @@ void MeasureRounds(std::vector<Contestant*>& contestants, int rounds, double bud
     for (Contestant* c : contestants) {
       c->entropy = c->transform = c->colour = 0;
       long pictures = 0;
-      const double start = CpuSeconds();
+      const double start = cpuSeconds();
       double used = 0;
       while (pictures < 3 || used < budget) {
         if (!c->decode()) {
@@ -197,7 +197,7 @@ void MeasureRounds(std::vector<Contestant*>& contestants, int rounds, double bud
           std::exit(1);
         }
         ++pictures;
-        used = CpuSeconds() - start;
+        used = cpuSeconds() - start;
       }
       c->perPicture.push_back(used / double(pictures));
       // Stage times are wall clock: the quietest round tells them best.
@@ -208,7 +208,7 @@ void MeasureRounds(std::vector<Contestant*>& contestants, int rounds, double bud
 }
 
 // The median of the rounds (CPU time), or the fastest round (wall time).
-double Median(std::vector<double> values) {
+double median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values.empty() ? 0 : values[kCpuTime ? values.size() / 2 : 0];
 }
@@ -222,7 +222,7 @@ struct Options {
   double seconds = 0;
 };
 
-bool Parse(int argc, char** argv, Options& o) {
+bool parse(int argc, char** argv, Options& o) {
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -250,60 +250,60 @@ const char* kUsage = "usage: decoder_table_bench [--rounds N]\n"
                      "NAME: portable, mmx-scalar, mmx-sse2, mmx-avx2, jpeg422, jpeg420\n";
 
 // Decodes one contestant for a while, for a profiler attached to the process.
-int Profile(const Options& o, const std::vector<uint8_t>& rgb, const std::vector<uint8_t>& payload) {
+int profile(const Options& o, const std::vector<uint8_t>& rgb, const std::vector<uint8_t>& payload) {
   const char* names[] = {"portable", "mmx-scalar", "mmx-sse2", "mmx-avx2"};
   std::unique_ptr<Contestant> c;
   for (int i = 0; i < 4; ++i)
-    if (o.only == names[i]) c = WaveletContestant(kEngines[i], payload, o.levels, o.oneField);
+    if (o.only == names[i]) c = waveletContestant(kEngines[i], payload, o.levels, o.oneField);
 #if defined(CAMVIEW_WITH_TURBOJPEG)
-  if (o.only == "jpeg422") c = JpegContestant(rgb, payload.size(), TJSAMP_422);
-  if (o.only == "jpeg420") c = JpegContestant(rgb, payload.size(), TJSAMP_420);
+  if (o.only == "jpeg422") c = jpegContestant(rgb, payload.size(), TJSAMP_422);
+  if (o.only == "jpeg420") c = jpegContestant(rgb, payload.size(), TJSAMP_420);
 #endif
   if (!c) {
     std::fputs(kUsage, stderr);
     return 2;
   }
   long pictures = 0;
-  const double start = CpuSeconds();
-  while (CpuSeconds() - start < o.seconds || pictures == 0) {
+  const double start = cpuSeconds();
+  while (cpuSeconds() - start < o.seconds || pictures == 0) {
     if (!c->decode()) return 1;
     ++pictures;
   }
   std::printf("%s: %ld pictures, %.3f ms CPU each\n", c->name.c_str(), pictures,
-              1e3 * (CpuSeconds() - start) / double(pictures));
+              1e3 * (cpuSeconds() - start) / double(pictures));
   return 0;
 }
 
-void PrintComparison(const std::vector<uint8_t>& rgb, const std::vector<uint8_t> (&payloads)[2], int rounds) {
+void printComparison(const std::vector<uint8_t>& rgb, const std::vector<uint8_t> (&payloads)[2], int rounds) {
   std::vector<std::unique_ptr<Contestant>> owned[2];
   for (int s = 0; s < 2; ++s) {
     for (const WaveletSetup& setup : kEngines)
-      if (auto c = WaveletContestant(setup, payloads[s], 0, false)) owned[s].push_back(std::move(c));
+      if (auto c = waveletContestant(setup, payloads[s], 0, false)) owned[s].push_back(std::move(c));
 #if defined(CAMVIEW_WITH_TURBOJPEG)
-    owned[s].push_back(JpegContestant(rgb, payloads[s].size(), TJSAMP_422));
-    owned[s].push_back(JpegContestant(rgb, payloads[s].size(), TJSAMP_420));
+    owned[s].push_back(jpegContestant(rgb, payloads[s].size(), TJSAMP_422));
+    owned[s].push_back(jpegContestant(rgb, payloads[s].size(), TJSAMP_420));
 #endif
   }
   std::vector<Contestant*> all;
   for (auto& list : owned)
     for (auto& c : list) all.push_back(c.get());
-  MeasureRounds(all, rounds, 0.02);
+  measureRounds(all, rounds, 0.02);
 
   std::printf("| decoder | size | ms / picture | x libjpeg-turbo 4:2:2 | PSNR dB | entropy / transform / colour "
               "ms (wall, quietest round) |\n|---|---|---|---|---|---|\n");
   for (auto& list : owned) {
     double reference = 0; // libjpeg-turbo 4:2:2 of the same size
     for (auto& c : list)
-      if (c->name == "libjpeg-turbo 4:2:2") reference = Median(c->perPicture);
+      if (c->name == "libjpeg-turbo 4:2:2") reference = median(c->perPicture);
     for (auto& c : list) {
-      const double ms = 1e3 * Median(c->perPicture);
+      const double ms = 1e3 * median(c->perPicture);
       const std::vector<uint8_t> decoded = c->toRgb();
       std::printf("| %s | %zu B | %.2f |", c->name.c_str(), c->compressedBytes, ms);
       if (reference > 0)
-        std::printf(" %.2f |", Median(c->perPicture) / reference);
+        std::printf(" %.2f |", median(c->perPicture) / reference);
       else
         std::printf(" - |");
-      std::printf(" %.2f |", decoded.empty() ? 0.0 : Psnr(decoded, rgb));
+      std::printf(" %.2f |", decoded.empty() ? 0.0 : psnr(decoded, rgb));
       if (c->name.rfind("libjpeg", 0) == 0)
         std::printf(" |\n");
       else
@@ -312,7 +312,7 @@ void PrintComparison(const std::vector<uint8_t>& rgb, const std::vector<uint8_t>
   }
 }
 
-void PrintReducedSizes(const std::vector<uint8_t>& payload, int rounds) {
+void printReducedSizes(const std::vector<uint8_t>& payload, int rounds) {
   struct Row {
     std::string label;
     std::vector<std::unique_ptr<Contestant>> engines;
@@ -325,11 +325,11 @@ void PrintReducedSizes(const std::vector<uint8_t>& payload, int rounds) {
     const bool oneField = r == 4;
     const int levels = oneField ? 0 : int(r) + 1;
     for (const WaveletSetup& setup : kEngines) {
-      rows[r].engines.push_back(WaveletContestant(setup, payload, levels, oneField));
+      rows[r].engines.push_back(waveletContestant(setup, payload, levels, oneField));
       if (rows[r].engines.back()) all.push_back(rows[r].engines.back().get());
     }
   }
-  MeasureRounds(all, rounds, 0.01);
+  measureRounds(all, rounds, 0.01);
   std::printf("\n| %zu B payload, ms / picture |", payload.size());
   for (const WaveletSetup& setup : kEngines) std::printf(" %s |", setup.name);
   std::printf("\n|---|---|---|---|---|\n");
@@ -337,7 +337,7 @@ void PrintReducedSizes(const std::vector<uint8_t>& payload, int rounds) {
     std::printf("| %s |", row.label.c_str());
     for (auto& c : row.engines)
       if (c)
-        std::printf(" %.3f |", 1e3 * Median(c->perPicture));
+        std::printf(" %.3f |", 1e3 * median(c->perPicture));
       else
         std::printf(" - |");
     std::printf("\n");
@@ -348,19 +348,19 @@ void PrintReducedSizes(const std::vector<uint8_t>& payload, int rounds) {
 
 int main(int argc, char** argv) {
   Options options;
-  if (!Parse(argc, argv, options)) {
+  if (!parse(argc, argv, options)) {
     std::fputs(kUsage, stderr);
     return 2;
   }
-  const std::vector<uint8_t> rgb = MakeBenchPicture();
+  const std::vector<uint8_t> rgb = makeBenchPicture();
   std::vector<uint8_t> payloads[2];
-  EncodeNearSize(rgb, 40 * 1024, payloads[0]);
-  EncodeNearSize(rgb, 120 * 1024, payloads[1]);
-  if (!options.only.empty()) return Profile(options, rgb, payloads[options.large ? 1 : 0]);
+  encodeNearSize(rgb, 40 * 1024, payloads[0]);
+  encodeNearSize(rgb, 120 * 1024, payloads[1]);
+  if (!options.only.empty()) return profile(options, rgb, payloads[options.large ? 1 : 0]);
 
   std::printf("Decoding the %d x %d two-field bench picture, full width; %s of %d rounds.\n\n", kBenchWidth,
               kBenchHeight, kCpuTime ? "CPU time, median" : "wall time, fastest", options.rounds);
-  PrintComparison(rgb, payloads, options.rounds);
-  PrintReducedSizes(payloads[1], options.rounds);
+  printComparison(rgb, payloads, options.rounds);
+  printReducedSizes(payloads[1], options.rounds);
   return 0;
 }

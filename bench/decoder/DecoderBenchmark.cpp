@@ -19,12 +19,12 @@ struct Payloads {
   int smallQuality = 0, largeQuality = 0;
 };
 
-const Payloads& BenchPayloads() {
+const Payloads& benchPayloads() {
   static const Payloads payloads = [] {
     Payloads p;
-    const std::vector<uint8_t> rgb = bench::MakeBenchPicture();
-    p.smallQuality = bench::EncodeNearSize(rgb, 40 * 1024, p.small);
-    p.largeQuality = bench::EncodeNearSize(rgb, 120 * 1024, p.large);
+    const std::vector<uint8_t> rgb = bench::makeBenchPicture();
+    p.smallQuality = bench::encodeNearSize(rgb, 40 * 1024, p.small);
+    p.largeQuality = bench::encodeNearSize(rgb, 120 * 1024, p.large);
     return p;
   }();
   return payloads;
@@ -44,19 +44,19 @@ void BM_Decode(benchmark::State& state) {
   const Variant& variant = kVariants[state.range(0)];
   const bool large = state.range(1) != 0;
   const int levels = int(state.range(2));
-  const Payloads& payloads = BenchPayloads();
+  const Payloads& payloads = benchPayloads();
   const std::vector<uint8_t>& payload = large ? payloads.large : payloads.small;
   FieldStreams fields;
-  if (!SplitPicturePayload(payload.data(), uint32_t(payload.size()), fields)) {
+  if (!splitPicturePayload(payload.data(), uint32_t(payload.size()), fields)) {
     state.SkipWithError("bad payload");
     return;
   }
   std::vector<uint8_t> frame(1327104);
-  std::unique_ptr<CWaveletEngine> engine = CreateWaveletEngine(variant.engine, variant.simd);
+  std::unique_ptr<CWaveletEngine> engine = createWaveletEngine(variant.engine, variant.simd);
   DecodeSettings settings;
   settings.region.colEnd = wavelet::kColumnLimits[levels];
   settings.levels = levels;
-  settings.SetFields(fields);
+  settings.setFields(fields);
   settings.output = frame.data();
   settings.outputSize = frame.size();
   auto decodeOnce = [&] {
@@ -85,13 +85,13 @@ BENCHMARK(BM_Decode)
 
 // The decoder as the Decoder thread uses it today: a new decoder and engine per picture.
 void BM_DecodeFreshEngine(benchmark::State& state) {
-  const std::vector<uint8_t>& payload = BenchPayloads().large;
+  const std::vector<uint8_t>& payload = benchPayloads().large;
   FieldStreams fields;
-  SplitPicturePayload(payload.data(), uint32_t(payload.size()), fields);
+  splitPicturePayload(payload.data(), uint32_t(payload.size()), fields);
   std::vector<uint8_t> frame(1327104);
   DecodeSettings settings;
   settings.region.colEnd = 696;
-  settings.SetFields(fields);
+  settings.setFields(fields);
   settings.output = frame.data();
   settings.outputSize = frame.size();
   const long allocationsBefore = testsupport::allocationCount();

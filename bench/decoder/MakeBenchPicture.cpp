@@ -16,7 +16,7 @@ using namespace wavelet::bench;
 
 namespace {
 
-bool WritePpm(const std::string& name, const uint8_t* rgbTopDown, int width, int height) {
+bool writePpm(const std::string& name, const uint8_t* rgbTopDown, int width, int height) {
   FILE* f = std::fopen(name.c_str(), "wb");
   if (f == nullptr) return false;
   std::fprintf(f, "P6\n%d %d\n255\n", width, height);
@@ -25,13 +25,13 @@ bool WritePpm(const std::string& name, const uint8_t* rgbTopDown, int width, int
 }
 
 // Decodes a payload and turns the bottom-up BGR frame into top-down RGB.
-bool DecodeToRgb(const std::vector<uint8_t>& payload, std::vector<uint8_t>& rgb) {
+bool decodeToRgb(const std::vector<uint8_t>& payload, std::vector<uint8_t>& rgb) {
   wavelet::FieldStreams fields;
-  if (!wavelet::SplitPicturePayload(payload.data(), uint32_t(payload.size()), fields)) return false;
+  if (!wavelet::splitPicturePayload(payload.data(), uint32_t(payload.size()), fields)) return false;
   std::vector<uint8_t> frame(size_t(kBenchWidth) * kBenchHeight * 3);
   wavelet::CWaveletDecoder decoder(kBenchWidth, kBenchHeight);
   wavelet::DecodeSettings settings;
-  settings.SetFields(fields);
+  settings.setFields(fields);
   settings.output = frame.data();
   settings.outputSize = frame.size();
   const wavelet::DecodeReport report = decoder.Decode(settings);
@@ -53,23 +53,23 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string dir = argv[1];
-  const std::vector<uint8_t> rgb = MakeBenchPicture();
-  if (!WritePpm(dir + "/picture.ppm", rgb.data(), kBenchWidth, kBenchHeight)) {
+  const std::vector<uint8_t> rgb = makeBenchPicture();
+  if (!writePpm(dir + "/picture.ppm", rgb.data(), kBenchWidth, kBenchHeight)) {
     std::perror("picture.ppm");
     return 1;
   }
   for (int i = 2; i < argc; ++i) {
     const size_t target = size_t(std::strtoul(argv[i], nullptr, 10));
     std::vector<uint8_t> payload;
-    const int quality = EncodeNearSize(rgb, target, payload);
+    const int quality = encodeNearSize(rgb, target, payload);
     const std::string name = dir + "/payload-" + argv[i] + ".wlt";
     FILE* f = std::fopen(name.c_str(), "wb");
     if (f == nullptr) return 1;
     std::fwrite(payload.data(), 1, payload.size(), f);
     std::fclose(f);
     std::vector<uint8_t> decoded;
-    if (!DecodeToRgb(payload, decoded) ||
-        !WritePpm(dir + "/decoded-" + argv[i] + ".ppm", decoded.data(), kBenchWidth, kBenchHeight)) {
+    if (!decodeToRgb(payload, decoded) ||
+        !writePpm(dir + "/decoded-" + argv[i] + ".ppm", decoded.data(), kBenchWidth, kBenchHeight)) {
       std::fprintf(stderr, "decoding %s failed\n", name.c_str());
       return 1;
     }

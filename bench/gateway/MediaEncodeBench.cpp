@@ -27,7 +27,7 @@ struct BenchInput {
   gateway::Bytes message;
   BenchInput() {
     std::vector<std::uint8_t> payload;
-    wavelet::bench::EncodeNearSize(wavelet::bench::MakeBenchPicture(), 100 * 1024, payload);
+    wavelet::bench::encodeNearSize(wavelet::bench::makeBenchPicture(), 100 * 1024, payload);
     record.reserve(std::int32_t(payload.size()));
     std::memcpy(record.data, payload.data(), payload.size());
     record.length = std::int32_t(payload.size());
@@ -67,7 +67,7 @@ void Quality(benchmark::State& state) {
   const PictureRecord& record = input().record;
   const gateway::Bytes& message = input().message;
   std::vector<std::uint8_t> native(presentation::kFrameBytes);
-  auto engine = wavelet::CreateWaveletEngine();
+  auto engine = wavelet::createWaveletEngine();
   presentation::DecodeRequest request;
   const presentation::DecodeOutcome outcome =
       presentation::decodePicture(record, request, *engine, native.data(), native.size());

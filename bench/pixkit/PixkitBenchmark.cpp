@@ -25,14 +25,14 @@ unsigned char* fontBlock(int id) {
 // Counts the allocations of the timed loop and reports them per iteration.
 class AllocationCounter {
 public:
-  AllocationCounter() : m_start(testsupport::allocationCount()) {}
+  AllocationCounter() : start_(testsupport::allocationCount()) {}
   void report(benchmark::State& state) const {
-    state.counters["allocs"] = benchmark::Counter(static_cast<double>(testsupport::allocationCount() - m_start),
+    state.counters["allocs"] = benchmark::Counter(static_cast<double>(testsupport::allocationCount() - start_),
                                                   benchmark::Counter::kAvgIterations);
   }
 
 private:
-  long m_start;
+  long start_;
 };
 
 // The on-screen display as the viewer draws it: library initialised on the 696 x 34 bar

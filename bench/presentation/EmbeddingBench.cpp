@@ -124,7 +124,7 @@ void ResidentAfterHostilePicture(benchmark::State& state) {
     const long afterwards = residentKiB();
     // The picture buffers the viewer holds on to, read once its threads have stopped.
     hosted.viewer->stop();
-    CConnection& connection = CViewerTestAccess::connection(*hosted.viewer);
+    CConnection& connection = ViewerTestAccess::connection(*hosted.viewer);
     const double held = double(connection.stream().capacity()) + connection.receiveSlot.capacity +
                         connection.windowSlot[0].capacity + hosted.viewer->currentPicture().capacity;
     state.counters["steady_MiB"] = steady / 1024.0;

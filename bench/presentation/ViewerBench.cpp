@@ -102,7 +102,7 @@ BENCHMARK(BM_DecodeScaleOverlay)->Args({720, 576})->Args({360, 288})->Args({1024
 // Scaling and the on-screen display alone (the Decoder thread's work without the decoder).
 void BM_ScaleAndOverlay(benchmark::State& state) {
   CLanguageTable language(CLanguageTable::kEnglish);
-  COverlay overlay;
+  Overlay overlay;
   overlay.initOverlay(&language);
   std::vector<std::uint8_t> work(presentation::kFrameBytes, 0x40), frame(presentation::kFrameBytes);
   PictureRecord record;

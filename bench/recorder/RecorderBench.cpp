@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/Socket.h"
-#include "recorder/server/PictureEncoder.h"
+#include "recorder/server/PayloadEncoder.h"
 #include "recorder/server/RecorderServer.h"
 #include "base/LittleEndian.h"
 #include "engine/MessageWriter.h"

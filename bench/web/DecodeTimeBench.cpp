@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
 #else
   const char* build = "native";
 #endif
-  const std::vector<std::uint8_t> rgb = wavelet::bench::MakeBenchPicture();
+  const std::vector<std::uint8_t> rgb = wavelet::bench::makeBenchPicture();
   const Engine engines[] = {
       {"auto", wavelet::EngineKind::Automatic, wavelet::SimdLevel::Automatic},
       {"four-lane, SSE2 kernels", wavelet::EngineKind::Mmx, wavelet::SimdLevel::Sse2},
@@ -65,13 +65,13 @@ int main(int argc, char** argv) {
   for (std::size_t size : {40000u, 120000u}) {
     PictureRecord record;
     std::vector<std::uint8_t> payload;
-    wavelet::bench::EncodeNearSize(rgb, size, payload);
+    wavelet::bench::encodeNearSize(rgb, size, payload);
     record.reserve(std::int32_t(payload.size()));
     std::copy(payload.begin(), payload.end(), record.data);
     record.length = std::int32_t(payload.size());
     record.setVideoStandard576(true);
     for (const Engine& choice : engines) {
-      auto engine = wavelet::CreateWaveletEngine(choice.kind, choice.simd);
+      auto engine = wavelet::createWaveletEngine(choice.kind, choice.simd);
       const Timing timing = msPerPicture(record, *engine, perBatch);
       std::printf("%s: %3zu KB picture, engine %-24s %7.2f ms per picture (fastest batch %.2f)\n", build,
                   payload.size() / 1000, choice.name, timing.median, timing.fastest);

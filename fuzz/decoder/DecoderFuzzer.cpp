@@ -57,7 +57,7 @@ Geometry chooseGeometry(std::uint8_t settings, std::uint8_t geometry) {
 CWaveletEngine& keptEngine(EngineKind kind, SimdLevel simd) {
   static std::unique_ptr<CWaveletEngine> engines[2][2];
   std::unique_ptr<CWaveletEngine>& engine = engines[kind == EngineKind::Mmx][simd == SimdLevel::Scalar];
-  if (!engine) engine = CreateWaveletEngine(kind, simd);
+  if (!engine) engine = createWaveletEngine(kind, simd);
   return *engine;
 }
 
@@ -97,8 +97,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> fieldBytes(data, data + size); // exact-size copy: reads past it are caught
   if ((settings & 0x20) != 0) {
     FieldStreams fields;
-    if (!SplitPicturePayload(fieldBytes.data(), uint32_t(fieldBytes.size()), fields)) return 0;
-    chosen.SetFields(fields);
+    if (!splitPicturePayload(fieldBytes.data(), uint32_t(fieldBytes.size()), fields)) return 0;
+    chosen.setFields(fields);
   } else {
     chosen.firstFieldData = fieldBytes.data();
     chosen.firstFieldLength = int32_t(fieldBytes.size());

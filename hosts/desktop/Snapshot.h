@@ -1,6 +1,6 @@
 #pragma once
 // Headless mode: runs the viewers without a window and writes what the window would show.
-#include "hosts/desktop/CommandLine.h"
+#include "hosts/desktop/ViewerCommandLine.h"
 
 #include <string>
 

@@ -3,7 +3,7 @@
 // with its own message queue (standing in for a window of its own) and canvas. The owner
 // pumps the queues on its thread, which is the window thread of every viewer, and sleeps on
 // the grid's waiter until any queue has something (or its own sources do).
-#include "hosts/desktop/CommandLine.h"
+#include "hosts/desktop/ViewerCommandLine.h"
 #include "platform/SocketWaiter.h"
 #include "platform/Window.h"
 #include "platform/paint/SoftwareCanvas.h"

@@ -2,7 +2,7 @@
 // The desktop viewer's window on an X server: shows the grid's canvas, repaints on expose
 // and after every frame, follows resizes and closes on the window manager's close button,
 // Escape or q.
-#include "hosts/desktop/CommandLine.h"
+#include "hosts/desktop/ViewerCommandLine.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 // camview: the desktop viewer. One viewer per camera in an X11 window, or headless
 // snapshots written as PNG files.
-#include "hosts/desktop/CommandLine.h"
+#include "hosts/desktop/ViewerCommandLine.h"
 #include "hosts/desktop/Snapshot.h"
 #include "hosts/desktop/X11Window.h"
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <thread>
 
-#include "recorder/app/CommandLine.h"
+#include "recorder/app/RecorderCommandLine.h"
 #include "recorder/server/RecorderServer.h"
 #include "recorder/sources/ImageListSource.h"
 #include "recorder/sources/PngImage.h"
@@ -22,7 +22,7 @@ extern "C" void onStopSignal(int signalNumber) { stopSignal.store(signalNumber);
 
 int main(int argc, char** argv) {
   using namespace recorder;
-  CommandLine commandLine;
+  RecorderCommandLine commandLine;
   std::string error;
   if (!parseCommandLine(std::vector<std::string>(argv + 1, argv + argc), commandLine, error)) {
     std::cerr << "camview-recorder: " << error << '\n';

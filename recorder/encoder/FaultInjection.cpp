@@ -34,7 +34,7 @@ int findLongLowestBand(const uint8_t* stream, size_t length, const std::vector<s
 bool damagePayload(std::vector<uint8_t>& payload, FieldDamage damage) {
   FieldStreams fields;
   if (payload.size() > UINT32_MAX ||
-      !SplitPicturePayload(payload.data(), static_cast<uint32_t>(payload.size()), fields))
+      !splitPicturePayload(payload.data(), static_cast<uint32_t>(payload.size()), fields))
     return false;
   const size_t firstLength = static_cast<size_t>(fields.firstLength);
   uint8_t* stream = payload.data() + kFirstLengthBytes;
@@ -56,7 +56,7 @@ bool damagePayload(std::vector<uint8_t>& payload, FieldDamage damage) {
     if (position < 0) return false;
     const size_t newLength = 4 * (records[static_cast<size_t>(position)] + 2);
     std::vector<uint8_t> rebuilt;
-    AssemblePicturePayload(stream, static_cast<uint32_t>(newLength), fields.secondData,
+    assemblePicturePayload(stream, static_cast<uint32_t>(newLength), fields.secondData,
                            static_cast<uint32_t>(fields.secondLength), rebuilt);
     payload.swap(rebuilt);
     return true;

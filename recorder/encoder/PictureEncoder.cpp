@@ -33,7 +33,7 @@ bool PictureEncoder::encode(const uint8_t* pixels, int width, int height, ptrdif
 
   const std::vector<uint8_t>& first = fieldStreams_[0];
   const std::vector<uint8_t>& second = fieldStreams_[1];
-  AssemblePicturePayload(first.data(), static_cast<uint32_t>(first.size()),
+  assemblePicturePayload(first.data(), static_cast<uint32_t>(first.size()),
                          settings.fields == 2 ? second.data() : nullptr, static_cast<uint32_t>(second.size()), payload);
   return true;
 }

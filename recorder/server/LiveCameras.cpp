@@ -16,7 +16,7 @@ std::shared_ptr<LiveCameras::Camera> LiveCameras::camera(std::int32_t connection
 }
 
 LiveCameras::Payload LiveCameras::Camera::picture(Clock::time_point now, PictureContext context, RgbFrame& frame,
-                                                  PictureEncoder& encoder, const EncodeSettings& settings,
+                                                  PayloadEncoder& encoder, const EncodeSettings& settings,
                                                   std::string& error) {
   const Clock::duration running = now - owner_.start_;
   const std::int64_t period = owner_.period_ > Clock::duration::zero() ? running / owner_.period_ : -1;
@@ -33,7 +33,7 @@ LiveCameras::Payload LiveCameras::Camera::picture(Clock::time_point now, Picture
 }
 
 LiveCameras::Payload LiveCameras::Camera::loopPicture(std::int64_t period, PictureContext context, RgbFrame& frame,
-                                                      PictureEncoder& encoder, const EncodeSettings& settings,
+                                                      PayloadEncoder& encoder, const EncodeSettings& settings,
                                                       std::string& error) {
   const auto length = static_cast<std::size_t>(owner_.loopLength_);
   if (loop_.size() < length) {
@@ -58,7 +58,7 @@ LiveCameras::Payload LiveCameras::Camera::loopPicture(std::int64_t period, Pictu
 }
 
 LiveCameras::Payload LiveCameras::Camera::render(std::uint64_t number, std::uint32_t elapsedMs, PictureContext context,
-                                                 RgbFrame& frame, PictureEncoder& encoder,
+                                                 RgbFrame& frame, PayloadEncoder& encoder,
                                                  const EncodeSettings& settings, std::string& error) {
   context.connectionId = connectionId_;
   context.pictureNumber = number;

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "recorder/server/PictureEncoder.h"
+#include "recorder/server/PayloadEncoder.h"
 #include "recorder/sources/TestPattern.h"
 
 namespace recorder {
@@ -41,7 +41,7 @@ public:
     // rendered into `frame` (the caller's buffer, 720 x the standard's height) and encoded.
     // `context` carries the wall clock and the camera name; the camera fills in its own
     // picture count and running time. Null with `error` set on failure.
-    Payload picture(Clock::time_point now, PictureContext context, RgbFrame& frame, PictureEncoder& encoder,
+    Payload picture(Clock::time_point now, PictureContext context, RgbFrame& frame, PayloadEncoder& encoder,
                     const EncodeSettings& settings, std::string& error);
     // Pictures encoded so far (a looping camera: its loop, once).
     std::uint64_t picturesMade() const;
@@ -49,10 +49,10 @@ public:
   private:
     // The loop's picture for `period` (every call the next one when there is no period);
     // the loop is encoded on the first call.
-    Payload loopPicture(std::int64_t period, PictureContext context, RgbFrame& frame, PictureEncoder& encoder,
+    Payload loopPicture(std::int64_t period, PictureContext context, RgbFrame& frame, PayloadEncoder& encoder,
                         const EncodeSettings& settings, std::string& error);
     Payload render(std::uint64_t number, std::uint32_t elapsedMs, PictureContext context, RgbFrame& frame,
-                   PictureEncoder& encoder, const EncodeSettings& settings, std::string& error);
+                   PayloadEncoder& encoder, const EncodeSettings& settings, std::string& error);
 
     const std::int32_t connectionId_;
     LiveCameras& owner_;

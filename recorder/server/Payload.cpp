@@ -1,4 +1,4 @@
-#include "recorder/server/PictureEncoder.h"
+#include "recorder/server/PayloadEncoder.h"
 
 #include "base/LittleEndian.h"
 #include "decoder/PictureSplit.h"
@@ -8,7 +8,7 @@ namespace recorder {
 void corruptPayload(std::vector<std::uint8_t>& payload) {
   wavelet::FieldStreams fields;
   if (payload.size() > UINT32_MAX ||
-      !wavelet::SplitPicturePayload(payload.data(), static_cast<std::uint32_t>(payload.size()), fields))
+      !wavelet::splitPicturePayload(payload.data(), static_cast<std::uint32_t>(payload.size()), fields))
     return;
   // Each field must open with a marker; a zero word is none.
   if (fields.firstLength < 4) return;
@@ -16,6 +16,6 @@ void corruptPayload(std::vector<std::uint8_t>& payload) {
   if (fields.secondLength >= 4) le::writeU32(payload.data() + (fields.secondData - payload.data()), 0x00000000u);
 }
 
-void PictureEncoder::corrupt(std::vector<std::uint8_t>& payload) { corruptPayload(payload); }
+void PayloadEncoder::corrupt(std::vector<std::uint8_t>& payload) { corruptPayload(payload); }
 
 } // namespace recorder

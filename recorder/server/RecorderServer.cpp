@@ -18,7 +18,7 @@ RecorderServer::RecorderServer(ServerOptions options, std::ostream& statusOut)
     : options_(std::move(options)), log_(statusOut, options_.quiet),
       liveCameras_(Pacer(options_.picturesPerSecond).interval(), std::chrono::steady_clock::now(),
                    options_.loopPictures) {
-  encoder_ = options_.encoder ? options_.encoder : std::shared_ptr<PictureEncoder>(makeWaveletEncoder());
+  encoder_ = options_.encoder ? options_.encoder : std::shared_ptr<PayloadEncoder>(makeWaveletEncoder());
   environment_.options = &options_;
   environment_.encoder = encoder_.get();
   environment_.encodedStills = &encodedStills_;

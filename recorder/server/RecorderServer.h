@@ -62,7 +62,7 @@ private:
 
   ServerOptions options_;
   StatusLog log_;
-  std::shared_ptr<PictureEncoder> encoder_;
+  std::shared_ptr<PayloadEncoder> encoder_;
   EncodedStills encodedStills_;
   LiveCameras liveCameras_;
   SessionEnvironment environment_;

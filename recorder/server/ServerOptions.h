@@ -6,7 +6,7 @@
 
 #include "recorder/faults/FaultScript.h"
 #include "recorder/server/LanguageItem.h"
-#include "recorder/server/PictureEncoder.h"
+#include "recorder/server/PayloadEncoder.h"
 #include "recorder/sources/PictureSource.h"
 
 namespace recorder {
@@ -34,7 +34,7 @@ struct ServerOptions {
   // Still images shared by every connection; null: each connection gets the live test pattern.
   std::shared_ptr<PictureSource> stills;
   // The encoder; null: the project's wavelet encoder.
-  std::shared_ptr<PictureEncoder> encoder;
+  std::shared_ptr<PayloadEncoder> encoder;
 
   FaultScript faults;
   int refuseAtStartMs = 0; // refuse connections for this long after start

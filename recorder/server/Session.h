@@ -25,7 +25,7 @@ namespace recorder {
 // What the sessions of one server share. Everything here outlives the sessions.
 struct SessionEnvironment {
   const ServerOptions* options = nullptr;
-  PictureEncoder* encoder = nullptr;
+  PayloadEncoder* encoder = nullptr;
   EncodedStills* encodedStills = nullptr;
   LiveCameras* liveCameras = nullptr;
   StatusLog* log = nullptr;

@@ -5,7 +5,7 @@
 
 #include "recorder/encoder/FaultInjection.h"
 #include "recorder/encoder/PictureEncoder.h"
-#include "recorder/server/PictureEncoder.h"
+#include "recorder/server/PayloadEncoder.h"
 
 namespace recorder {
 namespace {
@@ -16,7 +16,7 @@ namespace {
 // pictures were ever encoded at once. They belong to this object and end with it, not with
 // the threads that used them: an encoder in thread-local storage, destroyed as a session's
 // thread ends, crashed the MinGW build now and then under Wine.
-class WaveletEncoder final : public PictureEncoder {
+class WaveletEncoder final : public PayloadEncoder {
 public:
   bool encode(const RgbFrame& frame, const EncodeSettings& settings, std::vector<std::uint8_t>& payload,
               std::string& error) override {
@@ -68,6 +68,6 @@ private:
 
 } // namespace
 
-std::unique_ptr<PictureEncoder> makeWaveletEncoder() { return std::make_unique<WaveletEncoder>(); }
+std::unique_ptr<PayloadEncoder> makeWaveletEncoder() { return std::make_unique<WaveletEncoder>(); }
 
 } // namespace recorder

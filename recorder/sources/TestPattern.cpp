@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "recorder/sources/Canvas.h"
+#include "recorder/sources/PatternCanvas.h"
 
 namespace recorder {
 namespace {
@@ -54,7 +54,7 @@ void drawZonePlate(RgbFrame& frame, int left, int top, int size) {
   }
 }
 
-void drawLinePairs(Canvas& canvas, int left, int top, int height) {
+void drawLinePairs(PatternCanvas& canvas, int left, int top, int height) {
   // Vertical line pairs of 1, 2 and 3 pixels, then horizontal one-line stripes that
   // belong to alternating fields.
   int x = left;
@@ -65,7 +65,7 @@ void drawLinePairs(Canvas& canvas, int left, int top, int height) {
   for (int row = 0; row < height; row += 2) canvas.fillRect(x, top + row, 48, 1, {235, 235, 235});
 }
 
-void drawScene(Canvas& canvas, RgbFrame& frame, const PictureContext& context, std::uint32_t timeMs) {
+void drawScene(PatternCanvas& canvas, RgbFrame& frame, const PictureContext& context, std::uint32_t timeMs) {
   const int w = frame.width, h = frame.height;
   const Rgb accent = idColour(context.connectionId);
   // A ball that bounces around the middle area.
@@ -91,7 +91,7 @@ void drawScene(Canvas& canvas, RgbFrame& frame, const PictureContext& context, s
 bool TestPattern::render(const PictureContext& context, RgbFrame& frame) {
   if (frame.width <= 0 || frame.height <= 0) return false;
   const int w = frame.width, h = frame.height;
-  Canvas canvas(frame);
+  PatternCanvas canvas(frame);
   const Rgb accent = idColour(context.connectionId);
 
   // Background: dark, tinted by the connection's colour.
@@ -132,7 +132,7 @@ bool TestPattern::render(const PictureContext& context, RgbFrame& frame) {
   char line[64];
   std::snprintf(line, sizeof line, "ID %d", context.connectionId);
   const int visible = std::min(w, kVisibleWidth);
-  canvas.drawText(visible - Canvas::textWidth(line, 4) - 16, detailTop + h * 10 / 100 + 4, line, 4, accent);
+  canvas.drawText(visible - PatternCanvas::textWidth(line, 4) - 16, detailTop + h * 10 / 100 + 4, line, 4, accent);
   canvas.drawText(h * 20 / 100 + 24, detailTop + h * 8 / 100 + 10, context.cameraName, 3, {255, 255, 255});
 
   const std::int64_t day = 24LL * 3600 * 1000;
@@ -140,9 +140,10 @@ bool TestPattern::render(const PictureContext& context, RgbFrame& frame) {
   std::snprintf(line, sizeof line, "%02d:%02d:%02d.%03d", static_cast<int>(ms / 3600000),
                 static_cast<int>(ms / 60000 % 60), static_cast<int>(ms / 1000 % 60), static_cast<int>(ms % 1000));
   const int clockScale = 6;
-  const int clockX = (visible - Canvas::textWidth(line, clockScale)) / 2;
+  const int clockX = (visible - PatternCanvas::textWidth(line, clockScale)) / 2;
   const int clockY = h * 66 / 100;
-  canvas.fillRect(clockX - 10, clockY - 10, Canvas::textWidth(line, clockScale) + 14, 7 * clockScale + 20, {0, 0, 0});
+  canvas.fillRect(clockX - 10, clockY - 10, PatternCanvas::textWidth(line, clockScale) + 14, 7 * clockScale + 20,
+                  {0, 0, 0});
   canvas.drawText(clockX, clockY, line, clockScale, {255, 255, 255});
 
   std::snprintf(line, sizeof line, "PICTURE %llu", static_cast<unsigned long long>(context.pictureNumber + 1));

@@ -21,11 +21,11 @@ struct Picture {
   std::vector<uint8_t> frame;
 };
 
-Picture MakePicture(int width, int height) {
+Picture makePicture(int width, int height) {
   Picture p{width, height, {}, {}, std::vector<uint8_t>(size_t(width) * height * 3)};
   const SubbandGeometry g = buildSubbandGeometry(width, height / 2, 0);
-  p.first = BuildField(0x40, RandomBands(g, 3));
-  p.second = BuildField(0x41, RandomBands(g, 4));
+  p.first = buildField(0x40, randomBands(g, 3));
+  p.second = buildField(0x41, randomBands(g, 4));
   return p;
 }
 
@@ -70,7 +70,7 @@ bool Decode(Picture& p, CWaveletEngine* engine, EngineKind kind, long failFrom, 
 
 TEST(DecoderAllocation, EveryFailedAllocationGivesNoMemoryWithoutLeaks) {
   for (EngineKind kind : {EngineKind::Portable, EngineKind::Mmx}) {
-    Picture p = MakePicture(200, 288);
+    Picture p = makePicture(200, 288);
     long step = 1; // allocation 0 is the decoder object, made by the caller
     for (; step < 20; ++step) {
       const long aliveBefore = testsupport::blocksAlive();
@@ -92,10 +92,10 @@ TEST(DecoderAllocation, EveryFailedAllocationGivesNoMemoryWithoutLeaks) {
 }
 
 TEST(DecoderAllocation, AReusedEngineKeepsDecodingAfterItsBufferCouldNotGrow) {
-  std::unique_ptr<CWaveletEngine> engine = CreateWaveletEngine(EngineKind::Mmx);
+  std::unique_ptr<CWaveletEngine> engine = createWaveletEngine(EngineKind::Mmx);
   ASSERT_TRUE(engine);
-  Picture small = MakePicture(200, 288);
-  Picture large = MakePicture(720, 576);
+  Picture small = makePicture(200, 288);
+  Picture large = makePicture(720, 576);
   int32_t result = -1;
   bool threw = false;
   ASSERT_TRUE(Decode(small, engine.get(), EngineKind::Mmx, -1, result, threw));
@@ -114,7 +114,7 @@ TEST(DecoderAllocation, AReusedEngineKeepsDecodingAfterItsBufferCouldNotGrow) {
 
 TEST(DecoderAllocation, NoEngineWithoutMemory) {
   testsupport::failAllocation(0, true);
-  std::unique_ptr<CWaveletEngine> engine = CreateWaveletEngine(EngineKind::Portable);
+  std::unique_ptr<CWaveletEngine> engine = createWaveletEngine(EngineKind::Portable);
   testsupport::stopFailingAllocations();
   EXPECT_EQ(engine, nullptr);
 }

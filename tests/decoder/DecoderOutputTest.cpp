@@ -18,26 +18,26 @@ struct Fields {
   std::vector<uint8_t> first, second;
 };
 
-Fields MakeFields(int width, int fieldLines, uint32_t seed, int maxDetail = 40, int firstParity = 0x40) {
+Fields makeFields(int width, int fieldLines, uint32_t seed, int maxDetail = 40, int firstParity = 0x40) {
   const SubbandGeometry g = buildSubbandGeometry(width, fieldLines, 0);
   Fields f;
-  f.firstBands = RandomBands(g, seed, maxDetail);
-  f.secondBands = RandomBands(g, seed + 100, maxDetail);
-  f.first = BuildField(firstParity, f.firstBands);
-  f.second = BuildField(firstParity ^ 1, f.secondBands);
+  f.firstBands = randomBands(g, seed, maxDetail);
+  f.secondBands = randomBands(g, seed + 100, maxDetail);
+  f.first = buildField(firstParity, f.firstBands);
+  f.second = buildField(firstParity ^ 1, f.secondBands);
   return f;
 }
 
 // Expected frame: the reference model run on the same band contents.
-std::vector<uint8_t> Expected(const ReferencePicture& p, const Fields& f, bool withSecond, int& width) {
-  const int rows = ReferenceOutputLines(p);
+std::vector<uint8_t> expectedFrame(const ReferencePicture& p, const Fields& f, bool withSecond, int& width) {
+  const int rows = referenceOutputLines(p);
   std::vector<uint8_t> frame(size_t(p.width) * p.height * 3 + 64, kUntouched);
-  width = ReferenceField(p, f.firstBands, f.first[7] == 0x41 ? 1 : 0, frame, rows);
-  if (withSecond && p.levels == 0) ReferenceField(p, f.secondBands, f.second[7] == 0x41 ? 1 : 0, frame, rows);
+  width = referenceField(p, f.firstBands, f.first[7] == 0x41 ? 1 : 0, frame, rows);
+  if (withSecond && p.levels == 0) referenceField(p, f.secondBands, f.second[7] == 0x41 ? 1 : 0, frame, rows);
   return frame;
 }
 
-void ExpectSameFrame(const DecodeRun& run, const std::vector<uint8_t>& expected, int width, int rows) {
+void expectSameFrame(const DecodeRun& run, const std::vector<uint8_t>& expected, int width, int rows) {
   ASSERT_TRUE(run.ok()) << "result " << run.result << " stage " << run.errorStage;
   ASSERT_EQ(run.outWidth, width);
   ASSERT_EQ(run.outHeight, rows);
@@ -61,7 +61,7 @@ const EngineCase kEngines[] = {{EngineKind::Portable, SimdLevel::Automatic},
 } // namespace
 
 TEST(DecoderOutput, TwoFieldPicturesMatchTheReferenceAtEveryLevel) {
-  const Fields f = MakeFields(720, 288, 1);
+  const Fields f = makeFields(720, 288, 1);
   for (const EngineCase& e : kEngines)
     for (int levels = 0; levels <= 5; ++levels) {
       SCOPED_TRACE(testing::Message() << "engine " << int(e.engine) << " simd " << int(e.simd) << " levels " << levels);
@@ -70,18 +70,18 @@ TEST(DecoderOutput, TwoFieldPicturesMatchTheReferenceAtEveryLevel) {
       p.mmx = e.engine == EngineKind::Mmx;
       p.colEnd = levels >= 2 ? 688 : 696;
       int width = 0;
-      const std::vector<uint8_t> expected = Expected(p, f, true, width);
+      const std::vector<uint8_t> expected = expectedFrame(p, f, true, width);
       DecodeSetup s;
       s.engine = e.engine;
       s.simd = e.simd;
       s.levels = levels;
       s.colEnd = p.colEnd;
-      ExpectSameFrame(RunDecoder(s, &f.first, &f.second), expected, width, ReferenceOutputLines(p));
+      expectSameFrame(runDecoder(s, &f.first, &f.second), expected, width, referenceOutputLines(p));
     }
 }
 
 TEST(DecoderOutput, OutputWidthsFollowEachEnginesPixelGrouping) {
-  const Fields f = MakeFields(720, 288, 2);
+  const Fields f = makeFields(720, 288, 2);
   const int portableWidths[] = {696, 348, 172, 84, 40};
   const int mmxWidths[] = {696, 344, 168, 80, 40};
   for (int levels = 0; levels <= 4; ++levels) {
@@ -89,28 +89,28 @@ TEST(DecoderOutput, OutputWidthsFollowEachEnginesPixelGrouping) {
     s.levels = levels;
     s.colEnd = wavelet::kColumnLimits[levels];
     s.engine = EngineKind::Portable;
-    EXPECT_EQ(RunDecoder(s, &f.first, &f.second).outWidth, portableWidths[levels]);
+    EXPECT_EQ(runDecoder(s, &f.first, &f.second).outWidth, portableWidths[levels]);
     s.engine = EngineKind::Mmx;
-    EXPECT_EQ(RunDecoder(s, &f.first, &f.second).outWidth, mmxWidths[levels]);
+    EXPECT_EQ(runDecoder(s, &f.first, &f.second).outWidth, mmxWidths[levels]);
   }
 }
 
 TEST(DecoderOutput, The525LineStandardPutsParityZeroOnTheSecondLine) {
-  const Fields f = MakeFields(720, 243, 3);
+  const Fields f = makeFields(720, 243, 3);
   for (const EngineCase& e : kEngines) {
     ReferencePicture p;
     p.height = 486;
     p.mmx = e.engine == EngineKind::Mmx;
     int width = 0;
-    const std::vector<uint8_t> expected = Expected(p, f, true, width);
+    const std::vector<uint8_t> expected = expectedFrame(p, f, true, width);
     DecodeSetup s;
     s.engine = e.engine;
     s.simd = e.simd;
     s.height = 486;
-    ExpectSameFrame(RunDecoder(s, &f.first, &f.second), expected, width, 486);
+    expectSameFrame(runDecoder(s, &f.first, &f.second), expected, width, 486);
     // Only the first field: its lines are the odd picture lines, i.e. buffer rows 484, 482, ...
     s.levels = 0;
-    const DecodeRun single = RunDecoder(s, &f.first, nullptr);
+    const DecodeRun single = runDecoder(s, &f.first, nullptr);
     ASSERT_TRUE(single.ok());
     const size_t rowBytes = size_t(width) * 3;
     for (int row = 0; row + 1 < 486; row += 2) // field rows are even, doubled onto the odd ones above
@@ -120,13 +120,13 @@ TEST(DecoderOutput, The525LineStandardPutsParityZeroOnTheSecondLine) {
 
 TEST(DecoderOutput, OneFieldAtFullScaleRepeatsEveryLineIntoTheMissingField) {
   for (int parityByte : {0x40, 0x41}) {
-    const Fields f = MakeFields(720, 288, 4, 40, parityByte);
+    const Fields f = makeFields(720, 288, 4, 40, parityByte);
     for (const EngineCase& e : kEngines) {
       DecodeSetup s;
       s.engine = e.engine;
       s.simd = e.simd;
       s.colEnd = 696;
-      const DecodeRun run = RunDecoder(s, &f.first, nullptr);
+      const DecodeRun run = runDecoder(s, &f.first, nullptr);
       ASSERT_TRUE(run.ok());
       ASSERT_EQ(run.outHeight, 576);
       const size_t rowBytes = size_t(run.outWidth) * 3;
@@ -134,7 +134,7 @@ TEST(DecoderOutput, OneFieldAtFullScaleRepeatsEveryLineIntoTheMissingField) {
       p.mmx = e.engine == EngineKind::Mmx;
       p.colEnd = 696;
       int width = 0;
-      const std::vector<uint8_t> expected = Expected(p, f, false, width);
+      const std::vector<uint8_t> expected = expectedFrame(p, f, false, width);
       const int fieldRow = parityByte == 0x40 ? 1 : 0; // parity 0 fills the top line = highest odd row
       for (int k = 0; k < 288; ++k) {
         const uint8_t* field = &run.frame[(2 * k + fieldRow) * rowBytes];
@@ -147,7 +147,7 @@ TEST(DecoderOutput, OneFieldAtFullScaleRepeatsEveryLineIntoTheMissingField) {
 }
 
 TEST(DecoderOutput, StretchedRowsAreTheDecodedRowsStretchedByNearestPixel) {
-  const Fields f = MakeFields(720, 288, 9);
+  const Fields f = makeFields(720, 288, 9);
   struct Case {
     int levels;
     bool secondField; // without it the rows of the missing field are repeated
@@ -166,11 +166,11 @@ TEST(DecoderOutput, StretchedRowsAreTheDecodedRowsStretchedByNearestPixel) {
       s.levels = c.levels;
       s.colEnd = 696;
       const std::vector<uint8_t>* second = c.secondField ? &f.second : nullptr;
-      const DecodeRun plain = RunDecoder(s, &f.first, second);
+      const DecodeRun plain = runDecoder(s, &f.first, second);
       ASSERT_TRUE(plain.ok());
       s.outputWidth = c.outputWidth;
       s.outputStride = c.outputStride;
-      const DecodeRun run = RunDecoder(s, &f.first, second);
+      const DecodeRun run = runDecoder(s, &f.first, second);
       ASSERT_TRUE(run.ok()) << run.result;
       ASSERT_EQ(run.outWidth, plain.outWidth);
       ASSERT_EQ(run.outHeight, plain.outHeight);
@@ -188,14 +188,14 @@ TEST(DecoderOutput, StretchedRowsAreTheDecodedRowsStretchedByNearestPixel) {
   const DecodeSetup refused[] = {{.outputWidth = 1025, .outputStride = 3075},
                                  {.outputWidth = 720, .outputStride = 2159},
                                  {.capacity = 2160L * 576 - 1, .outputWidth = 720, .outputStride = 2160}};
-  for (const DecodeSetup& s : refused) EXPECT_EQ(RunDecoder(s, &f.first, &f.second).result, DEC_NO_OUTPUT);
+  for (const DecodeSetup& s : refused) EXPECT_EQ(runDecoder(s, &f.first, &f.second).result, DEC_NO_OUTPUT);
 }
 
 TEST(DecoderOutput, SingleFieldPicturesWithOddLineCountsStayInsideTheFrame) {
   // 243 lines in one field: two source lines share an output line at levels >= 1.
   const SubbandGeometry g = buildSubbandGeometry(720, 243, 0);
-  const std::vector<BandContent> bands = RandomBands(g, 5);
-  const std::vector<uint8_t> field = BuildField(0x40, bands);
+  const std::vector<BandContent> bands = randomBands(g, 5);
+  const std::vector<uint8_t> field = buildField(0x40, bands);
   for (const EngineCase& e : kEngines)
     for (int levels = 0; levels <= 5; ++levels) {
       SCOPED_TRACE(testing::Message() << "levels " << levels);
@@ -204,33 +204,33 @@ TEST(DecoderOutput, SingleFieldPicturesWithOddLineCountsStayInsideTheFrame) {
       p.twoFields = false;
       p.levels = levels;
       p.mmx = e.engine == EngineKind::Mmx;
-      const int rows = ReferenceOutputLines(p);
+      const int rows = referenceOutputLines(p);
       std::vector<uint8_t> expected(size_t(720) * 243 * 3 + 64, kUntouched);
-      const int width = ReferenceField(p, bands, 0, expected, rows);
+      const int width = referenceField(p, bands, 0, expected, rows);
       DecodeSetup s;
       s.engine = e.engine;
       s.simd = e.simd;
       s.height = 243;
       s.twoFields = false;
       s.levels = levels;
-      ExpectSameFrame(RunDecoder(s, &field, nullptr), expected, width, rows);
+      expectSameFrame(runDecoder(s, &field, nullptr), expected, width, rows);
     }
 }
 
 TEST(DecoderOutput, SimdKernelsGiveTheScalarModelsBytesOnExtremeCoefficients) {
   // Large detail values drive the 16-bit sums into wrap-around and the colours into saturation.
   for (uint32_t seed : {11u, 12u, 13u}) {
-    const Fields f = MakeFields(720, 288, seed, 600);
+    const Fields f = makeFields(720, 288, seed, 600);
     for (int levels : {0, 1, 3}) {
       DecodeSetup s;
       s.engine = EngineKind::Mmx;
       s.levels = levels;
       s.simd = SimdLevel::Scalar;
-      const DecodeRun scalar = RunDecoder(s, &f.first, &f.second);
+      const DecodeRun scalar = runDecoder(s, &f.first, &f.second);
       ASSERT_TRUE(scalar.ok());
       for (SimdLevel level : {SimdLevel::Sse2, SimdLevel::Avx2}) {
         s.simd = level;
-        const DecodeRun simd = RunDecoder(s, &f.first, &f.second);
+        const DecodeRun simd = runDecoder(s, &f.first, &f.second);
         ASSERT_TRUE(simd.ok());
         EXPECT_EQ(scalar.frame, simd.frame) << "seed " << seed << " levels " << levels << " simd " << int(level);
       }
@@ -241,19 +241,19 @@ TEST(DecoderOutput, SimdKernelsGiveTheScalarModelsBytesOnExtremeCoefficients) {
 TEST(DecoderOutput, EnginesAgreeWithinTheirRoundingDifference) {
   // With quantisers that are multiples of 4 both engines scale bands alike (q/8 against
   // twice q/4 at double scale); what is left are the rounding differences of the taps.
-  Fields f = MakeFields(720, 288, 21);
+  Fields f = makeFields(720, 288, 21);
   for (std::vector<BandContent>* bands : {&f.firstBands, &f.secondBands})
     for (BandContent& b : *bands) b.quantiser = int16_t(b.quantiser & ~3);
-  f.first = BuildField(0x40, f.firstBands);
-  f.second = BuildField(0x41, f.secondBands);
+  f.first = buildField(0x40, f.firstBands);
+  f.second = buildField(0x41, f.secondBands);
   for (int levels = 0; levels <= 4; ++levels) {
     DecodeSetup s;
     s.levels = levels;
     s.colEnd = 640; // a multiple of 8 at every level: both engines deliver the same width
     s.engine = EngineKind::Portable;
-    const DecodeRun portable = RunDecoder(s, &f.first, &f.second);
+    const DecodeRun portable = runDecoder(s, &f.first, &f.second);
     s.engine = EngineKind::Mmx;
-    const DecodeRun mmx = RunDecoder(s, &f.first, &f.second);
+    const DecodeRun mmx = runDecoder(s, &f.first, &f.second);
     ASSERT_TRUE(portable.ok() && mmx.ok());
     ASSERT_EQ(portable.outWidth, mmx.outWidth);
     int worst = 0;
@@ -274,13 +274,13 @@ TEST(DecoderOutput, EnginesAgreeWithinTheirRoundingDifference) {
 TEST(DecoderOutput, EmptyBandsGiveMidGreyAndLevelFiveShowsTheLowestBandsOnly) {
   std::vector<BandContent> empty(kBandCount);
   for (BandContent& b : empty) b.type = 143;
-  const std::vector<uint8_t> grey = BuildField(0x40, empty);
-  const std::vector<uint8_t> otherGrey = BuildField(0x41, empty);
+  const std::vector<uint8_t> grey = buildField(0x40, empty);
+  const std::vector<uint8_t> otherGrey = buildField(0x41, empty);
   for (const EngineCase& e : kEngines) {
     DecodeSetup s;
     s.engine = e.engine;
     s.simd = e.simd;
-    const DecodeRun run = RunDecoder(s, &grey, &otherGrey);
+    const DecodeRun run = runDecoder(s, &grey, &otherGrey);
     ASSERT_TRUE(run.ok());
     for (int i = 0; i < run.outputSize; ++i) ASSERT_EQ(run.frame[i], 130) << i;
   }
@@ -296,13 +296,13 @@ TEST(DecoderOutput, EmptyBandsGiveMidGreyAndLevelFiveShowsTheLowestBandsOnly) {
         bands[b].samples.assign(size_t(g.bands[b].width) * g.bands[b].height, b == 39 ? value : 0);
       }
     }
-    const std::vector<uint8_t> field = BuildField(0x40, bands);
+    const std::vector<uint8_t> field = buildField(0x40, bands);
     DecodeSetup s;
     s.levels = 5;
     s.engine = EngineKind::Portable;
-    const DecodeRun portable = RunDecoder(s, &field, nullptr);
+    const DecodeRun portable = runDecoder(s, &field, nullptr);
     s.engine = EngineKind::Mmx;
-    const DecodeRun mmx = RunDecoder(s, &field, nullptr);
+    const DecodeRun mmx = runDecoder(s, &field, nullptr);
     ASSERT_TRUE(portable.ok() && mmx.ok());
     EXPECT_EQ(portable.outWidth, 22);
     EXPECT_EQ(portable.outHeight, 18);
@@ -315,14 +315,14 @@ TEST(DecoderOutput, EmptyBandsGiveMidGreyAndLevelFiveShowsTheLowestBandsOnly) {
 TEST(DecoderOutput, AReusedEngineGivesAFreshEnginesBytesWhateverItDecodedBefore) {
   // An engine clears only the part of its planes that a picture's bands cover: nothing a
   // larger earlier picture left behind may show through at a smaller scale.
-  const Fields loud = MakeFields(720, 288, 21, 400), quiet = MakeFields(720, 288, 22);
+  const Fields loud = makeFields(720, 288, 21, 400), quiet = makeFields(720, 288, 22);
   for (EngineKind kind : {EngineKind::Portable, EngineKind::Mmx}) {
-    std::unique_ptr<CWaveletEngine> engine = CreateWaveletEngine(kind);
+    std::unique_ptr<CWaveletEngine> engine = createWaveletEngine(kind);
     for (int levels : {0, 3, 1, 5, 2, 4}) {
       const Fields& f = levels % 2 == 0 ? loud : quiet;
       std::vector<uint8_t> reused(720 * 576 * 3, 0), fresh(720 * 576 * 3, 0);
       for (bool useFresh : {false, true}) {
-        std::unique_ptr<CWaveletEngine> own = CreateWaveletEngine(kind);
+        std::unique_ptr<CWaveletEngine> own = createWaveletEngine(kind);
         CWaveletDecoder decoder(720, 576, useFresh ? *own : *engine);
         DecodeSettings settings;
         settings.levels = levels;
@@ -342,7 +342,7 @@ TEST(DecoderOutput, AReusedEngineGivesAFreshEnginesBytesWhateverItDecodedBefore)
 TEST(DecoderOutput, GoldenChecksums) {
   // Pins the exact output of both engines on a fixed picture; the reference tests above say
   // why the bytes are right, this one notices any change.
-  const Fields f = MakeFields(720, 288, 7);
+  const Fields f = makeFields(720, 288, 7);
   struct Case {
     EngineKind engine;
     int levels;
@@ -357,9 +357,9 @@ TEST(DecoderOutput, GoldenChecksums) {
     s.engine = c.engine;
     s.levels = c.levels;
     s.colEnd = c.levels == 0 ? 696 : 688;
-    const DecodeRun run = RunDecoder(s, &f.first, &f.second);
+    const DecodeRun run = runDecoder(s, &f.first, &f.second);
     ASSERT_TRUE(run.ok());
-    EXPECT_EQ(Checksum(run.frame.data(), size_t(run.outputSize)), c.checksum)
+    EXPECT_EQ(checksum(run.frame.data(), size_t(run.outputSize)), c.checksum)
         << "engine " << int(c.engine) << " levels " << c.levels;
   }
 }

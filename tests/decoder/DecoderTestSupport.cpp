@@ -2,7 +2,7 @@
 
 namespace wavelet::test {
 
-DecodeRun RunDecoder(const DecodeSetup& s, const std::vector<uint8_t>* first, const std::vector<uint8_t>* second) {
+DecodeRun runDecoder(const DecodeSetup& s, const std::vector<uint8_t>* first, const std::vector<uint8_t>* second) {
   CWaveletDecoder decoder(s.width, s.height, s.engine, s.simd);
   const long rowBytes = s.outputWidth != 0 ? long(s.outputStride) : long(s.width) * 3;
   const long capacity = s.capacity >= 0 ? s.capacity : rowBytes * s.height;
@@ -30,7 +30,7 @@ DecodeRun RunDecoder(const DecodeSetup& s, const std::vector<uint8_t>* first, co
   return run;
 }
 
-uint32_t Checksum(const uint8_t* data, size_t size) {
+uint32_t checksum(const uint8_t* data, size_t size) {
   uint32_t h = 2166136261u;
   for (size_t i = 0; i < size; ++i) h = (h ^ data[i]) * 16777619u;
   return h;

@@ -32,9 +32,9 @@ struct DecodeSetup {
   int outputStride = 0;
 };
 
-DecodeRun RunDecoder(const DecodeSetup& setup, const std::vector<uint8_t>* first, const std::vector<uint8_t>* second);
+DecodeRun runDecoder(const DecodeSetup& setup, const std::vector<uint8_t>* first, const std::vector<uint8_t>* second);
 
 // FNV-1a over the written part of a frame.
-uint32_t Checksum(const uint8_t* data, size_t size);
+uint32_t checksum(const uint8_t* data, size_t size);
 
 } // namespace wavelet::test

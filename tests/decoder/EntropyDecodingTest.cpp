@@ -17,7 +17,7 @@ using namespace wavelet::test;
 
 namespace {
 
-std::vector<uint8_t> WordsToBytes(std::initializer_list<uint32_t> words) {
+std::vector<uint8_t> wordsToBytes(std::initializer_list<uint32_t> words) {
   std::vector<uint8_t> bytes;
   for (uint32_t w : words) le::appendU32(bytes, w);
   return bytes;
@@ -25,19 +25,19 @@ std::vector<uint8_t> WordsToBytes(std::initializer_list<uint32_t> words) {
 
 // Entropy-decodes one field with the portable engine and returns the (dequantised) samples of
 // one band; with quantiser 8 they are the coded values.
-std::vector<int16_t> DecodedBand(const std::vector<uint8_t>& field, int band, bool& ok) {
-  std::unique_ptr<CWaveletEngine> owned = CreateWaveletEngine(EngineKind::Portable);
+std::vector<int16_t> decodedBand(const std::vector<uint8_t>& field, int band, bool& ok) {
+  std::unique_ptr<CWaveletEngine> owned = createWaveletEngine(EngineKind::Portable);
   CWaveletEngine& engine = *owned;
   DecodeSettings settings;
   ok = engine.Init(720, 576, settings) && engine.DecodeField(field.data(), uint32_t(field.size()));
-  const SubbandDescriptor& d = engine.Geometry().bands[band];
+  const SubbandDescriptor& d = engine.geometry().bands[band];
   std::vector<int16_t> samples;
   for (int y = 0; y < d.height; ++y)
     for (int x = 0; x < d.width; ++x) samples.push_back(d.firstSample()[y * d.stride + x]);
   return samples;
 }
 
-std::vector<BandContent> EmptyBands() {
+std::vector<BandContent> emptyBands() {
   std::vector<BandContent> bands(kBandCount);
   for (BandContent& b : bands) b.type = 143;
   return bands;
@@ -46,7 +46,7 @@ std::vector<BandContent> EmptyBands() {
 } // namespace
 
 TEST(BitReader, MarkersNeedAFollowingWordThatIsNotAllOnes) {
-  const std::vector<uint8_t> bytes = WordsToBytes({0xFFFFFFFF, 0xFFFFFFFF, 0x12345678, 0xFFFFFFFF});
+  const std::vector<uint8_t> bytes = wordsToBytes({0xFFFFFFFF, 0xFFFFFFFF, 0x12345678, 0xFFFFFFFF});
   BitReader r;
   r.Start(bytes.data(), uint32_t(bytes.size()));
   EXPECT_FALSE(r.IsMarker()); // followed by 0xFFFFFFFF: data
@@ -85,7 +85,7 @@ TEST(BitReader, ReadsSpanWordsMostSignificantBitFirst) {
 }
 
 TEST(EntropyDecoding, EscapeValuesAtTheEdgesOfTheirRanges) {
-  std::vector<BandContent> bands = EmptyBands();
+  std::vector<BandContent> bands = emptyBands();
   const int band = 39; // Y lowest, decoded first among the lowest bands
   for (int type : {129, 131}) {
     bands[band].type = type;
@@ -95,45 +95,45 @@ TEST(EntropyDecoding, EscapeValuesAtTheEdgesOfTheirRanges) {
       if (type == 129) {
         const CodeTableId t = CodeTableId::ClassA;
         for (uint32_t a : {128u, 127u, 0u}) {
-          w.Symbol(t, 0);
-          w.Bits(a, 8);
+          w.symbol(t, 0);
+          w.bits(a, 8);
         }
         for (uint32_t a : {2048u, 2047u}) {
-          w.Symbol(t, 1);
-          w.Bits(a, 12);
+          w.symbol(t, 1);
+          w.bits(a, 12);
         }
         for (uint32_t a : {32768u, 32767u, 0xFFFFu}) {
-          w.Symbol(t, 128);
-          w.Bits(a, 16);
+          w.symbol(t, 128);
+          w.bits(a, 16);
         }
-        w.Symbol(t, 5);   // -123
-        w.Symbol(t, 251); // 123
-        w.Symbol(t, 4);   // run of 277 + 4095: far past the band's end
-        w.Bits(4095, 12);
+        w.symbol(t, 5);   // -123
+        w.symbol(t, 251); // 123
+        w.symbol(t, 4);   // run of 277 + 4095: far past the band's end
+        w.bits(4095, 12);
       } else {
         const CodeTableId t = CodeTableId::ClassBType131;
         for (uint32_t g : {512u, 511u, 0u, 1023u}) {
-          w.Symbol(t, 255);
-          w.Bits(g, 10);
+          w.symbol(t, 255);
+          w.bits(g, 10);
         }
         for (uint32_t e : {8192u, 8191u}) {
-          w.Symbol(t, 254);
-          w.Bits(e, 14);
+          w.symbol(t, 254);
+          w.bits(e, 14);
         }
-        w.Symbol(t, 0);   // -32
-        w.Symbol(t, 64);  // 32
-        w.Symbol(t, 239); // run of 18490 + r, modulo 65536: 18490 + 47046 = 0
-        w.Bits(47046, 16);
-        w.Symbol(t, 123); // run of 59
-        w.Symbol(t, 33);  // 1
-        w.Symbol(t, 239); // to the end
-        w.Bits(0, 16);
+        w.symbol(t, 0);   // -32
+        w.symbol(t, 64);  // 32
+        w.symbol(t, 239); // run of 18490 + r, modulo 65536: 18490 + 47046 = 0
+        w.bits(47046, 16);
+        w.symbol(t, 123); // run of 59
+        w.symbol(t, 33);  // 1
+        w.symbol(t, 239); // to the end
+        w.bits(0, 16);
       }
       return true;
     };
-    const std::vector<uint8_t> field = BuildField(0x40, bands, nullptr, write);
+    const std::vector<uint8_t> field = buildField(0x40, bands, nullptr, write);
     bool ok = false;
-    const std::vector<int16_t> s = DecodedBand(field, band, ok);
+    const std::vector<int16_t> s = decodedBand(field, band, ok);
     ASSERT_TRUE(ok);
     if (type == 129) {
       EXPECT_EQ(s[0], -251);
@@ -169,22 +169,22 @@ TEST(EntropyDecoding, EscapeValuesAtTheEdgesOfTheirRanges) {
 }
 
 TEST(EntropyDecoding, ZeroRunsCrossLineEndsAndFillFourSamplesPerShortCode) {
-  std::vector<BandContent> bands = EmptyBands();
+  std::vector<BandContent> bands = emptyBands();
   const int band = 39; // 23 x 18
   bands[band].type = 130;
   auto write = [](int b, BitWriter& w) {
     if (b != 39) return false;
-    w.Symbol(CodeTableId::ClassA, 2); // 5 + 15 = 20 zeros
-    w.Bits(15, 4);
-    w.Symbol(CodeTableId::ClassA, 200); // 72 at (line 0, column 20)
-    w.Symbol(CodeTableId::ClassA, 255); // 4 zeros: columns 21, 22 and line 1 columns 0, 1
-    w.Symbol(CodeTableId::ClassA, 100); // -28 at (1, 2)
-    for (int i = 0; i < (23 * 18 - 26) / 4; ++i) w.Symbol(CodeTableId::ClassA, 255); // the other 388
+    w.symbol(CodeTableId::ClassA, 2); // 5 + 15 = 20 zeros
+    w.bits(15, 4);
+    w.symbol(CodeTableId::ClassA, 200); // 72 at (line 0, column 20)
+    w.symbol(CodeTableId::ClassA, 255); // 4 zeros: columns 21, 22 and line 1 columns 0, 1
+    w.symbol(CodeTableId::ClassA, 100); // -28 at (1, 2)
+    for (int i = 0; i < (23 * 18 - 26) / 4; ++i) w.symbol(CodeTableId::ClassA, 255); // the other 388
     return true;
   };
-  const std::vector<uint8_t> field = BuildField(0x40, bands, nullptr, write);
+  const std::vector<uint8_t> field = buildField(0x40, bands, nullptr, write);
   bool ok = false;
-  const std::vector<int16_t> s = DecodedBand(field, band, ok);
+  const std::vector<int16_t> s = decodedBand(field, band, ok);
   ASSERT_TRUE(ok);
   EXPECT_EQ(s[20], 72);
   EXPECT_EQ(s[23 + 2], -28);
@@ -197,7 +197,7 @@ TEST(EntropyDecoding, AllOnesDataWordsBeforeAMarkerAreData) {
   // The last band ends in two 0xFFFFFFFF words: neither is a marker (the first is followed by
   // 0xFFFFFFFF, the second is the stream's last word). Earlier, a band ending on a word
   // boundary leaves its successor's marker exactly at the read position.
-  std::vector<BandContent> bands = EmptyBands();
+  std::vector<BandContent> bands = emptyBands();
   const SubbandGeometry g = buildSubbandGeometry(720, 288, 0);
   const int last = kBandOrder[41];
   const int samples = g.bands[last].width * g.bands[last].height;
@@ -213,18 +213,18 @@ TEST(EntropyDecoding, AllOnesDataWordsBeforeAMarkerAreData) {
     const int zeros = b == last ? samples - 4 : 23 * 18 - 1;
     for (int ones = 0; ones < 32; ++ones) {
       BitWriter trial = w;
-      for (int i = 0; i < ones; ++i) trial.Symbol(CodeTableId::ClassA, 252);
-      EncodeClassA(trial, BandSamples(size_t(zeros - ones), 0));
-      if (trial.Aligned()) {
+      for (int i = 0; i < ones; ++i) trial.symbol(CodeTableId::ClassA, 252);
+      encodeClassA(trial, BandSamples(size_t(zeros - ones), 0));
+      if (trial.aligned()) {
         w = trial;
         break;
       }
     }
-    EXPECT_TRUE(w.Aligned());
-    for (int i = 0; i < (b == last ? 4 : 2); ++i) w.Symbol(CodeTableId::ClassA, 251); // second one: 16 bits of padding
+    EXPECT_TRUE(w.aligned());
+    for (int i = 0; i < (b == last ? 4 : 2); ++i) w.symbol(CodeTableId::ClassA, 251); // second one: 16 bits of padding
     return true;
   };
-  const std::vector<uint8_t> field = BuildField(0x40, bands, nullptr, write);
+  const std::vector<uint8_t> field = buildField(0x40, bands, nullptr, write);
   ASSERT_EQ(field.size() % 4, 0u);
   ASSERT_EQ(field[field.size() - 1], 0xFF);
   ASSERT_EQ(field[field.size() - 5], 0xFF);
@@ -232,10 +232,10 @@ TEST(EntropyDecoding, AllOnesDataWordsBeforeAMarkerAreData) {
     ReferencePicture p;
     p.mmx = engine == EngineKind::Mmx;
     std::vector<uint8_t> expected(720 * 576 * 3 + 64, kUntouched);
-    const int width = ReferenceField(p, bands, 0, expected, 576);
+    const int width = referenceField(p, bands, 0, expected, 576);
     DecodeSetup s;
     s.engine = engine;
-    const DecodeRun run = RunDecoder(s, &field, nullptr);
+    const DecodeRun run = runDecoder(s, &field, nullptr);
     ASSERT_TRUE(run.ok()) << run.errorStage << " band " << run.errorBand;
     for (int row = 1; row < 576; row += 2)
       ASSERT_EQ(0, memcmp(&run.frame[size_t(row) * width * 3], &expected[size_t(row) * width * 3], size_t(width) * 3));
@@ -244,73 +244,73 @@ TEST(EntropyDecoding, AllOnesDataWordsBeforeAMarkerAreData) {
 
 TEST(EntropyDecoding, EmptyAndSkippedBandsStayZeroAndSkipToTheNextMarker) {
   const SubbandGeometry g = buildSubbandGeometry(720, 288, 0);
-  std::vector<BandContent> bands = RandomBands(g, 41);
+  std::vector<BandContent> bands = randomBands(g, 41);
   bands[kBandOrder[3]] = BandContent{143, 8, {}};
   // Junk words after an empty band's header are skipped up to the next marker.
   auto junkNoMarker = [&](int b, BitWriter& w) {
     if (b != kBandOrder[3]) return false;
-    w.PadWithOnes();
-    w.Word(0x12345678);
-    w.Word(0x0000FFFF);
+    w.padWithOnes();
+    w.word(0x12345678);
+    w.word(0x0000FFFF);
     return true;
   };
-  const std::vector<uint8_t> field = BuildField(0x40, bands, nullptr, junkNoMarker);
-  const std::vector<uint8_t> second = BuildField(0x41, bands);
+  const std::vector<uint8_t> field = buildField(0x40, bands, nullptr, junkNoMarker);
+  const std::vector<uint8_t> second = buildField(0x41, bands);
   for (EngineKind engine : {EngineKind::Portable, EngineKind::Mmx}) {
     for (int levels : {0, 2}) {
       ReferencePicture p;
       p.mmx = engine == EngineKind::Mmx;
       p.levels = levels;
       std::vector<uint8_t> expected(720 * 576 * 3 + 64, kUntouched);
-      const int rows = ReferenceOutputLines(p);
-      const int width = ReferenceField(p, bands, 0, expected, rows);
-      if (levels == 0) ReferenceField(p, bands, 1, expected, rows);
+      const int rows = referenceOutputLines(p);
+      const int width = referenceField(p, bands, 0, expected, rows);
+      if (levels == 0) referenceField(p, bands, 1, expected, rows);
       DecodeSetup s;
       s.engine = engine;
       s.levels = levels;
-      const DecodeRun run = RunDecoder(s, &field, levels == 0 ? &second : nullptr);
+      const DecodeRun run = runDecoder(s, &field, levels == 0 ? &second : nullptr);
       ASSERT_TRUE(run.ok());
       ASSERT_EQ(0, memcmp(run.frame.data(), expected.data(), size_t(width) * rows * 3));
     }
   }
   // With levels 2 the level-0 and level-1 bands are never decoded: garbage in them is harmless.
-  std::vector<uint8_t> damaged = BuildField(0x40, bands, nullptr, [](int b, BitWriter& w) {
+  std::vector<uint8_t> damaged = buildField(0x40, bands, nullptr, [](int b, BitWriter& w) {
     if (levelOfSlot(slotOfBand(b)) >= 2) return false;
-    w.PadWithOnes();
-    w.Word(0xFFFFFFFF); // followed by a marker: data, never read
+    w.padWithOnes();
+    w.word(0xFFFFFFFF); // followed by a marker: data, never read
     return true;
   });
   DecodeSetup s;
   s.levels = 2;
-  EXPECT_TRUE(RunDecoder(s, &damaged, nullptr).ok());
+  EXPECT_TRUE(runDecoder(s, &damaged, nullptr).ok());
   s.levels = 0;
-  EXPECT_FALSE(RunDecoder(s, &damaged, nullptr).ok());
+  EXPECT_FALSE(runDecoder(s, &damaged, nullptr).ok());
 }
 
 TEST(EntropyDecoding, SkippedLevelsIgnoreTheSecondField) {
   const SubbandGeometry g = buildSubbandGeometry(720, 288, 0);
-  const std::vector<uint8_t> field = BuildField(0x40, RandomBands(g, 51));
+  const std::vector<uint8_t> field = buildField(0x40, randomBands(g, 51));
   const std::vector<uint8_t> garbage(100, 0x00);
   DecodeSetup s;
   s.levels = 1;
-  const DecodeRun run = RunDecoder(s, &field, &garbage);
+  const DecodeRun run = runDecoder(s, &field, &garbage);
   ASSERT_TRUE(run.ok());
   EXPECT_EQ(run.outHeight, 288);
   s.levels = 0;
-  EXPECT_EQ(RunDecoder(s, &field, &garbage).result, DEC_BAD_HEADER);
+  EXPECT_EQ(runDecoder(s, &field, &garbage).result, DEC_BAD_HEADER);
 }
 
 TEST(DecoderRegion, RegionsOutsideThePictureBecomeTheWholePicture) {
   const SubbandGeometry g = buildSubbandGeometry(720, 288, 0);
-  const std::vector<uint8_t> first = BuildField(0x40, RandomBands(g, 61));
-  const std::vector<uint8_t> second = BuildField(0x41, RandomBands(g, 62));
+  const std::vector<uint8_t> first = buildField(0x40, randomBands(g, 61));
+  const std::vector<uint8_t> second = buildField(0x41, randomBands(g, 62));
   DecodeSetup s;
-  const DecodeRun whole = RunDecoder(s, &first, &second);
+  const DecodeRun whole = runDecoder(s, &first, &second);
   ASSERT_TRUE(whole.ok());
   for (auto [start, end] : {std::pair{0, 800}, std::pair{10, 730}, std::pair{-8, 600}, std::pair{500, 400}}) {
     s.colStart = start;
     s.colEnd = end;
-    const DecodeRun run = RunDecoder(s, &first, &second);
+    const DecodeRun run = runDecoder(s, &first, &second);
     ASSERT_TRUE(run.ok());
     EXPECT_EQ(run.region.colStart, 0);
     EXPECT_EQ(run.region.colEnd, 720);
@@ -320,7 +320,7 @@ TEST(DecoderRegion, RegionsOutsideThePictureBecomeTheWholePicture) {
   // A region inside the picture stays and crops the columns.
   s.colStart = 100;
   s.colEnd = 500;
-  const DecodeRun cropped = RunDecoder(s, &first, &second);
+  const DecodeRun cropped = runDecoder(s, &first, &second);
   ASSERT_TRUE(cropped.ok());
   EXPECT_EQ(cropped.outWidth, 400);
   for (int row = 0; row < 576; ++row)
@@ -332,33 +332,33 @@ TEST(PictureSplit, SecondFieldStartsPastTheGapAndLengthsAreChecked) {
   payload[0] = 10;
   payload[1] = payload[2] = payload[3] = 0;
   FieldStreams f;
-  ASSERT_TRUE(SplitPicturePayload(payload.data(), uint32_t(payload.size()), f));
+  ASSERT_TRUE(splitPicturePayload(payload.data(), uint32_t(payload.size()), f));
   EXPECT_EQ(f.firstData, payload.data() + 4);
   EXPECT_EQ(f.firstLength, 10);
   EXPECT_EQ(f.secondData, nullptr);
   payload.push_back(0x77); // one byte more: a second field of one byte
-  ASSERT_TRUE(SplitPicturePayload(payload.data(), uint32_t(payload.size()), f));
+  ASSERT_TRUE(splitPicturePayload(payload.data(), uint32_t(payload.size()), f));
   ASSERT_NE(f.secondData, nullptr);
   EXPECT_EQ(f.secondLength, 1);
   EXPECT_EQ(*f.secondData, 0x77);
   // A first field right up to the end is fine; one byte more is not.
   payload[0] = uint8_t(payload.size() - 4);
   payload[1] = uint8_t((payload.size() - 4) >> 8);
-  EXPECT_TRUE(SplitPicturePayload(payload.data(), uint32_t(payload.size()), f));
+  EXPECT_TRUE(splitPicturePayload(payload.data(), uint32_t(payload.size()), f));
   EXPECT_EQ(f.secondData, nullptr);
   payload[0] = uint8_t(payload.size() - 3);
-  EXPECT_FALSE(SplitPicturePayload(payload.data(), uint32_t(payload.size()), f));
+  EXPECT_FALSE(splitPicturePayload(payload.data(), uint32_t(payload.size()), f));
   payload[3] = 0xFF; // a huge length word
-  EXPECT_FALSE(SplitPicturePayload(payload.data(), uint32_t(payload.size()), f));
-  EXPECT_FALSE(SplitPicturePayload(payload.data(), 3, f));
-  EXPECT_FALSE(SplitPicturePayload(nullptr, 100, f));
+  EXPECT_FALSE(splitPicturePayload(payload.data(), uint32_t(payload.size()), f));
+  EXPECT_FALSE(splitPicturePayload(payload.data(), 3, f));
+  EXPECT_FALSE(splitPicturePayload(nullptr, 100, f));
 }
 
 TEST(EntropyDecoding, MatchesANaiveReaderOnIntactAndDamagedStreams) {
   // Every kind of damage a stream may suffer, at random places: the fast reader must agree
   // with the bit-at-a-time model on the result, the error record and every decoded sample.
   // The four-lane engine keeps values as coded until the transform.
-  std::unique_ptr<CWaveletEngine> owned = CreateWaveletEngine(EngineKind::Mmx);
+  std::unique_ptr<CWaveletEngine> owned = createWaveletEngine(EngineKind::Mmx);
   CWaveletEngine& engine = *owned;
   DecodeSettings settings;
   std::mt19937 rng(77);
@@ -366,10 +366,10 @@ TEST(EntropyDecoding, MatchesANaiveReaderOnIntactAndDamagedStreams) {
   for (int variant = 0; variant < 240; ++variant) {
     settings.levels = variant % 7 == 6 ? 2 : 0;
     ASSERT_TRUE(engine.Init(200, 288, settings));
-    const SubbandGeometry& g = engine.Geometry();
-    std::vector<BandContent> bands = RandomBands(g, uint32_t(variant / 8), variant % 3 == 0 ? 400 : 40);
+    const SubbandGeometry& g = engine.geometry();
+    std::vector<BandContent> bands = randomBands(g, uint32_t(variant / 8), variant % 3 == 0 ? 400 : 40);
     if (variant % 5 == 0) bands[kBandOrder[3]].type = 143;
-    std::vector<uint8_t> field = BuildField(0x40 + variant % 2, bands);
+    std::vector<uint8_t> field = buildField(0x40 + variant % 2, bands);
     const size_t words = field.size() / 4;
     auto at = [&](size_t lo) { return std::uniform_int_distribution<size_t>(lo, words - 1)(rng); };
     auto setWord = [&](size_t w, uint32_t v) { le::writeU32(field.data() + 4 * w, v); };
@@ -402,15 +402,15 @@ TEST(EntropyDecoding, MatchesANaiveReaderOnIntactAndDamagedStreams) {
       field.resize(std::min(field.size(), size_t(4 * (6 + rng() % 200))));
       break;
     }
-    const ReferenceFieldResult want = ReferenceDecodeField(field.data(), uint32_t(field.size()), g, settings.levels);
+    const ReferenceFieldResult want = referenceDecodeField(field.data(), uint32_t(field.size()), g, settings.levels);
     const bool ok = engine.DecodeField(field.data(), uint32_t(field.size()));
     ASSERT_EQ(ok, want.ok) << "variant " << variant;
     if (!ok) {
       ++failures;
-      EXPECT_EQ(engine.Result(), want.result) << "variant " << variant;
-      EXPECT_EQ(engine.Error().stage, want.stage) << "variant " << variant;
-      EXPECT_EQ(engine.Error().band, want.band) << "variant " << variant;
-      EXPECT_EQ(engine.Error().offset, want.offset) << "variant " << variant;
+      EXPECT_EQ(engine.result(), want.result) << "variant " << variant;
+      EXPECT_EQ(engine.error().stage, want.stage) << "variant " << variant;
+      EXPECT_EQ(engine.error().band, want.band) << "variant " << variant;
+      EXPECT_EQ(engine.error().offset, want.offset) << "variant " << variant;
       continue;
     }
     for (const SubbandDescriptor& d : g.bands) {

@@ -20,7 +20,7 @@ struct ReferenceFieldResult {
 };
 
 // Decodes a field into planes laid out as `geometry` says (plane pointers are ignored).
-ReferenceFieldResult ReferenceDecodeField(const uint8_t* data, uint32_t length, const SubbandGeometry& geometry,
+ReferenceFieldResult referenceDecodeField(const uint8_t* data, uint32_t length, const SubbandGeometry& geometry,
                                           int levels);
 
 } // namespace wavelet::test

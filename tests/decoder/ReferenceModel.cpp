@@ -15,11 +15,11 @@ struct Grid {
   int16_t& at(int x, int y) { return v[size_t(y) * w + x]; }
 };
 
-int16_t P(int v, int k) { return int16_t((v * k) >> 16); }
-int16_t W(int v) { return int16_t(v); }
+int16_t mulHigh(int v, int k) { return int16_t((v * k) >> 16); }
+int16_t wrap(int v) { return int16_t(v); }
 
 // One-dimensional synthesis of low samples followed by high samples.
-std::vector<int16_t> Synthesise(const std::vector<int16_t>& low, const std::vector<int16_t>& high, bool mmx) {
+std::vector<int16_t> synthesise(const std::vector<int16_t>& low, const std::vector<int16_t>& high, bool mmx) {
   const int n = int(low.size() + high.size());
   std::vector<int16_t> x(n);
   for (int i = 0; i < n; ++i) x[i] = i % 2 == 0 ? low[i / 2] : high[i / 2];
@@ -40,18 +40,19 @@ std::vector<int16_t> Synthesise(const std::vector<int16_t>& low, const std::vect
     } else {
       int sum;
       if (m % 2 == 0)
-        sum = P(e(m), 18270) - P(W(e(m - 1) + e(m + 1)), 8745) + P(W(e(m - 2) + e(m + 2)), -942) -
-              P(W(e(m - 3) + e(m + 3)), -552);
+        sum = mulHigh(e(m), 18270) - mulHigh(wrap(e(m - 1) + e(m + 1)), 8745) +
+              mulHigh(wrap(e(m - 2) + e(m + 2)), -942) - mulHigh(wrap(e(m - 3) + e(m + 3)), -552);
       else
-        sum = P(e(m), 19757) + P(W(e(m - 1) + e(m + 1)), 9687) + P(W(e(m - 2) + e(m + 2)), -2562) +
-              P(W(e(m - 3) + e(m + 3)), -1494) + P(W(e(m - 4) + e(m + 4)), 877);
-      y[m] = W(W(sum) * 4);
+        sum = mulHigh(e(m), 19757) + mulHigh(wrap(e(m - 1) + e(m + 1)), 9687) +
+              mulHigh(wrap(e(m - 2) + e(m + 2)), -2562) + mulHigh(wrap(e(m - 3) + e(m + 3)), -1494) +
+              mulHigh(wrap(e(m - 4) + e(m + 4)), 877);
+      y[m] = wrap(wrap(sum) * 4);
     }
   }
   return y;
 }
 
-Grid BandGrid(const SubbandDescriptor& d, const BandContent& content, int levels, bool mmx) {
+Grid bandGrid(const SubbandDescriptor& d, const BandContent& content, int levels, bool mmx) {
   Grid g(d.width, d.height);
   if (d.level < levels || content.type == 143) return g;
   for (int i = 0; i < d.width * d.height; ++i) {
@@ -68,74 +69,74 @@ Grid BandGrid(const SubbandDescriptor& d, const BandContent& content, int levels
 }
 
 // Rows of [left | right] synthesised horizontally.
-Grid HorizontalWith(Grid& left, Grid& right, bool mmx) {
+Grid horizontalWith(Grid& left, Grid& right, bool mmx) {
   Grid out(left.w + right.w, left.h);
   for (int y = 0; y < left.h; ++y) {
     std::vector<int16_t> low(left.w), high(right.w);
     for (int x = 0; x < left.w; ++x) low[x] = left.at(x, y);
     for (int x = 0; x < right.w; ++x) high[x] = right.at(x, y);
-    const std::vector<int16_t> r = Synthesise(low, high, mmx);
+    const std::vector<int16_t> r = synthesise(low, high, mmx);
     for (int x = 0; x < out.w; ++x) out.at(x, y) = r[x];
   }
   return out;
 }
 
 // Columns of [top ; bottom] synthesised vertically.
-Grid VerticalWith(Grid& top, Grid& bottom, bool mmx) {
+Grid verticalWith(Grid& top, Grid& bottom, bool mmx) {
   Grid out(top.w, top.h + bottom.h);
   for (int x = 0; x < top.w; ++x) {
     std::vector<int16_t> low(top.h), high(bottom.h);
     for (int y = 0; y < top.h; ++y) low[y] = top.at(x, y);
     for (int y = 0; y < bottom.h; ++y) high[y] = bottom.at(x, y);
-    const std::vector<int16_t> r = Synthesise(low, high, mmx);
+    const std::vector<int16_t> r = synthesise(low, high, mmx);
     for (int y = 0; y < out.h; ++y) out.at(x, y) = r[y];
   }
   return out;
 }
 
-Grid ReconstructComponent(const SubbandGeometry& g, const std::vector<BandContent>& bands, int c, int levels,
+Grid reconstructComponent(const SubbandGeometry& g, const std::vector<BandContent>& bands, int c, int levels,
                           bool mmx) {
-  auto grid = [&](int slot) { return BandGrid(g.bands[bandIndex(slot, c)], bands[bandIndex(slot, c)], levels, mmx); };
+  auto grid = [&](int slot) { return bandGrid(g.bands[bandIndex(slot, c)], bands[bandIndex(slot, c)], levels, mmx); };
   Grid low = grid(13);
   for (int k = 4; k >= std::max(levels, 1); --k) {
     Grid hl = grid(slotOf(BandKind::HighColumns, k));
     Grid lh = grid(slotOf(BandKind::HighLines, k));
     Grid hh = grid(slotOf(BandKind::HighBoth, k));
     if (!mmx) {
-      Grid left = VerticalWith(low, lh, false);
-      Grid right = VerticalWith(hl, hh, false);
-      low = HorizontalWith(left, right, false);
+      Grid left = verticalWith(low, lh, false);
+      Grid right = verticalWith(hl, hh, false);
+      low = horizontalWith(left, right, false);
     } else {
-      Grid top = HorizontalWith(low, hl, true);
-      Grid bottom = HorizontalWith(lh, hh, true);
-      low = VerticalWith(top, bottom, true);
+      Grid top = horizontalWith(low, hl, true);
+      Grid bottom = horizontalWith(lh, hh, true);
+      low = verticalWith(top, bottom, true);
     }
   }
   if (levels == 0) {
     Grid level0 = grid(0);
-    low = HorizontalWith(low, level0, mmx);
+    low = horizontalWith(low, level0, mmx);
   }
   return low;
 }
 
-uint8_t PortableByte(float v) { return uint8_t(std::clamp(int(v), 1, 254)); }
+uint8_t portableByte(float v) { return uint8_t(std::clamp(int(v), 1, 254)); }
 
-int16_t Sat(int v) { return int16_t(std::clamp(v, -32768, 32767)); }
+int16_t saturate(int v) { return int16_t(std::clamp(v, -32768, 32767)); }
 
 } // namespace
 
-int ReferenceOutputLines(const ReferencePicture& p) {
+int referenceOutputLines(const ReferencePicture& p) {
   const int fieldLines = p.twoFields ? p.height / 2 : p.height;
   return (fieldLines * (p.twoFields ? 2 : 1)) >> p.levels;
 }
 
-int ReferenceField(const ReferencePicture& p, const std::vector<BandContent>& bands, int parity,
+int referenceField(const ReferencePicture& p, const std::vector<BandContent>& bands, int parity,
                    std::vector<uint8_t>& frame, int frameRows) {
   const int fieldLines = p.twoFields ? p.height / 2 : p.height;
   const SubbandGeometry g = buildSubbandGeometry(p.width, fieldLines, p.levels);
-  Grid planes[3] = {ReconstructComponent(g, bands, 0, p.levels, p.mmx),
-                    ReconstructComponent(g, bands, 1, p.levels, p.mmx),
-                    ReconstructComponent(g, bands, 2, p.levels, p.mmx)};
+  Grid planes[3] = {reconstructComponent(g, bands, 0, p.levels, p.mmx),
+                    reconstructComponent(g, bands, 1, p.levels, p.mmx),
+                    reconstructComponent(g, bands, 2, p.levels, p.mmx)};
   const bool standard625 =
       p.height == 576 || p.height == 288 || p.height == 144 || p.height == 72 || p.height == 36 || p.height == 18;
   const int s = 1 << p.levels;
@@ -162,15 +163,15 @@ int ReferenceField(const ReferencePicture& p, const std::vector<BandContent>& ba
       const int v = planes[2].at(c0 / 2 + px / 2, i);
       if (!p.mmx) {
         const float Y = kY * float(y + 3584);
-        out[3 * px + 0] = PortableByte(Y + kCbB * float(u));
-        out[3 * px + 1] = PortableByte(Y + (kCrG * float(v) + kCbG * float(u)));
-        out[3 * px + 2] = PortableByte(Y + kCrR * float(v));
+        out[3 * px + 0] = portableByte(Y + kCbB * float(u));
+        out[3 * px + 1] = portableByte(Y + (kCrG * float(v) + kCbG * float(u)));
+        out[3 * px + 2] = portableByte(Y + kCrR * float(v));
       } else {
-        const int yt = P(Sat(y + 7168), 1191);
-        const int bt = P(u, 2066), gt = Sat(P(u, -400) + P(v, -832)), rt = P(v, 1634);
-        out[3 * px + 0] = uint8_t(std::clamp<int>(Sat(yt + bt), 0, 255));
-        out[3 * px + 1] = uint8_t(std::clamp<int>(Sat(yt + gt), 0, 255));
-        out[3 * px + 2] = uint8_t(std::clamp<int>(Sat(yt + rt), 0, 255));
+        const int yt = mulHigh(saturate(y + 7168), 1191);
+        const int bt = mulHigh(u, 2066), gt = saturate(mulHigh(u, -400) + mulHigh(v, -832)), rt = mulHigh(v, 1634);
+        out[3 * px + 0] = uint8_t(std::clamp<int>(saturate(yt + bt), 0, 255));
+        out[3 * px + 1] = uint8_t(std::clamp<int>(saturate(yt + gt), 0, 255));
+        out[3 * px + 2] = uint8_t(std::clamp<int>(saturate(yt + rt), 0, 255));
       }
     }
   }

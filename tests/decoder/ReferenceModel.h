@@ -22,10 +22,10 @@ struct ReferencePicture {
 
 // Decodes one field given by its band contents into `frame` (rows of `rowBytes`, bottom-up,
 // `frameRows` rows), as the decoder places it; returns the pixels per line.
-int ReferenceField(const ReferencePicture& picture, const std::vector<BandContent>& bands, int parity,
+int referenceField(const ReferencePicture& picture, const std::vector<BandContent>& bands, int parity,
                    std::vector<uint8_t>& frame, int frameRows);
 
 // Output lines and the 625-line flag as the decoder derives them.
-int ReferenceOutputLines(const ReferencePicture& picture);
+int referenceOutputLines(const ReferencePicture& picture);
 
 } // namespace wavelet::test

@@ -15,14 +15,14 @@ using namespace wavelet::mmx;
 
 namespace {
 
-std::vector<const Kernels*> SimdKernels() {
+std::vector<const Kernels*> simdKernels() {
   std::vector<const Kernels*> kernels;
-  if (ResolveSimdLevel(SimdLevel::Sse2) == SimdLevel::Sse2) kernels.push_back(Sse2Kernels());
-  if (ResolveSimdLevel(SimdLevel::Avx2) == SimdLevel::Avx2) kernels.push_back(Avx2Kernels());
+  if (resolveSimdLevel(SimdLevel::Sse2) == SimdLevel::Sse2) kernels.push_back(sse2Kernels());
+  if (resolveSimdLevel(SimdLevel::Avx2) == SimdLevel::Avx2) kernels.push_back(avx2Kernels());
   return kernels;
 }
 
-int16_t RandomSample(std::mt19937& rng, bool extreme) {
+int16_t randomSample(std::mt19937& rng, bool extreme) {
   if (extreme) return int16_t(std::uniform_int_distribution<int>(-32768, 32767)(rng));
   return int16_t(std::uniform_int_distribution<int>(-3000, 3000)(rng));
 }
@@ -30,16 +30,16 @@ int16_t RandomSample(std::mt19937& rng, bool extreme) {
 // Every kernel set's line and column kernels against its scalar definition, for every length
 // and lane count that exercises their blocks and tails.
 template <typename KernelSet>
-void ExpectKernelsMatch(const KernelSet& scalar, const std::vector<const KernelSet*>& simd, uint32_t seed) {
+void expectKernelsMatch(const KernelSet& scalar, const std::vector<const KernelSet*>& simd, uint32_t seed) {
   std::mt19937 rng(seed);
   constexpr int kLaneStride = 32;
   for (bool extreme : {false, true})
     for (int n = 5; n <= 80; ++n) {
       std::vector<int16_t> line(size_t(n) + 40);
-      for (int16_t& v : line) v = RandomSample(rng, extreme);
+      for (int16_t& v : line) v = randomSample(rng, extreme);
       std::vector<int16_t> scratch(size_t(n) + 16);
       int16_t *low = nullptr, *high = nullptr;
-      ExtendLine(line.data(), 3, line.data() + (n + 1) / 2, -7, n, scratch.data(), low, high);
+      extendLine(line.data(), 3, line.data() + (n + 1) / 2, -7, n, scratch.data(), low, high);
       std::vector<int16_t> expected(static_cast<size_t>(n));
       scalar.line(low, high, n, expected.data());
       for (const KernelSet* k : simd) {
@@ -51,9 +51,9 @@ void ExpectKernelsMatch(const KernelSet& scalar, const std::vector<const KernelS
       for (int lanes : {1, 4, 8, 13, 16, 31, 32}) {
         const long planeStride = 40;
         std::vector<int16_t> plane(size_t(n) * planeStride);
-        for (int16_t& v : plane) v = RandomSample(rng, extreme);
+        for (int16_t& v : plane) v = randomSample(rng, extreme);
         std::vector<int16_t> columnScratch(size_t(n + 8) * kLaneStride);
-        ExtendColumns(plane.data(), plane.data() + ((n + 1) / 2) * planeStride, planeStride, n, lanes, kLaneStride,
+        extendColumns(plane.data(), plane.data() + ((n + 1) / 2) * planeStride, planeStride, n, lanes, kLaneStride,
                       columnScratch.data(), low, high);
         std::vector<int16_t> want(plane.size(), 0);
         scalar.columns(low, high, n, lanes, kLaneStride, want.data(), planeStride);
@@ -71,35 +71,35 @@ void ExpectKernelsMatch(const KernelSet& scalar, const std::vector<const KernelS
 #if defined(__wasm_simd128__)
 // WebAssembly SIMD carries the SSE2 kernels: without them the page would decode on the scalar
 // ones, and the comparisons below would be skipped unnoticed.
-TEST(MmxKernels, WebAssemblyRunsTheSse2Kernels) { EXPECT_EQ(ResolveSimdLevel(SimdLevel::Automatic), SimdLevel::Sse2); }
+TEST(MmxKernels, WebAssemblyRunsTheSse2Kernels) { EXPECT_EQ(resolveSimdLevel(SimdLevel::Automatic), SimdLevel::Sse2); }
 #endif
 
 TEST(MmxKernels, LineAndColumnKernelsMatchTheScalarModel) {
-  const std::vector<const Kernels*> simd = SimdKernels();
+  const std::vector<const Kernels*> simd = simdKernels();
   if (simd.empty()) GTEST_SKIP() << "no SIMD on this processor";
-  ExpectKernelsMatch(ScalarKernels(), simd, 5);
+  expectKernelsMatch(scalarKernels(), simd, 5);
 }
 
 TEST(PortableKernels, LineAndColumnKernelsMatchTheScalarDefinition) {
-  if (portable::Sse2Kernels() == nullptr) GTEST_SKIP() << "no SIMD in this build";
-  ExpectKernelsMatch(portable::ScalarKernels(), {portable::Sse2Kernels()}, 6);
+  if (portable::sse2Kernels() == nullptr) GTEST_SKIP() << "no SIMD in this build";
+  expectKernelsMatch(portable::scalarKernels(), {portable::sse2Kernels()}, 6);
 }
 
 TEST(MmxKernels, ColourConversionMatchesTheScalarModelIncludingSaturation) {
-  const std::vector<const Kernels*> simd = SimdKernels();
+  const std::vector<const Kernels*> simd = simdKernels();
   if (simd.empty()) GTEST_SKIP() << "no SIMD on this processor";
   std::mt19937 rng(9);
   for (bool extreme : {false, true}) {
     std::vector<int16_t> y(8 * 40), u(4 * 40), v(4 * 40);
-    for (int16_t& s : y) s = RandomSample(rng, extreme);
-    for (int16_t& s : u) s = RandomSample(rng, extreme);
-    for (int16_t& s : v) s = RandomSample(rng, extreme);
+    for (int16_t& s : y) s = randomSample(rng, extreme);
+    for (int16_t& s : u) s = randomSample(rng, extreme);
+    for (int16_t& s : v) s = randomSample(rng, extreme);
     y[0] = 32767; // saturating luminance offset
     y[1] = -32768;
     for (int16_t offset : {int16_t(0), int16_t(-300), int16_t(32000)})
       for (int groups : {1, 3, 40}) { // wider kernels handle an odd last group on their own
         std::vector<uint8_t> expected(24 * 40, 0xCD);
-        ConvertScalar(y.data(), u.data(), v.data(), groups, offset, int16_t(-offset), offset, expected.data());
+        convertScalar(y.data(), u.data(), v.data(), groups, offset, int16_t(-offset), offset, expected.data());
         for (const Kernels* k : simd) {
           std::vector<uint8_t> actual(24 * 40, 0xCD);
           k->convert(y.data(), u.data(), v.data(), groups, offset, int16_t(-offset), offset, actual.data());
@@ -112,9 +112,9 @@ TEST(MmxKernels, ColourConversionMatchesTheScalarModelIncludingSaturation) {
   const int16_t grey[8] = {};
   const int16_t zero[4] = {};
   uint8_t out[24];
-  ConvertScalar(black, zero, zero, 1, 0, 0, 0, out);
+  convertScalar(black, zero, zero, 1, 0, 0, 0, out);
   EXPECT_EQ(out[0], 0);
-  ConvertScalar(grey, zero, zero, 1, 0, 0, 0, out);
+  convertScalar(grey, zero, zero, 1, 0, 0, 0, out);
   EXPECT_EQ(out[0], 130); // floor(7168 * 1191 / 65536)
 }
 
@@ -124,18 +124,18 @@ TEST(PortableColour, FastPathMatchesTheScalarDefinition) {
     for (int pairs : {1, 3, 4, 5, 8, 31, 348}) {
       std::vector<int16_t> y(2 * static_cast<size_t>(pairs)), u(static_cast<size_t>(pairs)),
           v(static_cast<size_t>(pairs));
-      for (int16_t& s : y) s = RandomSample(rng, extreme);
-      for (int16_t& s : u) s = RandomSample(rng, extreme);
-      for (int16_t& s : v) s = RandomSample(rng, extreme);
+      for (int16_t& s : y) s = randomSample(rng, extreme);
+      for (int16_t& s : u) s = randomSample(rng, extreme);
+      for (int16_t& s : v) s = randomSample(rng, extreme);
       y[0] = -3584; // studio black: 0 before clamping
       std::vector<uint8_t> expected(size_t(6 * pairs)), actual(size_t(6 * pairs));
-      PortableConvertPairsScalar(y.data(), u.data(), v.data(), pairs, expected.data());
-      PortableConvertPairs(y.data(), u.data(), v.data(), pairs, actual.data());
+      portableConvertPairsScalar(y.data(), u.data(), v.data(), pairs, expected.data());
+      portableConvertPairs(y.data(), u.data(), v.data(), pairs, actual.data());
       ASSERT_EQ(actual, expected) << pairs << " pairs";
     }
   const int16_t grey[2] = {0, 0};
   const int16_t zero[1] = {0};
   uint8_t out[6];
-  PortableConvertPairs(grey, zero, zero, 1, out);
+  portableConvertPairs(grey, zero, zero, 1, out);
   EXPECT_EQ(out[0], 130); // 0.036375 * 3584 = 130.368
 }

@@ -14,15 +14,15 @@ namespace wavelet::test {
 
 class BitWriter {
 public:
-  void Bits(uint32_t value, int count); // count 1..32, most significant first
-  void Symbol(CodeTableId table, int symbol);
+  void bits(uint32_t value, int count); // count 1..32, most significant first
+  void symbol(CodeTableId table, int symbol);
   // Pads the current word with 1 bits.
-  void PadWithOnes();
-  void Word(uint32_t word); // a whole word (the writer must be on a word boundary)
-  void Marker() { Word(0xFFFFFFFFu); }
-  bool Aligned() const { return count_ == 0; }
-  std::vector<uint8_t> Bytes() const; // whole words only (pads first)
-  size_t WordCount() const { return words_.size(); }
+  void padWithOnes();
+  void word(uint32_t word); // a whole word (the writer must be on a word boundary)
+  void marker() { word(0xFFFFFFFFu); }
+  bool aligned() const { return count_ == 0; }
+  std::vector<uint8_t> bytes() const; // whole words only (pads first)
+  size_t wordCount() const { return words_.size(); }
 
 private:
   std::vector<uint32_t> words_;
@@ -34,9 +34,9 @@ private:
 using BandSamples = std::vector<int16_t>;
 
 // Encodes samples with class A (table 1): values of any 16-bit size, runs of zeros.
-void EncodeClassA(BitWriter& w, const BandSamples& samples);
+void encodeClassA(BitWriter& w, const BandSamples& samples);
 // Encodes samples with class B (table 2 or 3): values within -8736..8736, runs of zeros.
-void EncodeClassB(BitWriter& w, CodeTableId table, const BandSamples& samples);
+void encodeClassB(BitWriter& w, CodeTableId table, const BandSamples& samples);
 
 struct BandContent {
   int type = 129; // 129..132, or 143 for an empty band
@@ -44,7 +44,7 @@ struct BandContent {
   BandSamples samples; // width * height values (ignored for an empty band)
 };
 
-// Where BuildField put things: word index of each band record's first word (its marker, or
+// Where buildField put things: word index of each band record's first word (its marker, or
 // for the first band its header word), by stream position 0..41.
 struct FieldLayout {
   std::vector<size_t> recordStart;
@@ -55,10 +55,10 @@ struct FieldLayout {
 using CustomBandWriter = std::function<bool(int band, BitWriter& writer)>;
 
 // A whole field: header, then the 42 bands in stream order (bands indexed by band number).
-std::vector<uint8_t> BuildField(int parityByte, const std::vector<BandContent>& bands, FieldLayout* layout = nullptr,
+std::vector<uint8_t> buildField(int parityByte, const std::vector<BandContent>& bands, FieldLayout* layout = nullptr,
                                 const CustomBandWriter& custom = {});
 
 // Random but natural-ish band content for a geometry (seeded, deterministic).
-std::vector<BandContent> RandomBands(const SubbandGeometry& geometry, uint32_t seed, int maxDetail = 40);
+std::vector<BandContent> randomBands(const SubbandGeometry& geometry, uint32_t seed, int maxDetail = 40);
 
 } // namespace wavelet::test

@@ -98,7 +98,7 @@ struct Size {
 };
 Size levelSize(const PictureRecord& record, int level) {
   std::vector<std::uint8_t> frame(presentation::kFrameBytes);
-  auto engine = wavelet::CreateWaveletEngine();
+  auto engine = wavelet::createWaveletEngine();
   presentation::SizeTable sizes;
   presentation::DecodeRequest request;
   request.columnLimit = sizes.columnLimit[level];
@@ -149,7 +149,7 @@ TEST_F(MediaRendering, SizesComeFromTheDecoderLevelsThenScaling) {
 TEST_F(MediaRendering, MatchesTheViewersDecodeAndOverlay) {
   // The viewer's own decode, full size, no overlay.
   std::vector<std::uint8_t> native(presentation::kFrameBytes);
-  auto engine = wavelet::CreateWaveletEngine();
+  auto engine = wavelet::createWaveletEngine();
   presentation::DecodeRequest request;
   const presentation::DecodeOutcome outcome =
       presentation::decodePicture(record, request, *engine, native.data(), native.size());

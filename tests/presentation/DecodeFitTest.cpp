@@ -5,7 +5,7 @@
 #include "decoder/WaveletDecoder.h"
 #include "presentation/EmbeddedViewer.h"
 #include "presentation/FrameLayout.h"
-#include "recorder/server/PictureEncoder.h"
+#include "recorder/server/PayloadEncoder.h"
 #include "recorder/sources/TestPattern.h"
 #include "tests/presentation/ReferencePicture.h"
 #include "tests/presentation/ViewerHarness.h"
@@ -123,12 +123,12 @@ TEST(DecodeFit, QuarterSizeStaysWithinOneDecibelOfTheFullDecode) {
   // source pixels each window pixel stands for.
   wavelet::FieldStreams fields;
   ASSERT_TRUE(
-      wavelet::SplitPicturePayload(testPatternPicture().data(), std::uint32_t(testPatternPicture().size()), fields));
+      wavelet::splitPicturePayload(testPatternPicture().data(), std::uint32_t(testPatternPicture().size()), fields));
   std::vector<std::uint8_t> decoded(720 * 576 * 3);
   wavelet::CWaveletDecoder decoder(720, 576);
   wavelet::DecodeSettings settings;
   settings.region.colEnd = 696;
-  settings.SetFields(fields);
+  settings.setFields(fields);
   settings.output = decoded.data();
   settings.outputSize = decoded.size();
   const wavelet::DecodeReport report = decoder.Decode(settings);

@@ -67,7 +67,7 @@ TEST(EmbeddedViewer, WindowDestroyedAfterDetachGetsNothingAndTheNextOneHearsTheR
   ASSERT_TRUE(embed::startViewer(viewer));
 
   // A picture is taken and offered on the first window.
-  PictureRecord& slot = CViewerTestAccess::connection(*viewer).windowSlot[0];
+  PictureRecord& slot = ViewerTestAccess::connection(*viewer).windowSlot[0];
   const std::vector<std::uint8_t> payload = testsupport::encodedTestPicture(0);
   slot.reserve(std::int32_t(payload.size()));
   std::memcpy(slot.data, payload.data(), payload.size());

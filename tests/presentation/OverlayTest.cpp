@@ -13,7 +13,7 @@
 namespace {
 
 // Draws the overlay of `record` into a grey frame of the given width (guard bytes after it).
-std::vector<std::uint8_t> overlayFrame(COverlay& overlay, const PictureRecord& record, int width, int height) {
+std::vector<std::uint8_t> overlayFrame(Overlay& overlay, const PictureRecord& record, int width, int height) {
   const std::size_t bytes = std::size_t(presentation::frameStride(width)) * height;
   std::vector<std::uint8_t> frame(bytes + 64, 0x5A);
   overlay.setDestination(width, height, frame.data());
@@ -31,7 +31,7 @@ paint::SoftwareCanvas asCanvas(const std::uint8_t* bits, int width, int height) 
 TEST(Overlay, LabelsFollowTheLanguage) {
   for (int language : {CLanguageTable::kGerman, CLanguageTable::kEnglish}) {
     CLanguageTable table(language);
-    COverlay overlay;
+    Overlay overlay;
     ASSERT_TRUE(overlay.initOverlay(&table));
     EXPECT_STREQ(table.lookup("picture"), language == CLanguageTable::kGerman ? "Bild" : "Frame");
     EXPECT_STREQ(overlay.stats().header(), ""); // the statistics start empty
@@ -42,7 +42,7 @@ TEST(Overlay, LabelsFollowTheLanguage) {
     EXPECT_EQ(overlay.row(10).y, 29);
   }
   CLanguageTable german(CLanguageTable::kGerman), english(CLanguageTable::kEnglish);
-  COverlay a, b;
+  Overlay a, b;
   ASSERT_TRUE(a.initOverlay(&german));
   ASSERT_TRUE(b.initOverlay(&english));
   EXPECT_NE(a.row(8).x, b.row(8).x); // "Bild" and "Frame" differ in width
@@ -50,10 +50,10 @@ TEST(Overlay, LabelsFollowTheLanguage) {
 
 TEST(Overlay, TwoOverlaysInOneProcessPlaceEveryRowAlike) {
   CLanguageTable table(CLanguageTable::kEnglish);
-  COverlay first, second;
+  Overlay first, second;
   ASSERT_TRUE(first.initOverlay(&table));
   ASSERT_TRUE(second.initOverlay(&table));
-  for (int i = 0; i < COverlay::kRows; ++i) {
+  for (int i = 0; i < Overlay::kRows; ++i) {
     EXPECT_EQ(first.row(i).x, second.row(i).x);
     EXPECT_EQ(first.row(i).y, second.row(i).y);
   }
@@ -61,7 +61,7 @@ TEST(Overlay, TwoOverlaysInOneProcessPlaceEveryRowAlike) {
 
 TEST(Overlay, DrawsLikeTheReferenceAndStaysInsideANarrowFrame) {
   CLanguageTable table(CLanguageTable::kEnglish);
-  COverlay overlay;
+  Overlay overlay;
   ASSERT_TRUE(overlay.initOverlay(&table));
   PictureRecord record;
   testsupport::fillHeader(record, 42);
@@ -81,7 +81,7 @@ TEST(Overlay, DrawsLikeTheReferenceAndStaysInsideANarrowFrame) {
 
 TEST(Overlay, HeaderTextsWithoutTheirNulAreCutAtTheFieldEnd) {
   CLanguageTable table(CLanguageTable::kEnglish);
-  COverlay overlay;
+  Overlay overlay;
   ASSERT_TRUE(overlay.initOverlay(&table));
   PictureRecord flooded, cut;
   std::memset(flooded.header, 'W', sizeof flooded.header); // no NUL anywhere
@@ -112,7 +112,7 @@ TEST(Overlay, PlaceholdersBeforeTheFirstPicture) {
 
 TEST(Overlay, StatisticsAreDrawnOnlyAfterTheyWerePublished) {
   CLanguageTable table(CLanguageTable::kEnglish);
-  COverlay overlay;
+  Overlay overlay;
   ASSERT_TRUE(overlay.initOverlay(&table));
   const int width = 720, height = 400;
   std::vector<std::uint8_t> before(std::size_t(presentation::frameStride(width)) * height, 0);

@@ -3,7 +3,7 @@
 #include "decoder/PictureSplit.h"
 #include "decoder/WaveletDecoder.h"
 #include "pixkit/PixkitLib.h"
-#include "recorder/server/PictureEncoder.h"
+#include "recorder/server/PayloadEncoder.h"
 #include "resources/fonts/EmbeddedFonts.h"
 
 #include <algorithm>
@@ -70,7 +70,7 @@ std::vector<std::uint8_t> encodedTestPicture(int seed, bool standard576, int lev
   recorder::EncodeSettings settings;
   settings.standard576 = standard576;
   settings.level = level;
-  std::unique_ptr<recorder::PictureEncoder> encoder = recorder::makeWaveletEncoder();
+  std::unique_ptr<recorder::PayloadEncoder> encoder = recorder::makeWaveletEncoder();
   std::vector<std::uint8_t> payload;
   std::string error;
   if (!encoder || !encoder->encode(frame, settings, payload, error)) throw std::runtime_error("encoder: " + error);
@@ -96,13 +96,13 @@ bool referenceFrame(const PictureRecord& record, const CLanguageTable& language,
   const int level = record.resolutionLevel();
   if (level < 0 || level > 4) return false;
   wavelet::FieldStreams fields;
-  if (!wavelet::SplitPicturePayload(record.data, std::uint32_t(record.length), fields)) return false;
+  if (!wavelet::splitPicturePayload(record.data, std::uint32_t(record.length), fields)) return false;
   std::vector<std::uint8_t> decoded(720 * 576 * 3);
   wavelet::CWaveletDecoder decoder(720, standard576 ? 576 : 486);
   wavelet::DecodeSettings settings;
   settings.region.colEnd = wavelet::kColumnLimits[level];
   settings.levels = level;
-  settings.SetFields(fields);
+  settings.setFields(fields);
   settings.output = decoded.data();
   settings.outputSize = decoded.size();
   const wavelet::DecodeReport report = decoder.Decode(settings);

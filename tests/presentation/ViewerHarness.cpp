@@ -31,7 +31,7 @@ ViewerHarness::~ViewerHarness() {
 
 void ViewerHarness::park(const std::vector<std::uint8_t>& payload, std::uint32_t receivedTick, int pictureNumber,
                          bool standard576, int level, bool postIt) {
-  PictureRecord& slot = CViewerTestAccess::connection(*viewer_).windowSlot[0];
+  PictureRecord& slot = ViewerTestAccess::connection(*viewer_).windowSlot[0];
   slot.reserve(std::int32_t(payload.size()));
   if (!payload.empty()) std::memcpy(slot.data, payload.data(), payload.size());
   slot.length = std::int32_t(payload.size());

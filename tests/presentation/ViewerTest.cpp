@@ -3,7 +3,7 @@
 #include "engine/RunTag.h"
 #include "engine/StatusIndex.h"
 #include "platform/Time.h"
-#include "recorder/server/PictureEncoder.h"
+#include "recorder/server/PayloadEncoder.h"
 #include "tests/support/GoldenImage.h"
 #include "tests/presentation/ReferencePicture.h"
 #include "tests/presentation/ViewerHarness.h"
@@ -77,14 +77,14 @@ TEST(Viewer, PictureWaitingWhileTheDecoderIsBusyStaysInTheSlot) {
   h.park(picture(1), 1001, 2, true, 0, false);
   ViewerHostWindow host{h.window(), 720, 576, false};
   EXPECT_TRUE(dispatchViewerMessage(h.viewer(), {platform::kMsgPictureWaiting, 0, 0}, host));
-  EXPECT_TRUE(CViewerTestAccess::connection(h.viewer()).windowSlot[0].valid.load());
+  EXPECT_TRUE(ViewerTestAccess::connection(h.viewer()).windowSlot[0].valid.load());
   EXPECT_EQ(h.viewer().currentPicture().receivedTick, 1000u);
 
   // After the first frame is shown, the next kMsgPictureWaiting takes the waiting picture.
   ASSERT_TRUE(h.waitForFrames(1));
   h.post(platform::kMsgPictureWaiting);
   ASSERT_TRUE(h.waitForFrames(1));
-  EXPECT_FALSE(CViewerTestAccess::connection(h.viewer()).windowSlot[0].valid.load());
+  EXPECT_FALSE(ViewerTestAccess::connection(h.viewer()).windowSlot[0].valid.load());
   EXPECT_EQ(h.viewer().currentPicture().receivedTick, 1001u);
 }
 
@@ -94,7 +94,7 @@ TEST(Viewer, PictureNotNewerThanTheShownOneIsDropped) {
   ASSERT_TRUE(h.waitForFrames(1));
   for (std::uint32_t tick : {5000u, 4999u}) {
     h.park(picture(1), tick, 2);
-    ASSERT_TRUE(h.pumpUntil([&] { return !CViewerTestAccess::connection(h.viewer()).windowSlot[0].valid.load(); }));
+    ASSERT_TRUE(h.pumpUntil([&] { return !ViewerTestAccess::connection(h.viewer()).windowSlot[0].valid.load(); }));
     EXPECT_EQ(h.viewer().currentPicture().receivedTick, 5000u);
     EXPECT_TRUE(h.viewer().pipelineFree());
   }
@@ -257,7 +257,7 @@ TEST(Viewer, WithoutAWindowSizeAPictureWaitsInItsSlot) {
   ASSERT_TRUE(h.pumpUntil([&] { return !h.handled.empty(); }));
   h.post(platform::kMsgFrameDecoded);
   ASSERT_TRUE(h.pumpUntil([&] { return h.handled.size() >= 2; }));
-  EXPECT_TRUE(CViewerTestAccess::connection(h.viewer()).windowSlot[0].valid.load());
+  EXPECT_TRUE(ViewerTestAccess::connection(h.viewer()).windowSlot[0].valid.load());
   h.setWindowSize(720, 576);
   h.post(platform::kMsgPictureWaiting);
   ASSERT_TRUE(h.waitForFrames(1));
@@ -268,7 +268,7 @@ TEST(Viewer, DetachTakesTheWorkersWindowTooAndStartsAgainAfterStop) {
   ViewerHarness h(CLanguageTable::kEnglish);
   h.viewer().detachWindow();
   EXPECT_EQ(h.viewer().window(), nullptr);
-  EXPECT_EQ(CViewerTestAccess::connection(h.viewer()).notifyWindow(), nullptr);
+  EXPECT_EQ(ViewerTestAccess::connection(h.viewer()).notifyWindow(), nullptr);
   EXPECT_EQ(h.viewer().framePipeline().window(), nullptr);
 
   h.viewer().attachWindow(h.window());
@@ -334,7 +334,7 @@ TEST(Viewer, RestartsKeepOneSetOfFonts) {
     ASSERT_TRUE(h.viewer().start());
   }
   EXPECT_EQ(h.viewer().statusFonts(), 1);
-  EXPECT_EQ(h.viewer().framePipeline().overlay().loadedFonts(), COverlay::kFontSlots);
+  EXPECT_EQ(h.viewer().framePipeline().overlay().loadedFonts(), Overlay::kFontSlots);
   h.park(picture(0), 1000, 1);
   ASSERT_TRUE(h.waitForFrames(1));
   EXPECT_TRUE(h.viewer().framePipeline().frameReady(h.viewer().showIndex()));

@@ -3,7 +3,7 @@
 // window slot is where the Receiver thread parks a picture) and the frame pipeline.
 #include "presentation/Viewer.h"
 
-class CViewerTestAccess {
+class ViewerTestAccess {
 public:
   static CConnection& connection(CViewer& viewer) { return viewer.connection; }
   static CFramePipeline& pipeline(CViewer& viewer) { return viewer.pipeline; }

@@ -17,7 +17,7 @@ using Clock = std::chrono::steady_clock;
 
 std::optional<RgbFrame> decodePayload(const std::vector<std::uint8_t>& payload, bool standard576, int level) {
   wavelet::FieldStreams fields;
-  if (!wavelet::SplitPicturePayload(payload.data(), static_cast<std::uint32_t>(payload.size()), fields))
+  if (!wavelet::splitPicturePayload(payload.data(), static_cast<std::uint32_t>(payload.size()), fields))
     return std::nullopt;
   const int height = standard576 ? 576 : 486;
   wavelet::CWaveletDecoder decoder(720, height);
@@ -25,7 +25,7 @@ std::optional<RgbFrame> decodePayload(const std::vector<std::uint8_t>& payload, 
   wavelet::DecodeSettings settings;
   settings.region.colEnd = wavelet::kColumnLimits[level];
   settings.levels = level;
-  settings.SetFields(fields);
+  settings.setFields(fields);
   settings.output = output.data();
   settings.outputSize = output.size();
   const wavelet::DecodeReport report = decoder.Decode(settings);

@@ -26,12 +26,12 @@ namespace {
 constexpr int kCloseWaitMs = 20000;
 
 // A stand-in encoder for tests about the exchange: cheap, and its payload size is chosen.
-class FixedSizeEncoder final : public PictureEncoder {
+class FixedSizeEncoder final : public PayloadEncoder {
 public:
   explicit FixedSizeEncoder(std::size_t size) : size_(size) {}
   bool encode(const RgbFrame& frame, const EncodeSettings&, std::vector<std::uint8_t>& payload, std::string&) override {
     const std::vector<std::uint8_t> field(size_, frame.pixels.empty() ? 0 : frame.pixels[0]);
-    wavelet::AssemblePicturePayload(field.data(), static_cast<std::uint32_t>(field.size()), nullptr, 0, payload);
+    wavelet::assemblePicturePayload(field.data(), static_cast<std::uint32_t>(field.size()), nullptr, 0, payload);
     return true;
   }
 
@@ -340,12 +340,12 @@ TEST(RecorderServer, LivePatternDecodesAtEveryLevel) {
 }
 
 TEST(RecorderServer, ViewersOfOneConnectionIdShareTheCamerasPictures) {
-  class CountingEncoder final : public PictureEncoder {
+  class CountingEncoder final : public PayloadEncoder {
   public:
     bool encode(const RgbFrame&, const EncodeSettings&, std::vector<std::uint8_t>& payload, std::string&) override {
       const int number = ++calls;
       const std::vector<std::uint8_t> field(64, static_cast<std::uint8_t>(number));
-      wavelet::AssemblePicturePayload(field.data(), 64, nullptr, 0, payload);
+      wavelet::assemblePicturePayload(field.data(), 64, nullptr, 0, payload);
       return true;
     }
     std::atomic<int> calls{0};

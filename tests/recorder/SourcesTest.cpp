@@ -8,7 +8,7 @@
 #include "RecorderTestSupport.h"
 #include "decoder/PictureSplit.h"
 #include "recorder/server/LiveCameras.h"
-#include "recorder/server/PictureEncoder.h"
+#include "recorder/server/PayloadEncoder.h"
 #include "recorder/sources/ImageListSource.h"
 #include "recorder/sources/PngImage.h"
 #include "recorder/sources/Resample.h"
@@ -143,17 +143,17 @@ TEST(RecorderPng, LoadsWhatLibpngWroteAndRefusesBrokenFiles) {
 TEST(RecorderPayload, FieldStreamsSitWhereTheViewerCutsThem) {
   const std::vector<std::uint8_t> first(12, 1), second(8, 2);
   std::vector<std::uint8_t> payload;
-  wavelet::AssemblePicturePayload(first.data(), 12, second.data(), 8, payload);
+  wavelet::assemblePicturePayload(first.data(), 12, second.data(), 8, payload);
   ASSERT_EQ(payload.size(), 4 + 12 + 516 + 8);
   EXPECT_EQ(le::readU32(payload.data()), 12u);
   EXPECT_EQ(payload[4], 1);
   EXPECT_EQ(payload[4 + 12 + 516], 2); // L + 520 from the start
   wavelet::FieldStreams fields;
-  ASSERT_TRUE(wavelet::SplitPicturePayload(payload.data(), static_cast<std::uint32_t>(payload.size()), fields));
+  ASSERT_TRUE(wavelet::splitPicturePayload(payload.data(), static_cast<std::uint32_t>(payload.size()), fields));
   EXPECT_EQ(fields.firstLength, 12);
   EXPECT_EQ(fields.secondData, payload.data() + 4 + 12 + 516);
   EXPECT_EQ(fields.secondLength, 8);
-  wavelet::AssemblePicturePayload(first.data(), 12, nullptr, 0, payload);
+  wavelet::assemblePicturePayload(first.data(), 12, nullptr, 0, payload);
   EXPECT_EQ(payload.size(), 16u);
 }
 
@@ -197,7 +197,7 @@ TEST(RecorderPayload, TheFallbackDamageAlsoDefeatsTheDecoder) {
 
 namespace {
 
-class CountingEncoder final : public PictureEncoder {
+class CountingEncoder final : public PayloadEncoder {
 public:
   bool encode(const RgbFrame&, const EncodeSettings&, std::vector<std::uint8_t>& payload, std::string&) override {
     payload.assign(8, static_cast<std::uint8_t>(++calls));

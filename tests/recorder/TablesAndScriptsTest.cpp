@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "engine/LanguageTable.h"
-#include "recorder/app/CommandLine.h"
+#include "recorder/app/RecorderCommandLine.h"
 #include "recorder/faults/FaultScript.h"
 #include "recorder/server/LanguageItem.h"
 #include "base/LittleEndian.h"
@@ -153,7 +153,7 @@ TEST(RecorderFaultScript, FiresRulesAtTheirPictureAndForTheirConnection) {
 TEST(RecorderCommandLine, ReadsEveryOption) {
   const std::string table = writeTempFile("recorder-table.txt", "[X]\ncamera = Cam\n");
   const std::string faults = writeTempFile("recorder-faults.txt", "at 2 corrupt\n# end\n");
-  CommandLine line;
+  RecorderCommandLine line;
   std::string error;
   ASSERT_TRUE(parseCommandLine({"z.png",
                                 "--listen",
@@ -232,7 +232,7 @@ TEST(RecorderCommandLine, ReadsEveryOption) {
 }
 
 TEST(RecorderCommandLine, DefaultsAndHelp) {
-  CommandLine line;
+  RecorderCommandLine line;
   std::string error;
   ASSERT_TRUE(parseCommandLine({}, line, error));
   EXPECT_EQ(line.server.host, "127.0.0.1");
@@ -273,7 +273,7 @@ TEST(RecorderCommandLine, RejectsMistakesWithAMessage) {
                                                        {"--loop", "0"},
                                                        {"--hold", "0"}};
   for (const auto& arguments : wrong) {
-    CommandLine line;
+    RecorderCommandLine line;
     std::string error;
     EXPECT_FALSE(parseCommandLine(arguments, line, error)) << arguments[0];
     EXPECT_FALSE(error.empty()) << arguments[0];

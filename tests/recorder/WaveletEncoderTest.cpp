@@ -1,7 +1,7 @@
 // The server's wavelet encoder serves the threads of many sessions at once, and those
 // threads end while the encoder goes on (sessions end while the server runs).
 #include "RecorderTestSupport.h"
-#include "recorder/server/PictureEncoder.h"
+#include "recorder/server/PayloadEncoder.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 namespace recorder::test {
 
 TEST(WaveletEncoder, ThreadsThatEncodeAtOnceAndEndGetTheBytesOfALoneEncode) {
-  const std::unique_ptr<PictureEncoder> encoder = makeWaveletEncoder();
+  const std::unique_ptr<PayloadEncoder> encoder = makeWaveletEncoder();
   const RgbFrame image = gradientImage(576);
   const EncodeSettings settings;
   std::vector<std::uint8_t> expected;

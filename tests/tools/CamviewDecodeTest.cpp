@@ -85,12 +85,12 @@ TEST_F(CamviewDecode, RawOutputIsTheDecodersBufferAndTheLineDescribesIt) {
 
   // The same decode done directly, as the Decoder thread sets it up.
   wavelet::FieldStreams fields;
-  ASSERT_TRUE(wavelet::SplitPicturePayload(payload.data(), static_cast<uint32_t>(payload.size()), fields));
+  ASSERT_TRUE(wavelet::splitPicturePayload(payload.data(), static_cast<uint32_t>(payload.size()), fields));
   std::vector<uint8_t> frame(768 * 576 * 3);
   wavelet::CWaveletDecoder decoder(720, 576, wavelet::EngineKind::Portable);
   wavelet::DecodeSettings settings;
   settings.region.colEnd = 696;
-  settings.SetFields(fields);
+  settings.setFields(fields);
   settings.output = frame.data();
   settings.outputSize = frame.size();
   const wavelet::DecodeReport report = decoder.Decode(settings);

@@ -103,7 +103,7 @@ int columnLimit(int level) {
 
 Outcome decode(const std::vector<uint8_t>& payload, const Options& options) {
   wavelet::FieldStreams fields;
-  if (!wavelet::SplitPicturePayload(payload.data(), static_cast<uint32_t>(payload.size()), fields)) {
+  if (!wavelet::splitPicturePayload(payload.data(), static_cast<uint32_t>(payload.size()), fields)) {
     // The length word does not fit the payload: the decoder sees an empty first field and
     // reports that itself.
     fields = {};
@@ -116,7 +116,7 @@ Outcome decode(const std::vector<uint8_t>& payload, const Options& options) {
   settings.region.rowEnd = options.height;
   settings.region.colEnd = options.colEnd >= 0 ? options.colEnd : columnLimit(options.level);
   settings.levels = options.level;
-  settings.SetFields(fields);
+  settings.setFields(fields);
   if (options.oneField) {
     settings.secondFieldData = nullptr;
     settings.secondFieldLength = 0;
@@ -164,7 +164,7 @@ int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostre
     return kExitUsage;
   }
   wavelet::FieldStreams fields;
-  if (!wavelet::SplitPicturePayload(payload.data(), static_cast<uint32_t>(payload.size()), fields))
+  if (!wavelet::splitPicturePayload(payload.data(), static_cast<uint32_t>(payload.size()), fields))
     err << "camview-decode: the first field's length word does not fit the payload\n";
 
   const Outcome outcome = decode(payload, options);

@@ -61,7 +61,7 @@ const PictureRenderer::Frame* PictureRenderer::decoded(int level) {
   if (levelDone_[level]) return frame.width > 0 ? &frame : nullptr;
   levelDone_[level] = true;
   frame.width = frame.height = 0;
-  if (!engine_) engine_ = wavelet::CreateWaveletEngine();
+  if (!engine_) engine_ = wavelet::createWaveletEngine();
   if (!engine_) return nullptr;
   frame.bits.resize(presentation::kFrameBytes);
   presentation::DecodeRequest request;
@@ -103,7 +103,7 @@ JpegBytes PictureRenderer::encode(const Frame& frame, const RenderSpec& spec) {
   const Frame* picture = &frame;
   if (spec.overlay) {
     if (!overlay_ && !overlayFailed_) {
-      overlay_ = std::make_unique<COverlay>();
+      overlay_ = std::make_unique<Overlay>();
       overlay_->setResources(paint::moduleOfThisCode(), presentation::kControlFontIds);
       overlayFailed_ = !overlay_->initOverlay(&language_);
     }

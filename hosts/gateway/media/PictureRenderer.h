@@ -71,7 +71,7 @@ private:
   std::map<int, Frame> scaled_;
   std::uint64_t picture_ = 0; // render calls
   Frame marked_;              // a scaled frame with the overlay drawn in
-  std::unique_ptr<COverlay> overlay_;
+  std::unique_ptr<Overlay> overlay_;
   bool overlayFailed_ = false;
   JpegEncoder encoder_;
   std::vector<std::uint8_t> jpeg_;

@@ -38,7 +38,7 @@ std::vector<uint8_t> hardEdgePicture(int height) {
 
 FieldStreams split(const std::vector<uint8_t>& payload) {
   FieldStreams fields;
-  EXPECT_TRUE(SplitPicturePayload(payload.data(), static_cast<uint32_t>(payload.size()), fields));
+  EXPECT_TRUE(splitPicturePayload(payload.data(), static_cast<uint32_t>(payload.size()), fields));
   return fields;
 }
 

@@ -40,13 +40,13 @@ DecodedPicture decodePayload(const std::vector<uint8_t>& payload, int height, in
                              bool firstFieldOnly) {
   DecodedPicture picture;
   FieldStreams fields;
-  if (!SplitPicturePayload(payload.data(), static_cast<uint32_t>(payload.size()), fields)) return picture;
+  if (!splitPicturePayload(payload.data(), static_cast<uint32_t>(payload.size()), fields)) return picture;
   std::vector<uint8_t> frame(kFrameBytes);
   CWaveletDecoder decoder(720, height, engine);
   DecodeSettings settings;
   settings.region.colEnd = columnLimit(level);
   settings.levels = level;
-  settings.SetFields(fields);
+  settings.setFields(fields);
   if (firstFieldOnly) {
     settings.secondFieldData = nullptr;
     settings.secondFieldLength = 0;

@@ -49,7 +49,7 @@ bool report(const std::string& message) {
 // window until the Decoder thread has drawn it for a window of width x height.
 bool decodePicture(CViewer& viewer, platform::MessageWindow& window, const std::vector<std::uint8_t>& picture,
                    int width, int height) {
-  PictureRecord& slot = CViewerTestAccess::connection(viewer).windowSlot[0];
+  PictureRecord& slot = ViewerTestAccess::connection(viewer).windowSlot[0];
   const auto bodyLength = static_cast<std::int32_t>(picture.size() - PictureRecord::kHeaderSize);
   if (!slot.reserve(bodyLength)) return report("no memory");
   std::memcpy(slot.header, picture.data(), PictureRecord::kHeaderSize);

@@ -11,7 +11,7 @@
 // Then commands come on standard input: "counts" prints "counts A B ..." (connections each
 // server has accepted so far). The end of the input ends the process.
 #include "platform/Socket.h"
-#include "recorder/app/CommandLine.h"
+#include "recorder/app/RecorderCommandLine.h"
 #include "recorder/server/RecorderServer.h"
 #include "engine/MessageWriter.h"
 #include "engine/RequestReader.h"
@@ -170,7 +170,7 @@ std::unique_ptr<Server> startServer(const std::vector<std::string>& arguments, s
   if (kind != "simulator") throw std::runtime_error("unknown server " + kind);
   std::vector<std::string> options;
   while (next < arguments.size() && !isServerName(arguments[next])) options.push_back(arguments[next++]);
-  recorder::CommandLine commandLine;
+  recorder::RecorderCommandLine commandLine;
   std::string error;
   if (!recorder::parseCommandLine(options, commandLine, error)) throw std::runtime_error(error);
   if (!commandLine.images.empty()) throw std::runtime_error("no image files here");

@@ -1,4 +1,4 @@
-#include "recorder/sources/Canvas.h"
+#include "recorder/sources/PatternCanvas.h"
 
 #include <algorithm>
 
@@ -6,7 +6,7 @@
 
 namespace recorder {
 
-void Canvas::put(int x, int y, Rgb colour) {
+void PatternCanvas::put(int x, int y, Rgb colour) {
   if (x < 0 || y < 0 || x >= frame_.width || y >= frame_.height || !rowAllowed(y)) return;
   std::uint8_t* p = frame_.pixel(x, y);
   p[0] = colour.r;
@@ -14,7 +14,7 @@ void Canvas::put(int x, int y, Rgb colour) {
   p[2] = colour.b;
 }
 
-void Canvas::fillRect(int x, int y, int width, int height, Rgb colour) {
+void PatternCanvas::fillRect(int x, int y, int width, int height, Rgb colour) {
   const int left = std::max(x, 0);
   const int top = std::max(y, 0);
   const int right = std::min(x + width, frame_.width);
@@ -30,17 +30,17 @@ void Canvas::fillRect(int x, int y, int width, int height, Rgb colour) {
   }
 }
 
-void Canvas::fillCircle(int centreX, int centreY, int radius, Rgb colour) {
+void PatternCanvas::fillCircle(int centreX, int centreY, int radius, Rgb colour) {
   for (int dy = -radius; dy <= radius; ++dy)
     for (int dx = -radius; dx <= radius; ++dx)
       if (dx * dx + dy * dy <= radius * radius) put(centreX + dx, centreY + dy, colour);
 }
 
-int Canvas::textWidth(std::string_view text, int scale) {
+int PatternCanvas::textWidth(std::string_view text, int scale) {
   return static_cast<int>(text.size()) * (kGlyphWidth + 1) * scale;
 }
 
-void Canvas::drawText(int x, int y, std::string_view text, int scale, Rgb colour) {
+void PatternCanvas::drawText(int x, int y, std::string_view text, int scale, Rgb colour) {
   for (char c : text) {
     const auto glyph = blockGlyph(c);
     for (int row = 0; row < kGlyphHeight; ++row)

@@ -11,9 +11,9 @@ struct Rgb {
   std::uint8_t r = 0, g = 0, b = 0;
 };
 
-class Canvas {
+class PatternCanvas {
 public:
-  explicit Canvas(RgbFrame& frame) : frame_(frame) {}
+  explicit PatternCanvas(RgbFrame& frame) : frame_(frame) {}
 
   void fillRect(int x, int y, int width, int height, Rgb colour);
   void fillCircle(int centreX, int centreY, int radius, Rgb colour);

@@ -1,4 +1,4 @@
-#include "hosts/desktop/CommandLine.h"
+#include "hosts/desktop/ViewerCommandLine.h"
 
 #include "tools/cli/OptionValues.h"
 

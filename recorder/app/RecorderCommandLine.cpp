@@ -1,4 +1,4 @@
-#include "recorder/app/CommandLine.h"
+#include "recorder/app/RecorderCommandLine.h"
 
 #include "tools/cli/OptionValues.h"
 
@@ -110,9 +110,9 @@ Language table file (--language FILE), Windows-1252 or UTF-8 text:
 )";
 }
 
-bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& result, std::string& error) {
+bool parseCommandLine(const std::vector<std::string>& arguments, RecorderCommandLine& result, std::string& error) {
   using camview::cli::Parser;
-  CommandLine line;
+  RecorderCommandLine line;
   ServerOptions& options = line.server;
   Parser parser("camview-recorder", line.help);
   parser.value("--listen", [&](const std::string& text) {

@@ -20,9 +20,9 @@ struct EncodeSettings {
 constexpr int kPictureWidth = 720;
 constexpr int pictureHeight(bool standard576) { return standard576 ? 576 : 486; }
 
-class PictureEncoder {
+class PayloadEncoder {
 public:
-  virtual ~PictureEncoder() = default;
+  virtual ~PayloadEncoder() = default;
   // Encodes `frame` (720 x the standard's height). False with a reason when it cannot.
   // Must be callable from several threads at once.
   virtual bool encode(const RgbFrame& frame, const EncodeSettings& settings, std::vector<std::uint8_t>& payload,
@@ -32,11 +32,11 @@ public:
 };
 
 // The project's wavelet encoder; null when this build has none.
-std::unique_ptr<PictureEncoder> makeWaveletEncoder();
+std::unique_ptr<PayloadEncoder> makeWaveletEncoder();
 
 // Damages every field stream of a payload so that decoding it fails: the marker that must
 // open each field is overwritten. A payload too short to hold a field is left alone. The
-// default of PictureEncoder::corrupt.
+// default of PayloadEncoder::corrupt.
 void corruptPayload(std::vector<std::uint8_t>& payload);
 
 } // namespace recorder

@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::abort();
   std::string error;
   if (!gateway::isCameraPageQuery(target)) {
-    gateway::WallSpec wall;
+    gateway::WallQuery wall;
     if (!gateway::parseWallQuery(target, wall, error)) return 0;
     if (wall.page < 1) std::abort();
     const std::string html = gateway::renderWallPage(gateway::wallCameras(options, nullptr), wall);
@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::abort();
     return 0;
   }
-  gateway::PageSpec page;
+  gateway::PageQuery page;
   bool unknown = false;
   if (!gateway::parsePageQuery(target, options, page, error, unknown)) return 0;
   if (!gateway::findRecorder(options, page.recorder) || page.ids.empty() ||

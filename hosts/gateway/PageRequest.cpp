@@ -94,9 +94,9 @@ bool parseTarget(std::string_view target, Target& out) {
   return true;
 }
 
-bool parsePageQuery(const Target& target, const GatewayOptions& options, PageSpec& page, std::string& error,
+bool parsePageQuery(const Target& target, const GatewayOptions& options, PageQuery& page, std::string& error,
                     bool& unknownRecorder) {
-  page = PageSpec{};
+  page = PageQuery{};
   unknownRecorder = false;
   for (const auto& [name, value] : target.query) {
     if (name == "recorder") {
@@ -155,7 +155,7 @@ std::string escapeHtml(std::string_view text) {
   return out;
 }
 
-std::string renderCameraPage(const PageSpec& page) {
+std::string renderCameraPage(const PageQuery& page) {
   const std::string recorder = escapeHtml(page.recorder);
   std::string html = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>camview: " + recorder +
                      "</title>\n<style>html,body{margin:0;padding:0;background:#000}"
@@ -176,8 +176,8 @@ bool isCameraPageQuery(const Target& target) {
   return false;
 }
 
-bool parseWallQuery(const Target& target, WallSpec& wall, std::string& error) {
-  wall = WallSpec{};
+bool parseWallQuery(const Target& target, WallQuery& wall, std::string& error) {
+  wall = WallQuery{};
   for (const auto& [name, value] : target.query) {
     if (name == "page") {
       if (!parseInt(value, 1, kMaxWallPage, wall.page)) {
@@ -250,7 +250,7 @@ std::string renderTile(const WallCamera& camera, const std::string& tokenQuery) 
 
 } // namespace
 
-std::string renderWallPage(const std::vector<WallCamera>& cameras, const WallSpec& wall) {
+std::string renderWallPage(const std::vector<WallCamera>& cameras, const WallQuery& wall) {
   const std::string tokenQuery = wall.token.empty() ? "" : "token=" + encodeQueryValue(wall.token);
   const std::int64_t pages = wallPageCount(cameras.size());
   const std::size_t first = std::size_t(std::clamp<std::int64_t>(wall.page - 1, 0, pages - 1)) * kMaxViewersPerPage;

@@ -42,7 +42,7 @@ bool parseCameraSocketPath(std::string_view path, CameraSocketPath& out);
 // an optional query, is longer than kMaxTargetLength or has a bad %-escape.
 bool parseTarget(std::string_view target, Target& out);
 
-struct PageSpec {
+struct PageQuery {
   std::string recorder;
   std::vector<std::int32_t> ids;
   int width = 720, height = 576;
@@ -51,11 +51,11 @@ struct PageSpec {
 
 // The camera page's parameters. False with a reason for the browser when they are missing,
 // malformed, or name a recorder the gateway does not relay (`unknownRecorder` is then set).
-bool parsePageQuery(const Target& target, const GatewayOptions& options, PageSpec& page, std::string& error,
+bool parsePageQuery(const Target& target, const GatewayOptions& options, PageQuery& page, std::string& error,
                     bool& unknownRecorder);
 
 // The HTML of the camera page.
-std::string renderCameraPage(const PageSpec& page);
+std::string renderCameraPage(const PageQuery& page);
 
 // The wall: every camera the gateway is configured with (or that a signed link allows), as
 // tiles of kMaxViewersPerPage to a page.
@@ -63,7 +63,7 @@ struct WallCamera {
   std::string recorder;
   std::int32_t id = 0;
 };
-struct WallSpec {
+struct WallQuery {
   std::int64_t page = 1; // from 1
   std::string token;     // carried into the page's links when the gateway checks them
 };
@@ -72,12 +72,12 @@ constexpr std::int64_t kMaxWallPage = 1000000;
 // True when a request for "/" asks for one camera page rather than the wall.
 bool isCameraPageQuery(const Target& target);
 // The wall's parameters. False with a reason for the browser.
-bool parseWallQuery(const Target& target, WallSpec& wall, std::string& error);
+bool parseWallQuery(const Target& target, WallQuery& wall, std::string& error);
 // The configured cameras in command-line order; with a grant, only the ones it allows.
 std::vector<WallCamera> wallCameras(const GatewayOptions& options, const AccessGrant* grant);
 std::int64_t wallPageCount(std::size_t cameras);
 // The HTML of one page of the wall (wall.page of 1..wallPageCount).
-std::string renderWallPage(const std::vector<WallCamera>& cameras, const WallSpec& wall);
+std::string renderWallPage(const std::vector<WallCamera>& cameras, const WallQuery& wall);
 
 // The files the page loads, by name; null content type for any other name.
 const char* staticFileType(std::string_view name);

@@ -216,7 +216,7 @@ private:
       }
     } else if (target.path == "/") {
       if (!isCameraPageQuery(target)) {
-        WallSpec wall;
+        WallQuery wall;
         std::string reason;
         if (!parseWallQuery(target, wall, reason))
           return reply(http::status::bad_request, reason + "\n", version, keepAlive);
@@ -234,7 +234,7 @@ private:
                        keepAlive);
         response.body() = renderWallPage(cameras, wall);
       } else {
-        PageSpec page;
+        PageQuery page;
         std::string reason;
         bool unknownRecorder = false;
         if (!parsePageQuery(target, options_, page, reason, unknownRecorder))

@@ -192,7 +192,7 @@ TEST(PageRequest, TargetsAreDecodedAndBounded) {
   EXPECT_EQ(target.path, "/");
   GatewayOptions options;
   options.recorders = {{"gate", "127.0.0.1", 1}};
-  PageSpec page;
+  PageQuery page;
   std::string error;
   bool unknown = false;
   ASSERT_TRUE(parsePageQuery(target, options, page, error, unknown)) << error;

@@ -94,7 +94,7 @@ TEST(GatewayWall, PagesShowOnlyAllowedCamerasWithEscapedLinks) {
   for (const Query q : {Query{"/", 1}, {"/?page=2&token=t", 2}, {"/?page=0", 0}, {"/?page=x", 0}, {"/?page=-1", 0}}) {
     Target target;
     ASSERT_TRUE(parseTarget(q.target, target));
-    WallSpec wall;
+    WallQuery wall;
     std::string error;
     EXPECT_EQ(parseWallQuery(target, wall, error), q.page != 0) << q.target;
     if (q.page) {

@@ -10,7 +10,8 @@
 // to 2 (720 x 576 down to 180 x 144, some 70 ms for the largest under the sanitizers) are read
 // as the two smallest, 3 and 4. Width and height both 0xFF give the full-size path: the
 // picture's level as it stands and the full 720 x 576 window (the status screen, whose layout
-// caps its box whatever the window, stays small).
+// caps its box whatever the window, stays small). The full-size seed is replayed by the suite,
+// not fuzzed from: every mutation of it would cost the full 70 ms.
 #include "engine/LanguageTable.h"
 #include "engine/PictureRecord.h"
 #include "platform/Window.h"

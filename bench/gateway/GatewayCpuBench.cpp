@@ -5,6 +5,9 @@
 // ask for the next, as the page's viewer does) and reads the gateway's CPU time from /proc
 // before and after a measured interval.
 //   gateway_cpu_bench [seconds] [browsers ...]
+// With GATEWAY_CPU_BENCH_BASELINE=PATH the WebSocket table is measured for that gateway program
+// too (an earlier build, started with only the options every build knows), each count right
+// after the same count on this one, so that the two are compared under the same load.
 // Each line: browsers, cameras, pictures received per second, the gateway's CPU in percent
 // of one core, and that per browser. A second table does the same for MJPEG clients of one
 // camera (/camera/NAME/ID.mjpg): the JPEG work is the camera's, whatever the number of clients.
@@ -134,8 +137,9 @@ public:
   MjpegClient(boost::asio::io_context& io, int port, int id) : socket_(io), port_(port), id_(id) {}
   void start() {
     socket_.connect(tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), std::uint16_t(port_)));
-    const std::string request =
-        "GET /camera/bench/" + std::to_string(id_) + ".mjpg HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    const std::string request = "GET /camera/bench/" + std::to_string(id_) +
+                                ".mjpg HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port_) +
+                                "\r\n\r\n"; // the gateway answers its own name only
     boost::asio::write(socket_, boost::asio::buffer(request));
     read();
   }
@@ -198,15 +202,27 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
 
   Child recorder = startListening({CAMVIEW_RECORDER_PROGRAM, "--port", "0", "--quiet", "--fps", "25", "--loop", "25"});
-  Child gatewayProcess = startListening({CAMVIEW_GATEWAY_PROGRAM, "--listen", "127.0.0.1:0", "--recorder",
-                                         "bench=127.0.0.1:" + std::to_string(recorder.port), "--quiet",
-                                         "--max-per-client", "1000", "--max-connections", "1000"});
+  const auto startGateway = [&](const std::string& program, bool perClientLimit) {
+    std::vector<std::string> argv = {
+        program,   "--listen",          "127.0.0.1:0", "--recorder", "bench=127.0.0.1:" + std::to_string(recorder.port),
+        "--quiet", "--max-connections", "1000"};
+    if (perClientLimit) argv.insert(argv.end(), {"--max-per-client", "1000"}); // all browsers share one address
+    return startListening(argv);
+  };
+  Child gatewayProcess = startGateway(CAMVIEW_GATEWAY_PROGRAM, true);
+  const char* baselineProgram = std::getenv("GATEWAY_CPU_BENCH_BASELINE");
+  Child baseline;
+  if (baselineProgram != nullptr) baseline = startGateway(baselineProgram, false);
   std::printf("browsers cameras  pictures/s  gateway CPU %%  per browser %%\n");
   for (int count : counts)
     for (bool oneCamera : {false, true}) {
       if (oneCamera && count == 1) continue;
       measure<Browser>(gatewayProcess.port, gatewayProcess.pid, count, oneCamera, seconds, 100);
+      if (baselineProgram == nullptr) continue;
+      std::printf("  (baseline) ");
+      measure<Browser>(baseline.port, baseline.pid, count, oneCamera, seconds, 100);
     }
+  if (baselineProgram != nullptr) stop(baseline);
   std::printf("\n  mjpeg cameras  pictures/s  gateway CPU %%  per client %%   (full size, quality 80)\n");
   for (int count : counts) measure<MjpegClient>(gatewayProcess.port, gatewayProcess.pid, count, true, seconds, 200);
   stop(gatewayProcess);

@@ -59,10 +59,9 @@ bool parseInt(std::string_view text, std::int64_t low, std::int64_t high, std::i
 }
 
 bool parseCameraSocketPath(std::string_view path, CameraSocketPath& out) {
-  constexpr std::string_view kPrefix = "/camera/";
   out = CameraSocketPath{};
-  if (path.rfind(kPrefix, 0) != 0) return false;
-  path.remove_prefix(kPrefix.size());
+  if (path.rfind(kCameraPathPrefix, 0) != 0) return false;
+  path.remove_prefix(kCameraPathPrefix.size());
   const std::size_t slash = path.find('/');
   out.recorder = std::string(path.substr(0, slash));
   if (!validRecorderName(out.recorder)) return false;
@@ -230,7 +229,7 @@ std::string wallPageLink(std::int64_t page, const std::string& tokenQuery) {
 std::string renderTile(const WallCamera& camera, const std::string& tokenQuery) {
   const std::string recorder = escapeHtml(camera.recorder);
   const std::string id = std::to_string(camera.id);
-  const std::string media = "/camera/" + encodeQueryValue(camera.recorder) + "/" + id;
+  const std::string media = std::string(kCameraPathPrefix) + encodeQueryValue(camera.recorder) + "/" + id;
   const std::string suffix = tokenQuery.empty() ? "" : "?" + tokenQuery;
   std::string html = "<figure class=\"tile\" tabindex=\"0\">";
   html += "<camview-viewer recorder=\"" + recorder + "\" id=\"" + id + "\"></camview-viewer>";

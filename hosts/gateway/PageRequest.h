@@ -28,6 +28,9 @@ struct Target {
 // A whole decimal number of low..high, the whole text and nothing else.
 bool parseInt(std::string_view text, std::int64_t low, std::int64_t high, std::int64_t& value);
 
+// Where a camera's URLs begin: its WebSocket, snapshot and MJPEG stream.
+constexpr std::string_view kCameraPathPrefix = "/camera/";
+
 // A camera's WebSocket path: /camera/NAME, or /camera/NAME/ID that names the camera too, so
 // that a balancer in front of several gateways can route each camera by its URL alone.
 struct CameraSocketPath {

@@ -24,8 +24,6 @@ using tcp = boost::asio::ip::tcp;
 
 namespace {
 
-constexpr std::string_view kCameraPrefix = "/camera/";
-
 using Response = http::response<http::string_body>;
 
 std::string_view view(beast::string_view text) { return {text.data(), text.size()}; }
@@ -261,7 +259,7 @@ private:
       response.body() = file->content;
     } else if (target.path == "/favicon.ico") {
       response.result(http::status::no_content);
-    } else if (target.path.rfind(kCameraPrefix, 0) == 0) {
+    } else if (target.path.rfind(kCameraPathPrefix, 0) == 0) {
       return reply(http::status::upgrade_required, "a camera is watched over WebSocket\n", version, keepAlive);
     } else {
       return reply(http::status::not_found, "no such page\n", version, keepAlive);

@@ -4,7 +4,6 @@ namespace gateway::media {
 
 namespace {
 
-constexpr std::string_view kPrefix = "/camera/";
 constexpr std::string_view kSnapshotSuffix = ".jpg";
 constexpr std::string_view kStreamSuffix = ".mjpg";
 
@@ -15,7 +14,7 @@ bool endsWith(std::string_view text, std::string_view suffix) {
 } // namespace
 
 bool isMediaPath(std::string_view path) {
-  return path.rfind(kPrefix, 0) == 0 && (endsWith(path, kSnapshotSuffix) || endsWith(path, kStreamSuffix));
+  return path.rfind(kCameraPathPrefix, 0) == 0 && (endsWith(path, kSnapshotSuffix) || endsWith(path, kStreamSuffix));
 }
 
 bool parseMediaRequest(const Target& target, MediaRequest& request, std::string& error) {
@@ -27,7 +26,7 @@ bool parseMediaRequest(const Target& target, MediaRequest& request, std::string&
   }
   const bool stream = endsWith(path, kStreamSuffix);
   request.kind = stream ? MediaRequest::Kind::Stream : MediaRequest::Kind::Snapshot;
-  path.remove_prefix(kPrefix.size());
+  path.remove_prefix(kCameraPathPrefix.size());
   path.remove_suffix((stream ? kStreamSuffix : kSnapshotSuffix).size());
   const std::size_t slash = path.find('/');
   if (slash == std::string_view::npos) {

@@ -37,34 +37,19 @@ bool CConnection::anyWindowSlotFull() const {
   return false;
 }
 
-bool CConnection::sendOpen() {
-  ReplyStatus words;
-  words.words[0] = protocol::kRequestOpen;
-  words.words[2] = connectionId_;
-  std::uint8_t pdat[protocol::kPdatSize];
-  protocol::encodePdat(words, pdat);
-  const RequestItem item{pdat, protocol::kPdatSize, protocol::kItemPdat};
-  return sendRequest(&item, 1);
-}
+bool CConnection::sendOpen() { return machine_.queueOpen(connectionId_) && pumpSend(); }
 
-bool CConnection::sendNext() {
-  ReplyStatus words;
-  words.words[0] = protocol::kRequestNext;
-  std::uint8_t pdat[protocol::kPdatSize];
-  protocol::encodePdat(words, pdat);
-  const RequestItem item{pdat, protocol::kPdatSize, protocol::kItemPdat};
-  return sendRequest(&item, 1);
-}
+bool CConnection::sendNext() { return machine_.queueNext() && pumpSend(); }
 
 void CConnection::handleReply(const std::uint8_t* message, ReplyStatus& status) {
   // The picture first, so that a reply code or language table in the same message takes
   // effect after it.
-  for (std::int32_t i = 0; i < reply_.itemCount(); ++i) {
-    const CTaggedMessage::ItemEntry& entry = reply_.item(i);
+  for (std::int32_t i = 0; i < reply().itemCount(); ++i) {
+    const CTaggedMessage::ItemEntry& entry = reply().item(i);
     if (entry.id == protocol::kItemHead) storePicture(entry, message);
   }
-  for (std::int32_t i = 0; i < reply_.itemCount(); ++i) {
-    const CTaggedMessage::ItemEntry& entry = reply_.item(i);
+  for (std::int32_t i = 0; i < reply().itemCount(); ++i) {
+    const CTaggedMessage::ItemEntry& entry = reply().item(i);
     const std::uint8_t* data = message + entry.dataOffset;
     if (entry.id == protocol::kItemPdat) {
       handleStatus(data, entry.dataLength, status);
@@ -76,8 +61,8 @@ void CConnection::handleReply(const std::uint8_t* message, ReplyStatus& status) 
 
 void CConnection::storePicture(const CTaggedMessage::ItemEntry& head, const std::uint8_t* message) {
   const CTaggedMessage::ItemEntry* body = nullptr;
-  for (std::int32_t i = 0; i < reply_.itemCount() && !body; ++i)
-    if (reply_.item(i).id == protocol::kItemBody) body = &reply_.item(i);
+  for (std::int32_t i = 0; i < reply().itemCount() && !body; ++i)
+    if (reply().item(i).id == protocol::kItemBody) body = &reply().item(i);
   // A header without a picture carries nothing to show; it must not overwrite the header of
   // a picture that still waits here for the window slot.
   if (!body) return;

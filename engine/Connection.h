@@ -20,7 +20,6 @@
 #include "engine/MessagePeer.h"
 #include "engine/NotifyTarget.h"
 #include "engine/PictureRecord.h"
-#include "engine/ReceiveWatchdog.h"
 #include "engine/ReconnectBackoff.h"
 #include "platform/Socket.h"
 #include "platform/SocketWaiter.h"
@@ -43,13 +42,9 @@ public:
   static constexpr std::uint32_t kIdleWaitMs = 1000;
   // Waits that cannot be woken (a connect, a name lookup) look for a stop this often.
   static constexpr std::uint32_t kWaitSliceMs = 10;
-  // The viewer's pace: a next-picture request goes out no sooner than this after the one
-  // before, so that a recorder answering at once costs a viewer at most 50 pictures a second.
-  static constexpr std::uint32_t kLeastRequestIntervalMs = 20;
-  // With the paint gate, the next request also waits for the window side to have painted
-  // since the last hand-over, at most this long (a hidden window is never painted; it still
-  // gets a few pictures a second).
-  static constexpr std::uint32_t kPaintWaitLimitMs = 250;
+  // The viewer's pace and its paint gate (engine/ConnectionMachine.h).
+  static constexpr std::uint32_t kLeastRequestIntervalMs = CConnectionMachine::kLeastRequestIntervalMs;
+  static constexpr std::uint32_t kPaintWaitLimitMs = CConnectionMachine::kPaintWaitLimitMs;
   // A connect not answered within this is given up (and retried after the backoff pause):
   // a recorder answers within milliseconds, TCP retransmits a lost SYN after 1 to 3 s.
   static constexpr std::uint32_t kConnectTimeoutMs = 10000;
@@ -177,13 +172,7 @@ private:
   bool paintGate_ = false;               // set before start
   std::atomic<std::uint32_t> paints_{0}; // the window side's paints, counted
   // Receiver thread only.
-  bool requestWaiting_ = false; // a picture was handed over; its next request is not sent yet
-  bool paintAwaited_ = false;   // ... and waits for a paint after paintsAtHandOver_
-  std::uint32_t paintsAtHandOver_ = 0;
-  std::uint32_t handOverTick_ = 0;
-  std::uint32_t lastRequestTick_ = 0;
   ReconnectBackoff backoff_;
-  ReceiveWatchdog watchdog_;
   bool answered_ = false; // this pass brought a picture or an error code
   bool stamped_ = false;  // a picture has been stamped: lastStamp_ holds its tick
   std::uint32_t lastStamp_ = 0;

@@ -25,7 +25,6 @@ bool CConnection::start() {
   for (PictureRecord& slot : windowSlot) slot.valid.store(false, std::memory_order_release);
   noticePosted_.store(false, std::memory_order_release);
   backoff_.reset();
-  watchdog_.disarm();
   ended_.store(false, std::memory_order_release);
   state_.store(ReceiverState::Connecting, std::memory_order_release);
   if (!worker_.start(&CConnection::threadEntry, this)) {
@@ -46,10 +45,7 @@ void CConnection::stop() {
 }
 
 bool CConnection::defineMessages() {
-  if (request_.definitionCount() > 0 && reply_.definitionCount() > 0) return true;
-  request_.clear(false);
-  reply_.clear(false);
-  return protocol::defineMessage(request_) && protocol::defineMessage(reply_);
+  return machine_.defineMessages();
 }
 
 unsigned CConnection::threadEntry(void* argument) {
@@ -94,13 +90,13 @@ bool CConnection::pause(std::uint32_t milliseconds) {
 
 std::uint32_t CConnection::nextWaitMs() const {
   // The step limit ended the pass with a whole header or message in the buffer.
-  if (stream_.buffered() >= expected_) return 0;
-  if (sendPosition_ < sendLength_) return kPassPauseMs; // the socket's send buffer was full
+  if (machine_.buffered() >= machine_.expected()) return 0;
+  if (machine_.pendingLength() > 0) return kPassPauseMs; // the socket's send buffer was full
   const bool slotFull = anyWindowSlotFull();
   if (slotFull && receiveSlot.valid.load(std::memory_order_relaxed)) return kPassPauseMs;
   if (slotFull && !noticePosted_.load(std::memory_order_acquire) && notify_.window()) return kPassPauseMs;
   // A held-back request: its interval runs out, or a paint wakes the thread.
-  if (requestWaiting_) {
+  if (machine_.requestWaiting()) {
     const std::uint32_t due = requestWaitMs(platform::tickCount());
     return due == 0 ? 1 : due;
   }
@@ -108,21 +104,14 @@ std::uint32_t CConnection::nextWaitMs() const {
 }
 
 std::uint32_t CConnection::requestWaitMs(std::uint32_t now) const {
-  const std::uint32_t sinceRequest = now - lastRequestTick_;
-  if (sinceRequest < kLeastRequestIntervalMs) return kLeastRequestIntervalMs - sinceRequest;
-  if (!paintAwaited_ || paints_.load(std::memory_order_acquire) != paintsAtHandOver_) return 0;
-  const std::uint32_t sinceHandOver = now - handOverTick_;
-  return sinceHandOver < kPaintWaitLimitMs ? kPaintWaitLimitMs - sinceHandOver : 0;
+  return machine_.requestWaitMs(now, paints_.load(std::memory_order_acquire));
 }
 
 bool CConnection::sendDueRequest(std::uint32_t now) {
-  if (!requestWaiting_ || requestWaitMs(now) > 0) return true;
-  requestWaiting_ = false;
-  lastRequestTick_ = now;
+  if (!machine_.requestWaiting() || requestWaitMs(now) > 0) return true;
   receiveSlot.timing[PictureRecord::kTimingRequested] = now;
-  if (!sendNext()) return false;
-  watchdog_.requestSent(now);
-  return true;
+  if (machine_.queueDueRequest(now, paints_.load(std::memory_order_acquire)) < 0) return false;
+  return pumpSend();
 }
 
 bool CConnection::waitForWork() {
@@ -195,10 +184,7 @@ void CConnection::handOver() {
   noticePosted_.store(false, std::memory_order_release);
   slot.valid.store(true, std::memory_order_release);
   receiveSlot.valid.store(false, std::memory_order_relaxed);
-  requestWaiting_ = true;
-  paintAwaited_ = paintGate_;
-  paintsAtHandOver_ = paints_.load(std::memory_order_acquire);
-  handOverTick_ = now;
+  machine_.handedOver(now, paintGate_, paints_.load(std::memory_order_acquire));
 }
 
 void CConnection::noticePictureWaiting() {
@@ -210,13 +196,11 @@ void CConnection::noticePictureWaiting() {
 bool CConnection::connectedPass(ReplyStatus& status) {
   status = ReplyStatus{};
   answered_ = false;
-  const std::uint64_t bytesBefore = stream_.totalReceived();
   bool lost = !pumpReceive(status);
   if (!lost) {
     const std::uint32_t now = platform::tickCount();
-    if (stream_.totalReceived() != bytesBefore) watchdog_.bytesArrived(now);
-    if (answered_) watchdog_.answered();
-    if (watchdog_.expired(now)) {
+    if (answered_) machine_.answered();
+    if (machine_.watchdogExpired(now)) {
       watchdogExpiries_.fetch_add(1, std::memory_order_acq_rel);
       lost = true;
     }
@@ -255,14 +239,13 @@ void CConnection::run() {
       }
       if (outcome == ConnectOutcome::Failed) continue;
       pictureCount_ = 0;
-      requestWaiting_ = false;
-      lastRequestTick_ = platform::tickCount();
-      if (!sendOpen()) {
+      // The open request arms the watchdog; the first next-picture request keeps the pace
+      // from it.
+      if (!machine_.open(connectionId_, platform::tickCount()) || !pumpSend()) {
         closeStream();
         continue;
       }
       connected = true;
-      watchdog_.requestSent(platform::tickCount());
       state_.store(ReceiverState::Connected, std::memory_order_release);
     }
     if (!connectedPass(status)) {

@@ -1,66 +1,53 @@
 #include "engine/MessagePeer.h"
 
+#include "platform/Time.h"
+
 CMessagePeer::CMessagePeer() = default;
 CMessagePeer::~CMessagePeer() = default;
 
+void CMessagePeer::handleReply(const std::uint8_t* message, const CTaggedMessage&, ReplyStatus& status) {
+  handleReply(message, status);
+}
+
 bool CMessagePeer::sendRequest(const RequestItem* items, std::int32_t count) {
-  if (!request_.beginMessage()) return false;
-  for (std::int32_t i = 0; i < count; ++i) {
-    if (!request_.addItem(items[i].id, items[i].data, items[i].length)) return false;
-  }
-  sendPosition_ = 0;
-  sendLength_ = request_.length();
+  if (!machine_.queueRequest(items, count)) return false;
   return pumpSend();
 }
 
 bool CMessagePeer::pumpSend() {
-  while (sendPosition_ < sendLength_) {
-    const int sent = stream_.send(request_.bytes() + sendPosition_, sendLength_ - sendPosition_);
+  while (machine_.pendingLength() > 0) {
+    const int sent = stream_.send(machine_.pendingOutput(), machine_.pendingLength());
     if (sent < 0) return false;
     if (sent == 0) break; // would block: the rest goes out on the next call
-    sendPosition_ += sent;
+    machine_.sent(sent);
   }
   return true;
 }
 
 bool CMessagePeer::pumpReceive(ReplyStatus& status) {
-  constexpr std::int32_t kHeader = CTaggedMessage::kHeaderSize;
   for (int step = 0; step < kMaxStepsPerPump; ++step) {
     if (!pumpSend()) return false;
-    if (!stream_.fill(expected_)) return false;
-    if (stream_.buffered() < expected_) return true; // wait for more
-
-    if (!reply_.parseHeader(stream_.buffer(), expected_)) {
-      // Not our tag: drop these bytes and look at the next 8.
-      stream_.consume(expected_);
-      expected_ = kHeader;
-      continue;
+    std::int32_t room = 0;
+    std::uint8_t* space = machine_.receiveSpace(room);
+    if (!space) return false;
+    if (room > 0) {
+      const int received = stream_.receive(space, room);
+      if (received < 0) return false;
+      machine_.received(received, platform::tickCount());
     }
-    const std::int32_t total = reply_.length();
-    // Longer than any message the recorder can send: the stream is corrupt or hostile. No
-    // buffer of that size is made; skipping its bytes would take minutes and rarely find
-    // step again, so the connection counts as failed (and is made afresh).
-    if (total > kMaxMessageLength) return false;
-    if (total < kHeader) {
-      // Shorter than its own header: searched past like a wrong tag.
-      stream_.consume(kHeader);
-      expected_ = kHeader;
-      continue;
+    switch (machine_.step(*this, status)) {
+    case CConnectionMachine::Step::NeedBytes:
+      return true; // wait for more
+    case CConnectionMachine::Step::Failed:
+      return false;
+    case CConnectionMachine::Step::Progress:
+      break;
     }
-    if (expected_ < total) {
-      expected_ = total; // the rest of the message comes on a later pass
-      return true;
-    }
-    if (reply_.parseItems(stream_.buffer(), expected_)) handleReply(stream_.buffer(), status);
-    stream_.consume(expected_);
-    expected_ = kHeader;
   }
   return true;
 }
 
 void CMessagePeer::closeStream() {
   stream_.close();
-  expected_ = CTaggedMessage::kHeaderSize;
-  sendPosition_ = 0;
-  sendLength_ = 0;
+  machine_.reset();
 }

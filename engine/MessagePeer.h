@@ -1,33 +1,19 @@
 #pragma once
-// The message exchange over one socket stream: requests are built and sent (the unsent rest
-// goes out on later calls), replies are collected in two steps (8 header bytes, then the
-// whole message) and every complete reply is handed to handleReply.
-#include "engine/PictureLimits.h"
+// The message exchange over one socket stream, driving a CConnectionMachine: requests are
+// built and sent (the unsent rest goes out on later calls), replies are received in two
+// steps (8 header bytes, then the whole message) and every complete reply is handed to
+// handleReply.
+#include "engine/ConnectionMachine.h"
 #include "engine/SocketStream.h"
 #include "engine/TaggedMessage.h"
 
 #include <cstdint>
 
-// The four words of a "PDAT" item: a request's contents, or a reply's code (word 0) and
-// parameter (word 3).
-struct ReplyStatus {
-  std::int32_t words[4] = {0, 0, 0, 0};
-};
-
-class CMessagePeer {
+class CMessagePeer : private CConnectionMachine::Handler {
 public:
-  // The largest message a recorder can send (engine/PictureLimits.h). A header that claims
-  // more fails the connection: no buffer of that size is ever allocated.
-  static constexpr std::int32_t kMaxMessageLength = limits::kMaxMessageBytes;
-  // Parse steps (a header skipped or a message handled) per pumpReceive call; the rest waits
-  // for the next pass, so a flood of bytes cannot keep the caller from its stop check.
-  static constexpr int kMaxStepsPerPump = 1024;
-
-  struct RequestItem {
-    const void* data = nullptr;
-    std::int32_t length = 0;
-    std::int32_t id = 0;
-  };
+  static constexpr std::int32_t kMaxMessageLength = CConnectionMachine::kMaxMessageLength;
+  static constexpr int kMaxStepsPerPump = CConnectionMachine::kMaxStepsPerPump;
+  using RequestItem = CConnectionMachine::RequestItem;
 
   CMessagePeer();
   virtual ~CMessagePeer();
@@ -52,19 +38,20 @@ public:
   void closeStream();
 
   CSocketStream& stream() { return stream_; }
-  CTaggedMessage& reply() { return reply_; }
-  CTaggedMessage& request() { return request_; }
-  const CTaggedMessage& reply() const { return reply_; }
-  const CTaggedMessage& request() const { return request_; }
-  std::int32_t expected() const { return expected_; }
-  std::int32_t sendPosition() const { return sendPosition_; }
-  std::int32_t sendLength() const { return sendLength_; }
+  CConnectionMachine& machine() { return machine_; }
+  const CConnectionMachine& machine() const { return machine_; }
+  CTaggedMessage& reply() { return machine_.reply(); }
+  CTaggedMessage& request() { return machine_.request(); }
+  const CTaggedMessage& reply() const { return machine_.reply(); }
+  const CTaggedMessage& request() const { return machine_.request(); }
+  std::int32_t expected() const { return machine_.expected(); }
+  std::int32_t sendPosition() const { return machine_.sendPosition(); }
+  std::int32_t sendLength() const { return machine_.sendLength(); }
 
 protected:
   CSocketStream stream_;
-  CTaggedMessage reply_;
-  CTaggedMessage request_;
-  std::int32_t sendPosition_ = 0;
-  std::int32_t sendLength_ = 0;
-  std::int32_t expected_ = CTaggedMessage::kHeaderSize;
+  CConnectionMachine machine_;
+
+private:
+  void handleReply(const std::uint8_t* message, const CTaggedMessage& reply, ReplyStatus& status) override;
 };

@@ -4,7 +4,7 @@
 // limits and message layout from here. Every message is a "PLPR" message with the items
 // "PDAT", "HEAD", "BODY" and "LANG"; engine/MessageWriter.h writes them whole and
 // engine/RequestReader.h reads a viewer's requests.
-#include "engine/MessagePeer.h"
+#include "engine/ConnectionMachine.h"
 #include "engine/TaggedMessage.h"
 
 #include <cstdint>

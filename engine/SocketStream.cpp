@@ -1,11 +1,5 @@
 #include "engine/SocketStream.h"
 
-#include "engine/PictureLimits.h"
-#include "engine/TaggedMessage.h"
-
-#include <cstring>
-#include <new>
-
 bool CSocketStream::open() {
   close();
   socket_ = platform::socketCreate();
@@ -42,43 +36,7 @@ int CSocketStream::send(const void* bytes, int count) {
   return platform::socketSend(socket_, bytes, count);
 }
 
-bool CSocketStream::fill(std::int32_t want) {
-  if (want < 0) return false;
-  // A header is read into whatever buffer there is; the size of a whole message decides
-  // whether the buffer grows or, after a far larger message, shrinks.
-  const bool shrink = want > CTaggedMessage::kHeaderSize && want > buffered_ && limits::mustReallocate(capacity_, want);
-  if (capacity_ < want || shrink) {
-    auto* block = new (std::nothrow) std::uint8_t[std::size_t(want)];
-    if (!block) return false;
-    if (buffered_ > 0) std::memcpy(block, receiveBuffer_, std::size_t(buffered_));
-    delete[] receiveBuffer_;
-    receiveBuffer_ = block;
-    capacity_ = want;
-  }
-  if (want > buffered_) {
-    const int received = receive(receiveBuffer_ + buffered_, want - buffered_);
-    if (received < 0) return false;
-    buffered_ += received;
-    totalReceived_ += std::uint64_t(received);
-  }
-  return true;
-}
-
-void CSocketStream::consume(std::int32_t count) {
-  if (count <= 0) return;
-  if (count >= buffered_) {
-    buffered_ = 0;
-    return;
-  }
-  std::memmove(receiveBuffer_, receiveBuffer_ + count, std::size_t(buffered_ - count));
-  buffered_ -= count;
-}
-
 void CSocketStream::close() {
   platform::socketClose(socket_);
   socket_ = platform::kNoSocket;
-  delete[] receiveBuffer_;
-  receiveBuffer_ = nullptr;
-  capacity_ = 0;
-  buffered_ = 0;
 }

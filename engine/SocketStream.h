@@ -1,6 +1,5 @@
 #pragma once
-// One IPv4 TCP stream socket with a receive buffer that grows to the largest message and is
-// reused. Non-blocking after connect: receive and send never wait.
+// One IPv4 TCP stream socket. Non-blocking after connect: receive and send never wait.
 #include "platform/Socket.h"
 
 #include <cstdint>
@@ -33,29 +32,12 @@ public:
   // Bytes sent, 0 when the socket would block, -1 on an error.
   int send(const void* bytes, int count);
 
-  // Makes the buffer hold at least `want` bytes (exactly `want` when it has to grow, or when
-  // it is far larger than a message of `want` bytes needs: limits::mustReallocate) and, if
-  // fewer than `want` are buffered, appends what one receive of the rest brings. False when
-  // the buffer cannot grow or the receive fails; true otherwise, also when nothing arrived.
-  bool fill(std::int32_t want);
-  // Drops the first `count` buffered bytes; the rest moves to the front.
-  void consume(std::int32_t count);
-
-  // Closes the socket, frees the buffer, returns to the empty state.
+  // Closes the socket.
   void close();
 
   bool hasSocket() const { return socket_ != platform::kNoSocket; }
   platform::SocketHandle socket() const { return socket_; }
-  const std::uint8_t* buffer() const { return receiveBuffer_; }
-  std::int32_t buffered() const { return buffered_; }
-  std::int32_t capacity() const { return capacity_; }
-  // Bytes received since construction (any thread that owns the stream).
-  std::uint64_t totalReceived() const { return totalReceived_; }
 
 private:
   platform::SocketHandle socket_ = platform::kNoSocket;
-  std::uint8_t* receiveBuffer_ = nullptr;
-  std::int32_t capacity_ = 0;
-  std::int32_t buffered_ = 0;
-  std::uint64_t totalReceived_ = 0;
 };

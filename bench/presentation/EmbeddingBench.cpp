@@ -125,7 +125,7 @@ void ResidentAfterHostilePicture(benchmark::State& state) {
     // The picture buffers the viewer holds on to, read once its threads have stopped.
     hosted.viewer->stop();
     CConnection& connection = ViewerTestAccess::connection(*hosted.viewer);
-    const double held = double(connection.stream().capacity()) + connection.receiveSlot.capacity +
+    const double held = double(connection.machine().capacity()) + connection.receiveSlot.capacity +
                         connection.windowSlot[0].capacity + hosted.viewer->currentPicture().capacity;
     state.counters["steady_MiB"] = steady / 1024.0;
     state.counters["growth_after_hostile_MiB"] = (afterSpike - steady) / 1024.0;

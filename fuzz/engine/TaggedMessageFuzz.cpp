@@ -1,44 +1,52 @@
-// Arbitrary bytes as a stream of recorder replies: headers are checked and skipped as the
-// receive loop does, each complete message is parsed and handled by a connection that is
-// not connected (posts go nowhere), and a stored picture is handed to the window slot.
+// Arbitrary bytes as a stream of recorder replies, fed through the connection's state
+// machine in slices of changing sizes (as a socket delivers them): headers are checked and
+// skipped, each complete message is handled by a connection that is not connected (posts go
+// nowhere), and a stored picture is handed to the window slot.
 #include "engine/Connection.h"
-#include "engine/MessagePeer.h"
+#include "engine/ConnectionMachine.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+
+namespace {
+
+class Forward final : public CConnectionMachine::Handler {
+public:
+  explicit Forward(CConnection& connection) : connection_(connection) {}
+  void handleReply(const std::uint8_t* message, const CTaggedMessage&, ReplyStatus& status) override {
+    connection_.handleReply(message, status);
+  }
+
+private:
+  CConnection& connection_;
+};
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   CLanguageTable language(CLanguageTable::kEnglish);
   CConnection connection;
   connection.configure("127.0.0.1", -1, 0, &language);
   if (!connection.defineMessages()) return 0;
-  CTaggedMessage& reply = connection.reply();
+  CConnectionMachine& machine = connection.machine();
+  Forward forward(connection);
 
+  static constexpr std::size_t kSlices[] = {1, 7, 64, 4096};
   std::size_t offset = 0;
-  while (size - offset >= 8) {
-    if (!reply.parseHeader(data + offset, 8)) {
-      offset += 8;
-      continue;
+  for (std::size_t round = 0; offset < size; ++round) {
+    const std::size_t slice = kSlices[round % 4] < size - offset ? kSlices[round % 4] : size - offset;
+    const std::int32_t taken = machine.feed(data + offset, std::int32_t(slice), std::uint32_t(round));
+    if (taken <= 0) break;
+    offset += std::size_t(taken);
+    ReplyStatus status;
+    CConnectionMachine::Step step;
+    while ((step = machine.step(forward, status)) == CConnectionMachine::Step::Progress) {
+      if (connection.receiveSlot.valid.load() && !connection.windowSlot[0].valid.load()) {
+        connection.handOver(); // the request is only queued: not connected
+        connection.windowSlot[0].valid.store(false);
+      }
     }
-    const std::int32_t total = reply.length();
-    if (total > CMessagePeer::kMaxMessageLength) break; // the receive loop gives the connection up
-    if (total < 8) {
-      offset += 8;
-      continue;
-    }
-    if (std::size_t(total) > size - offset) break;
-    // An exact-size copy, so that any read past the message is caught.
-    const std::vector<std::uint8_t> message(data + offset, data + offset + total);
-    if (reply.parseHeader(message.data(), total) && reply.parseItems(message.data(), total)) {
-      ReplyStatus status;
-      connection.handleReply(message.data(), status);
-    }
-    if (connection.receiveSlot.valid.load() && !connection.windowSlot[0].valid.load()) {
-      connection.handOver(); // the request cannot be sent: not connected
-      connection.windowSlot[0].valid.store(false);
-    }
-    offset += std::size_t(total);
+    if (step == CConnectionMachine::Step::Failed) break; // the receive loop gives the connection up
   }
   return 0;
 }

@@ -21,13 +21,13 @@ namespace {
 class RecordingPeer : public CMessagePeer {
 public:
   RecordingPeer() {
-    protocol::defineMessage(reply_);
-    protocol::defineMessage(request_);
+    protocol::defineMessage(reply());
+    protocol::defineMessage(request());
   }
   void handleReply(const std::uint8_t* message, ReplyStatus& status) override {
-    replies.emplace_back(message, message + reply_.length());
+    replies.emplace_back(message, message + reply().length());
     std::vector<std::int32_t> ids;
-    for (std::int32_t i = 0; i < reply_.itemCount(); ++i) ids.push_back(reply_.item(i).id);
+    for (std::int32_t i = 0; i < reply().itemCount(); ++i) ids.push_back(reply().item(i).id);
     itemIds.push_back(ids);
     ++status.words[1];
   }
@@ -102,9 +102,9 @@ TEST_F(MessagePeerTest, AMessageTakesAHeaderPassThenABodyPass) {
   ASSERT_TRUE(pumpUntil(1));
   EXPECT_EQ(peer.replies[0], message);
   EXPECT_EQ(peer.expected(), 8);
-  EXPECT_EQ(peer.stream().buffered(), 0);
+  EXPECT_EQ(peer.machine().buffered(), 0);
   // The receive buffer grew to exactly the message.
-  EXPECT_EQ(peer.stream().capacity(), std::int32_t(message.size()));
+  EXPECT_EQ(peer.machine().capacity(), std::int32_t(message.size()));
 }
 
 TEST_F(MessagePeerTest, SeveralMessagesInOneBurst) {
@@ -139,7 +139,7 @@ TEST_F(MessagePeerTest, MisalignedHeaderIsNotFound) {
   stream.resize(stream.size() + 5, 0); // fill to a multiple of 8
   serverSend(stream);
   EXPECT_FALSE(pumpUntil(1, 30));
-  EXPECT_EQ(peer.stream().buffered(), 0);
+  EXPECT_EQ(peer.machine().buffered(), 0);
 }
 
 TEST_F(MessagePeerTest, LengthsShorterThanAHeaderAreSkipped) {
@@ -152,7 +152,7 @@ TEST_F(MessagePeerTest, LengthsShorterThanAHeaderAreSkipped) {
   EXPECT_EQ(peer.replies.size(), 1u);
   EXPECT_EQ(peer.replies[0], good);
   // No buffer was ever sized after a claimed length.
-  EXPECT_LE(peer.stream().capacity(), std::int32_t(good.size()));
+  EXPECT_LE(peer.machine().capacity(), std::int32_t(good.size()));
 }
 
 TEST_F(MessagePeerTest, BufferGivesBackWhatAFarLargerMessageTook) {
@@ -164,10 +164,10 @@ TEST_F(MessagePeerTest, BufferGivesBackWhatAFarLargerMessageTook) {
     serverSend(small);
   });
   ASSERT_TRUE(pumpUntil(1, 20000));
-  EXPECT_EQ(peer.stream().capacity(), std::int32_t(large.size()));
+  EXPECT_EQ(peer.machine().capacity(), std::int32_t(large.size()));
   ASSERT_TRUE(pumpUntil(2, 20000));
   sender.join();
-  EXPECT_EQ(peer.stream().capacity(), std::int32_t(small.size()));
+  EXPECT_EQ(peer.machine().capacity(), std::int32_t(small.size()));
 }
 
 TEST_F(MessagePeerTest, LengthBeyondAnyMessageFailsTheConnection) {
@@ -186,7 +186,7 @@ TEST_F(MessagePeerTest, LengthBeyondAnyMessageFailsTheConnection) {
       if (!failed) platform::sleepMs(2);
     }
     EXPECT_TRUE(failed) << total;
-    EXPECT_LE(fresh.stream().capacity(), 8); // nothing sized after the claim
+    EXPECT_LE(fresh.machine().capacity(), 8); // nothing sized after the claim
     platform::socketClose(other);
   }
 }
@@ -283,30 +283,3 @@ TEST(SocketStreamTest, ConnectRefusesBadPortsHostsAndMissingSockets) {
   EXPECT_EQ(stream.receive(nullptr, 0), -1);
 }
 
-TEST(SocketStreamTest, ConsumeMovesTheRestToTheFront) {
-  NetworkSession network;
-  platform::SocketHandle listener = platform::socketListen("127.0.0.1", 0);
-  ASSERT_NE(listener, platform::kNoSocket);
-  CSocketStream stream;
-  ASSERT_TRUE(stream.open());
-  ASSERT_TRUE(stream.connect("127.0.0.1", platform::socketLocalPort(listener)));
-  platform::SocketHandle server = platform::socketAccept(listener);
-  const std::uint8_t bytes[6] = {1, 2, 3, 4, 5, 6};
-  ASSERT_EQ(platform::socketSend(server, bytes, 6), 6);
-  for (int i = 0; i < 200 && stream.buffered() < 6; ++i) {
-    ASSERT_TRUE(stream.fill(6));
-    platform::sleepMs(2);
-  }
-  ASSERT_EQ(stream.buffered(), 6);
-  EXPECT_EQ(stream.capacity(), 6);
-  stream.consume(4);
-  EXPECT_EQ(stream.buffered(), 2);
-  EXPECT_EQ(stream.buffer()[0], 5);
-  EXPECT_EQ(stream.buffer()[1], 6);
-  // Nothing waiting: fill succeeds without bytes.
-  EXPECT_TRUE(stream.fill(8));
-  EXPECT_EQ(stream.buffered(), 2);
-  EXPECT_EQ(stream.capacity(), 8);
-  platform::socketClose(server);
-  platform::socketClose(listener);
-}

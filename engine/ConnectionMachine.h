@@ -11,7 +11,8 @@
 //     - receive into receiveSpace(room) at most `room` bytes, report them with received(n, now);
 //     - step(handler, status) until it returns NeedBytes (at most kMaxStepsPerPump a call);
 //     - after the replies: answered(), handedOver(now, ...), queueDueRequest(now, ...),
-//       watchdogExpired(now); call again within requestWaitMs(now, ...) while a request waits.
+//       watchdogExpired(now); without new bytes, call again when requestWaitMs (while a
+//       request waits) or watchdogRemainingMs has run out.
 // Replies are taken in two steps, 8 header bytes and then the whole message, so the
 // receive space is never larger than the message the header announced.
 #include "engine/PictureLimits.h"
@@ -108,12 +109,19 @@ public:
   void handedOver(std::uint32_t now, bool paintGate, std::uint32_t paints);
   bool requestWaiting() const { return requestWaiting_; }
   // Milliseconds until the held-back request is due; 0 when it is due now (or none waits).
+  // Its pace runs from the request before.
   std::uint32_t requestWaitMs(std::uint32_t now, std::uint32_t paints) const;
   // Queues the held-back request if it is due. -1: it could not be built; 1: queued; 0: not due.
   int queueDueRequest(std::uint32_t now, std::uint32_t paints);
   // The recorder has stayed silent too long on a request.
   bool watchdogExpired(std::uint32_t now) const { return watchdog_.expired(now); }
   bool watchdogArmed() const { return watchdog_.armed(); }
+  // Milliseconds until watchdogExpired turns true if no byte comes (0: it has); kNoCall
+  // while no answer is awaited.
+  static constexpr std::uint32_t kNoCall = 0xFFFFFFFFu;
+  std::uint32_t watchdogRemainingMs(std::uint32_t now) const {
+    return watchdog_.armed() ? watchdog_.remainingMs(now) : kNoCall;
+  }
 
   // Forgets any partial request or reply and the session's state; frees the receive buffer.
   void reset();

@@ -27,6 +27,11 @@ public:
   void disarm() { armed_ = false; }
   bool armed() const { return armed_; }
   bool expired(std::uint32_t now) const { return armed_ && now - lastProgress_ >= kSilenceLimitMs; }
+  // While armed: milliseconds until expired(now) turns true without progress (0: it has).
+  std::uint32_t remainingMs(std::uint32_t now) const {
+    const std::uint32_t silent = now - lastProgress_;
+    return silent >= kSilenceLimitMs ? 0 : kSilenceLimitMs - silent;
+  }
 
 private:
   bool armed_ = false;

@@ -3,8 +3,6 @@
 #include "engine/Protocol.h"
 #include "engine/TaggedMessage.h"
 
-#include <boost/asio/post.hpp>
-
 #include <vector>
 
 namespace gateway {
@@ -29,21 +27,15 @@ CameraHub::CameraHub(boost::asio::io_context& io, const GatewayOptions& options,
 CameraHub::~CameraHub() { shutdown(); }
 
 LinkEvents CameraHub::eventsFor(const Key& key, std::uint64_t generation) {
-  // The link's threads post into the I/O thread; the handlers drop the events of a link
-  // that is no longer the camera's.
+  // The links run on this thread: their events come straight in. The handlers still drop
+  // the events of a link that is no longer the camera's.
   LinkEvents events;
   events.control = [this, key, generation](SharedBytes message, std::int32_t code) {
-    boost::asio::post(io_, [this, key, generation, message, code] { onControl(key, generation, message, code); });
+    onControl(key, generation, message, code);
   };
-  events.picture = [this, key, generation](SharedBytes message) {
-    boost::asio::post(io_, [this, key, generation, message] { onPicture(key, generation, message); });
-  };
-  events.lost = [this, key, generation] {
-    boost::asio::post(io_, [this, key, generation] { onLost(key, generation); });
-  };
-  events.ended = [this, key, generation] {
-    boost::asio::post(io_, [this, key, generation] { onEnded(key, generation); });
-  };
+  events.picture = [this, key, generation](SharedBytes message) { onPicture(key, generation, message); };
+  events.lost = [this, key, generation] { onLost(key, generation); };
+  events.ended = [this, key, generation] { onEnded(key, generation); };
   return events;
 }
 
@@ -57,7 +49,7 @@ CameraHub::JoinResult CameraHub::subscribe(Subscriber* subscriber, const std::st
   if (found == cameras_.end()) {
     if (int(cameras_.size()) >= options_.maxCameras && !retireOneLingering()) return JoinResult::TooManyCameras;
     const std::uint64_t generation = nextGeneration_++;
-    auto link = std::make_unique<RecorderLink>(*address, connectionId, eventsFor(key, generation));
+    auto link = std::make_unique<RecorderLink>(io_, *address, connectionId, eventsFor(key, generation));
     if (!link->start()) return JoinResult::NoThread;
     found = cameras_.emplace(key, Camera{}).first;
     found->second.generation = generation;
@@ -147,7 +139,6 @@ void CameraHub::retire(std::map<Key, Camera>::iterator camera) {
     log_ << "camera " << camera->first.first << "/" << camera->first.second << ": closed" << std::endl;
   for (Subscriber* subscriber : camera->second.subscribers) watching_.erase(subscriber);
   camera->second.link->retire();
-  retired_.emplace(camera->second.generation, std::move(camera->second.link));
   if (camera->second.linger) camera->second.linger->cancel();
   cameras_.erase(camera);
   cameraCount_.store(int(cameras_.size()), std::memory_order_release);
@@ -156,22 +147,16 @@ void CameraHub::retire(std::map<Key, Camera>::iterator camera) {
 void CameraHub::shutdown() {
   for (auto camera = cameras_.begin(); camera != cameras_.end();) retire(camera++);
   watching_.clear();
-  for (auto& [generation, link] : retired_) link->join();
-  retired_.clear();
 }
 
 void CameraHub::onEnded(const Key& key, std::uint64_t generation) {
-  // A link ends when it was retired, or by itself when its connection could not start.
-  if (Camera* camera = find(key, generation)) {
-    if (!options_.quiet) log_ << "camera " << key.first << "/" << key.second << ": link ended" << std::endl;
-    for (Subscriber* subscriber : std::set<Subscriber*>(camera->subscribers)) subscriber->upstreamLost();
-    auto it = cameras_.find(key);
-    if (it != cameras_.end()) retire(it);
-  }
-  auto retired = retired_.find(generation);
-  if (retired == retired_.end()) return;
-  retired->second->join(); // its thread is returning: no wait worth the name
-  retired_.erase(retired);
+  // A link ends by itself when no socket can be made or no memory is left for a reply.
+  Camera* camera = find(key, generation);
+  if (!camera) return;
+  if (!options_.quiet) log_ << "camera " << key.first << "/" << key.second << ": link ended" << std::endl;
+  for (Subscriber* subscriber : std::set<Subscriber*>(camera->subscribers)) subscriber->upstreamLost();
+  auto it = cameras_.find(key);
+  if (it != cameras_.end() && it->second.generation == generation) retire(it);
 }
 
 CameraHub::Camera* CameraHub::find(const Key& key, std::uint64_t generation) {

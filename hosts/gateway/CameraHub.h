@@ -7,7 +7,7 @@
 // a linger time (a reloaded page finds it still connected), then retires it; a lingering
 // camera is also the first to go when a camera that is asked for needs its slot.
 //
-// Everything here runs on the gateway's I/O thread; the links' threads only post to it.
+// Everything here runs on the gateway's I/O thread, the links' events too.
 #include "hosts/gateway/GatewayOptions.h"
 #include "hosts/gateway/RecorderLink.h"
 
@@ -51,7 +51,7 @@ public:
   // The recorder is gone from the settings or has moved: its subscribers are told, its
   // cameras retired at once.
   void closeRecorder(const std::string& recorder);
-  // Retires every camera and waits for their threads (the I/O thread must not be needed).
+  // Retires every camera (on the I/O thread, or after it has stopped).
   void shutdown();
 
   int cameraCount() const { return cameraCount_.load(std::memory_order_acquire); }
@@ -88,8 +88,6 @@ private:
   std::ostream& log_;
   std::map<Key, Camera> cameras_;
   std::map<Subscriber*, Key> watching_;
-  // Links asked to stop, until their thread has ended (then joined without waiting).
-  std::map<std::uint64_t, std::unique_ptr<RecorderLink>> retired_;
   std::uint64_t nextGeneration_ = 1;
   std::atomic<int> cameraCount_{0};
   std::atomic<std::uint64_t> linksStarted_{0};

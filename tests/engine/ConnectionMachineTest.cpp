@@ -147,13 +147,16 @@ TEST(ConnectionMachineTest, WatchdogGivesUpASilentRecorderOnly) {
   ASSERT_TRUE(machine.defineMessages());
   ASSERT_TRUE(machine.open(1, 0));
   EXPECT_FALSE(machine.watchdogExpired(kLimit - 1));
+  EXPECT_EQ(machine.watchdogRemainingMs(kLimit - 1), 1u);
   EXPECT_TRUE(machine.watchdogExpired(kLimit));
+  EXPECT_EQ(machine.watchdogRemainingMs(kLimit + 5), 0u);
   const std::uint8_t byte = 0;
   ASSERT_EQ(machine.feed(&byte, 1, kLimit - 1), 1); // a byte arrives: silence starts again
   EXPECT_FALSE(machine.watchdogExpired(2 * kLimit - 2));
   EXPECT_TRUE(machine.watchdogExpired(2 * kLimit - 1));
   machine.answered(); // a picture or an error code: nothing more is awaited
   EXPECT_FALSE(machine.watchdogExpired(10 * kLimit));
+  EXPECT_EQ(machine.watchdogRemainingMs(10 * kLimit), CConnectionMachine::kNoCall);
   machine.handedOver(10 * kLimit, false, 0);
   ASSERT_EQ(machine.queueDueRequest(10 * kLimit + kLimit, 0), 1); // the next request arms it again
   EXPECT_TRUE(machine.watchdogExpired(12 * kLimit));

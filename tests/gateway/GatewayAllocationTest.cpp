@@ -70,6 +70,7 @@ TEST(GatewayAllocation, AFailureOnAGatewayThreadDropsOneSessionOrOneCamera) {
     if (c.cameraEnds) {
       // The camera is closed and both its browsers are told, as when the recorder is lost.
       ASSERT_TRUE(waitUntil([&] { return gateway.cameraCount() == 0; }));
+      EXPECT_EQ(counters.allocationFailures.load(), 1u); // counted as no_memory
       for (ViewerClient* browser : {&first, &second}) {
         while (browser->read(message)) {}
         EXPECT_EQ(browser->closeCode(), 1011);

@@ -8,6 +8,9 @@
 // With GATEWAY_CPU_BENCH_BASELINE=PATH the WebSocket table is measured for that gateway program
 // too (an earlier build, started with only the options every build knows), each count right
 // after the same count on this one, so that the two are compared under the same load.
+// With GATEWAY_CPU_BENCH_STRACE=PREFIX each gateway runs under `strace -f -c -o PREFIX.new`
+// (PREFIX.baseline): the MJPEG table is left out, and each gateway's pictures relayed are
+// printed before it stops, so that system calls per relayed picture can be worked out.
 // Each line: browsers, cameras, pictures received per second, the gateway's CPU in percent
 // of one core, and that per browser. A second table does the same for MJPEG clients of one
 // camera (/camera/NAME/ID.mjpg): the JPEG work is the camera's, whatever the number of clients.
@@ -76,7 +79,12 @@ Child startListening(const std::vector<std::string>& argv) {
 
 void stop(Child& child) {
   if (child.pid <= 0) return;
-  kill(child.pid, SIGTERM);
+  // A gateway under strace: the gateway is stopped, and strace ends with it, writing its
+  // figures (strace itself would not end on the signal while it traces).
+  std::ifstream children("/proc/" + std::to_string(child.pid) + "/task/" + std::to_string(child.pid) + "/children");
+  bool traced = false;
+  for (pid_t traceePid; children >> traceePid; traced = true) kill(traceePid, SIGTERM);
+  if (!traced) kill(child.pid, SIGTERM);
   waitpid(child.pid, nullptr, 0);
   child.pid = -1;
 }
@@ -192,6 +200,25 @@ void measure(int port, pid_t gateway, int count, bool oneCamera, double seconds,
   std::this_thread::sleep_for(std::chrono::seconds(6)); // the gateway's cameras linger, then close
 }
 
+// The gateway's count of pictures written to browsers, from its /metrics page.
+long picturesRelayed(int port) {
+  boost::asio::io_context io;
+  tcp::socket socket(io);
+  beast::error_code error;
+  socket.connect(tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), std::uint16_t(port)), error);
+  if (error) return -1;
+  const std::string request =
+      "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\nConnection: close\r\n\r\n";
+  boost::asio::write(socket, boost::asio::buffer(request), error);
+  std::string answer;
+  std::array<char, 4096> chunk{};
+  for (std::size_t n; (n = socket.read_some(boost::asio::buffer(chunk), error)) > 0 || !error;)
+    answer.append(chunk.data(), n);
+  const std::string name = "\ncamview_gateway_pictures_relayed_total ";
+  const std::size_t at = answer.find(name);
+  return at == std::string::npos ? -1 : std::atol(answer.c_str() + at + name.size());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -202,10 +229,14 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
 
   Child recorder = startListening({CAMVIEW_RECORDER_PROGRAM, "--port", "0", "--quiet", "--fps", "25", "--loop", "25"});
+  const char* tracePrefix = std::getenv("GATEWAY_CPU_BENCH_STRACE");
   const auto startGateway = [&](const std::string& program, bool perClientLimit) {
     std::vector<std::string> argv = {
         program,   "--listen",          "127.0.0.1:0", "--recorder", "bench=127.0.0.1:" + std::to_string(recorder.port),
         "--quiet", "--max-connections", "1000"};
+    if (tracePrefix != nullptr)
+      argv.insert(argv.begin(), {"/usr/bin/strace", "-f", "-c", "-o",
+                                 std::string(tracePrefix) + (perClientLimit ? ".new" : ".baseline")});
     if (perClientLimit) argv.insert(argv.end(), {"--max-per-client", "1000"}); // all browsers share one address
     return startListening(argv);
   };
@@ -222,7 +253,18 @@ int main(int argc, char** argv) {
       std::printf("  (baseline) ");
       measure<Browser>(baseline.port, baseline.pid, count, oneCamera, seconds, 100);
     }
+  if (tracePrefix != nullptr) {
+    std::printf("pictures relayed: this gateway %ld", picturesRelayed(gatewayProcess.port));
+    if (baselineProgram != nullptr) std::printf(", baseline %ld", picturesRelayed(baseline.port));
+    std::printf("\n");
+    std::fflush(stdout);
+  }
   if (baselineProgram != nullptr) stop(baseline);
+  if (tracePrefix != nullptr) {
+    stop(gatewayProcess);
+    stop(recorder);
+    return 0;
+  }
   std::printf("\n  mjpeg cameras  pictures/s  gateway CPU %%  per client %%   (full size, quality 80)\n");
   for (int count : counts) measure<MjpegClient>(gatewayProcess.port, gatewayProcess.pid, count, true, seconds, 200);
   stop(gatewayProcess);

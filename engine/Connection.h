@@ -1,7 +1,8 @@
 #pragma once
 // The viewer's connection to its recorder: the reply handling of the protocol, the two
 // requests, and the Receiver thread that connects, receives pictures and hands them to the
-// window thread.
+// window thread. The protocol's parsing, pace and watchdog are the connection's state machine
+// (engine/ConnectionMachine.h), which the Receiver thread drives with its socket.
 //
 // Owner (the viewer, on its window thread):
 //   configure(host, port, connectionId, &language); setNotifyWindow(window); setRun(n);

@@ -44,9 +44,7 @@ void CConnection::stop() {
   state_.store(ReceiverState::NotRunning, std::memory_order_release);
 }
 
-bool CConnection::defineMessages() {
-  return machine_.defineMessages();
-}
+bool CConnection::defineMessages() { return machine_.defineMessages(); }
 
 unsigned CConnection::threadEntry(void* argument) {
   auto* connection = static_cast<CConnection*>(argument);

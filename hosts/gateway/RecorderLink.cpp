@@ -26,17 +26,17 @@ namespace gateway {
 
 using tcp = boost::asio::ip::tcp;
 
-class RecorderLink::Session final : public std::enable_shared_from_this<Session>,
-                                    private CConnectionMachine::Handler {
+class RecorderLink::Session final : public std::enable_shared_from_this<Session>, private CConnectionMachine::Handler {
 public:
   Session(boost::asio::io_context& io, const RecorderAddress& recorder, std::int32_t connectionId, LinkEvents events)
-      : resolver_(io), socket_(io), timer_(io), host_(recorder.host), port_(recorder.port),
-        connectionId_(connectionId), events_(std::move(events)) {}
+      : resolver_(io), socket_(io), timer_(io), host_(recorder.host), port_(recorder.port), connectionId_(connectionId),
+        events_(std::move(events)) {}
 
   bool begin() {
     if (!machine_.defineMessages() || !protocol::defineMessage(builder_)) return false;
     // The first connect runs from the loop: no callback fires inside the hub's subscribe.
-    boost::asio::post(resolver_.get_executor(), [self = shared_from_this()] { self->guarded([&] { self->connect(); }); });
+    boost::asio::post(resolver_.get_executor(),
+                      [self = shared_from_this()] { self->guarded([&] { self->connect(); }); });
     return true;
   }
 
@@ -92,14 +92,12 @@ private:
                                                                     const tcp::resolver::results_type& results) {
                               if (self->outdated(generation)) return;
                               if (failed || results.empty()) return self->guarded([&] { self->connectFailed(); });
-                              boost::asio::async_connect(self->socket_, results,
-                                                         [self, generation](const boost::system::error_code& refused,
-                                                                            const tcp::endpoint&) {
-                                                           if (self->outdated(generation)) return;
-                                                           self->guarded([&] {
-                                                             refused ? self->connectFailed() : self->connected();
-                                                           });
-                                                         });
+                              boost::asio::async_connect(
+                                  self->socket_, results,
+                                  [self, generation](const boost::system::error_code& refused, const tcp::endpoint&) {
+                                    if (self->outdated(generation)) return;
+                                    self->guarded([&] { refused ? self->connectFailed() : self->connected(); });
+                                  });
                             });
   }
 
@@ -235,7 +233,8 @@ private:
     });
   }
 
-  template <typename Then> void armTimer(std::uint32_t milliseconds, Then then) {
+  template <typename Then>
+  void armTimer(std::uint32_t milliseconds, Then then) {
     timerDue_ = Clock::now() + std::chrono::milliseconds(milliseconds);
     timerArmed_ = true;
     timer_.expires_at(timerDue_);
@@ -266,7 +265,8 @@ private:
   // Runs a handler's work. No memory for it (a copy of a reply, a callback's) ends this
   // camera: its browsers see the recorder connection break and come back, and the I/O loop
   // counts the failure.
-  template <typename Work> void guarded(const Work& work) {
+  template <typename Work>
+  void guarded(const Work& work) {
     try {
       work();
     } catch (const std::bad_alloc&) {

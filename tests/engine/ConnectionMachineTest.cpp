@@ -118,10 +118,14 @@ TEST(ConnectionMachineTest, NextRequestKeepsThePaceAndThePaintGate) {
     bool due;
   };
   const Case cases[] = {
-      {1000, false, 0, kInterval - 6, false}, {1000, false, 0, kInterval - 5, true},
-      {0xFFFFFFF0u, false, 0, kInterval - 6, false}, {0xFFFFFFF0u, false, 0, kInterval, true},
-      {1000, true, 0, kInterval, false},      {1000, true, 1, kInterval - 5, true},
-      {1000, true, 1, kInterval - 6, false},  {1000, true, 0, kPaintLimit - 1, false},
+      {1000, false, 0, kInterval - 6, false},
+      {1000, false, 0, kInterval - 5, true},
+      {0xFFFFFFF0u, false, 0, kInterval - 6, false},
+      {0xFFFFFFF0u, false, 0, kInterval, true},
+      {1000, true, 0, kInterval, false},
+      {1000, true, 1, kInterval - 5, true},
+      {1000, true, 1, kInterval - 6, false},
+      {1000, true, 0, kPaintLimit - 1, false},
       {1000, true, 0, kPaintLimit, true},
   };
   for (const Case& c : cases) {

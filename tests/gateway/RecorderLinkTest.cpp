@@ -43,7 +43,8 @@ public:
     if (!protocol::defineMessage(parsed) || !parsed.parseHeader(request.data(), 32) ||
         !parsed.parseItems(request.data(), 32) || parsed.itemCount() != 1)
       return false;
-    const ReplyStatus words = protocol::decodePdat(request.data() + parsed.item(0).dataOffset, parsed.item(0).dataLength);
+    const ReplyStatus words =
+        protocol::decodePdat(request.data() + parsed.item(0).dataOffset, parsed.item(0).dataLength);
     code = words.words[0];
     connectionId = words.words[2];
     return true;
@@ -54,7 +55,8 @@ public:
   void hangUp() { socket_.reset(); }
 
 private:
-  template <typename Start> bool run(Start start) {
+  template <typename Start>
+  bool run(Start start) {
     bool done = false;
     boost::system::error_code result;
     start([&](const boost::system::error_code& error, auto&&...) {
@@ -76,7 +78,8 @@ struct Seen {
   std::vector<Bytes> pictures, controls;
   std::vector<std::int32_t> codes;
   int lost = 0;
-  template <typename Read> auto read(Read what) {
+  template <typename Read>
+  auto read(Read what) {
     std::lock_guard<std::mutex> lock(mutex);
     return what();
   }

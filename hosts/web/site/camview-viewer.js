@@ -54,6 +54,9 @@
       return /^application\/wasm\b/.test(response.headers.get('Content-Type') || '')
         ? WebAssembly.compileStreaming(response)
         : response.arrayBuffer().then((bytes) => WebAssembly.compile(bytes));
+    }).then((module) => {
+      mark('module-compiled');
+      return module;
     });
     compiledModule.catch(() => {}); // reported through the module's promise
   }
@@ -73,7 +76,11 @@
           // Instantiates the module compiled above; emscripten then loads it into its workers.
           instantiateWasm: (imports, receiveInstance) => {
             compiledModule.then((module) => WebAssembly.instantiate(module, imports)
-              .then((instance) => receiveInstance(instance, module))).catch(reject);
+              .then((instance) => {
+                // From here to module-ready: the worker threads load the module.
+                mark('module-instantiated');
+                receiveInstance(instance, module);
+              })).catch(reject);
             return {};
           },
         }).then(resolve, reject);
@@ -133,6 +140,7 @@
         if (!this.isConnected || this._host) return;
         this._module = module;
         const [width, height] = this._size();
+        mark('viewer-creating');
         this._host = module.ccall('camview_viewer_create', 'number',
                                   ['string', 'number', 'number', 'number', 'number'],
                                   [this.recorder, this.connectionId, width, height, this._decodeFit()]);

@@ -67,7 +67,7 @@ const Kernels& kernelsFor(SimdLevel level) {
   case SimdLevel::Avx2:
     return *avx2Kernels();
   case SimdLevel::Sse2:
-    return *sse2Kernels();
+    return wasmKernels() != nullptr ? *wasmKernels() : *sse2Kernels();
   default:
     return scalarKernels();
   }

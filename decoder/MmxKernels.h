@@ -1,8 +1,8 @@
 // Arithmetic of the four-lane engine: 16-bit samples, wrap-around additions in the filters,
 // taps mulHigh(v, k) = floor(v * k / 65536), saturating additions in the colour conversion.
 //
-// Three implementations compute identical bytes: a scalar model (the reference the tests
-// keep), SSE2 and AVX2. Each kernel works on extended arrays (see SynthesisLine.h).
+// Four implementations compute identical bytes: a scalar model (the reference the tests
+// keep), SSE2, AVX2 and WebAssembly SIMD. Each kernel works on extended arrays (see SynthesisLine.h).
 #pragma once
 
 #include "decoder/WaveletEngine.h"
@@ -51,6 +51,9 @@ void convertScalar(const int16_t* y, const int16_t* u, const int16_t* v, int gro
 const Kernels& scalarKernels();
 const Kernels* sse2Kernels(); // null when not built for this target
 const Kernels* avx2Kernels(); // null when not built for this target
+// WebAssembly SIMD kernels, which WebAssembly builds run at the SSE2 level in place of the
+// SSE2 ones (those still build there, through the compiler's SSE2 emulation). Null elsewhere.
+const Kernels* wasmKernels();
 
 // The kernels of a level; Automatic picks the best the processor runs, a level the
 // processor or build lacks falls back to the next lower one.

@@ -19,6 +19,7 @@ std::vector<const Kernels*> simdKernels() {
   std::vector<const Kernels*> kernels;
   if (resolveSimdLevel(SimdLevel::Sse2) == SimdLevel::Sse2) kernels.push_back(sse2Kernels());
   if (resolveSimdLevel(SimdLevel::Avx2) == SimdLevel::Avx2) kernels.push_back(avx2Kernels());
+  if (wasmKernels() != nullptr) kernels.push_back(wasmKernels());
   return kernels;
 }
 
@@ -69,9 +70,14 @@ void expectKernelsMatch(const KernelSet& scalar, const std::vector<const KernelS
 } // namespace
 
 #if defined(__wasm_simd128__)
-// WebAssembly SIMD carries the SSE2 kernels: without them the page would decode on the scalar
-// ones, and the comparisons below would be skipped unnoticed.
-TEST(MmxKernels, WebAssemblyRunsTheSse2Kernels) { EXPECT_EQ(resolveSimdLevel(SimdLevel::Automatic), SimdLevel::Sse2); }
+// WebAssembly runs its own SIMD kernels at the SSE2 level, and keeps the SSE2 ones (through the
+// compiler's emulation) beside them: without either the page would decode on the scalar ones,
+// and the comparisons below would skip them unnoticed.
+TEST(MmxKernels, WebAssemblyRunsItsOwnKernelsAndKeepsTheSse2Ones) {
+  EXPECT_EQ(resolveSimdLevel(SimdLevel::Automatic), SimdLevel::Sse2);
+  EXPECT_EQ(&kernelsFor(SimdLevel::Automatic), wasmKernels());
+  EXPECT_NE(sse2Kernels(), nullptr);
+}
 #endif
 
 TEST(MmxKernels, LineAndColumnKernelsMatchTheScalarModel) {

@@ -175,8 +175,19 @@ void openOnMainThread(int id, char* name) {
     }
     ws.binaryType = 'arraybuffer';
     sockets.set(id, ws);
-    ws.onopen = function() { _camview_socket_opened(id); };
+    // The page's first socket marks its way to the first picture (see camview-viewer.js).
+    var timed = !Module['camviewSocketTimed'];
+    Module['camviewSocketTimed'] = true;
+    if (timed) performance.mark('camview-socket-opening');
+    ws.onopen = function() {
+      if (timed) performance.mark('camview-socket-open');
+      _camview_socket_opened(id);
+    };
     ws.onmessage = function(event) {
+      if (timed) {
+        timed = false;
+        performance.mark('camview-socket-first-bytes');
+      }
       var bytes = new Uint8Array(event.data);
       var buffer = _malloc(bytes.length || 1);
       var kept = 0;

@@ -13,6 +13,15 @@
 // returns the canvas pixels together with the picture they show.
 (function () {
   'use strict';
+  // Marks of the way to the first picture (performance.getEntriesByType('mark')), for
+  // bench/web/first-picture.mjs: each is set once per page.
+  const marked = new Set();
+  function mark(name) {
+    if (marked.has(name)) return;
+    marked.add(name);
+    performance.mark('camview-' + name);
+  }
+  mark('script');
   const scriptUrl = document.currentScript.src;
   const base = new URL('.', scriptUrl).href;
   const viewers = new Set();
@@ -31,21 +40,55 @@
     return pageToken ? url + '?token=' + encodeURIComponent(pageToken) : url;
   }
 
+  // The module starts loading as soon as this script runs (the pages name its files in
+  // preload links, so they are usually on their way already): the runtime script runs and
+  // starts its worker threads while the WebAssembly downloads, and the WebAssembly is
+  // compiled while it downloads, once (emscripten hands the compiled module to the workers).
+  let compiledModule = null;
+  function compileModule() {
+    const name = 'camview-web.wasm';
+    compiledModule = fetch(base + name, { credentials: 'same-origin' }).then((response) => {
+      if (!response.ok) throw new Error(name + ' could not be loaded (HTTP ' + response.status + ')');
+      // Streaming compilation needs the application/wasm type (the gateway's); a server that
+      // sends another gets the module compiled once it is all there.
+      return /^application\/wasm\b/.test(response.headers.get('Content-Type') || '')
+        ? WebAssembly.compileStreaming(response)
+        : response.arrayBuffer().then((bytes) => WebAssembly.compile(bytes));
+    }).then((module) => {
+      mark('module-compiled');
+      return module;
+    });
+    compiledModule.catch(() => {}); // reported through the module's promise
+  }
+
   function loadModule() {
     if (modulePromise) return modulePromise;
+    if (!compiledModule) compileModule();
     modulePromise = new Promise((resolve, reject) => {
       const script = document.createElement('script');
       script.src = base + 'camview-web.js';
       script.onload = () => {
+        mark('module-script');
         createCamviewModule({
           locateFile: (name) => base + name,
           mainScriptUrlOrBlob: base + 'camview-web.js',
           camviewCameraUrl: cameraUrl,
+          // Instantiates the module compiled above; emscripten then loads it into its workers.
+          instantiateWasm: (imports, receiveInstance) => {
+            compiledModule.then((module) => WebAssembly.instantiate(module, imports)
+              .then((instance) => {
+                // From here to module-ready: the worker threads load the module.
+                mark('module-instantiated');
+                receiveInstance(instance, module);
+              })).catch(reject);
+            return {};
+          },
         }).then(resolve, reject);
       };
       script.onerror = () => reject(new Error('camview-web.js could not be loaded'));
       document.head.appendChild(script);
     }).then((module) => {
+      mark('module-ready');
       // Worker threads post to a viewer's window: pump every viewer soon, on this thread.
       module.camviewWake = () => {
         if (wakeScheduled) return;
@@ -97,10 +140,12 @@
         if (!this.isConnected || this._host) return;
         this._module = module;
         const [width, height] = this._size();
+        mark('viewer-creating');
         this._host = module.ccall('camview_viewer_create', 'number',
                                   ['string', 'number', 'number', 'number', 'number'],
                                   [this.recorder, this.connectionId, width, height, this._decodeFit()]);
         if (!this._host) throw new Error('camview: no memory for a viewer');
+        mark('viewer-started');
         viewers.add(this);
         this._pump();
       }).catch((error) => console.error('camview:', error));
@@ -169,7 +214,10 @@
       if (!this._host) return;
       const module = this._module;
       const result = module._camview_viewer_pump(this._host);
-      if (result & 2) this._newPicture = true;
+      if (result & 2) {
+        this._newPicture = true;
+        mark('picture-decoded');
+      }
       const status = readText(module, module._camview_viewer_status(this._host));
       if (status !== this._status) {
         this._status = status;
@@ -203,4 +251,5 @@
   }
 
   customElements.define('camview-viewer', CamviewViewer);
+  loadModule().catch((error) => console.error('camview:', error));
 })();

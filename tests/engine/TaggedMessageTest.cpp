@@ -1,6 +1,6 @@
 #include "engine/Protocol.h"
 #include "engine/TaggedMessage.h"
-#include "tests/engine/ProtocolBuilders.h"
+#include "tests/support/ProtocolMessages.h"
 
 #include <gtest/gtest.h>
 

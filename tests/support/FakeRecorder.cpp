@@ -112,16 +112,17 @@ void FakeRecorder::serve(platform::SocketHandle client, int connection, const st
       if (result == protocol::RequestReader::Result::NeedMore) break;
       if (result == protocol::RequestReader::Result::Invalid) return; // the stream cannot be trusted
       const auto taken = std::ptrdiff_t(before - reader.buffered());
-      if (result == protocol::RequestReader::Result::Ignored) request.words = ReplyStatus{};
-      if (result != protocol::RequestReader::Result::Skipped) {
-        request.connection = connection;
-        request.index = index++;
-        if (request.words.words[0] == protocol::kRequestOpen) connectionId = request.words.words[2];
-        request.connectionId = connectionId;
-        request.bytes.assign(pending.begin(), pending.begin() + taken);
+      if (result == protocol::RequestReader::Result::Skipped) { // bytes out of step: not a request
+        pending.erase(pending.begin(), pending.begin() + taken);
+        continue;
       }
+      if (result == protocol::RequestReader::Result::Ignored) request.words = ReplyStatus{};
+      request.connection = connection;
+      request.index = index++;
+      if (request.words.words[0] == protocol::kRequestOpen) connectionId = request.words.words[2];
+      request.connectionId = connectionId;
+      request.bytes.assign(pending.begin(), pending.begin() + taken);
       pending.erase(pending.begin(), pending.begin() + taken);
-      if (result == protocol::RequestReader::Result::Skipped) continue;
       Responder responder;
       {
         std::lock_guard<std::mutex> lock(mutex_);

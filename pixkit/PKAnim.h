@@ -9,7 +9,7 @@
 // An animation: an "ANRL" container of image blocks with a current frame and a position.
 //   offset 0  "ANRL"   4  frame count (int32)   8  count offsets (int32) of the frame
 //   blocks from the start of the container, then the frame blocks.
-class PIXKIT_API CPKAnim {
+class CAMVIEW_PIXKIT_API CPKAnim {
 public:
   CPKAnim(int x, int y) : m_x(x), m_y(y) {}
   ~CPKAnim();

@@ -6,7 +6,7 @@
 
 // One colour channel of a surface: where it sits in a destination pixel (from the
 // caller's mask) and where the same channel sits in a 16-bit 5-6-5 colour index.
-struct PIXKIT_API CPKChannel {
+struct CAMVIEW_PIXKIT_API CPKChannel {
   int shift = 0; // lowest set bit of the mask
   int width = 0; // number of contiguous set bits
   std::uint32_t mask = 0;

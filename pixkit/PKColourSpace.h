@@ -6,5 +6,5 @@
 
 // Full-range ITU-R BT.601 (JFIF) conversions in 16.16 fixed point, truncating.
 // RGB words are 0x00RRGGBB; YCbCr words hold Y in bits 0-7, Cb in 8-15, Cr in 16-23.
-PIXKIT_API std::uint32_t rgbToYCbCr(std::uint32_t rgb);
-PIXKIT_API std::uint32_t yCbCrToRgb(std::uint32_t ycbcr);
+CAMVIEW_PIXKIT_API std::uint32_t rgbToYCbCr(std::uint32_t rgb);
+CAMVIEW_PIXKIT_API std::uint32_t yCbCrToRgb(std::uint32_t ycbcr);

@@ -5,7 +5,7 @@
 #include "pixkit/PixkitExport.h"
 
 // One glyph record of a font block.
-struct PIXKIT_API PKGlyph {
+struct CAMVIEW_PIXKIT_API PKGlyph {
   int width = 0;        // pixels per bitmap row
   int advance = 0;      // pen advance in pixels
   int height = 0;       // bitmap rows; 0: no bitmap
@@ -19,7 +19,7 @@ struct PIXKIT_API PKGlyph {
 //   offset 5140    glyph bitmaps: rows of (width + 1) / 2 bytes, two 4-bit coverages per
 //                  byte, high nibble left
 // The font refers to the caller's block and never copies it.
-class PIXKIT_API CPKFont {
+class CAMVIEW_PIXKIT_API CPKFont {
 public:
   static constexpr std::size_t kBitsPerPixelOffset = 16;
   static constexpr std::size_t kGlyphTableOffset = 20;

@@ -7,7 +7,7 @@
 
 // A single-colour shape: an 8-bit alpha map (row by row from the top) painted later in
 // any colour with per-pixel alpha.
-class PIXKIT_API CPKIcon {
+class CAMVIEW_PIXKIT_API CPKIcon {
 public:
   // Takes ownership of alpha (width * height bytes, from new[]).
   CPKIcon(int width, int height, unsigned char* alpha);

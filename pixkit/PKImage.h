@@ -12,7 +12,7 @@
 // Mode 1 data: width * height indices. Mode 0 data: n (u16), n palette indices (u16),
 // then run codes (u16): low b bits the palette position (b = bit length of n), high
 // bits the run length minus 1; runs never cross the end of a row.
-class PIXKIT_API CPKImage {
+class CAMVIEW_PIXKIT_API CPKImage {
 public:
   static constexpr std::size_t kHeaderSize = 16;
 

@@ -5,7 +5,7 @@
 #include "pixkit/PixkitExport.h"
 
 // A new handle, unique in the process and never 0.
-PIXKIT_API unsigned long pkNextHandle();
+CAMVIEW_PIXKIT_API unsigned long pkNextHandle();
 
 // A growable table of owning object pointers, searched by handle. Appending to a full
 // table allocates `growBy` more slots; entries are never removed one by one, only all

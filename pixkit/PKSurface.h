@@ -9,7 +9,7 @@
 // plus the pixel primitives through which every drawing operation writes. Each primitive
 // addresses, clips and converts one pixel (or one run); pixels outside the surface are
 // dropped. The surface never allocates or frees the caller's buffer.
-class PIXKIT_API CPKSurface {
+class CAMVIEW_PIXKIT_API CPKSurface {
 public:
   static constexpr int kColourTableSize = 65536;
 

@@ -7,7 +7,7 @@
 // 5-6-5), so every primitive stores what mapColour would give; blending expands each
 // channel to 8 bits, blends like the 24-bit surface and packs the result again.
 // Masks must lie within the low 16 bits.
-class PIXKIT_API CPKSurface16 : public CPKSurface {
+class CAMVIEW_PIXKIT_API CPKSurface16 : public CPKSurface {
 public:
   CPKSurface16(int width, int height, int pitch, char* buffer, bool flipY, int rowAlign);
 

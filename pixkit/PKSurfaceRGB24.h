@@ -5,7 +5,7 @@
 // Packed 24-bit destination: three bytes per pixel, rows stride bytes apart. With the
 // channel masks 0xFF0000, 0x00FF00, 0x0000FF a colour word 0x00RRGGBB is stored as the
 // bytes BB, GG, RR.
-class PIXKIT_API CPKSurfaceRGB24 : public CPKSurface {
+class CAMVIEW_PIXKIT_API CPKSurfaceRGB24 : public CPKSurface {
 public:
   CPKSurfaceRGB24(int width, int height, int pitch, char* buffer, bool flipY, int rowAlign);
 

@@ -6,7 +6,7 @@
 // Planar YCbCr 4:2:2 destination. Pixel (x, y) is Y[p] with chroma Cb[p / 2] and
 // Cr[p / 2], p = x + row * stride: the two pixels of a horizontal pair share their
 // chroma, so writing either pixel sets the chroma of both.
-class PIXKIT_API CPKSurfaceYUV422 : public CPKSurface {
+class CAMVIEW_PIXKIT_API CPKSurfaceYUV422 : public CPKSurface {
 public:
   // buffer points to a CPKPlanes record; its three pointers are copied.
   CPKSurfaceYUV422(int width, int height, int pitch, char* buffer, bool flipY, int rowAlign);

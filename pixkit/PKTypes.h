@@ -6,7 +6,7 @@
 
 // A rectangle of four signed edges. Fills and text clip rectangles treat all four edges
 // as inclusive; text measurement returns {0, 0, width, height}.
-struct PIXKIT_API CPKRectangle {
+struct CAMVIEW_PIXKIT_API CPKRectangle {
   int left = 0;
   int top = 0;
   int right = 0;
@@ -22,7 +22,7 @@ enum EPKLIBDestinationFormat {
 
 // The buffer argument for PKLIB_DEST_YUV422: three plane pointers. Y has one byte per
 // pixel; Cb and Cr one byte per horizontal pixel pair, as many rows as Y.
-struct PIXKIT_API CPKPlanes {
+struct CAMVIEW_PIXKIT_API CPKPlanes {
   unsigned char* y = nullptr;
   unsigned char* cb = nullptr;
   unsigned char* cr = nullptr;

@@ -23,7 +23,7 @@ class CPKIcon;
 // its real size and reject anything that does not fit; the others trust their data.
 //
 // One thread at a time per core; nothing here locks.
-class PIXKIT_API CPixkit {
+class CAMVIEW_PIXKIT_API CPixkit {
 public:
   CPixkit();
   ~CPixkit();

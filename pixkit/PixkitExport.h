@@ -4,7 +4,7 @@
 // A DLL that exports them compiles the library with PIXKIT_BUILD_DLL defined; everywhere
 // else (static linking, Linux) the macro is empty.
 #if defined(_WIN32) && defined(PIXKIT_BUILD_DLL)
-#define PIXKIT_API __declspec(dllexport)
+#define CAMVIEW_PIXKIT_API __declspec(dllexport)
 #else
-#define PIXKIT_API
+#define CAMVIEW_PIXKIT_API
 #endif

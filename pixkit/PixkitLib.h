@@ -8,7 +8,7 @@
 // Init that fails keeps the core and its objects, without a surface). Every operation
 // other than Init and close needs a successful Init; without a core they do nothing and
 // return 0 / false. A facade cannot be copied (it is the single owner of its core).
-class PIXKIT_API CPixkitLib {
+class CAMVIEW_PIXKIT_API CPixkitLib {
 public:
   CPixkitLib() = default;
   ~CPixkitLib();

@@ -4,7 +4,7 @@
 #include "engine/Connection.h"
 #include "platform/Socket.h"
 #include "platform/Time.h"
-#include "tests/engine/FakeRecorder.h"
+#include "tests/support/FakeRecorder.h"
 #include "tests/support/WaitUntil.h"
 
 #include <benchmark/benchmark.h>

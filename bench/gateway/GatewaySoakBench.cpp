@@ -38,7 +38,7 @@ constexpr int kBodyBytes = 12000;
   sigaddset(&stopSignal, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stopSignal, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
-  FakeRecorder recorder(kBodyBytes);
+  FakeRecorder recorder(PictureStream{kBodyBytes});
   gateway::GatewayOptions options;
   options.listenPort = 0;
   options.quiet = true;
@@ -67,8 +67,8 @@ bool sameAsSent(const Message& picture, std::int32_t id) {
   const Bytes* head = picture.find("HEAD");
   const Bytes* body = picture.find("BODY");
   if (!head || !body) return false;
-  const int n = FakeRecorder::pictureNumber(*head);
-  return n >= 0 && *head == FakeRecorder::header(id, n) && *body == FakeRecorder::body(n, kBodyBytes);
+  const int n = PictureStream::pictureNumber(*head);
+  return n >= 0 && *head == PictureStream::header(id, n) && *body == PictureStream::body(n, kBodyBytes);
 }
 
 void browse(int port, int index, const std::atomic<bool>& stopping, Totals& totals) {

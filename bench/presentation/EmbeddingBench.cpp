@@ -6,7 +6,7 @@
 // resident memory shows what the viewer holds rather than what malloc keeps in reserve.
 #include "platform/Time.h"
 #include "presentation/EmbeddedViewer.h"
-#include "tests/engine/FakeRecorder.h"
+#include "tests/support/FakeRecorder.h"
 #include "tests/presentation/ReferencePicture.h"
 #include "tests/presentation/ViewerTestAccess.h"
 

@@ -2,7 +2,7 @@
 // replies, requests come out as bytes, the pace and the watchdog follow the `now` passed in.
 #include "engine/ConnectionMachine.h"
 #include "engine/Protocol.h"
-#include "tests/engine/ProtocolBuilders.h"
+#include "tests/support/ProtocolMessages.h"
 
 #include <gtest/gtest.h>
 

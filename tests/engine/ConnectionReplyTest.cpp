@@ -4,7 +4,7 @@
 #include "engine/PictureLimits.h"
 #include "engine/Protocol.h"
 #include "engine/StatusIndex.h"
-#include "tests/engine/ProtocolBuilders.h"
+#include "tests/support/ProtocolMessages.h"
 
 #include <gtest/gtest.h>
 

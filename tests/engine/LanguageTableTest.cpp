@@ -1,5 +1,5 @@
 #include "engine/LanguageTable.h"
-#include "tests/engine/ProtocolBuilders.h"
+#include "tests/support/ProtocolMessages.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 #include "engine/Protocol.h"
 #include "platform/Socket.h"
 #include "platform/Time.h"
-#include "tests/engine/FakeRecorder.h"
-#include "tests/engine/ProtocolBuilders.h"
+#include "tests/support/FakeRecorder.h"
+#include "tests/support/ProtocolMessages.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include "engine/RunTag.h"
 #include "engine/StatusIndex.h"
 #include "platform/Time.h"
-#include "tests/engine/FakeRecorder.h"
+#include "tests/support/FakeRecorder.h"
 #include "tests/support/WaitUntil.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "engine/Protocol.h"
 #include "engine/TaggedMessage.h"
-#include "tests/engine/ProtocolBuilders.h"
+#include "tests/support/ProtocolMessages.h"
 
 #include <gtest/gtest.h>
 
@@ -211,4 +211,36 @@ TEST_F(TaggedMessageTest, ClearEmptiesEverything) {
   EXPECT_EQ(message.length(), 0);
   EXPECT_EQ(message.capacity(), 0);
   EXPECT_EQ(message.definitionCount(), 0);
+}
+
+// The suites' reader of what a gateway or recorder under test sends: a message passes only
+// when it is one "PLPR" message whose known items fill it exactly.
+TEST(WholeMessageReader, AcceptsOnlyMessagesItsItemsFill) {
+  const Bytes item = rawItem("PDAT", 16, pdat(5, 0, 0, 1));
+  Bytes trailing = rawMessage("PLPR", 8 + 24 + 1, item);
+  trailing.push_back(0);
+  const struct {
+    const char* what;
+    Bytes bytes;
+    bool accepted;
+  } cases[] = {
+      {"well formed", buildMessage({{protocol::kItemPdat, pdat(5, 0, 0, 1)}, {protocol::kItemBody, {1, 2, 3}}}), true},
+      {"no items", rawMessage("PLPR", 8, {}), true},
+      {"a byte after the last item", trailing, false},
+      {"header length too large", rawMessage("PLPR", 8 + 24 + 4, item), false},
+      {"item running past the end", rawMessage("PLPR", 8 + 24, rawItem("PDAT", 17, pdat(5))), false},
+      {"unknown item", rawMessage("PLPR", 8 + 12, rawItem("XXXX", 4, {1, 2, 3, 4})), false},
+      {"other message tag", rawMessage("PLPX", 8 + 24, item), false},
+      {"shorter than a header", Bytes{'P', 'L', 'P'}, false},
+  };
+  for (const auto& c : cases) {
+    Message message;
+    EXPECT_EQ(parseMessage(c.bytes, message), c.accepted) << c.what;
+  }
+  Message message;
+  ASSERT_TRUE(parseMessage(cases[0].bytes, message));
+  EXPECT_EQ(message.code(), 5);
+  ASSERT_NE(message.find("BODY"), nullptr);
+  EXPECT_EQ(*message.find("BODY"), (Bytes{1, 2, 3}));
+  EXPECT_EQ(message.find("LANG"), nullptr);
 }

@@ -35,7 +35,7 @@ TEST(GatewayAllocation, AFailureOnAGatewayThreadDropsOneSessionOrOneCamera) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.where);
-    FakeRecorder recorder(1000, 0, c.languageBytes);
+    FakeRecorder recorder(PictureStream{1000, c.languageBytes});
     gateway::GatewayOptions options;
     options.listenPort = 0;
     options.quiet = true;
@@ -87,7 +87,7 @@ TEST(GatewayAllocation, AFailureOnAGatewayThreadDropsOneSessionOrOneCamera) {
     ViewerClient late(gateway.port(), "gate");
     late.sendOpen(1);
     EXPECT_TRUE(late.readPicture(message));
-    EXPECT_EQ(recorder.connectionsAccepted(), c.cameraEnds ? 2 : 1);
+    EXPECT_EQ(recorder.connectionCount(), c.cameraEnds ? 2 : 1);
   }
 }
 

@@ -92,7 +92,7 @@ TEST(GatewayBalancer, OneRecorderConnectionPerCameraAndFailover) {
   const std::string haproxy = findProgram("haproxy");
   if (haproxy.empty()) GTEST_SKIP() << "haproxy is not installed (scripts/bootstrap installs it): balancer not tested";
 
-  FakeRecorder recorder;
+  FakeRecorder recorder(PictureStream{});
   std::ostringstream log;
   std::unique_ptr<gateway::Gateway> gateways[2];
   for (auto& gateway : gateways) {
@@ -132,7 +132,7 @@ TEST(GatewayBalancer, OneRecorderConnectionPerCameraAndFailover) {
   // Eight browsers watch camera 1.
   std::unique_ptr<ViewerClient> viewers[8];
   for (auto& viewer : viewers) ASSERT_TRUE(watch(viewer, 1));
-  EXPECT_EQ(recorder.connectionsAccepted(), 1);
+  EXPECT_EQ(recorder.connectionCount(), 1);
   const int serving = gateways[0]->counters().viewers.load() == 8 ? 0 : 1;
   EXPECT_EQ(gateways[serving]->counters().viewers.load(), 8);
   EXPECT_EQ(gateways[1 - serving]->counters().viewers.load(), 0);
@@ -142,7 +142,7 @@ TEST(GatewayBalancer, OneRecorderConnectionPerCameraAndFailover) {
   // cameras on both gateways.
   std::unique_ptr<ViewerClient> others[14];
   for (int i = 0; i < 14; ++i) ASSERT_TRUE(watch(others[i], 2 + i / 2));
-  EXPECT_EQ(recorder.connectionsAccepted(), 8);
+  EXPECT_EQ(recorder.connectionCount(), 8);
   EXPECT_EQ(gateways[0]->cameraCount() + gateways[1]->cameraCount(), 8);
   EXPECT_GT(gateways[0]->cameraCount(), 0);
   EXPECT_GT(gateways[1]->cameraCount(), 0);
@@ -158,7 +158,7 @@ TEST(GatewayBalancer, OneRecorderConnectionPerCameraAndFailover) {
   }
   EXPECT_EQ(gateways[1 - serving]->counters().viewers.load(), 8 + 2 * camerasLeft);
   EXPECT_EQ(gateways[1 - serving]->cameraCount(), 1 + camerasLeft);
-  EXPECT_EQ(recorder.connectionsAccepted(), 9); // the first gateway's connections ended with it
+  EXPECT_EQ(recorder.connectionCount(), 9); // the first gateway's connections ended with it
   // The health checks find the stopped gateway down, and only that one.
   const auto balancerLog = [&] {
     std::ostringstream text;

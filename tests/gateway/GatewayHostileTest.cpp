@@ -55,7 +55,7 @@ protected:
   const gateway::GatewayCounters& counters() const { return gateway->counters(); }
 
   // Replaced by tests that need another recorder before start().
-  std::unique_ptr<FakeRecorder> recorder = std::make_unique<FakeRecorder>();
+  std::unique_ptr<FakeRecorder> recorder = std::make_unique<FakeRecorder>(PictureStream{});
   std::ostringstream log;
   std::unique_ptr<gateway::Gateway> gateway;
   int port = 0;
@@ -129,7 +129,7 @@ TEST_F(HostileGateway, RebindingAndLinksAreRefusedBeforeAnythingIsServed) {
   ASSERT_TRUE(allowed.connected());
   allowed.sendOpen(1);
   EXPECT_TRUE(allowed.readPicture(message));
-  EXPECT_EQ(recorder->connectionsAccepted(), 1); // only the allowed camera reached the recorder
+  EXPECT_EQ(recorder->connectionCount(), 1); // only the allowed camera reached the recorder
 }
 
 TEST_F(HostileGateway, OffLoopbackOnlyWithAccessControl) {
@@ -170,7 +170,7 @@ TEST_F(HostileGateway, OneAddressCannotTakeEverySlot) {
 }
 
 TEST_F(HostileGateway, SilentNeverReadingAndIdleClientsAreDropped) {
-  recorder = std::make_unique<FakeRecorder>(1 << 20);
+  recorder = std::make_unique<FakeRecorder>(PictureStream{1 << 20});
   gateway::GatewayOptions options;
   options.requestTimeoutMs = 300;
   options.writeTimeoutMs = 300;
@@ -212,7 +212,7 @@ TEST_F(HostileGateway, SilentNeverReadingAndIdleClientsAreDropped) {
 
 TEST_F(HostileGateway, LanguageFloodIsCutAndBoundedPerBrowser) {
   constexpr int kFlood = 3 << 20;
-  recorder = std::make_unique<FakeRecorder>(1000, 0, kFlood);
+  recorder = std::make_unique<FakeRecorder>(PictureStream{1000, kFlood});
   // The peak resident set of this process (gateway, simulated recorder and browsers) from
   // here on. Tables relayed uncut and queued without a byte budget for the browser that does
   // not read took it past 170 MB within 80 pictures.
@@ -262,7 +262,7 @@ TEST_F(HostileGateway, LingeringCamerasMakeRoomForOnesAskedFor) {
   next.sendOpen(2);
   ASSERT_TRUE(next.readPicture(message));
   EXPECT_EQ(gateway->cameraCount(), 1);
-  EXPECT_EQ(recorder->connectionsAccepted(), 2);
+  EXPECT_EQ(recorder->connectionCount(), 2);
 }
 
 // Holds this process at the descriptors it has open now: every new one fails with EMFILE

@@ -44,15 +44,15 @@ int expectPictureAfter(const Message& picture, std::int32_t id, int after, int b
     ADD_FAILURE() << "not a picture";
     return after;
   }
-  const int got = FakeRecorder::pictureNumber(*header);
+  const int got = PictureStream::pictureNumber(*header);
   EXPECT_GT(got, after);
-  EXPECT_EQ(*header, FakeRecorder::header(id, got));
-  EXPECT_EQ(*body, FakeRecorder::body(got, bodySize));
+  EXPECT_EQ(*header, PictureStream::header(id, got));
+  EXPECT_EQ(*body, PictureStream::body(got, bodySize));
   return got;
 }
 
 TEST(GatewayRelay, OneRecorderConnectionPerCameraAndBytesUnchanged) {
-  FakeRecorder recorder(5000);
+  FakeRecorder recorder(PictureStream{5000});
   RunningGateway running(recorder.port());
   ViewerClient first(running.gateway.port(), "gate"), second(running.gateway.port(), "gate"),
       other(running.gateway.port(), "gate");
@@ -65,7 +65,7 @@ TEST(GatewayRelay, OneRecorderConnectionPerCameraAndBytesUnchanged) {
   ASSERT_TRUE(first.read(message));
   EXPECT_EQ(message.code(), 5);
   EXPECT_EQ(*message.find("PDAT"), pdat(5, 0, 0, 1));
-  EXPECT_EQ(*message.find("LANG"), FakeRecorder::languageItem());
+  EXPECT_EQ(*message.find("LANG"), languageItem());
   ASSERT_TRUE(first.readPicture(message));
   int last = expectPictureAfter(message, 7, -1, 5000);
   for (int n = 1; n <= 3; ++n) {
@@ -79,19 +79,19 @@ TEST(GatewayRelay, OneRecorderConnectionPerCameraAndBytesUnchanged) {
   ASSERT_TRUE(second.read(message));
   EXPECT_EQ(message.code(), 5);
   ASSERT_NE(message.find("LANG"), nullptr);
-  EXPECT_EQ(*message.find("LANG"), FakeRecorder::languageItem());
+  EXPECT_EQ(*message.find("LANG"), languageItem());
   ASSERT_TRUE(second.readPicture(message));
   ASSERT_TRUE(other.readPicture(message));
   expectPictureAfter(message, 8, -1, 5000);
 
-  EXPECT_EQ(recorder.connectionsAccepted(), 2); // ids 7 and 8, whatever the number of browsers
+  EXPECT_EQ(recorder.connectionCount(), 2); // ids 7 and 8, whatever the number of browsers
   EXPECT_EQ(running.gateway.linksStarted(), 2u);
   EXPECT_EQ(running.gateway.cameraCount(), 2);
 }
 
 TEST(GatewayRelay, StalledBrowserHoldsAtMostOnePicture) {
   constexpr int kBody = 1 << 20;
-  FakeRecorder recorder(kBody);
+  FakeRecorder recorder(PictureStream{kBody});
   RunningGateway running(recorder.port());
   ViewerClient stalled(running.gateway.port(), "gate"), reader(running.gateway.port(), "gate");
   stalled.shrinkReceiveBuffer();
@@ -111,7 +111,7 @@ TEST(GatewayRelay, StalledBrowserHoldsAtMostOnePicture) {
 }
 
 TEST(GatewayRelay, LostRecorderClosesTheBrowsersConnection) {
-  FakeRecorder recorder;
+  FakeRecorder recorder(PictureStream{});
   RunningGateway running(recorder.port());
   ViewerClient viewer(running.gateway.port(), "gate");
   viewer.sendOpen(3);
@@ -123,7 +123,7 @@ TEST(GatewayRelay, LostRecorderClosesTheBrowsersConnection) {
 }
 
 TEST(GatewayRelay, LimitsOnCamerasAndConnections) {
-  FakeRecorder recorder;
+  FakeRecorder recorder(PictureStream{});
   gateway::GatewayOptions options;
   options.maxCameras = 1;
   options.maxConnections = 3;
@@ -139,11 +139,11 @@ TEST(GatewayRelay, LimitsOnCamerasAndConnections) {
   ViewerClient three(running.gateway.port(), "gate"), four(running.gateway.port(), "gate");
   EXPECT_TRUE(three.connected() && four.connected());
   EXPECT_EQ(httpGet(running.gateway.port(), "/").status, 503);
-  EXPECT_EQ(recorder.connectionsAccepted(), 1);
+  EXPECT_EQ(recorder.connectionCount(), 1);
 }
 
 TEST(GatewayRelay, HostileRequestsGetClearErrorsAndChangeNothing) {
-  FakeRecorder recorder;
+  FakeRecorder recorder(PictureStream{});
   RunningGateway running(recorder.port());
   const int port = running.gateway.port();
 
@@ -173,7 +173,7 @@ TEST(GatewayRelay, HostileRequestsGetClearErrorsAndChangeNothing) {
   };
   Bytes wrongTag = gateway::encodeViewerRequest({gateway::ViewerRequest::Open, 1});
   wrongTag[0] = 'X';
-  Bytes unknownCode = buildMessage({{"PDAT", pdat(9, 0, 0, 0)}});
+  Bytes unknownCode = buildMessage({{protocol::kItemPdat, pdat(9, 0, 0, 0)}});
   const Case cases[] = {
       {Bytes{'h', 'i'}, false, websocket::close_code::bad_payload},
       {Bytes(8000, 0), true, websocket::close_code::too_big},

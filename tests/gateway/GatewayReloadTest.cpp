@@ -90,10 +90,10 @@ protected:
     std::raise(SIGHUP);
     return waitUntil([&] { return gateway->reloadsApplied() + gateway->reloadsRejected() > before; });
   }
-  static int pictureNumber(const Message& picture) { return FakeRecorder::pictureNumber(*picture.find("HEAD")); }
+  static int pictureNumber(const Message& picture) { return PictureStream::pictureNumber(*picture.find("HEAD")); }
 
   const std::string path = ::testing::TempDir() + "camview-gateway-reload.conf";
-  FakeRecorder kept, removed, added;
+  FakeRecorder kept{PictureStream{}}, removed{PictureStream{}}, added{PictureStream{}};
   std::ostringstream log;
   std::unique_ptr<gateway::Gateway> gateway;
 };
@@ -132,12 +132,12 @@ TEST_F(ReloadingGateway, UnchangedRecordersKeepTheirViewers) {
     EXPECT_GT(pictureNumber(picture), last);
     last = pictureNumber(picture);
   }
-  EXPECT_EQ(kept.connectionsAccepted(), 1);
+  EXPECT_EQ(kept.connectionCount(), 1);
   // The new recorder can be watched at once.
   ViewerClient fresh(gateway->port(), "dock");
   fresh.sendOpen(2);
   ASSERT_TRUE(fresh.readPicture(picture));
-  EXPECT_EQ(added.connectionsAccepted(), 1);
+  EXPECT_EQ(added.connectionCount(), 1);
   EXPECT_TRUE(waitUntil([&] { return gateway->cameraCount() == 2; }));
 }
 

@@ -1,19 +1,11 @@
 #include "tests/gateway/GatewayTestSupport.h"
 
-#include "base/LittleEndian.h"
-#include "engine/MessageWriter.h"
-#include "engine/Protocol.h"
-#include "engine/RequestReader.h"
-#include "engine/TaggedMessage.h"
 #include "hosts/gateway/ViewerRequests.h"
-#include "tests/support/AllocationExemption.h"
 
 #include <boost/asio/connect.hpp>
 #include <boost/asio/read.hpp>
 #include <boost/asio/write.hpp>
 
-#include <algorithm>
-#include <cstring>
 #include <functional>
 
 namespace gatewaytest {
@@ -21,156 +13,6 @@ namespace gatewaytest {
 namespace beast = boost::beast;
 namespace websocket = beast::websocket;
 using tcp = boost::asio::ip::tcp;
-
-const Bytes* Message::find(const std::string& tag) const {
-  for (const auto& [name, data] : items)
-    if (name == tag) return &data;
-  return nullptr;
-}
-
-std::int32_t Message::code() const {
-  const Bytes* words = find("PDAT");
-  return words && words->size() >= 4 ? le::readI32(words->data()) : -1;
-}
-
-bool parseMessage(const Bytes& bytes, Message& message) {
-  message.items.clear();
-  if (bytes.size() < 8 || std::memcmp(bytes.data(), "PLPR", 4) != 0) return false;
-  if (std::size_t(le::readI32(bytes.data() + 4)) != bytes.size()) return false;
-  std::size_t at = 8;
-  while (at + 8 <= bytes.size()) {
-    const std::string tag(reinterpret_cast<const char*>(bytes.data() + at), 4);
-    const auto length = std::size_t(le::readI32(bytes.data() + at + 4));
-    if (at + 8 + length > bytes.size()) return false;
-    message.items.emplace_back(
-        tag, Bytes(bytes.begin() + std::ptrdiff_t(at + 8), bytes.begin() + std::ptrdiff_t(at + 8 + length)));
-    at += 8 + length;
-  }
-  return at == bytes.size();
-}
-
-Bytes buildMessage(const std::vector<std::pair<std::string, Bytes>>& items) {
-  protocol::MessageWriter message;
-  for (const auto& [tag, data] : items) message.addItem(CTaggedMessage::tagWord(tag), data.data(), data.size());
-  return message.take();
-}
-
-Bytes pdat(std::int32_t w0, std::int32_t w1, std::int32_t w2, std::int32_t w3) {
-  Bytes out(protocol::kPdatSize);
-  protocol::encodePdat(ReplyStatus{{w0, w1, w2, w3}}, out.data());
-  return out;
-}
-
-// --- FakeRecorder ---
-
-FakeRecorder::FakeRecorder(int bodySize, int port, int languageBytes)
-    : bodySize_(bodySize), languageBytes_(languageBytes) {
-  listener_ = platform::socketListen("127.0.0.1", port);
-  port_ = platform::socketLocalPort(listener_);
-  acceptThread_ = std::thread([this] { acceptLoop(); });
-}
-
-FakeRecorder::~FakeRecorder() { stop(); }
-
-void FakeRecorder::stop() {
-  // Each connection notices within one 50 ms wait and closes its own socket.
-  if (stopping_.exchange(true)) return;
-  if (acceptThread_.joinable()) acceptThread_.join();
-  platform::socketClose(listener_);
-  for (std::thread& thread : connections_) thread.join();
-}
-
-Bytes FakeRecorder::header(std::int32_t id, int n) {
-  Bytes out(208);
-  for (int i = 0; i < 208; ++i) out[std::size_t(i)] = std::uint8_t(id + n + i);
-  // The number whole in the first four bytes: a fast link passes 256 pictures in no time.
-  le::writeI32(out.data(), n);
-  return out;
-}
-
-int FakeRecorder::pictureNumber(const Bytes& header) { return header.size() < 4 ? -1 : le::readI32(header.data()); }
-
-Bytes FakeRecorder::body(int n, int size) {
-  Bytes out{};
-  out.resize(std::size_t(size));
-  for (int i = 0; i < size; ++i) out[std::size_t(i)] = std::uint8_t(n * 7 + i);
-  return out;
-}
-
-Bytes FakeRecorder::languageItem(int size) {
-  // One row, one column ("language" slot) holding "xx": the gateway passes it on untouched.
-  Bytes out(std::max<std::size_t>(12 + 4 + 3, std::size_t(size)));
-  le::writeI32(out.data(), 0);
-  le::writeI32(out.data() + 4, 1);
-  le::writeI32(out.data() + 8, 1);
-  le::writeI32(out.data() + 12, 16);
-  std::memcpy(out.data() + 16, "xx", 3);
-  return out;
-}
-
-void FakeRecorder::acceptLoop() {
-  // The simulated recorder is never the code under test of an allocation failure.
-  testsupport::exemptThisThreadFromFailures();
-  while (!stopping_) {
-    if (platform::socketWaitReadable(listener_, 50) != 1) continue;
-    const platform::SocketHandle socket = platform::socketAccept(listener_);
-    if (socket == platform::kNoSocket) continue;
-    std::lock_guard lock(mutex_);
-    if (stopping_) {
-      platform::socketClose(socket);
-      break;
-    }
-    ++accepted_;
-    connections_.emplace_back([this, socket] {
-      testsupport::exemptThisThreadFromFailures();
-      serve(socket);
-    });
-  }
-}
-
-void FakeRecorder::serve(platform::SocketHandle socket) {
-  // The viewer's requests, read by the protocol's own bounded reader.
-  protocol::RequestReader requests;
-  auto readRequest = [&](std::int32_t& code, std::int32_t& id) {
-    ReplyStatus words;
-    for (;;) {
-      const protocol::RequestReader::Result result = requests.next(words);
-      if (result == protocol::RequestReader::Result::Request) break;
-      if (result == protocol::RequestReader::Result::Invalid) return false;
-      if (result != protocol::RequestReader::Result::NeedMore) continue;
-      if (stopping_ || platform::socketWaitReadable(socket, 50) < 0) return false;
-      if (platform::socketWaitReadable(socket, 0) != 1) continue;
-      std::uint8_t chunk[256];
-      const int got = platform::socketReceive(socket, chunk, sizeof chunk);
-      if (got <= 0) return false;
-      requests.append(chunk, std::size_t(got));
-    }
-    code = words.words[0];
-    id = words.words[2];
-    return true;
-  };
-  auto sendAll = [&](const Bytes& bytes) {
-    std::size_t sent = 0;
-    while (sent < bytes.size() && !stopping_) {
-      const int n = platform::socketSend(socket, bytes.data() + sent, int(bytes.size() - sent));
-      if (n < 0) return false;
-      sent += std::size_t(n);
-    }
-    return sent == bytes.size();
-  };
-  std::int32_t code = 0, id = 0;
-  if (readRequest(code, id) && code == protocol::kRequestOpen) {
-    const std::int32_t connectionId = id;
-    bool ok = sendAll(buildMessage({{"PDAT", pdat(protocol::kReplyEstablished, 0, 0, 1)}, {"LANG", languageItem()}}));
-    for (int n = 0; ok; ++n) {
-      std::vector<std::pair<std::string, Bytes>> items = {{"HEAD", header(connectionId, n)},
-                                                          {"BODY", body(n, bodySize_)}};
-      if (languageBytes_ > 0) items.emplace_back("LANG", languageItem(languageBytes_));
-      ok = sendAll(buildMessage(items)) && readRequest(code, id) && code == protocol::kRequestNext;
-    }
-  }
-  platform::socketClose(socket);
-}
 
 // --- ViewerClient ---
 

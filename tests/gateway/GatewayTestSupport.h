@@ -1,7 +1,10 @@
 #pragma once
-// A recorder whose every byte the test knows, and a browser viewer reduced to its protocol:
-// a WebSocket client that sends the viewer's requests and reads the gateway's replies.
-#include "platform/Socket.h"
+// A browser viewer reduced to its protocol: a WebSocket client that sends the viewer's
+// requests and reads the gateway's replies; plain HTTP and silent clients. The recorder
+// behind the gateway is the tests' fake recorder streaming checkable pictures.
+#include "engine/Protocol.h"
+#include "tests/support/FakeRecorder.h"
+#include "tests/support/ProtocolMessages.h"
 #include "tests/support/WaitUntil.h"
 
 #include <boost/asio/io_context.hpp>
@@ -10,14 +13,10 @@
 #include <boost/beast/http.hpp>
 #include <boost/beast/websocket.hpp>
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <list>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace gatewaytest {
@@ -25,52 +24,14 @@ namespace gatewaytest {
 // Waits for a condition that the gateway's threads make true.
 using testsupport::waitUntil;
 
-using Bytes = std::vector<std::uint8_t>;
-
-// The items of one "PLPR" message, by tag text.
-struct Message {
-  std::vector<std::pair<std::string, Bytes>> items;
-  const Bytes* find(const std::string& tag) const;
-  std::int32_t code() const; // "PDAT" word 0, or -1
-};
-bool parseMessage(const Bytes& bytes, Message& message);
-Bytes buildMessage(const std::vector<std::pair<std::string, Bytes>>& items);
-Bytes pdat(std::int32_t w0, std::int32_t w1, std::int32_t w2, std::int32_t w3);
-
-// Serves the recorder protocol on 127.0.0.1: on an open request it answers with code 5
-// (flags 1), a "LANG" item and picture 0; every next-picture request gets the next picture.
-// Picture n of connection id c: header bytes (c + n + i) & 0xFF, body of bodySize bytes
-// (n * 7 + i) & 0xFF.
-class FakeRecorder {
-public:
-  // languageBytes > 0: every picture's reply also carries a "LANG" item of that size.
-  explicit FakeRecorder(int bodySize = 1000, int port = 0, int languageBytes = 0);
-  ~FakeRecorder();
-  int port() const { return port_; }
-  int connectionsAccepted() const { return accepted_.load(); }
-  void stop(); // closes the listener and every connection
-
-  static Bytes header(std::int32_t id, int n);
-  // The number `header` wrote into a picture header (-1 when it is too short).
-  static int pictureNumber(const Bytes& header);
-  static Bytes body(int n, int size);
-  // A table of one text, "xx", padded with zero bytes to `size` when that is larger.
-  static Bytes languageItem(int size = 0);
-
-private:
-  void acceptLoop();
-  void serve(platform::SocketHandle socket);
-
-  int bodySize_;
-  int languageBytes_;
-  platform::SocketHandle listener_ = platform::kNoSocket;
-  int port_ = 0;
-  std::atomic<bool> stopping_{false};
-  std::atomic<int> accepted_{0};
-  std::thread acceptThread_;
-  std::mutex mutex_;
-  std::list<std::thread> connections_;
-};
+using testsupport::buildMessage;
+using testsupport::Bytes;
+using testsupport::FakeRecorder;
+using testsupport::languageItem;
+using testsupport::Message;
+using testsupport::parseMessage;
+using testsupport::pdat;
+using testsupport::PictureStream;
 
 // A browser viewer's WebSocket to /camera/NAME of the gateway.
 class ViewerClient {

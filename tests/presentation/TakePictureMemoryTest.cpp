@@ -2,19 +2,18 @@
 // out, taking a picture needs no memory (the records exchange blocks), a decoder that cannot
 // allocate fails its picture, frames or a thread that cannot be made are reported; the
 // viewer says so on its status screen and goes on where it can.
-#include "platform/Socket.h"
 #include "presentation/FrameLayout.h"
-#include "tests/engine/ProtocolBuilders.h"
 #include "tests/presentation/ReferencePicture.h"
 #include "tests/presentation/ViewerHarness.h"
 #include "tests/presentation/ViewerTestAccess.h"
+#include "tests/support/AllocationExemption.h"
+#include "tests/support/FakeRecorder.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <new>
-#include <thread>
 
 namespace {
 
@@ -31,6 +30,7 @@ struct Refusal {
   }
   void disarm() { size = 0; }
   bool refuses(std::size_t bytes) {
+    if (testsupport::tAllocationExempt) return false;
     if (bytes == 0 || bytes != size.load()) return false;
     if (skip.fetch_sub(1) > 0) return false;
     return times.fetch_sub(1) > 0;
@@ -43,14 +43,15 @@ Refusal scalarRefusal; // nothrow new: small objects such as a thread's start re
 std::atomic<std::size_t> largeArraysFailFrom{0};
 
 bool largeArrayFails(std::size_t size) {
+  if (testsupport::tAllocationExempt) return false;
   const std::size_t limit = largeArraysFailFrom.load();
   return limit != 0 && size >= limit;
 }
 
-std::atomic<long long> allocations{0}; // every allocation of the process
+std::atomic<long long> allocations{0}; // every allocation of the process but the fake recorder's
 
 void* allocate(std::size_t size) {
-  allocations.fetch_add(1, std::memory_order_relaxed);
+  if (!testsupport::tAllocationExempt) allocations.fetch_add(1, std::memory_order_relaxed);
   return std::malloc(size ? size : 1);
 }
 
@@ -87,65 +88,19 @@ void operator delete[](void* pointer, const std::nothrow_t&) noexcept { std::fre
 
 namespace {
 
-// A recorder that answers every request from bytes made beforehand, so that it allocates
-// nothing while it serves: the open request with "connection established" and a picture,
-// every next-picture request with the same picture again.
-class PreparedRecorder {
-public:
-  PreparedRecorder() {
-    using namespace testsupport;
-    platform::networkStartup(); // Windows Sockets, before the first socket
-    picture_ = picture(HeaderTexts{}, encodedTestPicture(1));
-    opening_ = established();
-    opening_.insert(opening_.end(), picture_.begin(), picture_.end());
-    listener_ = platform::socketListen("127.0.0.1", 0);
-    thread_ = std::thread([this] { serve(); });
-  }
-  ~PreparedRecorder() {
-    thread_.join();
-    platform::socketClose(listener_);
-    platform::networkCleanup();
-  }
-  int port() const { return platform::socketLocalPort(listener_); }
-
-private:
-  void serve() {
-    if (platform::socketWaitReadable(listener_, 30000) != 1) return; // no viewer came
-    const platform::SocketHandle peer = platform::socketAccept(listener_);
-    if (peer == platform::kNoSocket) return;
-    // Every request is one 32-byte message ("PLPR" with one "PDAT" item); the peer's socket
-    // blocks, so the loop ends when the viewer closes the connection.
-    std::uint8_t request[32];
-    for (bool first = true;; first = false) {
-      int have = 0;
-      while (have < int(sizeof request)) {
-        const int got = platform::socketReceive(peer, request + have, int(sizeof request) - have);
-        if (got <= 0) {
-          platform::socketClose(peer);
-          return;
-        }
-        have += got;
-      }
-      const testsupport::Bytes& reply = first ? opening_ : picture_;
-      for (std::size_t sent = 0; sent < reply.size();) {
-        const int n = platform::socketSend(peer, reply.data() + sent, int(reply.size() - sent));
-        if (n <= 0) {
-          platform::socketClose(peer);
-          return;
-        }
-        sent += std::size_t(n);
-      }
-    }
-  }
-
-  testsupport::Bytes picture_;
-  testsupport::Bytes opening_;
-  platform::SocketHandle listener_ = platform::kNoSocket;
-  std::thread thread_;
-};
+// A recorder that answers the open request with "connection established" and a picture, and
+// every next-picture request with the same picture again. Its threads are exempt: they are
+// not counted, nor do they meet a refusal.
+testsupport::FakeRecorder::Responder samePictureAgain() {
+  using namespace testsupport;
+  const Bytes picture = testsupport::picture(HeaderTexts{}, encodedTestPicture(1));
+  Bytes opening = established();
+  opening.insert(opening.end(), picture.begin(), picture.end());
+  return [picture, opening](const RecordedRequest& request) { return request.index == 0 ? opening : picture; };
+}
 
 TEST(SteadyStream, PicturesGoThroughTheViewerWithoutAnyAllocation) {
-  PreparedRecorder recorder;
+  testsupport::FakeRecorder recorder(samePictureAgain());
   testsupport::ViewerHarness h(CLanguageTable::kEnglish, 720, 576, recorder.port(), 3);
   paint::SoftwareCanvas canvas(720, 576);
   // The first pictures make every buffer and queue as large as the stream needs.

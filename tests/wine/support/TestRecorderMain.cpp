@@ -14,11 +14,10 @@
 #include "recorder/app/RecorderCommandLine.h"
 #include "recorder/server/RecorderServer.h"
 #include "engine/MessageWriter.h"
-#include "engine/RequestReader.h"
+#include "tests/support/FakeRecorder.h"
 #include "tests/wine/support/FixedPicture.h"
 #include "tests/wine/support/FullListener.h"
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -27,7 +26,6 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -40,67 +38,28 @@ public:
   virtual void stop() {}
 };
 
-bool sendAll(platform::SocketHandle socket, const std::vector<std::uint8_t>& bytes) {
-  std::size_t sent = 0;
-  while (sent < bytes.size()) {
-    if (platform::socketWaitWritable(socket, 10000) != 1) return false;
-    int done = platform::socketSend(socket, bytes.data() + sent, static_cast<int>(bytes.size() - sent));
-    if (done < 0) return false;
-    sent += static_cast<std::size_t>(done);
-  }
-  return true;
-}
-
-// Answers the open request with "connection established" and one picture; afterwards it
-// reads (and ignores) requests until the viewer goes.
+// Answers the open request (a connection's first) with "connection established" and one
+// picture; afterwards it records (and ignores) requests until the viewer goes.
 class FixedPictureServer final : public Server {
 public:
   explicit FixedPictureServer(int seed) {
     PictureRecord record;
     if (!winetest::fixedPicture(seed, record)) throw std::runtime_error("cannot encode the picture");
-    opening_ = protocol::MessageWriter().addPdat(protocol::kReplyEstablished, 0, 0, 0).take();
-    picture_ = protocol::pictureMessage(record.header, record.data, static_cast<std::size_t>(record.length));
-    listener_ = platform::socketListen("127.0.0.1", 0);
-    if (listener_ == platform::kNoSocket) throw std::runtime_error("cannot listen");
-    std::thread([this] { acceptLoop(); }).detach();
+    testsupport::Bytes reply = testsupport::established();
+    const testsupport::Bytes picture =
+        protocol::pictureMessage(record.header, record.data, static_cast<std::size_t>(record.length));
+    reply.insert(reply.end(), picture.begin(), picture.end());
+    recorder_ = std::make_unique<testsupport::FakeRecorder>([reply](const testsupport::RecordedRequest& request) {
+      const bool open = request.index == 0 && request.words.words[0] == protocol::kRequestOpen;
+      return open ? reply : testsupport::Bytes{};
+    });
+    if (!recorder_->listening()) throw std::runtime_error("cannot listen");
   }
-  int port() const override { return platform::socketLocalPort(listener_); }
-  long connections() const override { return accepted_.load(); }
+  int port() const override { return recorder_->port(); }
+  long connections() const override { return recorder_->connectionCount(); }
 
 private:
-  void acceptLoop() {
-    for (;;) {
-      platform::SocketHandle viewer = platform::socketAccept(listener_);
-      if (viewer == platform::kNoSocket) return;
-      accepted_.fetch_add(1);
-      std::thread([this, viewer] { serve(viewer); }).detach();
-    }
-  }
-
-  void serve(platform::SocketHandle viewer) {
-    protocol::RequestReader reader;
-    bool answered = false;
-    std::uint8_t buffer[512];
-    while (platform::socketWaitReadable(viewer, -1) == 1) {
-      int received = platform::socketReceive(viewer, buffer, sizeof buffer);
-      if (received < 0) break;
-      reader.append(buffer, static_cast<std::size_t>(received));
-      ReplyStatus words;
-      protocol::RequestReader::Result result;
-      while ((result = reader.next(words)) != protocol::RequestReader::Result::NeedMore) {
-        if (result != protocol::RequestReader::Result::Request || words.words[0] != protocol::kRequestOpen || answered)
-          continue;
-        answered = true;
-        if (!sendAll(viewer, opening_) || !sendAll(viewer, picture_)) break;
-      }
-    }
-    platform::socketClose(viewer);
-  }
-
-  std::vector<std::uint8_t> opening_;
-  std::vector<std::uint8_t> picture_;
-  platform::SocketHandle listener_ = platform::kNoSocket;
-  std::atomic<long> accepted_{0};
+  std::unique_ptr<testsupport::FakeRecorder> recorder_;
 };
 
 // Colour gradients: a still that costs the recorder one encoding for all its viewers.

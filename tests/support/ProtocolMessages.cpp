@@ -1,6 +1,9 @@
-#include "tests/engine/ProtocolBuilders.h"
+#include "tests/support/ProtocolMessages.h"
 
 #include "engine/MessageWriter.h"
+#include "engine/Protocol.h"
+
+#include <cstdint>
 
 namespace testsupport {
 
@@ -9,6 +12,38 @@ Bytes buildMessage(const std::vector<Item>& items) {
   for (const Item& item : items)
     message.addItem(CTaggedMessage::tagWord(protocol::kItemTagTexts[item.id]), item.data.data(), item.data.size());
   return message.take();
+}
+
+const Bytes* Message::find(std::string_view tag) const {
+  const std::uint32_t word = CTaggedMessage::tagWord(tag);
+  for (const auto& [itemTag, data] : items)
+    if (itemTag == word) return &data;
+  return nullptr;
+}
+
+std::int32_t Message::code() const {
+  const Bytes* words = find(protocol::kItemTagTexts[protocol::kItemPdat]);
+  return words && words->size() >= 4 ? le::readI32(words->data()) : -1;
+}
+
+bool parseMessage(const Bytes& bytes, Message& message) {
+  message.items.clear();
+  CTaggedMessage parser;
+  if (!protocol::defineMessage(parser) || bytes.size() > std::size_t(INT32_MAX)) return false;
+  const auto size = std::int32_t(bytes.size());
+  if (!parser.parseHeader(bytes.data(), size) || parser.length() != size) return false;
+  if (!parser.parseItems(bytes.data(), size)) return false;
+  // The parser skips what it does not know and stops at an item that overruns the message:
+  // the items it found must cover every byte.
+  std::int64_t covered = CTaggedMessage::kHeaderSize;
+  for (std::int32_t i = 0; i < parser.itemCount(); ++i) {
+    const CTaggedMessage::ItemEntry& item = parser.item(i);
+    if (item.dataOffset != covered + CTaggedMessage::kItemHeaderSize) return false;
+    covered = std::int64_t(item.dataOffset) + item.dataLength;
+    message.items.emplace_back(
+        item.tag, Bytes(bytes.begin() + item.dataOffset, bytes.begin() + item.dataOffset + item.dataLength));
+  }
+  return covered == size;
 }
 
 void appendInt32(Bytes& bytes, std::int32_t value) {
@@ -80,6 +115,12 @@ Bytes langItem(std::int32_t languageIndex, std::int32_t rows, std::int32_t colum
   }
   bytes.insert(bytes.end(), strings.begin(), strings.end());
   return bytes;
+}
+
+Bytes languageItem(int size) {
+  Bytes out = langItem(0, 1, 1, {{{0, 0}, "xx"}});
+  if (size > 0 && std::size_t(size) > out.size()) out.resize(std::size_t(size));
+  return out;
 }
 
 Bytes established(std::int32_t flags) {

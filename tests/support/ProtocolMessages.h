@@ -1,11 +1,13 @@
 #pragma once
-// Builds recorder-protocol bytes for tests: well-formed replies through the protocol's
-// message writer (the recorder's direction) and raw bytes for malformed input.
+// Recorder-protocol bytes for tests and benchmarks: well-formed messages through the
+// protocol's message writer, raw bytes for malformed input, and a strict reader of what a
+// peer under test sends.
 #include "engine/PictureRecord.h"
 
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -20,6 +22,16 @@ struct Item {
 
 // A "PLPR" message with the given items (by item id).
 Bytes buildMessage(const std::vector<Item>& items);
+
+// The items of one "PLPR" message, in order.
+struct Message {
+  std::vector<std::pair<std::uint32_t, Bytes>> items; // tag word, data
+  const Bytes* find(std::string_view tag) const;      // the first item with this tag, or null
+  std::int32_t code() const;                          // "PDAT" word 0, or -1
+};
+// Reads one whole message: true only when `bytes` is exactly one "PLPR" message whose known
+// items fill it to the last byte (an unknown tag, a short or overlong item fails).
+bool parseMessage(const Bytes& bytes, Message& message);
 
 // Raw pieces, for messages CTaggedMessage would never build.
 void appendInt32(Bytes& bytes, std::int32_t value);
@@ -44,6 +56,9 @@ Bytes body(std::int32_t length, std::uint8_t seed);
 // A "LANG" item: `texts` maps (row, column) to a text; other entries point nowhere (-1).
 Bytes langItem(std::int32_t languageIndex, std::int32_t rows, std::int32_t columns,
                const std::map<std::pair<int, int>, std::string>& texts);
+
+// A table of one text, "xx", padded with zero bytes to `size` when that is larger.
+Bytes languageItem(int size = 0);
 
 // Common replies.
 Bytes established(std::int32_t flags = 0);

@@ -282,4 +282,3 @@ TEST(SocketStreamTest, ConnectRefusesBadPortsHostsAndMissingSockets) {
   EXPECT_FALSE(stream.hasSocket());
   EXPECT_EQ(stream.receive(nullptr, 0), -1);
 }
-

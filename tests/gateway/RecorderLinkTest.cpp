@@ -44,9 +44,8 @@ TEST(RecorderLink, AsksRelaysAndConnectsAgain) {
   testsupport::FakeRecorder recorder([&](const testsupport::RecordedRequest& request) -> testsupport::Answer {
     if (request.connection != 1) return {};
     if (request.index == 0)
-      return testsupport::buildMessage({{protocol::kItemHead, shortHead},
-                                        {protocol::kItemBody, body},
-                                        {protocol::kItemPdat, testsupport::pdat(5)}});
+      return testsupport::buildMessage(
+          {{protocol::kItemHead, shortHead}, {protocol::kItemBody, body}, {protocol::kItemPdat, testsupport::pdat(5)}});
     return end;
   });
   ASSERT_TRUE(recorder.listening());

@@ -268,8 +268,15 @@ GeneralSymbol decodeGeneralSymbol(uint64_t bits, const BandTables& tables) {
 // Fills the band in raster order. Reads past the band's first unreadable word are found at
 // line ends and on the general path (a sticky check: samples written after such a read stay
 // inside the band and the field fails anyway), always before any later error is reported.
+//
+// One refill serves two pair lookups: a refill leaves at least 32 bits and a pair entry uses
+// at most kPairBits (12) of them, so the second lookup needs no refill and the loop's chain of
+// dependent operations (lookup, shift, refill) is shorter by a refill every other entry. The
+// general path refills before it decodes (it needs 32 bits) and after, so that the lookup that
+// follows it has its bits too.
 template <bool kScaled>
 int decodeBand(BitReader& reader, const SubbandDescriptor& band, const BandTables& tables, int32_t quantiser) {
+  static_assert(2 * kPairBits <= 32, "two pair entries must fit one refill");
   auto sample = [quantiser](int64_t value) {
     const int16_t coded = static_cast<int16_t>(value); // wraps modulo 65536
     return kScaled ? static_cast<int16_t>((quantiser * coded + 4) >> 3) : coded;
@@ -286,12 +293,13 @@ int decodeBand(BitReader& reader, const SubbandDescriptor& band, const BandTable
   if (width <= 0 || height <= 0) return ERR_NONE;
   Window in(reader);
   int error = ERR_NONE;
-  for (;;) {
-    in.refill();
+  // Decodes one entry (or one general symbol) and places it; false when the band is finished
+  // or a symbol is invalid. Inlined, so that the window and the position stay in registers.
+  auto step = [&]() __attribute__((always_inline)) {
     const uint64_t entry = pairs[in.bits() >> (64 - kPairBits)];
     const int firstAdvance = int(entry >> 16) & 0xFF;
     const int second = column + firstAdvance; // where the second symbol writes
-    if (firstAdvance != 0 && second < width) {
+    if (firstAdvance != 0 && second < width) [[likely]] {
       row[column] = sample(int64_t(entry) << 16 >> 48);
       row[second] = sample(int64_t(entry) >> 48);
       column = second + (int(entry >> 24) & 0xFF);
@@ -301,16 +309,19 @@ int decodeBand(BitReader& reader, const SubbandDescriptor& band, const BandTable
       column = second;
       in.consume(uint32_t(entry >> 8) & 63u);
     } else {
+      in.refill();
       const GeneralSymbol symbol = decodeGeneralSymbol(in.bits(), tables);
       in.consume(symbol.length);
+      in.refill();
       if (!symbol.valid) {
         error = ERR_BAD_SYMBOL;
-        break;
+        return false;
       }
       row[column] = sample(symbol.value);
       column += static_cast<int>(symbol.advance);
     }
-    if (column < width) continue;
+    if (column < width) [[likely]]
+      return true;
     // Past the line's end: a run may cross several lines.
     if (column < 2 * width) {
       ++line;
@@ -319,8 +330,13 @@ int decodeBand(BitReader& reader, const SubbandDescriptor& band, const BandTable
       line += column / width;
       column %= width;
     }
-    if (in.bitPosition() > limit || line >= height) break;
+    if (in.bitPosition() > limit || line >= height) return false;
     row = band.firstSample() + line * stride;
+    return true;
+  };
+  for (;;) {
+    in.refill();
+    if (!step() || !step()) break;
   }
   if (in.bitPosition() > limit) { // an earlier read went past the band's data
     reader.next = unreadable;

@@ -9,7 +9,6 @@ bool RowStretch::prepare(int sourceWidth, int destWidth) noexcept {
   sourceWidth_ = 0;
   destWidth_ = 0;
   runCount_ = 0;
-  chunkedRuns_ = 0;
   if (sourceWidth <= 0 || destWidth <= 0 || destWidth > kMaxDestWidth) return false;
   // Source byte offset of each output pixel, from running sums of sourceWidth (the same
   // truncated quotients as j x sourceWidth / destWidth), gathered into runs of consecutive
@@ -27,16 +26,6 @@ bool RowStretch::prepare(int sourceWidth, int destWidth) noexcept {
     }
   }
   copyRuns_ = runCount_ * 4 <= destWidth;
-  // A run copied in whole chunks writes up to kChunk - 1 bytes past its end, which the runs
-  // after it overwrite (they cover the rest of the row in order), and reads as far past its
-  // source bytes: only runs whose chunks stay inside both rows are copied that way, the
-  // others byte-exactly.
-  while (chunkedRuns_ < runCount_ - 1) {
-    const ColumnRun& run = runs_[chunkedRuns_];
-    const int chunked = (run.length + kChunk - 1) / kChunk * kChunk;
-    if (run.destination + chunked > destWidth * 3 || run.source + chunked > sourceWidth * 3) break;
-    ++chunkedRuns_;
-  }
   sourceWidth_ = sourceWidth;
   destWidth_ = destWidth;
   return true;
@@ -44,15 +33,7 @@ bool RowStretch::prepare(int sourceWidth, int destWidth) noexcept {
 
 void RowStretch::apply(const std::uint8_t* source, std::uint8_t* dest) const noexcept {
   if (copyRuns_) {
-    // Short runs (a row stretched from 696 to 768 pixels has 72 of about 32 bytes): copies of
-    // a fixed size instead of a library call per run.
-    int r = 0;
-    for (; r < chunkedRuns_; ++r) {
-      const ColumnRun& run = runs_[r];
-      for (int at = 0; at < run.length; at += kChunk)
-        std::memcpy(dest + run.destination + at, source + run.source + at, kChunk);
-    }
-    for (; r < runCount_; ++r)
+    for (int r = 0; r < runCount_; ++r)
       std::memcpy(dest + runs_[r].destination, source + runs_[r].source, std::size_t(runs_[r].length));
     return;
   }

@@ -25,8 +25,6 @@ public:
   void apply(const std::uint8_t* source, std::uint8_t* dest) const noexcept;
 
 private:
-  static constexpr int kChunk = 16;
-
   // A stretch of output bytes whose source bytes follow one another in the source row.
   struct ColumnRun {
     int destination; // byte offset in the output row
@@ -37,7 +35,6 @@ private:
   int sourceWidth_ = 0;
   int destWidth_ = 0;
   int runCount_ = 0;
-  int chunkedRuns_ = 0;   // leading runs copied in whole 16-byte chunks (see apply)
   bool copyRuns_ = false; // runs of four pixels or more on average: copied run by run
   int columnOffset_[kMaxDestWidth] = {};
   ColumnRun runs_[kMaxDestWidth] = {};

@@ -234,7 +234,8 @@ struct BandTables {
 };
 
 BandTables buildTables(CodeTableId id, const ActionTable& actions) {
-  return {buildPairs(id, actions), &fastTable(id), buildLongCodes(decodingTable(id)), &actions, buildBranchFree(actions)};
+  return {buildPairs(id, actions), &fastTable(id), buildLongCodes(decodingTable(id)), &actions,
+          buildBranchFree(actions)};
 }
 
 // Built at module load, before any decoder exists, and read-only afterwards: the first

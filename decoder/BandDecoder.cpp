@@ -205,7 +205,7 @@ const CodeEntry& longCode(const CodeTable& table, uint32_t key) {
 // The bisection's answer for every 16-bit key from the first long code on (keys below it give
 // the first long code, as the bisection does): one load instead of about eight dependent,
 // unpredictable comparisons. Canonical codes put the long codes at the top of the code space,
-// so the table has at most a few thousand entries.
+// so the tables are small (180, 44 and 4 entries).
 struct LongCodeTable {
   uint32_t base = 0; // key of entry 0
   std::vector<FastEntry> entries;
@@ -229,13 +229,11 @@ struct BandTables {
   PairTable pairs;
   const FastTable* fast;
   LongCodeTable longCodes;
-  const ActionTable* actions;
   BranchFreeActions general;
 };
 
 BandTables buildTables(CodeTableId id, const ActionTable& actions) {
-  return {buildPairs(id, actions), &fastTable(id), buildLongCodes(decodingTable(id)), &actions,
-          buildBranchFree(actions)};
+  return {buildPairs(id, actions), &fastTable(id), buildLongCodes(decodingTable(id)), buildBranchFree(actions)};
 }
 
 // Built at module load, before any decoder exists, and read-only afterwards: the first

@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstring>
+#include <vector>
 
 namespace wavelet {
 namespace {
@@ -124,29 +125,71 @@ PairTable buildPairs(CodeTableId id, const ActionTable& actions) {
   return t;
 }
 
-// Everything a band decoder looks up for one code table.
-struct BandTables {
-  PairTable pairs;
-  const FastTable* fast;
-  const CodeTable* decoding;
-  const ActionTable* actions;
+// A symbol's meaning in a form that needs no branch: with x its extra bits (0 when it has
+// none), it writes (x & valueExtraMask) + (x < threshold ? valueLow : valueHigh) and advances
+// (advanceBase + (x & advanceExtraMask)) mod 65536 samples.
+//   value          valueLow = the value, threshold above any x, advanceBase 1
+//   run            value 0, advanceBase = n
+//   run escape     value 0, advanceBase = base, advanceExtraMask all ones
+//   value escape   valueExtraMask all ones, threshold = half, valueLow = positive base,
+//                  valueHigh = -(half + negative base): a < half gives positiveBase + a, else
+//                  (a - half) - negativeBase; advanceBase 1
+struct BranchFreeAction {
+  uint32_t extraBits = 0;
+  uint32_t valid = 0; // 0: the symbol is outside the alphabet
+  uint32_t threshold = 0;
+  uint32_t valueExtraMask = 0;
+  int32_t valueLow = 0;
+  int32_t valueHigh = 0;
+  uint32_t advanceBase = 0;
+  uint32_t advanceExtraMask = 0;
 };
 
-BandTables buildTables(CodeTableId id, const ActionTable& actions) {
-  return {buildPairs(id, actions), &fastTable(id), &decodingTable(id), &actions};
+struct BranchFreeActions {
+  BranchFreeAction symbols[256];
+};
+
+BranchFreeActions buildBranchFree(const ActionTable& actions) {
+  constexpr uint32_t kNever = 1u << 17; // above any extra bits' value
+  BranchFreeActions t{};
+  for (int symbol = 0; symbol < 256; ++symbol) {
+    const SymbolAction& a = actions.symbols[symbol];
+    BranchFreeAction& b = t.symbols[symbol];
+    b.extraBits = a.extraBits;
+    b.threshold = kNever;
+    b.valid = 1;
+    switch (a.action) {
+    case Action::Value:
+      b.valueLow = a.amount;
+      b.advanceBase = 1;
+      break;
+    case Action::Run:
+      b.advanceBase = uint32_t(a.amount);
+      break;
+    case Action::RunEscape:
+      b.advanceBase = uint32_t(a.amount);
+      b.advanceExtraMask = ~0u;
+      break;
+    case Action::ValueEscape: {
+      const uint32_t half = 1u << (a.extraBits - 1);
+      b.threshold = half;
+      b.valueExtraMask = ~0u;
+      b.valueLow = a.amount;
+      b.valueHigh = -int32_t(half) - a.negativeBase;
+      b.advanceBase = 1;
+      break;
+    }
+    case Action::Invalid:
+      b = {};
+      break;
+    }
+  }
+  return t;
 }
 
-// Built at module load, before any decoder exists, and read-only afterwards: the first
-// picture costs no more than the others, and no decoder thread builds a table.
-const BandTables gTables[3] = {buildTables(CodeTableId::ClassA, classAActions()),
-                               buildTables(CodeTableId::ClassBType132, classBActions()),
-                               buildTables(CodeTableId::ClassBType131, classBActions())};
-
-const BandTables& tablesFor(CodeTableId id) { return gTables[static_cast<int>(id) - 1]; }
-
-// Codes longer than 14 bits: bisection of the decoding form by the next 16 bits.
-inline const CodeEntry& longCode(const CodeTable& table, uint32_t lookAhead) {
-  const uint32_t key = lookAhead >> 16;
+// Codes longer than 14 bits: bisection of the decoding form by the next 16 bits (the
+// definition; the band decoders read the same answers from LongCodeTable).
+const CodeEntry& longCode(const CodeTable& table, uint32_t key) {
   int lower = table.firstLong;
   int upper = table.count;
   while (upper - lower > 1) {
@@ -158,6 +201,48 @@ inline const CodeEntry& longCode(const CodeTable& table, uint32_t lookAhead) {
   }
   return table.entries[lower];
 }
+
+// The bisection's answer for every 16-bit key from the first long code on (keys below it give
+// the first long code, as the bisection does): one load instead of about eight dependent,
+// unpredictable comparisons. Canonical codes put the long codes at the top of the code space,
+// so the tables are small (180, 44 and 4 entries).
+struct LongCodeTable {
+  uint32_t base = 0; // key of entry 0
+  std::vector<FastEntry> entries;
+
+  FastEntry at(uint32_t key) const { return entries[key > base ? key - base : 0]; }
+};
+
+LongCodeTable buildLongCodes(const CodeTable& table) {
+  LongCodeTable t;
+  t.base = table.firstLong < table.count ? table.entries[table.firstLong].code : 0xFFFFu;
+  t.entries.resize(0x10000 - t.base);
+  for (uint32_t key = t.base; key <= 0xFFFFu; ++key) {
+    const CodeEntry& code = longCode(table, key);
+    t.entries[key - t.base] = {code.length, code.symbol};
+  }
+  return t;
+}
+
+// Everything a band decoder looks up for one code table.
+struct BandTables {
+  PairTable pairs;
+  const FastTable* fast;
+  LongCodeTable longCodes;
+  BranchFreeActions general;
+};
+
+BandTables buildTables(CodeTableId id, const ActionTable& actions) {
+  return {buildPairs(id, actions), &fastTable(id), buildLongCodes(decodingTable(id)), buildBranchFree(actions)};
+}
+
+// Built at module load, before any decoder exists, and read-only afterwards: the first
+// picture costs no more than the others, and no decoder thread builds a table.
+const BandTables gTables[3] = {buildTables(CodeTableId::ClassA, classAActions()),
+                               buildTables(CodeTableId::ClassBType132, classBActions()),
+                               buildTables(CodeTableId::ClassBType131, classBActions())};
+
+const BandTables& tablesFor(CodeTableId id) { return gTables[static_cast<int>(id) - 1]; }
 
 // Index of the first word from `from` on that a band may not read: the next marker, or the
 // stream's end. A read that needs it fails; everything before it is band data.
@@ -231,45 +316,38 @@ struct GeneralSymbol {
 };
 
 // Decodes the symbol at the top of `bits` (at least 32 valid bits) without consuming it, so
-// that the caller's window stays in registers.
-GeneralSymbol decodeGeneralSymbol(uint64_t bits, const BandTables& tables) {
+// that the caller's window stays in registers. Escapes and runs are resolved arithmetically
+// (no jump on the symbol's kind, which would be mispredicted whenever the kinds alternate).
+inline __attribute__((always_inline)) GeneralSymbol decodeGeneralSymbol(uint64_t bits, const BandTables& tables) {
   const uint32_t lookAhead = uint32_t(bits >> 32);
   const FastEntry fast = tables.fast->entries[lookAhead >> (32 - kFastBits)];
   uint32_t length = fast.length;
   uint32_t symbol = fast.symbol;
   if (length == 0) {
-    const CodeEntry& code = longCode(*tables.decoding, lookAhead);
+    const FastEntry code = tables.longCodes.at(lookAhead >> 16);
     length = code.length;
     symbol = code.symbol;
   }
-  const SymbolAction& s = tables.actions->symbols[symbol];
-  // The extra bits follow the code (at most 16 + 16 bits in all).
-  const uint32_t extra = s.extraBits == 0 ? 0 : uint32_t((bits << length) >> (64 - s.extraBits));
-  switch (s.action) {
-  case Action::Value:
-    return {length, s.amount, 1, true};
-  case Action::Run:
-    return {length, 0, uint32_t(s.amount), true};
-  case Action::RunEscape:
-    // Class B runs are counted modulo 65536 (a run of 0 advances nothing); class A runs never
-    // reach that.
-    return {length + s.extraBits, 0, (uint32_t(s.amount) + extra) & 0xFFFFu, true};
-  case Action::ValueEscape: {
-    const uint32_t half = 1u << (s.extraBits - 1);
-    return {length + s.extraBits, extra < half ? s.amount + int32_t(extra) : int32_t(extra - half) - s.negativeBase, 1,
-            true};
-  }
-  case Action::Invalid:
-    break;
-  }
-  return {length, 0, 0, false};
+  const BranchFreeAction& s = tables.general.symbols[symbol];
+  // The extra bits follow the code (at most 16 + 16 bits in all); none gives 0.
+  const uint32_t extra = uint32_t(((bits << length) >> 1) >> (63 - s.extraBits));
+  const int32_t value = int32_t(extra & s.valueExtraMask) + (extra < s.threshold ? s.valueLow : s.valueHigh);
+  const uint32_t advance = (s.advanceBase + (extra & s.advanceExtraMask)) & 0xFFFFu;
+  return {length + s.extraBits, value, advance, s.valid != 0};
 }
 
 // Fills the band in raster order. Reads past the band's first unreadable word are found at
 // line ends and on the general path (a sticky check: samples written after such a read stay
 // inside the band and the field fails anyway), always before any later error is reported.
+//
+// One refill serves two pair lookups: a refill leaves at least 32 bits and a pair entry uses
+// at most kPairBits (12) of them, so the second lookup needs no refill and the loop's chain of
+// dependent operations (lookup, shift, refill) is shorter by a refill every other entry. The
+// general path refills before it decodes (it needs 32 bits) and after, so that the lookup that
+// follows it has its bits too.
 template <bool kScaled>
 int decodeBand(BitReader& reader, const SubbandDescriptor& band, const BandTables& tables, int32_t quantiser) {
+  static_assert(2 * kPairBits <= 32, "two pair entries must fit one refill");
   auto sample = [quantiser](int64_t value) {
     const int16_t coded = static_cast<int16_t>(value); // wraps modulo 65536
     return kScaled ? static_cast<int16_t>((quantiser * coded + 4) >> 3) : coded;
@@ -286,12 +364,13 @@ int decodeBand(BitReader& reader, const SubbandDescriptor& band, const BandTable
   if (width <= 0 || height <= 0) return ERR_NONE;
   Window in(reader);
   int error = ERR_NONE;
-  for (;;) {
-    in.refill();
+  // Decodes one entry (or one general symbol) and places it; false when the band is finished
+  // or a symbol is invalid. Inlined, so that the window and the position stay in registers.
+  auto step = [&]() __attribute__((always_inline)) {
     const uint64_t entry = pairs[in.bits() >> (64 - kPairBits)];
     const int firstAdvance = int(entry >> 16) & 0xFF;
     const int second = column + firstAdvance; // where the second symbol writes
-    if (firstAdvance != 0 && second < width) {
+    if (firstAdvance != 0 && second < width) [[likely]] {
       row[column] = sample(int64_t(entry) << 16 >> 48);
       row[second] = sample(int64_t(entry) >> 48);
       column = second + (int(entry >> 24) & 0xFF);
@@ -301,16 +380,19 @@ int decodeBand(BitReader& reader, const SubbandDescriptor& band, const BandTable
       column = second;
       in.consume(uint32_t(entry >> 8) & 63u);
     } else {
+      in.refill();
       const GeneralSymbol symbol = decodeGeneralSymbol(in.bits(), tables);
       in.consume(symbol.length);
+      in.refill();
       if (!symbol.valid) {
         error = ERR_BAD_SYMBOL;
-        break;
+        return false;
       }
       row[column] = sample(symbol.value);
       column += static_cast<int>(symbol.advance);
     }
-    if (column < width) continue;
+    if (column < width) [[likely]]
+      return true;
     // Past the line's end: a run may cross several lines.
     if (column < 2 * width) {
       ++line;
@@ -319,8 +401,13 @@ int decodeBand(BitReader& reader, const SubbandDescriptor& band, const BandTable
       line += column / width;
       column %= width;
     }
-    if (in.bitPosition() > limit || line >= height) break;
+    if (in.bitPosition() > limit || line >= height) return false;
     row = band.firstSample() + line * stride;
+    return true;
+  };
+  for (;;) {
+    in.refill();
+    if (!step() || !step()) break;
   }
   if (in.bitPosition() > limit) { // an earlier read went past the band's data
     reader.next = unreadable;

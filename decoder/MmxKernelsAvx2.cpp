@@ -6,6 +6,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <cstring>
 
 #define CAMVIEW_AVX2 __attribute__((target("avx2")))
 
@@ -68,57 +69,106 @@ CAMVIEW_AVX2 void columnsAvx2(const int16_t* low, const int16_t* high, int n, in
   }
 }
 
+// Shuffle masks of the blue-green-red interleave: output byte k of the 16-byte part `part`
+// (of 48 bytes for 16 pixels) takes byte k / 3 (+ 5 or 10 in the later parts) of its
+// channel; -1 leaves a zero for the other two channels to fill.
+struct BgrMasks {
+  __m128i part[3][3]; // [part][channel]
+};
+const BgrMasks& bgrMasks() {
+  static const BgrMasks masks = [] {
+    BgrMasks m;
+    for (int part = 0; part < 3; ++part)
+      for (int channel = 0; channel < 3; ++channel) {
+        alignas(16) int8_t index[16];
+        for (int k = 0; k < 16; ++k) {
+          const int at = 16 * part + k;
+          index[k] = at % 3 == channel ? int8_t(at / 3) : int8_t(-1);
+        }
+        std::memcpy(&m.part[part][channel], index, sizeof index);
+      }
+    return m;
+  }();
+  return masks;
+}
+
 // Interleaves 16 blue, 16 green and 16 red bytes into 48 bytes blue, green, red.
-CAMVIEW_AVX2 inline void storeBgr16(__m128i b, __m128i g, __m128i r, uint8_t* out) {
-  // Output byte k of each 16-byte part takes byte k / 3 (+ 5 or 10 in the later parts) of its
-  // channel; -1 leaves a zero for the other two channels to fill.
-  const auto pick = [](int part, int channel) {
-    alignas(16) int8_t index[16];
-    for (int k = 0; k < 16; ++k) {
-      const int at = 16 * part + k;
-      index[k] = at % 3 == channel ? int8_t(at / 3) : int8_t(-1);
-    }
-    return _mm_load_si128(reinterpret_cast<const __m128i*>(index));
-  };
-  static const __m128i masks[3][3] = {
-      {pick(0, 0), pick(0, 1), pick(0, 2)}, {pick(1, 0), pick(1, 1), pick(1, 2)}, {pick(2, 0), pick(2, 1), pick(2, 2)}};
+CAMVIEW_AVX2 inline void storeBgr16(__m128i b, __m128i g, __m128i r, const BgrMasks& masks, uint8_t* out) {
   for (int part = 0; part < 3; ++part) {
+    const __m128i* m = masks.part[part];
     const __m128i bytes =
-        _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(b, masks[part][0]), _mm_shuffle_epi8(g, masks[part][1])),
-                     _mm_shuffle_epi8(r, masks[part][2]));
+        _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(b, m[0]), _mm_shuffle_epi8(g, m[1])), _mm_shuffle_epi8(r, m[2]));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * part), bytes);
   }
 }
 
-// Sixteen pixels per step with the SSE2 kernel's arithmetic in 256-bit registers; an odd last
-// group of eight goes to the SSE2 kernel.
+// Colour arithmetic of sixteen pixels (the SSE2 kernel's, in 256-bit registers): blue, green
+// and red as saturated 16-bit lanes in natural order.
+struct Channels16 {
+  __m256i b, g, r;
+};
+CAMVIEW_AVX2 inline Channels16 channels16(const int16_t* y, const int16_t* u, const int16_t* v, __m256i offB,
+                                          __m256i offG, __m256i offR) {
+  const __m256i luma = load(y);
+  // Each colour difference serves two pixels: duplicate the eight samples in natural order.
+  const __m256i cu8 =
+      _mm256_permute4x64_epi64(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(u))), 0x50);
+  const __m256i cv8 =
+      _mm256_permute4x64_epi64(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(v))), 0x50);
+  const __m256i cu = _mm256_unpacklo_epi16(cu8, cu8);
+  const __m256i cv = _mm256_unpacklo_epi16(cv8, cv8);
+  const __m256i yt = _mm256_mulhi_epi16(_mm256_adds_epi16(luma, broadcast(7168)), broadcast(1191));
+  const __m256i bt = _mm256_mulhi_epi16(cu, broadcast(2066));
+  const __m256i gt =
+      _mm256_adds_epi16(_mm256_mulhi_epi16(cu, broadcast(-400)), _mm256_mulhi_epi16(cv, broadcast(-832)));
+  const __m256i rt = _mm256_mulhi_epi16(cv, broadcast(1634));
+  return {_mm256_adds_epi16(_mm256_adds_epi16(yt, bt), offB), _mm256_adds_epi16(_mm256_adds_epi16(yt, gt), offG),
+          _mm256_adds_epi16(_mm256_adds_epi16(yt, rt), offR)};
+}
+
+// packus works per 128-bit half: packing lanes a0-15 and b0-15 gives [a0-7 b0-7 | a8-15 b8-15];
+// reordering the quarters makes it [a0-15 | b0-15].
+CAMVIEW_AVX2 inline __m256i packBytes(__m256i a, __m256i b) {
+  return _mm256_permute4x64_epi64(_mm256_packus_epi16(a, b), 0xD8);
+}
+
+// Thirty-two pixels per step: each 128-bit half of the byte registers holds sixteen pixels, so
+// one 256-bit shuffle interleaves two 48-byte runs at once. Sixteen and eight remaining pixels
+// take the narrower steps.
 CAMVIEW_AVX2 void convertAvx2(const int16_t* y, const int16_t* u, const int16_t* v, int groups, int16_t offsetBlue,
                               int16_t offsetGreen, int16_t offsetRed, uint8_t* out) {
   const __m256i offB = _mm256_set1_epi16(offsetBlue);
   const __m256i offG = _mm256_set1_epi16(offsetGreen);
   const __m256i offR = _mm256_set1_epi16(offsetRed);
+  const BgrMasks& masks = bgrMasks();
+  __m256i wide[3][3];
+  for (int part = 0; part < 3; ++part)
+    for (int channel = 0; channel < 3; ++channel)
+      wide[part][channel] = _mm256_broadcastsi128_si256(masks.part[part][channel]);
   int g = 0;
-  for (; g + 2 <= groups; g += 2) {
-    const __m256i luma = load(y + 8 * g);
-    // Each colour difference serves two pixels: duplicate the eight samples in natural order.
-    const __m256i cu8 = _mm256_permute4x64_epi64(
-        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(u + 4 * g))), 0x50);
-    const __m256i cv8 = _mm256_permute4x64_epi64(
-        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(v + 4 * g))), 0x50);
-    const __m256i cu = _mm256_unpacklo_epi16(cu8, cu8);
-    const __m256i cv = _mm256_unpacklo_epi16(cv8, cv8);
-    const __m256i yt = _mm256_mulhi_epi16(_mm256_adds_epi16(luma, broadcast(7168)), broadcast(1191));
-    const __m256i bt = _mm256_mulhi_epi16(cu, broadcast(2066));
-    const __m256i gt =
-        _mm256_adds_epi16(_mm256_mulhi_epi16(cu, broadcast(-400)), _mm256_mulhi_epi16(cv, broadcast(-832)));
-    const __m256i rt = _mm256_mulhi_epi16(cv, broadcast(1634));
-    const __m256i b16 = _mm256_adds_epi16(_mm256_adds_epi16(yt, bt), offB);
-    const __m256i g16 = _mm256_adds_epi16(_mm256_adds_epi16(yt, gt), offG);
-    const __m256i r16 = _mm256_adds_epi16(_mm256_adds_epi16(yt, rt), offR);
-    // packus works per 128-bit half: [b0-7 g0-7 | b8-15 g8-15] becomes [b0-15 | g0-15].
-    const __m256i bg = _mm256_permute4x64_epi64(_mm256_packus_epi16(b16, g16), 0xD8);
-    const __m256i rr = _mm256_permute4x64_epi64(_mm256_packus_epi16(r16, r16), 0xD8);
-    storeBgr16(_mm256_castsi256_si128(bg), _mm256_extracti128_si256(bg, 1), _mm256_castsi256_si128(rr), out + 24 * g);
+  for (; g + 4 <= groups; g += 4) {
+    const Channels16 first = channels16(y + 8 * g, u + 4 * g, v + 4 * g, offB, offG, offR);
+    const Channels16 second = channels16(y + 8 * g + 16, u + 4 * g + 8, v + 4 * g + 8, offB, offG, offR);
+    const __m256i blue = packBytes(first.b, second.b); // [pixels 0-15 | pixels 16-31]
+    const __m256i green = packBytes(first.g, second.g);
+    const __m256i red = packBytes(first.r, second.r);
+    __m256i parts[3]; // [48-byte run of pixels 0-15, part p | run of pixels 16-31, part p]
+    for (int part = 0; part < 3; ++part)
+      parts[part] = _mm256_or_si256(
+          _mm256_or_si256(_mm256_shuffle_epi8(blue, wide[part][0]), _mm256_shuffle_epi8(green, wide[part][1])),
+          _mm256_shuffle_epi8(red, wide[part][2]));
+    uint8_t* o = out + 24 * g;
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), _mm256_permute2x128_si256(parts[0], parts[1], 0x20));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 32), _mm256_permute2x128_si256(parts[2], parts[0], 0x30));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 64), _mm256_permute2x128_si256(parts[1], parts[2], 0x31));
+  }
+  if (g + 2 <= groups) {
+    const Channels16 c = channels16(y + 8 * g, u + 4 * g, v + 4 * g, offB, offG, offR);
+    const __m256i bg = packBytes(c.b, c.g);
+    const __m256i rr = packBytes(c.r, c.r);
+    storeBgr16(_mm256_castsi256_si128(bg), _mm256_extracti128_si256(bg, 1), _mm256_castsi256_si128(rr), masks,
+               out + 24 * g);
+    g += 2;
   }
   if (g < groups)
     sse2Kernels()->convert(y + 8 * g, u + 4 * g, v + 4 * g, groups - g, offsetBlue, offsetGreen, offsetRed,

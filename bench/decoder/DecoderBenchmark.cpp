@@ -1,14 +1,22 @@
 // Full-size two-field decodes of a natural-looking picture at about 40 KB and 120 KB, per
-// engine (and SIMD level) and per skipped-level count, set up as the Decoder thread does.
+// engine (and SIMD level) and per skipped-level count, set up as the Decoder thread does; and
+// of the recorder's test pattern at its default quality (about 157 KB, the pictures of
+// viewer_cpu_bench), whose many long codes and escapes the natural picture hardly has.
 // Reports ms per picture (the time column), output megapixels per second, and heap
 // allocations per picture with a reused engine.
 #include "BenchPicture.h"
 
 #include "decoder/PictureSplit.h"
 #include "decoder/WaveletDecoder.h"
+#include "recorder/encoder/PictureEncoder.h"
+#include "recorder/sources/TestPattern.h"
 #include "tests/support/CountedAllocation.h"
 
 #include <benchmark/benchmark.h>
+
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -17,6 +25,7 @@ using namespace wavelet;
 struct Payloads {
   std::vector<uint8_t> small, large;
   int smallQuality = 0, largeQuality = 0;
+  std::vector<uint8_t> pattern; // the recorder's test pattern, default quality
 };
 
 const Payloads& benchPayloads() {
@@ -25,6 +34,10 @@ const Payloads& benchPayloads() {
     const std::vector<uint8_t> rgb = bench::makeBenchPicture();
     p.smallQuality = bench::encodeNearSize(rgb, 40 * 1024, p.small);
     p.largeQuality = bench::encodeNearSize(rgb, 120 * 1024, p.large);
+    recorder::RgbFrame frame;
+    frame.resize(720, 576);
+    recorder::TestPattern().render(recorder::PictureContext{}, frame);
+    encodePicture(frame.pixels.data(), frame.width, frame.height, frame.stride(), EncoderSettings{}, p.pattern);
     return p;
   }();
   return payloads;
@@ -40,14 +53,11 @@ const Variant kVariants[] = {{EngineKind::Portable, SimdLevel::Automatic, "porta
                              {EngineKind::Mmx, SimdLevel::Sse2, "mmx-sse2"},
                              {EngineKind::Mmx, SimdLevel::Avx2, "mmx-avx2"}};
 
-void BM_Decode(benchmark::State& state) {
-  const Variant& variant = kVariants[state.range(0)];
-  const bool large = state.range(1) != 0;
-  const int levels = int(state.range(2));
-  const Payloads& payloads = benchPayloads();
-  const std::vector<uint8_t>& payload = large ? payloads.large : payloads.small;
+// Decodes `payload` with a reused engine, `levels` finest levels left out.
+void decodeRepeatedly(benchmark::State& state, const Variant& variant, const std::vector<uint8_t>& payload, int levels,
+                      const std::string& label) {
   FieldStreams fields;
-  if (!splitPicturePayload(payload.data(), uint32_t(payload.size()), fields)) {
+  if (payload.empty() || !splitPicturePayload(payload.data(), uint32_t(payload.size()), fields)) {
     state.SkipWithError("bad payload");
     return;
   }
@@ -73,10 +83,23 @@ void BM_Decode(benchmark::State& state) {
   const long allocationsBefore = testsupport::allocationCount();
   for (auto _ : state) benchmark::DoNotOptimize(decodeOnce());
   const double allocations = double(testsupport::allocationCount() - allocationsBefore) / double(state.iterations());
-  state.SetLabel(std::string(variant.name) + (large ? " 120KB " : " 40KB ") + std::to_string(payload.size()) + "B");
+  state.SetLabel(std::string(variant.name) + " " + label + " " + std::to_string(payload.size()) + "B");
   state.counters["Mpx/s"] = benchmark::Counter(double(pixels) * 1e-6, benchmark::Counter::kIsIterationInvariantRate);
   state.counters["allocs/pic"] = allocations;
 }
+
+void BM_Decode(benchmark::State& state) {
+  const bool large = state.range(1) != 0;
+  const Payloads& payloads = benchPayloads();
+  decodeRepeatedly(state, kVariants[state.range(0)], large ? payloads.large : payloads.small, int(state.range(2)),
+                   large ? "120KB" : "40KB");
+}
+
+void BM_DecodeTestPattern(benchmark::State& state) {
+  decodeRepeatedly(state, kVariants[state.range(0)], benchPayloads().pattern, 0, "test pattern");
+}
+
+BENCHMARK(BM_DecodeTestPattern)->ArgNames({"engine"})->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 
 BENCHMARK(BM_Decode)
     ->ArgNames({"engine", "large", "levels"})

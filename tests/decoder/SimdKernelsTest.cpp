@@ -103,7 +103,7 @@ TEST(MmxKernels, ColourConversionMatchesTheScalarModelIncludingSaturation) {
     y[0] = 32767; // saturating luminance offset
     y[1] = -32768;
     for (int16_t offset : {int16_t(0), int16_t(-300), int16_t(32000)})
-      for (int groups : {1, 3, 40}) { // wider kernels handle an odd last group on their own
+      for (int groups : {1, 3, 6, 39, 40}) { // every tail of the wider kernels' 4- and 2-group steps
         std::vector<uint8_t> expected(24 * 40, 0xCD);
         convertScalar(y.data(), u.data(), v.data(), groups, offset, int16_t(-offset), offset, expected.data());
         for (const Kernels* k : simd) {

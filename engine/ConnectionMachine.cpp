@@ -105,18 +105,15 @@ bool CConnectionMachine::queueRequest(const RequestItem* items, std::int32_t cou
 }
 
 bool CConnectionMachine::queueOpen(std::int32_t connectionId) {
-  ReplyStatus words;
-  words.words[0] = protocol::kRequestOpen;
-  words.words[2] = connectionId;
-  std::uint8_t pdat[protocol::kPdatSize];
-  protocol::encodePdat(words, pdat);
-  const RequestItem item{pdat, protocol::kPdatSize, protocol::kItemPdat};
-  return queueRequest(&item, 1);
+  return queueCodeRequest(protocol::kRequestOpen, connectionId);
 }
 
-bool CConnectionMachine::queueNext() {
+bool CConnectionMachine::queueNext() { return queueCodeRequest(protocol::kRequestNext, 0); }
+
+bool CConnectionMachine::queueCodeRequest(std::int32_t code, std::int32_t word2) {
   ReplyStatus words;
-  words.words[0] = protocol::kRequestNext;
+  words.words[0] = code;
+  words.words[2] = word2;
   std::uint8_t pdat[protocol::kPdatSize];
   protocol::encodePdat(words, pdat);
   const RequestItem item{pdat, protocol::kPdatSize, protocol::kItemPdat};

@@ -139,6 +139,8 @@ public:
 
 private:
   void consume(std::int32_t count);
+  // A request of one "PDAT" item: the code in word 0, `word2` in word 2.
+  bool queueCodeRequest(std::int32_t code, std::int32_t word2);
 
   CTaggedMessage reply_;
   CTaggedMessage request_;

@@ -2,6 +2,7 @@
 // recorder picture, at the full size and at the sizes the resolution levels give; and the
 // fidelity of the JPEG to the viewer's own decode (PSNR) with its size, per quality.
 #include "decoder/WaveletEngine.h"
+#include "engine/MessageWriter.h"
 #include "engine/PictureRecord.h"
 #include "hosts/gateway/RecorderLink.h"
 #include "hosts/gateway/media/PictureRenderer.h"
@@ -33,7 +34,7 @@ struct BenchInput {
     record.length = std::int32_t(payload.size());
     record.setVideoStandard576(true);
     record.setText(PictureRecord::kCameraOffset, PictureRecord::kCameraSize, "Bench");
-    message = gateway::RecorderLink::pictureMessage(record);
+    message = protocol::pictureMessage(record.header, record.data, std::size_t(record.length));
   }
 };
 const BenchInput& input() {

@@ -50,7 +50,7 @@ CameraHub::JoinResult CameraHub::subscribe(Subscriber* subscriber, const std::st
     if (int(cameras_.size()) >= options_.maxCameras && !retireOneLingering()) return JoinResult::TooManyCameras;
     const std::uint64_t generation = nextGeneration_++;
     auto link = std::make_unique<RecorderLink>(io_, *address, connectionId, eventsFor(key, generation));
-    if (!link->start()) return JoinResult::NoThread;
+    if (!link->start()) return JoinResult::LinkNotStarted;
     found = cameras_.emplace(key, Camera{}).first;
     found->second.generation = generation;
     found->second.link = std::move(link);

@@ -45,7 +45,8 @@ public:
   CameraHub(boost::asio::io_context& io, const GatewayOptions& options, std::ostream& log);
   ~CameraHub(); // shutdown()
 
-  enum class JoinResult { Joined, UnknownRecorder, TooManyCameras, NoThread };
+  // LinkNotStarted: the recorder connection could not begin (no memory, or the hub is shutting down).
+  enum class JoinResult { Joined, UnknownRecorder, TooManyCameras, LinkNotStarted };
   JoinResult subscribe(Subscriber* subscriber, const std::string& recorder, std::int32_t connectionId);
   void unsubscribe(Subscriber* subscriber);
   // The recorder is gone from the settings or has moved: its subscribers are told, its

@@ -363,9 +363,4 @@ void RecorderLink::retire() { session_->retire(); }
 
 std::uint64_t RecorderLink::picturesRelayed() const { return session_->pictures(); }
 
-Bytes RecorderLink::pictureMessage(const PictureRecord& picture) {
-  const std::int32_t bodyLength = picture.data ? std::max(picture.length, 0) : 0;
-  return protocol::pictureMessage(picture.header, picture.data, std::size_t(bodyLength));
-}
-
 } // namespace gateway

@@ -14,7 +14,6 @@
 //     bad_alloc of the latter is thrown on from the handler, so the I/O loop counts it.
 // The callbacks run on the I/O thread, may retire the link and must not destroy the
 // io_context.
-#include "engine/PictureRecord.h"
 #include "hosts/gateway/GatewayOptions.h"
 
 #include <boost/asio/io_context.hpp>
@@ -52,9 +51,6 @@ public:
 
   std::int32_t connectionId() const { return connectionId_; }
   std::uint64_t picturesRelayed() const;
-
-  // The picture message browsers receive: "PLPR" with "HEAD" (208 bytes) and "BODY".
-  static Bytes pictureMessage(const PictureRecord& picture);
 
 private:
   class Session;

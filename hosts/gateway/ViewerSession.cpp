@@ -129,8 +129,8 @@ void ViewerSession::handle(const ViewerRequest& request) {
     return closeWith(websocket::close_code::policy_error, "unknown recorder");
   case CameraHub::JoinResult::TooManyCameras:
     return closeWith(websocket::close_code::try_again_later, "too many cameras watched at once");
-  case CameraHub::JoinResult::NoThread:
-    return closeWith(websocket::close_code::internal_error, "no thread");
+  case CameraHub::JoinResult::LinkNotStarted:
+    return closeWith(websocket::close_code::internal_error, "recorder connection not started");
   }
 }
 

@@ -1,6 +1,7 @@
 // Cameras as JPEG snapshots and MJPEG streams: the pictures themselves (sizes, fidelity to
 // the viewer's own decode, the on-screen display), and the gateway serving them to real
 // clients (ffprobe and ffmpeg, a slow reader, many watchers of one camera).
+#include "engine/MessageWriter.h"
 #include "hosts/gateway/Gateway.h"
 #include "hosts/gateway/RecorderLink.h"
 #include "hosts/gateway/media/PictureRenderer.h"
@@ -78,7 +79,7 @@ protected:
     std::memcpy(record.data, payload.data(), payload.size());
     record.length = std::int32_t(payload.size());
     testsupport::fillHeader(record, 4711);
-    message = gateway::RecorderLink::pictureMessage(record);
+    message = protocol::pictureMessage(record.header, record.data, std::size_t(record.length));
   }
   JpegBytes renderOne(const RenderSpec& spec) {
     std::vector<JpegBytes> jpegs;

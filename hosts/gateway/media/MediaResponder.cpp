@@ -66,8 +66,8 @@ public:
     case CameraHub::JoinResult::TooManyCameras:
       fail(http::status::service_unavailable, "too many cameras watched at once, try again later");
       return false;
-    case CameraHub::JoinResult::NoThread:
-      fail(http::status::internal_server_error, "no thread for the recorder connection");
+    case CameraHub::JoinResult::LinkNotStarted:
+      fail(http::status::internal_server_error, "the recorder connection could not be started");
       return false;
     }
     return false;

@@ -13,7 +13,7 @@ MediaService::~MediaService() {
 
 CameraHub::JoinResult MediaService::watch(const Key& camera, const std::shared_ptr<MediaWatcher>& watcher) {
   auto hub = hub_.lock();
-  if (!hub) return CameraHub::JoinResult::NoThread;
+  if (!hub) return CameraHub::JoinResult::LinkNotStarted;
   auto found = cameras_.find(camera);
   if (found == cameras_.end()) {
     // The camera asks to be forgotten when its recorder connection broke.

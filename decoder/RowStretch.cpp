@@ -4,6 +4,29 @@
 
 namespace wavelet {
 
+namespace {
+
+// Copies one run of `length` bytes (at least 3) in fixed-size pieces the compiler turns into
+// single loads and stores: a call to memcpy per run of about 28 pixels cost more than the
+// copying itself. The last piece overlaps the one before it instead of reading or writing
+// beyond the run.
+inline void copyRun(std::uint8_t* dest, const std::uint8_t* source, int length) noexcept {
+  if (length >= 16) {
+    for (int at = 0; at + 16 < length; at += 16) std::memcpy(dest + at, source + at, 16);
+    std::memcpy(dest + length - 16, source + length - 16, 16);
+  } else if (length >= 8) {
+    std::memcpy(dest, source, 8);
+    std::memcpy(dest + length - 8, source + length - 8, 8);
+  } else if (length >= 4) {
+    std::memcpy(dest, source, 4);
+    std::memcpy(dest + length - 4, source + length - 4, 4);
+  } else {
+    for (int at = 0; at < length; ++at) dest[at] = source[at];
+  }
+}
+
+} // namespace
+
 bool RowStretch::prepare(int sourceWidth, int destWidth) noexcept {
   if (sourceWidth == sourceWidth_ && destWidth == destWidth_ && prepared()) return true;
   sourceWidth_ = 0;
@@ -33,8 +56,7 @@ bool RowStretch::prepare(int sourceWidth, int destWidth) noexcept {
 
 void RowStretch::apply(const std::uint8_t* source, std::uint8_t* dest) const noexcept {
   if (copyRuns_) {
-    for (int r = 0; r < runCount_; ++r)
-      std::memcpy(dest + runs_[r].destination, source + runs_[r].source, std::size_t(runs_[r].length));
+    for (int r = 0; r < runCount_; ++r) copyRun(dest + runs_[r].destination, source + runs_[r].source, runs_[r].length);
     return;
   }
   for (int j = 0; j < destWidth_; ++j) {

@@ -88,7 +88,8 @@ void CConnection::storePicture(const CTaggedMessage::ItemEntry& head, const std:
   if (body->dataLength > 0) std::memcpy(receiveSlot.data, message + body->dataOffset, std::size_t(body->dataLength));
   receiveSlot.length = body->dataLength;
   receiveSlot.timing[PictureRecord::kTimingReceived] = platform::tickCount();
-  receiveSlot.valid.store(true, std::memory_order_relaxed);
+  // Sequentially consistent: releaseWindowSlot wakes the thread only when it sees this.
+  receiveSlot.valid.store(true, std::memory_order_seq_cst);
   answered_ = true;
   backoff_.reset(); // the recorder delivers: the next failure is retried soon again
 }

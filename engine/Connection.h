@@ -69,7 +69,7 @@ public:
   // a new window was attached, the old one may never have seen it).
   void renotify();
   // Window thread: the picture in windowSlot[0] has been taken; the Receiver thread hands the
-  // next one over at once.
+  // next one over at once (it is woken only when a picture waits for the slot).
   void releaseWindowSlot();
   // Before start: each next-picture request waits until the window side has painted after
   // the picture before it was handed over (picturePainted). Between two pictures the window

@@ -66,8 +66,12 @@ void CConnection::renotify() {
 }
 
 void CConnection::releaseWindowSlot() {
-  windowSlot[0].valid.store(false, std::memory_order_release);
-  waiter_.wake();
+  // Only a picture waiting in the receive slot gives the thread something to do now; else
+  // the next one is handed over by the pass that stores it, and the thread sleeps on. The
+  // two flags are paired sequentially consistently with storePicture and connectedPass: the
+  // thread either sees the slot free on its own or is seen with a picture and woken.
+  windowSlot[0].valid.store(false, std::memory_order_seq_cst);
+  if (receiveSlot.valid.load(std::memory_order_seq_cst)) waiter_.wake();
 }
 
 void CConnection::picturePainted() {
@@ -208,7 +212,7 @@ bool CConnection::connectedPass(ReplyStatus& status) {
     return false;
   }
   if (!lost && receiveSlot.valid.load(std::memory_order_relaxed) &&
-      !windowSlot[0].valid.load(std::memory_order_acquire))
+      !windowSlot[0].valid.load(std::memory_order_seq_cst))
     handOver();
   if (!lost) lost = !sendDueRequest(platform::tickCount());
   if (lost) {

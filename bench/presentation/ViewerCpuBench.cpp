@@ -15,10 +15,11 @@
 // before it showed the cells straight from their canvases).
 //
 // For each window size: this process's CPU time per camera (as a share of one core, and
-// scaled to 25 pictures per second; and how much of it the window thread took), heap
-// allocations per picture (every operator new of the process while it runs), pictures the
-// viewers threw away, how many pictures each viewer showed per second against the
-// recorder's 25, and the resident memory each streaming viewer adds (with its cell's canvas).
+// scaled to 25 pictures per second; and how much of it the window thread took), its
+// threads' context switches per picture (the hand-overs' wake-ups), heap allocations per
+// picture (every operator new of the process while it runs), pictures the viewers threw
+// away, how many pictures each viewer showed per second against the recorder's 25, and the
+// resident memory each streaming viewer adds (with its cell's canvas).
 #include "tests/support/CountedAllocation.h"
 #include "engine/LanguageTable.h"
 #include "hosts/desktop/ViewerGrid.h"
@@ -26,6 +27,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -72,6 +74,14 @@ long residentKiB() {
   while (std::getline(status, line))
     if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
   return 0;
+}
+
+// Context switches of every thread of this process so far (voluntary: a thread waited for
+// something; involuntary: it was preempted).
+long long contextSwitches() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<long long>(usage.ru_nvcsw) + static_cast<long long>(usage.ru_nivcsw);
 }
 
 double cpuSeconds(clockid_t clock) {
@@ -230,6 +240,7 @@ bool measure(const Settings& settings, const RecorderProcess& recorder, const Ca
   const double recorderBefore = childCpuSeconds(recorder.pid());
   const auto limit = static_cast<std::uint32_t>(settings.seconds * 1000);
   const long long allocationsBefore = testsupport::allocationCount();
+  const long long switchesBefore = contextSwitches();
   const double cpuBefore = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
   const double windowThreadBefore = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
   const std::uint32_t begin = platform::tickCount();
@@ -238,6 +249,7 @@ bool measure(const Settings& settings, const RecorderProcess& recorder, const Ca
   const double cpu = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpuBefore;
   const double windowThread = cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - windowThreadBefore;
   const long long allocated = testsupport::allocationCount() - allocationsBefore;
+  const long long switches = contextSwitches() - switchesBefore;
   const double recorderCpu = childCpuSeconds(recorder.pid()) - recorderBefore;
   const Counts after = count(grid);
 
@@ -265,6 +277,8 @@ bool measure(const Settings& settings, const RecorderProcess& recorder, const Ca
               windowThread / cpu * 100.0, (cpu - windowThread) / cpu * 100.0);
   std::printf("  heap allocations: %lld for %lld pictures = %.3f per picture\n", allocated, shown,
               shown > 0 ? double(allocated) / double(shown) : 0.0);
+  std::printf("  context switches of this process's threads: %.2f per picture\n",
+              shown > 0 ? double(switches) / double(shown) : 0.0);
   std::printf("  recorder process (pre-encoded loop): %.1f%% of one core\n", recorderCpu / seconds * 100.0);
   std::printf("  resident memory per streaming viewer (with its canvas): %.2f MiB\n",
               double(residentStreaming - residentBefore) / 1024.0 / settings.cameras);

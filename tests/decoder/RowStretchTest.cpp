@@ -11,8 +11,9 @@
 using wavelet::RowStretch;
 
 TEST(RowStretch, EveryPixelIsTheNearestSourcePixelAndNothingBeyondTheRowIsTouched) {
-  const int widths[][2] = {{696, 768}, {696, 720}, {720, 696}, {704, 720}, {8, 1024}, {1024, 8},
-                           {100, 100}, {5, 17},    {17, 5},    {1, 1},     {3, 64},   {90, 180}};
+  // The last three copy runs of 5 to 6, 4 to 5 and about 174 pixels piece by piece.
+  const int widths[][2] = {{696, 768}, {696, 720}, {720, 696}, {704, 720}, {8, 1024},  {1024, 8},  {100, 100}, {5, 17},
+                           {17, 5},    {1, 1},     {3, 64},    {90, 180},  {600, 720}, {100, 125}, {696, 700}};
   constexpr std::uint8_t kGuard = 0xA5;
   constexpr int kGuardBytes = 64;
   RowStretch stretch;

@@ -35,10 +35,11 @@ public:
   void post(std::uint32_t message, std::uintptr_t value = 0, std::intptr_t lParam = 0);
 
   // Dispatches queued messages (waiting up to 50 ms for each batch) until `done` holds or
-  // `timeoutMs` passes. Every message handled is appended to `handled`.
-  bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+  // `timeoutMs` passes. Every message handled is appended to `handled`. The bound is generous:
+  // a sanitizer build on a loaded machine takes seconds for a picture.
+  bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 30000);
   // Pumps until `count` more kMsgFrameDecoded messages have been handled.
-  bool waitForFrames(int count, int timeoutMs = 5000);
+  bool waitForFrames(int count, int timeoutMs = 30000);
 
   paint::SoftwareCanvas paint();
   // A copy of the picture on screen, taken as its kMsgFrameDecoded was handled: handling a kMsgFrameDecoded may

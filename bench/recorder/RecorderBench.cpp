@@ -87,6 +87,30 @@ void BM_ServeOneViewer(benchmark::State& state) {
 }
 BENCHMARK(BM_ServeOneViewer)->Args({0, 2})->Args({0, 1})->Args({2, 2})->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// Time from the open request to the first picture of a camera no viewer has watched yet,
+// at the simulator's default rate: what a browser's first picture waits for at the recorder.
+// Each iteration opens the next connection id, after the server has run a moment.
+void BM_FirstPictureOfNewCamera(benchmark::State& state) {
+  std::ostringstream log;
+  RecorderServer server(benchOptions(25, 0, 2), log);
+  std::string error;
+  if (!server.start(error)) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  std::int32_t id = 1;
+  for (auto _ : state) {
+    BenchViewer viewer;
+    if (!viewer.open(server.port(), id++)) {
+      state.SkipWithError("cannot open");
+      break;
+    }
+  }
+  server.stop();
+}
+BENCHMARK(BM_FirstPictureOfNewCamera)->Iterations(16)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // The two halves of that work, per picture.
 void BM_RenderTestPattern(benchmark::State& state) {
   TestPattern pattern;

@@ -87,6 +87,40 @@ void BM_ServeOneViewer(benchmark::State& state) {
 }
 BENCHMARK(BM_ServeOneViewer)->Args({0, 2})->Args({0, 1})->Args({2, 2})->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// Time from the open request to the first picture of a camera no viewer has watched yet,
+// at the simulator's default rate: what a browser's first picture waits for at the recorder.
+// Each iteration opens the next connection id (1..16), after the server has run a moment.
+// Argument: the cameras kept ready (0: each first picture is encoded when asked; 16: the
+// program's default, the first picture is the camera's latest one).
+void BM_FirstPictureOfNewCamera(benchmark::State& state) {
+  std::ostringstream log;
+  ServerOptions options = benchOptions(25, 0, 2);
+  options.readyCameras = static_cast<int>(state.range(0));
+  RecorderServer server(options, log);
+  std::string error;
+  if (!server.start(error)) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  // Time for the ready cameras' first round of encodes, even on a loaded machine.
+  std::this_thread::sleep_for(std::chrono::milliseconds(options.readyCameras > 0 ? 3000 : 200));
+  std::int32_t id = 1;
+  for (auto _ : state) {
+    BenchViewer viewer;
+    if (!viewer.open(server.port(), id++)) {
+      state.SkipWithError("cannot open");
+      break;
+    }
+  }
+  server.stop();
+}
+BENCHMARK(BM_FirstPictureOfNewCamera)
+    ->Arg(0)
+    ->Arg(kProgramReadyCameras)
+    ->Iterations(16)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
 // The two halves of that work, per picture.
 void BM_RenderTestPattern(benchmark::State& state) {
   TestPattern pattern;

@@ -60,6 +60,12 @@ Pictures:
   --loop N               each camera encodes N pictures of the test pattern when its first
                          viewer asks and then serves them in a loop, encoding nothing more
                          (for measuring viewers: the recorder then costs little CPU)
+  --cameras N            cameras 1..N of the live test pattern are recorded while nobody watches
+                         them (default 16; 0: none): each keeps its latest picture ready, so a
+                         viewer that opens one gets its first picture without waiting for it
+                         to be encoded
+  --idle-fps R           pictures per second each such camera makes while nobody watches it
+                         (default 0.25); 16 cameras cost 16 x R encodes per second
   --image FILE           a PNG image to play (may repeat; plain arguments are images too)
   --hold N               pictures per image before the next one (default 1)
 
@@ -152,6 +158,14 @@ bool parseCommandLine(const std::vector<std::string>& arguments, RecorderCommand
     options.picturesPerSecond = rate;
   });
   parser.integer("--loop", options.loopPictures, 1, 1000);
+  options.readyCameras = kProgramReadyCameras;
+  parser.integer("--cameras", options.readyCameras, 0, 1000);
+  parser.value("--idle-fps", [&](const std::string& text) {
+    double rate = 0;
+    if (!toDouble(text, rate) || rate < 0.01 || rate > 25)
+      throw CLI::ValidationError("--idle-fps takes a rate from 0.01 to 25");
+    options.idlePicturesPerSecond = rate;
+  });
   // Images named by --image and plain arguments play in the order given.
   std::vector<std::string> imageOptions, plainImages;
   CLI::Option* image = parser.app().add_option("--image", imageOptions);

@@ -15,20 +15,39 @@ std::shared_ptr<LiveCameras::Camera> LiveCameras::camera(std::int32_t connection
   return camera;
 }
 
+std::int64_t LiveCameras::Camera::periodOf(Clock::time_point now) const {
+  return owner_.period_ > Clock::duration::zero() ? (now - owner_.start_) / owner_.period_ : -1;
+}
+
 LiveCameras::Payload LiveCameras::Camera::picture(Clock::time_point now, PictureContext context, RgbFrame& frame,
                                                   PayloadEncoder& encoder, const EncodeSettings& settings,
-                                                  std::string& error) {
-  const Clock::duration running = now - owner_.start_;
-  const std::int64_t period = owner_.period_ > Clock::duration::zero() ? running / owner_.period_ : -1;
+                                                  std::string& error, Clock::duration acceptAge) {
+  const std::int64_t period = periodOf(now);
   std::lock_guard<std::mutex> lock(mutex_);
-  if (owner_.loopLength_ > 0) return loopPicture(period, std::move(context), frame, encoder, settings, error);
-  if (period >= 0 && period == period_ && payload_) return payload_;
+  if (owner_.looping()) return loopPicture(period, std::move(context), frame, encoder, settings, error);
+  if (payload_ && period >= 0 && period == period_) return payload_;
+  if (payload_ && acceptAge > Clock::duration::zero() && now - madeAt_ <= acceptAge) return payload_;
+  return makeLatest(now, period, std::move(context), frame, encoder, settings, error);
+}
+
+bool LiveCameras::Camera::renew(Clock::time_point now, Clock::duration maxAge, PictureContext context, RgbFrame& frame,
+                                PayloadEncoder& encoder, const EncodeSettings& settings, std::string& error) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (owner_.looping()) return false; // a loop is made once, when first asked
+  if (payload_ && now - madeAt_ <= maxAge) return false;
+  return makeLatest(now, periodOf(now), std::move(context), frame, encoder, settings, error) != nullptr;
+}
+
+LiveCameras::Payload LiveCameras::Camera::makeLatest(Clock::time_point now, std::int64_t period, PictureContext context,
+                                                     RgbFrame& frame, PayloadEncoder& encoder,
+                                                     const EncodeSettings& settings, std::string& error) {
   const auto elapsedMs =
-      static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(running).count());
+      static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now - owner_.start_).count());
   Payload payload = render(made_, elapsedMs, std::move(context), frame, encoder, settings, error);
   if (!payload) return nullptr;
   payload_ = std::move(payload);
   period_ = period;
+  madeAt_ = now;
   return payload_;
 }
 
@@ -77,6 +96,19 @@ LiveCameras::Payload LiveCameras::Camera::render(std::uint64_t number, std::uint
 std::uint64_t LiveCameras::Camera::picturesMade() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return made_;
+}
+
+std::string cameraName(const std::string& pattern, std::int32_t connectionId) {
+  std::string name;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == 'd') {
+      name += std::to_string(connectionId);
+      ++i;
+    } else {
+      name += pattern[i];
+    }
+  }
+  return name;
 }
 
 } // namespace recorder

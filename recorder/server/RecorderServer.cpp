@@ -25,6 +25,7 @@ RecorderServer::RecorderServer(ServerOptions options, std::ostream& statusOut)
   environment_.liveCameras = &liveCameras_;
   environment_.log = &log_;
   environment_.refuseConnections = [this](int milliseconds) { refuseFor(milliseconds); };
+  if (encoder_ && !options_.stills) readyPictures_ = std::make_unique<ReadyPictures>(liveCameras_, options_, *encoder_);
 }
 
 RecorderServer::~RecorderServer() { stop(); }
@@ -58,6 +59,7 @@ bool RecorderServer::start(std::string& error) {
   stopping_.store(false);
   started_.store(true);
   acceptThread_ = std::thread([this] { acceptLoop(); });
+  if (readyPictures_) readyPictures_->start();
   return true;
 }
 
@@ -71,6 +73,7 @@ void RecorderServer::stop() {
     for (Running& running : sessions_) running.session->requestStop();
   }
   reapFinished(true);
+  if (readyPictures_) readyPictures_->stop();
   closeListener();
   platform::networkCleanup();
 }

@@ -15,6 +15,7 @@
 #include "platform/Socket.h"
 #include "recorder/server/EncodedStills.h"
 #include "recorder/server/LiveCameras.h"
+#include "recorder/server/ReadyPictures.h"
 #include "recorder/server/ServerOptions.h"
 #include "recorder/server/Session.h"
 #include "recorder/server/StatusLog.h"
@@ -65,6 +66,7 @@ private:
   std::shared_ptr<PayloadEncoder> encoder_;
   EncodedStills encodedStills_;
   LiveCameras liveCameras_;
+  std::unique_ptr<ReadyPictures> readyPictures_; // after the encoder and the cameras it uses
   SessionEnvironment environment_;
 
   platform::SocketHandle listener_ = platform::kNoSocket; // owned by the accept thread once started

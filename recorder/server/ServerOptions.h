@@ -1,5 +1,6 @@
 #pragma once
 // Everything the recorder simulator can be told, with the defaults of the command line.
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,6 +13,7 @@
 namespace recorder {
 
 constexpr int kDefaultPort = 7070;
+constexpr int kProgramReadyCameras = 16;
 
 struct ServerOptions {
   std::string host = "127.0.0.1";
@@ -31,6 +33,20 @@ struct ServerOptions {
   // > 0: each camera of the test pattern encodes this many pictures when first asked and
   // then serves them in a loop, encoding nothing more (benchmarks of the viewers).
   int loopPictures = 0;
+  // The test pattern's cameras 1..readyCameras keep their latest picture ready while nobody
+  // watches them, renewed at idlePicturesPerSecond, as a recorder records its cameras: a
+  // viewer that opens one gets that picture at once. (The program's default is
+  // kProgramReadyCameras; in-process servers have none unless told.)
+  int readyCameras = 0;
+  double idlePicturesPerSecond = 0.25;
+  // How old a camera's latest picture a viewer takes as its first one: two idle periods, so
+  // that a renewal a little late does not cost the viewer an encode (zero: none, it waits for
+  // a picture of its own period).
+  std::chrono::steady_clock::duration readyPictureAge() const {
+    if (readyCameras <= 0 || idlePicturesPerSecond <= 0) return std::chrono::steady_clock::duration::zero();
+    return std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(2.0 / idlePicturesPerSecond));
+  }
   // Still images shared by every connection; null: each connection gets the live test pattern.
   std::shared_ptr<PictureSource> stills;
   // The encoder; null: the project's wavelet encoder.

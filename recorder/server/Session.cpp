@@ -18,19 +18,6 @@ constexpr std::uint64_t kMaxOutstanding = 1000; // requests counted ahead at mos
 constexpr std::uint32_t kTagUnknownItem = CTaggedMessage::tagWord("XTRA");
 constexpr std::uint32_t kTagWrongMessage = CTaggedMessage::tagWord("QLPR");
 
-std::string cameraName(const std::string& pattern, std::int32_t connectionId) {
-  std::string name;
-  for (std::size_t i = 0; i < pattern.size(); ++i) {
-    if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == 'd') {
-      name += std::to_string(connectionId);
-      ++i;
-    } else {
-      name += pattern[i];
-    }
-  }
-  return name;
-}
-
 // Noise that never holds the message tag at a multiple of 8 bytes, so a viewer that steps
 // through it 8 bytes at a time does not mistake it for a message.
 std::vector<std::uint8_t> noise(std::size_t length, std::uint64_t seed) {
@@ -286,7 +273,11 @@ bool Session::makePayload(const PictureContext& context, std::vector<std::uint8_
   std::string error;
   if (!options_.stills) {
     if (!camera_) camera_ = environment_.liveCameras->camera(connectionId_);
-    shared = camera_->picture(Clock::now(), context, frame_, *environment_.encoder, options_.encoding, error);
+    // A viewer's first picture may be the camera's latest one, made while nobody watched it,
+    // as a recorder answers with the picture it has; every later one is of its own period.
+    const bool first = counters_.picturesSent.load() == 0;
+    shared = camera_->picture(Clock::now(), context, frame_, *environment_.encoder, options_.encoding, error,
+                              first ? options_.readyPictureAge() : Clock::duration::zero());
     if (!shared) status("cannot make a picture: " + error);
     return shared != nullptr;
   }

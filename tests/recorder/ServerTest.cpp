@@ -339,17 +339,21 @@ TEST(RecorderServer, LivePatternDecodesAtEveryLevel) {
   EXPECT_EQ(small->height, 576 / 8);
 }
 
+namespace {
+// Numbers its pictures: each payload's field bytes are the encode's number.
+class CountingEncoder final : public PayloadEncoder {
+public:
+  bool encode(const RgbFrame&, const EncodeSettings&, std::vector<std::uint8_t>& payload, std::string&) override {
+    const int number = ++calls;
+    const std::vector<std::uint8_t> field(64, static_cast<std::uint8_t>(number));
+    wavelet::assemblePicturePayload(field.data(), 64, nullptr, 0, payload);
+    return true;
+  }
+  std::atomic<int> calls{0};
+};
+} // namespace
+
 TEST(RecorderServer, ViewersOfOneConnectionIdShareTheCamerasPictures) {
-  class CountingEncoder final : public PayloadEncoder {
-  public:
-    bool encode(const RgbFrame&, const EncodeSettings&, std::vector<std::uint8_t>& payload, std::string&) override {
-      const int number = ++calls;
-      const std::vector<std::uint8_t> field(64, static_cast<std::uint8_t>(number));
-      wavelet::assemblePicturePayload(field.data(), 64, nullptr, 0, payload);
-      return true;
-    }
-    std::atomic<int> calls{0};
-  };
   auto encoder = std::make_shared<CountingEncoder>();
   ServerOptions options = quickOptions();
   options.encoder = encoder;
@@ -370,6 +374,31 @@ TEST(RecorderServer, ViewersOfOneConnectionIdShareTheCamerasPictures) {
   if (Clock::now() - begin >= period) GTEST_SKIP() << "the three pictures took longer than a camera period";
   EXPECT_LE(distinct.size(), 2u);
   EXPECT_EQ(encoder->calls.load(), static_cast<int>(distinct.size()));
+}
+
+TEST(RecorderServer, ReadyCamerasAnswerAViewersFirstPictureWithoutAnEncode) {
+  auto encoder = std::make_shared<CountingEncoder>();
+  ServerOptions options = quickOptions();
+  options.encoder = encoder;
+  options.readyCameras = 2;
+  options.idlePicturesPerSecond = 0.01; // no renewal while the test runs
+  Recorder recorder(options);
+  ASSERT_TRUE(testsupport::waitUntil([&] { return encoder->calls.load() == 2; }, std::chrono::seconds(20),
+                                     [] { std::this_thread::sleep_for(std::chrono::milliseconds(5)); }));
+  RawViewer ready, other;
+  ASSERT_TRUE(isReply(open(ready, recorder.port(), 2), kReplyEstablished, 0));
+  const auto first = ready.readMessage();
+  ASSERT_TRUE(first && first->isPicture());
+  EXPECT_EQ(encoder->calls.load(), 2); // camera 2's ready picture
+  ASSERT_TRUE(ready.sendNext());
+  const auto second = ready.readMessage();
+  ASSERT_TRUE(second && second->isPicture());
+  EXPECT_EQ(encoder->calls.load(), 3); // then pictures of its own
+  EXPECT_NE(first->find(kTagBody)->data, second->find(kTagBody)->data);
+  ASSERT_TRUE(isReply(open(other, recorder.port(), 3), kReplyEstablished, 0));
+  const auto third = other.readMessage();
+  ASSERT_TRUE(third && third->isPicture());
+  EXPECT_EQ(encoder->calls.load(), 4); // camera 3 is not kept ready
 }
 
 // --- faults ---

@@ -267,6 +267,27 @@ TEST(RecorderLiveCameras, ALoopingCameraEncodesItsLoopOnceAndServesItRoundAndRou
   EXPECT_EQ(encoder.calls, 5);
 }
 
+TEST(RecorderLiveCameras, AKeptCameraRenewsItsPictureWhenOldAndAFirstViewerTakesAYoungOne) {
+  using namespace std::chrono_literals;
+  const auto start = LiveCameras::Clock::now();
+  LiveCameras cameras(40ms, start);
+  CountingEncoder encoder;
+  RgbFrame frame;
+  frame.resize(720, 576);
+  std::string error;
+  auto camera = cameras.camera(3);
+  EXPECT_TRUE(camera->renew(start, 1s, {}, frame, encoder, {}, error));
+  EXPECT_FALSE(camera->renew(start + 500ms, 1s, {}, frame, encoder, {}, error)); // young enough
+  EXPECT_TRUE(camera->renew(start + 1500ms, 1s, {}, frame, encoder, {}, error));
+  ASSERT_EQ(encoder.calls, 2);
+  const auto ready = camera->picture(start + 1500ms, {}, frame, encoder, {}, error);
+  // A later period: taken if no older than the viewer accepts, else made anew.
+  EXPECT_EQ(camera->picture(start + 2400ms, {}, frame, encoder, {}, error, 1s), ready);
+  EXPECT_EQ(encoder.calls, 2);
+  EXPECT_NE(camera->picture(start + 2600ms, {}, frame, encoder, {}, error, 1s), ready);
+  EXPECT_EQ(encoder.calls, 3);
+}
+
 TEST(RecorderLiveCameras, WithoutARateEveryRequestGetsANewPicture) {
   const auto start = LiveCameras::Clock::now();
   LiveCameras cameras(LiveCameras::Clock::duration::zero(), start);

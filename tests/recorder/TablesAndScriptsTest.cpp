@@ -181,6 +181,10 @@ TEST(RecorderCommandLine, ReadsEveryOption) {
                                 "12.5",
                                 "--loop",
                                 "30",
+                                "--cameras",
+                                "4",
+                                "--idle-fps",
+                                "0.5",
                                 "--image",
                                 "a.png",
                                 "b.png",
@@ -219,6 +223,8 @@ TEST(RecorderCommandLine, ReadsEveryOption) {
   EXPECT_EQ(o.encoding.fields, 1);
   EXPECT_DOUBLE_EQ(o.picturesPerSecond, 12.5);
   EXPECT_EQ(o.loopPictures, 30);
+  EXPECT_EQ(o.readyCameras, 4);
+  EXPECT_DOUBLE_EQ(o.idlePicturesPerSecond, 0.5);
   EXPECT_EQ(line.images, (std::vector<std::string>{"z.png", "a.png", "b.png", "c.png"})); // in the order given
   EXPECT_EQ(line.picturesPerStill, 3);
   ASSERT_EQ(o.faults.rules().size(), 4u);
@@ -240,6 +246,7 @@ TEST(RecorderCommandLine, DefaultsAndHelp) {
   EXPECT_FALSE(line.server.language.has_value());
   EXPECT_TRUE(line.server.encoding.standard576);
   EXPECT_EQ(line.server.encoding.fields, 2);
+  EXPECT_EQ(line.server.readyCameras, kProgramReadyCameras); // in-process servers default to none
   ASSERT_TRUE(parseCommandLine({"--language", "de", "--port", "0", "--help"}, line, error));
   EXPECT_TRUE(line.help);
   EXPECT_EQ(line.server.port, 0);
@@ -250,7 +257,8 @@ TEST(RecorderCommandLine, DefaultsAndHelp) {
        {"--listen",       "--port",        "--max-viewers", "--diagnostics",     "--language", "--camera",
         "--text1",        "--text2",       "--text3",       "--standard",        "--level",    "--quality",
         "--fields",       "--fps",         "--loop",        "--image",           "--hold",     "--fault",
-        "--fault-script", "--close-after", "--refuse",      "--status-interval", "--quiet",    "--help"})
+        "--fault-script", "--close-after", "--refuse",      "--status-interval", "--quiet",    "--help",
+        "--cameras",      "--idle-fps"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 
@@ -271,7 +279,9 @@ TEST(RecorderCommandLine, RejectsMistakesWithAMessage) {
                                                        {"--fault-script", "::no such file::"},
                                                        {"--bogus"},
                                                        {"--loop", "0"},
-                                                       {"--hold", "0"}};
+                                                       {"--hold", "0"},
+                                                       {"--cameras", "-1"},
+                                                       {"--idle-fps", "0"}};
   for (const auto& arguments : wrong) {
     RecorderCommandLine line;
     std::string error;

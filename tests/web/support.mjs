@@ -46,15 +46,17 @@ export async function stopProcess(child) {
   await ended;
 }
 
-export function startRecorder(port = 0, extra = []) {
-  return startListening(paths.recorder(), ['--port', String(port), '--quiet', ...extra]);
+// `program`: another build of the simulator (a benchmark comparing two).
+export function startRecorder(port = 0, extra = [], program = paths.recorder()) {
+  return startListening(program, ['--port', String(port), '--quiet', ...extra]);
 }
 
-// `cameras`: the recorder's cameras on the wall ("1-4"); none: camera 0.
-export function startGateway(recorderPort, extra = [], cameras = '') {
+// `cameras`: the recorder's cameras on the wall ("1-4"); none: camera 0. `webRoot`: another
+// build of the page's files (a benchmark comparing two).
+export function startGateway(recorderPort, extra = [], cameras = '', webRoot = paths.webRoot()) {
   const recorder = `gate=127.0.0.1:${recorderPort}${cameras ? ':' + cameras : ''}`;
   return startListening(paths.gateway(), ['--listen', '127.0.0.1:0', '--recorder', recorder,
-                                          '--web-root', paths.webRoot(), '--quiet', ...extra]);
+                                          '--web-root', webRoot, '--quiet', ...extra]);
 }
 
 export async function launchBrowser(language = 'en-US', extraArgs = []) {

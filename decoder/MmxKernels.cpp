@@ -11,6 +11,20 @@ void lineScalarFrom(const int16_t* low, const int16_t* high, int n, int16_t* out
   for (int i = firstIndex; i < nHigh; ++i) out[2 * i + 1] = oddAt(low + i, high + i, 1);
 }
 
+void linePairsScalar(const int16_t* low, const int16_t* high, int16_t highFactor, int first, int end, int16_t* out) {
+  for (int block = first; block < end; block += kLineBlockPairs) {
+    // The block's high samples block-2..block+kLineBlockPairs+1, scaled, before any output.
+    int16_t h[kLineBlockPairs + 4];
+    for (int k = 0; k < kLineBlockPairs + 4; ++k) h[k] = scaled(high[block - 2 + k], highFactor);
+    int16_t pairs[2 * kLineBlockPairs];
+    for (int k = 0; k < kLineBlockPairs; ++k) {
+      pairs[2 * k] = evenAt(low + block + k, h + 2 + k, 1);
+      pairs[2 * k + 1] = oddAt(low + block + k, h + 2 + k, 1);
+    }
+    for (int k = 0; k < 2 * kLineBlockPairs; ++k) out[2 * block + k] = pairs[k];
+  }
+}
+
 void columnsScalar(const int16_t* low, const int16_t* high, int n, int firstLane, int lanes, int laneStride,
                    int16_t* out, long outStride) {
   const int nLow = (n + 1) / 2;
@@ -50,7 +64,7 @@ void columnsScalarAll(const int16_t* low, const int16_t* high, int n, int lanes,
 } // namespace
 
 const Kernels& scalarKernels() {
-  static const Kernels kernels{lineScalar, columnsScalarAll, convertScalar};
+  static const Kernels kernels{lineScalar, linePairsScalar, columnsScalarAll, convertScalar};
   return kernels;
 }
 

@@ -30,9 +30,23 @@ inline int16_t oddAt(const int16_t* L, const int16_t* H, long s) {
   return wrap(uint16_t(sum) << 2);
 }
 
+// The low 16 bits of v * factor: how a detail band's scale is applied.
+inline int16_t scaled(int16_t v, int16_t factor) {
+  return static_cast<int16_t>(static_cast<uint32_t>(static_cast<uint16_t>(v)) * static_cast<uint16_t>(factor));
+}
+
+// Line blocks of the in-place kernel are this many output pairs (or a multiple of them).
+constexpr int kLineBlockPairs = 16;
+
 struct Kernels {
   // One line: extended arrays in, n = nLow + nHigh samples out in natural order.
   void (*line)(const int16_t* low, const int16_t* high, int n, int16_t* out);
+  // Output pairs first..end-1 of a line (end - first a multiple of kLineBlockPairs): outputs
+  // 2i and 2i + 1 from the extended low array and from high[i-2..i+2] as they lie in the plane,
+  // each multiplied by highFactor (low 16 bits kept). The pairs are written in ascending blocks,
+  // every input of a block read before its outputs are stored, so `out` may be the row that
+  // holds `high` as long as no block overwrites high samples that a later block reads.
+  void (*linePairs)(const int16_t* low, const int16_t* high, int16_t highFactor, int first, int end, int16_t* out);
   // `lanes` columns: extended arrays with rows laneStride apart in, output rows outStride apart.
   void (*columns)(const int16_t* low, const int16_t* high, int n, int lanes, int laneStride, int16_t* out,
                   long outStride);
@@ -43,6 +57,7 @@ struct Kernels {
 
 // Scalar pieces that the SIMD kernels use for their tails.
 void lineScalarFrom(const int16_t* low, const int16_t* high, int n, int16_t* out, int firstIndex);
+void linePairsScalar(const int16_t* low, const int16_t* high, int16_t highFactor, int first, int end, int16_t* out);
 void columnsScalar(const int16_t* low, const int16_t* high, int n, int firstLane, int lanes, int laneStride,
                    int16_t* out, long outStride);
 void convertScalar(const int16_t* y, const int16_t* u, const int16_t* v, int groups, int16_t offsetBlue,

@@ -80,6 +80,28 @@ void lineWasm(const int16_t* low, const int16_t* high, int n, int16_t* out) {
   lineScalarFrom(low, high, n, out, nHigh); // the last even output of an odd length
 }
 
+// Blocks of eight output pairs, high samples scaled as they are loaded (a factor of 1 skips
+// the multiplies).
+template <bool kScaled>
+void linePairsBlocks(const int16_t* low, const int16_t* high, v128_t factor, int first, int end, int16_t* out) {
+  auto h = [&](const int16_t* p) { return kScaled ? wasm_i16x8_mul(load(p), factor) : load(p); };
+  for (int i = first; i < end; i += 8) {
+    const int16_t* L = low + i - 1;  // L[1] is element i
+    const int16_t* H = high + i - 2; // H[2] is element i
+    const v128_t lm1 = load(L), l0 = load(L + 1), l1 = load(L + 2), l2 = load(L + 3);
+    const v128_t hm2 = h(H), hm1 = h(H + 1), h0 = h(H + 2), h1 = h(H + 3), h2 = h(H + 4);
+    const v128_t even = evenFrom(lm1, l0, l1, hm2, hm1, h0, h1);
+    const v128_t odd = oddFrom(lm1, l0, l1, l2, hm2, hm1, h0, h1, h2);
+    store(out + 2 * i, wasm_i16x8_shuffle(even, odd, 0, 8, 1, 9, 2, 10, 3, 11));
+    store(out + 2 * i + 8, wasm_i16x8_shuffle(even, odd, 4, 12, 5, 13, 6, 14, 7, 15));
+  }
+}
+
+void linePairsWasm(const int16_t* low, const int16_t* high, int16_t highFactor, int first, int end, int16_t* out) {
+  if (highFactor == 1) return linePairsBlocks<false>(low, high, wasm_i16x8_splat(1), first, end, out);
+  linePairsBlocks<true>(low, high, wasm_i16x8_splat(highFactor), first, end, out);
+}
+
 void columnsWasm(const int16_t* low, const int16_t* high, int n, int lanes, int laneStride, int16_t* out,
                  long outStride) {
   // Blocks of eight lanes, each walked down its rows with the rows in use kept in registers:
@@ -142,7 +164,7 @@ void convertWasm(const int16_t* y, const int16_t* u, const int16_t* v, int group
   }
 }
 
-const Kernels kWasm{lineWasm, columnsWasm, convertWasm};
+const Kernels kWasm{lineWasm, linePairsWasm, columnsWasm, convertWasm};
 
 } // namespace
 

@@ -1,9 +1,6 @@
 #include "decoder/MmxEngine.h"
 
-#include "decoder/SynthesisLine.h"
-
 #include <algorithm>
-#include <cstring>
 
 namespace wavelet {
 namespace {
@@ -15,43 +12,10 @@ int detailFactor(const SubbandDescriptor& band) { return (int(band.quantiser) + 
 
 void CMmxEngine::synthesiseLinesInPlace(int component, int firstLine, int lines, int nLow, int highColumn,
                                         int nHigh, int lowFactor, int highFactor) {
-  // Only the low samples are copied (the extended array in scratch); the kernel reads the high
-  // ones where they lie and writes pairs 0..full-1 over the row in ascending blocks. A block
-  // starting at pair s reads high samples s-2 onwards, and the blocks before it overwrote row
-  // samples below 2s, that is high samples below 2s - highColumn: nothing it needs while
-  // s <= highColumn - 2, which holds as s <= full - kBlock and full <= nHigh <= highColumn.
-  // The mirrored high samples -2, -1 go just before the band (low samples, already copied, or
-  // padding), nHigh and nHigh + 1 just after it (saved and put back). The last pairs, fewer
-  // than a block, are computed first into a small buffer, before anything is overwritten.
-  constexpr int kBlock = mmx::kLineBlockPairs;
-  if (nHigh < kBlock || highColumn < nLow || nLow > nHigh + 1 || highColumn < 2) {
-    synthesiseLines(component, firstLine, lines, nLow, highColumn, nHigh, lowFactor, highFactor, kernels_->line);
-    return;
-  }
-  const int n = nLow + nHigh;
-  const int full = nHigh / kBlock * kBlock; // pairs rebuilt in place
-  const int tailLength = n - 2 * full;      // outputs of the last pairs, 0..2 * kBlock
   const long stride = geometry_.stride[component];
-  const int16_t factor = static_cast<int16_t>(highFactor);
-  int16_t* low = scratch() + kExtension;
-  int16_t tail[2 * kBlock];
-  const int before[2] = {mirroredIndex(-2, true, n), mirroredIndex(-1, true, n)};
-  const int after[2] = {mirroredIndex(nHigh, true, n), mirroredIndex(nHigh + 1, true, n)};
-  for (int line = firstLine; line < firstLine + lines; ++line) {
-    int16_t* row = planes_[component] + line * stride;
-    int16_t* high = row + highColumn;
-    extendSamples(row, nLow, lowFactor, false, n, low);
-    high[-2] = high[before[0]];
-    high[-1] = high[before[1]];
-    const int16_t saved[2] = {high[nHigh], high[nHigh + 1]};
-    high[nHigh] = high[after[0]];
-    high[nHigh + 1] = high[after[1]];
-    if (tailLength > 0) kernels_->linePairs(low + full, high + full, factor, 0, kBlock, tail);
-    kernels_->linePairs(low, high, factor, 0, full, row);
-    high[nHigh] = saved[0];
-    high[nHigh + 1] = saved[1];
-    std::memcpy(row + 2 * full, tail, sizeof(int16_t) * static_cast<size_t>(tailLength));
-  }
+  for (int line = firstLine; line < firstLine + lines; ++line)
+    mmx::synthesiseLine(*kernels_, planes_[component] + line * stride, nLow, highColumn, nHigh, lowFactor, highFactor,
+                        scratch());
 }
 
 CMmxEngine::CMmxEngine(SimdLevel simd) : simd_(mmx::resolveSimdLevel(simd)), kernels_(&mmx::kernelsFor(simd_)) {}

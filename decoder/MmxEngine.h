@@ -26,8 +26,7 @@ public:
   SimdLevel simd() const { return simd_; }
 
 private:
-  // As synthesiseLines, with the high samples read where they lie rather than copied: only
-  // the low samples go through scratch, and the line is rebuilt in place.
+  // As synthesiseLines, each line rebuilt in place by mmx::synthesiseLine.
   void synthesiseLinesInPlace(int component, int firstLine, int lines, int nLow, int highColumn, int nHigh,
                               int lowFactor, int highFactor);
 

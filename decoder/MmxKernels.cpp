@@ -1,6 +1,9 @@
 #include "decoder/MmxKernels.h"
 
 #include "decoder/CpuFeatures.h"
+#include "decoder/SynthesisLine.h"
+
+#include <cstring>
 
 namespace wavelet::mmx {
 
@@ -53,6 +56,44 @@ void convertScalar(const int16_t* y, const int16_t* u, const int16_t* v, int gro
     out[3 * p + 1] = clampByte(saturate(saturate(yt + gt) + offsetGreen));
     out[3 * p + 2] = clampByte(saturate(saturate(yt + rt) + offsetRed));
   }
+}
+
+void synthesiseLine(const Kernels& kernels, int16_t* row, int nLow, int highColumn, int nHigh, int lowFactor,
+                    int highFactor, int16_t* scratch) {
+  // The kernel reads the high samples where they lie and writes pairs 0..full-1 over the row in
+  // ascending blocks. A block starting at pair s reads high samples s-2 onwards, and the blocks
+  // before it overwrote row samples below 2s, that is high samples below 2s - highColumn:
+  // nothing it needs while s <= highColumn - 2, which holds as s <= full - kLineBlockPairs and
+  // full <= nHigh <= highColumn. The mirrored high samples -2 and -1 go just before the band
+  // (over low samples already copied, or padding), nHigh and nHigh + 1 just after it (saved and
+  // put back). The last pairs, fewer than a block, are computed first into a small buffer,
+  // before anything is overwritten.
+  constexpr int kBlock = kLineBlockPairs;
+  const int n = nLow + nHigh;
+  if (nHigh < kBlock || highColumn < nLow || nLow > nHigh + 1) {
+    int16_t* low = nullptr;
+    int16_t* high = nullptr;
+    extendLine(row, lowFactor, row + highColumn, highFactor, n, scratch, low, high);
+    kernels.line(low, high, n, row);
+    return;
+  }
+  const int full = nHigh / kBlock * kBlock; // pairs rebuilt in place
+  const int tailLength = n - 2 * full;      // outputs of the last pairs, 0..2 * kBlock - 1
+  const int16_t factor = static_cast<int16_t>(highFactor);
+  int16_t* low = scratch + kExtension;
+  int16_t* high = row + highColumn;
+  int16_t tail[2 * kBlock];
+  extendSamples(row, nLow, lowFactor, false, n, low);
+  high[-2] = high[mirroredIndex(-2, true, n)];
+  high[-1] = high[mirroredIndex(-1, true, n)];
+  const int16_t saved[2] = {high[nHigh], high[nHigh + 1]};
+  high[nHigh] = high[mirroredIndex(nHigh, true, n)];
+  high[nHigh + 1] = high[mirroredIndex(nHigh + 1, true, n)];
+  if (tailLength > 0) kernels.linePairs(low + full, high + full, factor, 0, kBlock, tail);
+  kernels.linePairs(low, high, factor, 0, full, row);
+  high[nHigh] = saved[0];
+  high[nHigh + 1] = saved[1];
+  std::memcpy(row + 2 * full, tail, sizeof(int16_t) * static_cast<size_t>(tailLength));
 }
 
 namespace {

@@ -70,6 +70,15 @@ const Kernels* avx2Kernels(); // null when not built for this target
 // SSE2 ones (those still build there, through the compiler's SSE2 emulation). Null elsewhere.
 const Kernels* wasmKernels();
 
+// Rebuilds one line in place: low samples row[0..nLow-1] and high samples
+// row[highColumn..highColumn+nHigh-1], each multiplied by its factor (low 16 bits kept), become
+// the n = nLow + nHigh output samples row[0..n-1]. Only the low samples are copied (into
+// scratch, n + 8 samples) when highColumn >= nLow and nHigh >= kLineBlockPairs; the row must
+// then have kLineBlockPairs + 2 samples of readable memory after the high samples, of which
+// the first two are written and put back. Other lines go through extended copies of both.
+void synthesiseLine(const Kernels& kernels, int16_t* row, int nLow, int highColumn, int nHigh, int lowFactor,
+                    int highFactor, int16_t* scratch);
+
 // The kernels of a level; Automatic picks the best the processor runs, a level the
 // processor or build lacks falls back to the next lower one.
 const Kernels& kernelsFor(SimdLevel level);

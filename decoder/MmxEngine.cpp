@@ -18,6 +18,13 @@ void CMmxEngine::synthesiseLinesInPlace(int component, int firstLine, int lines,
                         scratch());
 }
 
+void CMmxEngine::synthesiseColumnsInPlace(int component, int columns, int nLow, int highLine, int nHigh) {
+  const long stride = geometry_.stride[component];
+  for (int first = 0; first < columns; first += kColumnLanes)
+    mmx::synthesiseColumns(*kernels_, planes_[component] + first, stride, nLow, highLine, nHigh,
+                           std::min(kColumnLanes, columns - first), kColumnLanes, scratch());
+}
+
 CMmxEngine::CMmxEngine(SimdLevel simd) : simd_(mmx::resolveSimdLevel(simd)), kernels_(&mmx::kernelsFor(simd_)) {}
 
 void CMmxEngine::InverseTransform() {
@@ -41,7 +48,7 @@ void CMmxEngine::InverseTransform() {
       synthesiseLinesInPlace(c, highLines.line, highLines.height, lowWidth, highBoth.column, highBoth.width,
                              detailFactor(highLines), detailFactor(highBoth));
       const int width = lowWidth + highColumns.width;
-      synthesiseColumns(c, width, lowHeight, highLines.line, highLines.height, kernels_->columns);
+      synthesiseColumnsInPlace(c, width, lowHeight, highLines.line, highLines.height);
       lowWidth = width;
       lowHeight += highLines.height;
     }

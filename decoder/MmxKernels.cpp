@@ -42,6 +42,25 @@ void columnsScalar(const int16_t* low, const int16_t* high, int n, int firstLane
   }
 }
 
+void columnPairsScalar(const int16_t* low, long lowStride, const int16_t* high, long highStride, int pairs,
+                       int firstLane, int lanes, int16_t* out, long outStride) {
+  for (int i = 0; i < pairs; ++i) {
+    int16_t even[64];
+    int16_t odd[64];
+    for (int first = firstLane; first < lanes; first += 64) {
+      const int count = lanes - first < 64 ? lanes - first : 64;
+      const int16_t* L = low + i * lowStride + first;
+      const int16_t* H = high + i * highStride + first;
+      for (int lane = 0; lane < count; ++lane) {
+        even[lane] = evenAt(L + lane, lowStride, H + lane, highStride);
+        odd[lane] = oddAt(L + lane, lowStride, H + lane, highStride);
+      }
+      std::memcpy(out + 2 * i * outStride + first, even, sizeof(int16_t) * static_cast<size_t>(count));
+      std::memcpy(out + (2 * i + 1) * outStride + first, odd, sizeof(int16_t) * static_cast<size_t>(count));
+    }
+  }
+}
+
 void convertScalar(const int16_t* y, const int16_t* u, const int16_t* v, int groups, int16_t offsetBlue,
                    int16_t offsetGreen, int16_t offsetRed, uint8_t* out) {
   auto clampByte = [](int16_t value) { return static_cast<uint8_t>(value < 0 ? 0 : (value > 255 ? 255 : value)); };
@@ -96,16 +115,57 @@ void synthesiseLine(const Kernels& kernels, int16_t* row, int nLow, int highColu
   std::memcpy(row + 2 * full, tail, sizeof(int16_t) * static_cast<size_t>(tailLength));
 }
 
+void synthesiseColumns(const Kernels& kernels, int16_t* plane, long planeStride, int nLow, int highLine, int nHigh,
+                       int lanes, int laneStride, int16_t* scratch) {
+  // As in a line: pair i reads high rows i-2..i+2 and the pairs before it overwrote rows below
+  // 2i, high rows below 2i - highLine, nothing it needs while i <= highLine - 2. The kernel's
+  // overlapping last block of lanes reads a pair's inputs again after storing some of its
+  // outputs, so the pairs in place stop one earlier still (i <= highLine - 4, odd row 2i + 1
+  // below high row i - 2). The pairs from there on need mirrored rows at the end: they are
+  // computed first from extended copies, as are the mirrored rows -2 and -1, which go just
+  // above the band (over low rows already copied, or unused rows).
+  const int n = nLow + nHigh;
+  int16_t* high = plane + highLine * planeStride;
+  if (nHigh < 8 || highLine < nLow || nLow > nHigh + 1) {
+    int16_t* low = nullptr;
+    int16_t* highExtended = nullptr;
+    extendColumns(plane, high, planeStride, n, lanes, laneStride, scratch, low, highExtended);
+    kernels.columns(low, highExtended, n, lanes, laneStride, plane, planeStride);
+    return;
+  }
+  const int inPlace = nHigh - 2 < highLine - 3 ? nHigh - 2 : highLine - 3;
+  const int tailRows = n - 2 * inPlace; // at most 8 (nHigh - inPlace <= 3, nLow <= nHigh + 1)
+  const size_t laneBytes = sizeof(int16_t) * static_cast<size_t>(lanes);
+  int16_t* low = scratch + kExtension * laneStride;
+  int16_t* tailHigh = low + (nLow + kExtension) * laneStride + kExtension * laneStride; // element 0 = high row inPlace
+  const int tailHighRows = nHigh - inPlace;
+  int16_t* tailOut = tailHigh + (tailHighRows + kExtension) * laneStride;
+  for (int i = -kExtension; i < nLow + kExtension; ++i)
+    std::memcpy(low + i * laneStride, plane + mirroredIndex(i, false, n) * planeStride, laneBytes);
+  for (int i = -kExtension; i < tailHighRows + kExtension; ++i)
+    std::memcpy(tailHigh + i * laneStride, high + mirroredIndex(inPlace + i, true, n) * planeStride, laneBytes);
+  kernels.columns(low + inPlace * laneStride, tailHigh, tailRows, lanes, laneStride, tailOut, laneStride);
+  for (int k = 1; k <= kExtension; ++k)
+    std::memcpy(high - k * planeStride, high + mirroredIndex(-k, true, n) * planeStride, laneBytes);
+  kernels.columnPairs(low, laneStride, high, planeStride, inPlace, lanes, plane, planeStride);
+  for (int r = 0; r < tailRows; ++r)
+    std::memcpy(plane + (2 * inPlace + r) * planeStride, tailOut + r * laneStride, laneBytes);
+}
+
 namespace {
 void lineScalar(const int16_t* low, const int16_t* high, int n, int16_t* out) { lineScalarFrom(low, high, n, out, 0); }
 void columnsScalarAll(const int16_t* low, const int16_t* high, int n, int lanes, int laneStride, int16_t* out,
                       long outStride) {
   columnsScalar(low, high, n, 0, lanes, laneStride, out, outStride);
 }
+void columnPairsScalarAll(const int16_t* low, long lowStride, const int16_t* high, long highStride, int pairs,
+                          int lanes, int16_t* out, long outStride) {
+  columnPairsScalar(low, lowStride, high, highStride, pairs, 0, lanes, out, outStride);
+}
 } // namespace
 
 const Kernels& scalarKernels() {
-  static const Kernels kernels{lineScalar, linePairsScalar, columnsScalarAll, convertScalar};
+  static const Kernels kernels{lineScalar, linePairsScalar, columnsScalarAll, columnPairsScalarAll, convertScalar};
   return kernels;
 }
 

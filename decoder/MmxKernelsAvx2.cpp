@@ -120,6 +120,26 @@ CAMVIEW_AVX2 void columnsAvx2(const int16_t* low, const int16_t* high, int n, in
   }
 }
 
+CAMVIEW_AVX2 void columnPairsAvx2(const int16_t* low, long lowStride, const int16_t* high, long highStride, int pairs,
+                                  int lanes, int16_t* out, long outStride) {
+  if (lanes < 16) return sse2Kernels()->columnPairs(low, lowStride, high, highStride, pairs, lanes, out, outStride);
+  for (int i = 0; i < pairs; ++i) {
+    const int16_t* L = low + i * lowStride;
+    const int16_t* H = high + i * highStride;
+    int16_t* evenRow = out + 2 * i * outStride;
+    for (int lane = 0;; lane += 16) {
+      lane = std::min(lane, lanes - 16);
+      const __m256i lm1 = load(L - lowStride + lane), l0 = load(L + lane), l1 = load(L + lowStride + lane),
+                    l2 = load(L + 2 * lowStride + lane);
+      const __m256i hm2 = load(H - 2 * highStride + lane), hm1 = load(H - highStride + lane), h0 = load(H + lane),
+                    h1 = load(H + highStride + lane), h2 = load(H + 2 * highStride + lane);
+      store(evenRow + lane, evenFrom(lm1, l0, l1, hm2, hm1, h0, h1));
+      store(evenRow + outStride + lane, oddFrom(lm1, l0, l1, l2, hm2, hm1, h0, h1, h2));
+      if (lane + 16 == lanes) break;
+    }
+  }
+}
+
 // Shuffle masks of the blue-green-red interleave: output byte k of the 16-byte part `part`
 // (of 48 bytes for 16 pixels) takes byte k / 3 (+ 5 or 10 in the later parts) of its
 // channel; -1 leaves a zero for the other two channels to fill.
@@ -230,7 +250,7 @@ CAMVIEW_AVX2 void convertAvx2(const int16_t* y, const int16_t* u, const int16_t*
 
 const Kernels* avx2Kernels() {
   if (sse2Kernels() == nullptr) return nullptr;
-  static const Kernels kernels{lineAvx2, linePairsAvx2, columnsAvx2, convertAvx2};
+  static const Kernels kernels{lineAvx2, linePairsAvx2, columnsAvx2, columnPairsAvx2, convertAvx2};
   return &kernels;
 }
 

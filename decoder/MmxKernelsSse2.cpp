@@ -107,6 +107,27 @@ void columnsSse2(const int16_t* low, const int16_t* high, int n, int lanes, int 
   }
 }
 
+void columnPairsSse2(const int16_t* low, long lowStride, const int16_t* high, long highStride, int pairs, int lanes,
+                     int16_t* out, long outStride) {
+  // Blocks of eight lanes; the last block may overlap the one before it.
+  if (lanes < 8) return columnPairsScalar(low, lowStride, high, highStride, pairs, 0, lanes, out, outStride);
+  for (int i = 0; i < pairs; ++i) {
+    const int16_t* L = low + i * lowStride;
+    const int16_t* H = high + i * highStride;
+    int16_t* evenRow = out + 2 * i * outStride;
+    for (int lane = 0;; lane += 8) {
+      lane = std::min(lane, lanes - 8);
+      const __m128i lm1 = load(L - lowStride + lane), l0 = load(L + lane), l1 = load(L + lowStride + lane),
+                    l2 = load(L + 2 * lowStride + lane);
+      const __m128i hm2 = load(H - 2 * highStride + lane), hm1 = load(H - highStride + lane), h0 = load(H + lane),
+                    h1 = load(H + highStride + lane), h2 = load(H + 2 * highStride + lane);
+      store(evenRow + lane, evenFrom(lm1, l0, l1, hm2, hm1, h0, h1));
+      store(evenRow + outStride + lane, oddFrom(lm1, l0, l1, l2, hm2, hm1, h0, h1, h2));
+      if (lane + 8 == lanes) break;
+    }
+  }
+}
+
 void convertSse2(const int16_t* y, const int16_t* u, const int16_t* v, int groups, int16_t offsetBlue,
                  int16_t offsetGreen, int16_t offsetRed, uint8_t* out) {
   const __m128i offB = _mm_set1_epi16(offsetBlue);
@@ -130,7 +151,7 @@ void convertSse2(const int16_t* y, const int16_t* u, const int16_t* v, int group
   }
 }
 
-const Kernels kSse2{lineSse2, linePairsSse2, columnsSse2, convertSse2};
+const Kernels kSse2{lineSse2, linePairsSse2, columnsSse2, columnPairsSse2, convertSse2};
 
 } // namespace
 

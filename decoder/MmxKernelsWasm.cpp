@@ -133,6 +133,27 @@ void columnsWasm(const int16_t* low, const int16_t* high, int n, int lanes, int 
   }
 }
 
+void columnPairsWasm(const int16_t* low, long lowStride, const int16_t* high, long highStride, int pairs, int lanes,
+                     int16_t* out, long outStride) {
+  // Blocks of eight lanes; the last block may overlap the one before it.
+  if (lanes < 8) return columnPairsScalar(low, lowStride, high, highStride, pairs, 0, lanes, out, outStride);
+  for (int i = 0; i < pairs; ++i) {
+    const int16_t* L = low + i * lowStride;
+    const int16_t* H = high + i * highStride;
+    int16_t* evenRow = out + 2 * i * outStride;
+    for (int lane = 0;; lane += 8) {
+      lane = std::min(lane, lanes - 8);
+      const v128_t lm1 = load(L - lowStride + lane), l0 = load(L + lane), l1 = load(L + lowStride + lane),
+                   l2 = load(L + 2 * lowStride + lane);
+      const v128_t hm2 = load(H - 2 * highStride + lane), hm1 = load(H - highStride + lane), h0 = load(H + lane),
+                   h1 = load(H + highStride + lane), h2 = load(H + 2 * highStride + lane);
+      store(evenRow + lane, evenFrom(lm1, l0, l1, hm2, hm1, h0, h1));
+      store(evenRow + outStride + lane, oddFrom(lm1, l0, l1, l2, hm2, hm1, h0, h1, h2));
+      if (lane + 8 == lanes) break;
+    }
+  }
+}
+
 // Four 16-bit samples, each doubled: a colour difference serves two pixels.
 inline v128_t loadDoubled(const int16_t* p) {
   const v128_t four = wasm_v128_load64_splat(p);
@@ -164,7 +185,7 @@ void convertWasm(const int16_t* y, const int16_t* u, const int16_t* v, int group
   }
 }
 
-const Kernels kWasm{lineWasm, linePairsWasm, columnsWasm, convertWasm};
+const Kernels kWasm{lineWasm, linePairsWasm, columnsWasm, columnPairsWasm, convertWasm};
 
 } // namespace
 

@@ -136,20 +136,30 @@ void synthesiseColumns(const Kernels& kernels, int16_t* plane, long planeStride,
   const int inPlace = nHigh - 2 < highLine - 3 ? nHigh - 2 : highLine - 3;
   const int tailRows = n - 2 * inPlace; // at most 8 (nHigh - inPlace <= 3, nLow <= nHigh + 1)
   const size_t laneBytes = sizeof(int16_t) * static_cast<size_t>(lanes);
+  // Strips of 32 lanes are the common case: a copy of known size compiles to a few moves.
+  auto copyRow = [lanes, laneBytes](int16_t* to, const int16_t* from) {
+    if (lanes == 32)
+      std::memcpy(to, from, 32 * sizeof(int16_t));
+    else
+      std::memcpy(to, from, laneBytes);
+  };
   int16_t* low = scratch + kExtension * laneStride;
   int16_t* tailHigh = low + (nLow + kExtension) * laneStride + kExtension * laneStride; // element 0 = high row inPlace
   const int tailHighRows = nHigh - inPlace;
   int16_t* tailOut = tailHigh + (tailHighRows + kExtension) * laneStride;
-  for (int i = -kExtension; i < nLow + kExtension; ++i)
-    std::memcpy(low + i * laneStride, plane + mirroredIndex(i, false, n) * planeStride, laneBytes);
+  for (int i = 0; i < nLow; ++i) copyRow(low + i * laneStride, plane + i * planeStride);
+  for (int k = 1; k <= kExtension; ++k) {
+    copyRow(low - k * laneStride, plane + mirroredIndex(-k, false, n) * planeStride);
+    copyRow(low + (nLow - 1 + k) * laneStride, plane + mirroredIndex(nLow - 1 + k, false, n) * planeStride);
+  }
   for (int i = -kExtension; i < tailHighRows + kExtension; ++i)
-    std::memcpy(tailHigh + i * laneStride, high + mirroredIndex(inPlace + i, true, n) * planeStride, laneBytes);
+    copyRow(tailHigh + i * laneStride, high + mirroredIndex(inPlace + i, true, n) * planeStride);
   kernels.columns(low + inPlace * laneStride, tailHigh, tailRows, lanes, laneStride, tailOut, laneStride);
   for (int k = 1; k <= kExtension; ++k)
-    std::memcpy(high - k * planeStride, high + mirroredIndex(-k, true, n) * planeStride, laneBytes);
+    copyRow(high - k * planeStride, high + mirroredIndex(-k, true, n) * planeStride);
   kernels.columnPairs(low, laneStride, high, planeStride, inPlace, lanes, plane, planeStride);
   for (int r = 0; r < tailRows; ++r)
-    std::memcpy(plane + (2 * inPlace + r) * planeStride, tailOut + r * laneStride, laneBytes);
+    copyRow(plane + (2 * inPlace + r) * planeStride, tailOut + r * laneStride);
 }
 
 namespace {

@@ -10,8 +10,8 @@ int detailFactor(const SubbandDescriptor& band) { return (int(band.quantiser) + 
 
 } // namespace
 
-void CMmxEngine::synthesiseLinesInPlace(int component, int firstLine, int lines, int nLow, int highColumn,
-                                        int nHigh, int lowFactor, int highFactor) {
+void CMmxEngine::synthesiseLinesInPlace(int component, int firstLine, int lines, int nLow, int highColumn, int nHigh,
+                                        int lowFactor, int highFactor) {
   const long stride = geometry_.stride[component];
   for (int line = firstLine; line < firstLine + lines; ++line)
     mmx::synthesiseLine(*kernels_, planes_[component] + line * stride, nLow, highColumn, nHigh, lowFactor, highFactor,

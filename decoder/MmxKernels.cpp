@@ -158,8 +158,7 @@ void synthesiseColumns(const Kernels& kernels, int16_t* plane, long planeStride,
   for (int k = 1; k <= kExtension; ++k)
     copyRow(high - k * planeStride, high + mirroredIndex(-k, true, n) * planeStride);
   kernels.columnPairs(low, laneStride, high, planeStride, inPlace, lanes, plane, planeStride);
-  for (int r = 0; r < tailRows; ++r)
-    copyRow(plane + (2 * inPlace + r) * planeStride, tailOut + r * laneStride);
+  for (int r = 0; r < tailRows; ++r) copyRow(plane + (2 * inPlace + r) * planeStride, tailOut + r * laneStride);
 }
 
 namespace {

@@ -109,8 +109,8 @@ TEST(MmxKernels, InPlaceLineSynthesisMatchesTheExtendedCopiesForEveryShape) {
             for (const Kernels* k : sets) {
               std::vector<int16_t> actual = row;
               synthesiseLine(*k, actual.data(), nLow, highColumn, nHigh, 3, highFactor, scratch.data());
-              ASSERT_EQ(actual, expected) << "low " << nLow << " at " << highColumn << " high " << nHigh << " factor "
-                                          << highFactor;
+              ASSERT_EQ(actual, expected)
+                  << "low " << nLow << " at " << highColumn << " high " << nHigh << " factor " << highFactor;
             }
           }
 }
@@ -140,8 +140,8 @@ TEST(MmxKernels, InPlaceColumnSynthesisMatchesTheExtendedCopiesForEveryShape) {
               std::vector<int16_t> actual = plane;
               synthesiseColumns(*k, actual.data(), kPlaneStride, nLow, highLine, nHigh, lanes, kLaneStride,
                                 scratch.data());
-              ASSERT_EQ(actual, expected) << "low " << nLow << " at " << highLine << " high " << nHigh << " lanes "
-                                          << lanes;
+              ASSERT_EQ(actual, expected)
+                  << "low " << nLow << " at " << highLine << " high " << nHigh << " lanes " << lanes;
             }
           }
 }

@@ -89,7 +89,7 @@ void synthesiseLine(const Kernels& kernels, int16_t* row, int nLow, int highColu
   // before anything is overwritten.
   constexpr int kBlock = kLineBlockPairs;
   const int n = nLow + nHigh;
-  if (nHigh < kBlock || highColumn < nLow || nLow > nHigh + 1) {
+  if (nHigh < kBlock || highColumn < nLow || highColumn > n || nLow > nHigh + 1) {
     int16_t* low = nullptr;
     int16_t* high = nullptr;
     extendLine(row, lowFactor, row + highColumn, highFactor, n, scratch, low, high);
@@ -126,7 +126,7 @@ void synthesiseColumns(const Kernels& kernels, int16_t* plane, long planeStride,
   // above the band (over low rows already copied, or unused rows).
   const int n = nLow + nHigh;
   int16_t* high = plane + highLine * planeStride;
-  if (nHigh < 8 || highLine < nLow || nLow > nHigh + 1) {
+  if (nHigh < 8 || highLine < nLow || highLine > n || nLow > nHigh + 1) {
     int16_t* low = nullptr;
     int16_t* highExtended = nullptr;
     extendColumns(plane, high, planeStride, n, lanes, laneStride, scratch, low, highExtended);

@@ -84,7 +84,7 @@ const Kernels* wasmKernels();
 // Rebuilds one line in place: low samples row[0..nLow-1] and high samples
 // row[highColumn..highColumn+nHigh-1], each multiplied by its factor (low 16 bits kept), become
 // the n = nLow + nHigh output samples row[0..n-1]. Only the low samples are copied (into
-// scratch, n + 8 samples) when highColumn >= nLow and nHigh >= kLineBlockPairs; the row must
+// scratch, n + 8 samples) when nLow <= highColumn <= n and nHigh >= kLineBlockPairs; the row must
 // then have kLineBlockPairs + 2 samples of readable memory after the high samples, of which
 // the first two are written and put back. Other lines go through extended copies of both.
 void synthesiseLine(const Kernels& kernels, int16_t* row, int nLow, int highColumn, int nHigh, int lowFactor,
@@ -92,7 +92,7 @@ void synthesiseLine(const Kernels& kernels, int16_t* row, int nLow, int highColu
 
 // Rebuilds `lanes` (1..laneStride) columns in place: low samples in rows 0..nLow-1 and high
 // samples in rows highLine..highLine+nHigh-1 (rows planeStride apart) become the n = nLow +
-// nHigh output rows 0..n-1. Only the low samples are copied when highLine >= nLow and nHigh >= 8;
+// nHigh output rows 0..n-1. Only the low samples are copied when nLow <= highLine <= n and nHigh >= 8;
 // other columns go through extended copies of both. Scratch needs (n + 24) * laneStride samples.
 void synthesiseColumns(const Kernels& kernels, int16_t* plane, long planeStride, int nLow, int highLine, int nHigh,
                        int lanes, int laneStride, int16_t* scratch);

@@ -10,6 +10,21 @@ int detailFactor(const SubbandDescriptor& band) { return (int(band.quantiser) + 
 
 } // namespace
 
+void CMmxEngine::synthesiseLinesInPlace(int component, int firstLine, int lines, int nLow, int highColumn, int nHigh,
+                                        int lowFactor, int highFactor) {
+  const long stride = geometry_.stride[component];
+  for (int line = firstLine; line < firstLine + lines; ++line)
+    mmx::synthesiseLine(*kernels_, planes_[component] + line * stride, nLow, highColumn, nHigh, lowFactor, highFactor,
+                        scratch());
+}
+
+void CMmxEngine::synthesiseColumnsInPlace(int component, int columns, int nLow, int highLine, int nHigh) {
+  const long stride = geometry_.stride[component];
+  for (int first = 0; first < columns; first += kColumnLanes)
+    mmx::synthesiseColumns(*kernels_, planes_[component] + first, stride, nLow, highLine, nHigh,
+                           std::min(kColumnLanes, columns - first), kColumnLanes, scratch());
+}
+
 CMmxEngine::CMmxEngine(SimdLevel simd) : simd_(mmx::resolveSimdLevel(simd)), kernels_(&mmx::kernelsFor(simd_)) {}
 
 void CMmxEngine::InverseTransform() {
@@ -28,18 +43,18 @@ void CMmxEngine::InverseTransform() {
       const SubbandDescriptor& highColumns = band(bandIndex(slotOf(BandKind::HighColumns, k), c));
       const SubbandDescriptor& highLines = band(bandIndex(slotOf(BandKind::HighLines, k), c));
       const SubbandDescriptor& highBoth = band(bandIndex(slotOf(BandKind::HighBoth, k), c));
-      synthesiseLines(c, 0, lowHeight, lowWidth, highColumns.column, highColumns.width, 1, detailFactor(highColumns),
-                      kernels_->line);
-      synthesiseLines(c, highLines.line, highLines.height, lowWidth, highBoth.column, highBoth.width,
-                      detailFactor(highLines), detailFactor(highBoth), kernels_->line);
+      synthesiseLinesInPlace(c, 0, lowHeight, lowWidth, highColumns.column, highColumns.width, 1,
+                             detailFactor(highColumns));
+      synthesiseLinesInPlace(c, highLines.line, highLines.height, lowWidth, highBoth.column, highBoth.width,
+                             detailFactor(highLines), detailFactor(highBoth));
       const int width = lowWidth + highColumns.width;
-      synthesiseColumns(c, width, lowHeight, highLines.line, highLines.height, kernels_->columns);
+      synthesiseColumnsInPlace(c, width, lowHeight, highLines.line, highLines.height);
       lowWidth = width;
       lowHeight += highLines.height;
     }
     if (levels_ == 0) {
       const SubbandDescriptor& level0 = band(bandIndex(0, c));
-      synthesiseLines(c, 0, lowHeight, lowWidth, level0.column, level0.width, 1, detailFactor(level0), kernels_->line);
+      synthesiseLinesInPlace(c, 0, lowHeight, lowWidth, level0.column, level0.width, 1, detailFactor(level0));
     }
   }
 }

@@ -26,6 +26,13 @@ public:
   SimdLevel simd() const { return simd_; }
 
 private:
+  // As synthesiseLines, each line rebuilt in place by mmx::synthesiseLine.
+  void synthesiseLinesInPlace(int component, int firstLine, int lines, int nLow, int highColumn, int nHigh,
+                              int lowFactor, int highFactor);
+
+  // As synthesiseColumns, in strips of kColumnLanes rebuilt in place by mmx::synthesiseColumns.
+  void synthesiseColumnsInPlace(int component, int columns, int nLow, int highLine, int nHigh);
+
   SimdLevel simd_;
   const mmx::Kernels* kernels_;
 };

@@ -52,6 +52,57 @@ CAMVIEW_AVX2 void lineAvx2(const int16_t* low, const int16_t* high, int n, int16
   lineScalarFrom(low, high, n, out, nHigh); // the last even output of an odd length
 }
 
+CAMVIEW_AVX2 inline __m256i evenFrom(__m256i lm1, __m256i l0, __m256i l1, __m256i hm2, __m256i hm1, __m256i h0,
+                                     __m256i h1) {
+  __m256i sum = _mm256_mulhi_epi16(l0, broadcast(18270));
+  sum = _mm256_sub_epi16(sum, _mm256_mulhi_epi16(_mm256_add_epi16(hm1, h0), broadcast(8745)));
+  sum = _mm256_add_epi16(sum, _mm256_mulhi_epi16(_mm256_add_epi16(lm1, l1), broadcast(-942)));
+  sum = _mm256_sub_epi16(sum, _mm256_mulhi_epi16(_mm256_add_epi16(hm2, h1), broadcast(-552)));
+  return _mm256_slli_epi16(sum, 2);
+}
+
+CAMVIEW_AVX2 inline __m256i oddFrom(__m256i lm1, __m256i l0, __m256i l1, __m256i l2, __m256i hm2, __m256i hm1,
+                                    __m256i h0, __m256i h1, __m256i h2) {
+  __m256i sum = _mm256_mulhi_epi16(h0, broadcast(19757));
+  sum = _mm256_add_epi16(sum, _mm256_mulhi_epi16(_mm256_add_epi16(l0, l1), broadcast(9687)));
+  sum = _mm256_add_epi16(sum, _mm256_mulhi_epi16(_mm256_add_epi16(hm1, h1), broadcast(-2562)));
+  sum = _mm256_add_epi16(sum, _mm256_mulhi_epi16(_mm256_add_epi16(lm1, l2), broadcast(-1494)));
+  sum = _mm256_add_epi16(sum, _mm256_mulhi_epi16(_mm256_add_epi16(hm2, h2), broadcast(877)));
+  return _mm256_slli_epi16(sum, 2);
+}
+
+// Blocks of sixteen output pairs, high samples scaled as they are loaded (a factor of 1 skips
+// the multiplies).
+template <bool kScaled>
+CAMVIEW_AVX2 void linePairsBlocks(const int16_t* low, const int16_t* high, __m256i factor, int first, int end,
+                                  int16_t* out) {
+  for (int i = first; i < end; i += 16) {
+    const int16_t* L = low + i;
+    const int16_t* H = high + i;
+    const __m256i lm1 = load(L - 1), l0 = load(L), l1 = load(L + 1), l2 = load(L + 2);
+    __m256i hm2 = load(H - 2), hm1 = load(H - 1), h0 = load(H), h1 = load(H + 1), h2 = load(H + 2);
+    if (kScaled) {
+      hm2 = _mm256_mullo_epi16(hm2, factor);
+      hm1 = _mm256_mullo_epi16(hm1, factor);
+      h0 = _mm256_mullo_epi16(h0, factor);
+      h1 = _mm256_mullo_epi16(h1, factor);
+      h2 = _mm256_mullo_epi16(h2, factor);
+    }
+    const __m256i even = evenFrom(lm1, l0, l1, hm2, hm1, h0, h1);
+    const __m256i odd = oddFrom(lm1, l0, l1, l2, hm2, hm1, h0, h1, h2);
+    const __m256i a = _mm256_unpacklo_epi16(even, odd);
+    const __m256i b = _mm256_unpackhi_epi16(even, odd);
+    store(out + 2 * i, _mm256_permute2x128_si256(a, b, 0x20));
+    store(out + 2 * i + 16, _mm256_permute2x128_si256(a, b, 0x31));
+  }
+}
+
+CAMVIEW_AVX2 void linePairsAvx2(const int16_t* low, const int16_t* high, int16_t highFactor, int first, int end,
+                                int16_t* out) {
+  if (highFactor == 1) return linePairsBlocks<false>(low, high, broadcast(1), first, end, out);
+  linePairsBlocks<true>(low, high, broadcast(highFactor), first, end, out);
+}
+
 CAMVIEW_AVX2 void columnsAvx2(const int16_t* low, const int16_t* high, int n, int lanes, int laneStride, int16_t* out,
                               long outStride) {
   if (lanes < 16) return sse2Kernels()->columns(low, high, n, lanes, laneStride, out, outStride);
@@ -64,6 +115,26 @@ CAMVIEW_AVX2 void columnsAvx2(const int16_t* low, const int16_t* high, int n, in
       lane = std::min(lane, lanes - 16);
       store(evenRow + lane, evenLanes(low + at + lane, high + at + lane, laneStride));
       if (i < nHigh) store(evenRow + outStride + lane, oddLanes(low + at + lane, high + at + lane, laneStride));
+      if (lane + 16 == lanes) break;
+    }
+  }
+}
+
+CAMVIEW_AVX2 void columnPairsAvx2(const int16_t* low, long lowStride, const int16_t* high, long highStride, int pairs,
+                                  int lanes, int16_t* out, long outStride) {
+  if (lanes < 16) return sse2Kernels()->columnPairs(low, lowStride, high, highStride, pairs, lanes, out, outStride);
+  for (int i = 0; i < pairs; ++i) {
+    const int16_t* L = low + i * lowStride;
+    const int16_t* H = high + i * highStride;
+    int16_t* evenRow = out + 2 * i * outStride;
+    for (int lane = 0;; lane += 16) {
+      lane = std::min(lane, lanes - 16);
+      const __m256i lm1 = load(L - lowStride + lane), l0 = load(L + lane), l1 = load(L + lowStride + lane),
+                    l2 = load(L + 2 * lowStride + lane);
+      const __m256i hm2 = load(H - 2 * highStride + lane), hm1 = load(H - highStride + lane), h0 = load(H + lane),
+                    h1 = load(H + highStride + lane), h2 = load(H + 2 * highStride + lane);
+      store(evenRow + lane, evenFrom(lm1, l0, l1, hm2, hm1, h0, h1));
+      store(evenRow + outStride + lane, oddFrom(lm1, l0, l1, l2, hm2, hm1, h0, h1, h2));
       if (lane + 16 == lanes) break;
     }
   }
@@ -179,7 +250,7 @@ CAMVIEW_AVX2 void convertAvx2(const int16_t* y, const int16_t* u, const int16_t*
 
 const Kernels* avx2Kernels() {
   if (sse2Kernels() == nullptr) return nullptr;
-  static const Kernels kernels{lineAvx2, columnsAvx2, convertAvx2};
+  static const Kernels kernels{lineAvx2, linePairsAvx2, columnsAvx2, columnPairsAvx2, convertAvx2};
   return &kernels;
 }
 

@@ -48,6 +48,47 @@ void lineSse2(const int16_t* low, const int16_t* high, int n, int16_t* out) {
   lineScalarFrom(low, high, n, out, nHigh); // the last even output of an odd length
 }
 
+// Eight even and eight odd outputs from low elements i-1..i+2 and scaled high ones i-2..i+2.
+inline __m128i evenFrom(__m128i lm1, __m128i l0, __m128i l1, __m128i hm2, __m128i hm1, __m128i h0, __m128i h1) {
+  __m128i sum = _mm_mulhi_epi16(l0, broadcast(18270));
+  sum = _mm_sub_epi16(sum, _mm_mulhi_epi16(_mm_add_epi16(hm1, h0), broadcast(8745)));
+  sum = _mm_add_epi16(sum, _mm_mulhi_epi16(_mm_add_epi16(lm1, l1), broadcast(-942)));
+  sum = _mm_sub_epi16(sum, _mm_mulhi_epi16(_mm_add_epi16(hm2, h1), broadcast(-552)));
+  return _mm_slli_epi16(sum, 2);
+}
+
+inline __m128i oddFrom(__m128i lm1, __m128i l0, __m128i l1, __m128i l2, __m128i hm2, __m128i hm1, __m128i h0,
+                       __m128i h1, __m128i h2) {
+  __m128i sum = _mm_mulhi_epi16(h0, broadcast(19757));
+  sum = _mm_add_epi16(sum, _mm_mulhi_epi16(_mm_add_epi16(l0, l1), broadcast(9687)));
+  sum = _mm_add_epi16(sum, _mm_mulhi_epi16(_mm_add_epi16(hm1, h1), broadcast(-2562)));
+  sum = _mm_add_epi16(sum, _mm_mulhi_epi16(_mm_add_epi16(lm1, l2), broadcast(-1494)));
+  sum = _mm_add_epi16(sum, _mm_mulhi_epi16(_mm_add_epi16(hm2, h2), broadcast(877)));
+  return _mm_slli_epi16(sum, 2);
+}
+
+// Blocks of eight output pairs, high samples scaled as they are loaded (a factor of 1, the
+// common case of unscaled bands, skips the multiplies).
+template <bool kScaled>
+void linePairsBlocks(const int16_t* low, const int16_t* high, __m128i factor, int first, int end, int16_t* out) {
+  auto h = [&](const int16_t* p) { return kScaled ? _mm_mullo_epi16(load(p), factor) : load(p); };
+  for (int i = first; i < end; i += 8) {
+    const int16_t* L = low + i;
+    const int16_t* H = high + i;
+    const __m128i lm1 = load(L - 1), l0 = load(L), l1 = load(L + 1), l2 = load(L + 2);
+    const __m128i hm2 = h(H - 2), hm1 = h(H - 1), h0 = h(H), h1 = h(H + 1), h2 = h(H + 2);
+    const __m128i even = evenFrom(lm1, l0, l1, hm2, hm1, h0, h1);
+    const __m128i odd = oddFrom(lm1, l0, l1, l2, hm2, hm1, h0, h1, h2);
+    store(out + 2 * i, _mm_unpacklo_epi16(even, odd));
+    store(out + 2 * i + 8, _mm_unpackhi_epi16(even, odd));
+  }
+}
+
+void linePairsSse2(const int16_t* low, const int16_t* high, int16_t highFactor, int first, int end, int16_t* out) {
+  if (highFactor == 1) return linePairsBlocks<false>(low, high, broadcast(1), first, end, out);
+  linePairsBlocks<true>(low, high, broadcast(highFactor), first, end, out);
+}
+
 void columnsSse2(const int16_t* low, const int16_t* high, int n, int lanes, int laneStride, int16_t* out,
                  long outStride) {
   // Blocks of eight lanes; as in a line, the last block may overlap the one before it.
@@ -61,6 +102,27 @@ void columnsSse2(const int16_t* low, const int16_t* high, int n, int lanes, int 
       lane = std::min(lane, lanes - 8);
       store(evenRow + lane, evenLanes(low + at + lane, high + at + lane, laneStride));
       if (i < nHigh) store(evenRow + outStride + lane, oddLanes(low + at + lane, high + at + lane, laneStride));
+      if (lane + 8 == lanes) break;
+    }
+  }
+}
+
+void columnPairsSse2(const int16_t* low, long lowStride, const int16_t* high, long highStride, int pairs, int lanes,
+                     int16_t* out, long outStride) {
+  // Blocks of eight lanes; the last block may overlap the one before it.
+  if (lanes < 8) return columnPairsScalar(low, lowStride, high, highStride, pairs, 0, lanes, out, outStride);
+  for (int i = 0; i < pairs; ++i) {
+    const int16_t* L = low + i * lowStride;
+    const int16_t* H = high + i * highStride;
+    int16_t* evenRow = out + 2 * i * outStride;
+    for (int lane = 0;; lane += 8) {
+      lane = std::min(lane, lanes - 8);
+      const __m128i lm1 = load(L - lowStride + lane), l0 = load(L + lane), l1 = load(L + lowStride + lane),
+                    l2 = load(L + 2 * lowStride + lane);
+      const __m128i hm2 = load(H - 2 * highStride + lane), hm1 = load(H - highStride + lane), h0 = load(H + lane),
+                    h1 = load(H + highStride + lane), h2 = load(H + 2 * highStride + lane);
+      store(evenRow + lane, evenFrom(lm1, l0, l1, hm2, hm1, h0, h1));
+      store(evenRow + outStride + lane, oddFrom(lm1, l0, l1, l2, hm2, hm1, h0, h1, h2));
       if (lane + 8 == lanes) break;
     }
   }
@@ -89,7 +151,7 @@ void convertSse2(const int16_t* y, const int16_t* u, const int16_t* v, int group
   }
 }
 
-const Kernels kSse2{lineSse2, columnsSse2, convertSse2};
+const Kernels kSse2{lineSse2, linePairsSse2, columnsSse2, columnPairsSse2, convertSse2};
 
 } // namespace
 

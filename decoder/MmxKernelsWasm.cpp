@@ -80,6 +80,28 @@ void lineWasm(const int16_t* low, const int16_t* high, int n, int16_t* out) {
   lineScalarFrom(low, high, n, out, nHigh); // the last even output of an odd length
 }
 
+// Blocks of eight output pairs, high samples scaled as they are loaded (a factor of 1 skips
+// the multiplies).
+template <bool kScaled>
+void linePairsBlocks(const int16_t* low, const int16_t* high, v128_t factor, int first, int end, int16_t* out) {
+  auto h = [&](const int16_t* p) { return kScaled ? wasm_i16x8_mul(load(p), factor) : load(p); };
+  for (int i = first; i < end; i += 8) {
+    const int16_t* L = low + i - 1;  // L[1] is element i
+    const int16_t* H = high + i - 2; // H[2] is element i
+    const v128_t lm1 = load(L), l0 = load(L + 1), l1 = load(L + 2), l2 = load(L + 3);
+    const v128_t hm2 = h(H), hm1 = h(H + 1), h0 = h(H + 2), h1 = h(H + 3), h2 = h(H + 4);
+    const v128_t even = evenFrom(lm1, l0, l1, hm2, hm1, h0, h1);
+    const v128_t odd = oddFrom(lm1, l0, l1, l2, hm2, hm1, h0, h1, h2);
+    store(out + 2 * i, wasm_i16x8_shuffle(even, odd, 0, 8, 1, 9, 2, 10, 3, 11));
+    store(out + 2 * i + 8, wasm_i16x8_shuffle(even, odd, 4, 12, 5, 13, 6, 14, 7, 15));
+  }
+}
+
+void linePairsWasm(const int16_t* low, const int16_t* high, int16_t highFactor, int first, int end, int16_t* out) {
+  if (highFactor == 1) return linePairsBlocks<false>(low, high, wasm_i16x8_splat(1), first, end, out);
+  linePairsBlocks<true>(low, high, wasm_i16x8_splat(highFactor), first, end, out);
+}
+
 void columnsWasm(const int16_t* low, const int16_t* high, int n, int lanes, int laneStride, int16_t* out,
                  long outStride) {
   // Blocks of eight lanes, each walked down its rows with the rows in use kept in registers:
@@ -108,6 +130,27 @@ void columnsWasm(const int16_t* low, const int16_t* high, int n, int lanes, int 
       lm1 = l0, l0 = l1, l1 = l2;
     }
     if (lane + 8 == lanes) break;
+  }
+}
+
+void columnPairsWasm(const int16_t* low, long lowStride, const int16_t* high, long highStride, int pairs, int lanes,
+                     int16_t* out, long outStride) {
+  // Blocks of eight lanes; the last block may overlap the one before it.
+  if (lanes < 8) return columnPairsScalar(low, lowStride, high, highStride, pairs, 0, lanes, out, outStride);
+  for (int i = 0; i < pairs; ++i) {
+    const int16_t* L = low + i * lowStride;
+    const int16_t* H = high + i * highStride;
+    int16_t* evenRow = out + 2 * i * outStride;
+    for (int lane = 0;; lane += 8) {
+      lane = std::min(lane, lanes - 8);
+      const v128_t lm1 = load(L - lowStride + lane), l0 = load(L + lane), l1 = load(L + lowStride + lane),
+                   l2 = load(L + 2 * lowStride + lane);
+      const v128_t hm2 = load(H - 2 * highStride + lane), hm1 = load(H - highStride + lane), h0 = load(H + lane),
+                   h1 = load(H + highStride + lane), h2 = load(H + 2 * highStride + lane);
+      store(evenRow + lane, evenFrom(lm1, l0, l1, hm2, hm1, h0, h1));
+      store(evenRow + outStride + lane, oddFrom(lm1, l0, l1, l2, hm2, hm1, h0, h1, h2));
+      if (lane + 8 == lanes) break;
+    }
   }
 }
 
@@ -142,7 +185,7 @@ void convertWasm(const int16_t* y, const int16_t* u, const int16_t* v, int group
   }
 }
 
-const Kernels kWasm{lineWasm, columnsWasm, convertWasm};
+const Kernels kWasm{lineWasm, linePairsWasm, columnsWasm, columnPairsWasm, convertWasm};
 
 } // namespace
 

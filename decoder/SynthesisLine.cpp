@@ -4,27 +4,28 @@
 
 namespace wavelet {
 
+void extendSamples(const int16_t* in, int count, int factor, bool isHigh, int n, int16_t* out) {
+  if (factor == 1) {
+    std::memcpy(out, in, sizeof(int16_t) * static_cast<size_t>(count));
+  } else {
+    // The low 16 bits of the product, computed unsigned so that it vectorises as 16-bit multiplies.
+    const uint32_t f = static_cast<uint16_t>(factor);
+    for (int i = 0; i < count; ++i) out[i] = static_cast<int16_t>(static_cast<uint16_t>(in[i]) * f);
+  }
+  for (int k = 1; k <= kExtension; ++k) {
+    out[-k] = out[mirroredIndex(-k, isHigh, n)];
+    out[count - 1 + k] = out[mirroredIndex(count - 1 + k, isHigh, n)];
+  }
+}
+
 void extendLine(const int16_t* low, int lowFactor, const int16_t* high, int highFactor, int n, int16_t* scratch,
                 int16_t*& lowExtended, int16_t*& highExtended) {
   const int nLow = (n + 1) / 2;
   const int nHigh = n / 2;
   lowExtended = scratch + kExtension;
   highExtended = lowExtended + nLow + 2 * kExtension;
-  auto fill = [n](int16_t* out, const int16_t* in, int count, int factor, bool isHigh) {
-    if (factor == 1) {
-      std::memcpy(out, in, sizeof(int16_t) * static_cast<size_t>(count));
-    } else {
-      // The low 16 bits of the product, computed unsigned so that it vectorises as 16-bit multiplies.
-      const uint32_t f = static_cast<uint16_t>(factor);
-      for (int i = 0; i < count; ++i) out[i] = static_cast<int16_t>(static_cast<uint16_t>(in[i]) * f);
-    }
-    for (int k = 1; k <= kExtension; ++k) {
-      out[-k] = out[mirroredIndex(-k, isHigh, n)];
-      out[count - 1 + k] = out[mirroredIndex(count - 1 + k, isHigh, n)];
-    }
-  };
-  fill(lowExtended, low, nLow, lowFactor, false);
-  fill(highExtended, high, nHigh, highFactor, true);
+  extendSamples(low, nLow, lowFactor, false, n, lowExtended);
+  extendSamples(high, nHigh, highFactor, true, n, highExtended);
 }
 
 void extendColumns(const int16_t* lowFirst, const int16_t* highFirst, long planeStride, int n, int lanes,

@@ -26,6 +26,10 @@ inline int mirroredIndex(int i, bool isHigh, int n) {
   return p / 2;
 }
 
+// Copies the `count` low (isHigh false) or high samples of a sequence of n into an extended
+// array: out[-kExtension..count-1+kExtension], each multiplied by a 16-bit factor (low 16 bits).
+void extendSamples(const int16_t* in, int count, int factor, bool isHigh, int n, int16_t* out);
+
 // Copies a line's low and high samples into extended arrays (scratch needs n + 8 samples;
 // the returned pointers address element 0), multiplying each by a 16-bit factor and
 // keeping the low 16 bits (factor 1: a plain copy).

@@ -84,8 +84,11 @@ bool CWaveletEngine::layOutBuffer() {
     total += planeSamples[c];
   }
   const int longest = std::max(geometry_.stride[0], geometry_.planeHeight);
-  scratchSamples_ = (longest + 16) * kColumnLanes;
+  scratchSamples_ = (longest + 24) * kColumnLanes;
   total += scratchSamples_;
+  // The four-lane line synthesis reads up to a block past a line's end and puts two mirrored
+  // samples there for a moment: the last plane's last line needs room after it.
+  total += kLinePadding;
   if (total > bufferSamples_) {
     // The decoder runs on a worker thread inside a browser: a failed allocation fails the
     // decode and keeps the old buffer, it never throws.

@@ -142,6 +142,8 @@ protected:
 
   // Scratch lanes of the column passes (a multiple of 16).
   static constexpr int kColumnLanes = 32;
+  // Samples after the last plane that a line synthesis may read or briefly write.
+  static constexpr int kLinePadding = 48;
 
 private:
   bool fail(int32_t result);

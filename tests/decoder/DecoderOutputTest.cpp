@@ -80,6 +80,32 @@ TEST(DecoderOutput, TwoFieldPicturesMatchTheReferenceAtEveryLevel) {
     }
 }
 
+TEST(DecoderOutput, OtherPictureWidthsMatchTheReference) {
+  // Widths whose lines and columns end at other points of the kernels' blocks than 720 does:
+  // band widths that are whole blocks, odd lengths, bands placed after a gap.
+  for (int width : {704, 650})
+    for (const EngineCase& e : kEngines)
+      for (int levels : {0, 1}) {
+        SCOPED_TRACE(testing::Message() << "width " << width << " engine " << int(e.engine) << " simd " << int(e.simd)
+                                        << " levels " << levels);
+        const Fields f = makeFields(width, 288, 30 + width);
+        ReferencePicture p;
+        p.width = width;
+        p.levels = levels;
+        p.mmx = e.engine == EngineKind::Mmx;
+        p.colEnd = width / 16 * 16;
+        int outWidth = 0;
+        const std::vector<uint8_t> expected = expectedFrame(p, f, true, outWidth);
+        DecodeSetup s;
+        s.engine = e.engine;
+        s.simd = e.simd;
+        s.width = width;
+        s.levels = levels;
+        s.colEnd = p.colEnd;
+        expectSameFrame(runDecoder(s, &f.first, &f.second), expected, outWidth, referenceOutputLines(p));
+      }
+}
+
 TEST(DecoderOutput, OutputWidthsFollowEachEnginesPixelGrouping) {
   const Fields f = makeFields(720, 288, 2);
   const int portableWidths[] = {696, 348, 172, 84, 40};

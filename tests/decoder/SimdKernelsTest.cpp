@@ -86,6 +86,66 @@ TEST(MmxKernels, LineAndColumnKernelsMatchTheScalarModel) {
   expectKernelsMatch(scalarKernels(), simd, 5);
 }
 
+TEST(MmxKernels, InPlaceLineSynthesisMatchesTheExtendedCopiesForEveryShape) {
+  // Every kernel set rebuilds a line in place as the scalar model does from extended copies:
+  // both parities, bands right after the low samples or further on, every tail length, scaled
+  // and unscaled bands. What follows the line (and is borrowed for two samples) is unchanged.
+  std::vector<const Kernels*> sets = simdKernels();
+  sets.push_back(&scalarKernels());
+  std::mt19937 rng(17);
+  for (bool extreme : {false, true})
+    for (int nHigh = 8; nHigh <= 70; ++nHigh)
+      for (int nLow : {nHigh, nHigh + 1})
+        for (int gap : {0, 3})
+          for (int highFactor : {1, -7, 2000}) {
+            const int highColumn = nLow + gap, n = nLow + nHigh;
+            std::vector<int16_t> row(size_t(highColumn + nHigh) + kLineBlockPairs + 2);
+            for (int16_t& v : row) v = randomSample(rng, extreme);
+            std::vector<int16_t> scratch(size_t(n) + 8);
+            int16_t *low = nullptr, *high = nullptr;
+            extendLine(row.data(), 3, row.data() + highColumn, highFactor, n, scratch.data(), low, high);
+            std::vector<int16_t> expected = row;
+            scalarKernels().line(low, high, n, expected.data());
+            for (const Kernels* k : sets) {
+              std::vector<int16_t> actual = row;
+              synthesiseLine(*k, actual.data(), nLow, highColumn, nHigh, 3, highFactor, scratch.data());
+              ASSERT_EQ(actual, expected)
+                  << "low " << nLow << " at " << highColumn << " high " << nHigh << " factor " << highFactor;
+            }
+          }
+}
+
+TEST(MmxKernels, InPlaceColumnSynthesisMatchesTheExtendedCopiesForEveryShape) {
+  // The same for columns, for every lane count the blocks and the overlapping last block meet.
+  std::vector<const Kernels*> sets = simdKernels();
+  sets.push_back(&scalarKernels());
+  constexpr int kLaneStride = 32;
+  constexpr long kPlaneStride = 40;
+  std::mt19937 rng(19);
+  for (bool extreme : {false, true})
+    for (int nHigh = 4; nHigh <= 40; ++nHigh)
+      for (int nLow : {nHigh, nHigh + 1})
+        for (int gap : {0, 2})
+          for (int lanes : {1, 7, 8, 13, 16, 25, 32}) {
+            const int highLine = nLow + gap, n = nLow + nHigh;
+            std::vector<int16_t> plane(size_t(highLine + nHigh + 1) * kPlaneStride);
+            for (int16_t& v : plane) v = randomSample(rng, extreme);
+            std::vector<int16_t> scratch(size_t(n + 24) * kLaneStride);
+            int16_t *low = nullptr, *high = nullptr;
+            extendColumns(plane.data(), plane.data() + highLine * kPlaneStride, kPlaneStride, n, lanes, kLaneStride,
+                          scratch.data(), low, high);
+            std::vector<int16_t> expected = plane;
+            scalarKernels().columns(low, high, n, lanes, kLaneStride, expected.data(), kPlaneStride);
+            for (const Kernels* k : sets) {
+              std::vector<int16_t> actual = plane;
+              synthesiseColumns(*k, actual.data(), kPlaneStride, nLow, highLine, nHigh, lanes, kLaneStride,
+                                scratch.data());
+              ASSERT_EQ(actual, expected)
+                  << "low " << nLow << " at " << highLine << " high " << nHigh << " lanes " << lanes;
+            }
+          }
+}
+
 TEST(PortableKernels, LineAndColumnKernelsMatchTheScalarDefinition) {
   if (portable::sse2Kernels() == nullptr) GTEST_SKIP() << "no SIMD in this build";
   expectKernelsMatch(portable::scalarKernels(), {portable::sse2Kernels()}, 6);

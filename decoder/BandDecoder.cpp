@@ -67,8 +67,11 @@ const ActionTable& classBActions() {
 //   bits 24-31 a2, the same for the second symbol (0 when there is none),
 //   bits 32-47 v1, the value the first symbol writes (0 for a run: the plane is already zero),
 //   bits 48-63 v2, the same for the second symbol.
-// Runs with extra bits (class A up to 20 zeros, class B up to 89) fit as well. 4096 entries of
-// 8 bytes stay in the first-level cache.
+// Runs with extra bits (class A up to 20 zeros, class B up to 89) fit as well. An entry that
+// resolves nothing (a1 = 0) tells the general path what it knows instead:
+//   bits 32-39 the length of the code the bits begin with, 0 when it is longer than kPairBits,
+//   bits 40-47 that code's symbol,
+// so that the general path needs a second lookup only for codes longer than kPairBits.
 constexpr int kPairBits = 12;
 constexpr int kPairEntries = 1 << kPairBits;
 
@@ -113,7 +116,12 @@ PairTable buildPairs(CodeTableId id, const ActionTable& actions) {
   PairTable t{};
   for (uint32_t index = 0; index < kPairEntries; ++index) {
     const PlainSymbol first = resolvePlain(id, actions, index, kPairBits);
-    if (first.length == 0 || first.advance > 0xFF) continue;
+    if (first.length == 0 || first.advance > 0xFF) {
+      const FastEntry code = fastTable(id).entries[index << (kFastBits - kPairBits)];
+      if (code.length != 0 && code.length <= kPairBits)
+        t.entries[index] = uint64_t(code.length) << 32 | uint64_t(code.symbol) << 40;
+      continue;
+    }
     PlainSymbol second;
     if (first.length < kPairBits)
       second = resolvePlain(id, actions, (index << first.length) & (kPairEntries - 1), kPairBits - first.length);
@@ -202,10 +210,12 @@ const CodeEntry& longCode(const CodeTable& table, uint32_t key) {
   return table.entries[lower];
 }
 
-// The bisection's answer for every 16-bit key from the first long code on (keys below it give
-// the first long code, as the bisection does): one load instead of about eight dependent,
-// unpredictable comparisons. Canonical codes put the long codes at the top of the code space,
-// so the tables are small (180, 44 and 4 entries).
+// The code that every 16-bit key from the first code longer than kPairBits on begins with:
+// the fast form's answer up to 14 bits, the bisection's beyond. Canonical codes put the long
+// codes at the top of the code space, so the tables are small (288, 80 and 128 entries) and
+// one load replaces the fast form's 32 KB and about eight dependent, unpredictable
+// comparisons. Keys below the first entry are clamped to it (the band decoder only asks for
+// keys whose first kPairBits bits are not a whole code, which are never below it).
 struct LongCodeTable {
   uint32_t base = 0; // key of entry 0
   std::vector<FastEntry> entries;
@@ -213,13 +223,21 @@ struct LongCodeTable {
   FastEntry at(uint32_t key) const { return entries[key > base ? key - base : 0]; }
 };
 
-LongCodeTable buildLongCodes(const CodeTable& table) {
+LongCodeTable buildLongCodes(CodeTableId id) {
+  const CodeTable& table = decodingTable(id);
+  const FastTable& fast = fastTable(id);
   LongCodeTable t;
-  t.base = table.firstLong < table.count ? table.entries[table.firstLong].code : 0xFFFFu;
+  t.base = 0xFFFFu;
+  for (int i = 0; i < table.count; ++i)
+    if (table.entries[i].length > kPairBits) {
+      t.base = table.entries[i].code;
+      break;
+    }
   t.entries.resize(0x10000 - t.base);
   for (uint32_t key = t.base; key <= 0xFFFFu; ++key) {
+    const FastEntry shortCode = fast.entries[key >> (kMaxCodeLength - kFastBits)];
     const CodeEntry& code = longCode(table, key);
-    t.entries[key - t.base] = {code.length, code.symbol};
+    t.entries[key - t.base] = shortCode.length != 0 ? shortCode : FastEntry{code.length, code.symbol};
   }
   return t;
 }
@@ -227,13 +245,12 @@ LongCodeTable buildLongCodes(const CodeTable& table) {
 // Everything a band decoder looks up for one code table.
 struct BandTables {
   PairTable pairs;
-  const FastTable* fast;
   LongCodeTable longCodes;
   BranchFreeActions general;
 };
 
 BandTables buildTables(CodeTableId id, const ActionTable& actions) {
-  return {buildPairs(id, actions), &fastTable(id), buildLongCodes(decodingTable(id)), buildBranchFree(actions)};
+  return {buildPairs(id, actions), buildLongCodes(id), buildBranchFree(actions)};
 }
 
 // Built at module load, before any decoder exists, and read-only afterwards: the first
@@ -316,18 +333,15 @@ struct GeneralSymbol {
 };
 
 // Decodes the symbol at the top of `bits` (at least 32 valid bits) without consuming it, so
-// that the caller's window stays in registers. Escapes and runs are resolved arithmetically
-// (no jump on the symbol's kind, which would be mispredicted whenever the kinds alternate).
-inline __attribute__((always_inline)) GeneralSymbol decodeGeneralSymbol(uint64_t bits, const BandTables& tables) {
-  const uint32_t lookAhead = uint32_t(bits >> 32);
-  const FastEntry fast = tables.fast->entries[lookAhead >> (32 - kFastBits)];
-  uint32_t length = fast.length;
-  uint32_t symbol = fast.symbol;
-  if (length == 0) {
-    const FastEntry code = tables.longCodes.at(lookAhead >> 16);
-    length = code.length;
-    symbol = code.symbol;
-  }
+// that the caller's window stays in registers; `entry` is the pair entry of those bits. Code
+// lengths and escapes are resolved arithmetically (no jump on the code's length or the
+// symbol's kind, which would be mispredicted whenever they alternate).
+inline __attribute__((always_inline)) GeneralSymbol decodeGeneralSymbol(uint64_t bits, uint64_t entry,
+                                                                        const BandTables& tables) {
+  const FastEntry longCode = tables.longCodes.at(uint32_t(bits >> 48));
+  const uint32_t shortLength = uint32_t(entry >> 32) & 0xFFu;
+  const uint32_t length = shortLength != 0 ? shortLength : longCode.length;
+  const uint32_t symbol = shortLength != 0 ? uint32_t(entry >> 40) & 0xFFu : longCode.symbol;
   const BranchFreeAction& s = tables.general.symbols[symbol];
   // The extra bits follow the code (at most 16 + 16 bits in all); none gives 0.
   const uint32_t extra = uint32_t(((bits << length) >> 1) >> (63 - s.extraBits));
@@ -381,7 +395,7 @@ int decodeBand(BitReader& reader, const SubbandDescriptor& band, const BandTable
       in.consume(uint32_t(entry >> 8) & 63u);
     } else {
       in.refill();
-      const GeneralSymbol symbol = decodeGeneralSymbol(in.bits(), tables);
+      const GeneralSymbol symbol = decodeGeneralSymbol(in.bits(), entry, tables);
       in.consume(symbol.length);
       in.refill();
       if (!symbol.valid) {

@@ -69,7 +69,8 @@ const ActionTable& classBActions() {
 //   bits 48-63 v2, the same for the second symbol.
 // Runs with extra bits (class A up to 20 zeros, class B up to 89) fit as well. An entry that
 // resolves nothing (a1 = 0) tells the general path what it knows instead:
-//   bits 32-39 the length of the code the bits begin with, 0 when it is longer than kPairBits,
+//   bits 32-39 the bits of the code the bits begin with and of its extra bits, 0 when the code
+//              is longer than kPairBits,
 //   bits 40-47 that code's symbol,
 // so that the general path needs a second lookup only for codes longer than kPairBits.
 constexpr int kPairBits = 12;
@@ -119,7 +120,8 @@ PairTable buildPairs(CodeTableId id, const ActionTable& actions) {
     if (first.length == 0 || first.advance > 0xFF) {
       const FastEntry code = fastTable(id).entries[index << (kFastBits - kPairBits)];
       if (code.length != 0 && code.length <= kPairBits)
-        t.entries[index] = uint64_t(code.length) << 32 | uint64_t(code.symbol) << 40;
+        t.entries[index] = uint64_t(code.length + actions.symbols[code.symbol].extraBits) << 32 | uint64_t(code.symbol)
+                                                                                                      << 40;
       continue;
     }
     PlainSymbol second;
@@ -133,9 +135,9 @@ PairTable buildPairs(CodeTableId id, const ActionTable& actions) {
   return t;
 }
 
-// A symbol's meaning in a form that needs no branch: with x its extra bits (0 when it has
-// none), it writes (x & valueExtraMask) + (x < threshold ? valueLow : valueHigh) and advances
-// (advanceBase + (x & advanceExtraMask)) mod 65536 samples.
+// A symbol's meaning in a form that needs no branch: with x its extra bits (x & extraMask of
+// the bits that end where the symbol's bits end; 0 when it has none), it writes (x & valueExtraMask) + (x < threshold ?
+// valueLow : valueHigh) and advances (advanceBase + (x & advanceExtraMask)) mod 65536 samples.
 //   value          valueLow = the value, threshold above any x, advanceBase 1
 //   run            value 0, advanceBase = n
 //   run escape     value 0, advanceBase = base, advanceExtraMask all ones
@@ -143,7 +145,7 @@ PairTable buildPairs(CodeTableId id, const ActionTable& actions) {
 //                  valueHigh = -(half + negative base): a < half gives positiveBase + a, else
 //                  (a - half) - negativeBase; advanceBase 1
 struct BranchFreeAction {
-  uint32_t extraBits = 0;
+  uint32_t extraMask = 0;
   uint32_t valid = 0; // 0: the symbol is outside the alphabet
   uint32_t threshold = 0;
   uint32_t valueExtraMask = 0;
@@ -163,7 +165,7 @@ BranchFreeActions buildBranchFree(const ActionTable& actions) {
   for (int symbol = 0; symbol < 256; ++symbol) {
     const SymbolAction& a = actions.symbols[symbol];
     BranchFreeAction& b = t.symbols[symbol];
-    b.extraBits = a.extraBits;
+    b.extraMask = (1u << a.extraBits) - 1u;
     b.threshold = kNever;
     b.valid = 1;
     switch (a.action) {
@@ -211,19 +213,26 @@ const CodeEntry& longCode(const CodeTable& table, uint32_t key) {
 }
 
 // The code that every 16-bit key from the first code longer than kPairBits on begins with:
-// the fast form's answer up to 14 bits, the bisection's beyond. Canonical codes put the long
+// the fast form's answer up to 14 bits, the bisection's beyond; with the number of bits the
+// code and its extra bits take, so that the window can move on before the symbol's meaning
+// is looked up. Canonical codes put the long
 // codes at the top of the code space, so the tables are small (288, 80 and 128 entries) and
 // one load replaces the fast form's 32 KB and about eight dependent, unpredictable
 // comparisons. Keys below the first entry are clamped to it (the band decoder only asks for
 // keys whose first kPairBits bits are not a whole code, which are never below it).
-struct LongCodeTable {
-  uint32_t base = 0; // key of entry 0
-  std::vector<FastEntry> entries;
-
-  FastEntry at(uint32_t key) const { return entries[key > base ? key - base : 0]; }
+struct LongCode {
+  uint8_t bits; // code and extra bits
+  uint8_t symbol;
 };
 
-LongCodeTable buildLongCodes(CodeTableId id) {
+struct LongCodeTable {
+  uint32_t base = 0; // key of entry 0
+  std::vector<LongCode> entries;
+
+  LongCode at(uint32_t key) const { return entries[key > base ? key - base : 0]; }
+};
+
+LongCodeTable buildLongCodes(CodeTableId id, const ActionTable& actions) {
   const CodeTable& table = decodingTable(id);
   const FastTable& fast = fastTable(id);
   LongCodeTable t;
@@ -237,7 +246,8 @@ LongCodeTable buildLongCodes(CodeTableId id) {
   for (uint32_t key = t.base; key <= 0xFFFFu; ++key) {
     const FastEntry shortCode = fast.entries[key >> (kMaxCodeLength - kFastBits)];
     const CodeEntry& code = longCode(table, key);
-    t.entries[key - t.base] = shortCode.length != 0 ? shortCode : FastEntry{code.length, code.symbol};
+    const FastEntry found = shortCode.length != 0 ? shortCode : FastEntry{code.length, code.symbol};
+    t.entries[key - t.base] = {uint8_t(found.length + actions.symbols[found.symbol].extraBits), found.symbol};
   }
   return t;
 }
@@ -250,7 +260,7 @@ struct BandTables {
 };
 
 BandTables buildTables(CodeTableId id, const ActionTable& actions) {
-  return {buildPairs(id, actions), buildLongCodes(id), buildBranchFree(actions)};
+  return {buildPairs(id, actions), buildLongCodes(id, actions), buildBranchFree(actions)};
 }
 
 // Built at module load, before any decoder exists, and read-only afterwards: the first
@@ -338,16 +348,16 @@ struct GeneralSymbol {
 // symbol's kind, which would be mispredicted whenever they alternate).
 inline __attribute__((always_inline)) GeneralSymbol decodeGeneralSymbol(uint64_t bits, uint64_t entry,
                                                                         const BandTables& tables) {
-  const FastEntry longCode = tables.longCodes.at(uint32_t(bits >> 48));
-  const uint32_t shortLength = uint32_t(entry >> 32) & 0xFFu;
-  const uint32_t length = shortLength != 0 ? shortLength : longCode.length;
-  const uint32_t symbol = shortLength != 0 ? uint32_t(entry >> 40) & 0xFFu : longCode.symbol;
+  const LongCode longCode = tables.longCodes.at(uint32_t(bits >> 48));
+  const uint32_t shortBits = uint32_t(entry >> 32) & 0xFFu;
+  const uint32_t length = shortBits != 0 ? shortBits : longCode.bits; // 1..32
+  const uint32_t symbol = shortBits != 0 ? uint32_t(entry >> 40) & 0xFFu : longCode.symbol;
   const BranchFreeAction& s = tables.general.symbols[symbol];
-  // The extra bits follow the code (at most 16 + 16 bits in all); none gives 0.
-  const uint32_t extra = uint32_t(((bits << length) >> 1) >> (63 - s.extraBits));
+  // The extra bits end where the symbol's bits end (at most 16 + 16 bits in all).
+  const uint32_t extra = uint32_t(bits >> (64 - length)) & s.extraMask;
   const int32_t value = int32_t(extra & s.valueExtraMask) + (extra < s.threshold ? s.valueLow : s.valueHigh);
   const uint32_t advance = (s.advanceBase + (extra & s.advanceExtraMask)) & 0xFFFFu;
-  return {length + s.extraBits, value, advance, s.valid != 0};
+  return {length, value, advance, s.valid != 0};
 }
 
 // Fills the band in raster order. Reads past the band's first unreadable word are found at

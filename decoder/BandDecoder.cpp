@@ -1,6 +1,7 @@
 #include "decoder/BandDecoder.h"
 
 #include <bit>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -57,24 +58,28 @@ const ActionTable& classBActions() {
 
 // The pair lookup: one entry per value of the next kPairBits stream bits. It resolves the
 // first symbol when its code, with any extra bits, fits those bits and means a plain value or
-// run of zeros, and the symbol after it when that one fits the rest of the bits too. Both
-// sample placements then cost one lookup: write v1 at the position, v2 a1 samples further,
-// advance by a1 + a2. An entry of 64 bits holds
-//   bits 0-5   bits used by both symbols (by the first alone when there is no second),
-//   bits 8-13  bits used by the first symbol,
+// run of zeros, and up to two symbols after it as long as they fit the rest of the bits too.
+// Three sample placements then cost one lookup: write v1 at the position, v2 a1 samples
+// further, v3 a2 samples after that, advance by a1 + a2 + a3. An entry of 64 bits holds
+//   bits 0-3   bits used by all its symbols,
+//   bits 4-7   bits used by the first symbol,
+//   bits 8-11  bits used by the first two symbols (by the first alone when there is no second),
 //   bits 16-23 a1, how far the first symbol advances (1 for a value, n for a run of n zeros;
 //              0: the entry resolves nothing and the general path decodes one symbol),
 //   bits 24-31 a2, the same for the second symbol (0 when there is none),
-//   bits 32-47 v1, the value the first symbol writes (0 for a run: the plane is already zero),
-//   bits 48-63 v2, the same for the second symbol.
-// Runs with extra bits (class A up to 20 zeros, class B up to 89) fit as well. An entry that
-// resolves nothing (a1 = 0) tells the general path what it knows instead:
-//   bits 32-39 the bits of the code the bits begin with and of its extra bits, 0 when the code
+//   bits 32-39 a3, the same for the third symbol,
+//   bits 40-47 v1, the value the first symbol writes (0 for a run: the plane is already zero),
+//   bits 48-55 v2 and bits 56-63 v3, the same for the second and third symbols.
+// Runs with extra bits (class A up to 20 zeros, class B up to 89) fit as well; values are
+// plain ones (at most 123 either way). An entry that resolves nothing (a1 = 0) tells the
+// general path what it knows instead:
+//   bits 40-47 the bits of the code the bits begin with and of its extra bits, 0 when the code
 //              is longer than kPairBits,
-//   bits 40-47 that code's symbol,
+//   bits 48-55 that code's symbol,
 // so that the general path needs a second lookup only for codes longer than kPairBits.
 constexpr int kPairBits = 12;
 constexpr int kPairEntries = 1 << kPairBits;
+static_assert(kPairBits <= 15, "bit counts are stored in 4 bits");
 
 struct PairTable {
   uint64_t entries[kPairEntries];
@@ -113,24 +118,35 @@ PlainSymbol resolvePlain(CodeTableId id, const ActionTable& actions, uint32_t in
   return {};
 }
 
+// Whether a resolved symbol fits an entry's advance and value fields.
+bool fitsEntry(const PlainSymbol& symbol) {
+  return symbol.length != 0 && symbol.advance <= 0xFF && symbol.value >= INT8_MIN && symbol.value <= INT8_MAX;
+}
+
 PairTable buildPairs(CodeTableId id, const ActionTable& actions) {
   PairTable t{};
   for (uint32_t index = 0; index < kPairEntries; ++index) {
     const PlainSymbol first = resolvePlain(id, actions, index, kPairBits);
-    if (first.length == 0 || first.advance > 0xFF) {
+    if (!fitsEntry(first)) {
       const FastEntry code = fastTable(id).entries[index << (kFastBits - kPairBits)];
       if (code.length != 0 && code.length <= kPairBits)
-        t.entries[index] = uint64_t(code.length + actions.symbols[code.symbol].extraBits) << 32 | uint64_t(code.symbol)
-                                                                                                      << 40;
+        t.entries[index] = uint64_t(code.length + actions.symbols[code.symbol].extraBits) << 40 | uint64_t(code.symbol)
+                                                                                                      << 48;
       continue;
     }
-    PlainSymbol second;
-    if (first.length < kPairBits)
-      second = resolvePlain(id, actions, (index << first.length) & (kPairEntries - 1), kPairBits - first.length);
-    if (second.advance > 0xFF) second = {};
-    t.entries[index] = uint64_t(first.length + second.length) | uint64_t(first.length) << 8 |
-                       uint64_t(first.advance) << 16 | uint64_t(second.advance) << 24 |
-                       uint64_t(uint16_t(first.value)) << 32 | uint64_t(uint16_t(second.value)) << 48;
+    // The symbol that follows `used` bits, if it fits the rest.
+    auto next = [&](uint32_t used) {
+      if (used >= kPairBits) return PlainSymbol{};
+      const PlainSymbol s = resolvePlain(id, actions, (index << used) & (kPairEntries - 1), kPairBits - used);
+      return fitsEntry(s) ? s : PlainSymbol{};
+    };
+    const PlainSymbol second = next(first.length);
+    const PlainSymbol third = second.length != 0 ? next(first.length + second.length) : PlainSymbol{};
+    const uint32_t two = first.length + second.length;
+    t.entries[index] = uint64_t(two + third.length) | uint64_t(first.length) << 4 | uint64_t(two) << 8 |
+                       uint64_t(first.advance) << 16 | uint64_t(second.advance) << 24 | uint64_t(third.advance) << 32 |
+                       uint64_t(uint8_t(first.value)) << 40 | uint64_t(uint8_t(second.value)) << 48 |
+                       uint64_t(uint8_t(third.value)) << 56;
   }
   return t;
 }
@@ -349,9 +365,9 @@ struct GeneralSymbol {
 inline __attribute__((always_inline)) GeneralSymbol decodeGeneralSymbol(uint64_t bits, uint64_t entry,
                                                                         const BandTables& tables) {
   const LongCode longCode = tables.longCodes.at(uint32_t(bits >> 48));
-  const uint32_t shortBits = uint32_t(entry >> 32) & 0xFFu;
+  const uint32_t shortBits = uint32_t(entry >> 40) & 0xFFu;
   const uint32_t length = shortBits != 0 ? shortBits : longCode.bits; // 1..32
-  const uint32_t symbol = shortBits != 0 ? uint32_t(entry >> 40) & 0xFFu : longCode.symbol;
+  const uint32_t symbol = shortBits != 0 ? uint32_t(entry >> 48) & 0xFFu : longCode.symbol;
   const BranchFreeAction& s = tables.general.symbols[symbol];
   // The extra bits end where the symbol's bits end (at most 16 + 16 bits in all).
   const uint32_t extra = uint32_t(bits >> (64 - length)) & s.extraMask;
@@ -393,16 +409,23 @@ int decodeBand(BitReader& reader, const SubbandDescriptor& band, const BandTable
   auto step = [&]() __attribute__((always_inline)) {
     const uint64_t entry = pairs[in.bits() >> (64 - kPairBits)];
     const int firstAdvance = int(entry >> 16) & 0xFF;
-    const int second = column + firstAdvance; // where the second symbol writes
-    if (firstAdvance != 0 && second < width) [[likely]] {
-      row[column] = sample(int64_t(entry) << 16 >> 48);
-      row[second] = sample(int64_t(entry) >> 48);
-      column = second + (int(entry >> 24) & 0xFF);
-      in.consume(uint32_t(entry) & 63u);
-    } else if (firstAdvance != 0) { // the first symbol ends the line: the second is not read yet
-      row[column] = sample(int64_t(entry) << 16 >> 48);
+    const int second = column + firstAdvance;             // where the second symbol writes
+    const int third = second + (int(entry >> 24) & 0xFF); // where the third symbol writes
+    if (firstAdvance != 0 && third < width) [[likely]] {
+      row[column] = sample(int8_t(entry >> 40));
+      row[second] = sample(int8_t(entry >> 48));
+      row[third] = sample(int8_t(entry >> 56));
+      column = third + (int(entry >> 32) & 0xFF);
+      in.consume(uint32_t(entry) & 15u);
+    } else if (firstAdvance != 0 && second < width) { // the second symbol ends the line
+      row[column] = sample(int8_t(entry >> 40));
+      row[second] = sample(int8_t(entry >> 48));
+      column = third;
+      in.consume(uint32_t(entry >> 8) & 15u);
+    } else if (firstAdvance != 0) { // the first symbol ends the line: the others are not read yet
+      row[column] = sample(int8_t(entry >> 40));
       column = second;
-      in.consume(uint32_t(entry >> 8) & 63u);
+      in.consume(uint32_t(entry >> 4) & 15u);
     } else {
       in.refill();
       const GeneralSymbol symbol = decodeGeneralSymbol(in.bits(), entry, tables);

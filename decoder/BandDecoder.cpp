@@ -290,9 +290,20 @@ const BandTables& tablesFor(CodeTableId id) { return gTables[static_cast<int>(id
 // Index of the first word from `from` on that a band may not read: the next marker, or the
 // stream's end. A read that needs it fails; everything before it is band data.
 uint32_t firstUnreadableWord(const BitReader& reader, uint32_t from) {
-  for (uint32_t w = from; w < reader.count; ++w)
-    if (reader.word(w) == 0xFFFFFFFFu && w + 1 < reader.count && reader.word(w + 1) != 0xFFFFFFFFu) return w;
-  return reader.count;
+  const uint8_t* data = reader.data();
+  const uint32_t count = reader.count;
+  auto allOnes = [data](uint32_t w) { // the same in either byte order
+    uint32_t word;
+    std::memcpy(&word, data + static_cast<size_t>(w) * 4, 4);
+    return uint32_t(word == 0xFFFFFFFFu);
+  };
+  uint32_t w = from;
+  // Four words per test while none is all ones (markers are rare), then word by word.
+  for (; w + 4 <= count; w += 4)
+    if (allOnes(w) | allOnes(w + 1) | allOnes(w + 2) | allOnes(w + 3)) break;
+  for (; w < count; ++w)
+    if (allOnes(w) != 0 && w + 1 < count && allOnes(w + 1) == 0) return w;
+  return count;
 }
 
 // The bit window of a band decoder: up to 63 look-ahead bits, left-aligned in a 64-bit word,

@@ -129,9 +129,10 @@ PairTable buildPairs(CodeTableId id, const ActionTable& actions) {
     const PlainSymbol first = resolvePlain(id, actions, index, kPairBits);
     if (!fitsEntry(first)) {
       const FastEntry code = fastTable(id).entries[index << (kFastBits - kPairBits)];
-      if (code.length != 0 && code.length <= kPairBits)
-        t.entries[index] = uint64_t(code.length + actions.symbols[code.symbol].extraBits) << 40 | uint64_t(code.symbol)
-                                                                                                      << 48;
+      if (code.length != 0 && code.length <= kPairBits) {
+        const uint64_t bits = code.length + actions.symbols[code.symbol].extraBits;
+        t.entries[index] = bits << 40 | uint64_t(code.symbol) << 48;
+      }
       continue;
     }
     // The symbol that follows `used` bits, if it fits the rest.
@@ -151,9 +152,10 @@ PairTable buildPairs(CodeTableId id, const ActionTable& actions) {
   return t;
 }
 
-// A symbol's meaning in a form that needs no branch: with x its extra bits (x & extraMask of
-// the bits that end where the symbol's bits end; 0 when it has none), it writes (x & valueExtraMask) + (x < threshold ?
-// valueLow : valueHigh) and advances (advanceBase + (x & advanceExtraMask)) mod 65536 samples.
+// A symbol's meaning in a form that needs no branch: with x its extra bits (extraMask of the
+// bits that end where the symbol's bits end; 0 when it has none), it writes
+// (x & valueExtraMask) + (x < threshold ? valueLow : valueHigh) and advances
+// (advanceBase + (x & advanceExtraMask)) mod 65536 samples.
 //   value          valueLow = the value, threshold above any x, advanceBase 1
 //   run            value 0, advanceBase = n
 //   run escape     value 0, advanceBase = base, advanceExtraMask all ones
@@ -231,11 +233,10 @@ const CodeEntry& longCode(const CodeTable& table, uint32_t key) {
 // The code that every 16-bit key from the first code longer than kPairBits on begins with:
 // the fast form's answer up to 14 bits, the bisection's beyond; with the number of bits the
 // code and its extra bits take, so that the window can move on before the symbol's meaning
-// is looked up. Canonical codes put the long
-// codes at the top of the code space, so the tables are small (288, 80 and 128 entries) and
-// one load replaces the fast form's 32 KB and about eight dependent, unpredictable
-// comparisons. Keys below the first entry are clamped to it (the band decoder only asks for
-// keys whose first kPairBits bits are not a whole code, which are never below it).
+// is looked up. Canonical codes put the long codes at the top of the code space, so the
+// tables are small (288, 80 and 128 entries) and one load replaces the fast form's 32 KB and about eight dependent,
+// unpredictable comparisons. Keys below the first entry are clamped to it (the band decoder only asks for keys whose
+// first kPairBits bits are not a whole code, which are never below it).
 struct LongCode {
   uint8_t bits; // code and extra bits
   uint8_t symbol;

@@ -1,6 +1,7 @@
 #include "decoder/BandDecoder.h"
 
 #include <bit>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -57,20 +58,28 @@ const ActionTable& classBActions() {
 
 // The pair lookup: one entry per value of the next kPairBits stream bits. It resolves the
 // first symbol when its code, with any extra bits, fits those bits and means a plain value or
-// run of zeros, and the symbol after it when that one fits the rest of the bits too. Both
-// sample placements then cost one lookup: write v1 at the position, v2 a1 samples further,
-// advance by a1 + a2. An entry of 64 bits holds
-//   bits 0-5   bits used by both symbols (by the first alone when there is no second),
-//   bits 8-13  bits used by the first symbol,
+// run of zeros, and up to two symbols after it as long as they fit the rest of the bits too.
+// Three sample placements then cost one lookup: write v1 at the position, v2 a1 samples
+// further, v3 a2 samples after that, advance by a1 + a2 + a3. An entry of 64 bits holds
+//   bits 0-3   bits used by all its symbols,
+//   bits 4-7   bits used by the first symbol,
+//   bits 8-11  bits used by the first two symbols (by the first alone when there is no second),
 //   bits 16-23 a1, how far the first symbol advances (1 for a value, n for a run of n zeros;
 //              0: the entry resolves nothing and the general path decodes one symbol),
 //   bits 24-31 a2, the same for the second symbol (0 when there is none),
-//   bits 32-47 v1, the value the first symbol writes (0 for a run: the plane is already zero),
-//   bits 48-63 v2, the same for the second symbol.
-// Runs with extra bits (class A up to 20 zeros, class B up to 89) fit as well. 4096 entries of
-// 8 bytes stay in the first-level cache.
+//   bits 32-39 a3, the same for the third symbol,
+//   bits 40-47 v1, the value the first symbol writes (0 for a run: the plane is already zero),
+//   bits 48-55 v2 and bits 56-63 v3, the same for the second and third symbols.
+// Runs with extra bits (class A up to 20 zeros, class B up to 89) fit as well; values are
+// plain ones (at most 123 either way). An entry that resolves nothing (a1 = 0) tells the
+// general path what it knows instead:
+//   bits 40-47 the bits of the code the bits begin with and of its extra bits, 0 when the code
+//              is longer than kPairBits,
+//   bits 48-55 that code's symbol,
+// so that the general path needs a second lookup only for codes longer than kPairBits.
 constexpr int kPairBits = 12;
 constexpr int kPairEntries = 1 << kPairBits;
+static_assert(kPairBits <= 15, "bit counts are stored in 4 bits");
 
 struct PairTable {
   uint64_t entries[kPairEntries];
@@ -109,24 +118,43 @@ PlainSymbol resolvePlain(CodeTableId id, const ActionTable& actions, uint32_t in
   return {};
 }
 
+// Whether a resolved symbol fits an entry's advance and value fields.
+bool fitsEntry(const PlainSymbol& symbol) {
+  return symbol.length != 0 && symbol.advance <= 0xFF && symbol.value >= INT8_MIN && symbol.value <= INT8_MAX;
+}
+
 PairTable buildPairs(CodeTableId id, const ActionTable& actions) {
   PairTable t{};
   for (uint32_t index = 0; index < kPairEntries; ++index) {
     const PlainSymbol first = resolvePlain(id, actions, index, kPairBits);
-    if (first.length == 0 || first.advance > 0xFF) continue;
-    PlainSymbol second;
-    if (first.length < kPairBits)
-      second = resolvePlain(id, actions, (index << first.length) & (kPairEntries - 1), kPairBits - first.length);
-    if (second.advance > 0xFF) second = {};
-    t.entries[index] = uint64_t(first.length + second.length) | uint64_t(first.length) << 8 |
-                       uint64_t(first.advance) << 16 | uint64_t(second.advance) << 24 |
-                       uint64_t(uint16_t(first.value)) << 32 | uint64_t(uint16_t(second.value)) << 48;
+    if (!fitsEntry(first)) {
+      const FastEntry code = fastTable(id).entries[index << (kFastBits - kPairBits)];
+      if (code.length != 0 && code.length <= kPairBits) {
+        const uint64_t bits = code.length + actions.symbols[code.symbol].extraBits;
+        t.entries[index] = bits << 40 | uint64_t(code.symbol) << 48;
+      }
+      continue;
+    }
+    // The symbol that follows `used` bits, if it fits the rest.
+    auto next = [&](uint32_t used) {
+      if (used >= kPairBits) return PlainSymbol{};
+      const PlainSymbol s = resolvePlain(id, actions, (index << used) & (kPairEntries - 1), kPairBits - used);
+      return fitsEntry(s) ? s : PlainSymbol{};
+    };
+    const PlainSymbol second = next(first.length);
+    const PlainSymbol third = second.length != 0 ? next(first.length + second.length) : PlainSymbol{};
+    const uint32_t two = first.length + second.length;
+    t.entries[index] = uint64_t(two + third.length) | uint64_t(first.length) << 4 | uint64_t(two) << 8 |
+                       uint64_t(first.advance) << 16 | uint64_t(second.advance) << 24 | uint64_t(third.advance) << 32 |
+                       uint64_t(uint8_t(first.value)) << 40 | uint64_t(uint8_t(second.value)) << 48 |
+                       uint64_t(uint8_t(third.value)) << 56;
   }
   return t;
 }
 
-// A symbol's meaning in a form that needs no branch: with x its extra bits (0 when it has
-// none), it writes (x & valueExtraMask) + (x < threshold ? valueLow : valueHigh) and advances
+// A symbol's meaning in a form that needs no branch: with x its extra bits (extraMask of the
+// bits that end where the symbol's bits end; 0 when it has none), it writes
+// (x & valueExtraMask) + (x < threshold ? valueLow : valueHigh) and advances
 // (advanceBase + (x & advanceExtraMask)) mod 65536 samples.
 //   value          valueLow = the value, threshold above any x, advanceBase 1
 //   run            value 0, advanceBase = n
@@ -135,7 +163,7 @@ PairTable buildPairs(CodeTableId id, const ActionTable& actions) {
 //                  valueHigh = -(half + negative base): a < half gives positiveBase + a, else
 //                  (a - half) - negativeBase; advanceBase 1
 struct BranchFreeAction {
-  uint32_t extraBits = 0;
+  uint32_t extraMask = 0;
   uint32_t valid = 0; // 0: the symbol is outside the alphabet
   uint32_t threshold = 0;
   uint32_t valueExtraMask = 0;
@@ -155,7 +183,7 @@ BranchFreeActions buildBranchFree(const ActionTable& actions) {
   for (int symbol = 0; symbol < 256; ++symbol) {
     const SymbolAction& a = actions.symbols[symbol];
     BranchFreeAction& b = t.symbols[symbol];
-    b.extraBits = a.extraBits;
+    b.extraMask = (1u << a.extraBits) - 1u;
     b.threshold = kNever;
     b.valid = 1;
     switch (a.action) {
@@ -202,24 +230,41 @@ const CodeEntry& longCode(const CodeTable& table, uint32_t key) {
   return table.entries[lower];
 }
 
-// The bisection's answer for every 16-bit key from the first long code on (keys below it give
-// the first long code, as the bisection does): one load instead of about eight dependent,
-// unpredictable comparisons. Canonical codes put the long codes at the top of the code space,
-// so the tables are small (180, 44 and 4 entries).
-struct LongCodeTable {
-  uint32_t base = 0; // key of entry 0
-  std::vector<FastEntry> entries;
-
-  FastEntry at(uint32_t key) const { return entries[key > base ? key - base : 0]; }
+// The code that every 16-bit key from the first code longer than kPairBits on begins with:
+// the fast form's answer up to 14 bits, the bisection's beyond; with the number of bits the
+// code and its extra bits take, so that the window can move on before the symbol's meaning
+// is looked up. Canonical codes put the long codes at the top of the code space, so the
+// tables are small (288, 80 and 128 entries) and one load replaces the fast form's 32 KB and about eight dependent,
+// unpredictable comparisons. Keys below the first entry are clamped to it (the band decoder only asks for keys whose
+// first kPairBits bits are not a whole code, which are never below it).
+struct LongCode {
+  uint8_t bits; // code and extra bits
+  uint8_t symbol;
 };
 
-LongCodeTable buildLongCodes(const CodeTable& table) {
+struct LongCodeTable {
+  uint32_t base = 0; // key of entry 0
+  std::vector<LongCode> entries;
+
+  LongCode at(uint32_t key) const { return entries[key > base ? key - base : 0]; }
+};
+
+LongCodeTable buildLongCodes(CodeTableId id, const ActionTable& actions) {
+  const CodeTable& table = decodingTable(id);
+  const FastTable& fast = fastTable(id);
   LongCodeTable t;
-  t.base = table.firstLong < table.count ? table.entries[table.firstLong].code : 0xFFFFu;
+  t.base = 0xFFFFu;
+  for (int i = 0; i < table.count; ++i)
+    if (table.entries[i].length > kPairBits) {
+      t.base = table.entries[i].code;
+      break;
+    }
   t.entries.resize(0x10000 - t.base);
   for (uint32_t key = t.base; key <= 0xFFFFu; ++key) {
+    const FastEntry shortCode = fast.entries[key >> (kMaxCodeLength - kFastBits)];
     const CodeEntry& code = longCode(table, key);
-    t.entries[key - t.base] = {code.length, code.symbol};
+    const FastEntry found = shortCode.length != 0 ? shortCode : FastEntry{code.length, code.symbol};
+    t.entries[key - t.base] = {uint8_t(found.length + actions.symbols[found.symbol].extraBits), found.symbol};
   }
   return t;
 }
@@ -227,13 +272,12 @@ LongCodeTable buildLongCodes(const CodeTable& table) {
 // Everything a band decoder looks up for one code table.
 struct BandTables {
   PairTable pairs;
-  const FastTable* fast;
   LongCodeTable longCodes;
   BranchFreeActions general;
 };
 
 BandTables buildTables(CodeTableId id, const ActionTable& actions) {
-  return {buildPairs(id, actions), &fastTable(id), buildLongCodes(decodingTable(id)), buildBranchFree(actions)};
+  return {buildPairs(id, actions), buildLongCodes(id, actions), buildBranchFree(actions)};
 }
 
 // Built at module load, before any decoder exists, and read-only afterwards: the first
@@ -247,9 +291,20 @@ const BandTables& tablesFor(CodeTableId id) { return gTables[static_cast<int>(id
 // Index of the first word from `from` on that a band may not read: the next marker, or the
 // stream's end. A read that needs it fails; everything before it is band data.
 uint32_t firstUnreadableWord(const BitReader& reader, uint32_t from) {
-  for (uint32_t w = from; w < reader.count; ++w)
-    if (reader.word(w) == 0xFFFFFFFFu && w + 1 < reader.count && reader.word(w + 1) != 0xFFFFFFFFu) return w;
-  return reader.count;
+  const uint8_t* data = reader.data();
+  const uint32_t count = reader.count;
+  auto allOnes = [data](uint32_t w) { // the same in either byte order
+    uint32_t word;
+    std::memcpy(&word, data + static_cast<size_t>(w) * 4, 4);
+    return uint32_t(word == 0xFFFFFFFFu);
+  };
+  uint32_t w = from;
+  // Four words per test while none is all ones (markers are rare), then word by word.
+  for (; w + 4 <= count; w += 4)
+    if (allOnes(w) | allOnes(w + 1) | allOnes(w + 2) | allOnes(w + 3)) break;
+  for (; w < count; ++w)
+    if (allOnes(w) != 0 && w + 1 < count && allOnes(w + 1) == 0) return w;
+  return count;
 }
 
 // The bit window of a band decoder: up to 63 look-ahead bits, left-aligned in a 64-bit word,
@@ -316,24 +371,21 @@ struct GeneralSymbol {
 };
 
 // Decodes the symbol at the top of `bits` (at least 32 valid bits) without consuming it, so
-// that the caller's window stays in registers. Escapes and runs are resolved arithmetically
-// (no jump on the symbol's kind, which would be mispredicted whenever the kinds alternate).
-inline __attribute__((always_inline)) GeneralSymbol decodeGeneralSymbol(uint64_t bits, const BandTables& tables) {
-  const uint32_t lookAhead = uint32_t(bits >> 32);
-  const FastEntry fast = tables.fast->entries[lookAhead >> (32 - kFastBits)];
-  uint32_t length = fast.length;
-  uint32_t symbol = fast.symbol;
-  if (length == 0) {
-    const FastEntry code = tables.longCodes.at(lookAhead >> 16);
-    length = code.length;
-    symbol = code.symbol;
-  }
+// that the caller's window stays in registers; `entry` is the pair entry of those bits. Code
+// lengths and escapes are resolved arithmetically (no jump on the code's length or the
+// symbol's kind, which would be mispredicted whenever they alternate).
+inline __attribute__((always_inline)) GeneralSymbol decodeGeneralSymbol(uint64_t bits, uint64_t entry,
+                                                                        const BandTables& tables) {
+  const LongCode longCode = tables.longCodes.at(uint32_t(bits >> 48));
+  const uint32_t shortBits = uint32_t(entry >> 40) & 0xFFu;
+  const uint32_t length = shortBits != 0 ? shortBits : longCode.bits; // 1..32
+  const uint32_t symbol = shortBits != 0 ? uint32_t(entry >> 48) & 0xFFu : longCode.symbol;
   const BranchFreeAction& s = tables.general.symbols[symbol];
-  // The extra bits follow the code (at most 16 + 16 bits in all); none gives 0.
-  const uint32_t extra = uint32_t(((bits << length) >> 1) >> (63 - s.extraBits));
+  // The extra bits end where the symbol's bits end (at most 16 + 16 bits in all).
+  const uint32_t extra = uint32_t(bits >> (64 - length)) & s.extraMask;
   const int32_t value = int32_t(extra & s.valueExtraMask) + (extra < s.threshold ? s.valueLow : s.valueHigh);
   const uint32_t advance = (s.advanceBase + (extra & s.advanceExtraMask)) & 0xFFFFu;
-  return {length + s.extraBits, value, advance, s.valid != 0};
+  return {length, value, advance, s.valid != 0};
 }
 
 // Fills the band in raster order. Reads past the band's first unreadable word are found at
@@ -369,19 +421,26 @@ int decodeBand(BitReader& reader, const SubbandDescriptor& band, const BandTable
   auto step = [&]() __attribute__((always_inline)) {
     const uint64_t entry = pairs[in.bits() >> (64 - kPairBits)];
     const int firstAdvance = int(entry >> 16) & 0xFF;
-    const int second = column + firstAdvance; // where the second symbol writes
-    if (firstAdvance != 0 && second < width) [[likely]] {
-      row[column] = sample(int64_t(entry) << 16 >> 48);
-      row[second] = sample(int64_t(entry) >> 48);
-      column = second + (int(entry >> 24) & 0xFF);
-      in.consume(uint32_t(entry) & 63u);
-    } else if (firstAdvance != 0) { // the first symbol ends the line: the second is not read yet
-      row[column] = sample(int64_t(entry) << 16 >> 48);
+    const int second = column + firstAdvance;             // where the second symbol writes
+    const int third = second + (int(entry >> 24) & 0xFF); // where the third symbol writes
+    if (firstAdvance != 0 && third < width) [[likely]] {
+      row[column] = sample(int8_t(entry >> 40));
+      row[second] = sample(int8_t(entry >> 48));
+      row[third] = sample(int8_t(entry >> 56));
+      column = third + (int(entry >> 32) & 0xFF);
+      in.consume(uint32_t(entry) & 15u);
+    } else if (firstAdvance != 0 && second < width) { // the second symbol ends the line
+      row[column] = sample(int8_t(entry >> 40));
+      row[second] = sample(int8_t(entry >> 48));
+      column = third;
+      in.consume(uint32_t(entry >> 8) & 15u);
+    } else if (firstAdvance != 0) { // the first symbol ends the line: the others are not read yet
+      row[column] = sample(int8_t(entry >> 40));
       column = second;
-      in.consume(uint32_t(entry >> 8) & 63u);
+      in.consume(uint32_t(entry >> 4) & 15u);
     } else {
       in.refill();
-      const GeneralSymbol symbol = decodeGeneralSymbol(in.bits(), tables);
+      const GeneralSymbol symbol = decodeGeneralSymbol(in.bits(), entry, tables);
       in.consume(symbol.length);
       in.refill();
       if (!symbol.valid) {

@@ -9,9 +9,8 @@
 // viewer that opens it takes that picture as its first one instead of waiting for an encode.
 //
 // With a loop length, a camera encodes that many consecutive pictures when it is first
-// asked and then serves them over and over: a recorder that costs no
-// encoding while it serves, so that a benchmark in another process measures the viewers
-// alone.
+// asked and then serves them over and over: a recorder that costs no encoding while it
+// serves, so that a benchmark in another process measures the viewers alone.
 #include <chrono>
 #include <cstdint>
 #include <map>

@@ -40,10 +40,23 @@ std::vector<std::uint8_t> requestMessage(std::int32_t code, std::int32_t connect
 }
 
 std::vector<std::uint8_t> pictureMessage(const std::uint8_t* header, const std::uint8_t* body, std::size_t bodyLength) {
-  MessageWriter message;
-  message.reserve(2 * CTaggedMessage::kItemHeaderSize + PictureRecord::kHeaderSize + bodyLength);
-  message.addItem(kTagHead, header, PictureRecord::kHeaderSize).addItem(kTagBody, body, bodyLength);
-  return message.take();
+  // Appended rather than resized and copied into: a resize would first write zeros over
+  // the whole picture (a gateway builds one of these for every picture it relays).
+  constexpr std::size_t kHead = CTaggedMessage::kItemHeaderSize;
+  constexpr std::size_t kPrefix = CTaggedMessage::kHeaderSize + kHead + PictureRecord::kHeaderSize + kHead;
+  std::uint8_t prefix[kPrefix];
+  std::uint8_t* at = prefix;
+  CTaggedMessage::writeHeader(at, kTagMessage, static_cast<std::int32_t>(kPrefix + bodyLength));
+  at += CTaggedMessage::kHeaderSize;
+  CTaggedMessage::writeHeader(at, kTagHead, PictureRecord::kHeaderSize);
+  std::memcpy(at + kHead, header, PictureRecord::kHeaderSize);
+  at += kHead + PictureRecord::kHeaderSize;
+  CTaggedMessage::writeHeader(at, kTagBody, static_cast<std::int32_t>(bodyLength));
+  std::vector<std::uint8_t> message;
+  message.reserve(kPrefix + bodyLength);
+  message.assign(prefix, prefix + kPrefix);
+  message.insert(message.end(), body, body + bodyLength);
+  return message;
 }
 
 } // namespace protocol

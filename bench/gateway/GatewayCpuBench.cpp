@@ -3,7 +3,7 @@
 // encoding does not limit the rate on a busy machine) and camview-gateway run as processes
 // of their own; this program plays N browsers (WebSocket clients that take every picture and
 // ask for the next, as the page's viewer does) and reads the gateway's CPU time from /proc
-// before and after a measured interval.
+// before and after a measured interval, and the machine's load average after it.
 //   gateway_cpu_bench [seconds] [browsers ...]
 // With GATEWAY_CPU_BENCH_BASELINE=PATH the WebSocket table is measured for that gateway program
 // too (an earlier build, started with only the options every build knows), each count right
@@ -12,8 +12,9 @@
 // (PREFIX.baseline): the MJPEG table is left out, and each gateway's pictures relayed are
 // printed before it stops, so that system calls per relayed picture can be worked out.
 // Each line: browsers, cameras, pictures received per second, the gateway's CPU in percent
-// of one core, and that per browser. A second table does the same for MJPEG clients of one
-// camera (/camera/NAME/ID.mjpg): the JPEG work is the camera's, whatever the number of clients.
+// of one core, that per browser, and the 1-minute load average. A second table does the same
+// for MJPEG clients of one camera (/camera/NAME/ID.mjpg): the JPEG work is the camera's,
+// whatever the number of clients.
 #include "hosts/gateway/ViewerRequests.h"
 
 #include <boost/asio/io_context.hpp>
@@ -26,6 +27,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <signal.h>
@@ -89,9 +91,24 @@ void stop(Child& child) {
   child.pid = -1;
 }
 
-// User plus system CPU time of a process, in seconds.
+// User plus system CPU time of a process, in seconds: the sum of its threads' run time
+// (nanoseconds, from /proc/PID/task/TID/schedstat), or else its clock ticks from
+// /proc/PID/stat (10 ms each: a browser's share of a core over seconds is a few ticks).
 double cpuSeconds(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  const std::string process = "/proc/" + std::to_string(pid);
+  std::error_code error;
+  double nanoseconds = 0;
+  bool any = false;
+  for (const auto& task : std::filesystem::directory_iterator(process + "/task", error)) {
+    std::ifstream schedstat(task.path() / "schedstat");
+    unsigned long long onCpu = 0;
+    if (schedstat >> onCpu) {
+      nanoseconds += double(onCpu);
+      any = true;
+    }
+  }
+  if (any) return nanoseconds / 1e9;
+  std::ifstream stat(process + "/stat");
   std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
   std::istringstream fields(text.substr(text.rfind(')') + 2));
   std::string field;
@@ -194,8 +211,10 @@ void measure(int port, pid_t gateway, int count, bool oneCamera, double seconds,
   for (auto& client : clients) pictures += client->pictures;
   io.stop();
   runner.join();
-  std::printf("%8d %7d %11.1f %14.2f %14.3f\n", count, oneCamera ? 1 : count, pictures / elapsed, 100.0 * cpu / elapsed,
-              100.0 * cpu / elapsed / count);
+  double load = 0;
+  std::ifstream("/proc/loadavg") >> load;
+  std::printf("%8d %7d %11.1f %14.3f %14.3f %9.2f\n", count, oneCamera ? 1 : count, pictures / elapsed,
+              100.0 * cpu / elapsed, 100.0 * cpu / elapsed / count, load);
   std::fflush(stdout);
   std::this_thread::sleep_for(std::chrono::seconds(6)); // the gateway's cameras linger, then close
 }
@@ -244,7 +263,7 @@ int main(int argc, char** argv) {
   const char* baselineProgram = std::getenv("GATEWAY_CPU_BENCH_BASELINE");
   Child baseline;
   if (baselineProgram != nullptr) baseline = startGateway(baselineProgram, false);
-  std::printf("browsers cameras  pictures/s  gateway CPU %%  per browser %%\n");
+  std::printf("browsers cameras  pictures/s  gateway CPU %%  per browser %%  load avg\n");
   for (int count : counts)
     for (bool oneCamera : {false, true}) {
       if (oneCamera && count == 1) continue;
@@ -265,7 +284,7 @@ int main(int argc, char** argv) {
     stop(recorder);
     return 0;
   }
-  std::printf("\n  mjpeg cameras  pictures/s  gateway CPU %%  per client %%   (full size, quality 80)\n");
+  std::printf("\n  mjpeg cameras  pictures/s  gateway CPU %%   per client %%  load avg  (full size, quality 80)\n");
   for (int count : counts) measure<MjpegClient>(gatewayProcess.port, gatewayProcess.pid, count, true, seconds, 200);
   stop(gatewayProcess);
   stop(recorder);

@@ -58,12 +58,22 @@ void ViewerSession::onAccept(beast::error_code error) {
 }
 
 void ViewerSession::awaitRequest(int timeoutMs) {
-  // A wait that has expired may already be queued when it is re-armed: it then runs without
-  // an error, and only its number tells it is stale.
+  requestDue_ = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  // A later deadline is found by the wait under way; only an earlier one sets it again.
+  if (!requestTimerArmed_ || requestDue_ < requestDeadline_.expiry()) armRequestTimer();
+}
+
+void ViewerSession::armRequestTimer() {
+  // Setting the timer again queues the wait it replaces (or one that has expired already)
+  // without an error: only its number tells it is stale.
   const std::uint64_t wait = ++requestWaits_;
-  requestDeadline_.expires_after(std::chrono::milliseconds(timeoutMs));
+  requestTimerArmed_ = true;
+  requestDeadline_.expires_at(requestDue_);
   requestDeadline_.async_wait([self = hold(), wait](const beast::error_code& error) {
-    if (error || wait != self->requestWaits_ || self->closing_) return; // a request came, or the session ends
+    if (error || wait != self->requestWaits_) return;
+    self->requestTimerArmed_ = false;
+    if (self->closing_) return;                                           // the session ends
+    if (Clock::now() < self->requestDue_) return self->armRequestTimer(); // a request came since
     if (!self->open_) {
       // Connected but silent: the slot is not kept for it.
       self->counters_.requestTimeouts.fetch_add(1);
@@ -197,19 +207,26 @@ void ViewerSession::writeNext() {
   } else {
     return;
   }
-  const std::uint64_t write = ++writes_;
-  writeDeadline_.expires_after(std::chrono::milliseconds(options_.writeTimeoutMs));
-  writeDeadline_.async_wait([self = hold(), write](const beast::error_code& error) {
-    // Only while this very write is still pending (a finished one may have queued its wait).
-    if (!error && write == self->writes_ && self->writing_) self->drop(self->counters_.writeTimeouts);
-  });
+  // Every write has the same time-out: a wait under way ends no later than this write's.
+  writeDue_ = Clock::now() + std::chrono::milliseconds(options_.writeTimeoutMs);
+  if (!writeTimerArmed_) armWriteTimer();
   ws_.async_write(boost::asio::buffer(*writing_),
                   [self = hold()](beast::error_code error, std::size_t) { self->onWrite(error); });
 }
 
+void ViewerSession::armWriteTimer() {
+  writeTimerArmed_ = true;
+  writeDeadline_.expires_at(writeDue_);
+  writeDeadline_.async_wait([self = hold()](const beast::error_code& error) {
+    self->writeTimerArmed_ = false;
+    // Only while a write is pending; the next write sets the timer again.
+    if (error || self->closing_ || !self->writing_) return;
+    if (Clock::now() < self->writeDue_) return self->armWriteTimer(); // a later write's deadline
+    self->drop(self->counters_.writeTimeouts);
+  });
+}
+
 void ViewerSession::onWrite(beast::error_code error) {
-  writeDeadline_.cancel();
-  ++writes_;
   if (!error) counters_.bytesSent.fetch_add(writing_->size(), std::memory_order_relaxed);
   account(-std::int64_t(writing_->size()));
   writing_.reset();

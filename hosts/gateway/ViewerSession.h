@@ -20,6 +20,7 @@
 #include <boost/beast/http.hpp>
 #include <boost/beast/websocket.hpp>
 
+#include <chrono>
 #include <deque>
 #include <exception>
 #include <memory>
@@ -98,9 +99,16 @@ private:
   ConnectionSlot slot_;
   ViewerRequestReader reader_;
 
+  // The deadlines are kept as times; each timer wakes at or before its deadline and looks
+  // again, so that a request or a write (one of each per picture) costs no timer operation.
+  using Clock = std::chrono::steady_clock;
+  void armRequestTimer();
+  void armWriteTimer();
   boost::asio::steady_timer requestDeadline_; // the open request, then any request
   boost::asio::steady_timer writeDeadline_;
-  std::uint64_t requestWaits_ = 0, writes_ = 0; // tell a deadline's own wait from stale ones
+  Clock::time_point requestDue_, writeDue_;
+  bool requestTimerArmed_ = false, writeTimerArmed_ = false;
+  std::uint64_t requestWaits_ = 0; // tells the request timer's own wait from one set again
   std::deque<SharedBytes> control_;
   std::int64_t controlBytes_ = 0;
   SharedBytes picture_; // the newest picture not yet sent

@@ -210,6 +210,27 @@ TEST_F(HostileGateway, SilentNeverReadingAndIdleClientsAreDropped) {
   EXPECT_TRUE(waitUntil([&] { return counters().viewers.load() == 0 && counters().connections.load() == 0; }));
 }
 
+TEST_F(HostileGateway, ABrowserThatKeepsAskingOutlivesItsTimeOuts) {
+  // Each request and each write moves its deadline later, and the timers set for the first
+  // ones expire meanwhile: they must find the moved deadlines, not close the browser.
+  gateway::GatewayOptions options;
+  options.idleTimeoutMs = 1000;
+  options.writeTimeoutMs = 1000;
+  start(options, false);
+  ViewerClient viewer(port, "gate");
+  viewer.sendOpen(1);
+  Message message;
+  const auto begin = std::chrono::steady_clock::now();
+  int pictures = 0;
+  while (std::chrono::steady_clock::now() - begin < std::chrono::milliseconds(3 * options.idleTimeoutMs)) {
+    ASSERT_TRUE(viewer.readPicture(message)) << "closed with " << viewer.closeCode() << " after " << pictures;
+    ++pictures;
+    viewer.sendNext();
+  }
+  EXPECT_EQ(counters().idleClosed.load(), 0u);
+  EXPECT_EQ(counters().writeTimeouts.load(), 0u);
+}
+
 TEST_F(HostileGateway, LanguageFloodIsCutAndBoundedPerBrowser) {
   constexpr int kFlood = 3 << 20;
   recorder = std::make_unique<FakeRecorder>(PictureStream{1000, kFlood});

@@ -2,7 +2,6 @@
 
 #include "engine/Protocol.h"
 
-#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -20,33 +19,24 @@ bool CConnectionMachine::defineMessages() {
 std::uint8_t* CConnectionMachine::receiveSpace(std::int32_t& room) {
   room = 0;
   const std::int32_t want = expected_;
-  // A step is ready: no bytes are taken before it has run (nor moved for them).
-  if (buffered_ >= want) return buffer_ + start_ + buffered_;
-  if (start_ > 0) {
-    std::memmove(buffer_, buffer_ + start_, std::size_t(buffered_));
-    start_ = 0;
-  }
   // A header is read into whatever buffer there is; the size of a whole message decides
   // whether the buffer grows or, after a far larger message, shrinks.
-  const bool shrink = want > CTaggedMessage::kHeaderSize && limits::mustReallocate(capacity_, want);
+  const bool shrink = want > CTaggedMessage::kHeaderSize && want > buffered_ && limits::mustReallocate(capacity_, want);
   if (capacity_ < want || shrink) {
-    // want <= kMaxMessageLength: step() fails a header that claims more.
-    std::int32_t size = want;
-    if (readAhead_) size = std::clamp(want + want / 8, kLeastReadAhead, kMaxMessageLength);
-    auto* block = new (std::nothrow) std::uint8_t[std::size_t(size)];
+    auto* block = new (std::nothrow) std::uint8_t[std::size_t(want)];
     if (!block) return nullptr;
     if (buffered_ > 0) std::memcpy(block, buffer_, std::size_t(buffered_));
     delete[] buffer_;
     buffer_ = block;
-    capacity_ = size;
+    capacity_ = want;
   }
-  room = (readAhead_ ? capacity_ : want) - buffered_;
+  room = want > buffered_ ? want - buffered_ : 0;
   return buffer_ + buffered_;
 }
 
 void CConnectionMachine::received(std::int32_t count, std::uint32_t now) {
   if (count <= 0) return;
-  const std::int32_t room = capacity_ - start_ - buffered_;
+  const std::int32_t room = capacity_ - buffered_;
   if (count > room) count = room; // a driver's fault must not run past the buffer
   buffered_ += count;
   totalReceived_ += std::uint64_t(count);
@@ -67,8 +57,7 @@ std::int32_t CConnectionMachine::feed(const std::uint8_t* bytes, std::int32_t co
 CConnectionMachine::Step CConnectionMachine::step(Handler& handler, ReplyStatus& status) {
   constexpr std::int32_t kHeader = CTaggedMessage::kHeaderSize;
   if (buffered_ < expected_) return Step::NeedBytes;
-  const std::uint8_t* const message = buffer_ + start_;
-  if (!reply_.parseHeader(message, expected_)) {
+  if (!reply_.parseHeader(buffer_, expected_)) {
     // Not our tag: drop these bytes and look at the next 8.
     consume(expected_);
     expected_ = kHeader;
@@ -86,10 +75,10 @@ CConnectionMachine::Step CConnectionMachine::step(Handler& handler, ReplyStatus&
     return Step::Progress;
   }
   if (expected_ < total) {
-    expected_ = total;
-    if (buffered_ < total) return Step::NeedBytes; // the rest comes with later bytes
+    expected_ = total; // the rest of the message comes with later bytes
+    return Step::NeedBytes;
   }
-  if (reply_.parseItems(message, expected_)) handler.handleReply(message, reply_, status);
+  if (reply_.parseItems(buffer_, expected_)) handler.handleReply(buffer_, reply_, status);
   consume(expected_);
   expected_ = kHeader;
   return Step::Progress;
@@ -98,12 +87,10 @@ CConnectionMachine::Step CConnectionMachine::step(Handler& handler, ReplyStatus&
 void CConnectionMachine::consume(std::int32_t count) {
   if (count <= 0) return;
   if (count >= buffered_) {
-    start_ = 0;
     buffered_ = 0;
     return;
   }
-  // The rest stays where it is: it is moved to the front once, before the next receive.
-  start_ += count;
+  std::memmove(buffer_, buffer_ + count, std::size_t(buffered_ - count));
   buffered_ -= count;
 }
 
@@ -176,7 +163,6 @@ void CConnectionMachine::reset() {
   delete[] buffer_;
   buffer_ = nullptr;
   capacity_ = 0;
-  start_ = 0;
   buffered_ = 0;
   expected_ = CTaggedMessage::kHeaderSize;
   sendPosition_ = 0;

@@ -13,11 +13,8 @@
 //     - after the replies: answered(), handedOver(now, ...), queueDueRequest(now, ...),
 //       watchdogExpired(now); without new bytes, call again when requestWaitMs (while a
 //       request waits) or watchdogRemainingMs has run out.
-// By default replies are taken in two steps, 8 header bytes and then the whole message, so
-// the receive space is never larger than the message the header announced. With read-ahead
-// (setReadAhead) the space reaches to the end of the buffer, and a buffer made for a message
-// keeps an eighth more: one receive then takes a header with its message, or several
-// messages, which saves a driver that pays per receive (a system call each) half of them.
+// Replies are taken in two steps, 8 header bytes and then the whole message, so the
+// receive space is never larger than the message the header announced.
 #include "engine/PictureLimits.h"
 #include "engine/ReceiveWatchdog.h"
 #include "engine/TaggedMessage.h"
@@ -35,8 +32,6 @@ public:
   // The largest message a recorder can send (engine/PictureLimits.h). A header that claims
   // more fails the connection: no buffer of that size is ever allocated.
   static constexpr std::int32_t kMaxMessageLength = limits::kMaxMessageBytes;
-  // The least buffer a read-ahead machine receives a header into.
-  static constexpr std::int32_t kLeastReadAhead = 64 * 1024;
   // Parse steps (a header skipped or a message handled) per pass of a driver; the rest waits
   // for the next pass, so a flood of bytes cannot keep the driver from its stop check.
   static constexpr int kMaxStepsPerPump = 1024;
@@ -80,17 +75,13 @@ public:
   bool defineMessages();
 
   // --- receiving ---
-  // Off by default. Changing it between receives is safe; the buffer keeps its bytes.
-  void setReadAhead(bool on) { readAhead_ = on; }
-  bool readAhead() const { return readAhead_; }
   // Where the next received bytes go, with `room` > 0 bytes there: no more than what the
-  // current step waits for (with read-ahead: up to the end of the buffer, at least that).
-  // Null when the buffer cannot grow (no memory).
+  // current step waits for. Null when the buffer cannot grow (no memory).
   std::uint8_t* receiveSpace(std::int32_t& room);
   // `count` bytes were written at receiveSpace (0 <= count <= room).
   void received(std::int32_t count, std::uint32_t now);
-  // Copies bytes in through receiveSpace as far as its room takes them; the number taken, or
-  // -1 without memory. For drivers and tests that hold bytes already.
+  // Copies bytes in through receiveSpace as far as the current step takes them; the number
+  // taken, or -1 without memory. For drivers and tests that hold bytes already.
   std::int32_t feed(const std::uint8_t* bytes, std::int32_t count, std::uint32_t now);
   // One parse step on the buffered bytes; a complete reply goes to the handler.
   Step step(Handler& handler, ReplyStatus& status);
@@ -133,7 +124,6 @@ public:
   }
 
   // Forgets any partial request or reply and the session's state; frees the receive buffer.
-  // The read-ahead setting stays.
   void reset();
 
   CTaggedMessage& reply() { return reply_; }
@@ -141,7 +131,6 @@ public:
   const CTaggedMessage& reply() const { return reply_; }
   const CTaggedMessage& request() const { return request_; }
   std::int32_t expected() const { return expected_; }
-  // Received bytes not yet stepped past.
   std::int32_t buffered() const { return buffered_; }
   std::int32_t capacity() const { return capacity_; }
   std::int32_t sendPosition() const { return sendPosition_; }
@@ -157,9 +146,7 @@ private:
   CTaggedMessage request_;
   std::uint8_t* buffer_ = nullptr;
   std::int32_t capacity_ = 0;
-  std::int32_t start_ = 0;    // where the unparsed bytes begin; moved to the front before a receive
-  std::int32_t buffered_ = 0; // unparsed bytes from start_
-  bool readAhead_ = false;
+  std::int32_t buffered_ = 0;
   std::int32_t expected_ = CTaggedMessage::kHeaderSize;
   std::uint64_t totalReceived_ = 0;
   std::int32_t sendPosition_ = 0;

@@ -1,8 +1,7 @@
 // Arbitrary bytes as a stream of recorder replies, fed through the connection's state
-// machine in slices of changing sizes (as a socket delivers them), with and without
-// read-ahead: headers are checked and skipped, each complete message is handled by a
-// connection that is not connected (posts go nowhere), and a stored picture is handed to the
-// window slot.
+// machine in slices of changing sizes (as a socket delivers them): headers are checked and
+// skipped, each complete message is handled by a connection that is not connected (posts go
+// nowhere), and a stored picture is handed to the window slot.
 #include "engine/Connection.h"
 #include "engine/ConnectionMachine.h"
 
@@ -30,7 +29,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   connection.configure("127.0.0.1", -1, 0, &language);
   if (!connection.defineMessages()) return 0;
   CConnectionMachine& machine = connection.machine();
-  machine.setReadAhead((size & 1) != 0); // the gateway's way of receiving, for odd-sized inputs
   Forward forward(connection);
 
   static constexpr std::size_t kSlices[] = {1, 7, 64, 4096};

@@ -34,8 +34,6 @@ public:
 
   bool begin() {
     if (!machine_.defineMessages() || !protocol::defineMessage(builder_)) return false;
-    // One receive takes a reply's header with its message: a system call less per picture.
-    machine_.setReadAhead(true);
     // The first connect runs from the loop: no callback fires inside the hub's subscribe.
     boost::asio::post(resolver_.get_executor(),
                       [self = shared_from_this()] { self->guarded([&] { self->connect(); }); });
@@ -138,16 +136,9 @@ private:
   }
 
   void received(std::size_t count) {
-    machine_.received(std::int32_t(count), platform::tickCount());
-    pump();
-  }
-
-  // Steps through the buffered replies, at most kMaxStepsPerPump of them: a receive may hold
-  // many (read-ahead); the rest are stepped through in a handler of their own, so that one
-  // flood of small replies cannot hold the loop.
-  void pump() {
     const std::uint64_t generation = generation_;
     std::uint32_t now = platform::tickCount();
+    machine_.received(std::int32_t(count), now);
     bool pictureRelayed = false;
     bool sessionEnded = false;
     for (int step = 0; step < CConnectionMachine::kMaxStepsPerPump; ++step) {
@@ -171,13 +162,7 @@ private:
     // The picture has gone to the browsers already: the next one may be asked for.
     if (pictureRelayed) machine_.handedOver(now, false, 0);
     if (!requestDue(now)) return;
-    if (machine_.buffered() >= machine_.expected()) {
-      boost::asio::post(socket_.get_executor(), [self = shared_from_this(), generation] {
-        if (!self->outdated(generation)) self->guarded([&] { self->pump(); });
-      });
-    } else {
-      read();
-    }
+    read();
     armPaceTimer();
   }
 

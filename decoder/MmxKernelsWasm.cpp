@@ -58,30 +58,9 @@ inline v128_t oddFrom(v128_t lm1, v128_t l0, v128_t l1, v128_t l2, v128_t hm2, v
   return wasm_i16x8_shl(sum, 2);
 }
 
-void lineWasm(const int16_t* low, const int16_t* high, int n, int16_t* out) {
-  // Blocks of eight output pairs; the last block is moved back to end at the last pair,
-  // recomputing a few outputs with the same values (the inputs are not in the output row).
-  // Every load is at a fixed distance after one of two pointers, which WebAssembly encodes in
-  // the load itself.
-  const int nHigh = n / 2;
-  if (nHigh < 8) return lineScalarFrom(low, high, n, out, 0);
-  for (int i = 0;; i += 8) {
-    i = std::min(i, nHigh - 8);
-    const int16_t* L = low + i - 1;  // L[1] is element i
-    const int16_t* H = high + i - 2; // H[2] is element i
-    const v128_t lm1 = load(L), l0 = load(L + 1), l1 = load(L + 2), l2 = load(L + 3);
-    const v128_t hm2 = load(H), hm1 = load(H + 1), h0 = load(H + 2), h1 = load(H + 3), h2 = load(H + 4);
-    const v128_t even = evenFrom(lm1, l0, l1, hm2, hm1, h0, h1);
-    const v128_t odd = oddFrom(lm1, l0, l1, l2, hm2, hm1, h0, h1, h2);
-    store(out + 2 * i, wasm_i16x8_shuffle(even, odd, 0, 8, 1, 9, 2, 10, 3, 11));
-    store(out + 2 * i + 8, wasm_i16x8_shuffle(even, odd, 4, 12, 5, 13, 6, 14, 7, 15));
-    if (i + 8 == nHigh) break;
-  }
-  lineScalarFrom(low, high, n, out, nHigh); // the last even output of an odd length
-}
-
 // Blocks of eight output pairs, high samples scaled as they are loaded (a factor of 1 skips
-// the multiplies).
+// the multiplies). Every load is at a fixed distance after one of two pointers, which
+// WebAssembly encodes in the load itself.
 template <bool kScaled>
 void linePairsBlocks(const int16_t* low, const int16_t* high, v128_t factor, int first, int end, int16_t* out) {
   auto h = [&](const int16_t* p) { return kScaled ? wasm_i16x8_mul(load(p), factor) : load(p); };
@@ -95,6 +74,19 @@ void linePairsBlocks(const int16_t* low, const int16_t* high, v128_t factor, int
     store(out + 2 * i, wasm_i16x8_shuffle(even, odd, 0, 8, 1, 9, 2, 10, 3, 11));
     store(out + 2 * i + 8, wasm_i16x8_shuffle(even, odd, 4, 12, 5, 13, 6, 14, 7, 15));
   }
+}
+
+void lineWasm(const int16_t* low, const int16_t* high, int n, int16_t* out) {
+  // Blocks of eight output pairs; the last block is moved back to end at the last pair,
+  // recomputing a few outputs with the same values (the inputs are not in the output row).
+  const int nHigh = n / 2;
+  if (nHigh < 8) return lineScalarFrom(low, high, n, out, 0);
+  for (int i = 0;; i += 8) {
+    i = std::min(i, nHigh - 8);
+    linePairsBlocks<false>(low, high, wasm_i16x8_splat(1), i, i + 8, out);
+    if (i + 8 == nHigh) break;
+  }
+  lineScalarFrom(low, high, n, out, nHigh); // the last even output of an odd length
 }
 
 void linePairsWasm(const int16_t* low, const int16_t* high, int16_t highFactor, int first, int end, int16_t* out) {
